@@ -1,0 +1,1 @@
+// Replaced by the stand-ins as they arrive.

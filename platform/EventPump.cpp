@@ -1,0 +1,23 @@
+#include "EventPump.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <thread>
+
+namespace vd {
+
+template <>
+EventPump& Seam<EventPump>::defaultInstance() {
+  static QtEventPump instance;
+  return instance;
+}
+
+void QtEventPump::processEvents() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtEventPump::pause(int milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace vd

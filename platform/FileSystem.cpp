@@ -1,0 +1,151 @@
+#include "FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "common/Errors.h"
+
+namespace vd {
+namespace {
+
+std::string baseNameOf(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const auto slash = trimmed.find_last_of('/');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+bool isHiddenName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+class PosixListing : public DirectoryListing {
+ public:
+  PosixListing(DIR* handle, std::string directory) : handle_(handle), directory_(std::move(directory)) {}
+  ~PosixListing() override { closedir(handle_); }
+  PosixListing(const PosixListing&) = delete;
+  PosixListing& operator=(const PosixListing&) = delete;
+
+  std::optional<std::string> next() override {
+    while (const dirent* entry = readdir(handle_)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == ".." || isHiddenName(name)) continue;
+      struct stat info {};
+      if (stat((directory_ + "/" + name).c_str(), &info) != 0) continue;  // vanished, or a dangling link
+      if (S_ISREG(info.st_mode)) return name;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  DIR* handle_;
+  std::string directory_;
+};
+
+std::string errnoText(int code) { return std::strerror(code); }
+
+}  // namespace
+
+template <>
+FileSystem& Seam<FileSystem>::defaultInstance() {
+  static LinuxFileSystem instance;
+  return instance;
+}
+
+std::unique_ptr<DirectoryListing> LinuxFileSystem::listOrdinaryFiles(const std::string& directory) {
+  DIR* handle = opendir(directory.c_str());
+  if (handle == nullptr) throw FileError("list", directory, errnoText(errno));
+  return std::make_unique<PosixListing>(handle, directory);
+}
+
+bool LinuxFileSystem::pathExists(const std::string& path) {
+  if (path.empty() || isHiddenName(baseNameOf(path))) return false;
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+std::optional<std::uint64_t> LinuxFileSystem::fileLength(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  // Reading the length means the file can be opened, as on the original system.
+  if (access(path.c_str(), R_OK) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<FileStamp> LinuxFileSystem::stamp(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::uint64_t>(info.st_size),
+                   static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+bool LinuxFileSystem::isDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void LinuxFileSystem::deleteFile(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) throw FileError("delete", path, errnoText(errno));
+  if (S_ISDIR(info.st_mode)) throw FileError("delete", path, "is a directory");
+  if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) throw FileError("delete", path, "the file is read-only");
+  if (unlink(path.c_str()) != 0) throw FileError("delete", path, errnoText(errno));
+}
+
+void LinuxFileSystem::copyFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) throw FileError("copy", from, "cannot be read");
+  // Write beside the target first so a reader never sees half a copy.
+  const std::string partial = to + ".part" + std::to_string(getpid());
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    if (!out) throw FileError("copy", to, "cannot be written");
+    out << in.rdbuf();
+    out.flush();
+    if (!out) {
+      unlink(partial.c_str());
+      throw FileError("copy", to, "write failed");
+    }
+  }
+  if (rename(partial.c_str(), to.c_str()) != 0) {
+    const int code = errno;
+    unlink(partial.c_str());
+    throw FileError("copy", to, errnoText(code));
+  }
+}
+
+void LinuxFileSystem::moveFile(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) == 0) return;
+  if (errno != EXDEV) throw FileError("move", from, errnoText(errno));
+  copyFile(from, to);
+  if (unlink(from.c_str()) != 0) throw FileError("move", from, errnoText(errno));
+}
+
+void LinuxFileSystem::createDirectory(const std::string& path) {
+  if (path.empty()) throw FileError("create directory", path, "empty path");
+  if (mkdir(path.c_str(), 0777) == 0) return;
+  if (errno == EEXIST) throw FileError("create directory", path, "exists");
+  throw FileError("create directory", path, errnoText(errno));
+}
+
+std::string LinuxFileSystem::readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError("read", path, "cannot be opened");
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void LinuxFileSystem::writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw FileError("write", path, "cannot be opened");
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw FileError("write", path, "write failed");
+}
+
+}  // namespace vd

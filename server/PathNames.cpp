@@ -1,0 +1,28 @@
+#include "server/PathNames.h"
+
+#include "common/Text.h"
+#include "platform/FileSystem.h"
+
+namespace vd {
+
+std::string GetExtension(const std::string& name) {
+  const auto dot = name.find_last_of('.');
+  return toLowerAscii(dot == std::string::npos ? name : name.substr(dot + 1));
+}
+
+std::string GetBaseName(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool PathExists(const std::string& path) {
+  try {
+    return fileSystem().pathExists(path);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace vd

@@ -1,0 +1,27 @@
+// The run of one script file: each entry converted into a temporary PDF in the input
+// directory, the temporaries joined in script order into one PDF, then removed.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace vd {
+
+class CreatePDF;
+
+struct ScriptRunContext {
+  CreatePDF& engine;
+  std::string inputDir;
+  // A check point: lets the window process its events; true when a stop is requested.
+  std::function<bool()> checkPoint;
+  // The scan cycle's error rule: logs "Unable to create PDF." for a failed step.
+  std::function<void()> logFailure;
+};
+
+enum class ScriptRunEnd { Finished, StopRequested };
+
+// Runs the script at scriptPath, joining into combinedPdf. A stop found at a check point
+// closes the script and returns StopRequested; the caller carries out the stop.
+ScriptRunEnd RunScript(ScriptRunContext& context, const std::string& scriptPath, const std::string& combinedPdf);
+
+}  // namespace vd
