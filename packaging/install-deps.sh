@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything Vellumdock needs to build, run and test on Debian 12.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  # windows and image readers (the TIFF reader lives in the image-formats plugins)
+  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  # PDF documents, the Distiller, the registry store
+  libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
+  # tests: content checks of the PDFs made
+  libgtest-dev poppler-utils
+  # benchmarks: the reference tools compared against
+  img2pdf
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
