@@ -1,0 +1,104 @@
+#include "IsolatedEnvironment.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace vd::test {
+namespace {
+
+void makeDirectory(const std::string& path, mode_t mode) {
+  if (mkdir(path.c_str(), mode) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create test directory " + path + ": " + std::strerror(errno));
+  }
+  chmod(path.c_str(), mode);
+}
+
+// Tests may leave read-only directories behind (hives without rights); give the owner
+// its rights back so that the whole tree can be removed.
+void restoreOwnerRights(const std::filesystem::path& top) {
+  std::error_code ignored;
+  std::filesystem::permissions(top, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+  for (auto it = std::filesystem::recursive_directory_iterator(top, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+  }
+}
+
+}  // namespace
+
+IsolatedEnvironment::IsolatedEnvironment() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/vellumdock-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot create scratch directory " + pattern + ": " + std::strerror(errno));
+  }
+  root_ = pattern;
+  makeDirectory(path("home"), 0755);
+  makeDirectory(path("config"), 0755);
+  makeDirectory(path("data"), 0755);
+  makeDirectory(path("xdg"), 0755);
+  makeDirectory(path("runtime"), 0700);
+  makeDirectory(path("machine"), 0755);
+  redirect("HOME", path("home"));
+  redirect("XDG_CONFIG_HOME", path("config"));
+  redirect("XDG_DATA_HOME", path("data"));
+  redirect("XDG_CONFIG_DIRS", path("xdg"));
+  redirect("XDG_RUNTIME_DIR", path("runtime"));
+  redirect("VELLUMDOCK_MACHINE_DIR", path("machine"));
+}
+
+IsolatedEnvironment::~IsolatedEnvironment() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second) {
+      setenv(it->first.c_str(), it->second->c_str(), 1);
+    } else {
+      unsetenv(it->first.c_str());
+    }
+  }
+  restoreOwnerRights(root_);
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::string IsolatedEnvironment::root() const { return root_; }
+
+std::string IsolatedEnvironment::path(const std::string& relative) const { return root_ + "/" + relative; }
+
+void IsolatedEnvironment::redirect(const char* variable, const std::string& value) {
+  const char* previous = std::getenv(variable);
+  saved_.emplace_back(variable, previous != nullptr ? std::optional<std::string>(previous) : std::nullopt);
+  setenv(variable, value.c_str(), 1);
+}
+
+void runSetup(const IsolatedEnvironment& environment) {
+  const std::string program = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup";
+  ASSERT_EQ(access(program.c_str(), X_OK), 0) << "vellumdk-setup not built at " << program;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0) << "fork failed";
+  if (child == 0) {
+    // The environment variables already point into the scratch world; keep the output quiet.
+    const std::string log = environment.path("setup.log");
+    if (FILE* out = std::freopen(log.c_str(), "a", stdout); out == nullptr) _exit(126);
+    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    execv(program.c_str(), argv);
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "vellumdk-setup failed with status " << status << " (see " << environment.path("setup.log") << ")";
+}
+
+}  // namespace vd::test
