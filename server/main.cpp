@@ -1,6 +1,18 @@
+// vellumdk: the conversion server's window. The whole argument text is what counts:
+// exactly "m" minimises the window and starts scanning at once.
 #include <QApplication>
+#include <string>
+
+#include "server/Form1.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  return 0;
+  std::string argumentText;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) argumentText += ' ';
+    argumentText += argv[i];
+  }
+  vd::Form1 form(argumentText);
+  form.show();
+  return QApplication::exec();
 }

@@ -1,0 +1,25 @@
+// The choice of engine operation for one listed file, by its extension, with the fixed
+// argument values of each row.
+#pragma once
+
+#include <string>
+
+#include "server/ScriptRun.h"
+
+namespace vd {
+
+class CreatePDF;
+
+struct DispatchCall {
+  std::string out;  // the output path chosen by the scan cycle
+  std::string in;   // the input path
+  std::string ext;  // GetExtension of the listed name
+  bool security = false;  // "Use security" at the moment of the call
+};
+
+// Calls exactly one engine operation, or runs the script (extension "scr") with
+// scriptContext. Whatever the operation raises passes through. Returns StopRequested
+// only when a script run found a stop.
+ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext);
+
+}  // namespace vd

@@ -1,0 +1,18 @@
+// Keeps an input file whose conversion failed: instead of being deleted it is moved into
+// the subfolder "failed" of the input directory, with the reason beside it in
+// NAME.error.txt, so no input is ever lost.
+#pragma once
+
+#include <string>
+
+namespace vd {
+
+inline constexpr const char* kFailedFolder = "failed";
+
+// Moves inputDir/name into inputDir/failed (created on demand) under a name not yet
+// taken there (name, then base_1.ext, base_2.ext, ...) and writes the reason to
+// <that name>.error.txt. Returns the path the file now has; throws FileError when the
+// file cannot be moved.
+std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason);
+
+}  // namespace vd

@@ -1,0 +1,101 @@
+// The main window: every control with its caption and name, wired to the server's
+// logic. Start-up runs when the window is created, before it is shown.
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+
+#include "server/ServerController.h"
+#include "server/ServerView.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vd {
+
+class Form1 : public QMainWindow, public ServerView {
+ public:
+  // argumentText: the program's whole argument text ("m" minimises and starts scanning).
+  explicit Form1(std::string argumentText, EngineFactory engineFactory = defaultEngineFactory(),
+                 QWidget* parent = nullptr);
+  ~Form1() override;
+
+  const ServerController& controller() const { return controller_; }
+  // The log box's text exactly as appended, lines ending with CR LF.
+  const std::string& logText() const { return logText_; }
+
+  // ServerView
+  void setStatusText(const std::string& text) override;
+  std::string statusText() const override;
+  void repaintStatus() override;
+  std::string idlePrompt() const override;
+  void setHelpText(const std::string& text) override;
+  void clearList() override;
+  void addListEntry(const std::string& name) override;
+  int listCount() const override;
+  std::string listEntry(int index) const override;
+  void highlightListEntry(int index) override;
+  void appendLog(const std::string& text) override;
+  void clearLog() override;
+  void setStartVisible(bool visible) override;
+  void setStopVisible(bool visible) override;
+  void setExitVisible(bool visible) override;
+  bool exitVisible() const override;
+  void setControlsEnabled(bool enabled) override;
+  void setCaption(const std::string& caption) override;
+  void setBusyPointer(bool busy) override;
+  void minimise() override;
+  bool optionBoxState(OptionBox box) const override;
+  void setOptionBoxState(OptionBox box, bool set) override;
+  void setInputDirText(const std::string& text) override;
+  void setOutputDirText(const std::string& text) override;
+  std::string secondsText() const override;
+  void setSecondsText(const std::string& text) override;
+  std::string winCaptionText() const override;
+  void setWinCaptionText(const std::string& text) override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createControls();
+  void arrangeControls();
+  void connectHandlers();
+  QCheckBox* optionBox(OptionBox box) const;
+
+  ServerController controller_;
+  std::string logText_;
+  bool busy_ = false;
+
+  QLabel* lblHelp_ = nullptr;
+  QLabel* Label1_ = nullptr;
+  QPushButton* Command1_ = nullptr;
+  QPushButton* Command2_ = nullptr;
+  QLabel* Label3_ = nullptr;
+  QLineEdit* txtInput_ = nullptr;
+  QPushButton* Command4_ = nullptr;
+  QLabel* Label4_ = nullptr;
+  QLineEdit* txtOutput_ = nullptr;
+  QPushButton* Command5_ = nullptr;
+  QLabel* Label2_ = nullptr;
+  QLineEdit* txtSeconds_ = nullptr;
+  QLabel* Label5_ = nullptr;
+  QLineEdit* txtWinCaption_ = nullptr;
+  QCheckBox* chkOverwrite_ = nullptr;
+  QCheckBox* chkSecurity_ = nullptr;
+  QCheckBox* chkAutoRun_ = nullptr;
+  QListWidget* List1_ = nullptr;
+  QPlainTextEdit* txtStatus_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QPushButton* cmdScripts_ = nullptr;
+  QPushButton* cmdHelp_ = nullptr;
+  QPushButton* Command6_ = nullptr;
+};
+
+}  // namespace vd
