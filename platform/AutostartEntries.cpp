@@ -218,6 +218,7 @@ std::int32_t AutostartEntries::read(const std::string& name, std::string& data) 
   if (!usableName(name)) return ERROR_FILE_NOT_FOUND;
   const std::string path = findEntry(name);
   if (path.empty()) return ERROR_FILE_NOT_FOUND;
+  if (!hive::modeBitsAllowRead(path)) return ERROR_ACCESS_DENIED;
   std::ifstream file(path, std::ios::binary);
   if (!file) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
   std::ostringstream content;

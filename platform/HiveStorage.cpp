@@ -32,23 +32,33 @@ bool existsAt(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// Which of the owner, group and other bits apply to this process for an entry; for root
+// any of them.
+bool modeBitsAllow(const struct stat& info, mode_t owner, mode_t group, mode_t other) {
+  const uid_t user = geteuid();
+  if (user == 0) return (info.st_mode & (owner | group | other)) != 0;
+  if (info.st_uid == user) return (info.st_mode & owner) != 0;
+  if (info.st_gid == getegid() || inSupplementaryGroups(info.st_gid)) return (info.st_mode & group) != 0;
+  return (info.st_mode & other) != 0;
+}
+
+}  // namespace
+
 bool modeBitsAllowWrite(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return false;
-  const uid_t user = geteuid();
-  bool allowed = false;
-  if (user == 0) {
-    allowed = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-  } else if (info.st_uid == user) {
-    allowed = (info.st_mode & S_IWUSR) != 0;
-  } else if (info.st_gid == getegid() || inSupplementaryGroups(info.st_gid)) {
-    allowed = (info.st_mode & S_IWGRP) != 0;
-  } else {
-    allowed = (info.st_mode & S_IWOTH) != 0;
-  }
+  bool allowed = modeBitsAllow(info, S_IWUSR, S_IWGRP, S_IWOTH);
   // Directories also need the search bit to create anything inside them.
-  if (allowed && S_ISDIR(info.st_mode)) allowed = (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+  if (allowed && S_ISDIR(info.st_mode)) allowed = modeBitsAllow(info, S_IXUSR, S_IXGRP, S_IXOTH);
   return allowed && access(path.c_str(), W_OK) == 0;
+}
+
+bool modeBitsAllowRead(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return false;
+  return modeBitsAllow(info, S_IRUSR, S_IRGRP, S_IROTH) && access(path.c_str(), R_OK) == 0;
 }
 
 std::string directoryOf(const std::string& path) {

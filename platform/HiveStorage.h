@@ -19,6 +19,8 @@ namespace vd::hive {
 // owner, group or other bits by ownership, any write bit for root; and the kernel agrees
 // (read-only mounts).
 bool modeBitsAllowWrite(const std::string& path);
+// The same for reading (an entry with no read bit at all is unreadable, even for root).
+bool modeBitsAllowRead(const std::string& path);
 // A directory in which files can be created and replaced: it exists and may be written,
 // or it is missing and its nearest existing ancestor may be written.
 bool directoryWritable(const std::string& directory);

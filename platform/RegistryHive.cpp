@@ -75,6 +75,8 @@ class HiveFile {
   }
 
   bool writable() const { return hive::fileWritable(path_); }
+  // A hive that exists but may not be read (no read bits for this process).
+  bool unreadable() const { return fileExists(path_) && !hive::modeBitsAllowRead(path_); }
 
   // Creates the key and its missing ancestors; true when the key itself was new.
   bool createKey(const std::string& path) {
@@ -160,6 +162,7 @@ class LinuxRegistryHive : public RegistryHive {
     return guarded([&] {
       OpenKey target;
       if (const std::int32_t code = resolve(key, subKey, access, target); code != ERROR_SUCCESS) return code;
+      if (!target.autostartDirectory && HiveFile(target.hiveFile).unreadable()) return ERROR_ACCESS_DENIED;
       if (!exists(target)) return ERROR_FILE_NOT_FOUND;
       result = issue(std::move(target));
       return ERROR_SUCCESS;
@@ -221,7 +224,9 @@ class LinuxRegistryHive : public RegistryHive {
         if (code != ERROR_SUCCESS) return code;
         value.emplace(1u, text + '\0');
       } else if (!open->hiveFile.empty()) {
-        value = HiveFile(open->hiveFile).readValue(open->path, name);
+        const HiveFile file(open->hiveFile);
+        if (file.unreadable()) return ERROR_ACCESS_DENIED;
+        value = file.readValue(open->path, name);
       }
       if (!value) return ERROR_FILE_NOT_FOUND;
       const std::string& bytes = value->second;
