@@ -1,0 +1,99 @@
+#include "outside/ghostscript/GhostscriptRunner.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "common/Locations.h"
+#include "outside/ghostscript/GhostscriptWorker.h"
+#include "outside/ghostscript/WorkerProtocol.h"
+
+namespace vd {
+namespace {
+
+// The interpreter treats a leading "-" as a switch and a leading "|" in an output name as a
+// pipe; an absolute name can be neither.
+std::string absolute(const std::string& path) {
+  if (!path.empty() && path.front() == '/') return path;
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return "./" + path;
+  return std::string(buffer) + "/" + path;
+}
+
+// In an output name "%" starts a page-number format; "%%" is a plain "%".
+std::string escapePercent(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    escaped += c;
+    if (c == '%') escaped += '%';
+  }
+  return escaped;
+}
+
+// Reports each finished page: the device calls EndPage for every showpage, whatever the
+// document does with save and restore, and this procedure prints the marker the worker
+// counts.
+std::string pageReporting() {
+  return std::string("<< /EndPage { exch pop dup 2 ne { (") + gsworker::kPageMarker +
+         "\\n) print flush } if 2 ne } >> setpagedevice";
+}
+
+// The interpreter refuses some input names under -dSAFER (a "|" after a "/", for one), so
+// it reads every input through a link of a plain name in a private directory.
+class InputLink {
+ public:
+  explicit InputLink(const std::string& target) {
+    static unsigned counter = 0;
+    const std::string dir = userRuntimeDir() + "/interpreter-input";
+    if (!ensureDirectory(dir, 0700)) return;
+    const std::string candidate =
+        dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + extensionOf(target);
+    unlink(candidate.c_str());
+    if (symlink(target.c_str(), candidate.c_str()) == 0) path_ = candidate;
+  }
+  ~InputLink() {
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  InputLink(const InputLink&) = delete;
+  InputLink& operator=(const InputLink&) = delete;
+  // The link, or "" when none could be made.
+  const std::string& path() const { return path_; }
+
+ private:
+  static std::string extensionOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = ".";
+    for (char c : path.substr(dot + 1)) {
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) extension += c;
+    }
+    return extension.size() > 1 ? extension : std::string();
+  }
+  std::string path_;
+};
+
+}  // namespace
+
+std::string GhostscriptWorkerPath() { return helperDir() + "/vellumdk-gsworker"; }
+
+GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgress* progress) {
+  const std::string input = absolute(job.inputFile);
+  const InputLink link(input);
+  const std::string output = absolute(job.outputFile);
+  std::vector<std::string> arguments{"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE"};
+  arguments.insert(arguments.end(), job.deviceArguments.begin(), job.deviceArguments.end());
+  arguments.push_back("-sOutputFile=" + escapePercent(output));
+  arguments.push_back("-c");
+  arguments.push_back(pageReporting() + "\n" + job.prolog);
+  arguments.push_back("-f");
+  arguments.push_back(link.path().empty() ? input : link.path());
+
+  GhostscriptResult result =
+      sharedGhostscriptWorker().run(arguments, input, WorkerBounds::fromEnvironment(), progress);
+  if (!result.ok) std::remove(output.c_str());
+  return result;
+}
+
+}  // namespace vd

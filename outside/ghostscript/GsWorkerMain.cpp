@@ -1,0 +1,253 @@
+// vellumdk-gsworker: runs PostScript interpreter jobs for the Ghostscript client, one at a
+// time, for as long as the client keeps the socket on fd 3 open. Started and bounded by
+// the client (GhostscriptRunner); never started by hand.
+//
+//   vellumdk-gsworker [--memory-mb=N]
+#include <dirent.h>
+#include <fcntl.h>
+#include <ghostscript/iapi.h>
+#include <ghostscript/gserrors.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "outside/ghostscript/WorkerProtocol.h"
+
+namespace {
+
+using vd::gsworker::encodeFrame;
+using vd::gsworker::sendAll;
+
+constexpr int kSocketFd = 3;
+
+double monotonicSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Splits what the interpreter prints into lines, takes the page markers out of them and
+// sends the rest as log lines.
+class OutputLines {
+ public:
+  explicit OutputLines(int& pages) : pages_(pages) {}
+  void add(const char* text, int length) {
+    pending_.append(text, static_cast<std::size_t>(length));
+    std::size_t end;
+    while ((end = pending_.find('\n')) != std::string::npos) {
+      emit(pending_.substr(0, end));
+      pending_.erase(0, end + 1);
+    }
+  }
+  void finish() {
+    if (!pending_.empty()) emit(pending_);
+    pending_.clear();
+  }
+
+ private:
+  void emit(std::string line) {
+    const std::string marker = vd::gsworker::kPageMarker;
+    std::size_t at;
+    while ((at = line.find(marker)) != std::string::npos) {
+      line.erase(at, marker.size());
+      ++pages_;
+      sendAll(kSocketFd, encodeFrame('G', std::to_string(pages_)));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) return;
+    sendAll(kSocketFd, encodeFrame('L', line));
+  }
+
+  int& pages_;
+  std::string pending_;
+};
+
+// Follows how far the interpreter has read its input file, from the kernel's view of the
+// file descriptor it opened, so every kind of input (PostScript, EPS, PDF) is covered
+// without changing how the interpreter reads it.
+class InputProgress {
+ public:
+  explicit InputProgress(const std::string& path) {
+    struct stat info {};
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      device_ = info.st_dev;
+      inode_ = info.st_ino;
+      size_ = info.st_size;
+    }
+  }
+  void poll() {
+    if (size_ <= 0) return;
+    const double now = monotonicSeconds();
+    if (now - lastCheck_ < 0.1) return;
+    lastCheck_ = now;
+    if (fd_ < 0 || !refersToInput(fd_)) fd_ = findInputDescriptor();
+    if (fd_ < 0) return;
+    const long long position = readPosition(fd_);
+    if (position < 0) return;
+    const int percent = static_cast<int>(std::min<long long>(99, position * 100 / size_));
+    if (percent > lastPercent_) {
+      lastPercent_ = percent;
+      sendAll(kSocketFd, encodeFrame('P', std::to_string(percent)));
+    }
+  }
+
+ private:
+  bool refersToInput(int fd) const {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+  }
+  int findInputDescriptor() const {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    int found = -1;
+    while (const dirent* entry = readdir(dir)) {
+      char* end = nullptr;
+      const long fd = std::strtol(entry->d_name, &end, 10);
+      if (end == entry->d_name || *end != '\0' || fd <= kSocketFd) continue;
+      if (refersToInput(static_cast<int>(fd))) {
+        found = static_cast<int>(fd);
+        break;
+      }
+    }
+    closedir(dir);
+    return found;
+  }
+  static long long readPosition(int fd) {
+    std::ifstream info("/proc/self/fdinfo/" + std::to_string(fd));
+    std::string key;
+    long long value = -1;
+    while (info >> key) {
+      if (key == "pos:") {
+        info >> value;
+        return value;
+      }
+    }
+    return -1;
+  }
+
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  off_t size_ = 0;
+  int fd_ = -1;
+  int lastPercent_ = -1;
+  double lastCheck_ = 0;
+};
+
+struct JobContext {
+  int pages = 0;
+  OutputLines out{pages};
+  OutputLines err{pages};
+  InputProgress progress;
+  explicit JobContext(const std::string& progressPath) : progress(progressPath) {}
+};
+
+int GSDLLCALL readNothing(void*, char*, int) { return 0; }
+int GSDLLCALL writeOut(void* handle, const char* text, int length) {
+  static_cast<JobContext*>(handle)->out.add(text, length);
+  return length;
+}
+int GSDLLCALL writeErr(void* handle, const char* text, int length) {
+  static_cast<JobContext*>(handle)->err.add(text, length);
+  return length;
+}
+int GSDLLCALL pollJob(void* handle) {
+  static_cast<JobContext*>(handle)->progress.poll();
+  return 0;
+}
+
+int runJob(const std::vector<std::string>& texts) {
+  if (texts.size() < 2) return -1;
+  JobContext context(texts[0]);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>("gs"));
+  for (std::size_t i = 1; i < texts.size(); ++i) argv.push_back(const_cast<char*>(texts[i].c_str()));
+
+  void* instance = nullptr;
+  int code = gsapi_new_instance(&instance, &context);
+  if (code < 0) {
+    sendAll(kSocketFd, encodeFrame('L', "Cannot create an interpreter instance (code " + std::to_string(code) + ")."));
+    return code;
+  }
+  gsapi_set_arg_encoding(instance, GS_ARG_ENCODING_UTF8);
+  gsapi_set_stdio_with_handle(instance, readNothing, writeOut, writeErr, &context);
+  gsapi_set_poll_with_handle(instance, pollJob, &context);
+  code = gsapi_init_with_args(instance, static_cast<int>(argv.size()), argv.data());
+  const int exitCode = gsapi_exit(instance);
+  if (code == 0 || code == gs_error_Quit) code = exitCode;
+  gsapi_delete_instance(instance);
+  context.out.finish();
+  context.err.finish();
+  return code;
+}
+
+void limitMemory(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const std::string prefix = "--memory-mb=";
+    if (argument.rfind(prefix, 0) != 0) continue;
+    const long long megabytes = std::atoll(argument.c_str() + prefix.size());
+    if (megabytes <= 0) continue;
+    const rlim_t bytes = static_cast<rlim_t>(megabytes) * 1024u * 1024u;
+    const rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_AS, &limit);
+  }
+}
+
+// Keeps the interpreter away from the protocol socket and the terminal: whatever it might
+// print on its own goes nowhere.
+void detachStandardStreams() {
+  const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null < 0) return;
+  dup2(null, 0);
+  dup2(null, 1);
+  dup2(null, 2);
+  close(null);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  limitMemory(argc, argv);
+  detachStandardStreams();
+  signal(SIGPIPE, SIG_IGN);
+
+  vd::gsworker::FrameDecoder decoder;
+  char buffer[65536];
+  for (;;) {
+    std::optional<vd::gsworker::Frame> frame;
+    try {
+      frame = decoder.next();
+    } catch (const std::exception&) {
+      return 2;
+    }
+    if (!frame) {
+      const ssize_t n = read(kSocketFd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return 0;  // the client is gone
+      decoder.append(buffer, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (frame->type != 'J') continue;
+    int code;
+    try {
+      code = runJob(vd::gsworker::unpackTexts(frame->payload));
+    } catch (const std::exception& error) {
+      sendAll(kSocketFd, encodeFrame('L', error.what()));
+      code = -1;
+    }
+    if (!sendAll(kSocketFd, encodeFrame('E', std::to_string(code)))) return 0;
+  }
+}
