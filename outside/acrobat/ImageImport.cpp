@@ -1,0 +1,202 @@
+#include "outside/acrobat/ImageImport.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <cstdio>
+#include <vector>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include "common/Errors.h"
+#include "common/Text.h"
+#include "engine/EngineError.h"
+#include "outside/acrobat/ImageFacts.h"
+#include "outside/acrobat/RasterImages.h"
+#include "platform/FileSystem.h"
+
+namespace vd {
+namespace {
+
+// Beyond this an image is more likely a mistake than a picture to print.
+constexpr std::uint64_t kLargestImageFile = 1ull << 30;
+constexpr int kMostPages = 10000;
+
+[[noreturn]] void cannotOpen(const std::string& path, const std::string& reason) {
+  throw EngineError("The image " + path + " cannot be opened: " + reason + ".");
+}
+
+std::string extensionOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const auto dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return toLowerAscii(path.substr(dot + 1));
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  std::string result = text;
+  while (!result.empty() && result.back() == '0') result.pop_back();
+  if (!result.empty() && result.back() == '.') result.pop_back();
+  return result;
+}
+
+// One page showing the image over its whole area.
+void addImagePage(QPDF& document, QPDFObjectHandle image, int width, int height, Resolution resolution,
+                  int quarterTurns) {
+  const double pageWidth = width * 72.0 / resolution.x;
+  const double pageHeight = height * 72.0 / resolution.y;
+  const std::string content = "q " + number(pageWidth) + " 0 0 " + number(pageHeight) + " 0 0 cm /Im0 Do Q\n";
+  QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+  page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+  page.replaceKey("/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, pageWidth, pageHeight)));
+  QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+  xobjects.replaceKey("/Im0", image);
+  QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+  resources.replaceKey("/XObject", xobjects);
+  page.replaceKey("/Resources", resources);
+  page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, content));
+  if (quarterTurns != 0) page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(quarterTurns * 90));
+  QPDFPageDocumentHelper(document).addPage(QPDFPageObjectHelper(document.makeIndirectObject(page)), false);
+}
+
+void importJpeg(QPDF& document, const std::string& path, const std::string& bytes) {
+  std::string problem;
+  const std::optional<JpegFacts> jpeg = ReadJpegFacts(bytes, problem);
+  if (!jpeg) cannotOpen(path, problem);
+  QPDFObjectHandle image = QPDFObjectHandle::newStream(&document);
+  image.replaceStreamData(bytes, QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+  QPDFObjectHandle dictionary = image.getDict();
+  dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+  dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+  dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(jpeg->width));
+  dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(jpeg->height));
+  dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+  const char* space = jpeg->components == 1 ? "/DeviceGray" : jpeg->components == 3 ? "/DeviceRGB" : "/DeviceCMYK";
+  dictionary.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
+  if (jpeg->adobeInvertedCmyk) dictionary.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
+  addImagePage(document, image, jpeg->width, jpeg->height, jpeg->resolution.value_or(Resolution{}), jpeg->quarterTurns);
+}
+
+// True when the PNG went in as it is; false when it needs decoding (transparency, interlace).
+bool importPngAsItIs(QPDF& document, const std::string& path, const std::string& bytes) {
+  std::string problem;
+  std::optional<PngFacts> png = ReadPngFacts(bytes, problem);
+  if (!png) cannotOpen(path, problem);
+  if (!CanEmbedPngData(*png)) return false;
+  if (!PngDataIsComplete(*png)) cannotOpen(path, "its image data is damaged or incomplete");
+  const int colours = png->colourType == 2 ? 3 : 1;
+  QPDFObjectHandle parameters = QPDFObjectHandle::newDictionary();
+  parameters.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
+  parameters.replaceKey("/Colors", QPDFObjectHandle::newInteger(colours));
+  parameters.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(png->bitDepth));
+  parameters.replaceKey("/Columns", QPDFObjectHandle::newInteger(png->width));
+  QPDFObjectHandle image = QPDFObjectHandle::newStream(&document);
+  image.replaceStreamData(png->compressedData, QPDFObjectHandle::newName("/FlateDecode"), parameters);
+  QPDFObjectHandle dictionary = image.getDict();
+  dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+  dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+  dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(png->width));
+  dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(png->height));
+  dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(png->bitDepth));
+  if (png->colourType == 3) {
+    dictionary.replaceKey("/ColorSpace",
+                          QPDFObjectHandle::newArray({QPDFObjectHandle::newName("/Indexed"),
+                                                      QPDFObjectHandle::newName("/DeviceRGB"),
+                                                      QPDFObjectHandle::newInteger(static_cast<long long>(png->palette.size() / 3) - 1),
+                                                      QPDFObjectHandle::newString(png->palette)}));
+  } else {
+    dictionary.replaceKey("/ColorSpace", QPDFObjectHandle::newName(colours == 3 ? "/DeviceRGB" : "/DeviceGray"));
+  }
+  addImagePage(document, image, png->width, png->height, png->resolution.value_or(Resolution{}), 0);
+  return true;
+}
+
+// The resolution of frame index, from the file's own header (Qt's readers report a
+// screen default for images that have none, which would make those pages too small).
+std::optional<Resolution> frameResolution(const std::string& bytes, const QByteArray& format, int index) {
+  if (format == "tif" || format == "tiff") {
+    const std::vector<std::optional<Resolution>> resolutions = ReadTiffResolutions(bytes);
+    return index < static_cast<int>(resolutions.size()) ? resolutions[static_cast<std::size_t>(index)] : std::nullopt;
+  }
+  if (format == "bmp") return ReadBmpResolution(bytes);
+  if (format == "png") {
+    std::string problem;
+    if (std::optional<PngFacts> png = ReadPngFacts(bytes, problem)) return png->resolution;
+  }
+  return std::nullopt;
+}
+
+void importDecoded(QPDF& document, const std::string& path, const std::string& bytes) {
+  QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setDecideFormatFromContent(true);
+  reader.setAutoTransform(false);
+  const QByteArray format = reader.format();
+  if (format.isEmpty()) cannotOpen(path, "it is not an image format this program reads");
+
+  std::vector<QImage> frames;
+  const int count = std::max(1, std::min(reader.imageCount(), kMostPages));
+  for (int i = 0; i < count; ++i) {
+    QImage frame;
+    if (!reader.read(&frame) || frame.isNull()) {
+      if (i == 0) cannotOpen(path, reader.errorString().toStdString());
+      break;
+    }
+    frames.push_back(std::move(frame));
+    reader.jumpToNextImage();
+  }
+  if (format == "ico" || format == "cur") {
+    // An icon is one picture in several sizes: the largest shows it best.
+    auto largest = std::max_element(frames.begin(), frames.end(), [](const QImage& a, const QImage& b) {
+      return static_cast<qint64>(a.width()) * a.height() < static_cast<qint64>(b.width()) * b.height();
+    });
+    QImage keep = *largest;
+    frames.assign(1, keep);
+  }
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const QImage& frame = frames[i];
+    const Resolution resolution = frameResolution(bytes, format, static_cast<int>(i)).value_or(Resolution{});
+    addImagePage(document, MakeImageObject(document, frame), frame.width(), frame.height(), resolution, 0);
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<QPDF> ImportImage(const std::string& path) {
+  const std::string extension = extensionOf(path);
+  const std::optional<std::uint64_t> length = fileSystem().fileLength(path);
+  if (!length) cannotOpen(path, "the file cannot be read");
+  if (*length == 0) cannotOpen(path, "the file is empty");
+  if (*length > kLargestImageFile) cannotOpen(path, "the file is larger than 1 GiB");
+  std::string bytes;
+  try {
+    bytes = fileSystem().readFile(path);
+  } catch (const FileError& error) {
+    cannotOpen(path, error.reason());
+  }
+  if (extension == "wmf" || extension == "emf" || LooksLikeMetafile(bytes)) {
+    cannotOpen(path, "WMF/EMF images need the office suite, which is not available in this build");
+  }
+  auto document = std::make_shared<QPDF>();
+  document->emptyPDF();
+  try {
+    if (LooksLikeJpeg(bytes)) {
+      importJpeg(*document, path, bytes);
+    } else if (!LooksLikePng(bytes) || !importPngAsItIs(*document, path, bytes)) {
+      importDecoded(*document, path, bytes);
+    }
+  } catch (const EngineError&) {
+    throw;
+  } catch (const std::exception& error) {
+    cannotOpen(path, error.what());
+  }
+  return document;
+}
+
+}  // namespace vd

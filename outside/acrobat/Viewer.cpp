@@ -1,0 +1,59 @@
+#include "outside/acrobat/Viewer.h"
+
+#include <qpdf/QPDF.hh>
+
+#include "common/Text.h"
+#include "engine/EngineError.h"
+#include "outside/acrobat/ImageImport.h"
+
+namespace vd {
+namespace {
+
+// The viewer's active document, shared by its windows; one viewer per process, as there
+// is one per session.
+std::weak_ptr<QpdfDocument>& activeDocument() {
+  static std::weak_ptr<QpdfDocument> active;
+  return active;
+}
+
+bool namesPdf(const std::string& path) {
+  const auto dot = path.find_last_of('.');
+  return dot != std::string::npos && equalsIgnoreCase(path.substr(dot + 1), "pdf");
+}
+
+}  // namespace
+
+bool ViewerDocument::Open(const std::string& path, const std::string& /*title*/) {
+  auto shown = std::make_shared<QpdfDocument>();
+  if (namesPdf(path)) {
+    if (!shown->Open(path)) throw EngineError("The document " + path + " cannot be opened: " + shown->lastError() + ".");
+  } else {
+    shown = std::make_shared<QpdfDocument>(ImportImage(path));
+  }
+  shown_ = std::move(shown);
+  activeDocument() = shown_;
+  return true;
+}
+
+bool ViewerDocument::IsValid() { return shown_ != nullptr && shown_->isOpen(); }
+
+AcroPDDoc* ViewerDocument::GetPDDoc() { return shown_.get(); }
+
+bool ViewerDocument::Close(bool /*noSave*/) {
+  // Changes are never written back to the file shown: saving is the document's Save.
+  if (!shown_) return false;
+  if (activeDocument().lock() == shown_) activeDocument().reset();
+  shown_.reset();
+  return true;
+}
+
+std::unique_ptr<AcroAVDoc> Viewer::GetActiveDoc() {
+  return std::make_unique<ViewerDocument>(activeDocument().lock());
+}
+
+bool Viewer::Exit() {
+  activeDocument().reset();
+  return true;
+}
+
+}  // namespace vd
