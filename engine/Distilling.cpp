@@ -1,23 +1,232 @@
 #include "engine/CreatePDF.h"
 
-#include "engine/NotAvailable.h"
+#include <cstdlib>
+#include <random>
+
+#include "common/Locations.h"
+#include "common/Text.h"
+#include "engine/AcrobatInterface.h"
+#include "engine/ErrorPolicy.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/WindowTable.h"
 
 namespace vd {
+namespace {
 
-void CreatePDF::CreatePDFfromPS(const std::string&, const std::string&, DistillingOptions&) {
-  RaiseNotAvailable("CreatePDFfromPS");
+constexpr std::int32_t kSystemDirectoryFolder = 37;
+constexpr int kSettleDelayMilliseconds = 1000;
+constexpr double kDocumentWindowSearchSeconds = 15;
+// The waits that poll the window table or the file system rest this long between looks,
+// so a wait of many seconds does not keep a processor busy.
+constexpr int kPollRestMilliseconds = 20;
+constexpr const char* kHelperName = "tabnudge";
+constexpr const char* kMainWindowClass = "AdobeAcrobat";
+constexpr const char* kMissingHelper =
+    "Error! Can't find file TABNUDGE.EXE. Please copy this file into the same path as QUILLKIT.DLL or into your "
+    "Window's System Directory.";
+
+// How long the file-settle wait waits for a file to appear and settle:
+// VELLUMDOCK_SETTLE_TIMEOUT seconds, 600 by default.
+double settleBoundSeconds() {
+  const char* text = std::getenv("VELLUMDOCK_SETTLE_TIMEOUT");
+  if (text != nullptr) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end != text && value > 0) return value;
+  }
+  return 600;
 }
-void CreatePDF::DistillingStep(const std::string&, const std::string&, const std::string&, bool, bool, bool) {
-  RaiseNotAvailable("the distilling step");
+
+WindowHandle findAcrobatMainWindow() {
+  const std::string className = kMainWindowClass;
+  if (WindowHandle found = windowTable().findWindow(&className, nullptr)) return found;
+  for (const std::string caption : {"adobe acrobat professional", "adobe acrobat standard"}) {
+    if (WindowHandle found = windowTable().findWindow(nullptr, &caption)) return found;
+  }
+  return 0;
 }
-void CreatePDF::LaunchKeystrokeHelper(const std::string&, const std::string&, const std::string*) {
-  RaiseNotAvailable("the keystroke helper");
+
+// Keeps objAdobeDistiller set exactly while the eventful Distiller's job runs.
+class DistillerFieldScope {
+ public:
+  DistillerFieldScope(DistillerObject*& field, DistillerObject* value) : field_(field) { field_ = value; }
+  ~DistillerFieldScope() { field_ = nullptr; }
+  DistillerFieldScope(const DistillerFieldScope&) = delete;
+  DistillerFieldScope& operator=(const DistillerFieldScope&) = delete;
+
+ private:
+  DistillerObject*& field_;
+};
+
+}  // namespace
+
+void CreatePDF::CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile,
+                                DistillingOptions& options) {
+  if (!FileExists(strPSFile)) RaiseMissingInput(strPSFile);
+  try {
+    if (trimSpaces(options.strDistiller).empty()) options.strDistiller = m_PrinterName;
+    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
+    DistillingStep(strPSFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
+                   options.blnApplySecurity);
+  } catch (...) {
+    RaiseAgain();
+  }
 }
-void CreatePDF::FileSettleWait(const std::string&) { RaiseNotAvailable("the file-settle wait"); }
-void CreatePDF::CloseDocumentWindow(const std::string&) {}
-bool CreatePDF::CloseAcrobat(bool, std::int16_t) { return false; }
-bool CreatePDF::IsAcrobatHidden() { return false; }
-std::string CreatePDF::GetRandomStem() { return "1"; }
-std::string CreatePDF::GetSpecialFolderPath(std::int32_t&) { return {}; }
+
+void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
+                               const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
+                               bool blnApplySecurity) {
+  if (blnApplySecurity && leadingNumber(m_AcrobatVersion) > 5) {
+    const std::unique_ptr<DistillerObject> secure = CreateSecureDistiller();
+    secure->bShowWindow = blnShowWindow;
+    secure->bSpoolJobs = blnSpoolJobs;
+    secure->FileToPDF2(strPSFile, strPDFFile, strJobOptionsFile, true);
+    return;
+  }
+
+  // The Distiller's events become the engine's events, raised on this thread during the
+  // convert call.
+  class EventForwarding : public DistillerEvents {
+   public:
+    explicit EventForwarding(CreatePDF& engine) : engine_(engine) {}
+    void OnJobStart(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobStart, in, out); }
+    void OnJobDone(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobDone, in, out); }
+    void OnJobFail(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobFail, in, out); }
+    void OnLogMessage(std::string& message) override { engine_.RaiseLog(message); }
+    void OnPageNumber(std::int32_t& page) override { engine_.RaisePage(page); }
+    void OnPercentDone(std::int32_t& percent) override { engine_.RaisePercent(percent); }
+
+   private:
+    CreatePDF& engine_;
+  };
+
+  const std::unique_ptr<DistillerObject> distiller = CreateDistiller();
+  const DistillerFieldScope field(objAdobeDistiller, distiller.get());
+  EventForwarding forwarding(*this);
+  objAdobeDistiller->Connect(&forwarding);
+  objAdobeDistiller->bShowWindow = blnShowWindow;
+  objAdobeDistiller->bSpoolJobs = blnSpoolJobs;
+  objAdobeDistiller->FileToPDF(strPSFile, strPDFFile, strJobOptionsFile);
+  objAdobeDistiller->Connect(nullptr);
+}
+
+void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
+                                      const std::string* strSecurityWindowCaption) {
+  std::int32_t folderNumber = kSystemDirectoryFolder;
+  std::string folder = GetSpecialFolderPath(folderNumber);
+  if (!FileExists(folder + "/" + kHelperName)) {
+    folder = programDir();
+    if (!FileExists(folder + "/" + kHelperName)) throw EngineError(kMissingHelper);
+  }
+  const std::string helper = folder + "/" + kHelperName;
+  auto start = [&](const std::string& argumentText) {
+    if (!processLauncher().startHidden(helper, argumentText)) {
+      throw EngineError("Unable to start " + helper + " " + argumentText);
+    }
+  };
+  start("save pdf file as~" + strSaveWindowCaption + "~" + strPDFFile + "~");
+  if (strSecurityWindowCaption != nullptr) start("adobe pdf - security~" + *strSecurityWindowCaption + "~");
+}
+
+void CreatePDF::FileSettleWait(const std::string& path) {
+  const double bound = settleBoundSeconds();
+  eventPump().pause(kSettleDelayMilliseconds);
+  const double deadline = clock().seconds() + bound;
+  for (;;) {
+    eventPump().processEvents();
+    if (FileExists(path)) {
+      const auto length = fileSystem().fileLength(path);
+      if (length && *length >= 1) {
+        eventPump().pause(kSettleDelayMilliseconds);
+        if (fileSystem().fileLength(path) == length) return;
+        continue;
+      }
+    }
+    if (clock().seconds() >= deadline) {
+      throw EngineError("The file " + path + " was not completed within " +
+                        std::to_string(static_cast<long long>(bound)) + " seconds.");
+    }
+    eventPump().pause(kPollRestMilliseconds);
+  }
+}
+
+void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
+  const auto slash = strPDFFile.find_last_of('/');
+  const std::string name = toLowerAscii(slash == std::string::npos ? strPDFFile : strPDFFile.substr(slash + 1));
+  const auto dot = name.find('.');
+  const std::string key = "[" + (dot == std::string::npos ? std::string() : name.substr(0, dot + 1)) + "pdf]";
+  const double deadline = clock().seconds() + kDocumentWindowSearchSeconds;
+  for (;;) {
+    eventPump().processEvents();
+    if (clock().seconds() >= deadline) return;
+    for (const std::string prefix : {"adobe acrobat - ", "adobe acrobat professional - "}) {
+      const std::string caption = prefix + key;
+      if (WindowHandle window = windowTable().findWindow(nullptr, &caption)) {
+        windowTable().sendMessage(window, WM_CLOSE, 0, "0");
+        return;
+      }
+    }
+    eventPump().pause(kPollRestMilliseconds);
+  }
+}
+
+bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
+  try {
+    WindowHandle window = findAcrobatMainWindow();
+    if (window == 0) return false;
+    const std::int64_t result = windowTable().sendMessage(window, WM_DESTROY, 0, "0");
+    if (!blnWaitUntilClosed) return result == 0;
+    const double deadline = clock().seconds() + intTimeout;
+    const std::string className = kMainWindowClass;
+    for (;;) {
+      if (window == 0) break;
+      eventPump().processEvents();
+      window = windowTable().findWindow(&className, nullptr);
+      if (clock().seconds() >= deadline) break;
+      eventPump().pause(kPollRestMilliseconds);
+    }
+    return window == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CreatePDF::IsAcrobatHidden() {
+  try {
+    return findAcrobatMainWindow() != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string CreatePDF::GetRandomStem() {
+  std::string stem = "1";
+  try {
+    // Drawn again while the name is taken in the temporary directory, where the caller
+    // will create the file (bounded: a directory full of numbers ends the search).
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      std::mt19937_64 generator(static_cast<std::uint64_t>(clock().wallNanoseconds()) + static_cast<std::uint64_t>(attempt));
+      const double fraction = std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+      const auto n = static_cast<std::int64_t>(fraction * 99999999 + 1);
+      stem = std::to_string(n);
+      const std::string path = m_TempFilePath + stem;
+      if (!fileSystem().pathExists(path) && !fileSystem().pathExists(path + ".ps")) break;
+    }
+  } catch (...) {
+    // Never raises: the last stem drawn is used.
+  }
+  return stem;
+}
+
+std::string CreatePDF::GetSpecialFolderPath(std::int32_t& folder) {
+  try {
+    if (folder == kSystemDirectoryFolder) return helperDir();
+  } catch (...) {
+  }
+  return {};
+}
 
 }  // namespace vd

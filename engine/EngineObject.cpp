@@ -1,18 +1,122 @@
 #include "engine/CreatePDF.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <exception>
+
+#include "common/Errors.h"
+#include "common/Text.h"
+#include "engine/ErrorPolicy.h"
 #include "platform/FileSystem.h"
+#include "registry/clsRegistry.h"
 
 namespace vd {
+namespace {
 
-CreatePDF::CreatePDF() = default;
+constexpr const char* kVersionKey = "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion";
+constexpr const char* kDistillerVersions[] = {"5.0", "6.0", "7.0", "8.0", "9.0", "10.0"};
+
+// A directory only this user can enter: created with mode 0700, or, when it exists,
+// checked to be ours and closed to everyone else.
+bool makePrivateDirectory(const std::string& dir) {
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat info {};
+  return lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+         (info.st_mode & 077) == 0;
+}
+
+// Temporary PostScript files hold the users' documents: they go to a private directory of
+// this user, not to a fixed folder every user shares.
+std::string privateTemporaryDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string preferred = (runtime != nullptr && runtime[0] == '/')
+                                    ? std::string(runtime) + "/vellumdock-temp"
+                                    : "/tmp/vellumdock-" + std::to_string(getuid()) + "-temp";
+  if (makePrivateDirectory(preferred)) return preferred + "/";
+  // Someone else holds that name: a fresh directory of our own instead.
+  std::string pattern = "/tmp/vellumdock-" + std::to_string(getuid()) + "-temp-XXXXXX";
+  if (mkdtemp(pattern.data()) != nullptr) return pattern + "/";
+  return preferred + "/";
+}
+
+template <class Step>
+void ignoringErrors(Step step) {
+  try {
+    step();
+  } catch (...) {
+    // Detection reports nothing: a step that fails is skipped.
+  }
+}
+
+}  // namespace
+
+[[noreturn]] void RaiseAgain() {
+  try {
+    throw;
+  } catch (const EngineError& error) {
+    throw EngineError(error.description(), error.number());
+  } catch (const std::exception& error) {
+    throw EngineError(error.what());
+  } catch (...) {
+    throw EngineError("Unexpected error.");
+  }
+}
+
+CreatePDF::CreatePDF() {
+  m_PrinterName = "Acrobat Distiller";
+  clsRegistry registry;
+  ignoringErrors([&] {
+    registry.OpenRegistry(HKEY_LOCAL_MACHINE, kVersionKey);
+    m_AcrobatVersion = registry.GetValue("").asText();
+  });
+  ignoringErrors([&] {
+    if (leadingNumber(m_AcrobatVersion) > 5) m_PrinterName = "Adobe PDF";
+  });
+  for (const char* version : kDistillerVersions) {
+    ignoringErrors([&] {
+      const std::string key = std::string("SOFTWARE\\Adobe\\Acrobat Distiller\\") + version + "\\PrinterName";
+      if (registry.OpenRegistry(HKEY_LOCAL_MACHINE, key) != 0) m_PrinterName = registry.GetValue("").asText();
+    });
+  }
+  ignoringErrors([&] { m_TempFilePath = privateTemporaryDirectory(); });
+  ignoringErrors([&] { registry.CloseRegistry(); });
+}
+
 CreatePDF::~CreatePDF() = default;
 
 std::string CreatePDF::AcrobatVersion() { return m_AcrobatVersion; }
 std::string CreatePDF::PrinterName() { return m_PrinterName; }
 std::string CreatePDF::TempFilePath() const { return m_TempFilePath; }
-void CreatePDF::TempFilePath(std::string strPath) { m_TempFilePath = std::move(strPath); }
 
-bool CreatePDF::FileExists(const std::string& path) const { return fileSystem().fileLength(path).has_value(); }
+void CreatePDF::TempFilePath(std::string strPath) {
+  try {
+    bool usable = false;
+    try {
+      fileSystem().createDirectory(strPath);
+      usable = true;
+    } catch (const FileError&) {
+      // What an existing directory gives; anything else (a file of that name, a parent
+      // that does not exist or cannot be written) keeps the previous directory.
+      usable = fileSystem().isDirectory(strPath);
+    }
+    if (!usable) return;
+    if (strPath.back() != '/') strPath += '/';
+    m_TempFilePath = std::move(strPath);
+  } catch (...) {
+    // Writing the property never reports a failure.
+  }
+}
+
+bool CreatePDF::FileExists(const std::string& path) const {
+  try {
+    return fileSystem().fileLength(path).has_value();
+  } catch (...) {
+    return false;
+  }
+}
 
 void CreatePDF::RaiseMissingInput(const std::string& path) const {
   throw EngineError("File " + path + " does not exist.");
