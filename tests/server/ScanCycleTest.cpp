@@ -1,0 +1,268 @@
+// The scan cycle on the real window: what is listed, how outputs are named, the log
+// lines and status texts, stops, failures and the mended faults.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <algorithm>
+#include <set>
+
+#include "ServerFixture.h"
+#include "server/ServerController.h"
+
+namespace vd::test {
+namespace {
+
+class ScanCycleTest : public ServerFixture {
+ protected:
+  std::vector<std::string> convertedInputs() const {
+    std::vector<std::string> inputs;
+    for (const EngineCall& call : engine.calls) {
+      const std::string& second = call.arguments.at(1);
+      inputs.push_back(second.substr(second.find("=\"") + 2, second.size() - second.find("=\"") - 3));
+    }
+    return inputs;
+  }
+  std::string arrow(const std::string& name, const std::string& pdf) const { return in(name) + " --> " + out(pdf); }
+};
+
+TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRest) {
+  storeDirectories("1");
+  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) writeFile(in(name), name);
+  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) writeFile(in(name), "keep");
+  ASSERT_TRUE(ensureDirectory(in("sub.txt")));
+  auto form = makeForm();
+  runPasses(*form, 1);
+
+  const std::set<std::string> expected = {in("a.txt"), in("a.pdf.txt"), in("README"), in("Résumé 'q' -x.doc")};
+  const std::vector<std::string> inputs = convertedInputs();
+  EXPECT_EQ(std::set<std::string>(inputs.begin(), inputs.end()), expected);
+  EXPECT_EQ(inputs.size(), 4u);
+  // Each conversion is announced just before it happens, in the same order.
+  std::vector<std::string> arrows;
+  for (const std::string& input : inputs) {
+    const std::string name = input.substr(inputDir.size() + 1);
+    const auto dot = name.find_last_of('.');
+    arrows.push_back(arrow(name, (dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf"));
+  }
+  EXPECT_EQ(logLines(*form), arrows);
+  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) EXPECT_FALSE(exists(in(name))) << name;
+  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) EXPECT_EQ(readFile(in(name)), "keep");
+  EXPECT_TRUE(exists(in("sub.txt")));
+  EXPECT_NE(pdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
+  EXPECT_NE(pdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
+
+  // The status line: idle prompt before the first pass, the processing text with "done."
+  // after it, and the idle prompt with "done." after the stop.
+  ASSERT_EQ(statusAtPause.size(), 2u);
+  EXPECT_EQ(statusAtPause[0], kIdlePrompt);
+  EXPECT_EQ(statusAtPause[1], "Processing 4 files...done.");
+  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock");
+  EXPECT_EQ(form->findChild<QListWidget*>("List1")->count(), 0);
+  EXPECT_FALSE(button(*form, "Command1")->isHidden());
+  EXPECT_TRUE(button(*form, "Command2")->isHidden());
+  EXPECT_FALSE(button(*form, "Command6")->isHidden());
+  EXPECT_TRUE(button(*form, "Command1")->isEnabled());
+  EXPECT_FALSE(button(*form, "Command2")->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(engine.enginesCreated, 2);  // start-up's and the cycle's
+  EXPECT_EQ(engine.enginesAlive, 0);
+  EXPECT_EQ(pump.pausedMilliseconds, 2000);
+}
+
+TEST_F(ScanCycleTest, WhileScanningTheWindowShowsTheCycleAndRefusesToClose) {
+  storeDirectories("1");
+  auto form = makeForm();
+  form->show();
+  QCoreApplication::processEvents();
+  bool closeRefused = false;
+  betweenPasses = [&](int pause) {
+    if (pause != 1) return;
+    EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock is scanning for files...");
+    EXPECT_TRUE(button(*form, "Command1")->isHidden());
+    EXPECT_FALSE(button(*form, "Command2")->isHidden());
+    EXPECT_TRUE(button(*form, "Command2")->isEnabled());
+    EXPECT_TRUE(button(*form, "Command6")->isHidden());
+    EXPECT_FALSE(button(*form, "Command3")->isEnabled());
+    EXPECT_FALSE(form->findChild<QCheckBox*>("chkOverwrite")->isEnabled());
+    EXPECT_TRUE(form->findChild<QLabel*>("lblHelp")->text().isEmpty());
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    closeRefused = !form->close();
+  };
+  runPasses(*form, 1);
+  EXPECT_TRUE(closeRefused);
+  EXPECT_TRUE(form->isVisible());
+  // An empty directory: the scanning text stays through the following wait, nothing logged.
+  EXPECT_EQ(statusAtPause.at(1), "Scanning for files in " + inputDir + "...");
+  EXPECT_TRUE(form->logText().empty());
+  EXPECT_TRUE(form->close());
+}
+
+TEST_F(ScanCycleTest, ExistingPdfIsReplacedWhenOverwriteIsSet) {
+  storeDirectories("1");
+  writeFile(out("x.pdf"), MinimalPdf("old x"));
+  writeFile(in("x.doc"), "new x");
+  auto form = makeForm();
+  runPasses(*form, 1);
+  EXPECT_EQ(logLines(*form), (std::vector<std::string>{out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
+  EXPECT_NE(pdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);
+}
+
+TEST_F(ScanCycleTest, ExistingPdfsAreKeptAndTheNewOneNumberedWhenOverwriteIsClear) {
+  storeDirectories("1");
+  store("Overwrite", "0");
+  writeFile(out("x.pdf"), MinimalPdf("old x"));
+  writeFile(out("x_1.pdf"), MinimalPdf("old x 1"));
+  writeFile(in("x.doc"), "new x");
+  auto form = makeForm();
+  runPasses(*form, 1);
+  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("x.doc", "x_2.pdf")}));
+  EXPECT_NE(pdfText(out("x.pdf")).find("old x"), std::string::npos);
+  EXPECT_NE(pdfText(out("x_1.pdf")).find("old x 1"), std::string::npos);
+  EXPECT_NE(pdfText(out("x_2.pdf")).find("Converted x.doc"), std::string::npos);
+}
+
+TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
+  storeDirectories("1");
+  writeFile(in("a.txt"), "a");
+  writeFile(in("b.txt"), "b");
+  engine.duringCall = [this](const EngineCall&) {
+    unlink(in("a.txt").c_str());
+    unlink(in("b.txt").c_str());
+  };
+  auto form = makeForm();
+  runPasses(*form, 1);
+  ASSERT_EQ(engine.calls.size(), 1u);
+  const std::vector<std::string> lines = logLines(*form);
+  ASSERT_EQ(lines.size(), 2u);
+  // The converted one's own deletion now fails: it was removed during the conversion.
+  EXPECT_NE(lines[0].find(" --> "), std::string::npos);
+  EXPECT_EQ(lines[1], "Unable to create PDF.");
+}
+
+TEST_F(ScanCycleTest, IntervalOfZeroOrBelowRunsPassesWithoutWaitingAndStillStops) {
+  for (const char* seconds : {"0", "-3"}) {
+    SCOPED_TRACE(seconds);
+    storeDirectories(seconds);
+    engine.calls.clear();
+    auto form = makeForm();
+    pump = ScriptedEventPump{};
+    int dropped = 0;
+    pump.onProcessEvents = [&](int call) {
+      // Files dropped while the cycle runs are picked up by a later pass.
+      if (call == 5 || call == 40) writeFile(in("drop" + std::to_string(++dropped) + ".txt"), "x");
+      if (call == 200) clickStop(*form);
+    };
+    button(*form, "Command1")->click();
+    EXPECT_EQ(pump.pauses, 0);
+    EXPECT_EQ(engine.calls.size(), 2u);
+    EXPECT_FALSE(exists(in("drop1.txt")));
+    EXPECT_FALSE(exists(in("drop2.txt")));
+    EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  }
+}
+
+TEST_F(ScanCycleTest, StopDuringAConversionLetsItFinishAndStopsBeforeTheNextFile) {
+  storeDirectories("1");
+  writeFile(in("a.txt"), "a");
+  writeFile(in("b.txt"), "b");
+  auto form = makeForm();
+  engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
+  button(*form, "Command1")->click();
+  ASSERT_EQ(engine.calls.size(), 1u);
+  const std::string converted = engine.calls[0].out();
+  EXPECT_TRUE(exists(converted));
+  // The converted input is gone, the other waits for the next start.
+  EXPECT_NE(exists(in("a.txt")), exists(in("b.txt")));
+  EXPECT_EQ(logLines(*form).size(), 1u);
+  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  EXPECT_EQ(engine.enginesAlive, 0);
+}
+
+TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilItChanges) {
+  storeDirectories("1");
+  store("Overwrite", "0");
+  writeFile(in("locked.txt"), "v1");
+  ASSERT_EQ(chmod(in("locked.txt").c_str(), 0444), 0);
+  auto form = makeForm();
+  betweenPasses = [&](int pause) {
+    if (pause == 4) {
+      // A new version arrives: it is input again.
+      ASSERT_EQ(chmod(in("locked.txt").c_str(), 0644), 0);
+      writeFile(in("locked.txt"), "version two");
+    }
+  };
+  runPasses(*form, 4);
+  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("locked.txt", "locked.pdf"), "Unable to create PDF.",
+                                                         arrow("locked.txt", "locked_1.pdf")}));
+  EXPECT_EQ(engine.calls.size(), 2u);
+  EXPECT_FALSE(exists(in("locked.txt")));
+}
+
+TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason) {
+  storeDirectories("1");
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
+  writeFile(in("plan.dwg"), "drawing one");
+  writeFile(in("sales.rpt"), "report");
+  auto form = makeForm();
+  betweenPasses = [&](int pause) {
+    if (pause == 2) writeFile(in("plan.dwg"), "drawing two");
+  };
+  runPasses(*form, 2);
+
+  const std::string failed = inputDir + "/failed/";
+  EXPECT_EQ(readFile(failed + "plan.dwg"), "drawing one");
+  EXPECT_EQ(readFile(failed + "plan_1.dwg"), "drawing two");  // nothing overwritten
+  EXPECT_EQ(readFile(failed + "sales.rpt"), "report");
+  const std::string reason = readFile(failed + "plan.dwg.error.txt");
+  EXPECT_NE(reason.find("CreatePDFfromAutoCAD could not convert " + in("plan.dwg") + "."), std::string::npos) << reason;
+  EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n");
+  EXPECT_TRUE(exists(failed + "plan_1.dwg.error.txt"));
+  EXPECT_NE(readFile(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
+  EXPECT_FALSE(exists(in("plan.dwg")));
+  EXPECT_FALSE(exists(in("sales.rpt")));
+  std::vector<std::string> lines = logLines(*form);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unable to create PDF."), 3);
+  EXPECT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines.back(), "Unable to create PDF.");
+  // The engine's error text itself stays out of the log.
+  EXPECT_EQ(form->logText().find("could not convert"), std::string::npos);
+}
+
+TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
+  storeDirectories("1");
+  writeFile(in("growing.txt"), "part", /*settled=*/false);
+  auto form = makeForm();
+  betweenPasses = [&](int pause) {
+    if (pause == 1) writeFile(in("growing.txt"), "part", /*settled=*/false);
+    if (pause == 2) {
+      EXPECT_TRUE(engine.calls.empty());
+      EXPECT_TRUE(exists(in("growing.txt")));
+      writeFile(in("growing.txt"), "part and more", /*settled=*/false);
+    }
+    if (pause == 3) {
+      EXPECT_TRUE(engine.calls.empty());
+      backdate(in("growing.txt"), 2);  // quiet for two seconds now
+    }
+  };
+  runPasses(*form, 3);
+  ASSERT_EQ(engine.calls.size(), 1u);
+  EXPECT_FALSE(exists(in("growing.txt")));
+}
+
+TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
+  storeDirectories("1");
+  store("InputDir", environment.path("home/missing"));
+  auto form = makeForm();
+  runPasses(*form, 3);
+  // The pass in whose wait Stop was pressed lists too: a failed listing has no check point.
+  EXPECT_EQ(pump.pauses, 4);
+  EXPECT_EQ(logLines(*form), std::vector<std::string>(4, "Unable to create PDF."));
+}
+
+}  // namespace
+}  // namespace vd::test

@@ -1,0 +1,264 @@
+// Start-up with its settings and printer check, activation with the argument text, the
+// settings store, and the window's option, interval and caption handling.
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+#include "ServerFixture.h"
+#include "registry/clsRegistry.h"
+#include "server/AutoStart.h"
+#include "server/ServerController.h"
+
+namespace vd::test {
+namespace {
+
+class ServerStartupTest : public ServerFixture {
+ protected:
+  static std::string boxText(Form1& form, const char* name) {
+    return form.findChild<QLineEdit*>(name)->text().toStdString();
+  }
+  static bool checked(Form1& form, const char* name) { return form.findChild<QCheckBox*>(name)->isChecked(); }
+  static void leave(Form1& form, const char* name, const std::string& typed) {
+    QLineEdit* box = form.findChild<QLineEdit*>(name);
+    box->setText(QString::fromStdString(typed));
+    QFocusEvent focusOut(QEvent::FocusOut);
+    QCoreApplication::sendEvent(box, &focusOut);
+  }
+  static std::optional<std::string> stored(const char* key) { return settingsStore().read(key); }
+};
+
+TEST_F(ServerStartupTest, FirstRunShowsTheDefaultsAndStoresOnlyTheOverwriteBox) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  const std::string workDir = environment.path("home/Vellumdock");
+  EXPECT_EQ(boxText(*form, "txtInput"), workDir);
+  EXPECT_EQ(boxText(*form, "txtOutput"), workDir);
+  EXPECT_TRUE(exists(workDir));
+  EXPECT_EQ(boxText(*form, "txtSeconds"), "5");
+  EXPECT_EQ(boxText(*form, "txtWinCaption"), "save pdf file as");
+  EXPECT_TRUE(checked(*form, "chkOverwrite"));
+  EXPECT_FALSE(checked(*form, "chkAutoRun"));
+  EXPECT_FALSE(checked(*form, "chkSecurity"));
+  EXPECT_EQ(form->statusText(), kIdlePrompt);
+  EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock");
+  EXPECT_TRUE(messages.shown.empty());
+  // Only the box whose state changed at start-up wrote its setting.
+  EXPECT_EQ(stored("Overwrite"), "1");
+  for (const char* key : {"InputDir", "OutputDir", "Seconds", "AutoRun", "Security", "WinCaption"}) {
+    EXPECT_FALSE(stored(key).has_value()) << key;
+  }
+  const std::string conf = readFile(environment.path("config/Vellumdock/Vellumdock.conf"));
+  EXPECT_NE(conf.find("[Options]"), std::string::npos) << conf;
+  // The start-up engine was made with the program's folder as its temporary path and dropped.
+  EXPECT_EQ(engine.enginesCreated, 1);
+  EXPECT_EQ(engine.enginesAlive, 0);
+  ASSERT_EQ(engine.tempFilePaths.size(), 1u);
+  // The engine keeps its temporary path with a trailing "/".
+  const std::string tempPath = engine.tempFilePaths[0];
+  EXPECT_TRUE(tempPath == programDir() || tempPath == programDir() + "/") << tempPath;
+}
+
+TEST_F(ServerStartupTest, EveryControlCarriesItsNameAndCaption) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  const std::vector<std::pair<const char*, const char*>> buttons = {
+      {"Command1", "&Start"}, {"Command2", "&Stop"}, {"Command4", "..."},        {"Command5", "..."},
+      {"Command3", "Clear"},  {"cmdScripts", "S&cripts"}, {"Command6", "&Exit"}};
+  for (const auto& [name, caption] : buttons) {
+    ASSERT_NE(button(*form, name), nullptr) << name;
+    EXPECT_EQ(button(*form, name)->text().toStdString(), caption) << name;
+  }
+  EXPECT_EQ(button(*form, "cmdHelp")->toolTip().toStdString(), "About Screen");
+  EXPECT_TRUE(button(*form, "Command2")->isHidden());
+  const std::vector<std::pair<const char*, const char*>> labels = {
+      {"lblHelp", "Welcome to Vellumdock! Press the F1 key for help."},
+      {"Label3", "Input Directory (where files to convert to PDF should be copied to)"},
+      {"Label4", "Output Directory (where PDF files will be created)"},
+      {"Label2", "Scan every                seconds"},
+      {"Label5", "Save Window Caption"}};
+  for (const auto& [name, caption] : labels) EXPECT_EQ(form->findChild<QLabel*>(name)->text().toStdString(), caption);
+  EXPECT_EQ(form->findChild<QCheckBox*>("chkOverwrite")->text().toStdString(), "Overwrite existing PDFs");
+  EXPECT_EQ(form->findChild<QCheckBox*>("chkSecurity")->text().toStdString(), "Use security");
+  EXPECT_EQ(form->findChild<QCheckBox*>("chkAutoRun")->text().toStdString(), "Auto-start on bootup");
+  EXPECT_TRUE(form->findChild<QLineEdit*>("txtInput")->isReadOnly());
+  EXPECT_TRUE(form->findChild<QLineEdit*>("txtOutput")->isReadOnly());
+  EXPECT_NE(form->findChild<QListWidget*>("List1"), nullptr);
+  EXPECT_NE(form->findChild<QWidget*>("txtStatus"), nullptr);
+}
+
+TEST_F(ServerStartupTest, StoredSettingsAreShownAndUnreadableOnesLeaveTheDesignState) {
+  installPrinter("Adobe PDF");
+  store("InputDir", "/srv/in box");
+  store("OutputDir", "/srv/out");
+  store("Seconds", "abc");
+  store("Overwrite", "x");
+  store("Security", "1");
+  store("WinCaption", "Save As");
+  auto form = makeForm();
+  EXPECT_EQ(boxText(*form, "txtInput"), "/srv/in box");
+  EXPECT_EQ(boxText(*form, "txtOutput"), "/srv/out");
+  EXPECT_EQ(boxText(*form, "txtSeconds"), "0");
+  EXPECT_EQ(form->controller().state().Seconds, 0);
+  EXPECT_FALSE(checked(*form, "chkOverwrite"));
+  EXPECT_EQ(stored("Overwrite"), "x");
+  // Security set from the store: stored again, but no notice while loading.
+  EXPECT_TRUE(checked(*form, "chkSecurity"));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(boxText(*form, "txtWinCaption"), "Save As");
+}
+
+TEST_F(ServerStartupTest, DistillerPrinterIsFoundByWholeNameInAnyCase) {
+  struct Case {
+    std::vector<std::string> printers;
+    bool warned;
+  };
+  const std::vector<Case> cases = {{{}, true},
+                                   {{"Laser"}, true},
+                                   {{"Adobe PDF Pro", "Acrobat Distiller 5"}, true},
+                                   {{"Laser", "adobe pdf"}, false},
+                                   {{"ACROBAT DISTILLER"}, false}};
+  for (const Case& test : cases) {
+    IsolatedEnvironment scratch;
+    for (const std::string& printer : test.printers) installPrinter(printer);
+    messages.shown.clear();
+    auto form = makeForm();
+    ASSERT_EQ(messages.shown.size(), test.warned ? 1u : 0u) << testing::PrintToString(test.printers);
+    if (test.warned) {
+      EXPECT_EQ(messages.shown[0].text,
+                "The Adobe printer driver 'Adobe PDF' or 'Acrobat Distiller' was not found on this machine. Before "
+                "using Vellumdock you must install this from the Adobe Acrobat setup disks.");
+      EXPECT_EQ(messages.shown[0].title, "Vellumdock");
+      EXPECT_EQ(messages.shown[0].icon, MessageIcon::None);
+    }
+    // Start-up goes on all the same.
+    EXPECT_EQ(form->statusText(), kIdlePrompt);
+  }
+}
+
+TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
+  storeDirectories("1");
+  writeFile(in("a.txt"), "a");
+  for (const char* argument : {"M", "-m", "m m", ""}) {
+    auto form = makeForm(argument);
+    form->show();
+    QCoreApplication::processEvents();
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(form.get(), &activate);
+    EXPECT_FALSE(form->isMinimized()) << argument;
+    EXPECT_EQ(pump.pauses, 0) << argument;
+  }
+  EXPECT_TRUE(engine.calls.empty());
+
+  auto form = makeForm("m");
+  bool minimisedWhileScanning = false;
+  pump.onPause = [&](int pause) {
+    minimisedWhileScanning = form->isMinimized();
+    if (pause == 2) clickStop(*form);
+  };
+  form->show();
+  for (int i = 0; i < 50 && pump.pauses == 0; ++i) QCoreApplication::processEvents();
+  if (pump.pauses == 0) {
+    // Some platforms activate a window only on request.
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(form.get(), &activate);
+  }
+  EXPECT_TRUE(minimisedWhileScanning);
+  EXPECT_EQ(pump.pauses, 2);
+  ASSERT_EQ(engine.calls.size(), 1u);
+  EXPECT_FALSE(exists(in("a.txt")));
+  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+}
+
+TEST_F(ServerStartupTest, SettingsStoreReadsDefaultsWithoutCreatingKeys) {
+  const std::string conf = environment.path("config/Vellumdock/Vellumdock.conf");
+  EXPECT_EQ(settingsStore().read("Seconds", "5"), "5");
+  EXPECT_FALSE(exists(conf));
+  settingsStore().write("WinCaption", "  spaced, with comma = and \"quotes\"  ");
+  settingsStore().write("InputDir", "/home/ä ö/~dir");
+  EXPECT_EQ(settingsStore().read("WinCaption"), "  spaced, with comma = and \"quotes\"  ");
+  EXPECT_EQ(settingsStore().read("InputDir"), "/home/ä ö/~dir");
+  EXPECT_FALSE(settingsStore().read("Seconds").has_value());
+  EXPECT_NE(readFile(conf).find("[Options]"), std::string::npos);
+}
+
+TEST_F(ServerStartupTest, IntervalBoxAcceptsNumbersReplacesZeroAndIgnoresText) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  leave(*form, "txtSeconds", "0");
+  EXPECT_EQ(boxText(*form, "txtSeconds"), "5");
+  EXPECT_EQ(stored("Seconds"), "5");
+  leave(*form, "txtSeconds", "12");
+  EXPECT_EQ(stored("Seconds"), "12");
+  leave(*form, "txtSeconds", "abc");
+  EXPECT_EQ(boxText(*form, "txtSeconds"), "abc");
+  EXPECT_EQ(form->controller().state().Seconds, 12);
+  EXPECT_EQ(stored("Seconds"), "12");
+  leave(*form, "txtSeconds", "40000");
+  EXPECT_EQ(stored("Seconds"), "12");
+  leave(*form, "txtSeconds", "-3");
+  EXPECT_EQ(stored("Seconds"), "-3");
+  leave(*form, "txtSeconds", "2.5");
+  EXPECT_EQ(stored("Seconds"), "2");
+  leave(*form, "txtSeconds", " 3.5 ");
+  EXPECT_EQ(stored("Seconds"), "4");
+}
+
+TEST_F(ServerStartupTest, CaptionIsStoredTrimmedWhileTheBoxKeepsItsSpaces) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  leave(*form, "txtWinCaption", "  Save PDF File As  ");
+  EXPECT_EQ(stored("WinCaption"), "Save PDF File As");
+  EXPECT_EQ(form->controller().state().WinCaption, "Save PDF File As");
+  EXPECT_EQ(boxText(*form, "txtWinCaption"), "  Save PDF File As  ");
+}
+
+TEST_F(ServerStartupTest, OptionBoxesStoreTheirStateAndSecurityShowsItsNotice) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  form->findChild<QCheckBox*>("chkOverwrite")->click();
+  EXPECT_EQ(stored("Overwrite"), "0");
+  form->findChild<QCheckBox*>("chkSecurity")->click();
+  EXPECT_EQ(stored("Security"), "1");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Adobe PDF security settings will be applied to the generated PDF file.");
+  EXPECT_EQ(messages.shown[0].title, "Vellumdock");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+  form->findChild<QCheckBox*>("chkSecurity")->click();
+  EXPECT_EQ(stored("Security"), "0");
+  EXPECT_EQ(messages.shown.size(), 1u);
+
+  form->findChild<QCheckBox*>("chkAutoRun")->click();
+  EXPECT_EQ(stored("AutoRun"), "1");
+  {
+    clsRegistry run;
+    ASSERT_EQ(run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey), -1);
+    EXPECT_EQ(run.GetValue("Vellumdock").asText(), AutoStartCommand());
+    run.CloseRegistry();
+  }
+  EXPECT_EQ(AutoStartCommand().substr(AutoStartCommand().size() - 3), "\" m");
+  form->findChild<QCheckBox*>("chkAutoRun")->click();
+  EXPECT_EQ(stored("AutoRun"), "0");
+  clsRegistry run;
+  run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey);
+  EXPECT_TRUE(run.GetValue("Vellumdock").isEmpty());
+}
+
+TEST_F(ServerStartupTest, ClearEmptiesTheLogAndExitClosesWhenIdle) {
+  storeDirectories("1");
+  store("InputDir", environment.path("home/missing"));
+  auto form = makeForm();
+  form->show();
+  runPasses(*form, 1);
+  EXPECT_FALSE(form->logText().empty());
+  button(*form, "Command3")->click();
+  EXPECT_TRUE(form->logText().empty());
+  EXPECT_TRUE(form->findChild<QPlainTextEdit*>("txtStatus")->toPlainText().isEmpty());
+  button(*form, "Command6")->click();
+  EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace vd::test

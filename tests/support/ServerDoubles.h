@@ -1,0 +1,43 @@
+// Doubles at the platform seams for the server's tests: message boxes that record
+// instead of blocking (a modal box never returns on the offscreen platform), and an
+// event pump whose pauses take no time and let a test act at chosen points.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/EventPump.h"
+#include "platform/MessageBoxes.h"
+
+namespace vd::test {
+
+struct ShownMessage {
+  std::string text;
+  std::string title;
+  MessageIcon icon;
+};
+
+class RecordingMessageBoxes : public MessageBoxes {
+ public:
+  void show(const std::string& text, const std::string& title, MessageIcon icon) override {
+    shown.push_back(ShownMessage{text, title, icon});
+  }
+  std::vector<ShownMessage> shown;
+};
+
+// Processes the real pending events, then runs the test's hooks. Each hook receives the
+// number of calls so far (1 for the first).
+class ScriptedEventPump : public EventPump {
+ public:
+  void processEvents() override;
+  void pause(int milliseconds) override;
+
+  std::function<void(int)> onProcessEvents;
+  std::function<void(int)> onPause;
+  int processEventsCalls = 0;
+  int pauses = 0;
+  int pausedMilliseconds = 0;
+};
+
+}  // namespace vd::test
