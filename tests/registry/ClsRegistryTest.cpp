@@ -1,0 +1,396 @@
+// clsRegistry against the real hive store in a scratch machine and user directory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <tuple>
+
+#include "platform/MessageBoxes.h"
+#include "platform/RegistryHive.h"
+#include "registry/clsRegistry.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd {
+namespace {
+
+constexpr const char* kTestKey = "SOFTWARE\\Vellumdock Test\\Values";
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kAutoStartData = "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m";
+
+class RecordingMessageBoxes : public MessageBoxes {
+ public:
+  void show(const std::string& text, const std::string& title, MessageIcon icon) override {
+    shown.emplace_back(text, title, icon);
+  }
+  std::vector<std::tuple<std::string, std::string, MessageIcon>> shown;
+};
+
+// Creates a key (and its parents) straight in the hive.
+void createKey(std::int32_t root, const std::string& path) {
+  RegKeyHandle handle = 0;
+  ASSERT_EQ(registryHive().createKey(rootHandle(root), path, KEY_ALL_ACCESS, handle, nullptr), ERROR_SUCCESS);
+  registryHive().closeKey(handle);
+}
+
+// Writes a value of any type code with raw bytes, bypassing clsRegistry's type rules.
+void writeRaw(std::int32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+              const std::string& bytes) {
+  RegKeyHandle handle = 0;
+  ASSERT_EQ(registryHive().createKey(rootHandle(root), path, KEY_ALL_ACCESS, handle, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(registryHive().setValue(handle, name, type, bytes), ERROR_SUCCESS);
+  registryHive().closeKey(handle);
+}
+
+std::optional<std::pair<std::uint32_t, std::string>> readRaw(std::int32_t root, const std::string& path,
+                                                             const std::string& name) {
+  RegKeyHandle handle = 0;
+  if (registryHive().openKey(rootHandle(root), path, KEY_READ, handle) != ERROR_SUCCESS) return std::nullopt;
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::optional<std::pair<std::uint32_t, std::string>> result;
+  if (registryHive().queryValue(handle, name, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::string bytes(size, '\0');
+    if (registryHive().queryValue(handle, name, &type, bytes.data(), &size) == ERROR_SUCCESS) {
+      result.emplace(type, bytes);
+    }
+  }
+  registryHive().closeKey(handle);
+  return result;
+}
+
+class ClsRegistryTest : public testing::Test {
+ protected:
+  void SetUp() override { createKey(HKEY_LOCAL_MACHINE, kTestKey); }
+  IsolatedEnvironment environment;
+};
+
+TEST_F(ClsRegistryTest, TextValuesRoundTripWithTheirTerminatingZero) {
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_TRUE(registry.CreateValue("Short", std::string("abc"), REG_SZ));
+  EXPECT_TRUE(registry.CreateValue("Expand", std::string("%HOME%\\x"), REG_EXPAND_SZ));
+  EXPECT_TRUE(registry.CreateValue("", std::string("default"), REG_SZ));
+  // Text is bytes: a UTF-8 name and a Latin-1 byte both pass unchanged.
+  const std::string eightBit = "caf\xc3\xa9 \xe9 ~";
+  EXPECT_TRUE(registry.CreateValue("Eight", eightBit, REG_SZ));
+
+  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, "short"), std::make_pair(1u, std::string("abc\0", 4)));
+  EXPECT_EQ(registry.GetValue("Short").asText(), "abc");
+  EXPECT_EQ(registry.GetValue("SHORT").kind(), RegValue::Kind::Text);
+  EXPECT_EQ(registry.GetValue("Expand").asText(), "%HOME%\\x");  // not expanded
+  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, "Expand")->first, 2u);
+  EXPECT_EQ(registry.GetValue("").asText(), "default");
+  EXPECT_EQ(registry.GetValue("Eight").asText(), eightBit);
+  EXPECT_TRUE(registry.CloseRegistry());
+}
+
+TEST_F(ClsRegistryTest, DwordIsStoredLeastSignificantFirstAndReadAsHexDump) {
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_TRUE(registry.CreateValue("One", std::int64_t{1}, REG_DWORD));
+  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, "One"), std::make_pair(4u, std::string("\x01\0\0\0", 4)));
+  EXPECT_EQ(registry.GetValue("One").asText(), "01 00 00 00 ");
+  EXPECT_EQ(registry.GetValue("One", true).asText(), std::string("\x01\0\0\0", 4));
+
+  EXPECT_TRUE(registry.CreateValue("Negative", std::int64_t{-2}, REG_DWORD));
+  EXPECT_EQ(registry.GetValue("Negative").asText(), "FE FF FF FF ");
+  EXPECT_TRUE(registry.CreateValue("FromText", std::string(" 4660 "), REG_DWORD));
+  EXPECT_EQ(registry.GetValue("FromText").asText(), "34 12 00 00 ");
+  EXPECT_TRUE(registry.CreateValue("Rounded", 2.5, REG_DWORD));  // halves go to even
+  EXPECT_EQ(registry.GetValue("Rounded").asText(), "02 00 00 00 ");
+
+  EXPECT_THROW(registry.CreateValue("Bad", std::string("twelve"), REG_DWORD), std::invalid_argument);
+  EXPECT_THROW(registry.CreateValue("Big", std::int64_t{1} << 31, REG_DWORD), std::out_of_range);
+  EXPECT_THROW(registry.CreateValue("Null", RegItem{}, REG_DWORD), std::invalid_argument);
+  EXPECT_TRUE(registry.GetValue("Bad").isEmpty());
+  EXPECT_TRUE(registry.GetValue("Big").isEmpty());
+}
+
+TEST_F(ClsRegistryTest, MultiStringSkipsNullAndEmptyAdditionalItems) {
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  const std::vector<RegItem> extra{std::string("b"), std::string(""), RegItem{}, std::string(1, '\0'),
+                                   std::string("c")};
+  EXPECT_TRUE(registry.CreateValue("List", std::string("a"), REG_MULTI_SZ, RegItems{extra}));
+  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, "List"), std::make_pair(7u, std::string("a\0b\0c\0\0", 7)));
+  const RegValue list = registry.GetValue("List");
+  ASSERT_EQ(list.kind(), RegValue::Kind::List);
+  EXPECT_EQ(list.asList(), (std::vector<std::string>{"a", "b", "c", ""}));
+
+  // A single item instead of an array; an empty first text is still the first element.
+  EXPECT_TRUE(registry.CreateValue("Single", std::string(""), REG_MULTI_SZ, RegItems{RegItem{std::int64_t{7}}}));
+  EXPECT_EQ(registry.GetValue("Single").asList(), (std::vector<std::string>{"", "7", ""}));
+  EXPECT_TRUE(registry.CreateValue("Alone", std::string("x"), REG_MULTI_SZ));
+  EXPECT_EQ(registry.GetValue("Alone").asList(), (std::vector<std::string>{"x", ""}));
+}
+
+TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "Binary", REG_BINARY, "\x0A\xFF");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "BigEndian", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\x01", 4));
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "None", REG_NONE, "zz");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "Link", REG_LINK, "zz");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T8", 8, "zz");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T9", 9, "zz");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T10", 10, "zz");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T11", 11, "zz");
+  // Values whose decoding fails read as the empty text.
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "EmptyText", REG_SZ, "");
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "OpenList", REG_MULTI_SZ, std::string("a\0b", 3));
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "HugeBinary", REG_BINARY, std::string(32768, 'x'));
+  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "LargestBinary", REG_BINARY, std::string(32767, '\x01'));
+
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_EQ(registry.GetValue("Binary").asText(), "0A FF ");
+  EXPECT_EQ(registry.GetValue("Binary", true).asText(), "\x0A\xFF");
+  EXPECT_EQ(registry.GetValue("BigEndian").asText(), std::string("\0\0\0\x01", 4));
+  EXPECT_EQ(registry.GetValue("None").asText(), "Not defined value_type=REG_NONE");
+  EXPECT_EQ(registry.GetValue("Link").asText(), "Not defined value_type=REG_LINK");
+  EXPECT_EQ(registry.GetValue("T8").asText(), "Not defined value_type=REG_RESOURCE_LIST");
+  EXPECT_EQ(registry.GetValue("T9").asText(), "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR");
+  EXPECT_EQ(registry.GetValue("T10").asText(), "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST");
+  EXPECT_EQ(registry.GetValue("T11").asText(), "value_type=11");
+  for (const char* name : {"EmptyText", "OpenList", "HugeBinary"}) {
+    const RegValue value = registry.GetValue(name);
+    EXPECT_EQ(value.kind(), RegValue::Kind::Text) << name;
+    EXPECT_EQ(value.asText(), "") << name;
+  }
+  EXPECT_EQ(registry.GetValue("LargestBinary").asText().size(), 32767u * 3);
+  const RegValue missing = registry.GetValue("Missing");
+  EXPECT_TRUE(missing.isEmpty());
+}
+
+TEST_F(ClsRegistryTest, UnsupportedWriteTypesShowTheMessageAndWriteNothing) {
+  RecordingMessageBoxes boxes;
+  ScopedSeam<MessageBoxes> seam(boxes);
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  for (const std::int32_t type : {REG_BINARY, REG_NONE, REG_DWORD_BIG_ENDIAN, REG_LINK, std::int32_t{11}}) {
+    EXPECT_FALSE(registry.CreateValue("Refused", std::string("x"), type)) << type;
+  }
+  ASSERT_EQ(boxes.shown.size(), 5u);
+  EXPECT_EQ(boxes.shown[0], std::make_tuple(std::string("Unable to process that Type of data."),
+                                            std::string("Vellumdock"), MessageIcon::None));
+  EXPECT_TRUE(registry.GetValue("Refused").isEmpty());
+
+  // A closed object refuses silently, before looking at the type.
+  clsRegistry closed;
+  EXPECT_FALSE(closed.CreateValue("Refused", std::string("x"), REG_BINARY));
+  EXPECT_EQ(boxes.shown.size(), 5u);
+}
+
+TEST_F(ClsRegistryTest, OpenAndCloseFollowTheirResultRules) {
+  clsRegistry registry;
+  EXPECT_EQ(registry.RegistryRootKey(), 0);
+  EXPECT_EQ(registry.SubDirectory(), "");
+  EXPECT_FALSE(registry.CloseRegistry());
+  EXPECT_TRUE(registry.GetValue("x").isEmpty());
+  EXPECT_FALSE(registry.DeleteValue("x"));
+  EXPECT_FALSE(registry.CreateDirectory("x"));
+
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "software\\VELLUMDOCK TEST\\values"), -1);
+  EXPECT_TRUE(registry.CreateValue("Kept", std::string("v"), REG_SZ));
+  // Root 0 closes the object but keeps the fields.
+  EXPECT_EQ(registry.OpenRegistry(0, "Elsewhere"), 0);
+  EXPECT_EQ(registry.RegistryRootKey(), HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(registry.SubDirectory(), "software\\VELLUMDOCK TEST\\values");
+  EXPECT_FALSE(registry.CreateValue("After", std::string("v"), REG_SZ));
+  EXPECT_TRUE(registry.GetValue("Kept").isEmpty());
+  EXPECT_FALSE(registry.CloseRegistry());
+
+  // A key that does not exist does not open, and nothing is written through it.
+  EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Missing\\Key"), 0);
+  EXPECT_EQ(registry.SubDirectory(), "SOFTWARE\\Missing\\Key");
+  EXPECT_FALSE(registry.CreateValue("x", std::string("v"), REG_SZ));
+  RegKeyHandle handle = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Missing\\Key", KEY_READ, handle),
+            ERROR_FILE_NOT_FOUND);
+
+  // A value written through one object is deleted through another; a second delete fails.
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_TRUE(registry.DeleteValue("KEPT"));
+  EXPECT_FALSE(registry.DeleteValue("Kept"));
+  EXPECT_TRUE(registry.GetValue("Kept").isEmpty());
+  EXPECT_TRUE(registry.CloseRegistry());
+  EXPECT_FALSE(registry.CloseRegistry());
+}
+
+TEST_F(ClsRegistryTest, CreateDirectoryMakesASubKeyAndKeepsTheObjectOnItsKey) {
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_CURRENT_USER, ""), -1);
+  EXPECT_TRUE(registry.CreateDirectory("Software\\Adobe\\Acrobat PDFWriter"));
+  EXPECT_TRUE(registry.CreateDirectory("Software\\Adobe\\Acrobat PDFWriter"));  // exists: opened
+  EXPECT_EQ(registry.SubDirectory(), "");
+
+  clsRegistry writer;
+  ASSERT_EQ(writer.OpenRegistry(HKEY_CURRENT_USER, "Software\\Adobe\\Acrobat PDFWriter"), -1);
+  EXPECT_TRUE(writer.CreateValue("PDFFilename", std::string("/tmp/out put.pdf"), REG_SZ));
+  EXPECT_EQ(writer.GetValue("pdffilename").asText(), "/tmp/out put.pdf");
+  // The user's hive lives in the user's data directory, not the machine's.
+  struct stat info {};
+  EXPECT_EQ(stat(environment.path("data/Vellumdock/registry.sqlite").c_str(), &info), 0);
+  EXPECT_FALSE(readRaw(HKEY_LOCAL_MACHINE, "Software\\Adobe\\Acrobat PDFWriter", "PDFFilename"));
+}
+
+TEST_F(ClsRegistryTest, OneBackOnKeyReopensTheParent) {
+  createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName");
+  writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0", "Marker", REG_SZ, std::string("up\0", 3));
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), -1);
+  EXPECT_TRUE(registry.OneBackOnKey().isEmpty());
+  EXPECT_EQ(registry.SubDirectory(), "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0");
+  EXPECT_EQ(registry.GetValue("Marker").asText(), "up");
+
+  // A trailing "\" is all that goes; the reopen of the same key works.
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\"), -1);
+  registry.OneBackOnKey();
+  EXPECT_EQ(registry.SubDirectory(), "SOFTWARE\\Adobe");
+  EXPECT_TRUE(registry.CloseRegistry());
+
+  // One component: invalid argument, nothing changes, the key stays open.
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"), -1);
+  EXPECT_THROW(registry.OneBackOnKey(), std::invalid_argument);
+  EXPECT_EQ(registry.SubDirectory(), "SOFTWARE");
+  EXPECT_TRUE(registry.CloseRegistry());
+
+}
+
+TEST_F(ClsRegistryTest, ReadOnlyMachineHiveRefusesEveryWriteButStillReads) {
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+    ASSERT_TRUE(registry.CreateValue("Version", std::string("8.0"), REG_SZ));
+  }
+  ASSERT_EQ(chmod(environment.path("machine").c_str(), 0555), 0);
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_EQ(registry.GetValue("Version").asText(), "8.0");
+  EXPECT_FALSE(registry.CreateValue("Version", std::string("9.0"), REG_SZ));
+  EXPECT_FALSE(registry.CreateValue("New", std::int64_t{1}, REG_DWORD));
+  EXPECT_FALSE(registry.DeleteValue("Version"));
+  EXPECT_FALSE(registry.CreateDirectory("Child"));
+  EXPECT_EQ(registry.GetValue("Version").asText(), "8.0");
+  EXPECT_TRUE(registry.GetValue("New").isEmpty());
+  EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, std::string(kTestKey) + "\\Child"), 0);
+
+  // The same for a hive file that is itself read-only in a writable directory.
+  ASSERT_EQ(chmod(environment.path("machine").c_str(), 0755), 0);
+  ASSERT_EQ(chmod(environment.path("machine/registry.sqlite").c_str(), 0444), 0);
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  EXPECT_FALSE(registry.CreateValue("Version", std::string("9.0"), REG_SZ));
+  EXPECT_EQ(registry.GetValue("Version").asText(), "8.0");
+
+  // A hive nobody may read does not open at all.
+  ASSERT_EQ(chmod(environment.path("machine/registry.sqlite").c_str(), 0), 0);
+  EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), 0);
+}
+
+TEST_F(ClsRegistryTest, AutoStartEntryIsADesktopFileThatComesAndGoes) {
+  const std::string entry = environment.path("xdg/autostart/Vellumdock.desktop");
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kRunKey), -1);
+    EXPECT_TRUE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
+    EXPECT_TRUE(registry.CloseRegistry());
+  }
+  std::ifstream file(entry);
+  ASSERT_TRUE(file.good()) << entry;
+  std::stringstream content;
+  content << file.rdbuf();
+  EXPECT_NE(content.str().find("[Desktop Entry]\n"), std::string::npos);
+  EXPECT_NE(content.str().find("\nType=Application\n"), std::string::npos);
+  EXPECT_NE(content.str().find("\nName=Vellumdock\n"), std::string::npos);
+  EXPECT_NE(content.str().find("\nExec=\"C:\\\\\\\\Program Files\\\\\\\\Vellumdock\\\\\\\\vellumdk.exe\" m\n"),
+            std::string::npos)
+      << content.str();
+
+  clsRegistry reader;
+  ASSERT_EQ(reader.OpenRegistry(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\run"), -1);
+  EXPECT_EQ(reader.GetValue("vellumdock").asText(), kAutoStartData);
+  EXPECT_TRUE(reader.DeleteValue("Vellumdock"));
+  struct stat info {};
+  EXPECT_NE(stat(entry.c_str(), &info), 0);
+  EXPECT_TRUE(reader.GetValue("Vellumdock").isEmpty());
+  EXPECT_FALSE(reader.DeleteValue("Vellumdock"));
+}
+
+TEST_F(ClsRegistryTest, AutoStartWithoutRightsWritesNothing) {
+  ASSERT_EQ(mkdir(environment.path("xdg/autostart").c_str(), 0555), 0);
+  // The machine hive itself being writable does not matter: the list is the directory.
+  clsRegistry registry;
+  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kRunKey), -1);
+  EXPECT_FALSE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
+  EXPECT_TRUE(registry.GetValue("Vellumdock").isEmpty());
+  struct stat info {};
+  EXPECT_NE(stat(environment.path("xdg/autostart/Vellumdock.desktop").c_str(), &info), 0);
+
+  // An entry that may not be read is reported as such.
+  ASSERT_EQ(chmod(environment.path("xdg/autostart").c_str(), 0755), 0);
+  ASSERT_TRUE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
+  ASSERT_EQ(chmod(environment.path("xdg/autostart/Vellumdock.desktop").c_str(), 0), 0);
+  EXPECT_EQ(registry.GetValue("Vellumdock").asText(), "Access Denied");
+}
+
+// Counts the handles clsRegistry takes and gives back, over the real hive.
+class CountingHive : public RegistryHive {
+ public:
+  std::int32_t openKey(RegKeyHandle key, const std::string& subKey, std::uint32_t access,
+                       RegKeyHandle& result) override {
+    const std::int32_t code = real.openKey(key, subKey, access, result);
+    if (code == ERROR_SUCCESS) ++opened;
+    lastAccess = access;
+    return code;
+  }
+  std::int32_t createKey(RegKeyHandle key, const std::string& subKey, std::uint32_t access, RegKeyHandle& result,
+                         std::uint32_t* disposition) override {
+    const std::int32_t code = real.createKey(key, subKey, access, result, disposition);
+    if (code == ERROR_SUCCESS) ++opened;
+    return code;
+  }
+  std::int32_t setValue(RegKeyHandle key, const std::string& name, std::uint32_t type,
+                        const std::string& data) override {
+    return real.setValue(key, name, type, data);
+  }
+  std::int32_t queryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, char* data,
+                          std::uint32_t* size) override {
+    return real.queryValue(key, name, type, data, size);
+  }
+  std::int32_t deleteValue(RegKeyHandle key, const std::string& name) override {
+    return real.deleteValue(key, name);
+  }
+  std::int32_t closeKey(RegKeyHandle key) override {
+    const std::int32_t code = real.closeKey(key);
+    if (code == ERROR_SUCCESS) ++closed;
+    return code;
+  }
+  RegistryHive& real = registryHive();
+  int opened = 0;
+  int closed = 0;
+  std::uint32_t lastAccess = 0;
+};
+
+TEST_F(ClsRegistryTest, EveryHandleIsReleasedExactlyOnce) {
+  CountingHive counting;
+  ScopedSeam<RegistryHive> seam(counting);
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+    EXPECT_EQ(counting.lastAccess, 0x2000Fu);
+    EXPECT_TRUE(registry.CreateDirectory("Sub"));       // its handle is released at once
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);  // reopen releases the first
+    EXPECT_EQ(counting.closed, 2);
+  }  // destruction releases the open key
+  EXPECT_EQ(counting.opened, 3);
+  EXPECT_EQ(counting.closed, 3);
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+    EXPECT_TRUE(registry.CloseRegistry());
+  }  // nothing left to release
+  EXPECT_EQ(counting.opened, 4);
+  EXPECT_EQ(counting.closed, 4);
+}
+
+}  // namespace
+}  // namespace vd

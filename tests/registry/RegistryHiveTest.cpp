@@ -1,0 +1,228 @@
+// The hive store under clsRegistry: handles, sizes, rights, missing and damaged hives,
+// and the autostart-backed Run key as desktop-entry parsers see it.
+#include "platform/RegistryHive.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <fstream>
+#include <sstream>
+
+#include "platform/AutostartEntries.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd {
+namespace {
+
+constexpr std::int32_t kMachine = static_cast<std::int32_t>(0x80000002u);
+constexpr std::int32_t kUser = static_cast<std::int32_t>(0x80000001u);
+constexpr std::int32_t kClasses = static_cast<std::int32_t>(0x80000000u);
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+class RegistryHiveTest : public testing::Test {
+ protected:
+  RegKeyHandle create(std::int32_t root, const std::string& path) {
+    RegKeyHandle handle = 0;
+    EXPECT_EQ(hive.createKey(rootHandle(root), path, KEY_ALL_ACCESS, handle, nullptr), ERROR_SUCCESS) << path;
+    return handle;
+  }
+  IsolatedEnvironment environment;
+  RegistryHive& hive = registryHive();
+};
+
+TEST_F(RegistryHiveTest, HandlesAreReleasedOnceAndKeysCompareWithoutCase) {
+  std::uint32_t disposition = 0;
+  RegKeyHandle first = 0;
+  ASSERT_EQ(hive.createKey(rootHandle(kUser), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  RegKeyHandle second = 0;
+  ASSERT_EQ(hive.createKey(rootHandle(kUser), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  EXPECT_NE(first, second);
+  ASSERT_EQ(hive.setValue(first, "Name", 1, std::string("v\0", 2)), ERROR_SUCCESS);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(second, "NAME", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 2u);
+  // Intermediate keys were created too.
+  RegKeyHandle middle = 0;
+  EXPECT_EQ(hive.openKey(rootHandle(kUser), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
+
+  EXPECT_EQ(hive.closeKey(first), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(first), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.setValue(first, "Name", 1, "x"), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.closeKey(second), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(middle), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(rootHandle(kUser)), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(12345), ERROR_INVALID_HANDLE);
+
+  RegKeyHandle bad = 0;
+  EXPECT_EQ(hive.openKey(rootHandle(kUser), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.createKey(rootHandle(kUser), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.openKey(0x80000003u, "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryHiveTest, SizeQueryAndShortBuffers) {
+  const RegKeyHandle key = create(kMachine, "SOFTWARE\\Sizes");
+  const std::string bytes("\x00\x01\x02\xFF\x00", 5);
+  ASSERT_EQ(hive.setValue(key, "", 3, bytes), ERROR_SUCCESS);
+  std::uint32_t type = 99;
+  std::uint32_t size = 0;
+  ASSERT_EQ(hive.queryValue(key, "", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, 3u);
+  EXPECT_EQ(size, 5u);
+  char small[3];
+  size = sizeof small;
+  EXPECT_EQ(hive.queryValue(key, "", &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 5u);
+  std::string buffer(8, '?');
+  size = 8;
+  ASSERT_EQ(hive.queryValue(key, "", &type, buffer.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(buffer.substr(0, size), bytes);
+  EXPECT_EQ(hive.queryValue(key, "", &type, buffer.data(), nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(hive.queryValue(key, "other", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(hive.deleteValue(key, "other"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(hive.deleteValue(key, ""), ERROR_SUCCESS);
+  EXPECT_EQ(hive.queryValue(key, "", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  hive.closeKey(key);
+}
+
+TEST_F(RegistryHiveTest, AccessMaskLimitsWhatAHandleMayDo) {
+  hive.closeKey(create(kMachine, "SOFTWARE\\Masked"));
+  RegKeyHandle readOnly = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Masked", KEY_READ, readOnly), ERROR_SUCCESS);
+  EXPECT_EQ(hive.setValue(readOnly, "x", 1, std::string("1\0", 2)), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(hive.deleteValue(readOnly, "x"), ERROR_ACCESS_DENIED);
+  RegKeyHandle child = 0;
+  EXPECT_EQ(hive.createKey(readOnly, "Child", KEY_ALL_ACCESS, child, nullptr), ERROR_ACCESS_DENIED);
+  RegKeyHandle writeOnly = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Masked", KEY_SET_VALUE, writeOnly), ERROR_SUCCESS);
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(writeOnly, "x", nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+  hive.closeKey(readOnly);
+  hive.closeKey(writeOnly);
+}
+
+TEST_F(RegistryHiveTest, ClassesRootIsTheMachineClassesKey) {
+  const RegKeyHandle key = create(kClasses, "AcroExch.App\\AcrobatVersion");
+  ASSERT_EQ(hive.setValue(key, "", 1, std::string("8.0\0", 4)), ERROR_SUCCESS);
+  hive.closeKey(key);
+  RegKeyHandle machine = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion", KEY_READ, machine),
+            ERROR_SUCCESS);
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(machine, "", nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 4u);
+  hive.closeKey(machine);
+}
+
+TEST_F(RegistryHiveTest, MissingMachineDirectoryReadsEmptyAndIsCreatedWhenItCanBe) {
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
+  RegKeyHandle key = 0;
+  EXPECT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
+  // The root itself opens and holds nothing.
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "", KEY_READ, key), ERROR_SUCCESS);
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  hive.closeKey(key);
+  // Reading created nothing.
+  struct stat info {};
+  EXPECT_NE(stat(environment.path("fresh").c_str(), &info), 0);
+  hive.closeKey(create(kMachine, "SOFTWARE\\Adobe"));
+  EXPECT_EQ(stat(environment.path("fresh/machine/registry.sqlite").c_str(), &info), 0);
+
+  // Below a directory nobody may write the hive cannot come into being.
+  ASSERT_EQ(mkdir(environment.path("locked").c_str(), 0555), 0);
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("locked/machine").c_str(), 1);
+  std::uint32_t disposition = 0;
+  EXPECT_EQ(hive.createKey(rootHandle(kMachine), "SOFTWARE\\Adobe", KEY_ALL_ACCESS, key, &disposition),
+            ERROR_ACCESS_DENIED);
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+  EXPECT_EQ(hive.setValue(key, "x", 1, std::string("1\0", 2)), ERROR_ACCESS_DENIED);
+  hive.closeKey(key);
+  EXPECT_NE(stat(environment.path("locked/machine").c_str(), &info), 0);
+}
+
+TEST_F(RegistryHiveTest, DamagedHiveIsReportedAndLeftAlone) {
+  const std::string path = environment.path("machine/registry.sqlite");
+  const std::string garbage = "this is not a hive, but someone's data\n";
+  { std::ofstream(path, std::ios::binary) << garbage; }
+  RegKeyHandle key = 0;
+  EXPECT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(hive.createKey(rootHandle(kMachine), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
+            ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(fileBytes(path), garbage);
+}
+
+TEST_F(RegistryHiveTest, RunKeyValuesAreDesktopEntries) {
+  RegKeyHandle run = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), kRunKey, 0x2000F, run), ERROR_SUCCESS);
+  // Only text can be a command line; names that cannot be file names are refused.
+  EXPECT_EQ(hive.setValue(run, "Binary", 3, "xx"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(hive.setValue(run, "a/b", 1, std::string("x\0", 2)), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(hive.setValue(run, "", 1, std::string("x\0", 2)), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(hive.setValue(run, "..", 1, std::string("x\0", 2)), ERROR_INVALID_PARAMETER);
+  // Rewriting a value under another spelling keeps one entry.
+  ASSERT_EQ(hive.setValue(run, "Tool", 1, std::string("first\0", 6)), ERROR_SUCCESS);
+  ASSERT_EQ(hive.setValue(run, "TOOL", 1, std::string("second\0", 7)), ERROR_SUCCESS);
+  struct stat info {};
+  EXPECT_EQ(stat(environment.path("xdg/autostart/Tool.desktop").c_str(), &info), 0);
+  EXPECT_NE(stat(environment.path("xdg/autostart/TOOL.desktop").c_str(), &info), 0);
+  std::string data(32, '\0');
+  std::uint32_t size = 32;
+  std::uint32_t type = 0;
+  ASSERT_EQ(hive.queryValue(run, "tool", &type, data.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, 1u);
+  EXPECT_EQ(data.substr(0, size), std::string("second\0", 7));
+  // An entry an administrator disabled counts as absent.
+  { std::ofstream(environment.path("xdg/autostart/Off.desktop")) << "[Desktop Entry]\nExec=off\nHidden=true\n"; }
+  EXPECT_EQ(hive.queryValue(run, "Off", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  hive.closeKey(run);
+}
+
+TEST_F(RegistryHiveTest, RunEntryStartsTheProgramWithItsArgumentsUnderADesktopParser) {
+  const QString gio = QStandardPaths::findExecutable("gio");
+  if (gio.isEmpty()) GTEST_SKIP() << "no gio to parse the desktop entry";
+  // A program in a folder whose name needs quoting, recording the arguments it gets.
+  const std::string folder = environment.path("Program Files $x");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string recorder = folder + "/record args";
+  const std::string record = environment.path("args.txt");
+  {
+    std::ofstream script(recorder);
+    script << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" << record << ".tmp'\nmv '" << record
+           << ".tmp' '" << record << "'\n";
+  }
+  ASSERT_EQ(chmod(recorder.c_str(), 0755), 0);
+  const std::string data = "\"" + recorder + "\" m \"two words\" a\\b 100% \"say \\\"hi\\\"\"";
+
+  RegKeyHandle run = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), kRunKey, 0x2000F, run), ERROR_SUCCESS);
+  ASSERT_EQ(hive.setValue(run, "Recorder", 1, data + '\0'), ERROR_SUCCESS);
+  std::string back(512, '\0');
+  std::uint32_t size = 512;
+  ASSERT_EQ(hive.queryValue(run, "Recorder", nullptr, back.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(back.substr(0, size), data + '\0');
+  hive.closeKey(run);
+
+  QProcess launcher;
+  launcher.start(gio, {"launch", QString::fromStdString(environment.path("xdg/autostart/Recorder.desktop"))});
+  ASSERT_TRUE(launcher.waitForFinished(30000));
+  EXPECT_EQ(launcher.exitCode(), 0) << launcher.readAllStandardError().toStdString();
+  for (int i = 0; i < 300 && !QFile::exists(QString::fromStdString(record)); ++i) QThread::msleep(100);
+  EXPECT_EQ(fileBytes(record), "[m]\n[two words]\n[a\\b]\n[100%]\n[say \"hi\"]\n");
+}
+
+}  // namespace
+}  // namespace vd

@@ -1,0 +1,106 @@
+// vellumdk-setup, run as a program in a scratch machine directory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <fstream>
+#include <sstream>
+
+#include "platform/PrintSubsystem.h"
+#include "registry/clsRegistry.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd {
+namespace {
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+std::string machineDefault(const std::string& key) {
+  clsRegistry registry;
+  if (registry.OpenRegistry(HKEY_LOCAL_MACHINE, key) == 0) return "<no key>";
+  return registry.GetValue("").asText();
+}
+
+struct SetupRun {
+  int exitCode = -1;
+  std::string out;
+  std::string errors;
+};
+
+SetupRun runSetupProgram() {
+  QProcess process;
+  process.start(QString(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup", {});
+  SetupRun run;
+  if (!process.waitForFinished(60000)) return run;
+  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.out = process.readAllStandardOutput().toStdString();
+  run.errors = process.readAllStandardError().toStdString();
+  return run;
+}
+
+TEST(SetupProgramTest, InstallsThePrinterAndKeysAndASecondRunChangesNothing) {
+  IsolatedEnvironment environment;
+  runSetup(environment);
+  EXPECT_EQ(printSubsystem().installedPrinters(), std::vector<std::string>{"Adobe PDF"});
+  EXPECT_EQ(printSubsystem().getProfileString("PrinterPorts", "Adobe PDF", ""),
+            "Adobe PDF Converter,Documents\\*.pdf (Adobe PDF),15,45");
+  EXPECT_EQ(machineDefault("SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), "8.0");
+  EXPECT_EQ(machineDefault("SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), "Adobe PDF");
+  // Set-up is a machine matter: it chooses no default printer for anyone.
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "");
+
+  const std::string hive = fileBytes(environment.path("machine/registry.sqlite"));
+  const std::string table = fileBytes(environment.path("machine/printers.sqlite"));
+  ASSERT_FALSE(hive.empty());
+  ASSERT_FALSE(table.empty());
+  const SetupRun second = runSetupProgram();
+  EXPECT_EQ(second.exitCode, 0) << second.errors;
+  EXPECT_NE(second.out.find("already installed"), std::string::npos) << second.out;
+  EXPECT_EQ(fileBytes(environment.path("machine/registry.sqlite")), hive);
+  EXPECT_EQ(fileBytes(environment.path("machine/printers.sqlite")), table);
+  EXPECT_EQ(printSubsystem().installedPrinters().size(), 1u);
+}
+
+TEST(SetupProgramTest, RepairsAChangedValueAndKeepsOtherPrinters) {
+  IsolatedEnvironment environment;
+  PrinterRecord laser;
+  laser.name = "Laser";
+  laser.driver = "winspool";
+  laser.port = "Ne00:";
+  ASSERT_TRUE(printSubsystem().installPrinter(laser));
+  runSetup(environment);
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), -1);
+    ASSERT_TRUE(registry.CreateValue("", std::string("5.0"), REG_SZ));
+  }
+  runSetup(environment);
+  EXPECT_EQ(machineDefault("SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), "8.0");
+  EXPECT_EQ(printSubsystem().installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
+}
+
+TEST(SetupProgramTest, MachineDirectoryWithoutRightsFailsClearly) {
+  IsolatedEnvironment environment;
+  ASSERT_EQ(chmod(environment.path("machine").c_str(), 0555), 0);
+  const SetupRun run = runSetupProgram();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.errors.find("cannot write the machine-wide state in " + environment.path("machine")),
+            std::string::npos)
+      << run.errors;
+  EXPECT_TRUE(printSubsystem().installedPrinters().empty());
+  EXPECT_EQ(machineDefault("SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), "<no key>");
+
+  // A machine directory that does not exist yet is created.
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("new machine/state").c_str(), 1);
+  const SetupRun fresh = runSetupProgram();
+  EXPECT_EQ(fresh.exitCode, 0) << fresh.errors;
+  EXPECT_EQ(printSubsystem().installedPrinters(), std::vector<std::string>{"Adobe PDF"});
+}
+
+}  // namespace
+}  // namespace vd
