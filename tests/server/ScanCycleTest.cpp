@@ -254,6 +254,43 @@ TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
   EXPECT_FALSE(exists(in("growing.txt")));
 }
 
+TEST_F(ScanCycleTest, ScriptFileIsRunIntoOneJoinedPdfAndThenDeleted) {
+  storeDirectories("1");
+  const std::string parts = environment.path("home/parts");
+  ASSERT_TRUE(ensureDirectory(parts));
+  writeFile(parts + "/one.txt", "one");
+  writeFile(parts + "/two.txt", "two");
+  writeFile(in("Book.SCR"), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
+  auto form = makeForm();
+  runPasses(*form, 1);
+  ASSERT_EQ(engine.calls.size(), 3u);
+  EXPECT_EQ(engine.calls[0].operation, "CreatePDFfromTextFile3");
+  EXPECT_EQ(engine.calls[0].out(), in("one_tmp.pdf"));
+  EXPECT_EQ(engine.calls[2].operation, "CreatePDFfromMultiPDF");
+  EXPECT_EQ(engine.calls[2].out(), out("Book.pdf"));
+  EXPECT_FALSE(exists(in("Book.SCR")));
+  EXPECT_FALSE(exists(in("one_tmp.pdf")));
+  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("Book.SCR", "Book.pdf")}));
+}
+
+TEST_F(ScanCycleTest, StopInsideAScriptRunKeepsTheScriptFile) {
+  storeDirectories("1");
+  const std::string parts = environment.path("home/parts");
+  ASSERT_TRUE(ensureDirectory(parts));
+  writeFile(parts + "/one.txt", "one");
+  writeFile(parts + "/two.txt", "two");
+  writeFile(in("Book.scr"), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
+  auto form = makeForm();
+  engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
+  button(*form, "Command1")->click();
+  ASSERT_EQ(engine.calls.size(), 1u);
+  EXPECT_TRUE(exists(in("Book.scr")));
+  EXPECT_FALSE(exists(out("Book.pdf")));
+  EXPECT_FALSE(exists(inputDir + "/failed"));
+  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  EXPECT_FALSE(button(*form, "Command1")->isHidden());
+}
+
 TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
   storeDirectories("1");
   store("InputDir", environment.path("home/missing"));
