@@ -10,3 +10,7 @@ function(vd_add_engine_test name)
 endfunction()
 
 vd_add_engine_test(GhostscriptRunnerTest ${CMAKE_CURRENT_LIST_DIR}/GhostscriptRunnerTest.cpp)
+vd_add_engine_test(DistillerTest ${CMAKE_CURRENT_LIST_DIR}/DistillerTest.cpp)
+vd_add_engine_test(EngineObjectTest ${CMAKE_CURRENT_LIST_DIR}/EngineObjectTest.cpp)
+vd_add_engine_test(WindowControlTest ${CMAKE_CURRENT_LIST_DIR}/WindowControlTest.cpp)
+vd_add_engine_test(ProcessAndWindowTableTest ${CMAKE_CURRENT_LIST_DIR}/ProcessAndWindowTableTest.cpp)

@@ -1,0 +1,147 @@
+// The engine object: detection through the registry, the temporary directory and its
+// write rules, the random stem and FileExists.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "EngineTestSupport.h"
+#include "engine/CreatePDF.h"
+#include "registry/clsRegistry.h"
+
+namespace vd::test {
+namespace {
+
+class InspectableEngine : public CreatePDF {
+ public:
+  using CreatePDF::FileExists;
+  using CreatePDF::GetRandomStem;
+  using CreatePDF::GetSpecialFolderPath;
+};
+
+void writeDefaultValue(const std::string& key, const std::string& value) {
+  clsRegistry registry;
+  ASSERT_NE(registry.OpenRegistry(HKEY_LOCAL_MACHINE, ""), 0);
+  ASSERT_TRUE(registry.CreateDirectory(key));
+  ASSERT_NE(registry.OpenRegistry(HKEY_LOCAL_MACHINE, key), 0);
+  ASSERT_TRUE(registry.CreateValue("", RegItem{value}, REG_SZ));
+}
+
+const std::string kVersionKey = "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion";
+std::string distillerKey(const std::string& version) {
+  return "SOFTWARE\\Adobe\\Acrobat Distiller\\" + version + "\\PrinterName";
+}
+
+class EngineObjectTest : public IsolatedEngineTest {};
+
+TEST_F(EngineObjectTest, DetectionWithoutAnyRegistration) {
+  CreatePDF engine;
+  EXPECT_EQ(engine.AcrobatVersion(), "");
+  EXPECT_EQ(engine.PrinterName(), "Acrobat Distiller");
+}
+
+TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
+  writeDefaultValue(kVersionKey, "5.0");
+  {
+    CreatePDF engine;
+    EXPECT_EQ(engine.AcrobatVersion(), "5.0");
+    EXPECT_EQ(engine.PrinterName(), "Acrobat Distiller");
+  }
+  writeDefaultValue(kVersionKey, "6.0");
+  {
+    CreatePDF engine;
+    EXPECT_EQ(engine.PrinterName(), "Adobe PDF");
+  }
+  writeDefaultValue(distillerKey("6.0"), "Six Printer");
+  writeDefaultValue(distillerKey("8.0"), "Eight Printer");
+  {
+    CreatePDF engine;
+    EXPECT_EQ(engine.PrinterName(), "Eight Printer");
+  }
+  // The registered name is taken as it is, even empty.
+  writeDefaultValue(distillerKey("10.0"), "");
+  CreatePDF engine;
+  EXPECT_EQ(engine.PrinterName(), "");
+}
+
+TEST_F(EngineObjectTest, DefaultTemporaryDirectoryIsPrivateToTheUser) {
+  CreatePDF engine;
+  const std::string dir = engine.TempFilePath();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  struct stat info {};
+  ASSERT_EQ(stat(dir.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(info.st_uid, getuid());
+}
+
+TEST_F(EngineObjectTest, TempFilePathWriteRules) {
+  CreatePDF engine;
+  const std::string initial = engine.TempFilePath();
+  const std::string created = scratch() + "/new temp";
+  engine.TempFilePath(created);
+  EXPECT_EQ(engine.TempFilePath(), created + "/");
+  struct stat info {};
+  EXPECT_EQ(stat(created.c_str(), &info), 0);
+
+  const std::string existing = scratch("existing") + "/";
+  engine.TempFilePath(existing);
+  EXPECT_EQ(engine.TempFilePath(), existing);
+
+  // A parent that does not exist, and a plain file, keep the previous value.
+  engine.TempFilePath(scratch() + "/no/such/parent");
+  EXPECT_EQ(engine.TempFilePath(), existing);
+  writeWholeFile(scratch() + "/plain", "x");
+  engine.TempFilePath(scratch() + "/plain");
+  EXPECT_EQ(engine.TempFilePath(), existing);
+  engine.TempFilePath("");
+  EXPECT_EQ(engine.TempFilePath(), existing);
+  EXPECT_NE(initial, existing);
+}
+
+TEST_F(EngineObjectTest, RandomStemNamesNoFileOfTheTemporaryDirectory) {
+  InspectableEngine engine;
+  engine.TempFilePath(scratch("temp"));
+  for (int i = 0; i < 50; ++i) {
+    const std::string stem = engine.GetRandomStem();
+    const long long n = std::stoll(stem);
+    EXPECT_GE(n, 1);
+    EXPECT_LE(n, 99999999);
+    EXPECT_EQ(stem, std::to_string(n));
+    EXPECT_FALSE(fileExists(engine.TempFilePath() + stem + ".ps"));
+    writeWholeFile(engine.TempFilePath() + stem + ".ps", "%!PS\n");
+  }
+}
+
+TEST_F(EngineObjectTest, FileExistsNeverRaises) {
+  InspectableEngine engine;
+  const std::string file = scratch() + "/here.ps";
+  writeWholeFile(file, "");
+  EXPECT_TRUE(engine.FileExists(file));
+  EXPECT_FALSE(engine.FileExists(scratch() + "/missing dir/file.ps"));
+  EXPECT_FALSE(engine.FileExists(""));
+  EXPECT_FALSE(engine.FileExists(scratch()));
+  std::int32_t systemFolder = 37;
+  EXPECT_EQ(engine.GetSpecialFolderPath(systemFolder), VD_BUILD_HELPER_DIR);
+  std::int32_t other = 5;
+  EXPECT_EQ(engine.GetSpecialFolderPath(other), "");
+}
+
+TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {
+  setenv("VELLUMDOCK_HELPER_DIR", scratch("empty helpers").c_str(), 1);
+  CreatePDF engine;
+  const std::string pdf = scratch() + "/out.pdf";
+  writeWholeFile(pdf, "old");
+  try {
+    engine.CreatePDFfromPS(pdf, corpusFile("ps/alphabet.ps"));
+    FAIL() << "no error raised";
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.number(), EngineError::kNumber);
+    EXPECT_EQ(error.source(), "Vellumdock");
+    EXPECT_NE(error.description().find("vellumdk-gsworker"), std::string::npos);
+  }
+  // The stale output went before the Distiller was asked for.
+  EXPECT_FALSE(fileExists(pdf));
+}
+
+}  // namespace
+}  // namespace vd::test

@@ -1,0 +1,209 @@
+// The engine's window control and helper launch: the keystroke-helper command lines, the
+// file-settle wait and its bound, the document-window close, CloseAcrobat and
+// IsAcrobatHidden over the real window table.
+#include <QTimer>
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "EngineTestSupport.h"
+#include "common/Seam.h"
+#include "engine/CreatePDF.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/WindowTable.h"
+
+namespace vd::test {
+namespace {
+
+class InspectableEngine : public CreatePDF {
+ public:
+  using CreatePDF::CloseDocumentWindow;
+  using CreatePDF::FileSettleWait;
+  using CreatePDF::LaunchKeystrokeHelper;
+};
+
+// The process launcher is the seam: the command lines are recorded, nothing starts.
+class RecordingLauncher : public ProcessLauncher {
+ public:
+  std::vector<std::string> commandLines;
+  bool startHidden(const std::string& program, const std::string& argumentText) override {
+    commandLines.push_back(program + " " + argumentText);
+    return true;
+  }
+};
+
+// Time that passes only when the engine pauses, so bounded waits run instantly.
+class ManualClock : public Clock {
+ public:
+  double now = 1000;
+  double seconds() override { return now; }
+  std::int64_t wallNanoseconds() override { return static_cast<std::int64_t>(now * 1e9); }
+};
+class ClockedPump : public EventPump {
+ public:
+  explicit ClockedPump(ManualClock& clock) : clock_(clock) {}
+  std::function<void()> onPause;
+  void processEvents() override {}
+  void pause(int milliseconds) override {
+    clock_.now += milliseconds / 1000.0;
+    if (onPause) onPause();
+  }
+
+ private:
+  ManualClock& clock_;
+};
+
+void makeExecutable(const std::string& path) {
+  writeWholeFile(path, "#!/bin/true\n");
+  chmod(path.c_str(), 0755);
+}
+
+class WindowControlTest : public IsolatedEngineTest {
+ protected:
+  void SetUp() override {
+    IsolatedEngineTest::SetUp();
+    helpers_ = scratch("helpers");
+    program_ = scratch("program");
+    setenv("VELLUMDOCK_HELPER_DIR", helpers_.c_str(), 1);
+    setenv("VELLUMDOCK_PROGRAM_DIR", program_.c_str(), 1);
+  }
+  std::string helpers_;
+  std::string program_;
+};
+
+TEST_F(WindowControlTest, KeystrokeHelperCommandLinesAreExactlyAsWritten) {
+  makeExecutable(helpers_ + "/tabnudge");
+  RecordingLauncher launcher;
+  ScopedSeam<ProcessLauncher> seam(launcher);
+  InspectableEngine engine;
+  engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
+  ASSERT_EQ(launcher.commandLines.size(), 1u);
+  EXPECT_EQ(launcher.commandLines[0], helpers_ + "/tabnudge save pdf file as~save pdf file as~/out/a.pdf~");
+
+  const std::string security = "adobe pdf - security";
+  engine.LaunchKeystrokeHelper("/out/my file~1.pdf", "Save As", &security);
+  ASSERT_EQ(launcher.commandLines.size(), 3u);
+  EXPECT_EQ(launcher.commandLines[1], helpers_ + "/tabnudge save pdf file as~Save As~/out/my file~1.pdf~");
+  EXPECT_EQ(launcher.commandLines[2], helpers_ + "/tabnudge adobe pdf - security~adobe pdf - security~");
+}
+
+TEST_F(WindowControlTest, KeystrokeHelperFallsBackToTheProgramFolderThenRaises) {
+  RecordingLauncher launcher;
+  ScopedSeam<ProcessLauncher> seam(launcher);
+  InspectableEngine engine;
+  try {
+    engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
+    FAIL() << "no error raised";
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.number(), -2147467008);
+    EXPECT_EQ(error.description(),
+              "Error! Can't find file TABNUDGE.EXE. Please copy this file into the same path as QUILLKIT.DLL or "
+              "into your Window's System Directory.");
+  }
+  EXPECT_TRUE(launcher.commandLines.empty());
+
+  makeExecutable(program_ + "/tabnudge");
+  engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
+  ASSERT_EQ(launcher.commandLines.size(), 1u);
+  EXPECT_EQ(launcher.commandLines[0].rfind(program_ + "/tabnudge ", 0), 0u);
+}
+
+TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBound) {
+  ManualClock clock;
+  ClockedPump pump(clock);
+  ScopedSeam<Clock> clockSeam(clock);
+  ScopedSeam<EventPump> pumpSeam(pump);
+  InspectableEngine engine;
+
+  // The file grows during the first pauses, then stays.
+  const std::string growing = scratch() + "/growing.ps";
+  int pauses = 0;
+  pump.onPause = [&] {
+    ++pauses;
+    if (pauses >= 3 && pauses <= 5) writeWholeFile(growing, std::string(static_cast<std::size_t>(pauses) * 100, 'x'));
+  };
+  EXPECT_NO_THROW(engine.FileSettleWait(growing));
+  EXPECT_EQ(readWholeFile(growing).size(), 500u);
+
+  // A file that never comes: an engine error naming it once the bound has passed.
+  setenv("VELLUMDOCK_SETTLE_TIMEOUT", "30", 1);
+  pump.onPause = nullptr;
+  const std::string never = scratch() + "/never.pdf";
+  const double start = clock.now;
+  try {
+    engine.FileSettleWait(never);
+    FAIL() << "no error raised";
+  } catch (const EngineError& error) {
+    EXPECT_NE(error.description().find(never), std::string::npos);
+    EXPECT_EQ(error.number(), EngineError::kNumber);
+  }
+  EXPECT_GE(clock.now - start, 30);
+  // An empty file never counts as settled.
+  writeWholeFile(never, "");
+  EXPECT_THROW(engine.FileSettleWait(never), EngineError);
+  unsetenv("VELLUMDOCK_SETTLE_TIMEOUT");
+}
+
+TEST_F(WindowControlTest, DocumentWindowCloseFindsTheCaptionOfTheOutputName) {
+  ManualClock clock;
+  ClockedPump pump(clock);
+  ScopedSeam<Clock> clockSeam(clock);
+  ScopedSeam<EventPump> pumpSeam(pump);
+  InspectableEngine engine;
+
+  const WindowHandle other = windowTable().registerWindow("AVL_AVView", "adobe acrobat - [other.pdf]");
+  const WindowHandle document = windowTable().registerWindow("AVL_AVView", "Adobe Acrobat Professional - [REPORT.pdf]");
+  engine.CloseDocumentWindow("/out/Report.Final.PDF");
+  const auto messages = windowTable().takeMessages(document);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, WM_CLOSE);
+  EXPECT_EQ(messages[0].wParam, 0);
+  EXPECT_EQ(messages[0].lParam, "0");
+  EXPECT_TRUE(windowTable().takeMessages(other).empty());
+
+  // Nothing to close: it gives up after the search limit without closing anything.
+  const double start = clock.now;
+  engine.CloseDocumentWindow("/out/Missing.pdf");
+  EXPECT_GE(clock.now - start, 15);
+  EXPECT_TRUE(windowTable().takeMessages(other).empty());
+  windowTable().unregisterWindow(other);
+  windowTable().unregisterWindow(document);
+}
+
+TEST_F(WindowControlTest, CloseAcrobatAndIsAcrobatHidden) {
+  CreatePDF engine;
+  EXPECT_FALSE(engine.IsAcrobatHidden());
+  EXPECT_FALSE(engine.CloseAcrobat());
+
+  // Found by caption too, ignoring case; not waiting, the delivery decides.
+  const WindowHandle byCaption = windowTable().registerWindow("SomethingElse", "Adobe Acrobat Standard");
+  EXPECT_TRUE(engine.IsAcrobatHidden());
+  EXPECT_TRUE(engine.CloseAcrobat(false));
+  const auto messages = windowTable().takeMessages(byCaption);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, WM_DESTROY);
+  windowTable().unregisterWindow(byCaption);
+
+  // A main window that goes away when it is told to: the wait sees it go.
+  const WindowHandle main = windowTable().registerWindow("AdobeAcrobat", "");
+  QTimer owner;
+  QObject::connect(&owner, &QTimer::timeout, [&] {
+    for (const auto& message : windowTable().takeMessages(main)) {
+      if (message.message == WM_DESTROY) windowTable().unregisterWindow(main);
+    }
+  });
+  owner.start(10);
+  EXPECT_TRUE(engine.CloseAcrobat(true, 10));
+  owner.stop();
+  EXPECT_FALSE(engine.IsAcrobatHidden());
+
+  // One that stays: false once the time-out has passed.
+  const WindowHandle stubborn = windowTable().registerWindow("AdobeAcrobat", "");
+  EXPECT_FALSE(engine.CloseAcrobat(true, 1));
+  windowTable().unregisterWindow(stubborn);
+}
+
+}  // namespace
+}  // namespace vd::test
