@@ -94,6 +94,21 @@ TEST_F(DistillerTest, CorpusFilesKeepTheirPagesTextAndBoundingBoxes) {
   engine.CreatePDFfromPS(golfer, corpusFile("eps/golfer.eps"));
   EXPECT_NE(runProgram({"pdfinfo", golfer}).find("570 x 695 pts"), std::string::npos);
 
+  // A PDF print stream, damaged but repairable, reports its page too.
+  RecordingEvents events;
+  engine.setEvents(&events);
+  const std::string stream = scratch() + "/stream.pdf";
+  engine.CreatePDFfromPS(stream, corpusFile("broken/qpdf-bad2.pdf"));
+  EXPECT_NE(pdfText(stream).find("Potato"), std::string::npos);
+  EXPECT_EQ(events.pages, (std::vector<std::int32_t>{1}));
+  engine.setEvents(nullptr);
+
+  // Fuzzed input on which the interpreter still writes a blank page: no PDF, a log.
+  const std::string fuzzed = scratch() + "/fuzzed.pdf";
+  engine.CreatePDFfromPS(fuzzed, corpusFile("broken/timeout-d675703545fee17acab56e5fec644c19979175de.eps"));
+  EXPECT_FALSE(fileExists(fuzzed));
+  EXPECT_TRUE(fileExists(scratch() + "/fuzzed.log"));
+
   // A binary EPS with a preview header.
   const std::string photoshop = scratch() + "/photoshop.pdf";
   engine.CreatePDFfromPS(photoshop, corpusFile("eps/photoshop_tiff_preview_1.eps"));
