@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <exception>
 
 #include "common/Locations.h"
 #include "outside/ghostscript/GhostscriptWorker.h"
@@ -45,12 +46,16 @@ class InputLink {
  public:
   explicit InputLink(const std::string& target) {
     static unsigned counter = 0;
-    const std::string dir = userRuntimeDir() + "/interpreter-input";
-    if (!ensureDirectory(dir, 0700)) return;
-    const std::string candidate =
-        dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + extensionOf(target);
-    unlink(candidate.c_str());
-    if (symlink(target.c_str(), candidate.c_str()) == 0) path_ = candidate;
+    try {
+      const std::string dir = userRuntimeDir() + "/interpreter-input";
+      if (!ensureDirectory(dir, 0700)) return;
+      const std::string candidate =
+          dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + extensionOf(target);
+      unlink(candidate.c_str());
+      if (symlink(target.c_str(), candidate.c_str()) == 0) path_ = candidate;
+    } catch (const std::exception&) {
+      // No private directory to link from: the interpreter reads the input by its own name.
+    }
   }
   ~InputLink() {
     if (!path_.empty()) unlink(path_.c_str());
