@@ -13,6 +13,7 @@
 
 #include "RegistryHive.h"
 #include "common/Locations.h"
+#include "common/Text.h"
 #include "platform/HiveStorage.h"
 
 namespace vd {
@@ -230,11 +231,23 @@ std::int32_t AutostartEntries::read(const std::string& name, std::string& data) 
   return ERROR_SUCCESS;
 }
 
+// The main window registers itself under the Windows path its installer used
+// ("C:\Program Files\Vellumdock\vellumdk.exe"). That path names nothing here, so the
+// Exec= line starts the program installed on this machine instead; the stored data keeps
+// the text as written.
+static std::string localProgramFor(const std::string& program) {
+  const auto separator = program.find_last_of("\\/");
+  const std::string name = separator == std::string::npos ? program : program.substr(separator + 1);
+  if (toLowerAscii(name) == "vellumdk.exe" && program.find('\\') != std::string::npos) {
+    return programDir() + "/vellumdk";
+  }
+  return program;
+}
+
 std::string AutostartEntries::execValueFor(const std::string& commandLine) {
   std::string exec;
   for (const std::string& argument : splitWindowsCommandLine(commandLine)) {
-    if (!exec.empty()) exec += ' ';
-    exec += quoteExecArgument(argument);
+    exec += exec.empty() ? quoteExecArgument(localProgramFor(argument)) : ' ' + quoteExecArgument(argument);
   }
   return exec;
 }

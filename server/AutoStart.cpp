@@ -2,13 +2,9 @@
 
 #include "registry/clsRegistry.h"
 
-#ifndef VD_INSTALLED_PROGRAM
-#define VD_INSTALLED_PROGRAM "/usr/local/lib/vellumdock/vellumdk"
-#endif
-
 namespace vd {
 
-std::string AutoStartCommand() { return std::string("\"") + VD_INSTALLED_PROGRAM + "\" m"; }
+std::string AutoStartCommand() { return "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m"; }
 
 void UpdateAutoStartEntry(bool enabled) {
   clsRegistry registry;

@@ -10,8 +10,8 @@ namespace vd {
 inline constexpr const char* kAutoStartKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kAutoStartValue = "Vellumdock";
 
-// The entry's data: the installed program's fixed path in double quotes, then " m".
-// The path is where the installer puts the program, not where this copy runs from.
+// The entry's data: the installer's fixed program path in double quotes, then " m". The
+// machine's auto-start list starts the program installed here for that path.
 std::string AutoStartCommand();
 
 // Writes (enabled) or deletes the entry. Registry results are not reported: without the

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Locations.h"
 #include "platform/AutostartEntries.h"
 #include "support/IsolatedEnvironment.h"
 
@@ -222,6 +223,23 @@ TEST_F(RegistryHiveTest, RunEntryStartsTheProgramWithItsArgumentsUnderADesktopPa
   EXPECT_EQ(launcher.exitCode(), 0) << launcher.readAllStandardError().toStdString();
   for (int i = 0; i < 300 && !QFile::exists(QString::fromStdString(record)); ++i) QThread::msleep(100);
   EXPECT_EQ(fileBytes(record), "[m]\n[two words]\n[a\\b]\n[100%]\n[say \"hi\"]\n");
+}
+
+TEST_F(RegistryHiveTest, RunEntryOfTheMainWindowStartsTheProgramInstalledHere) {
+  // The main window registers the Windows path of its installer; the entry must still
+  // start this machine's program with the argument "m", and read back as written.
+  const std::string data = "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m";
+  RegKeyHandle run = 0;
+  ASSERT_EQ(hive.openKey(rootHandle(kMachine), kRunKey, 0x2000F, run), ERROR_SUCCESS);
+  ASSERT_EQ(hive.setValue(run, "Vellumdock", 1, data + '\0'), ERROR_SUCCESS);
+  std::string back(512, '\0');
+  std::uint32_t size = 512;
+  ASSERT_EQ(hive.queryValue(run, "Vellumdock", nullptr, back.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(back.substr(0, size), data + '\0');
+  hive.closeKey(run);
+
+  const std::string entry = fileBytes(environment.path("xdg/autostart/Vellumdock.desktop"));
+  EXPECT_NE(entry.find("\nExec=" + programDir() + "/vellumdk m\n"), std::string::npos) << entry;
 }
 
 }  // namespace

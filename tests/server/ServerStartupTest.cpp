@@ -238,7 +238,7 @@ TEST_F(ServerStartupTest, OptionBoxesStoreTheirStateAndSecurityShowsItsNotice) {
     EXPECT_EQ(run.GetValue("Vellumdock").asText(), AutoStartCommand());
     run.CloseRegistry();
   }
-  EXPECT_EQ(AutoStartCommand().substr(AutoStartCommand().size() - 3), "\" m");
+  EXPECT_EQ(AutoStartCommand(), "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m");
   form->findChild<QCheckBox*>("chkAutoRun")->click();
   EXPECT_EQ(stored("AutoRun"), "0");
   clsRegistry run;
