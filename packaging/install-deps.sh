@@ -9,8 +9,8 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
-  # tests: content checks of the PDFs made
-  libgtest-dev poppler-utils
+  # tests: content checks of the PDFs made, a desktop-entry launcher
+  libgtest-dev poppler-utils libglib2.0-bin
   # benchmarks: the reference tools compared against
   img2pdf
 )
