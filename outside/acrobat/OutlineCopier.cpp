@@ -18,7 +18,7 @@ OutlineCopier::OutlineCopier(QPDF& source, QPDF& target, std::map<QPDFObjGen, QP
 void OutlineCopier::copy() {
   QPDFOutlineDocumentHelper outlines(source_);
   if (!outlines.hasOutlines()) return;
-  QPDFObjectHandle root;
+  QPDFObjectHandle root = QPDFObjectHandle::newNull();
   for (QPDFOutlineObjectHelper& item : outlines.getTopLevelOutlines()) {
     QPDFObjectHandle copied = copyItem(item, 0);
     if (copied.isNull()) continue;
@@ -70,7 +70,10 @@ QPDFObjectHandle OutlineCopier::copiedDestination(QPDFOutlineObjectHelper& item)
       }
     }
     if (viewCopied) {
-      for (int i = 1; i < original.getArrayNItems(); ++i) destination.appendItem(original.getArrayItem(i));
+      // Fresh objects: direct objects of another document must not be shared with this one.
+      for (int i = 1; i < original.getArrayNItems(); ++i) {
+        destination.appendItem(QPDFObjectHandle::parse(original.getArrayItem(i).unparse()));
+      }
     }
   }
   if (!viewCopied) destination.appendItem(QPDFObjectHandle::newName("/Fit"));

@@ -65,7 +65,8 @@ void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& pat
     // and no time goes into decoding what need not change.
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setCompressStreams(true);
-    if ((saveFlags & kSaveLinearized) != 0) writer.setLinearization(true);
+    // A document without pages cannot be linearized; it is written plain.
+    if ((saveFlags & kSaveLinearized) != 0 && !document.getAllPages().empty()) writer.setLinearization(true);
     writer.write();
   } catch (const std::exception& error) {
     throw FileError("save", path, error.what());

@@ -2,6 +2,7 @@
 // directory, joined in script order, temporaries removed; the error rule and the stop.
 #include "AssemblyFixture.h"
 #include "platform/FileSystem.h"
+#include "common/Locations.h"
 #include "platform/MountTable.h"
 #include "server/ScriptRun.h"
 
