@@ -29,8 +29,8 @@ std::string deflate(const std::string& raw) {
 struct Samples {
   std::string raw;
   int bitsPerComponent = 8;
-  QPDFObjectHandle colourSpace;
-  QPDFObjectHandle decode;  // null unless the samples are stored inverted
+  QPDFObjectHandle colourSpace = QPDFObjectHandle::newName("/DeviceGray");
+  QPDFObjectHandle decode = QPDFObjectHandle::newNull();  // null unless the samples are stored inverted
 };
 
 QPDFObjectHandle makeStream(QPDF& document, int width, int height, Samples samples) {
