@@ -14,6 +14,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -28,14 +32,14 @@
 namespace {
 
 using vd::gsworker::encodeFrame;
-using vd::gsworker::sendAll;
 
 constexpr int kSocketFd = 3;
 
-double monotonicSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+// The interpreter's output and the progress watcher both talk to the client.
+std::mutex sendLock;
+bool sendFrame(char type, const std::string& payload) {
+  const std::lock_guard<std::mutex> hold(sendLock);
+  return vd::gsworker::sendAll(kSocketFd, encodeFrame(type, payload));
 }
 
 // Splits what the interpreter prints into lines, takes the page markers out of them and
@@ -63,11 +67,11 @@ class OutputLines {
     while ((at = line.find(marker)) != std::string::npos) {
       line.erase(at, marker.size());
       ++pages_;
-      sendAll(kSocketFd, encodeFrame('G', std::to_string(pages_)));
+      sendFrame('G', std::to_string(pages_));
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) return;
-    sendAll(kSocketFd, encodeFrame('L', line));
+    sendFrame('L', line);
   }
 
   int& pages_;
@@ -76,7 +80,8 @@ class OutputLines {
 
 // Follows how far the interpreter has read its input file, from the kernel's view of the
 // file descriptor it opened, so every kind of input (PostScript, EPS, PDF) is covered
-// without changing how the interpreter reads it.
+// without changing how the interpreter reads it. Runs on a watcher thread: this build of
+// the interpreter does not call a poll callback.
 class InputProgress {
  public:
   explicit InputProgress(const std::string& path) {
@@ -89,9 +94,6 @@ class InputProgress {
   }
   void poll() {
     if (size_ <= 0) return;
-    const double now = monotonicSeconds();
-    if (now - lastCheck_ < 0.1) return;
-    lastCheck_ = now;
     if (fd_ < 0 || !refersToInput(fd_)) fd_ = findInputDescriptor();
     if (fd_ < 0) return;
     const long long position = readPosition(fd_);
@@ -99,7 +101,7 @@ class InputProgress {
     const int percent = static_cast<int>(std::min<long long>(99, position * 100 / size_));
     if (percent > lastPercent_) {
       lastPercent_ = percent;
-      sendAll(kSocketFd, encodeFrame('P', std::to_string(percent)));
+      sendFrame('P', std::to_string(percent));
     }
   }
 
@@ -142,7 +144,6 @@ class InputProgress {
   off_t size_ = 0;
   int fd_ = -1;
   int lastPercent_ = -1;
-  double lastCheck_ = 0;
 };
 
 struct JobContext {
@@ -162,10 +163,36 @@ int GSDLLCALL writeErr(void* handle, const char* text, int length) {
   static_cast<JobContext*>(handle)->err.add(text, length);
   return length;
 }
-int GSDLLCALL pollJob(void* handle) {
-  static_cast<JobContext*>(handle)->progress.poll();
-  return 0;
-}
+// Watches the input's read position while the job runs.
+class ProgressWatcher {
+ public:
+  explicit ProgressWatcher(InputProgress& progress)
+      : thread_([this, &progress] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          while (!stop_) {
+            lock.unlock();
+            progress.poll();
+            lock.lock();
+            wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stop_; });
+          }
+        }) {}
+  ~ProgressWatcher() {
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  ProgressWatcher(const ProgressWatcher&) = delete;
+  ProgressWatcher& operator=(const ProgressWatcher&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
 
 int runJob(const std::vector<std::string>& texts) {
   if (texts.size() < 2) return -1;
@@ -177,13 +204,15 @@ int runJob(const std::vector<std::string>& texts) {
   void* instance = nullptr;
   int code = gsapi_new_instance(&instance, &context);
   if (code < 0) {
-    sendAll(kSocketFd, encodeFrame('L', "Cannot create an interpreter instance (code " + std::to_string(code) + ")."));
+    sendFrame('L', "Cannot create an interpreter instance (code " + std::to_string(code) + ").");
     return code;
   }
   gsapi_set_arg_encoding(instance, GS_ARG_ENCODING_UTF8);
   gsapi_set_stdio_with_handle(instance, readNothing, writeOut, writeErr, &context);
-  gsapi_set_poll_with_handle(instance, pollJob, &context);
-  code = gsapi_init_with_args(instance, static_cast<int>(argv.size()), argv.data());
+  {
+    const ProgressWatcher watcher(context.progress);
+    code = gsapi_init_with_args(instance, static_cast<int>(argv.size()), argv.data());
+  }
   const int exitCode = gsapi_exit(instance);
   if (code == 0 || code == gs_error_Quit) code = exitCode;
   gsapi_delete_instance(instance);
@@ -245,9 +274,9 @@ int main(int argc, char** argv) {
     try {
       code = runJob(vd::gsworker::unpackTexts(frame->payload));
     } catch (const std::exception& error) {
-      sendAll(kSocketFd, encodeFrame('L', error.what()));
+      sendFrame('L', error.what());
       code = -1;
     }
-    if (!sendAll(kSocketFd, encodeFrame('E', std::to_string(code)))) return 0;
+    if (!sendFrame('E', std::to_string(code))) return 0;
   }
 }

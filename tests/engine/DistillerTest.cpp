@@ -85,9 +85,17 @@ TEST_F(DistillerTest, ThreePageJobRaisesItsEventsInOrder) {
 
 TEST_F(DistillerTest, CorpusFilesKeepTheirPagesTextAndBoundingBoxes) {
   CreatePDF engine;
+  RecordingEvents progress;
+  engine.setEvents(&progress);
   const std::string ps3d = scratch() + "/ps3d.pdf";
   engine.CreatePDFfromPS(ps3d, corpusFile("ps/ps3d.ps"));
+  engine.setEvents(nullptr);
   EXPECT_EQ(pdfPageCount(ps3d), 6);
+  EXPECT_EQ(progress.pages, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}));
+  // A larger input is reported while it is read, not only at the end.
+  ASSERT_GE(progress.percents.size(), 2u);
+  EXPECT_LT(progress.percents.front(), 100);
+  EXPECT_EQ(progress.percents.back(), 100);
   EXPECT_NE(pdfText(ps3d).find("The package ps3d"), std::string::npos);
 
   const std::string golfer = scratch() + "/golfer.pdf";
