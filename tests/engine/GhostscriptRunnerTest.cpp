@@ -102,6 +102,32 @@ TEST_F(GhostscriptRunnerTest, WorkerStaysWarmBetweenJobsAndIsReplacedWhenItDies)
   EXPECT_EQ(pdfPageCount(out), 1);
 }
 
+// Kills the worker as soon as it reports the first page.
+class KillAtFirstPage : public GhostscriptProgress {
+ public:
+  void onPage(std::int32_t) override {
+    if (!killed) kill(sharedGhostscriptWorker().pid(), SIGKILL);
+    killed = true;
+  }
+  bool killed = false;
+};
+
+TEST_F(GhostscriptRunnerTest, WorkerDyingDuringAJobFailsThatJobOnly) {
+  const std::string dying = scratch() + "/dying.ps";
+  writeWholeFile(dying, "%!PS\nshowpage\n{} loop\n");
+  const std::string out = scratch() + "/dying.pdf";
+  KillAtFirstPage killer;
+  const auto result = RunGhostscriptJob(GhostscriptJob{kPdfWrite, dying, out, {}}, &killer);
+  EXPECT_TRUE(killer.killed);
+  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(fileExists(out));
+  EXPECT_NE(result.messages.find("stopped unexpectedly"), std::string::npos) << result.messages;
+
+  const auto next = RunGhostscriptJob(kPdfWrite, corpusFile("ps/alphabet.ps"), out);
+  ASSERT_TRUE(next.ok) << next.messages;
+  EXPECT_EQ(pdfPageCount(out), 1);
+}
+
 TEST_F(GhostscriptRunnerTest, AwkwardFileNamesTravelUnchanged) {
   for (const std::string name : {"-dNOSAFER leading dash.ps", "quote ' and \" here.ps", "tilde~and%d percent.ps",
                                  "Grüße ñ 日本.ps", "|pipe.ps"}) {
