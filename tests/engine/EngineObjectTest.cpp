@@ -143,5 +143,23 @@ TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {
   EXPECT_FALSE(fileExists(pdf));
 }
 
+// Watches the Distiller field from inside the engine's own events.
+class FieldWatchingEngine : public CreatePDF, public CreatePDFEvents {
+ public:
+  FieldWatchingEngine() { setEvents(this); }
+  void JobStart(std::string&, std::string&) override { setDuringJob = objAdobeDistiller != nullptr; }
+  bool fieldEmpty() const { return objAdobeDistiller == nullptr; }
+  bool setDuringJob = false;
+};
+
+TEST_F(EngineObjectTest, DistillerFieldIsSetOnlyWhileItsJobRuns) {
+  FieldWatchingEngine engine;
+  EXPECT_TRUE(engine.fieldEmpty());
+  engine.CreatePDFfromPS(scratch() + "/a.pdf", corpusFile("ps/alphabet.ps"));
+  EXPECT_TRUE(engine.setDuringJob);
+  EXPECT_TRUE(engine.fieldEmpty());
+  EXPECT_EQ(pdfPageCount(scratch() + "/a.pdf"), 1);
+}
+
 }  // namespace
 }  // namespace vd::test
