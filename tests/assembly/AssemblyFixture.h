@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/CreatePDF.h"
+#include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 
 namespace vd::test {
@@ -32,16 +33,5 @@ class AssemblyTest : public ::testing::Test {
   std::unique_ptr<IsolatedEnvironment> environment_;
   TestEngine engine_;
 };
-
-std::string Corpus(const std::string& relative);
-int PageCount(const std::string& pdf);
-// pdftotext of the whole document, pages separated by form feeds.
-std::string PdfText(const std::string& pdf);
-std::vector<std::string> PageTexts(const std::string& pdf);
-// Exit code of a program run without a shell.
-int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr);
-bool IsLinearized(const std::string& pdf);
-std::string ReadBytes(const std::string& path);
-bool FileExistsOnDisk(const std::string& path);
 
 }  // namespace vd::test

@@ -1,0 +1,140 @@
+// The built vellumdk converting real files as an operator drops them into its input
+// directory: PostScript (EPS included) through the Distiller, images one page per frame,
+// and a script file joining its entries. Results are checked by their content.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+
+#include "common/Locations.h"
+#include "platform/SettingsStore.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/RunningProgram.h"
+
+namespace vd::test {
+namespace {
+
+class ConversionEndToEndTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(access(program_.c_str(), X_OK), 0) << program_;
+    runSetup(environment_);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(ensureDirectory(input_));
+    ASSERT_TRUE(ensureDirectory(output_));
+    ASSERT_TRUE(ensureDirectory(sources_));
+    settingsStore().write("InputDir", input_);
+    settingsStore().write("OutputDir", output_);
+    settingsStore().write("Seconds", "1");
+  }
+
+  // Runs `vellumdk m` until the input directory holds nothing but the failed/ folder.
+  void scanUntilInputIsEmpty(const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+    const std::string log = environment_.path("vellumdk.log");
+    RunningProgram running(program_, {"m"}, log, environment);
+    const bool emptied = WaitUntil(
+        running,
+        [&] {
+          for (const std::string& name : DirectoryEntries(input_)) {
+            if (name != "failed") return false;
+          }
+          return true;
+        },
+        std::chrono::seconds(240));
+    EXPECT_TRUE(emptied) << "left in the input directory; log:\n" << ReadBytes(log);
+    EXPECT_TRUE(running.running()) << "vellumdk ended early; log:\n" << ReadBytes(log);
+  }
+
+  std::string drop(const std::string& corpusFile, const std::string& name) {
+    CopySettledFile(Corpus(corpusFile), input_ + "/" + name);
+    return name;
+  }
+
+  IsolatedEnvironment environment_;
+  const std::string program_ = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk";
+  const std::string input_ = environment_.path("home/in box");
+  const std::string output_ = environment_.path("home/out box");
+  const std::string sources_ = environment_.path("home/sources");
+};
+
+TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAndLog) {
+  drop("ps/alphabet.ps", "alpha bet.ps");
+  drop("ps/ps3d.ps", "-ps3d 'manual' ~.ps");
+  // An EPS file reaches the Distiller under the PostScript extension; its page is its
+  // bounding box.
+  drop("eps/golfer.eps", "golfer.PS");
+  WriteSettledFile(input_ + "/broken.ps", "%!PS\n/Helvetica findfont 12 scalefont setfont\nnosuchoperator\nshowpage\n");
+  WriteSettledFile(input_ + "/forever.ps", "%!PS\n{} loop\n");
+
+  scanUntilInputIsEmpty({{"VELLUMDOCK_JOB_TIMEOUT", "5"}});
+
+  EXPECT_EQ(PageCount(output_ + "/alpha bet.pdf"), 1);
+  EXPECT_NE(PdfText(output_ + "/alpha bet.pdf").find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+  EXPECT_EQ(PageCount(output_ + "/-ps3d 'manual' ~.pdf"), 6);
+  EXPECT_NE(PdfText(output_ + "/-ps3d 'manual' ~.pdf").find("The package ps3d"), std::string::npos);
+  EXPECT_EQ(PageCount(output_ + "/golfer.pdf"), 1);
+  std::string box;
+  RunProgram("pdfinfo", {output_ + "/golfer.pdf"}, &box);
+  EXPECT_NE(box.find("570 x 695 pts"), std::string::npos) << box;
+
+  // The failed jobs: no PDF, the input kept with its reason, the Distiller's log beside
+  // where the PDF would have been; the endless one was stopped at its bound.
+  for (const std::string base : {"broken", "forever"}) {
+    EXPECT_FALSE(FileExistsOnDisk(output_ + "/" + base + ".pdf")) << base;
+    EXPECT_TRUE(FileExistsOnDisk(input_ + "/failed/" + base + ".ps")) << base;
+    EXPECT_TRUE(FileExistsOnDisk(input_ + "/failed/" + base + ".ps.error.txt")) << base;
+  }
+  EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
+}
+
+TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {
+  const std::map<std::string, int> framesByName = {
+      {drop("jpg/flower.jpg", "flower.jpg"), 1},       {drop("jpg/pil_sample_cmyk.jpg", "cmyk.JPEG"), 1},
+      {drop("png/basn6a16.png", "alpha.png"), 1},      {drop("gif/dispose_bgnd.gif", "anim.gif"), 5},
+      {drop("tif/g4-multi.tiff", "fax.tiff"), 3},      {drop("tif/hopper_lzw.tif", "hopper.tif"), 1},
+      {drop("bmp/pal8rle.bmp", "rle8.bmp"), 1},        {drop("rle/pal4rle.rle", "pal4.rle"), 1},
+      {drop("ico/python.ico", "python.ico"), 1},       {drop("cur/deerstalker.cur", "hat.cur"), 1},
+  };
+
+  scanUntilInputIsEmpty();
+
+  for (const auto& [name, frames] : framesByName) {
+    const std::string pdf = output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf";
+    ASSERT_TRUE(FileExistsOnDisk(pdf)) << name;
+    EXPECT_EQ(PageCount(pdf), frames) << name;
+  }
+  // A JPEG is carried into the PDF as it is, byte for byte.
+  EXPECT_NE(ReadBytes(output_ + "/flower.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
+  EXPECT_FALSE(FileExistsOnDisk(input_ + "/failed"));
+}
+
+TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookmarks) {
+  const std::string ps = sources_ + "/alphabet.ps";
+  CopySettledFile(Corpus("ps/alphabet.ps"), ps);
+  const std::string pdf = MakeTextPdf(sources_ + "/two pages.pdf", {"Second entry one", "Second entry two"}, true);
+  const std::string jpg = sources_ + "/flower.jpg";
+  CopySettledFile(Corpus("jpg/flower.jpg"), jpg);
+  WriteSettledFile(input_ + "/bundle.scr", "' made by hand\r\n" + ps + "\r\n\r\n  " + pdf + "  \r\n" + sources_ +
+                                               "/missing.doc\r\n" + jpg + "\r\n");
+
+  scanUntilInputIsEmpty();
+
+  const std::string combined = output_ + "/bundle.pdf";
+  ASSERT_EQ(PageCount(combined), 1 + 2 + 1);
+  const std::vector<std::string> pages = PageTexts(combined);
+  ASSERT_GE(pages.size(), 3u);
+  EXPECT_NE(pages[0].find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+  EXPECT_NE(pages[1].find("Second entry one"), std::string::npos);
+  EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);
+  std::string outline;
+  RunProgram("qpdf", {"--json", "--json-key=outlines", combined}, &outline);
+  EXPECT_NE(outline.find("Mark Second entry two"), std::string::npos) << outline;
+  // The temporaries and the script are gone; the entries themselves stay.
+  EXPECT_TRUE(DirectoryEntries(input_).empty());
+  EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));
+}
+
+}  // namespace
+}  // namespace vd::test

@@ -1,0 +1,29 @@
+// Looking inside what the program made: the sample corpus, page counts and text of PDFs
+// through the real qpdf and pdftotext, and plain file reads, shared by every test area.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vd::test {
+
+// A file of the sample corpus: $VELLUMDOCK_CORPUS_DIR, else the shared/corpus folder
+// beside the source checkout.
+std::string Corpus(const std::string& relative);
+int PageCount(const std::string& pdf);
+// pdftotext of the whole document, pages separated by form feeds.
+std::string PdfText(const std::string& pdf);
+std::vector<std::string> PageTexts(const std::string& pdf);
+bool IsLinearized(const std::string& pdf);
+// Writes a PDF with one page per text; with bookmarks, one outline item per page titled
+// "Mark <text>" pointing at it. Returns path.
+std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
+// Exit code of a program run without a shell (-1 when it did not end normally).
+int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr);
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+bool FileExistsOnDisk(const std::string& path);
+// The names in a directory, dot-files included, sorted.
+std::vector<std::string> DirectoryEntries(const std::string& directory);
+
+}  // namespace vd::test

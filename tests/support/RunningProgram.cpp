@@ -1,0 +1,73 @@
+#include "support/RunningProgram.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "support/ContentChecks.h"
+
+namespace vd::test {
+
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::string& log,
+                               const std::vector<std::pair<std::string, std::string>>& extraEnvironment) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    for (const auto& [name, value] : extraEnvironment) setenv(name.c_str(), value.c_str(), 1);
+    if (std::freopen(log.c_str(), "a", stdout) == nullptr || std::freopen(log.c_str(), "a", stderr) == nullptr) {
+      _exit(126);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+RunningProgram::~RunningProgram() { stop(); }
+
+bool RunningProgram::running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    pid_ = -1;
+    return false;
+  }
+  return true;
+}
+
+void RunningProgram::stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::chrono::seconds bound) {
+  const auto giveUp = std::chrono::steady_clock::now() + bound;
+  while (!done() && program.running() && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return done();
+}
+
+void WriteSettledFile(const std::string& path, const std::string& content) {
+  WriteBytes(path, content);
+  const timespec past[2] = {{std::time(nullptr) - 60, 0}, {std::time(nullptr) - 60, 0}};
+  utimensat(AT_FDCWD, path.c_str(), past, 0);
+}
+
+void CopySettledFile(const std::string& from, const std::string& to) { WriteSettledFile(to, ReadBytes(from)); }
+
+}  // namespace vd::test

@@ -1,0 +1,40 @@
+// A built program of ours running as a separate process, as an operator would start it:
+// standard output and errors go to a log file; the program is killed when the test ends.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vd::test {
+
+class RunningProgram {
+ public:
+  // Starts program with the arguments; extraEnvironment is set in the child only.
+  RunningProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& log,
+                 const std::vector<std::pair<std::string, std::string>>& extraEnvironment = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  bool running();
+  void stop();
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Polls done() every 100 ms until it holds, the program ends, or the bound passes (the
+// bound only keeps a broken program from hanging the test). Returns done().
+bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::chrono::seconds bound);
+
+// Writes a file whose modification time lies a minute back, so the scan cycle does not
+// take it for a file still being written.
+void WriteSettledFile(const std::string& path, const std::string& content);
+void CopySettledFile(const std::string& from, const std::string& to);
+
+}  // namespace vd::test
