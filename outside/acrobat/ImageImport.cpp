@@ -15,6 +15,7 @@
 #include "engine/EngineError.h"
 #include "outside/acrobat/ImageFacts.h"
 #include "outside/acrobat/RasterImages.h"
+#include "outside/acrobat/TiffPages.h"
 #include "platform/FileSystem.h"
 
 namespace vd {
@@ -130,6 +131,21 @@ std::optional<Resolution> frameResolution(const std::string& bytes, const QByteA
   return std::nullopt;
 }
 
+// Classic and big TIFF headers, in either byte order.
+bool looksLikeTiff(const std::string& bytes) {
+  return bytes.size() >= 4 && ((bytes.compare(0, 2, "II") == 0 && (bytes[2] == 42 || bytes[2] == 43) && bytes[3] == 0) ||
+                               (bytes.compare(0, 2, "MM") == 0 && bytes[2] == 0 && (bytes[3] == 42 || bytes[3] == 43)));
+}
+
+// Every page through libtiff, for TIFFs Qt's reader cannot decode in full.
+void importTiffPages(QPDF& document, const std::string& bytes) {
+  TiffPages reader(bytes);
+  for (const TiffPage& page : reader.readAll(kMostPages)) {
+    addImagePage(document, MakeImageObject(document, page.picture), page.picture.width(), page.picture.height(),
+                 page.resolution.value_or(Resolution{}), 0);
+  }
+}
+
 void importDecoded(QPDF& document, const std::string& path, const std::string& bytes) {
   QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
@@ -138,6 +154,8 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   reader.setDecideFormatFromContent(true);
   reader.setAutoTransform(false);
   const QByteArray format = reader.format();
+  const bool tiff = format == "tif" || format == "tiff" || looksLikeTiff(bytes);
+  if (tiff && format.isEmpty()) return importTiffPages(document, bytes);
   if (format.isEmpty()) cannotOpen(path, "it is not an image format this program reads");
 
   std::vector<QImage> frames;
@@ -145,6 +163,8 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   for (int i = 0; i < count; ++i) {
     QImage frame;
     if (!reader.read(&frame) || frame.isNull()) {
+      // A TIFF page Qt cannot decode is no reason to drop it: libtiff reads them all.
+      if (tiff) return importTiffPages(document, bytes);
       if (i == 0) cannotOpen(path, reader.errorString().toStdString());
       break;
     }

@@ -1,0 +1,260 @@
+#include "outside/acrobat/TiffPages.h"
+
+#include <tiffio.h>
+
+#include <QRgba64>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace vd {
+namespace {
+
+// A page larger than this is refused rather than allocated (8 bytes a pixel when deep).
+constexpr std::uint64_t kMostPixels = 1ull << 27;
+constexpr tmsize_t kLargestAllocation = tmsize_t{1} << 30;
+
+using Source = TiffPages::Source;
+
+Source& sourceOf(thandle_t handle) { return *static_cast<Source*>(handle); }
+
+tmsize_t readBytes(thandle_t handle, void* buffer, tmsize_t size) {
+  Source& source = sourceOf(handle);
+  if (size < 0 || source.position >= source.bytes.size()) return 0;
+  const std::uint64_t left = source.bytes.size() - source.position;
+  const std::uint64_t count = std::min<std::uint64_t>(left, static_cast<std::uint64_t>(size));
+  std::memcpy(buffer, source.bytes.data() + source.position, static_cast<std::size_t>(count));
+  source.position += count;
+  return static_cast<tmsize_t>(count);
+}
+
+tmsize_t refuseWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t seekTo(thandle_t handle, toff_t offset, int whence) {
+  Source& source = sourceOf(handle);
+  std::uint64_t base = 0;
+  if (whence == SEEK_CUR) base = source.position;
+  if (whence == SEEK_END) base = source.bytes.size();
+  if (offset > std::numeric_limits<std::uint64_t>::max() - base) return static_cast<toff_t>(-1);
+  source.position = base + offset;
+  return source.position;
+}
+
+int closeNothing(thandle_t) { return 0; }
+
+toff_t sizeOf(thandle_t handle) { return sourceOf(handle).bytes.size(); }
+
+// Mapping hands libtiff the bytes already in memory; nothing to undo.
+int mapBytes(thandle_t handle, void** base, toff_t* size) {
+  Source& source = sourceOf(handle);
+  *base = const_cast<char*>(source.bytes.data());
+  *size = source.bytes.size();
+  return 1;
+}
+
+void unmapNothing(thandle_t, void*, toff_t) {}
+
+int keepFirstError(TIFF*, void* user, const char*, const char* format, va_list arguments) {
+  auto& source = *static_cast<Source*>(user);
+  if (source.firstError.empty()) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    source.firstError = text;
+  }
+  return 1;
+}
+
+// Warnings (unknown tags, odd but readable values) are no reason to refuse a page.
+int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+}  // namespace
+
+TiffPages::TiffPages(std::string_view bytes) {
+  source_.bytes = bytes;
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  if (options == nullptr) throw std::runtime_error("out of memory");
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kLargestAllocation);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &source_);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, &source_);
+  tiff_ = TIFFClientOpenExt("image", "r", &source_, readBytes, refuseWrite, seekTo, closeNothing, sizeOf, mapBytes,
+                            unmapNothing, options);
+  TIFFOpenOptionsFree(options);
+  if (tiff_ == nullptr) {
+    throw std::runtime_error(source_.firstError.empty() ? "it is not a TIFF file" : source_.firstError);
+  }
+}
+
+TiffPages::~TiffPages() {
+  if (tiff_ != nullptr) TIFFClose(tiff_);
+}
+
+void TiffPages::fail(const std::string& what) {
+  const std::string page = "page " + std::to_string(TIFFCurrentDirectory(tiff_) + 1);
+  throw std::runtime_error(page + " " + what + (source_.firstError.empty() ? "" : " (" + source_.firstError + ")"));
+}
+
+std::vector<TiffPage> TiffPages::readAll(int mostPages) {
+  std::vector<TiffPage> pages;
+  for (;;) {
+    pages.push_back(readPage());
+    if (static_cast<int>(pages.size()) >= mostPages) break;
+    source_.firstError.clear();
+    if (TIFFReadDirectory(tiff_) != 1) {
+      // The directory chain ends quietly; a directory that cannot be read says so.
+      if (!source_.firstError.empty()) {
+        throw std::runtime_error("page " + std::to_string(pages.size() + 1) + " is damaged (" + source_.firstError + ")");
+      }
+      break;
+    }
+  }
+  return pages;
+}
+
+std::optional<Resolution> TiffPages::resolution() {
+  float x = 0;
+  float y = 0;
+  std::uint16_t unit = RESUNIT_INCH;
+  if (TIFFGetField(tiff_, TIFFTAG_XRESOLUTION, &x) != 1 || TIFFGetField(tiff_, TIFFTAG_YRESOLUTION, &y) != 1) {
+    return std::nullopt;
+  }
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_RESOLUTIONUNIT, &unit);
+  const double perInch = unit == RESUNIT_INCH ? 1 : unit == RESUNIT_CENTIMETER ? 2.54 : 0;
+  // Written so that not-a-number fails as well.
+  if (!(x > 0 && x < 1e6 && y > 0 && y < 1e6) || perInch == 0) return std::nullopt;
+  return Resolution{x * perInch, y * perInch};
+}
+
+TiffPage TiffPages::readPage() {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height);
+  if (width == 0 || height == 0) fail("has no size");
+  if (width > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
+      height > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
+      static_cast<std::uint64_t>(width) * height > kMostPixels) {
+    fail("is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
+  }
+  std::uint16_t bits = 1;
+  std::uint16_t samplesPerPixel = 1;
+  std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+  std::uint16_t planes = PLANARCONFIG_CONTIG;
+  std::uint16_t photometric = 0;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_PLANARCONFIG, &planes);
+  const bool hasPhotometric = TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric) == 1;
+
+  const bool grey = hasPhotometric && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+  const bool rgb = hasPhotometric && photometric == PHOTOMETRIC_RGB;
+  const int colours = rgb ? 3 : 1;
+  if (bits == 16 && sampleFormat == SAMPLEFORMAT_UINT && planes == PLANARCONFIG_CONTIG && (grey || rgb) &&
+      samplesPerPixel >= colours) {
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extraKinds = nullptr;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
+    const bool alpha = samplesPerPixel > colours && extraCount > 0 && extraKinds != nullptr &&
+                       (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA || extraKinds[0] == EXTRASAMPLE_UNASSALPHA);
+    const bool premultiplied = alpha && extraKinds[0] == EXTRASAMPLE_ASSOCALPHA;
+    return {readDeepPage(colours, alpha, premultiplied, photometric == PHOTOMETRIC_MINISWHITE), resolution()};
+  }
+  return {readAsRgba(), resolution()};
+}
+
+// Deep samples as stored, in rows top to bottom, so no precision is lost on the way.
+QImage TiffPages::readDeepPage(int colours, bool alpha, bool premultiplied, bool inverted) {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint16_t samplesPerPixel = 1;
+  TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  const std::size_t rowSamples = static_cast<std::size_t>(width) * samplesPerPixel;
+  std::vector<std::uint16_t> samples(rowSamples * height);
+
+  if (TIFFIsTiled(tiff_)) {
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileHeight = 0;
+    TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &tileHeight);
+    const tmsize_t tileBytes = TIFFTileSize(tiff_);
+    const std::uint64_t expected = static_cast<std::uint64_t>(tileWidth) * tileHeight * samplesPerPixel * 2;
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes <= 0 || static_cast<std::uint64_t>(tileBytes) != expected) {
+      fail("has a damaged tile layout");
+    }
+    std::vector<std::uint16_t> tile(static_cast<std::size_t>(tileBytes) / 2);
+    for (std::uint32_t top = 0; top < height; top += tileHeight) {
+      for (std::uint32_t left = 0; left < width; left += tileWidth) {
+        if (TIFFReadTile(tiff_, tile.data(), left, top, 0, 0) < 0) fail("cannot be decoded");
+        const std::uint32_t rows = std::min(tileHeight, height - top);
+        const std::size_t count = static_cast<std::size_t>(std::min(tileWidth, width - left)) * samplesPerPixel;
+        for (std::uint32_t row = 0; row < rows; ++row) {
+          std::memcpy(&samples[(top + row) * rowSamples + static_cast<std::size_t>(left) * samplesPerPixel],
+                      &tile[static_cast<std::size_t>(row) * tileWidth * samplesPerPixel], count * 2);
+        }
+      }
+    }
+  } else {
+    if (TIFFScanlineSize64(tiff_) != rowSamples * 2) fail("has a damaged row layout");
+    for (std::uint32_t row = 0; row < height; ++row) {
+      if (TIFFReadScanline(tiff_, &samples[row * rowSamples], row, 0) < 0) fail("cannot be decoded");
+    }
+  }
+
+  const QImage::Format format = !alpha                ? (colours == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64)
+                                : premultiplied ? QImage::Format_RGBA64_Premultiplied
+                                                : QImage::Format_RGBA64;
+  QImage picture(static_cast<int>(width), static_cast<int>(height), format);
+  if (picture.isNull()) fail("is too large to hold in memory");
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint16_t* in = &samples[y * rowSamples];
+    if (format == QImage::Format_Grayscale16) {
+      auto* out = reinterpret_cast<std::uint16_t*>(picture.scanLine(static_cast<int>(y)));
+      for (std::uint32_t x = 0; x < width; ++x) out[x] = inverted ? static_cast<std::uint16_t>(65535 - in[x]) : in[x];
+      continue;
+    }
+    auto* out = reinterpret_cast<QRgba64*>(picture.scanLine(static_cast<int>(y)));
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint16_t* pixel = in + static_cast<std::size_t>(x) * samplesPerPixel;
+      std::uint16_t red = pixel[0];
+      std::uint16_t green = colours == 3 ? pixel[1] : pixel[0];
+      std::uint16_t blue = colours == 3 ? pixel[2] : pixel[0];
+      if (inverted) {
+        red = green = blue = static_cast<std::uint16_t>(65535 - red);
+      }
+      out[x] = QRgba64::fromRgba64(red, green, blue, alpha ? pixel[colours] : 65535);
+    }
+  }
+  return picture;
+}
+
+// libtiff's own conversion: any photometric, depth, compression and plane layout it
+// understands, as 8-bit RGBA with alpha premultiplied, turned upright from the orientation tag.
+QImage TiffPages::readAsRgba() {
+  char problem[1024] = {};
+  if (TIFFRGBAImageOK(tiff_, problem) != 1) fail(std::string("uses a layout that cannot be read: ") + problem);
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
+  if (TIFFReadRGBAImageOriented(tiff_, width, height, raster.data(), ORIENTATION_TOPLEFT, 1) != 1) {
+    fail("cannot be decoded");
+  }
+  QImage picture(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
+  if (picture.isNull()) fail("is too large to hold in memory");
+  for (std::uint32_t y = 0; y < height; ++y) {
+    auto* out = reinterpret_cast<QRgb*>(picture.scanLine(static_cast<int>(y)));
+    const std::uint32_t* in = &raster[static_cast<std::size_t>(y) * width];
+    for (std::uint32_t x = 0; x < width; ++x) {
+      out[x] = qRgba(static_cast<int>(TIFFGetR(in[x])), static_cast<int>(TIFFGetG(in[x])),
+                     static_cast<int>(TIFFGetB(in[x])), static_cast<int>(TIFFGetA(in[x])));
+    }
+  }
+  return picture;
+}
+
+}  // namespace vd
