@@ -1,5 +1,6 @@
-// TIFF pages through libtiff, for the files Qt's TIFF reader gives up on: it reads deep,
-// grey and palette images row by row, which libtiff refuses for tiled files, and it knows
+// TIFF pages through libtiff, for the files Qt's TIFF reader gives up on: it refuses a
+// tiled deep image whose one tile holds more bytes than the whole picture (small pictures
+// in 256 x 256 tiles, as some editors write them), it cannot open big TIFF, and it knows
 // fewer sample layouts. Deep grey and RGB keep their 16 bits; every other layout libtiff
 // understands comes out as 8-bit RGBA.
 #pragma once
