@@ -36,7 +36,7 @@ bool runPs2pdf(const std::string& in, const std::string& out) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  const std::string corpus = argc > 2 ? argv[2] : "/work/shared/corpus";
+  const std::string corpus = argc > 2 ? argv[2] : VD_CORPUS_DIR;
   setenv("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR, 0);
   char scratchPattern[] = "/tmp/bench-distill-XXXXXX";
   const std::string scratch = mkdtemp(scratchPattern);

@@ -1,10 +1,10 @@
 // What the assembly tests share: an isolated world whose program folder holds the built
-// blank.pdf, small PDFs with known text on every page, and ways to look inside results.
+// blank.pdf, an engine whose viewer version the test sets, and small PDFs with known
+// text on every page.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,17 +20,15 @@ class TestEngine : public CreatePDF {
   void setAcrobatVersion(std::string version) { m_AcrobatVersion = std::move(version); }
 };
 
-class AssemblyTest : public ::testing::Test {
+class AssemblyTest : public IsolatedTest {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  // A PDF in the work folder with one page per text; with bookmarks, one outline item
+  // per page titled "Mark <text>" pointing at it.
+  std::string makePdf(const std::string& name, const std::vector<std::string>& pageTexts,
+                      bool bookmarks = false) const {
+    return MakeTextPdf(scratch(name), pageTexts, bookmarks);
+  }
 
-  std::string scratch(const std::string& name) const { return environment_->path("work/" + name); }
-  // A PDF with one page per text; with bookmarks, one outline item per page titled
-  // "Mark <text>" pointing at it.
-  std::string makePdf(const std::string& name, const std::vector<std::string>& pageTexts, bool bookmarks = false) const;
-
-  std::unique_ptr<IsolatedEnvironment> environment_;
   TestEngine engine_;
 };
 

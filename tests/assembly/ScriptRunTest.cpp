@@ -1,8 +1,9 @@
 // Script runs with a real engine: entries converted into temporaries in the input
 // directory, joined in script order, temporaries removed; the error rule and the stop.
+#include <cstdio>
+
 #include "AssemblyFixture.h"
 #include "platform/FileSystem.h"
-#include "common/Locations.h"
 #include "platform/MountTable.h"
 #include "server/ScriptRun.h"
 
@@ -11,12 +12,7 @@ namespace {
 
 class ScriptRunTest : public AssemblyTest {
  protected:
-  void SetUp() override {
-    AssemblyTest::SetUp();
-    engine_.setAcrobatVersion("10.0");
-    inputDir_ = scratch("in");
-    ASSERT_TRUE(ensureDirectory(inputDir_));
-  }
+  void SetUp() override { engine_.setAcrobatVersion("10.0"); }
 
   ScriptRunEnd run(const std::string& scriptBytes) {
     const std::string script = inputDir_ + "/multiple.scr";
@@ -38,7 +34,7 @@ class ScriptRunTest : public AssemblyTest {
     return names;
   }
 
-  std::string inputDir_;
+  const std::string inputDir_ = scratchFolder("in");
   int failures_ = 0;
   int checkPoints_ = 0;
   int stopAfter_ = 1000;
@@ -64,7 +60,7 @@ TEST_F(ScriptRunTest, JoinsTheEntriesInScriptOrder) {
 
 TEST_F(ScriptRunTest, EntriesWithTheSameBaseNameKeepTheirOwnPages) {
   const std::string a = makePdf("x.pdf", {"First x"});
-  ASSERT_TRUE(ensureDirectory(scratch("other")));
+  scratchFolder("other");
   const std::string b = makePdf("other/x.pdf", {"Second x"});
   run(a + "\r\n" + b + "\r\n");
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"First x", "Second x"}));
@@ -72,28 +68,37 @@ TEST_F(ScriptRunTest, EntriesWithTheSameBaseNameKeepTheirOwnPages) {
   EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(ScriptRunTest, AFailedEntryIsLoggedAndTheRestIsJoined) {
-  const std::string good = makePdf("good.pdf", {"Good"});
-  run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + good + "\r\n" + Corpus("wmf/drawing.wmf") + "\r\n");
+TEST_F(ScriptRunTest, FailuresAreLoggedAndLeaveNoTemporaries) {
+  // Failed entries are logged each, and the rest is joined.
+  run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + makePdf("good.pdf", {"Good"}) + "\r\n" +
+      Corpus("wmf/drawing.wmf") + "\r\n");
   EXPECT_EQ(failures_, 2);
   EXPECT_EQ(PageTexts(combined()), std::vector<std::string>{"Good"});
   EXPECT_TRUE(leftovers().empty());
-}
 
-TEST_F(ScriptRunTest, AScriptWhoseEntriesAllFailMakesNoPdf) {
+  // All entries failing: one failure, no PDF.
+  std::remove(combined().c_str());
+  failures_ = 0;
   run(Corpus("broken/badcrc.png") + "\r\n" + scratch("nothing.pdf") + "\r\n");
   EXPECT_EQ(failures_, 1);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
-}
 
-TEST_F(ScriptRunTest, AFailedJoinStillRemovesTheTemporaries) {
+  // A failed join still removes the temporaries and keeps the entries.
+  failures_ = 0;
   const std::string broken = scratch("broken.pdf");
   fileSystem().writeFile(broken, "%PDF-1.4\nnot really\n");
+  std::remove(combined().c_str());
   run(makePdf("a.pdf", {"A"}) + "\r\n" + broken + "\r\n");
   EXPECT_EQ(failures_, 1);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
   EXPECT_TRUE(leftovers().empty());
   EXPECT_TRUE(FileExistsOnDisk(broken));
+
+  // An unreadable script is logged once.
+  failures_ = 0;
+  ScriptRunContext context{engine_, inputDir_, [] { return false; }, [this] { ++failures_; }};
+  EXPECT_EQ(RunScript(context, inputDir_ + "/vanished.scr", combined()), ScriptRunEnd::Finished);
+  EXPECT_EQ(failures_, 1);
 }
 
 TEST_F(ScriptRunTest, AStopEndsTheRunBeforeTheNextLine) {
@@ -103,12 +108,6 @@ TEST_F(ScriptRunTest, AStopEndsTheRunBeforeTheNextLine) {
   EXPECT_FALSE(FileExistsOnDisk(combined()));
   EXPECT_EQ(leftovers(), std::vector<std::string>{"a_tmp.pdf"});  // kept for the next start
   EXPECT_TRUE(FileExistsOnDisk(inputDir_ + "/multiple.scr"));
-}
-
-TEST_F(ScriptRunTest, AnUnreadableScriptIsLoggedOnce) {
-  ScriptRunContext context{engine_, inputDir_, [] { return false; }, [this] { ++failures_; }};
-  EXPECT_EQ(RunScript(context, inputDir_ + "/vanished.scr", combined()), ScriptRunEnd::Finished);
-  EXPECT_EQ(failures_, 1);
 }
 
 class OneShareMounted : public MountTable {
@@ -123,7 +122,8 @@ class OneShareMounted : public MountTable {
 };
 
 TEST_F(ScriptRunTest, NetworkLocationsAreReadThroughTheirMount) {
-  ASSERT_TRUE(ensureDirectory(scratch("share/reports")));
+  scratchFolder("share");
+  scratchFolder("share/reports");
   makePdf("share/reports/q1.pdf", {"Quarter"});
   OneShareMounted mounts(scratch("share"));
   ScopedSeam<MountTable> seam(mounts);

@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "EngineTestSupport.h"
 #include "engine/CreatePDF.h"
 #include "registry/clsRegistry.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
 
 namespace vd::test {
 namespace {
@@ -30,7 +31,7 @@ std::string distillerKey(const std::string& version) {
   return "SOFTWARE\\Adobe\\Acrobat Distiller\\" + version + "\\PrinterName";
 }
 
-class EngineObjectTest : public IsolatedEngineTest {};
+using EngineObjectTest = IsolatedTest;
 
 TEST_F(EngineObjectTest, DetectionWithoutAnyRegistration) {
   CreatePDF engine;
@@ -62,36 +63,31 @@ TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
   EXPECT_EQ(engine.PrinterName(), "");
 }
 
-TEST_F(EngineObjectTest, DefaultTemporaryDirectoryIsPrivateToTheUser) {
+TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteRules) {
   CreatePDF engine;
-  const std::string dir = engine.TempFilePath();
-  ASSERT_FALSE(dir.empty());
-  EXPECT_EQ(dir.back(), '/');
+  const std::string initial = engine.TempFilePath();
+  ASSERT_FALSE(initial.empty());
+  EXPECT_EQ(initial.back(), '/');
   struct stat info {};
-  ASSERT_EQ(stat(dir.c_str(), &info), 0);
+  ASSERT_EQ(stat(initial.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(info.st_uid, getuid());
-}
 
-TEST_F(EngineObjectTest, TempFilePathWriteRules) {
-  CreatePDF engine;
-  const std::string initial = engine.TempFilePath();
-  const std::string created = scratch() + "/new temp";
+  const std::string created = scratch("new temp");
   engine.TempFilePath(created);
   EXPECT_EQ(engine.TempFilePath(), created + "/");
-  struct stat info {};
-  EXPECT_EQ(stat(created.c_str(), &info), 0);
+  EXPECT_TRUE(FileExistsOnDisk(created));
 
-  const std::string existing = scratch("existing") + "/";
+  const std::string existing = scratchFolder("existing") + "/";
   engine.TempFilePath(existing);
   EXPECT_EQ(engine.TempFilePath(), existing);
 
   // A parent that does not exist, and a plain file, keep the previous value.
-  engine.TempFilePath(scratch() + "/no/such/parent");
+  engine.TempFilePath(scratch("no/such/parent"));
   EXPECT_EQ(engine.TempFilePath(), existing);
-  writeWholeFile(scratch() + "/plain", "x");
-  engine.TempFilePath(scratch() + "/plain");
+  WriteBytes(scratch("plain"), "x");
+  engine.TempFilePath(scratch("plain"));
   EXPECT_EQ(engine.TempFilePath(), existing);
   engine.TempFilePath("");
   EXPECT_EQ(engine.TempFilePath(), existing);
@@ -100,26 +96,26 @@ TEST_F(EngineObjectTest, TempFilePathWriteRules) {
 
 TEST_F(EngineObjectTest, RandomStemNamesNoFileOfTheTemporaryDirectory) {
   InspectableEngine engine;
-  engine.TempFilePath(scratch("temp"));
+  engine.TempFilePath(scratchFolder("temp"));
   for (int i = 0; i < 50; ++i) {
     const std::string stem = engine.GetRandomStem();
     const long long n = std::stoll(stem);
     EXPECT_GE(n, 1);
     EXPECT_LE(n, 99999999);
     EXPECT_EQ(stem, std::to_string(n));
-    EXPECT_FALSE(fileExists(engine.TempFilePath() + stem + ".ps"));
-    writeWholeFile(engine.TempFilePath() + stem + ".ps", "%!PS\n");
+    EXPECT_FALSE(FileExistsOnDisk(engine.TempFilePath() + stem + ".ps"));
+    WriteBytes(engine.TempFilePath() + stem + ".ps", "%!PS\n");
   }
 }
 
 TEST_F(EngineObjectTest, FileExistsNeverRaises) {
   InspectableEngine engine;
-  const std::string file = scratch() + "/here.ps";
-  writeWholeFile(file, "");
+  const std::string file = scratch("here.ps");
+  WriteBytes(file, "");
   EXPECT_TRUE(engine.FileExists(file));
-  EXPECT_FALSE(engine.FileExists(scratch() + "/missing dir/file.ps"));
+  EXPECT_FALSE(engine.FileExists(scratch("missing dir/file.ps")));
   EXPECT_FALSE(engine.FileExists(""));
-  EXPECT_FALSE(engine.FileExists(scratch()));
+  EXPECT_FALSE(engine.FileExists(scratchFolder("folder")));
   std::int32_t systemFolder = 37;
   EXPECT_EQ(engine.GetSpecialFolderPath(systemFolder), VD_BUILD_HELPER_DIR);
   std::int32_t other = 5;
@@ -127,12 +123,12 @@ TEST_F(EngineObjectTest, FileExistsNeverRaises) {
 }
 
 TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {
-  setenv("VELLUMDOCK_HELPER_DIR", scratch("empty helpers").c_str(), 1);
+  environment.set("VELLUMDOCK_HELPER_DIR", scratchFolder("empty helpers"));
   CreatePDF engine;
-  const std::string pdf = scratch() + "/out.pdf";
-  writeWholeFile(pdf, "old");
+  const std::string pdf = scratch("out.pdf");
+  WriteBytes(pdf, "old");
   try {
-    engine.CreatePDFfromPS(pdf, corpusFile("ps/alphabet.ps"));
+    engine.CreatePDFfromPS(pdf, Corpus("ps/alphabet.ps"));
     FAIL() << "no error raised";
   } catch (const EngineError& error) {
     EXPECT_EQ(error.number(), EngineError::kNumber);
@@ -140,7 +136,7 @@ TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {
     EXPECT_NE(error.description().find("vellumdk-gsworker"), std::string::npos);
   }
   // The stale output went before the Distiller was asked for.
-  EXPECT_FALSE(fileExists(pdf));
+  EXPECT_FALSE(FileExistsOnDisk(pdf));
 }
 
 // Watches the Distiller field from inside the engine's own events.
@@ -155,10 +151,10 @@ class FieldWatchingEngine : public CreatePDF, public CreatePDFEvents {
 TEST_F(EngineObjectTest, DistillerFieldIsSetOnlyWhileItsJobRuns) {
   FieldWatchingEngine engine;
   EXPECT_TRUE(engine.fieldEmpty());
-  engine.CreatePDFfromPS(scratch() + "/a.pdf", corpusFile("ps/alphabet.ps"));
+  engine.CreatePDFfromPS(scratch("a.pdf"), Corpus("ps/alphabet.ps"));
   EXPECT_TRUE(engine.setDuringJob);
   EXPECT_TRUE(engine.fieldEmpty());
-  EXPECT_EQ(pdfPageCount(scratch() + "/a.pdf"), 1);
+  EXPECT_EQ(PageCount(scratch("a.pdf")), 1);
 }
 
 }  // namespace

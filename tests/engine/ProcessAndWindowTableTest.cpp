@@ -6,33 +6,34 @@
 #include <chrono>
 #include <thread>
 
-#include "EngineTestSupport.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
 
 namespace vd::test {
 namespace {
 
-class ProcessAndWindowTableTest : public IsolatedEngineTest {};
+using ProcessAndWindowTableTest = IsolatedTest;
 
 // Waits (bounded) for a file the started program writes; the program runs on its own.
 bool appears(const std::string& path) {
   for (int i = 0; i < 500; ++i) {
-    if (fileExists(path)) return true;
+    if (FileExistsOnDisk(path)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
 }
 
 TEST_F(ProcessAndWindowTableTest, StartedProgramGetsItsTextAsOneArgumentAndLeavesNoChild) {
-  const std::string target = scratch() + "/save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~";
+  const std::string target = scratch("save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~");
   ASSERT_TRUE(processLauncher().startHidden("/usr/bin/touch", target));
   EXPECT_TRUE(appears(target));
   // The launcher reaped its intermediate child; the program itself is not our child.
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 
-  EXPECT_FALSE(processLauncher().startHidden(scratch() + "/no such program", "x"));
+  EXPECT_FALSE(processLauncher().startHidden(scratch("no such program"), "x"));
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 

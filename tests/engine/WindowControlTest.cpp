@@ -4,15 +4,14 @@
 #include <QTimer>
 #include <sys/stat.h>
 
-#include <functional>
-
-#include "EngineTestSupport.h"
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
 #include "platform/Clock.h"
-#include "platform/EventPump.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/ServerDoubles.h"
 
 namespace vd::test {
 namespace {
@@ -35,42 +34,30 @@ class RecordingLauncher : public ProcessLauncher {
 };
 
 // Time that passes only when the engine pauses, so bounded waits run instantly.
-class ManualClock : public Clock {
+class PausedTime : public Clock {
  public:
-  double now = 1000;
-  double seconds() override { return now; }
-  std::int64_t wallNanoseconds() override { return static_cast<std::int64_t>(now * 1e9); }
-};
-class ClockedPump : public EventPump {
- public:
-  explicit ClockedPump(ManualClock& clock) : clock_(clock) {}
-  std::function<void()> onPause;
-  void processEvents() override {}
-  void pause(int milliseconds) override {
-    clock_.now += milliseconds / 1000.0;
-    if (onPause) onPause();
-  }
+  double seconds() override { return 1000 + pump.pausedMilliseconds / 1000.0; }
+  std::int64_t wallNanoseconds() override { return static_cast<std::int64_t>(seconds() * 1e9); }
+  ScriptedEventPump pump;
 
  private:
-  ManualClock& clock_;
+  ScopedSeam<Clock> clockSeam_{*this};
+  ScopedSeam<EventPump> pumpSeam_{pump};
 };
 
 void makeExecutable(const std::string& path) {
-  writeWholeFile(path, "#!/bin/true\n");
+  WriteBytes(path, "#!/bin/true\n");
   chmod(path.c_str(), 0755);
 }
 
-class WindowControlTest : public IsolatedEngineTest {
+class WindowControlTest : public IsolatedTest {
  protected:
   void SetUp() override {
-    IsolatedEngineTest::SetUp();
-    helpers_ = scratch("helpers");
-    program_ = scratch("program");
-    setenv("VELLUMDOCK_HELPER_DIR", helpers_.c_str(), 1);
-    setenv("VELLUMDOCK_PROGRAM_DIR", program_.c_str(), 1);
+    environment.set("VELLUMDOCK_HELPER_DIR", helpers_);
+    environment.set("VELLUMDOCK_PROGRAM_DIR", program_);
   }
-  std::string helpers_;
-  std::string program_;
+  const std::string helpers_ = scratchFolder("helpers");
+  const std::string program_ = scratchFolder("program");
 };
 
 TEST_F(WindowControlTest, KeystrokeHelperCommandLinesAreExactlyAsWritten) {
@@ -111,27 +98,22 @@ TEST_F(WindowControlTest, KeystrokeHelperFallsBackToTheProgramFolderThenRaises) 
 }
 
 TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBound) {
-  ManualClock clock;
-  ClockedPump pump(clock);
-  ScopedSeam<Clock> clockSeam(clock);
-  ScopedSeam<EventPump> pumpSeam(pump);
+  PausedTime clock;
   InspectableEngine engine;
 
   // The file grows during the first pauses, then stays.
-  const std::string growing = scratch() + "/growing.ps";
-  int pauses = 0;
-  pump.onPause = [&] {
-    ++pauses;
-    if (pauses >= 3 && pauses <= 5) writeWholeFile(growing, std::string(static_cast<std::size_t>(pauses) * 100, 'x'));
+  const std::string growing = scratch("growing.ps");
+  clock.pump.onPause = [&](int pauses) {
+    if (pauses >= 3 && pauses <= 5) WriteBytes(growing, std::string(static_cast<std::size_t>(pauses) * 100, 'x'));
   };
   EXPECT_NO_THROW(engine.FileSettleWait(growing));
-  EXPECT_EQ(readWholeFile(growing).size(), 500u);
+  EXPECT_EQ(ReadBytes(growing).size(), 500u);
 
   // A file that never comes: an engine error naming it once the bound has passed.
-  setenv("VELLUMDOCK_SETTLE_TIMEOUT", "30", 1);
-  pump.onPause = nullptr;
-  const std::string never = scratch() + "/never.pdf";
-  const double start = clock.now;
+  environment.set("VELLUMDOCK_SETTLE_TIMEOUT", "30");
+  clock.pump.onPause = nullptr;
+  const std::string never = scratch("never.pdf");
+  const double start = clock.seconds();
   try {
     engine.FileSettleWait(never);
     FAIL() << "no error raised";
@@ -139,18 +121,14 @@ TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBoun
     EXPECT_NE(error.description().find(never), std::string::npos);
     EXPECT_EQ(error.number(), EngineError::kNumber);
   }
-  EXPECT_GE(clock.now - start, 30);
+  EXPECT_GE(clock.seconds() - start, 30);
   // An empty file never counts as settled.
-  writeWholeFile(never, "");
+  WriteBytes(never, "");
   EXPECT_THROW(engine.FileSettleWait(never), EngineError);
-  unsetenv("VELLUMDOCK_SETTLE_TIMEOUT");
 }
 
 TEST_F(WindowControlTest, DocumentWindowCloseFindsTheCaptionOfTheOutputName) {
-  ManualClock clock;
-  ClockedPump pump(clock);
-  ScopedSeam<Clock> clockSeam(clock);
-  ScopedSeam<EventPump> pumpSeam(pump);
+  PausedTime clock;
   InspectableEngine engine;
 
   const WindowHandle other = windowTable().registerWindow("AVL_AVView", "adobe acrobat - [other.pdf]");
@@ -164,9 +142,9 @@ TEST_F(WindowControlTest, DocumentWindowCloseFindsTheCaptionOfTheOutputName) {
   EXPECT_TRUE(windowTable().takeMessages(other).empty());
 
   // Nothing to close: it gives up after the search limit without closing anything.
-  const double start = clock.now;
+  const double start = clock.seconds();
   engine.CloseDocumentWindow("/out/Missing.pdf");
-  EXPECT_GE(clock.now - start, 15);
+  EXPECT_GE(clock.seconds() - start, 15);
   EXPECT_TRUE(windowTable().takeMessages(other).empty());
   windowTable().unregisterWindow(other);
   windowTable().unregisterWindow(document);

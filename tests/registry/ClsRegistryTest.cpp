@@ -2,15 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
-#include <tuple>
-
-#include "platform/MessageBoxes.h"
+#include "common/Locations.h"
 #include "platform/RegistryHive.h"
 #include "registry/clsRegistry.h"
-#include "common/Locations.h"
+#include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ServerDoubles.h"
 
 namespace vd {
 namespace {
@@ -18,14 +15,6 @@ namespace {
 constexpr const char* kTestKey = "SOFTWARE\\Vellumdock Test\\Values";
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kAutoStartData = "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m";
-
-class RecordingMessageBoxes : public MessageBoxes {
- public:
-  void show(const std::string& text, const std::string& title, MessageIcon icon) override {
-    shown.emplace_back(text, title, icon);
-  }
-  std::vector<std::tuple<std::string, std::string, MessageIcon>> shown;
-};
 
 // Creates a key (and its parents) straight in the hive.
 void createKey(std::int32_t root, const std::string& path) {
@@ -127,43 +116,44 @@ TEST_F(ClsRegistryTest, MultiStringSkipsNullAndEmptyAdditionalItems) {
 }
 
 TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "Binary", REG_BINARY, "\x0A\xFF");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "BigEndian", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\x01", 4));
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "None", REG_NONE, "zz");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "Link", REG_LINK, "zz");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T8", 8, "zz");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T9", 9, "zz");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T10", 10, "zz");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "T11", 11, "zz");
-  // Values whose decoding fails read as the empty text.
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "EmptyText", REG_SZ, "");
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "OpenList", REG_MULTI_SZ, std::string("a\0b", 3));
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "HugeBinary", REG_BINARY, std::string(32768, 'x'));
-  writeRaw(HKEY_LOCAL_MACHINE, kTestKey, "LargestBinary", REG_BINARY, std::string(32767, '\x01'));
+  struct Stored {
+    const char* name;
+    std::uint32_t type;
+    std::string bytes;
+    std::string read;
+  };
+  const std::vector<Stored> values = {
+      {"Binary", REG_BINARY, "\x0A\xFF", "0A FF "},
+      {"BigEndian", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\x01", 4), std::string("\0\0\0\x01", 4)},
+      {"None", REG_NONE, "zz", "Not defined value_type=REG_NONE"},
+      {"Link", REG_LINK, "zz", "Not defined value_type=REG_LINK"},
+      {"T8", 8, "zz", "Not defined value_type=REG_RESOURCE_LIST"},
+      {"T9", 9, "zz", "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR"},
+      {"T10", 10, "zz", "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST"},
+      {"T11", 11, "zz", "value_type=11"},
+      // Values whose decoding fails read as the empty text.
+      {"EmptyText", REG_SZ, "", ""},
+      {"OpenList", REG_MULTI_SZ, std::string("a\0b", 3), ""},
+      {"HugeBinary", REG_BINARY, std::string(32768, 'x'), ""},
+      {"LargestBinary", REG_BINARY, std::string(32767, '\x01'), [] {
+         std::string dump;
+         for (int i = 0; i < 32767; ++i) dump += "01 ";
+         return dump;
+       }()}};
+  for (const Stored& value : values) writeRaw(HKEY_LOCAL_MACHINE, kTestKey, value.name, value.type, value.bytes);
 
   clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
-  EXPECT_EQ(registry.GetValue("Binary").asText(), "0A FF ");
-  EXPECT_EQ(registry.GetValue("Binary", true).asText(), "\x0A\xFF");
-  EXPECT_EQ(registry.GetValue("BigEndian").asText(), std::string("\0\0\0\x01", 4));
-  EXPECT_EQ(registry.GetValue("None").asText(), "Not defined value_type=REG_NONE");
-  EXPECT_EQ(registry.GetValue("Link").asText(), "Not defined value_type=REG_LINK");
-  EXPECT_EQ(registry.GetValue("T8").asText(), "Not defined value_type=REG_RESOURCE_LIST");
-  EXPECT_EQ(registry.GetValue("T9").asText(), "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR");
-  EXPECT_EQ(registry.GetValue("T10").asText(), "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST");
-  EXPECT_EQ(registry.GetValue("T11").asText(), "value_type=11");
-  for (const char* name : {"EmptyText", "OpenList", "HugeBinary"}) {
-    const RegValue value = registry.GetValue(name);
-    EXPECT_EQ(value.kind(), RegValue::Kind::Text) << name;
-    EXPECT_EQ(value.asText(), "") << name;
+  for (const Stored& value : values) {
+    EXPECT_EQ(registry.GetValue(value.name).kind(), RegValue::Kind::Text) << value.name;
+    EXPECT_EQ(registry.GetValue(value.name).asText(), value.read) << value.name;
   }
-  EXPECT_EQ(registry.GetValue("LargestBinary").asText().size(), 32767u * 3);
-  const RegValue missing = registry.GetValue("Missing");
-  EXPECT_TRUE(missing.isEmpty());
+  EXPECT_EQ(registry.GetValue("Binary", true).asText(), "\x0A\xFF");
+  EXPECT_TRUE(registry.GetValue("Missing").isEmpty());
 }
 
 TEST_F(ClsRegistryTest, UnsupportedWriteTypesShowTheMessageAndWriteNothing) {
-  RecordingMessageBoxes boxes;
+  test::RecordingMessageBoxes boxes;
   ScopedSeam<MessageBoxes> seam(boxes);
   clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
@@ -171,8 +161,9 @@ TEST_F(ClsRegistryTest, UnsupportedWriteTypesShowTheMessageAndWriteNothing) {
     EXPECT_FALSE(registry.CreateValue("Refused", std::string("x"), type)) << type;
   }
   ASSERT_EQ(boxes.shown.size(), 5u);
-  EXPECT_EQ(boxes.shown[0], std::make_tuple(std::string("Unable to process that Type of data."),
-                                            std::string("Vellumdock"), MessageIcon::None));
+  EXPECT_EQ(boxes.shown[0].text, "Unable to process that Type of data.");
+  EXPECT_EQ(boxes.shown[0].title, "Vellumdock");
+  EXPECT_EQ(boxes.shown[0].icon, MessageIcon::None);
   EXPECT_TRUE(registry.GetValue("Refused").isEmpty());
 
   // A closed object refuses silently, before looking at the type.
@@ -229,8 +220,7 @@ TEST_F(ClsRegistryTest, CreateDirectoryMakesASubKeyAndKeepsTheObjectOnItsKey) {
   EXPECT_TRUE(writer.CreateValue("PDFFilename", std::string("/tmp/out put.pdf"), REG_SZ));
   EXPECT_EQ(writer.GetValue("pdffilename").asText(), "/tmp/out put.pdf");
   // The user's hive lives in the user's data directory, not the machine's.
-  struct stat info {};
-  EXPECT_EQ(stat(environment.path("data/Vellumdock/registry.sqlite").c_str(), &info), 0);
+  EXPECT_TRUE(test::FileExistsOnDisk(environment.path("data/Vellumdock/registry.sqlite")));
   EXPECT_FALSE(readRaw(HKEY_LOCAL_MACHINE, "Software\\Adobe\\Acrobat PDFWriter", "PDFFilename"));
 }
 
@@ -295,22 +285,19 @@ TEST_F(ClsRegistryTest, AutoStartEntryIsADesktopFileThatComesAndGoes) {
     EXPECT_TRUE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
     EXPECT_TRUE(registry.CloseRegistry());
   }
-  std::ifstream file(entry);
-  ASSERT_TRUE(file.good()) << entry;
-  std::stringstream content;
-  content << file.rdbuf();
-  EXPECT_NE(content.str().find("[Desktop Entry]\n"), std::string::npos);
-  EXPECT_NE(content.str().find("\nType=Application\n"), std::string::npos);
-  EXPECT_NE(content.str().find("\nName=Vellumdock\n"), std::string::npos);
+  const std::string content = test::ReadBytes(entry);
   // The installer's Windows path names the program installed on this machine.
-  EXPECT_NE(content.str().find("\nExec=" + programDir() + "/vellumdk m\n"), std::string::npos) << content.str();
+  const std::vector<std::string> lines = {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Vellumdock\n",
+                                         "\nExec=" + programDir() + "/vellumdk m\n"};
+  for (const std::string& line : lines) {
+    EXPECT_NE(content.find(line), std::string::npos) << line << " in:\n" << content;
+  }
 
   clsRegistry reader;
   ASSERT_EQ(reader.OpenRegistry(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\run"), -1);
   EXPECT_EQ(reader.GetValue("vellumdock").asText(), kAutoStartData);
   EXPECT_TRUE(reader.DeleteValue("Vellumdock"));
-  struct stat info {};
-  EXPECT_NE(stat(entry.c_str(), &info), 0);
+  EXPECT_FALSE(test::FileExistsOnDisk(entry));
   EXPECT_TRUE(reader.GetValue("Vellumdock").isEmpty());
   EXPECT_FALSE(reader.DeleteValue("Vellumdock"));
 }
@@ -322,8 +309,7 @@ TEST_F(ClsRegistryTest, AutoStartWithoutRightsWritesNothing) {
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kRunKey), -1);
   EXPECT_FALSE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
   EXPECT_TRUE(registry.GetValue("Vellumdock").isEmpty());
-  struct stat info {};
-  EXPECT_NE(stat(environment.path("xdg/autostart/Vellumdock.desktop").c_str(), &info), 0);
+  EXPECT_FALSE(test::FileExistsOnDisk(environment.path("xdg/autostart/Vellumdock.desktop")));
 
   // An entry that may not be read is reported as such.
   ASSERT_EQ(chmod(environment.path("xdg/autostart").c_str(), 0755), 0);

@@ -2,23 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QProcess>
-#include <fstream>
-#include <sstream>
-
 #include "platform/PrintSubsystem.h"
 #include "registry/clsRegistry.h"
+#include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 
 namespace vd {
 namespace {
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
 
 std::string machineDefault(const std::string& key) {
   clsRegistry registry;
@@ -33,13 +23,8 @@ struct SetupRun {
 };
 
 SetupRun runSetupProgram() {
-  QProcess process;
-  process.start(QString(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup", {});
   SetupRun run;
-  if (!process.waitForFinished(60000)) return run;
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput().toStdString();
-  run.errors = process.readAllStandardError().toStdString();
+  run.exitCode = test::RunProgram(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup", {}, &run.out, &run.errors);
   return run;
 }
 
@@ -54,15 +39,15 @@ TEST(SetupProgramTest, InstallsThePrinterAndKeysAndASecondRunChangesNothing) {
   // Set-up is a machine matter: it chooses no default printer for anyone.
   EXPECT_EQ(printSubsystem().defaultPrinter(), "");
 
-  const std::string hive = fileBytes(environment.path("machine/registry.sqlite"));
-  const std::string table = fileBytes(environment.path("machine/printers.sqlite"));
+  const std::string hive = test::ReadBytes(environment.path("machine/registry.sqlite"));
+  const std::string table = test::ReadBytes(environment.path("machine/printers.sqlite"));
   ASSERT_FALSE(hive.empty());
   ASSERT_FALSE(table.empty());
   const SetupRun second = runSetupProgram();
   EXPECT_EQ(second.exitCode, 0) << second.errors;
   EXPECT_NE(second.out.find("already installed"), std::string::npos) << second.out;
-  EXPECT_EQ(fileBytes(environment.path("machine/registry.sqlite")), hive);
-  EXPECT_EQ(fileBytes(environment.path("machine/printers.sqlite")), table);
+  EXPECT_EQ(test::ReadBytes(environment.path("machine/registry.sqlite")), hive);
+  EXPECT_EQ(test::ReadBytes(environment.path("machine/printers.sqlite")), table);
   EXPECT_EQ(printSubsystem().installedPrinters().size(), 1u);
 }
 

@@ -1,11 +1,15 @@
-// The built vellumdk converting real files as an operator drops them into its input
-// directory: PostScript (EPS included) through the Distiller, images one page per frame,
-// and a script file joining its entries. Results are checked by their content.
+// The built vellumdk run as the operator's auto-start would run it ("vellumdk m" on the
+// offscreen platform, after set-up), converting real files as they are dropped into its
+// input directory: PostScript (EPS included) through the Distiller, images one page per
+// frame, a script file joining its entries; drawings and reports, which have no
+// converter here, end in failed/ with their reason. Results are checked by content.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
+#include <thread>
 
 #include "common/Locations.h"
 #include "platform/SettingsStore.h"
@@ -30,20 +34,23 @@ class ConversionEndToEndTest : public testing::Test {
     settingsStore().write("Seconds", "1");
   }
 
-  // Runs `vellumdk m` until the input directory holds nothing but the failed/ folder.
-  void scanUntilInputIsEmpty(const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+  // Runs `vellumdk m` until the input directory holds nothing but the failed/ folder and
+  // the files named in kept, then lets one more pass go by.
+  void scanUntilInputIsEmpty(const std::vector<std::pair<std::string, std::string>>& environment = {},
+                             const std::vector<std::string>& kept = {}) {
     const std::string log = environment_.path("vellumdk.log");
     RunningProgram running(program_, {"m"}, log, environment);
     const bool emptied = WaitUntil(
         running,
         [&] {
           for (const std::string& name : DirectoryEntries(input_)) {
-            if (name != "failed") return false;
+            if (name != "failed" && std::find(kept.begin(), kept.end(), name) == kept.end()) return false;
           }
           return true;
         },
         std::chrono::seconds(240));
     EXPECT_TRUE(emptied) << "left in the input directory; log:\n" << ReadBytes(log);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(running.running()) << "vellumdk ended early; log:\n" << ReadBytes(log);
   }
 
@@ -75,9 +82,7 @@ TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAn
   EXPECT_EQ(PageCount(output_ + "/-ps3d 'manual' ~.pdf"), 6);
   EXPECT_NE(PdfText(output_ + "/-ps3d 'manual' ~.pdf").find("The package ps3d"), std::string::npos);
   EXPECT_EQ(PageCount(output_ + "/golfer.pdf"), 1);
-  std::string box;
-  RunProgram("pdfinfo", {output_ + "/golfer.pdf"}, &box);
-  EXPECT_NE(box.find("570 x 695 pts"), std::string::npos) << box;
+  EXPECT_NE(ProgramOutput("pdfinfo", {output_ + "/golfer.pdf"}).find("570 x 695 pts"), std::string::npos);
 
   // The failed jobs: no PDF, the input kept with its reason, the Distiller's log beside
   // where the PDF would have been; the endless one was stopped at its bound.
@@ -87,6 +92,26 @@ TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAn
     EXPECT_TRUE(FileExistsOnDisk(input_ + "/failed/" + base + ".ps.error.txt")) << base;
   }
   EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
+}
+
+TEST_F(ConversionEndToEndTest, UnconvertibleFilesEndInFailedAndSkippedOnesStayUntouched) {
+  const std::vector<std::string> untouched = {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"};
+  const std::vector<std::string> failing = {"plan.dwg", "sales.rpt", "-rf 'q' ä.dwg"};
+  for (const std::string& name : untouched) WriteSettledFile(input_ + "/" + name, "keep " + name);
+  for (const std::string& name : failing) WriteSettledFile(input_ + "/" + name, "content of " + name);
+
+  scanUntilInputIsEmpty({}, untouched);
+
+  for (const std::string& name : untouched) EXPECT_EQ(ReadBytes(input_ + "/" + name), "keep " + name) << name;
+  for (const std::string& name : failing) {
+    EXPECT_FALSE(FileExistsOnDisk(input_ + "/" + name)) << name;
+    EXPECT_EQ(ReadBytes(input_ + "/failed/" + name), "content of " + name) << name;
+    const std::string reason = ReadBytes(input_ + "/failed/" + name + ".error.txt");
+    ASSERT_GE(reason.size(), 2u) << name;
+    EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n") << name;
+  }
+  EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * failing.size());
+  EXPECT_TRUE(DirectoryEntries(output_).empty());
 }
 
 TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {
@@ -128,9 +153,8 @@ TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookma
   EXPECT_NE(pages[0].find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
   EXPECT_NE(pages[1].find("Second entry one"), std::string::npos);
   EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);
-  std::string outline;
-  RunProgram("qpdf", {"--json", "--json-key=outlines", combined}, &outline);
-  EXPECT_NE(outline.find("Mark Second entry two"), std::string::npos) << outline;
+  EXPECT_NE(ProgramOutput("qpdf", {"--json", "--json-key=outlines", combined}).find("Mark Second entry two"),
+            std::string::npos);
   // The temporaries and the script are gone; the entries themselves stay.
   EXPECT_TRUE(DirectoryEntries(input_).empty());
   EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));

@@ -12,22 +12,33 @@ class DispatchTest : public ServerFixture {
  protected:
   // Runs one pass over the given names and returns the calls by input name.
   std::map<std::string, EngineCall> convert(const std::vector<std::string>& names, bool security) {
+    pump = ScriptedEventPump{};
+    engine.calls.clear();
     storeDirectories("1");
     store("Security", security ? "1" : "0");
-    for (const std::string& name : names) writeFile(in(name), "content of " + name);
+    for (const std::string& name : names) WriteSettledFile(in(name), "content of " + name);
     auto form = makeForm();
     runPasses(*form, 1);
     std::map<std::string, EngineCall> byName;
     for (const EngineCall& call : engine.calls) {
       for (const std::string& name : names) {
-        if (call.arguments.at(1).find("=\"" + in(name) + "\"") != std::string::npos) byName[name] = call;
+        if (call.arguments.at(1) == q(nameOfInput(call.operation), in(name))) byName[name] = call;
       }
     }
     EXPECT_EQ(byName.size(), names.size());
     EXPECT_EQ(engine.calls.size(), names.size());
     return byName;
   }
-  std::string q(const char* name, const std::string& value) const { return std::string(name) + "=\"" + value + "\""; }
+  static std::string nameOfInput(const std::string& operation) {
+    static const std::map<std::string, std::string> names = {
+        {"CreatePDFfromPS", "strPSFile"},           {"CreatePDFfromExcel", "strExcelWorkbook"},
+        {"CreatePDFfromPowerPoint", "strPPDocument"}, {"CreatePDFfromWord", "strWordDocument"},
+        {"CreatePDFfromPub", "strPubFile"},         {"CreatePDFfromAutoCAD", "strDWGFile"},
+        {"CreatePDFfromTextFile3", "strTextFile"},  {"CreatePDFfromCrystalReport", "strCrystalReport"},
+        {"CreatePDFfromVisio", "strVisioFile"},     {"CreatePDFfromImageFile", "strImagefile"}};
+    return names.at(operation);
+  }
+  static std::string q(const std::string& name, const std::string& value) { return name + "=\"" + value + "\""; }
   static Arguments distilling(bool security) {
     return {"strDistiller=\"\"", "blnShowWindow=false", "blnSpoolJobs=false", "strJobOptionsFile=\"\"",
             std::string("blnApplySecurity=") + (security ? "true" : "false")};
@@ -38,96 +49,71 @@ class DispatchTest : public ServerFixture {
   }
 };
 
-TEST_F(DispatchTest, EveryRowGetsItsOperationAndFixedArgumentsWithSecuritySet) {
-  const auto calls = convert({"archive.tar.ps", "Q1.XLS", "deck.ppt", "letter.doc", "notes.rtf", "Page.HTM",
-                              "site.html", "flyer.pub", "plan.dwg", "list.txt", "run.bat", "sales.rpt", "chart.vsd",
-                              "photo.JPG", "scan.tiff", "pic.png", "logo.emf", "README", "new.docx", "data.csv"},
-                             /*security=*/true);
+TEST_F(DispatchTest, EveryRowGetsItsOperationAndFixedArguments) {
+  // The operation and the arguments after the output and input of each row; the text row
+  // also takes every extension outside the table, and names without one.
+  const std::map<std::string, std::pair<std::string, Arguments>> rows = {
+      {"archive.tar.ps", {"CreatePDFfromPS", distilling(false)}},
+      {"Q1.XLS",
+       {"CreatePDFfromExcel",
+        join({"varExcelWorksheet=omitted", "strRange=\"\"", "strPassword=\"\"", "strWriteResPassword=\"\"",
+              "blnUseGrid=false", "blnLandscape=false", "strHeader=\"\"", "lngHeaderAlignment=1", "strFooter=\"\"",
+              "lngFooterAlignment=0", "dblTopMargin=0", "dblLeftMargin=0", "dblRightMargin=0", "dblBottomMargin=0",
+              "dblHeaderMargin=0", "dblFooterMargin=0", "lngFirstPageNumber=1"},
+             distilling(true))}},
+      {"deck.ppt",
+       {"CreatePDFfromPowerPoint",
+        join({"lngStartSlide=-1", "lngEndSlide=-1", "blnHorizontalOrientation=false"}, distilling(true))}},
+      {"letter.doc",
+       {"CreatePDFfromWord",
+        join({"strPassword=\"\"", "strWritePassword=\"\"", "strPages=\"\"", "blnLandscape=false",
+              "blnPageNumberInFooter=false", "blnPageNumberInHeader=false", "lngPageNumberAlignment=1",
+              "blnFirstPage=false"},
+             distilling(true))}},
+      {"flyer.pub", {"CreatePDFfromPub", distilling(true)}},
+      {"plan.dwg",
+       {"CreatePDFfromAutoCAD",
+        {"varLayout=omitted", "strPDFWriter=\"Acrobat PDFWriter\"", "blnCloseAcrobat=false",
+         "strSaveWindowCaption=\"save pdf file as\""}}},
+      {"list.txt",
+       {"CreatePDFfromTextFile3",
+        {"strDistiller=\"\"", "blnCloseAcrobat=false", "strSaveWindowCaption=\"save pdf file as\"",
+         "strSecurityWindowCaption=\"adobe pdf - security\""}}},
+      {"sales.rpt",
+       {"CreatePDFfromCrystalReport",
+        {"strDistiller=\"\"", "blnCloseAcrobat=false", "strSaveWindowCaption=\"save pdf file as\"", "lngStartPage=0",
+         "lngEndPage=0"}}},
+      {"chart.vsd",
+       {"CreatePDFfromVisio",
+        {"strDistiller=\"\"", "blnCloseAcrobat=false", "strSaveWindowCaption=\"save pdf file as\"",
+         "strSecurityWindowCaption=\"adobe pdf - security\""}}},
+      {"photo.JPG",
+       {"CreatePDFfromImageFile", {"strTitle=\"\"", "strAuthor=\"\"", "strSubject=\"\"", "strKeywords=\"\""}}},
+  };
+  // Further names and the row they take.
+  const std::map<std::string, std::string> alike = {
+      {"notes.rtf", "letter.doc"}, {"Page.HTM", "letter.doc"}, {"site.html", "letter.doc"},
+      {"run.bat", "list.txt"},     {"README", "list.txt"},     {"new.docx", "list.txt"},
+      {"data.csv", "list.txt"},    {"scan.tiff", "photo.JPG"}, {"pic.png", "photo.JPG"},
+      {"logo.emf", "photo.JPG"}};
+  std::vector<std::string> names;
+  for (const auto& [name, row] : rows) names.push_back(name);
+  for (const auto& [name, row] : alike) names.push_back(name);
+  const auto calls = convert(names, /*security=*/true);
 
-  const auto& ps = calls.at("archive.tar.ps");
-  EXPECT_EQ(ps.operation, "CreatePDFfromPS");
-  EXPECT_EQ(ps.arguments, join({q("strPDFFile", out("archive.tar.pdf")), q("strPSFile", in("archive.tar.ps"))},
-                               distilling(false)));
-
-  const auto& excel = calls.at("Q1.XLS");
-  EXPECT_EQ(excel.operation, "CreatePDFfromExcel");
-  EXPECT_EQ(excel.arguments,
-            join({q("strPDFFile", out("Q1.pdf")), q("strExcelWorkbook", in("Q1.XLS")), "varExcelWorksheet=omitted",
-                  "strRange=\"\"", "strPassword=\"\"", "strWriteResPassword=\"\"", "blnUseGrid=false",
-                  "blnLandscape=false", "strHeader=\"\"", "lngHeaderAlignment=1", "strFooter=\"\"",
-                  "lngFooterAlignment=0", "dblTopMargin=0", "dblLeftMargin=0", "dblRightMargin=0",
-                  "dblBottomMargin=0", "dblHeaderMargin=0", "dblFooterMargin=0", "lngFirstPageNumber=1"},
-                 distilling(true)));
-
-  const auto& ppt = calls.at("deck.ppt");
-  EXPECT_EQ(ppt.operation, "CreatePDFfromPowerPoint");
-  EXPECT_EQ(ppt.arguments, join({q("strPDFFile", out("deck.pdf")), q("strPPDocument", in("deck.ppt")),
-                                 "lngStartSlide=-1", "lngEndSlide=-1", "blnHorizontalOrientation=false"},
-                                distilling(true)));
-
-  for (const char* name : {"letter.doc", "notes.rtf", "Page.HTM", "site.html"}) {
-    const auto& word = calls.at(name);
-    const std::string base = std::string(name).substr(0, std::string(name).find('.'));
-    EXPECT_EQ(word.operation, "CreatePDFfromWord") << name;
-    EXPECT_EQ(word.arguments,
-              join({q("strPDFFile", out(base + ".pdf")), q("strWordDocument", in(name)), "strPassword=\"\"",
-                    "strWritePassword=\"\"", "strPages=\"\"", "blnLandscape=false", "blnPageNumberInFooter=false",
-                    "blnPageNumberInHeader=false", "lngPageNumberAlignment=1", "blnFirstPage=false"},
-                   distilling(true)))
+  for (const std::string& name : names) {
+    const auto& [operation, fixed] = rows.at(alike.count(name) != 0 ? alike.at(name) : name);
+    const auto dot = name.find_last_of('.');
+    const std::string pdf = out((dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf");
+    EXPECT_EQ(calls.at(name).operation, operation) << name;
+    EXPECT_EQ(calls.at(name).arguments, join({q("strPDFFile", pdf), q(nameOfInput(operation), in(name))}, fixed))
         << name;
   }
 
-  const auto& pub = calls.at("flyer.pub");
-  EXPECT_EQ(pub.operation, "CreatePDFfromPub");
-  EXPECT_EQ(pub.arguments,
-            join({q("strPDFFile", out("flyer.pdf")), q("strPubFile", in("flyer.pub"))}, distilling(true)));
-
-  const auto& dwg = calls.at("plan.dwg");
-  EXPECT_EQ(dwg.operation, "CreatePDFfromAutoCAD");
-  EXPECT_EQ(dwg.arguments, (Arguments{q("strPDFFile", out("plan.pdf")), q("strDWGFile", in("plan.dwg")),
-                                      "varLayout=omitted", "strPDFWriter=\"Acrobat PDFWriter\"",
-                                      "blnCloseAcrobat=false", "strSaveWindowCaption=\"save pdf file as\""}));
-
-  // The text row also takes every extension outside the table, and names without one.
-  for (const char* name : {"list.txt", "run.bat", "README", "new.docx", "data.csv"}) {
-    const auto& text = calls.at(name);
-    const std::string nameText = name;
-    const auto dot = nameText.find('.');
-    const std::string base = dot == std::string::npos ? nameText : nameText.substr(0, dot);
-    EXPECT_EQ(text.operation, "CreatePDFfromTextFile3") << name;
-    EXPECT_EQ(text.arguments, (Arguments{q("strPDFFile", out(base + ".pdf")), q("strTextFile", in(name)),
-                                         "strDistiller=\"\"", "blnCloseAcrobat=false",
-                                         "strSaveWindowCaption=\"save pdf file as\"",
-                                         "strSecurityWindowCaption=\"adobe pdf - security\""}))
-        << name;
+  // Without security the Office rows pass false.
+  for (const auto& [name, call] : convert({"Q2.xls", "deck2.ppt", "letter2.doc", "flyer2.pub"}, false)) {
+    EXPECT_EQ(call.arguments.back(), "blnApplySecurity=false") << name;
   }
-
-  const auto& rpt = calls.at("sales.rpt");
-  EXPECT_EQ(rpt.operation, "CreatePDFfromCrystalReport");
-  EXPECT_EQ(rpt.arguments, (Arguments{q("strPDFFile", out("sales.pdf")), q("strCrystalReport", in("sales.rpt")),
-                                      "strDistiller=\"\"", "blnCloseAcrobat=false",
-                                      "strSaveWindowCaption=\"save pdf file as\"", "lngStartPage=0", "lngEndPage=0"}));
-
-  const auto& vsd = calls.at("chart.vsd");
-  EXPECT_EQ(vsd.operation, "CreatePDFfromVisio");
-  EXPECT_EQ(vsd.arguments, (Arguments{q("strPDFFile", out("chart.pdf")), q("strVisioFile", in("chart.vsd")),
-                                      "strDistiller=\"\"", "blnCloseAcrobat=false",
-                                      "strSaveWindowCaption=\"save pdf file as\"",
-                                      "strSecurityWindowCaption=\"adobe pdf - security\""}));
-
-  for (const char* name : {"photo.JPG", "scan.tiff", "pic.png", "logo.emf"}) {
-    const auto& image = calls.at(name);
-    const std::string base = std::string(name).substr(0, std::string(name).find('.'));
-    EXPECT_EQ(image.operation, "CreatePDFfromImageFile") << name;
-    EXPECT_EQ(image.arguments, (Arguments{q("strPDFFile", out(base + ".pdf")), q("strImagefile", in(name)),
-                                          "strTitle=\"\"", "strAuthor=\"\"", "strSubject=\"\"", "strKeywords=\"\""}))
-        << name;
-  }
-}
-
-TEST_F(DispatchTest, WithoutSecurityTheOfficeRowsPassFalse) {
-  const auto calls = convert({"Q1.xls", "deck.ppt", "letter.doc", "flyer.pub"}, /*security=*/false);
-  for (const auto& [name, call] : calls) EXPECT_EQ(call.arguments.back(), "blnApplySecurity=false") << name;
 }
 
 }  // namespace

@@ -26,12 +26,21 @@ class ScanCycleTest : public ServerFixture {
     return inputs;
   }
   std::string arrow(const std::string& name, const std::string& pdf) const { return in(name) + " --> " + out(pdf); }
+  // A script file in the input directory naming two text files outside it.
+  void writeScript(const std::string& name) {
+    storeDirectories("1");
+    const std::string parts = environment.path("home/parts");
+    ASSERT_TRUE(ensureDirectory(parts));
+    WriteSettledFile(parts + "/one.txt", "one");
+    WriteSettledFile(parts + "/two.txt", "two");
+    WriteSettledFile(in(name), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
+  }
 };
 
 TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRest) {
   storeDirectories("1");
-  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) writeFile(in(name), name);
-  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) writeFile(in(name), "keep");
+  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) WriteSettledFile(in(name), name);
+  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) WriteSettledFile(in(name), "keep");
   ASSERT_TRUE(ensureDirectory(in("sub.txt")));
   auto form = makeForm();
   runPasses(*form, 1);
@@ -48,11 +57,11 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRe
     arrows.push_back(arrow(name, (dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf"));
   }
   EXPECT_EQ(logLines(*form), arrows);
-  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) EXPECT_FALSE(exists(in(name))) << name;
-  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) EXPECT_EQ(readFile(in(name)), "keep");
-  EXPECT_TRUE(exists(in("sub.txt")));
-  EXPECT_NE(pdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
-  EXPECT_NE(pdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
+  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
+  for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) EXPECT_EQ(ReadBytes(in(name)), "keep");
+  EXPECT_TRUE(FileExistsOnDisk(in("sub.txt")));
+  EXPECT_NE(PdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
+  EXPECT_NE(PdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
 
   // The status line: idle prompt before the first pass, the processing text with "done."
   // after it, and the idle prompt with "done." after the stop.
@@ -101,34 +110,31 @@ TEST_F(ScanCycleTest, WhileScanningTheWindowShowsTheCycleAndRefusesToClose) {
   EXPECT_TRUE(form->close());
 }
 
-TEST_F(ScanCycleTest, ExistingPdfIsReplacedWhenOverwriteIsSet) {
+TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWithout) {
   storeDirectories("1");
-  writeFile(out("x.pdf"), MinimalPdf("old x"));
-  writeFile(in("x.doc"), "new x");
-  auto form = makeForm();
-  runPasses(*form, 1);
-  EXPECT_EQ(logLines(*form), (std::vector<std::string>{out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
-  EXPECT_NE(pdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);
-}
+  MakeTextPdf(out("x.pdf"), {"old x"});
+  WriteSettledFile(in("x.doc"), "new x");
+  auto replacing = makeForm();
+  runPasses(*replacing, 1);
+  EXPECT_EQ(logLines(*replacing), (std::vector<std::string>{out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
+  EXPECT_NE(PdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);
 
-TEST_F(ScanCycleTest, ExistingPdfsAreKeptAndTheNewOneNumberedWhenOverwriteIsClear) {
-  storeDirectories("1");
+  pump = ScriptedEventPump{};
   store("Overwrite", "0");
-  writeFile(out("x.pdf"), MinimalPdf("old x"));
-  writeFile(out("x_1.pdf"), MinimalPdf("old x 1"));
-  writeFile(in("x.doc"), "new x");
+  MakeTextPdf(out("x_1.pdf"), {"old x 1"});
+  WriteSettledFile(in("x.doc"), "newer x");
   auto form = makeForm();
   runPasses(*form, 1);
   EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("x.doc", "x_2.pdf")}));
-  EXPECT_NE(pdfText(out("x.pdf")).find("old x"), std::string::npos);
-  EXPECT_NE(pdfText(out("x_1.pdf")).find("old x 1"), std::string::npos);
-  EXPECT_NE(pdfText(out("x_2.pdf")).find("Converted x.doc"), std::string::npos);
+  EXPECT_NE(PdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);  // kept
+  EXPECT_NE(PdfText(out("x_1.pdf")).find("old x 1"), std::string::npos);
+  EXPECT_NE(PdfText(out("x_2.pdf")).find("Converted x.doc"), std::string::npos);
 }
 
 TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
   storeDirectories("1");
-  writeFile(in("a.txt"), "a");
-  writeFile(in("b.txt"), "b");
+  WriteSettledFile(in("a.txt"), "a");
+  WriteSettledFile(in("b.txt"), "b");
   engine.duringCall = [this](const EngineCall&) {
     unlink(in("a.txt").c_str());
     unlink(in("b.txt").c_str());
@@ -153,30 +159,30 @@ TEST_F(ScanCycleTest, IntervalOfZeroOrBelowRunsPassesWithoutWaitingAndStillStops
     int dropped = 0;
     pump.onProcessEvents = [&](int call) {
       // Files dropped while the cycle runs are picked up by a later pass.
-      if (call == 5 || call == 40) writeFile(in("drop" + std::to_string(++dropped) + ".txt"), "x");
+      if (call == 5 || call == 40) WriteSettledFile(in("drop" + std::to_string(++dropped) + ".txt"), "x");
       if (call == 200) clickStop(*form);
     };
     button(*form, "Command1")->click();
     EXPECT_EQ(pump.pauses, 0);
     EXPECT_EQ(engine.calls.size(), 2u);
-    EXPECT_FALSE(exists(in("drop1.txt")));
-    EXPECT_FALSE(exists(in("drop2.txt")));
+    EXPECT_FALSE(FileExistsOnDisk(in("drop1.txt")));
+    EXPECT_FALSE(FileExistsOnDisk(in("drop2.txt")));
     EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
   }
 }
 
 TEST_F(ScanCycleTest, StopDuringAConversionLetsItFinishAndStopsBeforeTheNextFile) {
   storeDirectories("1");
-  writeFile(in("a.txt"), "a");
-  writeFile(in("b.txt"), "b");
+  WriteSettledFile(in("a.txt"), "a");
+  WriteSettledFile(in("b.txt"), "b");
   auto form = makeForm();
   engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
   button(*form, "Command1")->click();
   ASSERT_EQ(engine.calls.size(), 1u);
   const std::string converted = engine.calls[0].out();
-  EXPECT_TRUE(exists(converted));
+  EXPECT_TRUE(FileExistsOnDisk(converted));
   // The converted input is gone, the other waits for the next start.
-  EXPECT_NE(exists(in("a.txt")), exists(in("b.txt")));
+  EXPECT_NE(FileExistsOnDisk(in("a.txt")), FileExistsOnDisk(in("b.txt")));
   EXPECT_EQ(logLines(*form).size(), 1u);
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
   EXPECT_EQ(engine.enginesAlive, 0);
@@ -185,46 +191,46 @@ TEST_F(ScanCycleTest, StopDuringAConversionLetsItFinishAndStopsBeforeTheNextFile
 TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilItChanges) {
   storeDirectories("1");
   store("Overwrite", "0");
-  writeFile(in("locked.txt"), "v1");
+  WriteSettledFile(in("locked.txt"), "v1");
   ASSERT_EQ(chmod(in("locked.txt").c_str(), 0444), 0);
   auto form = makeForm();
   betweenPasses = [&](int pause) {
     if (pause == 4) {
       // A new version arrives: it is input again.
       ASSERT_EQ(chmod(in("locked.txt").c_str(), 0644), 0);
-      writeFile(in("locked.txt"), "version two");
+      WriteSettledFile(in("locked.txt"), "version two");
     }
   };
   runPasses(*form, 4);
   EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("locked.txt", "locked.pdf"), "Unable to create PDF.",
                                                          arrow("locked.txt", "locked_1.pdf")}));
   EXPECT_EQ(engine.calls.size(), 2u);
-  EXPECT_FALSE(exists(in("locked.txt")));
+  EXPECT_FALSE(FileExistsOnDisk(in("locked.txt")));
 }
 
 TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason) {
   storeDirectories("1");
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
-  writeFile(in("plan.dwg"), "drawing one");
-  writeFile(in("sales.rpt"), "report");
+  WriteSettledFile(in("plan.dwg"), "drawing one");
+  WriteSettledFile(in("sales.rpt"), "report");
   auto form = makeForm();
   betweenPasses = [&](int pause) {
-    if (pause == 2) writeFile(in("plan.dwg"), "drawing two");
+    if (pause == 2) WriteSettledFile(in("plan.dwg"), "drawing two");
   };
   runPasses(*form, 2);
 
   const std::string failed = inputDir + "/failed/";
-  EXPECT_EQ(readFile(failed + "plan.dwg"), "drawing one");
-  EXPECT_EQ(readFile(failed + "plan_1.dwg"), "drawing two");  // nothing overwritten
-  EXPECT_EQ(readFile(failed + "sales.rpt"), "report");
-  const std::string reason = readFile(failed + "plan.dwg.error.txt");
+  EXPECT_EQ(ReadBytes(failed + "plan.dwg"), "drawing one");
+  EXPECT_EQ(ReadBytes(failed + "plan_1.dwg"), "drawing two");  // nothing overwritten
+  EXPECT_EQ(ReadBytes(failed + "sales.rpt"), "report");
+  const std::string reason = ReadBytes(failed + "plan.dwg.error.txt");
   EXPECT_NE(reason.find("CreatePDFfromAutoCAD could not convert " + in("plan.dwg") + "."), std::string::npos) << reason;
   EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n");
-  EXPECT_TRUE(exists(failed + "plan_1.dwg.error.txt"));
-  EXPECT_NE(readFile(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
-  EXPECT_FALSE(exists(in("plan.dwg")));
-  EXPECT_FALSE(exists(in("sales.rpt")));
+  EXPECT_TRUE(FileExistsOnDisk(failed + "plan_1.dwg.error.txt"));
+  EXPECT_NE(ReadBytes(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
+  EXPECT_FALSE(FileExistsOnDisk(in("plan.dwg")));
+  EXPECT_FALSE(FileExistsOnDisk(in("sales.rpt")));
   std::vector<std::string> lines = logLines(*form);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unable to create PDF."), 3);
   EXPECT_EQ(lines.size(), 6u);
@@ -235,32 +241,27 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
   storeDirectories("1");
-  writeFile(in("growing.txt"), "part", /*settled=*/false);
+  WriteBytes(in("growing.txt"), "part");
   auto form = makeForm();
   betweenPasses = [&](int pause) {
-    if (pause == 1) writeFile(in("growing.txt"), "part", /*settled=*/false);
+    if (pause == 1) WriteBytes(in("growing.txt"), "part");
     if (pause == 2) {
       EXPECT_TRUE(engine.calls.empty());
-      EXPECT_TRUE(exists(in("growing.txt")));
-      writeFile(in("growing.txt"), "part and more", /*settled=*/false);
+      EXPECT_TRUE(FileExistsOnDisk(in("growing.txt")));
+      WriteBytes(in("growing.txt"), "part and more");
     }
     if (pause == 3) {
       EXPECT_TRUE(engine.calls.empty());
-      backdate(in("growing.txt"), 2);  // quiet for two seconds now
+      Backdate(in("growing.txt"), 2);  // quiet for two seconds now
     }
   };
   runPasses(*form, 3);
   ASSERT_EQ(engine.calls.size(), 1u);
-  EXPECT_FALSE(exists(in("growing.txt")));
+  EXPECT_FALSE(FileExistsOnDisk(in("growing.txt")));
 }
 
 TEST_F(ScanCycleTest, ScriptFileIsRunIntoOneJoinedPdfAndThenDeleted) {
-  storeDirectories("1");
-  const std::string parts = environment.path("home/parts");
-  ASSERT_TRUE(ensureDirectory(parts));
-  writeFile(parts + "/one.txt", "one");
-  writeFile(parts + "/two.txt", "two");
-  writeFile(in("Book.SCR"), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
+  writeScript("Book.SCR");
   auto form = makeForm();
   runPasses(*form, 1);
   ASSERT_EQ(engine.calls.size(), 3u);
@@ -268,25 +269,20 @@ TEST_F(ScanCycleTest, ScriptFileIsRunIntoOneJoinedPdfAndThenDeleted) {
   EXPECT_EQ(engine.calls[0].out(), in("one_tmp.pdf"));
   EXPECT_EQ(engine.calls[2].operation, "CreatePDFfromMultiPDF");
   EXPECT_EQ(engine.calls[2].out(), out("Book.pdf"));
-  EXPECT_FALSE(exists(in("Book.SCR")));
-  EXPECT_FALSE(exists(in("one_tmp.pdf")));
+  EXPECT_FALSE(FileExistsOnDisk(in("Book.SCR")));
+  EXPECT_FALSE(FileExistsOnDisk(in("one_tmp.pdf")));
   EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("Book.SCR", "Book.pdf")}));
 }
 
 TEST_F(ScanCycleTest, StopInsideAScriptRunKeepsTheScriptFile) {
-  storeDirectories("1");
-  const std::string parts = environment.path("home/parts");
-  ASSERT_TRUE(ensureDirectory(parts));
-  writeFile(parts + "/one.txt", "one");
-  writeFile(parts + "/two.txt", "two");
-  writeFile(in("Book.scr"), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
+  writeScript("Book.scr");
   auto form = makeForm();
   engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
   button(*form, "Command1")->click();
   ASSERT_EQ(engine.calls.size(), 1u);
-  EXPECT_TRUE(exists(in("Book.scr")));
-  EXPECT_FALSE(exists(out("Book.pdf")));
-  EXPECT_FALSE(exists(inputDir + "/failed"));
+  EXPECT_TRUE(FileExistsOnDisk(in("Book.scr")));
+  EXPECT_FALSE(FileExistsOnDisk(out("Book.pdf")));
+  EXPECT_FALSE(FileExistsOnDisk(inputDir + "/failed"));
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
   EXPECT_FALSE(button(*form, "Command1")->isHidden());
 }

@@ -4,19 +4,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QPushButton>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/RecordingEngine.h"
 #include "support/ServerDoubles.h"
@@ -56,33 +51,8 @@ class ServerFixture : public ::testing::Test {
     return std::make_unique<Form1>(argumentText, RecordingEngineFactory(engine));
   }
 
-  // A settled input file: its modification time lies well in the past.
-  static void writeFile(const std::string& path, const std::string& content, bool settled = true) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    if (settled) backdate(path);
-  }
-  static void backdate(const std::string& path, int seconds = 30) {
-    const timespec now = [] {
-      timespec value{};
-      clock_gettime(CLOCK_REALTIME, &value);
-      return value;
-    }();
-    const timespec times[2] = {{now.tv_sec - seconds, 0}, {now.tv_sec - seconds, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-  }
   std::string in(const std::string& name) const { return inputDir + "/" + name; }
   std::string out(const std::string& name) const { return outputDir + "/" + name; }
-  static bool exists(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
-  }
-  static std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-  }
-
   static QPushButton* button(Form1& form, const char* name) { return form.findChild<QPushButton*>(name); }
   static void clickStop(Form1& form) { button(form, "Command2")->click(); }
 
@@ -110,31 +80,6 @@ class ServerFixture : public ::testing::Test {
       start = end + 2;
     }
     return lines;
-  }
-
-  // The text of a PDF file, through pdftotext.
-  static std::string pdfText(const std::string& path) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-      dup2(pipeEnds[1], STDOUT_FILENO);
-      close(pipeEnds[0]);
-      char* const argv[] = {const_cast<char*>("pdftotext"), const_cast<char*>(path.c_str()), const_cast<char*>("-"),
-                            nullptr};
-      execvp("pdftotext", argv);
-      _exit(127);
-    }
-    close(pipeEnds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t count; (count = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
-      text.append(buffer, static_cast<std::size_t>(count));
-    }
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return text;
   }
 
   IsolatedEnvironment environment;

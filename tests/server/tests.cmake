@@ -3,5 +3,4 @@
 vd_add_test(ServerStartupTest ${CMAKE_CURRENT_LIST_DIR}/ServerStartupTest.cpp)
 vd_add_test(ScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/ScanCycleTest.cpp)
 vd_add_test(DispatchTest ${CMAKE_CURRENT_LIST_DIR}/DispatchTest.cpp)
-vd_add_test(VellumdkEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/VellumdkEndToEndTest.cpp)
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)

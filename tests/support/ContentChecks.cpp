@@ -1,12 +1,14 @@
 #include "support/ContentChecks.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QProcess>
 #include <QStringList>
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -30,20 +32,26 @@ int PageCount(const std::string& pdf) {
   return static_cast<int>(document.getAllPages().size());
 }
 
-int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output) {
+int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
+               std::string* errors) {
   QStringList list;
   for (const std::string& argument : arguments) list << QString::fromStdString(argument);
   QProcess process;
   process.start(QString::fromStdString(program), list);
   if (!process.waitForFinished(120000)) return -1;
   if (output != nullptr) *output = process.readAllStandardOutput().toStdString();
+  if (errors != nullptr) *errors = process.readAllStandardError().toStdString();
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+std::string ProgramOutput(const std::string& program, const std::vector<std::string>& arguments) {
+  std::string output;
+  RunProgram(program, arguments, &output);
+  return output;
+}
+
 std::string PdfText(const std::string& pdf) {
-  std::string text;
-  RunProgram("pdftotext", {"-layout", pdf, "-"}, &text);
-  return text;
+  return ProgramOutput("pdftotext", {"-layout", pdf, "-"});
 }
 
 std::vector<std::string> PageTexts(const std::string& pdf) {
@@ -76,6 +84,18 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void Backdate(const std::string& path, int seconds) {
+  const timespec past[2] = {{std::time(nullptr) - seconds, 0}, {std::time(nullptr) - seconds, 0}};
+  utimensat(AT_FDCWD, path.c_str(), past, 0);
+}
+
+void WriteSettledFile(const std::string& path, const std::string& content) {
+  WriteBytes(path, content);
+  Backdate(path, 60);
+}
+
+void CopySettledFile(const std::string& from, const std::string& to) { WriteSettledFile(to, ReadBytes(from)); }
+
 bool FileExistsOnDisk(const std::string& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;
@@ -94,6 +114,19 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
   return names;
 }
 
+namespace {
+
+std::string PdfString(const std::string& text) {
+  std::string escaped = "(";
+  for (const char c : text) {
+    if (c == '(' || c == ')' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped + ")";
+}
+
+}  // namespace
+
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks) {
   QPDF document;
   document.emptyPDF();
@@ -110,7 +143,8 @@ std::string MakeTextPdf(const std::string& path, const std::vector<std::string>&
     QPDFObjectHandle resources = QPDFObjectHandle::parse("<< /Font << >> >>");
     resources.getKey("/Font").replaceKey("/F1", font);
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET\n"));
+    const std::string content = "BT /F1 24 Tf 72 700 Td " + PdfString(text) + " Tj ET\n";
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, content));
     page = document.makeIndirectObject(page);
     QPDFPageDocumentHelper(document).addPage(QPDFPageObjectHelper(page), false);
     if (bookmarks) {

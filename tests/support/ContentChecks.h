@@ -19,9 +19,18 @@ bool IsLinearized(const std::string& pdf);
 // "Mark <text>" pointing at it. Returns path.
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
 // Exit code of a program run without a shell (-1 when it did not end normally).
-int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr);
+int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr,
+               std::string* errors = nullptr);
+// Standard output of a program run without a shell, whatever its exit code.
+std::string ProgramOutput(const std::string& program, const std::vector<std::string>& arguments);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// Moves a file's modification time the given seconds back.
+void Backdate(const std::string& path, int seconds);
+// Writes a file whose modification time lies a minute back, so the scan cycle does not
+// take it for a file still being written.
+void WriteSettledFile(const std::string& path, const std::string& content);
+void CopySettledFile(const std::string& from, const std::string& to);
 bool FileExistsOnDisk(const std::string& path);
 // The names in a directory, dot-files included, sorted.
 std::vector<std::string> DirectoryEntries(const std::string& directory);

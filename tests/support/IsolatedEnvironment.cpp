@@ -1,8 +1,6 @@
 #include "IsolatedEnvironment.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+
+#include "support/ContentChecks.h"
 
 namespace vd::test {
 namespace {
@@ -50,12 +50,12 @@ IsolatedEnvironment::IsolatedEnvironment() {
   makeDirectory(path("xdg"), 0755);
   makeDirectory(path("runtime"), 0700);
   makeDirectory(path("machine"), 0755);
-  redirect("HOME", path("home"));
-  redirect("XDG_CONFIG_HOME", path("config"));
-  redirect("XDG_DATA_HOME", path("data"));
-  redirect("XDG_CONFIG_DIRS", path("xdg"));
-  redirect("XDG_RUNTIME_DIR", path("runtime"));
-  redirect("VELLUMDOCK_MACHINE_DIR", path("machine"));
+  set("HOME", path("home"));
+  set("XDG_CONFIG_HOME", path("config"));
+  set("XDG_DATA_HOME", path("data"));
+  set("XDG_CONFIG_DIRS", path("xdg"));
+  set("XDG_RUNTIME_DIR", path("runtime"));
+  set("VELLUMDOCK_MACHINE_DIR", path("machine"));
 }
 
 IsolatedEnvironment::~IsolatedEnvironment() {
@@ -75,30 +75,33 @@ std::string IsolatedEnvironment::root() const { return root_; }
 
 std::string IsolatedEnvironment::path(const std::string& relative) const { return root_ + "/" + relative; }
 
-void IsolatedEnvironment::redirect(const char* variable, const std::string& value) {
+void IsolatedEnvironment::useBuiltPrograms() {
+  set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
+}
+
+void IsolatedEnvironment::set(const char* variable, const std::string& value) {
   const char* previous = std::getenv(variable);
   saved_.emplace_back(variable, previous != nullptr ? std::optional<std::string>(previous) : std::nullopt);
   setenv(variable, value.c_str(), 1);
 }
 
-void runSetup(const IsolatedEnvironment& environment) {
+IsolatedTest::IsolatedTest() {
+  environment.useBuiltPrograms();
+  makeDirectory(environment.path("work"), 0755);
+}
+
+std::string IsolatedTest::scratchFolder(const std::string& name) const {
+  makeDirectory(scratch(name), 0755);
+  return scratch(name);
+}
+
+void runSetup(const IsolatedEnvironment&) {
   const std::string program = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup";
   ASSERT_EQ(access(program.c_str(), X_OK), 0) << "vellumdk-setup not built at " << program;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0) << "fork failed";
-  if (child == 0) {
-    // The environment variables already point into the scratch world; keep the output quiet.
-    const std::string log = environment.path("setup.log");
-    if (FILE* out = std::freopen(log.c_str(), "a", stdout); out == nullptr) _exit(126);
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    execv(program.c_str(), argv);
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "vellumdk-setup failed with status " << status << " (see " << environment.path("setup.log") << ")";
+  std::string output;
+  std::string errors;
+  ASSERT_EQ(RunProgram(program, {}, &output, &errors), 0) << "vellumdk-setup failed:\n" << output << errors;
 }
 
 }  // namespace vd::test

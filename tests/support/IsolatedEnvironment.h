@@ -7,6 +7,8 @@
 // machine/ (VELLUMDOCK_MACHINE_DIR). Those directories exist; nothing is created in them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,12 +26,24 @@ class IsolatedEnvironment {
   std::string root() const;
   // root() + "/" + relative.
   std::string path(const std::string& relative) const;
-
- private:
-  void redirect(const char* variable, const std::string& value);
+  // Sets an environment variable until the object goes away.
+  void set(const char* variable, const std::string& value);
+  // Points VELLUMDOCK_HELPER_DIR and VELLUMDOCK_PROGRAM_DIR at the build tree's programs.
+  void useBuiltPrograms();
 
   std::string root_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// A test in its own scratch world, with the built helper programs and a work folder.
+class IsolatedTest : public ::testing::Test {
+ protected:
+  IsolatedTest();
+  // A name in the work folder; scratchFolder also creates it as a folder.
+  std::string scratch(const std::string& name) const { return environment.path("work/" + name); }
+  std::string scratchFolder(const std::string& name) const;
+
+  IsolatedEnvironment environment;
 };
 
 // Runs the built vellumdk-setup inside the environment (machine dir of the environment);
@@ -39,4 +53,5 @@ void runSetup(const IsolatedEnvironment& environment);
 }  // namespace vd::test
 
 using vd::test::IsolatedEnvironment;
+using vd::test::IsolatedTest;
 using vd::test::runSetup;

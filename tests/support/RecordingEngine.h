@@ -1,6 +1,6 @@
 // A conversion engine for the server's tests: it records every call with its argument
 // values in call order and, depending on the input's extension, writes a small real PDF
-// (one page naming the input file), writes nothing, or raises an engine error.
+// (one page "Converted <input name>"), writes nothing, or raises an engine error.
 #pragma once
 
 #include <functional>
@@ -33,9 +33,6 @@ struct EngineScript {
   int enginesAlive = 0;
   std::vector<std::string> tempFilePaths;  // every TempFilePath written
 };
-
-// One page whose text is the given line, as a valid PDF file.
-std::string MinimalPdf(const std::string& line);
 
 class RecordingEngine : public CreatePDF {
  public:

@@ -1,17 +1,12 @@
 #include "support/RunningProgram.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <thread>
-
-#include "support/ContentChecks.h"
 
 namespace vd::test {
 
@@ -61,13 +56,5 @@ bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::
   }
   return done();
 }
-
-void WriteSettledFile(const std::string& path, const std::string& content) {
-  WriteBytes(path, content);
-  const timespec past[2] = {{std::time(nullptr) - 60, 0}, {std::time(nullptr) - 60, 0}};
-  utimensat(AT_FDCWD, path.c_str(), past, 0);
-}
-
-void CopySettledFile(const std::string& from, const std::string& to) { WriteSettledFile(to, ReadBytes(from)); }
 
 }  // namespace vd::test

@@ -32,9 +32,4 @@ class RunningProgram {
 // bound only keeps a broken program from hanging the test). Returns done().
 bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::chrono::seconds bound);
 
-// Writes a file whose modification time lies a minute back, so the scan cycle does not
-// take it for a file still being written.
-void WriteSettledFile(const std::string& path, const std::string& content);
-void CopySettledFile(const std::string& from, const std::string& to);
-
 }  // namespace vd::test

@@ -1,4 +1,4 @@
-// Doubles at the platform seams for the server's tests: message boxes that record
+// Doubles at the platform seams: message boxes that record
 // instead of blocking (a modal box never returns on the offscreen platform), and an
 // event pump whose pauses take no time and let a test act at chosen points.
 #pragma once
