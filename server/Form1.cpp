@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -135,8 +136,17 @@ void Form1::connectHandlers() {
 }
 
 bool Form1::event(QEvent* event) {
+  // Qt reports the new active window before it deactivates the old one: none means the
+  // whole program lost the focus to another application.
+  if (event->type() == QEvent::WindowDeactivate) focusLeftProgram_ = QApplication::activeWindow() == nullptr;
   const bool handled = QMainWindow::event(event);
-  if (event->type() == QEvent::WindowActivate) controller_.activated();
+  if (event->type() == QEvent::WindowActivate) {
+    // Only a change of the program's own active window counts: coming back from another
+    // application (or from minimised) must not restart a cycle the operator stopped.
+    const bool returningFromOutside = focusLeftProgram_;
+    focusLeftProgram_ = false;
+    if (!returningFromOutside) controller_.activated();
+  }
   return handled;
 }
 
@@ -149,7 +159,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
+  // A context menu or a switch to another application leaves the box being edited: the
+  // operator has not left it yet.
+  const auto leftTheBox = [event] {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+  };
+  if (event->type() == QEvent::FocusOut && leftTheBox()) {
     if (watched == txtSeconds_) controller_.secondsLostFocus();
     if (watched == txtWinCaption_) controller_.winCaptionLostFocus();
   }

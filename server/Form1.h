@@ -72,6 +72,8 @@ class Form1 : public QMainWindow, public ServerView {
   ServerController controller_;
   std::string logText_;
   bool busy_ = false;
+  // The last deactivation gave the focus to no window of this program.
+  bool focusLeftProgram_ = false;
 
   QLabel* lblHelp_ = nullptr;
   QLabel* Label1_ = nullptr;

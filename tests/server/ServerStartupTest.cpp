@@ -1,5 +1,6 @@
 // Start-up with its settings and printer check, activation with the argument text, the
 // settings store, and the window's option, interval and caption handling.
+#include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -21,10 +22,11 @@ class ServerStartupTest : public ServerFixture {
     return form.findChild<QLineEdit*>(name)->text().toStdString();
   }
   static bool checked(Form1& form, const char* name) { return form.findChild<QCheckBox*>(name)->isChecked(); }
-  static void leave(Form1& form, const char* name, const std::string& typed) {
+  static void leave(Form1& form, const char* name, const std::string& typed,
+                    Qt::FocusReason reason = Qt::OtherFocusReason) {
     QLineEdit* box = form.findChild<QLineEdit*>(name);
     box->setText(QString::fromStdString(typed));
-    QFocusEvent focusOut(QEvent::FocusOut);
+    QFocusEvent focusOut(QEvent::FocusOut, reason);
     QCoreApplication::sendEvent(box, &focusOut);
   }
   static std::optional<std::string> stored(const char* key) { return settingsStore().read(key); }
@@ -153,7 +155,7 @@ TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
   bool minimisedWhileScanning = false;
   pump.onPause = [&](int pause) {
     minimisedWhileScanning = form->isMinimized();
-    if (pause == 2) clickStop(*form);
+    if (pause % 2 == 0) clickStop(*form);
   };
   form->show();
   for (int i = 0; i < 50 && pump.pauses == 0; ++i) QCoreApplication::processEvents();
@@ -167,6 +169,19 @@ TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
   ASSERT_EQ(engine.calls.size(), 1u);
   EXPECT_FALSE(FileExistsOnDisk(in("a.txt")));
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+
+  // Coming back from another application is no change of the program's active window:
+  // the stopped cycle stays stopped.
+  QApplication::setActiveWindow(form.get());
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(form.get());
+  EXPECT_EQ(pump.pauses, 2);
+  // Coming back from another window of the program is, and scans again.
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  QApplication::setActiveWindow(form.get());
+  EXPECT_EQ(pump.pauses, 4);
 }
 
 TEST_F(ServerStartupTest, SettingsStoreReadsDefaultsWithoutCreatingKeys) {
@@ -192,6 +207,14 @@ TEST_F(ServerStartupTest, IntervalBoxAcceptsNumbersReplacesZeroAndIgnoresText) {
     leave(*form, "txtSeconds", typed);
     EXPECT_EQ(stored("Seconds"), kept) << typed;
   }
+  // A context menu or another application taking the focus does not leave the box.
+  for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+    leave(*form, "txtSeconds", "0", reason);
+    EXPECT_EQ(boxText(*form, "txtSeconds"), "0");
+    leave(*form, "txtWinCaption", " typing ", reason);
+  }
+  EXPECT_EQ(stored("Seconds"), "4");
+  EXPECT_FALSE(stored("WinCaption").has_value());
   leave(*form, "txtSeconds", "12");
   leave(*form, "txtSeconds", "abc");
   EXPECT_EQ(boxText(*form, "txtSeconds"), "abc");
