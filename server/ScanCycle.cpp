@@ -125,6 +125,7 @@ bool ScanCycle::includeInPass(const std::string& name) {
 }
 
 ScanCycle::Flow ScanCycle::listFiles() {
+  listed_.clear();
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(state_.InputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -133,17 +134,19 @@ ScanCycle::Flow ScanCycle::listFiles() {
     if (!attempt([&] { entry = listing->next(); }) || !entry) return Flow::Go;
     if (!includeInPass(*entry)) continue;
     view_.addListEntry(*entry);
+    listed_.push_back(*entry);
     // The list's index is 16-bit; what does not fit waits for a later pass.
     if (view_.listCount() >= kMaxListEntries) return Flow::Go;
   }
 }
 
 ScanCycle::Flow ScanCycle::processListedFiles() {
-  const int count = view_.listCount();
-  std::vector<std::string> names;
-  names.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) names.push_back(view_.listEntry(i));
-  for (int i = 0; i < count; ++i) {
+  // The names as the file system gave them: the list shows them as text, which cannot
+  // hold every byte sequence a Linux file name may have.
+  const std::vector<std::string> names = std::move(listed_);
+  listed_.clear();
+  // The listing never takes more than kMaxListEntries, so every index fits the list's.
+  for (int i = 0; i < static_cast<int>(names.size()) && i < kMaxListEntries; ++i) {
     view_.highlightListEntry(i);
     if (checkPoint() == Flow::Stopped) return Flow::Stopped;
     if (processFile(names[static_cast<std::size_t>(i)]) == Flow::Stopped) return Flow::Stopped;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "server/PassFilter.h"
@@ -52,6 +53,8 @@ class ScanCycle {
   ServerState& state_;
   EngineFactory engineFactory_;
   LeftInPlaceFiles leftInPlace_;
+  // The names of the current pass, in List1's order.
+  std::vector<std::string> listed_;
 };
 
 }  // namespace vd

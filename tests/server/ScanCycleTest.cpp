@@ -39,16 +39,19 @@ class ScanCycleTest : public ServerFixture {
 
 TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRest) {
   storeDirectories("1");
-  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) WriteSettledFile(in(name), name);
+  // A Latin-1 name is no valid UTF-8: the file system's bytes are what count.
+  const std::vector<std::string> listed = {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc", "caf\xe9 ~.txt"};
+  for (const std::string& name : listed) WriteSettledFile(in(name), name);
   for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) WriteSettledFile(in(name), "keep");
   ASSERT_TRUE(ensureDirectory(in("sub.txt")));
   auto form = makeForm();
   runPasses(*form, 1);
 
-  const std::set<std::string> expected = {in("a.txt"), in("a.pdf.txt"), in("README"), in("Résumé 'q' -x.doc")};
+  std::set<std::string> expected;
+  for (const std::string& name : listed) expected.insert(in(name));
   const std::vector<std::string> inputs = convertedInputs();
   EXPECT_EQ(std::set<std::string>(inputs.begin(), inputs.end()), expected);
-  EXPECT_EQ(inputs.size(), 4u);
+  EXPECT_EQ(inputs.size(), 5u);
   // Each conversion is announced just before it happens, in the same order.
   std::vector<std::string> arrows;
   for (const std::string& input : inputs) {
@@ -57,17 +60,18 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRe
     arrows.push_back(arrow(name, (dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf"));
   }
   EXPECT_EQ(logLines(*form), arrows);
-  for (const char* name : {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc"}) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
+  for (const std::string& name : listed) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
   for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) EXPECT_EQ(ReadBytes(in(name)), "keep");
   EXPECT_TRUE(FileExistsOnDisk(in("sub.txt")));
   EXPECT_NE(PdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
   EXPECT_NE(PdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
+  EXPECT_TRUE(FileExistsOnDisk(out("caf\xe9 ~.pdf")));
 
   // The status line: idle prompt before the first pass, the processing text with "done."
   // after it, and the idle prompt with "done." after the stop.
   ASSERT_EQ(statusAtPause.size(), 2u);
   EXPECT_EQ(statusAtPause[0], kIdlePrompt);
-  EXPECT_EQ(statusAtPause[1], "Processing 4 files...done.");
+  EXPECT_EQ(statusAtPause[1], "Processing 5 files...done.");
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
   EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock");
   EXPECT_EQ(form->findChild<QListWidget*>("List1")->count(), 0);
