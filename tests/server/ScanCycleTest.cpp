@@ -133,6 +133,18 @@ TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWith
   EXPECT_NE(PdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);  // kept
   EXPECT_NE(PdfText(out("x_1.pdf")).find("old x 1"), std::string::npos);
   EXPECT_NE(PdfText(out("x_2.pdf")).find("Converted x.doc"), std::string::npos);
+
+  // An old PDF that cannot be deleted: the failure is logged, the " deleted" line still
+  // follows, and the conversion writes to the same path.
+  pump = ScriptedEventPump{};
+  store("Overwrite", "1");
+  ASSERT_EQ(chmod(out("x.pdf").c_str(), 0444), 0);
+  WriteSettledFile(in("x.doc"), "newest x");
+  auto locked = makeForm();
+  runPasses(*locked, 1);
+  EXPECT_EQ(logLines(*locked),
+            (std::vector<std::string>{"Unable to create PDF.", out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
+  EXPECT_EQ(engine.calls.back().out(), out("x.pdf"));
 }
 
 TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
