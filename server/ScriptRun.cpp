@@ -89,7 +89,8 @@ class ScriptRun {
     try {
       action();
       return true;
-    } catch (const std::exception&) {
+    } catch (...) {
+      // Whatever the failure, it ends only this step: the run goes on with the next.
       if (context_.logFailure) context_.logFailure();
       return false;
     }

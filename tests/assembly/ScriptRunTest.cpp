@@ -5,6 +5,7 @@
 #include "AssemblyFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
+#include "support/RecordingEngine.h"
 #include "server/ScriptRun.h"
 
 namespace vd::test {
@@ -108,6 +109,34 @@ TEST_F(ScriptRunTest, AStopEndsTheRunBeforeTheNextLine) {
   EXPECT_FALSE(FileExistsOnDisk(combined()));
   EXPECT_EQ(leftovers(), std::vector<std::string>{"a_tmp.pdf"});  // kept for the next start
   EXPECT_TRUE(FileExistsOnDisk(inputDir_ + "/multiple.scr"));
+}
+
+TEST_F(ScriptRunTest, EntriesTakeTheirRowWithoutSecurityAndAnyFailureIsLogged) {
+  EngineScript script;
+  script.duringCall = [](const EngineCall& call) {
+    if (call.arguments.at(1).find("first.txt") != std::string::npos) throw 42;  // not even a std::exception
+  };
+  RecordingEngine recording(script);
+  std::vector<std::string> entries;
+  for (const char* name : {"first.txt", "book.xls", "nested.scr", "tool.exe"}) {
+    entries.push_back(scratch(name));
+    fileSystem().writeFile(entries.back(), name);
+  }
+  fileSystem().writeFile(inputDir_ + "/multiple.scr", entries[0] + "\r\n" + entries[1] + "\r\n" + entries[2] + "\r\n" +
+                                                          entries[3] + "\r\n");
+  ScriptRunContext context{recording, inputDir_, [] { return false; }, [this] { ++failures_; }};
+  EXPECT_EQ(RunScript(context, inputDir_ + "/multiple.scr", combined()), ScriptRunEnd::Finished);
+  EXPECT_EQ(failures_, 1);
+  std::vector<std::string> operations;
+  for (const EngineCall& call : script.calls) operations.push_back(call.operation);
+  EXPECT_EQ(operations, (std::vector<std::string>{"CreatePDFfromTextFile3", "CreatePDFfromExcel", "CreatePDFfromTextFile3",
+                                                  "CreatePDFfromTextFile3", "CreatePDFfromMultiPDF"}));
+  EXPECT_EQ(script.calls.at(1).arguments.back(), "blnApplySecurity=false");
+  EXPECT_EQ(script.calls.at(3).arguments.at(4), "strSaveWindowCaption=\"save pdf file as\"");
+  // The three entries that converted are joined; their temporaries are gone.
+  EXPECT_EQ(script.calls.back().arguments.size(), 1u + 3u);
+  EXPECT_TRUE(FileExistsOnDisk(combined()));
+  EXPECT_TRUE(leftovers().empty());
 }
 
 class OneShareMounted : public MountTable {
