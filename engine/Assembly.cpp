@@ -5,6 +5,7 @@
 #include "common/Locations.h"
 #include "common/Text.h"
 #include "engine/AcrobatInterface.h"
+#include "engine/ErrorPolicy.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 
@@ -70,7 +71,7 @@ void CreatePDF::CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathA
   } catch (...) {
     if (source) ignoringErrors([&] { source->Close(); });
     if (target) ignoringErrors([&] { target->Close(); });
-    throw;
+    RaiseAgain();
   }
   // A save that fails is reported: the caller would otherwise take the missing file for done.
   const std::int16_t flags = leadingNumber(m_AcrobatVersion) < 7 ? 5 : 1;
@@ -109,7 +110,7 @@ void CreatePDF::CreatePDFfromMultiPDF2(const std::string& strPDFFile, const Path
     blank->Close();
   } catch (...) {
     if (source) ignoringErrors([&] { source->Close(); });
-    throw;
+    RaiseAgain();
   }
 }
 
@@ -145,14 +146,14 @@ void CreatePDF::CreatePDFfromImageFile(const std::string& strPDFFile, const std:
     }
     pdDoc->Close();
     pdDoc = nullptr;
+    avDoc->Close(true);
+    app->Exit();
   } catch (...) {
     if (avDoc) ignoringErrors([&] { avDoc->Close(false); });
     if (pdDoc != nullptr) ignoringErrors([&] { pdDoc->Close(); });
     if (app) ignoringErrors([&] { app->Exit(); });
-    throw;
+    RaiseAgain();
   }
-  avDoc->Close(true);
-  app->Exit();
 }
 
 void CreatePDF::CreatePSfromPDF(const std::string& strPDF, const std::string& strPS) {

@@ -1,5 +1,6 @@
 // Images opened in the viewer and saved as PDF: every kind of image the program takes,
 // from real files, checked by what ends up in the PDF.
+#include <sys/stat.h>
 #include <tiffio.h>
 
 #include <QImage>
@@ -434,10 +435,25 @@ TEST_F(ImageImportTest, MissingImageRaisesBeforeTouchingTheOutput) {
   EXPECT_EQ(PageTexts(out), std::vector<std::string>{"Kept"});
 }
 
-TEST_F(ImageImportTest, AnExistingOutputIsReplaced) {
+TEST_F(ImageImportTest, AnExistingOutputIsReplacedUnlessItCannotBeDeleted) {
   const std::string out = makePdf("out.pdf", {"Old", "Older"});
   engine_.CreatePDFfromImageFile(out, Corpus("gif/hopper.gif"));
   EXPECT_EQ(PageCount(out), 1);
+
+  // A read-only output stays as it was, and the failure is an engine error like any other.
+  const std::string locked = makePdf("locked.pdf", {"Locked"});
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+  try {
+    engine_.CreatePDFfromImageFile(locked, Corpus("gif/hopper.gif"));
+    ADD_FAILURE() << "a read-only output was taken for done";
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.source(), "Vellumdock");
+    EXPECT_EQ(error.number(), EngineError::kNumber);
+    EXPECT_NE(error.description().find(locked), std::string::npos) << error.description();
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << "not an engine error: " << error.what();
+  }
+  EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Joining documents, with and without blank pages between them, saving, bookmarks,
 // PostScript export and the viewer's facts.
+#include <sys/stat.h>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 
@@ -78,6 +80,24 @@ TEST_F(PdfJoiningTest, FailuresAreReportedAndLoseNothing) {
     EXPECT_THROW(engine_.CreatePDFfromMultiPDF(out, PathArray{0, {makePdf("a.pdf", {"A"}), broken}}), EngineError);
     EXPECT_FALSE(FileExistsOnDisk(out));
     EXPECT_TRUE(FileExistsOnDisk(broken));
+  }
+  // A read-only output is left as it was; the failure reaches the caller as an engine error.
+  const std::string locked = makePdf("locked.pdf", {"Locked"});
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+  for (const bool padded : {false, true}) {
+    SCOPED_TRACE(padded ? "padded join" : "plain join");
+    const PathArray list{0, {makePdf("a.pdf", {"A"})}};
+    try {
+      padded ? engine_.CreatePDFfromMultiPDF2(locked, list) : engine_.CreatePDFfromMultiPDF(locked, list);
+      ADD_FAILURE() << "a read-only output was taken for done";
+    } catch (const EngineError& error) {
+      EXPECT_EQ(error.source(), "Vellumdock");
+      EXPECT_EQ(error.number(), EngineError::kNumber);
+      EXPECT_NE(error.description().find(locked), std::string::npos) << error.description();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "not an engine error: " << error.what();
+    }
+    EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
   }
   // Only missing entries: still saved, as an empty document is all there is.
   EXPECT_NO_THROW(engine_.CreatePDFfromMultiPDF(scratch("none.pdf"), PathArray{0, {scratch("gone.pdf")}}));
