@@ -137,19 +137,21 @@ void CreatePDF::FileSettleWait(const std::string& path) {
   const double deadline = clock().seconds() + bound;
   for (;;) {
     eventPump().processEvents();
+    bool paused = false;
     if (FileExists(path)) {
       const auto length = fileSystem().fileLength(path);
       if (length && *length >= 1) {
         eventPump().pause(kSettleDelayMilliseconds);
         if (fileSystem().fileLength(path) == length) return;
-        continue;
+        paused = true;
       }
     }
+    // The bound holds for a file that keeps changing as much as for one that never comes.
     if (clock().seconds() >= deadline) {
       throw EngineError("The file " + path + " was not completed within " +
                         std::to_string(static_cast<long long>(bound)) + " seconds.");
     }
-    eventPump().pause(kPollRestMilliseconds);
+    if (!paused) eventPump().pause(kPollRestMilliseconds);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <sys/stat.h>
 
+#include <stdexcept>
+
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
 #include "platform/Clock.h"
@@ -125,6 +127,23 @@ TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBoun
   // An empty file never counts as settled.
   WriteBytes(never, "");
   EXPECT_THROW(engine.FileSettleWait(never), EngineError);
+
+  // Nor does one that keeps growing: the bound ends that wait too.
+  const std::string endless = scratch("endless.ps");
+  const int pausesBefore = clock.pump.pauses;
+  clock.pump.onPause = [&](int pauses) {
+    if (pauses - pausesBefore > 1000) throw std::logic_error("the wait for a growing file has no bound");
+    WriteBytes(endless, std::string(static_cast<std::size_t>(pauses - pausesBefore), 'x'));
+  };
+  const double growingStart = clock.seconds();
+  try {
+    engine.FileSettleWait(endless);
+    FAIL() << "no error raised";
+  } catch (const EngineError& error) {
+    EXPECT_NE(error.description().find(endless), std::string::npos);
+  }
+  EXPECT_GE(clock.seconds() - growingStart, 30);
+  EXPECT_LT(clock.seconds() - growingStart, 35);
 }
 
 TEST_F(WindowControlTest, DocumentWindowCloseFindsTheCaptionOfTheOutputName) {
