@@ -37,6 +37,12 @@ class DetachedLauncher : public ProcessLauncher {
         if (null > 2) close(null);
       }
       close(report[0]);
+      // The program gets standard input and output and nothing else of ours: descriptors
+      // opened without close-on-exec (by a library, by whoever started us) would stay open
+      // for as long as the helper lives.
+      if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd < 4096; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+      }
       execv(argv[0], argv);
       const int error = errno;
       ssize_t ignored = write(report[1], &error, sizeof error);

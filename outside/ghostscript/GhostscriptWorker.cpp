@@ -88,6 +88,8 @@ bool GhostscriptWorker::start(const WorkerBounds& bounds, std::string& why) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // Nothing else of ours reaches the worker, whoever opened it without close-on-exec.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 4);
   const std::string memoryArgument = "--memory-mb=" + std::to_string(bounds.memoryMegabytes);
   char* argv[] = {const_cast<char*>(programPath_.c_str()), const_cast<char*>(memoryArgument.c_str()), nullptr};
   pid_t pid = 0;
