@@ -111,7 +111,15 @@ class FileWindowTable : public WindowTable {
       const std::string suffix = ".window";
       if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
       const WindowHandle handle = std::atoll(name.c_str());
-      if (auto stored = load(handle); stored && ownerAlive(*stored)) live.push_back(*stored);
+      auto stored = load(handle);
+      if (!stored) continue;
+      if (ownerAlive(*stored)) {
+        live.push_back(*stored);
+      } else {
+        // A process that ended without unregistering (killed, crashed) leaves its windows
+        // behind; they would pile up and slow every search.
+        unregisterWindow(handle);
+      }
     }
     closedir(dir);
     std::sort(live.begin(), live.end(),
