@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -137,12 +139,18 @@ void Form1::connectHandlers() {
 
 bool Form1::event(QEvent* event) {
   // Qt reports the new active window before it deactivates the old one: none means the
-  // whole program lost the focus to another application.
-  if (event->type() == QEvent::WindowDeactivate) focusLeftProgram_ = QApplication::activeWindow() == nullptr;
+  // whole program lost the focus to another application. Message boxes and file dialogs
+  // are the system's, not windows of the program, so leaving them is no activation either.
+  if (event->type() == QEvent::WindowDeactivate) {
+    const QWidget* next = QApplication::activeWindow();
+    focusLeftProgram_ =
+        next == nullptr || qobject_cast<const QMessageBox*>(next) != nullptr || qobject_cast<const QFileDialog*>(next) != nullptr;
+  }
   const bool handled = QMainWindow::event(event);
   if (event->type() == QEvent::WindowActivate) {
-    // Only a change of the program's own active window counts: coming back from another
-    // application (or from minimised) must not restart a cycle the operator stopped.
+    // Only a change between the program's own windows counts: coming back from another
+    // application, from minimised or from a message box must not restart a cycle the
+    // operator stopped.
     const bool returningFromOutside = focusLeftProgram_;
     focusLeftProgram_ = false;
     if (!returningFromOutside) controller_.activated();

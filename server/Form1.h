@@ -72,7 +72,8 @@ class Form1 : public QMainWindow, public ServerView {
   ServerController controller_;
   std::string logText_;
   bool busy_ = false;
-  // The last deactivation gave the focus to no window of this program.
+  // The last deactivation gave the focus to no window of this program (another
+  // application, a message box or a file dialog).
   bool focusLeftProgram_ = false;
 
   QLabel* lblHelp_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 
 #include "ServerFixture.h"
@@ -174,6 +175,12 @@ TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
   // the stopped cycle stays stopped.
   QApplication::setActiveWindow(form.get());
   QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(form.get());
+  EXPECT_EQ(pump.pauses, 2);
+  // Nor is a message box's, as after the security notice.
+  QMessageBox notice;
+  notice.show();
+  QApplication::setActiveWindow(&notice);
   QApplication::setActiveWindow(form.get());
   EXPECT_EQ(pump.pauses, 2);
   // Coming back from another window of the program is, and scans again.
