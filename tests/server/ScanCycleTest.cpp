@@ -1,6 +1,7 @@
 // The scan cycle on the real window: what is listed, how outputs are named, the log
 // lines and status texts, stops, failures and the mended faults.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -253,6 +254,20 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
   EXPECT_EQ(lines.back(), "Unable to create PDF.");
   // The engine's error text itself stays out of the log.
   EXPECT_EQ(form->logText().find("could not convert"), std::string::npos);
+}
+
+TEST_F(ScanCycleTest, OutputDirectoryThatVanishesMidCycleLosesNoInput) {
+  storeDirectories("1");
+  auto form = makeForm();
+  betweenPasses = [&](int pause) {
+    if (pause != 2) return;
+    ASSERT_EQ(rmdir(outputDir.c_str()), 0);
+    WriteSettledFile(in("late.txt"), "late");
+  };
+  runPasses(*form, 2);
+  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("late.txt", "late.pdf"), "Unable to create PDF."}));
+  EXPECT_EQ(ReadBytes(inputDir + "/failed/late.txt"), "late");
+  EXPECT_NE(ReadBytes(inputDir + "/failed/late.txt.error.txt").find(out("late.pdf")), std::string::npos);
 }
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
