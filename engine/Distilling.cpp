@@ -159,7 +159,9 @@ void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
   const auto slash = strPDFFile.find_last_of('/');
   const std::string name = toLowerAscii(slash == std::string::npos ? strPDFFile : strPDFFile.substr(slash + 1));
   const auto dot = name.find('.');
-  const std::string key = "[" + (dot == std::string::npos ? std::string() : name.substr(0, dot + 1)) + "pdf]";
+  std::string key = "[";
+  if (dot != std::string::npos) key.append(name, 0, dot + 1);
+  key += "pdf]";
   const double deadline = clock().seconds() + kDocumentWindowSearchSeconds;
   for (;;) {
     eventPump().processEvents();
