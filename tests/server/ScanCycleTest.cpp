@@ -11,6 +11,7 @@
 #include <set>
 
 #include "ServerFixture.h"
+#include "server/ScanCycle.h"
 #include "server/ServerController.h"
 
 namespace vd::test {
@@ -268,6 +269,28 @@ TEST_F(ScanCycleTest, OutputDirectoryThatVanishesMidCycleLosesNoInput) {
   EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("late.txt", "late.pdf"), "Unable to create PDF."}));
   EXPECT_EQ(ReadBytes(inputDir + "/failed/late.txt"), "late");
   EXPECT_NE(ReadBytes(inputDir + "/failed/late.txt.error.txt").find(out("late.pdf")), std::string::npos);
+}
+
+TEST_F(ScanCycleTest, HugeDirectoryFillsTheListToItsIndexRangeAndLeavesTheRest) {
+  storeDirectories("1");
+  const int files = kMaxListEntries + 2;
+  for (int i = 0; i < files; ++i) WriteSettledFile(in("f" + std::to_string(i) + ".txt"), "x");
+  auto form = makeForm();
+  QListWidget* list = form->findChild<QListWidget*>("List1");
+  std::string processingText;
+  int listedAtStop = 0;
+  pump.onProcessEvents = [&](int) {
+    // The check point before the first file: the listing is complete.
+    if (!processingText.empty() || form->statusText().rfind("Processing", 0) != 0) return;
+    processingText = form->statusText();
+    listedAtStop = list->count();
+    clickStop(*form);
+  };
+  button(*form, "Command1")->click();
+  EXPECT_EQ(processingText, "Processing 32767 files...");
+  EXPECT_EQ(listedAtStop, kMaxListEntries);
+  EXPECT_TRUE(engine.calls.empty());
+  EXPECT_EQ(DirectoryEntries(inputDir).size(), static_cast<std::size_t>(files));
 }
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
