@@ -24,6 +24,14 @@ std::string reasonOf(const std::exception& error) {
   return error.what();
 }
 
+template <class Action>
+void ignoringErrors(Action action) {
+  try {
+    action();
+  } catch (...) {
+  }
+}
+
 bool leftOutByName(const std::string& name) {
   const std::string ext = GetExtension(name);
   return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
@@ -159,7 +167,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
   std::string path = base + ".pdf";
   if (!PathExists(path)) return path;
   if (view_.optionBoxState(OptionBox::Overwrite)) {
-    attempt([&] { fileSystem().deleteFile(path); });
+    attempt([&] { setAsideForReplacement(path); });
     logLine(path + " deleted");
     return path;
   }
@@ -181,11 +189,41 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
   bool stopFound = false;
   std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
   if (stopFound) {
+    settleReplacedPdf(out, false);
     carryOutStop();  // the script file stays for the next start
     return Flow::Stopped;
   }
   finishInput(name, out, outBefore, std::move(failure));
   return Flow::Go;
+}
+
+// The PDF being replaced is the only copy of an earlier document (its input is long
+// gone), so it is kept aside, hidden beside it, until its replacement exists.
+void ScanCycle::setAsideForReplacement(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const std::string aside = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".replaced";
+  fileSystem().copyFile(path, aside);
+  try {
+    fileSystem().deleteFile(path);
+  } catch (...) {
+    ignoringErrors([&] { fileSystem().deleteFile(aside); });
+    throw;
+  }
+  replacedPdf_ = aside;
+}
+
+void ScanCycle::settleReplacedPdf(const std::string& out, bool replaced) {
+  if (!replacedPdf_) return;
+  const std::string aside = *replacedPdf_;
+  replacedPdf_.reset();
+  if (replaced) {
+    ignoringErrors([&] { fileSystem().deleteFile(aside); });
+    return;
+  }
+  ignoringErrors([&] {
+    if (fileSystem().fileLength(out).value_or(0) == 0 && fileSystem().pathExists(out)) fileSystem().deleteFile(out);
+    if (!fileSystem().pathExists(out)) fileSystem().moveFile(aside, out);
+  });
 }
 
 std::optional<std::string> ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext,
@@ -222,6 +260,7 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
       failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
     }
   }
+  settleReplacedPdf(out, !failure);
   bool handled = false;
   if (failure) {
     handled = attempt([&] { KeepFailedFile(state_.InputDir, name, *failure); });

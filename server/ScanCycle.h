@@ -48,11 +48,15 @@ class ScanCycle {
                                      bool& stopFound);
   void finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
                    std::optional<std::string> failure);
+  void setAsideForReplacement(const std::string& path);
+  // Removes the PDF set aside once its replacement exists; puts it back otherwise.
+  void settleReplacedPdf(const std::string& out, bool replaced);
 
   ServerView& view_;
   ServerState& state_;
   EngineFactory engineFactory_;
   LeftInPlaceFiles leftInPlace_;
+  std::optional<std::string> replacedPdf_;
   // The names of the current pass, in List1's order.
   std::vector<std::string> listed_;
 };

@@ -149,6 +149,27 @@ TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWith
   EXPECT_EQ(engine.calls.back().out(), out("x.pdf"));
 }
 
+TEST_F(ScanCycleTest, PdfBeingReplacedComesBackWhenItsReplacementFails) {
+  // The old PDF is the only copy of an earlier document: a failed replacement must not
+  // cost it. A successful one leaves nothing set aside.
+  storeDirectories("1");
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
+  for (const char* base : {"plan", "sales", "memo"}) MakeTextPdf(out(std::string(base) + ".pdf"), {std::string("old ") + base});
+  WriteSettledFile(in("plan.dwg"), "drawing");
+  WriteSettledFile(in("sales.rpt"), "report");
+  WriteSettledFile(in("memo.doc"), "memo");
+  auto form = makeForm();
+  runPasses(*form, 1);
+
+  EXPECT_NE(PdfText(out("plan.pdf")).find("old plan"), std::string::npos);
+  EXPECT_NE(PdfText(out("sales.pdf")).find("old sales"), std::string::npos);
+  EXPECT_NE(PdfText(out("memo.pdf")).find("Converted memo.doc"), std::string::npos);
+  EXPECT_EQ(DirectoryEntries(outputDir), (std::vector<std::string>{"memo.pdf", "plan.pdf", "sales.pdf"}));
+  const std::vector<std::string> lines = logLines(*form);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), out("plan.pdf") + " deleted"), 1);
+}
+
 TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
   storeDirectories("1");
   WriteSettledFile(in("a.txt"), "a");
