@@ -132,7 +132,7 @@ void toImage(CreatePDF& engine, const DispatchCall& call) {
 
 }  // namespace
 
-ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
   const std::string& ext = call.ext;
   if (ext == "ps") {
     toPostScript(engine, call);
@@ -154,11 +154,15 @@ ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunCont
     toVisio(engine, call);
   } else if (isOneOf(ext, {"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"})) {
     toImage(engine, call);
-  } else if (ext == "scr") {
-    return RunScript(scriptContext, call.in, call.out);
   } else {
     toTextFile(engine, call);
   }
+}
+
+ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {
+  // No other row takes "scr", so looking at it first keeps the table's order.
+  if (call.ext == "scr") return RunScript(scriptContext, call.in, call.out);
+  ConvertWithEngine(engine, call);
   return ScriptRunEnd::Finished;
 }
 

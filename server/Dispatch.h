@@ -17,6 +17,10 @@ struct DispatchCall {
   bool security = false;  // "Use security" at the moment of the call
 };
 
+// Calls the engine operation of the extension's row with the row's arguments; an
+// extension of no row, "scr" included, goes to the text-file converter.
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
+
 // Calls exactly one engine operation, or runs the script (extension "scr") with
 // scriptContext. Whatever the operation raises passes through. Returns StopRequested
 // only when a script run found a stop.

@@ -9,14 +9,11 @@
 #include "platform/FileSystem.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
+#include "server/Dispatch.h"
 #include "server/PathNames.h"
 
 namespace vd {
 namespace {
-
-bool isOneOf(const std::string& ext, std::initializer_list<const char*> names) {
-  return std::any_of(names.begin(), names.end(), [&](const char* name) { return ext == name; });
-}
 
 // The entry as a path of this machine: a network location goes through its mount.
 std::string localEntryPath(const std::string& entry) {
@@ -24,43 +21,16 @@ std::string localEntryPath(const std::string& entry) {
   return ResolveNetworkLocation(entry).value_or(entry);
 }
 
-// Converts one entry into the temporary PDF, by the entry's extension. Every option is
-// the engine's default, so security is never applied to a part of a joined document.
+// Converts one entry into the temporary PDF as the scan cycle would convert the file,
+// except that a PDF is copied, security is never applied to a part of a joined
+// document, and a script entry is taken as text, so scripts do not nest.
 void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& temporary) {
   const std::string ext = GetExtension(entry);
-  if (ext == "ps") {
-    DistillingOptions options;
-    engine.CreatePDFfromPS(temporary, entry, options);
-  } else if (ext == "pdf") {
+  if (ext == "pdf") {
     fileSystem().copyFile(entry, temporary);
-  } else if (ext == "xls") {
-    ExcelOptions options;
-    engine.CreatePDFfromExcel(temporary, entry, options);
-  } else if (isOneOf(ext, {"doc", "rtf", "htm", "html"})) {
-    WordOptions options;
-    engine.CreatePDFfromWord(temporary, entry, options);
-  } else if (ext == "ppt") {
-    PowerPointOptions options;
-    engine.CreatePDFfromPowerPoint(temporary, entry, options);
-  } else if (ext == "pub") {
-    DistillingOptions options;
-    engine.CreatePDFfromPub(temporary, entry, options);
-  } else if (ext == "dwg") {
-    AutoCADOptions options;
-    engine.CreatePDFfromAutoCAD(temporary, entry, options);
-  } else if (ext == "rpt") {
-    CrystalReportOptions options;
-    engine.CreatePDFfromCrystalReport(temporary, entry, options);
-  } else if (ext == "vsd") {
-    VisioOptions options;
-    engine.CreatePDFfromVisio(temporary, entry, options);
-  } else if (isOneOf(ext, {"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"})) {
-    engine.CreatePDFfromImageFile(temporary, entry);
-  } else {
-    // Text files, and everything unknown, scripts included: scripts do not nest.
-    TextFileOptions options;
-    engine.CreatePDFfromTextFile3(temporary, entry, options);
+    return;
   }
+  ConvertWithEngine(engine, DispatchCall{temporary, entry, ext, false});
 }
 
 // One run's state: the temporary PDFs made so far, in script order.
