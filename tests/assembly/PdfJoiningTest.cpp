@@ -1,5 +1,5 @@
-// Joining documents, with and without blank pages between them, saving, bookmarks,
-// PostScript export and the viewer's facts.
+// Joining documents, with and without blank pages between them, saving, bookmarks and
+// PostScript export.
 #include <sys/stat.h>
 
 #include <qpdf/QPDF.hh>
@@ -84,21 +84,10 @@ TEST_F(PdfJoiningTest, FailuresAreReportedAndLoseNothing) {
   // A read-only output is left as it was; the failure reaches the caller as an engine error.
   const std::string locked = makePdf("locked.pdf", {"Locked"});
   ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
-  for (const bool padded : {false, true}) {
-    SCOPED_TRACE(padded ? "padded join" : "plain join");
-    const PathArray list{0, {makePdf("a.pdf", {"A"})}};
-    try {
-      padded ? engine_.CreatePDFfromMultiPDF2(locked, list) : engine_.CreatePDFfromMultiPDF(locked, list);
-      ADD_FAILURE() << "a read-only output was taken for done";
-    } catch (const EngineError& error) {
-      EXPECT_EQ(error.source(), "Vellumdock");
-      EXPECT_EQ(error.number(), EngineError::kNumber);
-      EXPECT_NE(error.description().find(locked), std::string::npos) << error.description();
-    } catch (const std::exception& error) {
-      ADD_FAILURE() << "not an engine error: " << error.what();
-    }
-    EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
-  }
+  const PathArray list{0, {makePdf("a.pdf", {"A"})}};
+  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromMultiPDF(locked, list); }).find(locked), std::string::npos);
+  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromMultiPDF2(locked, list); }).find(locked), std::string::npos);
+  EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
   // Only missing entries: still saved, as an empty document is all there is.
   EXPECT_NO_THROW(engine_.CreatePDFfromMultiPDF(scratch("none.pdf"), PathArray{0, {scratch("gone.pdf")}}));
 }
@@ -108,8 +97,9 @@ TEST_F(PdfJoiningTest, BlankPagesMakeEveryDocumentStartOnAnOddPage) {
   engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)),
                                                     makePdf("c.pdf", texts("C", 5))}});
   EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "B1", "B2", "C1", "C2", "C3", "C4", "C5"}));
-  EXPECT_EQ(PageCount(out), 11);
   EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
+  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("d.pdf", texts("D", 3))}});
+  EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "D1", "D2", "D3"}));
   // The padded join needs a list starting at zero.
   EXPECT_THROW(engine_.CreatePDFfromMultiPDF2(scratch("x.pdf"), PathArray{1, {makePdf("a.pdf", {"A"})}}), EngineError);
 }
@@ -127,18 +117,6 @@ TEST_F(PdfJoiningTest, PostScriptExportWritesEveryPage) {
   engine_.CreatePSfromPDF(scratch("missing.pdf"), scratch("none.ps"));
   engine_.CreatePSfromPDF(Corpus("broken/qpdf-bad1.pdf"), scratch("none.ps"));
   EXPECT_FALSE(FileExistsOnDisk(scratch("none.ps")));
-}
-
-TEST_F(PdfJoiningTest, ViewerInformationComesFromTheOpenDocument) {
-  std::unique_ptr<AcroPDDoc> document = CreateAcroPDDoc();
-  ASSERT_TRUE(document->Open(makePdf("a.pdf", {"A"})));
-  EXPECT_EQ(engine_.AcrobatViewerVersion(*document), "0");  // nothing registered in this world
-  EXPECT_EQ(engine_.AcrobatFormsVersion(*document), "0");
-  EXPECT_EQ(engine_.AcrobatViewerType(*document), "Exchange-Pro");
-  EXPECT_EQ(engine_.AcrobatViewerVariation(*document), "Full");
-  EXPECT_EQ(engine_.AcrobatLanguage(*document), "ENU");
-  EXPECT_EQ(engine_.AcrobatPlatform(*document), "UNIX");
-  document->Close();
 }
 
 TEST_F(PdfJoiningTest, DocumentObjectRefusesImpossibleInsertions) {

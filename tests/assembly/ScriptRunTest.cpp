@@ -49,11 +49,9 @@ TEST_F(ScriptRunTest, JoinsTheEntriesInScriptOrder) {
                              Corpus("jpg/flower.jpg") + "\n" + last;  // no line end after the last line
   EXPECT_EQ(run(script), ScriptRunEnd::Finished);
   EXPECT_EQ(failures_, 0);
-  EXPECT_EQ(PageCount(combined()), 2 + 5 + 1 + 1);
   const std::vector<std::string> pages = PageTexts(combined());
-  ASSERT_EQ(pages.size(), 9u);
-  EXPECT_EQ(pages[0], "One");
-  EXPECT_EQ(pages[1], "Two");
+  ASSERT_EQ(pages.size(), 2u + 5u + 1u + 1u);
+  EXPECT_EQ(std::vector<std::string>(pages.begin(), pages.begin() + 2), (std::vector<std::string>{"One", "Two"}));
   EXPECT_EQ(pages[8], "Four");
   EXPECT_TRUE(leftovers().empty());
   EXPECT_TRUE(FileExistsOnDisk(first));

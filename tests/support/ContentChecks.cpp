@@ -1,6 +1,7 @@
 #include "support/ContentChecks.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include "engine/EngineError.h"
 
 namespace vd::test {
 
@@ -112,6 +115,21 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string EngineErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.number(), EngineError::kNumber);
+    EXPECT_EQ(error.source(), EngineError::kSource);
+    return error.description();
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << "not an engine error: " << error.what();
+    return {};
+  }
+  ADD_FAILURE() << "no engine error raised";
+  return {};
 }
 
 namespace {

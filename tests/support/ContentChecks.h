@@ -2,6 +2,7 @@
 // through the real qpdf and pdftotext, and plain file reads, shared by every test area.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ void Backdate(const std::string& path, int seconds);
 void WriteSettledFile(const std::string& path, const std::string& content);
 void CopySettledFile(const std::string& from, const std::string& to);
 bool FileExistsOnDisk(const std::string& path);
+// The description of the engine error the action raises. The test fails when it raises
+// none, another kind of error, or one without the engine's own number and source.
+std::string EngineErrorOf(const std::function<void()>& action);
 // The names in a directory, dot-files included, sorted.
 std::vector<std::string> DirectoryEntries(const std::string& directory);
 
