@@ -3,7 +3,6 @@
 // make is checked through the Distiller.
 #include "outside/ghostscript/GhostscriptRunner.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -58,34 +57,6 @@ TEST_F(GhostscriptRunnerTest, WorkerDyingDuringAJobFailsThatJobOnly) {
   const auto next = RunGhostscriptJob(kPdfWrite, Corpus("ps/alphabet.ps"), out);
   ASSERT_TRUE(next.ok) << next.messages;
   EXPECT_EQ(PageCount(out), 1);
-}
-
-// The link targets of a process's open descriptors.
-std::vector<std::string> descriptorTargets(pid_t pid) {
-  std::vector<std::string> targets;
-  const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
-  for (const std::string& fd : DirectoryEntries(dir)) {
-    char target[512];
-    const ssize_t length = readlink((dir + "/" + fd).c_str(), target, sizeof target);
-    if (length > 0) targets.emplace_back(target, static_cast<std::size_t>(length));
-  }
-  return targets;
-}
-
-TEST_F(GhostscriptRunnerTest, FreshWorkerInheritsNoDescriptorOfOurs) {
-  int leaky[2];
-  ASSERT_EQ(pipe(leaky), 0);  // without close-on-exec, as a careless library would open it
-  struct stat info {};
-  ASSERT_EQ(fstat(leaky[0], &info), 0);
-  const std::string pipeName = "pipe:[" + std::to_string(info.st_ino) + "]";
-
-  if (sharedGhostscriptWorker().pid() != 0) kill(sharedGhostscriptWorker().pid(), SIGKILL);
-  ASSERT_TRUE(RunGhostscriptJob(kPdfWrite, Corpus("ps/alphabet.ps"), scratch("a.pdf")).ok);
-  const std::vector<std::string> targets = descriptorTargets(sharedGhostscriptWorker().pid());
-  EXPECT_FALSE(targets.empty());
-  for (const std::string& target : targets) EXPECT_NE(target, pipeName);
-  close(leaky[0]);
-  close(leaky[1]);
 }
 
 }  // namespace
