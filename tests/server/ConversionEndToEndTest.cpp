@@ -115,12 +115,12 @@ TEST_F(ConversionEndToEndTest, UnconvertibleFilesEndInFailedAndSkippedOnesStayUn
 }
 
 TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {
+  // Every image kind is checked page by page in the image import tests; here a few of
+  // them go the whole way through the program.
   const std::map<std::string, int> framesByName = {
-      {drop("jpg/flower.jpg", "flower.jpg"), 1},       {drop("jpg/pil_sample_cmyk.jpg", "cmyk.JPEG"), 1},
-      {drop("png/basn6a16.png", "alpha.png"), 1},      {drop("gif/dispose_bgnd.gif", "anim.gif"), 5},
-      {drop("tif/g4-multi.tiff", "fax.tiff"), 3},      {drop("tif/hopper_lzw.tif", "hopper.tif"), 1},
-      {drop("bmp/pal8rle.bmp", "rle8.bmp"), 1},        {drop("rle/pal4rle.rle", "pal4.rle"), 1},
-      {drop("ico/python.ico", "python.ico"), 1},       {drop("cur/deerstalker.cur", "hat.cur"), 1},
+      {drop("jpg/flower.jpg", "flower.jpg"), 1},  {drop("jpg/pil_sample_cmyk.jpg", "cmyk.JPEG"), 1},
+      {drop("png/basn6a16.png", "alpha.png"), 1}, {drop("gif/dispose_bgnd.gif", "anim.gif"), 5},
+      {drop("tif/g4-multi.tiff", "fax.tiff"), 3}, {drop("cur/deerstalker.cur", "hat.cur"), 1},
   };
 
   scanUntilInputIsEmpty();
@@ -149,7 +149,6 @@ TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookma
   const std::string combined = output_ + "/bundle.pdf";
   ASSERT_EQ(PageCount(combined), 1 + 2 + 1);
   const std::vector<std::string> pages = PageTexts(combined);
-  ASSERT_GE(pages.size(), 3u);
   EXPECT_NE(pages[0].find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
   EXPECT_NE(pages[1].find("Second entry one"), std::string::npos);
   EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);

