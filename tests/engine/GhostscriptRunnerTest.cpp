@@ -3,8 +3,10 @@
 // make is checked through the Distiller.
 #include "outside/ghostscript/GhostscriptRunner.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "outside/ghostscript/GhostscriptWorker.h"
@@ -26,11 +28,28 @@ TEST_F(GhostscriptRunnerTest, WorkerStaysWarmBetweenJobsAndIsReplacedWhenItDies)
   ASSERT_TRUE(RunGhostscriptJob(kPdfWrite, Corpus("ps/alphabet.ps"), out).ok);
   EXPECT_EQ(sharedGhostscriptWorker().pid(), first);
 
+  // A descriptor opened without close-on-exec, as a careless library would open it,
+  // must not reach the replacement worker.
+  int leaky[2];
+  ASSERT_EQ(pipe(leaky), 0);
+  struct stat info {};
+  ASSERT_EQ(fstat(leaky[0], &info), 0);
+  const std::string leakyName = "pipe:[" + std::to_string(info.st_ino) + "]";
+
   kill(first, SIGKILL);
   const auto result = RunGhostscriptJob(kPdfWrite, Corpus("ps/alphabet.ps"), out);
   ASSERT_TRUE(result.ok) << result.messages;
-  EXPECT_NE(sharedGhostscriptWorker().pid(), first);
+  const pid_t second = sharedGhostscriptWorker().pid();
+  EXPECT_NE(second, first);
   EXPECT_EQ(PageCount(out), 1);
+  const std::string fds = "/proc/" + std::to_string(second) + "/fd";
+  for (const std::string& fd : DirectoryEntries(fds)) {
+    char target[512];
+    const ssize_t length = readlink((fds + "/" + fd).c_str(), target, sizeof target);
+    EXPECT_NE(std::string(target, static_cast<std::size_t>(std::max<ssize_t>(length, 0))), leakyName);
+  }
+  close(leaky[0]);
+  close(leaky[1]);
 }
 
 // Kills the worker as soon as it reports the first page.
