@@ -1,1 +1,0 @@
-// Replaced by the stand-ins as they arrive.
