@@ -59,21 +59,12 @@ TEST_F(PrintSubsystemTest, AttributeFourAndTheDeviceEntryNameTheSameDefault) {
   EXPECT_EQ(printers.getPrinter5("Adobe PDF")->attributes, PRINTER_ATTRIBUTE_DEFAULT);
   EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0u);
 
-  // Old attribute bits do not survive a store of exactly 4.
-  auto laser = *printers.getPrinter5("Laser");
-  laser.attributes = 0x240;
-  ASSERT_TRUE(printers.setPrinter5("Laser", laser));
-  EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0x240u);
-  laser.attributes = PRINTER_ATTRIBUTE_DEFAULT;
-  ASSERT_TRUE(printers.setPrinter5("Laser", laser));
-  EXPECT_EQ(printers.getPrinter5("Laser")->attributes, PRINTER_ATTRIBUTE_DEFAULT);
-  EXPECT_EQ(printers.getPrinter5("Adobe PDF")->attributes, 0u);
-
   // A Device entry naming no installed printer means no default.
   ASSERT_TRUE(printers.writeProfileString("windows", "Device", "Gone,winspool,LPT1:"));
   EXPECT_EQ(printers.defaultPrinter(), "");
   EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0u);
   // Level 5 cannot rename.
+  auto laser = *printers.getPrinter5("Laser");
   laser.printerName = "Other";
   EXPECT_FALSE(printers.setPrinter5("Laser", laser));
   EXPECT_FALSE(printers.setPrinter5("Missing", laser));
@@ -99,13 +90,6 @@ TEST_F(PrintSubsystemTest, DefaultIsPerUserAndTheTableNeedsMachineRights) {
   setenv("XDG_DATA_HOME", environment.path("other-user").c_str(), 1);
   EXPECT_EQ(printers.defaultPrinter(), "");
   EXPECT_EQ(printers.installedPrinters().size(), 2u);
-}
-
-TEST_F(PrintSubsystemTest, ProfileSectionsIgnoreCase) {
-  EXPECT_EQ(printers.getProfileString("Devices", "Laser", "fallback"), "fallback");
-  ASSERT_TRUE(printers.writeProfileString("Devices", "Laser", "winspool,Ne00:"));
-  EXPECT_EQ(printers.getProfileString("DEVICES", "laser", ""), "winspool,Ne00:");
-  EXPECT_FALSE(printers.writeProfileString("bad\\section", "k", "v"));
 }
 
 }  // namespace

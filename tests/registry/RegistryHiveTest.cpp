@@ -1,14 +1,10 @@
 // The hive store under clsRegistry: handles, missing and damaged hives,
-// and the autostart-backed Run key as desktop-entry parsers see it.
+// and the autostart-backed Run key.
 #include "platform/RegistryHive.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 #include <fstream>
 
 #include "common/Locations.h"
@@ -115,35 +111,6 @@ TEST_F(RegistryHiveTest, RunKeyValuesAreDesktopEntries) {
   { std::ofstream(environment.path("xdg/autostart/Off.desktop")) << "[Desktop Entry]\nExec=off\nHidden=true\n"; }
   EXPECT_EQ(hive.queryValue(run, "Off", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
   hive.closeKey(run);
-}
-
-TEST_F(RegistryHiveTest, RunEntryStartsTheProgramWithItsArgumentsUnderADesktopParser) {
-  const QString gio = QStandardPaths::findExecutable("gio");
-  if (gio.isEmpty()) GTEST_SKIP() << "no gio to parse the desktop entry";
-  // A program in a folder whose name needs quoting, recording the arguments it gets.
-  const std::string folder = environment.path("Program Files $x");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  const std::string recorder = folder + "/record args";
-  const std::string record = environment.path("args.txt");
-  {
-    std::ofstream script(recorder);
-    script << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" << record << ".tmp'\nmv '" << record
-           << ".tmp' '" << record << "'\n";
-  }
-  ASSERT_EQ(chmod(recorder.c_str(), 0755), 0);
-  const std::string data = "\"" + recorder + "\" m \"two words\" a\\b 100% \"say \\\"hi\\\"\"";
-
-  RegKeyHandle run = 0;
-  ASSERT_EQ(hive.openKey(rootHandle(kMachine), kRunKey, 0x2000F, run), ERROR_SUCCESS);
-  ASSERT_EQ(hive.setValue(run, "Recorder", 1, data + '\0'), ERROR_SUCCESS);
-  hive.closeKey(run);
-
-  QProcess launcher;
-  launcher.start(gio, {"launch", QString::fromStdString(environment.path("xdg/autostart/Recorder.desktop"))});
-  ASSERT_TRUE(launcher.waitForFinished(30000));
-  EXPECT_EQ(launcher.exitCode(), 0) << launcher.readAllStandardError().toStdString();
-  for (int i = 0; i < 300 && !QFile::exists(QString::fromStdString(record)); ++i) QThread::msleep(100);
-  EXPECT_EQ(test::ReadBytes(record), "[m]\n[two words]\n[a\\b]\n[100%]\n[say \"hi\"]\n");
 }
 
 }  // namespace
