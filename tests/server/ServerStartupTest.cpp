@@ -105,7 +105,7 @@ TEST_F(ServerStartupTest, DistillerPrinterIsFoundByWholeNameInAnyCase) {
 TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
   storeDirectories("1");
   WriteSettledFile(in("a.txt"), "a");
-  for (const char* argument : {"M", "-m", "m m", ""}) {
+  for (const char* argument : {"M", "-m", ""}) {
     auto form = makeForm(argument);
     form->show();
     QCoreApplication::processEvents();
@@ -135,13 +135,8 @@ TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
   EXPECT_FALSE(FileExistsOnDisk(in("a.txt")));
   EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
 
-  // Coming back from another application is no change of the program's active window:
-  // the stopped cycle stays stopped.
-  QApplication::setActiveWindow(form.get());
-  QApplication::setActiveWindow(nullptr);
-  QApplication::setActiveWindow(form.get());
-  EXPECT_EQ(pump.pauses, 2);
-  // Nor is a message box's, as after the security notice.
+  // Returning from a message box (as after the security notice) is no activation of the
+  // program's window: the stopped cycle stays stopped.
   QMessageBox notice;
   notice.show();
   QApplication::setActiveWindow(&notice);
@@ -158,8 +153,6 @@ TEST_F(ServerStartupTest, ActivationWithExactlyMMinimisesAndScans) {
 TEST_F(ServerStartupTest, IntervalBoxAcceptsNumbersReplacesZeroAndIgnoresText) {
   installPrinter("Adobe PDF");
   auto form = makeForm();
-  leave(*form, "txtSeconds", "0");
-  EXPECT_EQ(boxText(*form, "txtSeconds"), "5");
   // What is typed, and what is stored after it.
   for (const auto& [typed, kept] : std::vector<std::pair<std::string, std::string>>{
            {"0", "5"}, {"12", "12"}, {"abc", "12"}, {"40000", "12"}, {"-3", "-3"}, {"2.5", "2"}, {" 3.5 ", "4"}}) {
