@@ -6,7 +6,6 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 
 #include "AssemblyFixture.h"
-#include "engine/AcrobatInterface.h"
 #include "platform/FileSystem.h"
 
 namespace vd::test {
@@ -117,21 +116,6 @@ TEST_F(PdfJoiningTest, PostScriptExportWritesEveryPage) {
   engine_.CreatePSfromPDF(scratch("missing.pdf"), scratch("none.ps"));
   engine_.CreatePSfromPDF(Corpus("broken/qpdf-bad1.pdf"), scratch("none.ps"));
   EXPECT_FALSE(FileExistsOnDisk(scratch("none.ps")));
-}
-
-TEST_F(PdfJoiningTest, DocumentObjectRefusesImpossibleInsertions) {
-  std::unique_ptr<AcroPDDoc> target = CreateAcroPDDoc();
-  std::unique_ptr<AcroPDDoc> source = CreateAcroPDDoc();
-  ASSERT_TRUE(target->Create());
-  EXPECT_EQ(source->GetNumPages(), -1);  // nothing open
-  EXPECT_FALSE(target->InsertPages(-1, *source, 0, 1, 0));
-  ASSERT_TRUE(source->Open(makePdf("s.pdf", texts("S", 2))));
-  EXPECT_FALSE(target->InsertPages(0, *source, 0, 1, 0));   // the target has no page 0
-  EXPECT_FALSE(target->InsertPages(-1, *source, 1, 2, 0));  // the source has no page 2
-  EXPECT_TRUE(target->InsertPages(-1, *source, 1, 1, 0));
-  EXPECT_TRUE(target->InsertPages(-1, *source, 0, 1, 0));   // before the first page
-  ASSERT_TRUE(target->Save(1, scratch("t.pdf")));
-  EXPECT_EQ(PageTexts(scratch("t.pdf")), (std::vector<std::string>{"S1", "S2"}));
 }
 
 }  // namespace
