@@ -170,21 +170,6 @@ TEST_F(DistillerTest, MissingInputRaisesBeforeAnythingHappens) {
   EXPECT_TRUE(events.events.empty());
 }
 
-TEST_F(DistillerTest, DistillerNameAndJobOptions) {
-  DistillingOptions options;
-  options.strDistiller = "   ";
-  alphabet(options);
-  EXPECT_EQ(options.strDistiller, engine->PrinterName());
-  options.strDistiller = "My Printer";
-  alphabet(options);
-  EXPECT_EQ(options.strDistiller, "My Printer");
-
-  WriteBytes(scratch("compat 1.4.joboptions"), "<< /CompatibilityLevel 1.4 >> setdistillerparams\n");
-  options.strJobOptionsFile = scratch("compat 1.4.joboptions");
-  EXPECT_EQ(ReadBytes(alphabet(options)).substr(0, 8), "%PDF-1.4");
-  EXPECT_NE(ReadBytes(alphabet()).substr(0, 8), "%PDF-1.4");
-}
-
 TEST_F(DistillerTest, SecurityIsAes256WithTheConfiguredPermissionsOrPrintAndCopyOnly) {
   registerAcrobatVersion("7.0");
   engine.emplace();

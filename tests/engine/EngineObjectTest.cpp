@@ -1,5 +1,5 @@
 // The engine object: detection through the registry, the temporary directory and its
-// write rules, the random stem, and the missing Distiller.
+// write rules, and the missing Distiller.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,11 +10,6 @@
 
 namespace vd::test {
 namespace {
-
-class InspectableEngine : public CreatePDF {
- public:
-  using CreatePDF::GetRandomStem;
-};
 
 void writeDefaultValue(const std::string& key, const std::string& value) {
   clsRegistry registry;
@@ -78,18 +73,6 @@ TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteR
   engine.TempFilePath("");
   EXPECT_EQ(engine.TempFilePath(), existing);
   EXPECT_NE(initial, existing);
-}
-
-TEST_F(EngineObjectTest, RandomStemNamesNoFileOfTheTemporaryDirectory) {
-  InspectableEngine engine;
-  engine.TempFilePath(scratchFolder("temp"));
-  for (int i = 0; i < 50; ++i) {
-    const std::string stem = engine.GetRandomStem();
-    const long long n = std::stoll(stem);
-    EXPECT_TRUE(n >= 1 && n <= 99999999 && stem == std::to_string(n)) << stem;
-    EXPECT_FALSE(FileExistsOnDisk(engine.TempFilePath() + stem + ".ps"));
-    WriteBytes(engine.TempFilePath() + stem + ".ps", "%!PS\n");
-  }
 }
 
 TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {

@@ -94,20 +94,5 @@ TEST_F(ProcessAndWindowTableTest, WindowsOfOtherLiveProcessesCountAndThoseOfEnde
   windowTable().unregisterWindow(ours);
 }
 
-TEST_F(ProcessAndWindowTableTest, MessagesReachTheInboxInOrder) {
-  WindowTable& table = windowTable();
-  const WindowHandle window = table.registerWindow("Dialog", "save pdf file as");
-  EXPECT_EQ(table.sendMessage(window, WM_CLOSE, 0, "0"), 0);
-  EXPECT_EQ(table.sendMessage(window, 258, 65, "line\nwith\ttab and \\ backslash"), 0);
-  const auto messages = table.takeMessages(window);
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].message, WM_CLOSE);
-  EXPECT_EQ(messages[1].message, 258u);
-  EXPECT_EQ(messages[1].lParam, "line\nwith\ttab and \\ backslash");
-  EXPECT_TRUE(table.takeMessages(window).empty());
-  table.unregisterWindow(window);
-  EXPECT_EQ(table.sendMessage(window, WM_CLOSE, 0, "0"), -1);
-}
-
 }  // namespace
 }  // namespace vd::test

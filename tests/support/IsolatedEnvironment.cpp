@@ -71,14 +71,7 @@ IsolatedEnvironment::~IsolatedEnvironment() {
   std::filesystem::remove_all(root_, ignored);
 }
 
-std::string IsolatedEnvironment::root() const { return root_; }
-
 std::string IsolatedEnvironment::path(const std::string& relative) const { return root_ + "/" + relative; }
-
-void IsolatedEnvironment::useBuiltPrograms() {
-  set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
-  set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
-}
 
 void IsolatedEnvironment::set(const char* variable, const std::string& value) {
   const char* previous = std::getenv(variable);
@@ -87,7 +80,8 @@ void IsolatedEnvironment::set(const char* variable, const std::string& value) {
 }
 
 IsolatedTest::IsolatedTest() {
-  environment.useBuiltPrograms();
+  environment.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  environment.set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
   makeDirectory(environment.path("work"), 0755);
 }
 

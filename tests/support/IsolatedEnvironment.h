@@ -3,7 +3,7 @@
 // VELLUMDOCK_MACHINE_DIR pointing into it. The previous values come back, and the scratch
 // directory is removed, when the object goes away.
 //
-// Layout below root():  home/  config/  data/  xdg/ (XDG_CONFIG_DIRS)  runtime/ (0700)
+// Layout of the scratch directory:  home/  config/  data/  xdg/ (XDG_CONFIG_DIRS)  runtime/ (0700)
 // machine/ (VELLUMDOCK_MACHINE_DIR). Those directories exist; nothing is created in them.
 #pragma once
 
@@ -23,14 +23,12 @@ class IsolatedEnvironment {
   IsolatedEnvironment(const IsolatedEnvironment&) = delete;
   IsolatedEnvironment& operator=(const IsolatedEnvironment&) = delete;
 
-  std::string root() const;
-  // root() + "/" + relative.
+  // The scratch directory + "/" + relative.
   std::string path(const std::string& relative) const;
   // Sets an environment variable until the object goes away.
   void set(const char* variable, const std::string& value);
-  // Points VELLUMDOCK_HELPER_DIR and VELLUMDOCK_PROGRAM_DIR at the build tree's programs.
-  void useBuiltPrograms();
 
+ private:
   std::string root_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
