@@ -11,8 +11,8 @@ packages=(
   libtiff-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
-  # tests: content checks of the PDFs made, a desktop-entry launcher
-  libgtest-dev poppler-utils libglib2.0-bin libtiff-tools
+  # tests: content checks of the PDFs made
+  libgtest-dev poppler-utils
   # benchmarks: the reference tools compared against
   img2pdf
 )
