@@ -7,8 +7,9 @@ packages=(
   build-essential cmake pkg-config
   # windows and image readers (the TIFF reader lives in the image-formats plugins)
   qt6-base-dev qt6-image-formats-plugins libgl-dev
-  # TIFF pages the image-formats reader cannot decode (tiled deep images, big TIFF)
-  libtiff-dev
+  # TIFF pages the image-formats reader cannot decode (tiled deep images, big TIFF);
+  # Flate streams of decoded images
+  libtiff-dev zlib1g-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
   # tests: content checks of the PDFs made
