@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Text.h"
 #include "engine/AcrobatInterface.h"
@@ -32,15 +33,6 @@ const std::string& elementAt(const PathArray& list, std::int32_t index) {
     throw EngineError("Subscript out of range: the list of documents has no element " + std::to_string(index) + ".");
   }
   return list.items[static_cast<std::size_t>(offset)];
-}
-
-// Errors while closing during a cleanup must not hide the error being reported.
-template <class Action>
-void ignoringErrors(Action action) {
-  try {
-    action();
-  } catch (...) {
-  }
 }
 
 }  // namespace

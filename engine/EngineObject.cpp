@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "common/Errors.h"
+#include "common/IgnoringErrors.h"
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
 #include "platform/FileSystem.h"
@@ -40,15 +41,6 @@ std::string privateTemporaryDirectory() {
   std::string pattern = "/tmp/vellumdock-" + std::to_string(getuid()) + "-temp-XXXXXX";
   if (mkdtemp(pattern.data()) != nullptr) return pattern + "/";
   return preferred + "/";
-}
-
-template <class Step>
-void ignoringErrors(Step step) {
-  try {
-    step();
-  } catch (...) {
-    // Detection reports nothing: a step that fails is skipped.
-  }
 }
 
 }  // namespace

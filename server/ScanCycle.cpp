@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "common/IgnoringErrors.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "platform/EventPump.h"
@@ -22,14 +23,6 @@ std::string reasonOf(const std::exception& error) {
            engineError->source() + ")";
   }
   return error.what();
-}
-
-template <class Action>
-void ignoringErrors(Action action) {
-  try {
-    action();
-  } catch (...) {
-  }
 }
 
 bool leftOutByName(const std::string& name) {
