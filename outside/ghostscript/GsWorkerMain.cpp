@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <cerrno>
@@ -46,7 +47,8 @@ bool sendFrame(char type, const std::string& payload) {
 // sends the rest as log lines.
 class OutputLines {
  public:
-  explicit OutputLines(int& pages) : pages_(pages) {}
+  // onPage runs after each page has been reported.
+  OutputLines(int& pages, std::function<void()> onPage = {}) : pages_(pages), onPage_(std::move(onPage)) {}
   void add(const char* text, int length) {
     pending_.append(text, static_cast<std::size_t>(length));
     std::size_t end;
@@ -68,6 +70,7 @@ class OutputLines {
       line.erase(at, marker.size());
       ++pages_;
       sendFrame('G', std::to_string(pages_));
+      if (onPage_) onPage_();
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) return;
@@ -75,6 +78,7 @@ class OutputLines {
   }
 
   int& pages_;
+  std::function<void()> onPage_;
   std::string pending_;
 };
 
@@ -92,7 +96,9 @@ class InputProgress {
       size_ = info.st_size;
     }
   }
+  // Called by the watcher thread and at every finished page.
   void poll() {
+    const std::lock_guard<std::mutex> hold(mutex_);
     if (size_ <= 0) return;
     if (fd_ < 0 || !refersToInput(fd_)) fd_ = findInputDescriptor();
     if (fd_ < 0) return;
@@ -144,13 +150,16 @@ class InputProgress {
   off_t size_ = 0;
   int fd_ = -1;
   int lastPercent_ = -1;
+  std::mutex mutex_;
 };
 
+// The read position is also taken at every page, so a document of several pages reports
+// its progress page by page however fast the interpreter reads it.
 struct JobContext {
   int pages = 0;
-  OutputLines out{pages};
-  OutputLines err{pages};
   InputProgress progress;
+  OutputLines out{pages, [this] { progress.poll(); }};
+  OutputLines err{pages, [this] { progress.poll(); }};
   explicit JobContext(const std::string& progressPath) : progress(progressPath) {}
 };
 
