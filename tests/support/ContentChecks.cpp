@@ -24,7 +24,7 @@ namespace vd::test {
 std::string Corpus(const std::string& relative) {
   const char* overridden = std::getenv("VELLUMDOCK_CORPUS_DIR");
   const std::string root = overridden != nullptr && *overridden != '\0' ? std::string(overridden)
-                                                                         : std::string(VD_SOURCE_DIR) + "/../shared/corpus";
+                                                                         : std::string(VD_CORPUS_DIR);
   return root + "/" + relative;
 }
 

@@ -8,8 +8,8 @@
 
 namespace vd::test {
 
-// A file of the sample corpus: $VELLUMDOCK_CORPUS_DIR, else the shared/corpus folder
-// beside the source checkout.
+// A file of the sample corpus: $VELLUMDOCK_CORPUS_DIR, else the repository's own copy
+// in tests/data/corpus (its MANIFEST.md says where each file came from).
 std::string Corpus(const std::string& relative);
 int PageCount(const std::string& pdf);
 // pdftotext of the whole document, pages separated by form feeds.
