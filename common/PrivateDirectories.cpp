@@ -1,0 +1,45 @@
+#include "PrivateDirectories.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "Environment.h"
+
+namespace vd {
+
+bool makePrivateDirectory(const std::string& dir) {
+  if (dir.empty()) return false;
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat info {};
+  return lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+         (info.st_mode & 077) == 0;
+}
+
+std::string temporaryBase() {
+  const std::string base = environmentText("TMPDIR");
+  return !base.empty() && base.front() == '/' ? base : std::string("/tmp");
+}
+
+TemporaryDirectory::TemporaryDirectory(const std::string& prefix) {
+  std::string pattern = temporaryBase() + "/" + prefix + "-XXXXXX";
+  // mkdtemp makes the directory with mode 0700 under a name nobody held before.
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+  if (path_.empty()) return;
+  if (DIR* listing = opendir(path_.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") unlink((path_ + "/" + name).c_str());
+    }
+    closedir(listing);
+  }
+  rmdir(path_.c_str());
+}
+
+}  // namespace vd

@@ -1,0 +1,40 @@
+// Replacing a file so that a reader sees the old content or the new, never half of it: the
+// new content goes to a temporary with a unique hidden name in the target's folder (the
+// same file system, and skipped by every folder scan), which is then renamed over the
+// target. A name nobody could guess, made with O_EXCL, cannot be prepared by another user
+// as a link to elsewhere.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vd {
+
+class ReplacementFile {
+ public:
+  // Creates the temporary beside target; throws FileError when the folder refuses it.
+  explicit ReplacementFile(std::string target);
+  // Removes the temporary unless it was committed.
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // Where the new content goes, for writers that open a file by name.
+  const std::string& temporaryPath() const { return temporary_; }
+  // Appends bytes to the temporary; throws FileError.
+  void write(std::string_view bytes);
+  // Flushes the temporary to disk, gives it the mode (by default the one a newly created
+  // file gets under the umask) and renames it over the target; throws FileError.
+  void commit();
+  void commit(unsigned mode);
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  int descriptor_ = -1;
+};
+
+// The whole content at once: ReplacementFile, write, commit.
+void ReplaceFileContent(const std::string& target, std::string_view content);
+
+}  // namespace vd

@@ -1,0 +1,204 @@
+// The shared helpers on real files and the real environment: what a caller relies on
+// (names split the same way everywhere, no mistyped bound taken, no directory or file
+// another user could have prepared).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include "common/Environment.h"
+#include "common/Errors.h"
+#include "common/Paths.h"
+#include "common/PrivateDirectories.h"
+#include "common/ReplacementFile.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd::test {
+namespace {
+
+struct PathCase {
+  const char* path;
+  const char* folder;
+  const char* fileName;
+  const char* extension;
+  const char* withoutExtension;
+};
+
+TEST(PathsTest, SplitsByTheLastSlashAndTheLastDotOfTheName) {
+  const PathCase cases[] = {
+      {"/in box/report.final.PDF", "/in box", "report.final.PDF", "PDF", "/in box/report.final"},
+      {"name", ".", "name", "", "name"},
+      {"/top", "/", "top", "", "/top"},
+      {"/", "/", "/", "", "/"},
+      {"dir.d/file", "dir.d", "file", "", "dir.d/file"},       // a dot in a folder is no extension
+      {"/x/.profile", "/x", ".profile", "", "/x/.profile"},    // a hidden name has none either
+      {"/x/.hidden.ps", "/x", ".hidden.ps", "ps", "/x/.hidden"},
+      {"a/b.txt/", "a", "b.txt", "txt", "a/b"},                // trailing slashes do not count
+      {"a//b", "a", "b", "", "a//b"},
+      {"name.", ".", "name.", "", "name"},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(folderOf(c.path), c.folder);
+    EXPECT_EQ(fileNameOf(c.path), c.fileName);
+    EXPECT_EQ(extensionOf(c.path), c.extension);
+    EXPECT_EQ(withoutExtension(c.path), c.withoutExtension);
+  }
+}
+
+TEST(EnvironmentTest, TakesOnlyPlainPositiveNumbers) {
+  IsolatedEnvironment environment;
+  const std::pair<const char*, double> cases[] = {
+      {"5", 5},   {" 2.5 ", 2.5}, {"1e3", 1000}, {"+7", 7},    {"", 60},      {"0", 60},    {"-1", 60},
+      {"5s", 60}, {"inf", 60},    {"nan", 60},   {"0x10", 60}, {"1e999", 60}, {"1.2.3", 60}, {"   ", 60},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(std::string("\"") + text + "\"");
+    environment.set("VELLUMDOCK_TEST_NUMBER", text);
+    EXPECT_EQ(positiveEnvironmentNumber("VELLUMDOCK_TEST_NUMBER", 60), expected);
+  }
+  unsetenv("VELLUMDOCK_TEST_NUMBER");
+  EXPECT_EQ(positiveEnvironmentNumber("VELLUMDOCK_TEST_NUMBER", 60), 60);
+  EXPECT_EQ(environmentText("VELLUMDOCK_TEST_NUMBER"), "");
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode;
+}
+
+class PrivateDirectoryTest : public IsolatedTest {};
+
+TEST_F(PrivateDirectoryTest, AcceptsOnlyARealDirectoryOfThisUserClosedToOthers) {
+  const std::string made = scratch("made");
+  ASSERT_TRUE(makePrivateDirectory(made));
+  EXPECT_EQ(modeOf(made) & 0777, 0700u);
+  EXPECT_TRUE(makePrivateDirectory(made));  // again: it is ours and closed
+
+  const std::string open = scratchFolder("open");
+  chmod(open.c_str(), 0755);
+  EXPECT_FALSE(makePrivateDirectory(open));
+  EXPECT_EQ(modeOf(open) & 0777, 0755u);  // refused, not changed
+
+  const std::string link = scratch("link");
+  ASSERT_EQ(symlink(made.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(makePrivateDirectory(link));
+
+  const std::string file = scratch("file");
+  WriteBytes(file, "x");
+  EXPECT_FALSE(makePrivateDirectory(file));
+  EXPECT_FALSE(makePrivateDirectory(scratch("missing/parent")));
+  EXPECT_FALSE(makePrivateDirectory(""));
+}
+
+TEST_F(PrivateDirectoryTest, TemporaryDirectoryIsFreshPrivateAndGoesWithItsFiles) {
+  const std::string base = scratchFolder("tmp");
+  environment.set("TMPDIR", base);
+  std::string kept;
+  {
+    const TemporaryDirectory first("vellumdock-job");
+    const TemporaryDirectory second("vellumdock-job");
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(second.ok());
+    EXPECT_NE(first.path(), second.path());
+    EXPECT_EQ(folderOf(first.path()), base);
+    EXPECT_EQ(fileNameOf(first.path()).rfind("vellumdock-job-", 0), 0u);
+    struct stat info {};
+    ASSERT_EQ(lstat(first.path().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, getuid());
+    WriteBytes(first.path() + "/document.pdf", "%PDF");
+    ASSERT_EQ(symlink("/etc/passwd", (first.path() + "/link").c_str()), 0);
+    kept = first.path();
+  }
+  EXPECT_FALSE(FileExistsOnDisk(kept));
+  EXPECT_TRUE(DirectoryEntries(base).empty());
+  EXPECT_TRUE(FileExistsOnDisk("/etc/passwd"));  // the link went, not what it named
+
+  environment.set("TMPDIR", "relative/tmp");
+  EXPECT_EQ(temporaryBase(), "/tmp");
+}
+
+class ReplacementFileTest : public IsolatedTest {};
+
+TEST_F(ReplacementFileTest, WritesBesideTheTargetUnderAHiddenUniqueNameThenRenames) {
+  const std::string folder = scratchFolder("out");
+  const std::string target = folder + "/report.pdf";
+  WriteBytes(target, "old content");
+  const int reader = open(target.c_str(), O_RDONLY);
+  ASSERT_GE(reader, 0);
+  {
+    ReplacementFile first(target);
+    ReplacementFile second(target);
+    EXPECT_NE(first.temporaryPath(), second.temporaryPath());
+    EXPECT_EQ(folderOf(first.temporaryPath()), folder);
+    EXPECT_EQ(fileNameOf(first.temporaryPath()).front(), '.');  // folder scans skip it
+    EXPECT_EQ(modeOf(first.temporaryPath()) & 0777, 0600u);     // nobody reads it half-written
+    first.write("new ");
+    first.write("content");
+    EXPECT_EQ(ReadBytes(target), "old content");
+    first.commit(0640);
+    EXPECT_THROW(first.commit(), FileError);
+  }
+  EXPECT_EQ(ReadBytes(target), "new content");
+  EXPECT_EQ(modeOf(target) & 0777, 0640u);
+  EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"report.pdf"});  // no temporary left
+
+  // Whoever had the old file open keeps reading the old content whole.
+  char buffer[32] = {};
+  EXPECT_EQ(read(reader, buffer, sizeof buffer), 11);
+  EXPECT_EQ(std::string(buffer), "old content");
+  close(reader);
+}
+
+TEST_F(ReplacementFileTest, DefaultModeFollowsTheUmaskAndAnUncommittedFileLeavesNoTrace) {
+  const std::string folder = scratchFolder("out");
+  const std::string target = folder + "/entry.txt";
+  const mode_t previous = umask(027);
+  ReplaceFileContent(target, "first");
+  umask(previous);
+  EXPECT_EQ(ReadBytes(target), "first");
+  EXPECT_EQ(modeOf(target) & 0777, 0640u);
+  {
+    ReplacementFile abandoned(target);
+    abandoned.write("never seen");
+  }
+  EXPECT_EQ(ReadBytes(target), "first");
+  EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"entry.txt"});
+}
+
+TEST_F(ReplacementFileTest, ReplacesALinkPlantedAtTheTargetInsteadOfWritingThroughIt) {
+  const std::string folder = scratchFolder("out");
+  const std::string elsewhere = scratch("elsewhere.txt");
+  WriteBytes(elsewhere, "not yours");
+  const std::string target = folder + "/report.pdf";
+  ASSERT_EQ(symlink(elsewhere.c_str(), target.c_str()), 0);
+  ReplaceFileContent(target, "report");
+  EXPECT_EQ(ReadBytes(elsewhere), "not yours");
+  EXPECT_FALSE(S_ISLNK(modeOf(target)));
+  EXPECT_EQ(ReadBytes(target), "report");
+}
+
+TEST_F(ReplacementFileTest, FailuresAreFileErrorsNamingTheTarget) {
+  const std::string missing = scratch("no such folder/report.pdf");
+  try {
+    ReplacementFile file(missing);
+    ADD_FAILURE() << "created a temporary in a missing folder";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.path(), missing);
+  }
+  // A folder standing where the file should go: the rename fails, the temporary goes.
+  const std::string folder = scratchFolder("out");
+  const std::string occupied = scratchFolder("out/report.pdf");
+  WriteBytes(occupied + "/inside", "x");
+  EXPECT_THROW(ReplaceFileContent(occupied, "report"), FileError);
+  EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"report.pdf"});
+  EXPECT_EQ(ReadBytes(occupied + "/inside"), "x");
+}
+
+}  // namespace
+}  // namespace vd::test
