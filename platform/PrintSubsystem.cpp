@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "common/Errors.h"
+#include "common/Environment.h"
 #include "common/Locations.h"
 #include "platform/HiveStorage.h"
 #include "platform/RegistryHive.h"
@@ -32,7 +33,6 @@ namespace {
 
 using hive::SqliteFile;
 
-constexpr std::int32_t kCurrentUser = static_cast<std::int32_t>(0x80000001u);
 constexpr const char* kWindowsSection = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr const char* kProfilePrefix = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profile\\";
 
@@ -128,7 +128,7 @@ class UserProfile {
     if (!path) return std::nullopt;
     RegistryHive& registry = registryHive();
     RegKeyHandle handle = 0;
-    if (registry.openKey(rootHandle(kCurrentUser), *path, KEY_QUERY_VALUE, handle) != ERROR_SUCCESS) {
+    if (registry.openKey(rootHandle(HKEY_CURRENT_USER), *path, KEY_QUERY_VALUE, handle) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     std::uint32_t type = 0;
@@ -151,7 +151,7 @@ class UserProfile {
     if (!path) return false;
     RegistryHive& registry = registryHive();
     RegKeyHandle handle = 0;
-    if (registry.createKey(rootHandle(kCurrentUser), *path, KEY_ALL_ACCESS, handle, nullptr) != ERROR_SUCCESS) {
+    if (registry.createKey(rootHandle(HKEY_CURRENT_USER), *path, KEY_ALL_ACCESS, handle, nullptr) != ERROR_SUCCESS) {
       return false;
     }
     const bool written = registry.setValue(handle, key, 1, value + '\0') == ERROR_SUCCESS;
@@ -164,7 +164,7 @@ class UserProfile {
     if (!path) return false;
     RegistryHive& registry = registryHive();
     RegKeyHandle handle = 0;
-    if (registry.openKey(rootHandle(kCurrentUser), *path, KEY_ALL_ACCESS, handle) != ERROR_SUCCESS) return true;
+    if (registry.openKey(rootHandle(HKEY_CURRENT_USER), *path, KEY_ALL_ACCESS, handle) != ERROR_SUCCESS) return true;
     const std::int32_t code = registry.deleteValue(handle, key);
     registry.closeKey(handle);
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
@@ -256,8 +256,7 @@ class LinuxPrintSubsystem : public PrintSubsystem {
   }
 
   int platformId() override {
-    const char* requested = std::getenv("VELLUMDOCK_PLATFORM_ID");
-    return requested != nullptr && std::string(requested) == "1" ? 1 : 2;
+    return environmentText("VELLUMDOCK_PLATFORM_ID") == "1" ? 1 : 2;
   }
 
  private:

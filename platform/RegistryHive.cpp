@@ -21,9 +21,9 @@ namespace {
 
 using hive::SqliteFile;
 
-constexpr std::int32_t kClassesRoot = static_cast<std::int32_t>(0x80000000u);
-constexpr std::int32_t kCurrentUser = static_cast<std::int32_t>(0x80000001u);
-constexpr std::int32_t kLocalMachine = static_cast<std::int32_t>(0x80000002u);
+constexpr std::int32_t kClassesRoot = HKEY_CLASSES_ROOT;
+constexpr std::int32_t kCurrentUser = HKEY_CURRENT_USER;
+constexpr std::int32_t kLocalMachine = HKEY_LOCAL_MACHINE;
 constexpr const char* kRunKey = "software\\microsoft\\windows\\currentversion\\run";
 constexpr const char* kClassesPrefix = "SOFTWARE\\Classes";
 

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "common/Seam.h"
+#include "common/RegistryRoots.h"
 
 namespace vd {
 

@@ -9,13 +9,9 @@
 #include <variant>
 #include <vector>
 
-namespace vd {
+#include "common/RegistryRoots.h"
 
-// Predefined root keys.
-inline constexpr std::int32_t HKEY_CLASSES_ROOT = static_cast<std::int32_t>(0x80000000u);
-inline constexpr std::int32_t HKEY_CURRENT_USER = static_cast<std::int32_t>(0x80000001u);
-inline constexpr std::int32_t HKEY_LOCAL_MACHINE = static_cast<std::int32_t>(0x80000002u);
-inline constexpr std::int32_t HKEY_USERS = static_cast<std::int32_t>(0x80000003u);
+namespace vd {
 
 // Value type codes.
 inline constexpr std::int32_t REG_NONE = 0;

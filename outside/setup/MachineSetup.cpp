@@ -11,7 +11,6 @@
 namespace vd {
 namespace {
 
-constexpr std::int32_t kLocalMachine = static_cast<std::int32_t>(0x80000002u);
 constexpr std::uint32_t kRegSz = 1;
 
 std::string describeCode(std::int32_t code) {
@@ -84,7 +83,7 @@ bool MachineSetup::registerDefaultValue(const std::string& key, const std::strin
   RegistryHive& registry = registryHive();
   const std::string where = "HKEY_LOCAL_MACHINE\\" + key;
   RegKeyHandle handle = 0;
-  if (registry.openKey(rootHandle(kLocalMachine), key, KEY_QUERY_VALUE, handle) == ERROR_SUCCESS) {
+  if (registry.openKey(rootHandle(HKEY_LOCAL_MACHINE), key, KEY_QUERY_VALUE, handle) == ERROR_SUCCESS) {
     const auto current = currentDefaultText(registry, handle);
     registry.closeKey(handle);
     if (current == text + '\0') {
@@ -93,7 +92,7 @@ bool MachineSetup::registerDefaultValue(const std::string& key, const std::strin
     }
   }
   std::uint32_t disposition = 0;
-  if (const std::int32_t code = registry.createKey(rootHandle(kLocalMachine), key, KEY_ALL_ACCESS, handle, &disposition);
+  if (const std::int32_t code = registry.createKey(rootHandle(HKEY_LOCAL_MACHINE), key, KEY_ALL_ACCESS, handle, &disposition);
       code != ERROR_SUCCESS) {
     errors << "vellumdk-setup: cannot create " << where << ": " << describeCode(code) << "\n";
     return false;

@@ -15,8 +15,6 @@
 namespace vd {
 namespace {
 
-constexpr std::int32_t kMachine = static_cast<std::int32_t>(0x80000002u);
-constexpr std::int32_t kUser = static_cast<std::int32_t>(0x80000001u);
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class RegistryHiveTest : public testing::Test {
@@ -33,10 +31,10 @@ class RegistryHiveTest : public testing::Test {
 TEST_F(RegistryHiveTest, HandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   std::uint32_t disposition = 0;
   RegKeyHandle first = 0;
-  ASSERT_EQ(hive.createKey(rootHandle(kUser), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
+  ASSERT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   RegKeyHandle second = 0;
-  ASSERT_EQ(hive.createKey(rootHandle(kUser), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
+  ASSERT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_NE(first, second);
   ASSERT_EQ(hive.setValue(first, "Name", 1, std::string("v\0", 2)), ERROR_SUCCESS);
@@ -46,7 +44,7 @@ TEST_F(RegistryHiveTest, HandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   EXPECT_EQ(size, 2u);
   // Intermediate keys were created too.
   RegKeyHandle middle = 0;
-  EXPECT_EQ(hive.openKey(rootHandle(kUser), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
 
   EXPECT_EQ(hive.closeKey(first), ERROR_SUCCESS);
   EXPECT_EQ(hive.closeKey(first), ERROR_INVALID_HANDLE);
@@ -55,24 +53,24 @@ TEST_F(RegistryHiveTest, HandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   EXPECT_EQ(hive.closeKey(middle), ERROR_SUCCESS);
 
   RegKeyHandle bad = 0;
-  EXPECT_EQ(hive.openKey(rootHandle(kUser), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
-  EXPECT_EQ(hive.createKey(rootHandle(kUser), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
   EXPECT_EQ(hive.openKey(0x80000003u, "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryHiveTest, MissingMachineDirectoryReadsEmptyAndIsCreatedWhenItCanBe) {
   setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
   RegKeyHandle key = 0;
-  EXPECT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
   // The root itself opens and holds nothing.
-  ASSERT_EQ(hive.openKey(rootHandle(kMachine), "", KEY_READ, key), ERROR_SUCCESS);
+  ASSERT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "", KEY_READ, key), ERROR_SUCCESS);
   std::uint32_t size = 0;
   EXPECT_EQ(hive.queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   hive.closeKey(key);
   // Reading created nothing.
   struct stat info {};
   EXPECT_NE(stat(environment.path("fresh").c_str(), &info), 0);
-  hive.closeKey(create(kMachine, "SOFTWARE\\Adobe"));
+  hive.closeKey(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe"));
   EXPECT_EQ(stat(environment.path("fresh/machine/registry.sqlite").c_str(), &info), 0);
 }
 
@@ -81,15 +79,15 @@ TEST_F(RegistryHiveTest, DamagedHiveIsReportedAndLeftAlone) {
   const std::string garbage = "this is not a hive, but someone's data\n";
   { std::ofstream(path, std::ios::binary) << garbage; }
   RegKeyHandle key = 0;
-  EXPECT_EQ(hive.openKey(rootHandle(kMachine), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
-  EXPECT_EQ(hive.createKey(rootHandle(kMachine), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(hive.createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
             ERROR_REGISTRY_IO_FAILED);
   EXPECT_EQ(test::ReadBytes(path), garbage);
 }
 
 TEST_F(RegistryHiveTest, RunKeyValuesAreDesktopEntries) {
   RegKeyHandle run = 0;
-  ASSERT_EQ(hive.openKey(rootHandle(kMachine), kRunKey, 0x2000F, run), ERROR_SUCCESS);
+  ASSERT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), kRunKey, 0x2000F, run), ERROR_SUCCESS);
   // Only text can be a command line; names that cannot be file names are refused.
   EXPECT_EQ(hive.setValue(run, "Binary", 3, "xx"), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(hive.setValue(run, "a/b", 1, std::string("x\0", 2)), ERROR_INVALID_PARAMETER);
