@@ -9,23 +9,15 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "Environment.h"
+#include "Paths.h"
+#include "PrivateDirectories.h"
+
 namespace vd {
 namespace {
 
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string parentOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 std::string xdgDir(const char* variable, const char* fallbackBelowHome) {
-  std::string base = environment(variable);
+  std::string base = environmentText(variable);
   if (base.empty() || base.front() != '/') base = homeDir() + fallbackBelowHome;
   return base + "/Vellumdock";
 }
@@ -33,28 +25,28 @@ std::string xdgDir(const char* variable, const char* fallbackBelowHome) {
 }  // namespace
 
 std::string homeDir() {
-  std::string home = environment("HOME");
+  std::string home = environmentText("HOME");
   if (!home.empty()) return home;
   if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) return entry->pw_dir;
   return "/";
 }
 
 std::string programDir() {
-  if (std::string overridden = environment("VELLUMDOCK_PROGRAM_DIR"); !overridden.empty()) return overridden;
+  if (std::string overridden = environmentText("VELLUMDOCK_PROGRAM_DIR"); !overridden.empty()) return overridden;
   char buffer[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (length <= 0) return ".";
-  return parentOf(std::string(buffer, static_cast<std::size_t>(length)));
+  return folderOf(std::string(buffer, static_cast<std::size_t>(length)));
 }
 
 std::string helperDir() {
-  if (std::string overridden = environment("VELLUMDOCK_HELPER_DIR"); !overridden.empty()) return overridden;
+  if (std::string overridden = environmentText("VELLUMDOCK_HELPER_DIR"); !overridden.empty()) return overridden;
   // <prefix>/lib/vellumdock -> <prefix>/libexec/vellumdock
-  return parentOf(parentOf(programDir())) + "/libexec/vellumdock";
+  return folderOf(folderOf(programDir())) + "/libexec/vellumdock";
 }
 
 std::string machineDir() {
-  std::string dir = environment("VELLUMDOCK_MACHINE_DIR");
+  std::string dir = environmentText("VELLUMDOCK_MACHINE_DIR");
   return dir.empty() ? std::string("/var/lib/vellumdock") : dir;
 }
 
@@ -63,20 +55,15 @@ std::string userDataDir() { return xdgDir("XDG_DATA_HOME", "/.local/share"); }
 std::string userConfigDir() { return xdgDir("XDG_CONFIG_HOME", "/.config"); }
 
 std::string userRuntimeDir() {
-  std::string runtime = environment("XDG_RUNTIME_DIR");
+  std::string runtime = environmentText("XDG_RUNTIME_DIR");
   if (!runtime.empty() && runtime.front() == '/') {
     const std::string dir = runtime + "/vellumdock";
     ensureDirectory(dir, 0700);
     return dir;
   }
   const std::string dir = "/tmp/vellumdock-" + std::to_string(getuid());
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) throw std::runtime_error("cannot create " + dir);
-  struct stat info {};
   // A directory someone else made in /tmp could be used to read or spoof our windows.
-  if (lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
-      (info.st_mode & 077) != 0) {
-    throw std::runtime_error(dir + " is not a private directory of this user");
-  }
+  if (!makePrivateDirectory(dir)) throw std::runtime_error(dir + " is not a private directory of this user");
   return dir;
 }
 
@@ -90,7 +77,7 @@ bool ensureDirectory(const std::string& path, unsigned mode) {
   if (path.empty()) return false;
   struct stat info {};
   if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-  const std::string parent = parentOf(path);
+  const std::string parent = folderOf(path);
   if (parent != path && parent != "/" && parent != ".") ensureDirectory(parent, 0755);
   if (mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return false;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

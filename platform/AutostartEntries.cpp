@@ -8,11 +8,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 #include "RegistryHive.h"
+#include "common/Environment.h"
+#include "common/Errors.h"
 #include "common/Locations.h"
+#include "common/ReplacementFile.h"
 #include "common/Text.h"
 #include "platform/HiveStorage.h"
 
@@ -170,8 +174,7 @@ EntryFields parseEntry(const std::string& content) {
 AutostartEntries::AutostartEntries(std::string directory) : directory_(std::move(directory)) {}
 
 std::string AutostartEntries::machineDirectory() {
-  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-  std::string list = dirs != nullptr ? dirs : "";
+  const std::string list = environmentText("XDG_CONFIG_DIRS");
   std::size_t start = 0;
   while (start <= list.size()) {
     const auto colon = list.find(':', start);
@@ -264,25 +267,17 @@ std::int32_t AutostartEntries::write(const std::string& name, const std::string&
   content += "Exec=" + escapeValue(execValueFor(data)) + "\n";
   content += std::string(kDataKey) + "=" + escapeValue(data) + "\n";
 
-  // Written beside the target and renamed over it, so a reader never sees half an entry.
-  std::string temporary = directory_ + "/.vellumdock-autostart-XXXXXX";
-  const int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) return ERROR_ACCESS_DENIED;
-  bool written = fchmod(descriptor, 0644) == 0;
-  std::size_t offset = 0;
-  while (written && offset < content.size()) {
-    const ssize_t count = ::write(descriptor, content.data() + offset, content.size() - offset);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      written = false;
-      break;
-    }
-    offset += static_cast<std::size_t>(count);
+  // A reader (the session starting up) never sees half an entry.
+  std::optional<ReplacementFile> entry;
+  try {
+    entry.emplace(target);
+  } catch (const FileError&) {
+    return ERROR_ACCESS_DENIED;
   }
-  written = fsync(descriptor) == 0 && written;
-  written = close(descriptor) == 0 && written;
-  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
+  try {
+    entry->write(content);
+    entry->commit(0644);
+  } catch (const FileError&) {
     return ERROR_REGISTRY_IO_FAILED;
   }
   return ERROR_SUCCESS;

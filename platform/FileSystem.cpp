@@ -11,16 +11,11 @@
 #include <sstream>
 
 #include "common/Errors.h"
+#include "common/Paths.h"
+#include "common/ReplacementFile.h"
 
 namespace vd {
 namespace {
-
-std::string baseNameOf(const std::string& path) {
-  std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  const auto slash = trimmed.find_last_of('/');
-  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-}
 
 bool isHiddenName(const std::string& name) { return !name.empty() && name.front() == '.'; }
 
@@ -64,7 +59,7 @@ std::unique_ptr<DirectoryListing> LinuxFileSystem::listOrdinaryFiles(const std::
 }
 
 bool LinuxFileSystem::pathExists(const std::string& path) {
-  if (path.empty() || isHiddenName(baseNameOf(path))) return false;
+  if (path.empty() || isHiddenName(fileNameOf(path))) return false;
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
 }
@@ -100,22 +95,18 @@ void LinuxFileSystem::deleteFile(const std::string& path) {
 void LinuxFileSystem::copyFile(const std::string& from, const std::string& to) {
   std::ifstream in(from, std::ios::binary);
   if (!in) throw FileError("copy", from, "cannot be read");
-  // Write beside the target first so a reader never sees half a copy.
-  const std::string partial = to + ".part" + std::to_string(getpid());
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (!out) throw FileError("copy", to, "cannot be written");
-    out << in.rdbuf();
-    out.flush();
-    if (!out) {
-      unlink(partial.c_str());
-      throw FileError("copy", to, "write failed");
+  // A reader of the target sees the old file or the whole copy, never half of it.
+  try {
+    ReplacementFile copy(to);
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+      copy.write(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
     }
-  }
-  if (rename(partial.c_str(), to.c_str()) != 0) {
-    const int code = errno;
-    unlink(partial.c_str());
-    throw FileError("copy", to, errnoText(code));
+    if (in.bad()) throw FileError("copy", from, "read failed");
+    copy.commit();
+  } catch (const FileError& error) {
+    if (error.operation() == "copy") throw;
+    throw FileError("copy", to, error.reason());
   }
 }
 

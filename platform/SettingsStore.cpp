@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 #include "common/Locations.h"
+#include "common/Paths.h"
 
 namespace vd {
 namespace {
@@ -39,8 +40,7 @@ std::optional<std::string> IniSettingsStore::read(const std::string& key) {
 
 void IniSettingsStore::write(const std::string& key, const std::string& value) {
   const std::string file = path();
-  const auto slash = file.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) ensureDirectory(file.substr(0, slash), 0700);
+  if (const std::string folder = folderOf(file); folder != "/" && folder != ".") ensureDirectory(folder, 0700);
   QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
   settings.setValue(groupKey(key), QString::fromStdString(value));
   settings.sync();

@@ -14,7 +14,10 @@
 #include <optional>
 #include <sstream>
 
+#include "common/IgnoringErrors.h"
 #include "common/Locations.h"
+#include "common/PrivateDirectories.h"
+#include "common/ReplacementFile.h"
 #include "common/Text.h"
 
 namespace vd {
@@ -179,7 +182,7 @@ class FileWindowTable : public WindowTable {
   }
   static std::string directory() {
     const std::string dir = userRuntimeDir() + "/windows";
-    ensureDirectory(dir, 0700);
+    makePrivateDirectory(dir);
     return dir;
   }
   static std::string recordPath(WindowHandle window) { return directory() + "/" + std::to_string(window) + ".window"; }
@@ -190,19 +193,15 @@ class FileWindowTable : public WindowTable {
   }
 
   static void store(const StoredWindow& window) {
-    const std::string path = recordPath(window.info.handle);
-    const std::string temporary = path + ".new";
-    {
-      std::ofstream out(temporary, std::ios::trunc);
-      out << escapeField(window.info.className) << '\n'
-          << escapeField(window.info.caption) << '\n'
-          << window.info.ownerPid << '\n'
-          << window.startTime << '\n'
-          << window.registeredAt << '\n';
-      if (!out) return;
-    }
-    // A reader sees the old record or the new one, never half of one.
-    std::rename(temporary.c_str(), path.c_str());
+    std::ostringstream record;
+    record << escapeField(window.info.className) << '\n'
+           << escapeField(window.info.caption) << '\n'
+           << window.info.ownerPid << '\n'
+           << window.startTime << '\n'
+           << window.registeredAt << '\n';
+    // A reader sees the old record or the new one, never half of one. One that cannot be
+    // written leaves the table as it was, as the old calls did.
+    ignoringErrors([&] { ReplaceFileContent(recordPath(window.info.handle), record.str()); });
   }
 
   static std::optional<StoredWindow> load(WindowHandle window) {
