@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <random>
 
+#include "common/Environment.h"
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/AcrobatInterface.h"
 #include "engine/ErrorPolicy.h"
@@ -30,15 +32,7 @@ constexpr const char* kMissingHelper =
 
 // How long the file-settle wait waits for a file to appear and settle:
 // VELLUMDOCK_SETTLE_TIMEOUT seconds, 600 by default.
-double settleBoundSeconds() {
-  const char* text = std::getenv("VELLUMDOCK_SETTLE_TIMEOUT");
-  if (text != nullptr) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end != text && value > 0) return value;
-  }
-  return 600;
-}
+double settleBoundSeconds() { return positiveEnvironmentNumber("VELLUMDOCK_SETTLE_TIMEOUT", 600); }
 
 WindowHandle findAcrobatMainWindow() {
   const std::string className = kMainWindowClass;
@@ -156,8 +150,7 @@ void CreatePDF::FileSettleWait(const std::string& path) {
 }
 
 void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
-  const auto slash = strPDFFile.find_last_of('/');
-  const std::string name = toLowerAscii(slash == std::string::npos ? strPDFFile : strPDFFile.substr(slash + 1));
+  const std::string name = toLowerAscii(fileNameOf(strPDFFile));
   const auto dot = name.find('.');
   std::string key = "[";
   if (dot != std::string::npos) key.append(name, 0, dot + 1);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/Errors.h"
+#include "common/Paths.h"
 #include "platform/FileSystem.h"
 
 namespace vd {
@@ -14,10 +15,9 @@ bool taken(FileSystem& files, const std::string& path) {
 }
 
 std::string numberedName(const std::string& name, std::uint32_t number) {
-  const auto dot = name.find_last_of('.');
-  // A leading dot starts a hidden name, not an extension.
-  if (dot == std::string::npos || dot == 0) return name + "_" + std::to_string(number);
-  return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
+  // The number goes before the extension; a hidden name (".profile") has none.
+  const std::string stem = withoutExtension(name);
+  return stem + "_" + std::to_string(number) + name.substr(stem.size());
 }
 
 std::string freePathIn(FileSystem& files, const std::string& folder, const std::string& name) {

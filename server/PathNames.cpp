@@ -1,5 +1,6 @@
 #include "server/PathNames.h"
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "platform/FileSystem.h"
 
@@ -11,8 +12,8 @@ std::string GetExtension(const std::string& name) {
 }
 
 std::string GetBaseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = fileNameOf(path);
+  // Any last dot ends the base name, a leading one too, as the scan cycle always cut it.
   const auto dot = name.find_last_of('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }

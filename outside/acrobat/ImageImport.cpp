@@ -11,6 +11,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "common/Errors.h"
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "outside/acrobat/ImageFacts.h"
@@ -27,13 +28,6 @@ constexpr int kMostPages = 10000;
 
 [[noreturn]] void cannotOpen(const std::string& path, const std::string& reason) {
   throw EngineError("The image " + path + " cannot be opened: " + reason + ".");
-}
-
-std::string extensionOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return toLowerAscii(path.substr(dot + 1));
 }
 
 std::string number(double value) {
@@ -189,7 +183,7 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
 }  // namespace
 
 std::shared_ptr<QPDF> ImportImage(const std::string& path) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = toLowerAscii(extensionOf(path));
   const std::optional<std::uint64_t> length = fileSystem().fileLength(path);
   if (!length) cannotOpen(path, "the file cannot be read");
   if (*length == 0) cannotOpen(path, "the file is empty");

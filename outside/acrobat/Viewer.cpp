@@ -2,6 +2,7 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "outside/acrobat/ImageImport.h"
@@ -16,10 +17,7 @@ std::weak_ptr<QpdfDocument>& activeDocument() {
   return active;
 }
 
-bool namesPdf(const std::string& path) {
-  const auto dot = path.find_last_of('.');
-  return dot != std::string::npos && equalsIgnoreCase(path.substr(dot + 1), "pdf");
-}
+bool namesPdf(const std::string& path) { return equalsIgnoreCase(extensionOf(path), "pdf"); }
 
 }  // namespace
 
