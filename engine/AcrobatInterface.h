@@ -1,7 +1,6 @@
 // The outside components the engine drives: the PDF document objects, the viewer and
 // the Distiller. The engine knows them only through these interfaces; the stand-ins in
-// outside/ realise them. Creation "by name" fails with EngineError when the component
-// is not available.
+// outside/ realise them, and the engine receives them through its StandInFactories.
 #pragma once
 
 #include <cstdint>
@@ -77,12 +76,5 @@ class DistillerObject {
   virtual std::int32_t FileToPDF2(const std::string& strInputPostScript, const std::string& strOutputPDF,
                                   const std::string& strJobOptions, bool bApplySecurity) = 0;
 };
-
-// Creation by name. Each throws EngineError when the component cannot be created.
-std::unique_ptr<AcroPDDoc> CreateAcroPDDoc();
-std::unique_ptr<AcroAVDoc> CreateAcroAVDoc();
-std::unique_ptr<AcroApp> CreateAcroApp();
-std::unique_ptr<DistillerObject> CreateDistiller();
-std::unique_ptr<DistillerObject> CreateSecureDistiller();
 
 }  // namespace vd

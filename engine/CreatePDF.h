@@ -15,11 +15,9 @@
 #include <vector>
 
 #include "engine/EngineError.h"
+#include "engine/StandInFactories.h"
 
 namespace vd {
-
-class AcroPDDoc;
-class DistillerObject;
 
 // The engine's events. A client derives from this and overrides what it wants; every
 // event is raised on the calling thread, inside the running operation.
@@ -124,10 +122,21 @@ struct AutoCADOptions {
   std::string strSaveWindowCaption = "save pdf file as";
 };
 
+// What the engine finds out when it is made: the viewer's version and the name of the
+// Distiller's printer.
+struct EngineDetection {
+  std::string acrobatVersion;
+  std::string printerName = "Acrobat Distiller";
+  // Reads both from the registry (HKEY_LOCAL_MACHINE), as the engine object always does.
+  static EngineDetection FromRegistry();
+};
+
 class CreatePDF {
  public:
   // Runs the detection of the Acrobat version and the Distiller printer.
-  CreatePDF();
+  explicit CreatePDF(StandInFactories standIns = RealStandIns());
+  // Takes the detection as given and reads no registry (for test doubles of the engine).
+  explicit CreatePDF(EngineDetection detected, StandInFactories standIns = RealStandIns());
   virtual ~CreatePDF();
   CreatePDF(const CreatePDF&) = delete;
   CreatePDF& operator=(const CreatePDF&) = delete;
@@ -201,6 +210,15 @@ class CreatePDF {
   std::string GetRandomStem();
   std::string GetSpecialFolderPath(std::int32_t& folder);
 
+  // The outside components, made through the factories the engine was given; each raises
+  // an engine error naming the component when it is not available.
+  std::unique_ptr<AcroPDDoc> CreateAcroPDDoc();
+  std::unique_ptr<AcroAVDoc> CreateAcroAVDoc();
+  std::unique_ptr<AcroApp> CreateAcroApp();
+  std::unique_ptr<DistillerObject> CreateDistiller();
+  std::unique_ptr<DistillerObject> CreateSecureDistiller();
+  const StandInFactories& StandIns() const { return standIns_; }
+
   std::string m_PrinterName = "Acrobat Distiller";
   std::string m_AcrobatVersion;
   std::string m_TempFilePath;
@@ -208,6 +226,7 @@ class CreatePDF {
 
  private:
   CreatePDFEvents* events_ = nullptr;
+  StandInFactories standIns_;
 };
 
 }  // namespace vd

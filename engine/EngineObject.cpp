@@ -57,24 +57,33 @@ std::string privateTemporaryDirectory() {
   }
 }
 
-CreatePDF::CreatePDF() {
-  m_PrinterName = "Acrobat Distiller";
+EngineDetection EngineDetection::FromRegistry() {
+  EngineDetection detected;
   clsRegistry registry;
   ignoringErrors([&] {
     registry.OpenRegistry(HKEY_LOCAL_MACHINE, kVersionKey);
-    m_AcrobatVersion = registry.GetValue("").asText();
+    detected.acrobatVersion = registry.GetValue("").asText();
   });
   ignoringErrors([&] {
-    if (leadingNumber(m_AcrobatVersion) > 5) m_PrinterName = "Adobe PDF";
+    if (leadingNumber(detected.acrobatVersion) > 5) detected.printerName = "Adobe PDF";
   });
   for (const char* version : kDistillerVersions) {
     ignoringErrors([&] {
       const std::string key = std::string("SOFTWARE\\Adobe\\Acrobat Distiller\\") + version + "\\PrinterName";
-      if (registry.OpenRegistry(HKEY_LOCAL_MACHINE, key) != 0) m_PrinterName = registry.GetValue("").asText();
+      if (registry.OpenRegistry(HKEY_LOCAL_MACHINE, key) != 0) detected.printerName = registry.GetValue("").asText();
     });
   }
-  ignoringErrors([&] { m_TempFilePath = privateTemporaryDirectory(); });
   ignoringErrors([&] { registry.CloseRegistry(); });
+  return detected;
+}
+
+CreatePDF::CreatePDF(StandInFactories standIns) : CreatePDF(EngineDetection::FromRegistry(), std::move(standIns)) {}
+
+CreatePDF::CreatePDF(EngineDetection detected, StandInFactories standIns)
+    : m_PrinterName(std::move(detected.printerName)),
+      m_AcrobatVersion(std::move(detected.acrobatVersion)),
+      standIns_(std::move(standIns)) {
+  ignoringErrors([&] { m_TempFilePath = privateTemporaryDirectory(); });
 }
 
 CreatePDF::~CreatePDF() = default;
@@ -82,6 +91,20 @@ CreatePDF::~CreatePDF() = default;
 std::string CreatePDF::AcrobatVersion() { return m_AcrobatVersion; }
 std::string CreatePDF::PrinterName() { return m_PrinterName; }
 std::string CreatePDF::TempFilePath() const { return m_TempFilePath; }
+
+std::unique_ptr<AcroPDDoc> CreatePDF::CreateAcroPDDoc() {
+  return CreateStandIn(standIns_.pdfDocument, "AcroExch.PDDoc");
+}
+std::unique_ptr<AcroAVDoc> CreatePDF::CreateAcroAVDoc() {
+  return CreateStandIn(standIns_.viewerDocument, "AcroExch.AVDoc");
+}
+std::unique_ptr<AcroApp> CreatePDF::CreateAcroApp() { return CreateStandIn(standIns_.viewerApp, "AcroExch.App"); }
+std::unique_ptr<DistillerObject> CreatePDF::CreateDistiller() {
+  return CreateStandIn(standIns_.distiller, "Acrobat Distiller");
+}
+std::unique_ptr<DistillerObject> CreatePDF::CreateSecureDistiller() {
+  return CreateStandIn(standIns_.secureDistiller, "Acrobat Distiller");
+}
 
 void CreatePDF::TempFilePath(std::string strPath) {
   try {

@@ -1,7 +1,9 @@
-// The engine object: detection through the registry, the temporary directory and its
-// write rules, and the missing Distiller.
+// The engine object: detection through the registry or handed in, the temporary
+// directory and its write rules, the stand-ins it is given, and the missing Distiller.
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "engine/CreatePDF.h"
 #include "registry/clsRegistry.h"
@@ -42,6 +44,83 @@ TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
   // The registered name is taken as it is, even empty.
   writeDefaultValue(distillerKey("10.0"), "");
   EXPECT_EQ(detected(), "6.0|");
+}
+
+TEST_F(EngineObjectTest, DetectionHandedInIsTakenAsItIsInsteadOfTheRegistry) {
+  writeDefaultValue(kVersionKey, "5.0");
+  writeDefaultValue(distillerKey("8.0"), "Eight Printer");
+  CreatePDF engine(EngineDetection{"9.0", "Handed In"}, StandInFactories{});
+  EXPECT_EQ(engine.AcrobatVersion(), "9.0");
+  EXPECT_EQ(engine.PrinterName(), "Handed In");
+  EXPECT_FALSE(engine.TempFilePath().empty());
+}
+
+TEST_F(EngineObjectTest, EveryOperationCreatesItsComponentsThroughTheGivenFactories) {
+  const std::string one = MakeTextPdf(scratch("one.pdf"), {"One"});
+  const std::string three = MakeTextPdf(scratch("three.pdf"), {"A", "B", "C"});
+  const StandInFactories real = RealStandIns();
+  int documentsMade = 0;
+  StandInFactories counted = real;
+  counted.pdfDocument = [&] {
+    ++documentsMade;
+    return real.pdfDocument();
+  };
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, counted);
+
+  const struct {
+    const char* operation;
+    std::function<void()> call;
+    int documents;
+    int pages;
+  } cases[] = {
+      {"join", [&] { engine.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {one, three}}); }, 2, 4},
+      // A document of odd page count is followed by a blank page from the program's blank.pdf.
+      {"join padded", [&] { engine.CreatePDFfromMultiPDF2(scratch("out.pdf"), PathArray{0, {one, three}}); }, 3, 5},
+      {"image", [&] { engine.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, 0, 1},
+  };
+  for (const auto& each : cases) {
+    documentsMade = 0;
+    each.call();
+    EXPECT_EQ(documentsMade, each.documents) << each.operation;
+    EXPECT_EQ(PageCount(scratch("out.pdf")), each.pages) << each.operation;
+  }
+}
+
+TEST_F(EngineObjectTest, EmptySlotsAreEngineErrorsNamingTheComponent) {
+  const std::string ps = Corpus("ps/alphabet.ps");
+  const std::string pdf = MakeTextPdf(scratch("in.pdf"), {"One"});
+  DistillingOptions secured;
+  secured.blnApplySecurity = true;
+  // The Distiller's version decides between the eventful and the security-capable one.
+  StandInFactories secureOnly;
+  secureOnly.secureDistiller = RealStandIns().secureDistiller;
+  CreatePDF eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
+  CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
+
+  const struct {
+    const char* operation;
+    std::function<void()> call;
+    std::string error;
+  } cases[] = {
+      {"join", [&] { eight.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {pdf}}); },
+       "AcroExch.PDDoc is not available."},
+      {"image", [&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); },
+       "AcroExch.App is not available."},
+      {"distil", [&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller is not available."},
+      {"distil secured, version 5", [&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); },
+       "Acrobat Distiller is not available."},
+  };
+  for (const auto& each : cases) {
+    EXPECT_EQ(EngineErrorOf(each.call), each.error) << each.operation;
+  }
+  // Exporting reports nothing, whatever happens.
+  EXPECT_NO_THROW(eight.CreatePSfromPDF(pdf, scratch("out.ps")));
+  EXPECT_FALSE(FileExistsOnDisk(scratch("out.pdf")));
+  EXPECT_FALSE(FileExistsOnDisk(scratch("out.ps")));
+
+  // The one component given does its work.
+  eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
+  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
 }
 
 TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteRules) {

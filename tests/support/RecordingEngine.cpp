@@ -44,7 +44,9 @@ std::string EngineCall::out() const {
   return start == std::string::npos ? std::string() : first.substr(start + 2, first.size() - start - 3);
 }
 
-RecordingEngine::RecordingEngine(EngineScript& script) : script_(script) {
+// Neither the registry nor any stand-in: every operation the server calls is overridden.
+RecordingEngine::RecordingEngine(EngineScript& script)
+    : CreatePDF(EngineDetection{}, StandInFactories{}), script_(script) {
   ++script_.enginesCreated;
   ++script_.enginesAlive;
 }

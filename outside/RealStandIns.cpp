@@ -1,0 +1,37 @@
+// The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
+// PostScript interpreter's worker. The office applications, AutoCAD and Crystal Reports
+// have no stand-in yet: their slots stay empty, so creating them is an engine error.
+#include "engine/StandInFactories.h"
+
+#include <unistd.h>
+
+#include "outside/acrobat/QpdfDocument.h"
+#include "outside/acrobat/Viewer.h"
+#include "outside/distiller/GhostscriptDistiller.h"
+#include "outside/ghostscript/GhostscriptRunner.h"
+
+namespace vd {
+namespace {
+
+// Both Distillers are available when the interpreter's worker program is installed.
+std::unique_ptr<DistillerObject> makeDistiller(bool securityCapable) {
+  const std::string worker = GhostscriptWorkerPath();
+  if (access(worker.c_str(), X_OK) != 0) {
+    throw EngineError("Acrobat Distiller is not available: " + worker + " is missing.");
+  }
+  return std::make_unique<GhostscriptDistiller>(securityCapable);
+}
+
+}  // namespace
+
+StandInFactories RealStandIns() {
+  StandInFactories standIns;
+  standIns.pdfDocument = [] { return std::make_unique<QpdfDocument>(); };
+  standIns.viewerDocument = [] { return std::make_unique<ViewerDocument>(); };
+  standIns.viewerApp = [] { return std::make_unique<Viewer>(); };
+  standIns.distiller = [] { return makeDistiller(false); };
+  standIns.secureDistiller = [] { return makeDistiller(true); };
+  return standIns;
+}
+
+}  // namespace vd
