@@ -5,7 +5,7 @@
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Text.h"
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 #include "engine/ErrorPolicy.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/EngineError.h"
-#include "engine/StandInFactories.h"
+#include "outside/StandInFactories.h"
 
 namespace vd {
 

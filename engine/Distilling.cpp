@@ -7,7 +7,7 @@
 #include "common/Locations.h"
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 #include "engine/ErrorPolicy.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"

@@ -43,6 +43,15 @@ std::string privateTemporaryDirectory() {
   return preferred + "/";
 }
 
+// Creates through slot; an empty slot is an engine error naming the component.
+template <class Made>
+std::unique_ptr<Made> CreateStandIn(const StandInFactory<Made>& slot, const std::string& componentName) {
+  std::unique_ptr<Made> made;
+  if (slot) made = slot();
+  if (!made) throw EngineError(componentName + " is not available.");
+  return made;
+}
+
 }  // namespace
 
 [[noreturn]] void RaiseAgain() {

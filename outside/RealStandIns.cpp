@@ -1,9 +1,11 @@
 // The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
 // PostScript interpreter's worker. The office applications, AutoCAD and Crystal Reports
-// have no stand-in yet: their slots stay empty, so creating them is an engine error.
-#include "engine/StandInFactories.h"
+// have no stand-in yet: their slots stay empty.
+#include "outside/StandInFactories.h"
 
 #include <unistd.h>
+
+#include <stdexcept>
 
 #include "outside/acrobat/QpdfDocument.h"
 #include "outside/acrobat/Viewer.h"
@@ -17,7 +19,7 @@ namespace {
 std::unique_ptr<DistillerObject> makeDistiller(bool securityCapable) {
   const std::string worker = GhostscriptWorkerPath();
   if (access(worker.c_str(), X_OK) != 0) {
-    throw EngineError("Acrobat Distiller is not available: " + worker + " is missing.");
+    throw std::runtime_error("Acrobat Distiller is not available: " + worker + " is missing.");
   }
   return std::make_unique<GhostscriptDistiller>(securityCapable);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 
 class QPDF;
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 
 class QPDF;
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 #include "outside/acrobat/QpdfDocument.h"
 
 namespace vd {

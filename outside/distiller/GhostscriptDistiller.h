@@ -5,7 +5,7 @@
 // interpreter's messages to "<PDF base name>.log" beside where the PDF would have been.
 #pragma once
 
-#include "engine/AcrobatInterface.h"
+#include "outside/AcrobatInterface.h"
 
 namespace vd {
 

@@ -1,6 +1,6 @@
 // The outside components the engine drives: the PDF document objects, the viewer and
 // the Distiller. The engine knows them only through these interfaces; the stand-ins in
-// outside/ realise them, and the engine receives them through its StandInFactories.
+// outside/ realise them; the engine receives them through its StandInFactories.
 #pragma once
 
 #include <cstdint>

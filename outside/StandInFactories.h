@@ -1,17 +1,15 @@
 // Everything outside the engine that the engine creates, as one set of factories handed
 // to CreatePDF when it is made. RealStandIns() is the set the program runs with; a test
-// hands in a set of its own (or one with slots left empty). Creating through an empty
-// slot raises an engine error that names the component: "<name> is not available."
+// hands in a set of its own, or one with slots left empty. The engine raises an error
+// naming the component ("Word.Application is not available.") for an empty slot.
 #pragma once
 
 #include <functional>
 #include <memory>
-#include <string>
 
-#include "engine/AcrobatInterface.h"
-#include "engine/ApplicationInterfaces.h"
-#include "engine/EngineError.h"
-#include "engine/PrinterDriver.h"
+#include "outside/AcrobatInterface.h"
+#include "outside/ApplicationInterfaces.h"
+#include "outside/printing/PrinterDriver.h"
 
 namespace vd {
 
@@ -38,16 +36,8 @@ struct StandInFactories {
   PrinterDriverFactories printerDrivers;
 };
 
-// The stand-ins of outside/ (defined there); the engine's default.
+// The stand-ins of outside/: the engine's default. A factory whose component cannot be
+// made (its worker program is missing) throws std::runtime_error saying why.
 StandInFactories RealStandIns();
-
-// Creates through slot; an empty slot is an engine error naming the component.
-template <class Made>
-std::unique_ptr<Made> CreateStandIn(const StandInFactory<Made>& slot, const std::string& componentName) {
-  if (!slot) throw EngineError(componentName + " is not available.");
-  std::unique_ptr<Made> made = slot();
-  if (!made) throw EngineError(componentName + " is not available.");
-  return made;
-}
 
 }  // namespace vd
