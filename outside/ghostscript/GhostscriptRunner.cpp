@@ -3,12 +3,13 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "common/Locations.h"
-#include "outside/ghostscript/GhostscriptWorker.h"
-#include "outside/ghostscript/WorkerProtocol.h"
+#include "outside/ghostscript/InterpreterReports.h"
 
 namespace vd {
 namespace {
@@ -79,9 +80,41 @@ class InputLink {
   std::string path_;
 };
 
+int parseNumber(const std::string& text) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || value < INT32_MIN || value > INT32_MAX) return 0;
+  return static_cast<int>(value);
+}
+
+// The job's lines and reports, as the interpreter's progress and messages.
+class ProgressListener : public JobListener {
+ public:
+  ProgressListener(GhostscriptResult& result, GhostscriptProgress* progress) : result_(result), progress_(progress) {}
+  void onLine(const std::string& line) override {
+    result_.messages += line + "\n";
+    if (progress_ != nullptr) progress_->onMessage(line);
+  }
+  void onReport(char type, const std::string& payload) override {
+    if (progress_ == nullptr) return;
+    if (type == gsworker::kPageFrame) progress_->onPage(parseNumber(payload));
+    if (type == gsworker::kPercentFrame) progress_->onPercent(parseNumber(payload));
+  }
+
+ private:
+  GhostscriptResult& result_;
+  GhostscriptProgress* progress_;
+};
+
 }  // namespace
 
-std::string GhostscriptWorkerPath() { return helperDir() + "/vellumdk-gsworker"; }
+std::string GhostscriptWorkerPath() { return ghostscriptWorker().programPath(); }
+
+WorkerClient& ghostscriptWorker() {
+  // A fresh interpreter now and then keeps whatever the library leaks from growing.
+  static WorkerClient worker(WorkerKind{"vellumdk-gsworker", "The PostScript interpreter", WorkerLimits{600, 2048, 1000}});
+  return worker;
+}
 
 GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgress* progress) {
   const std::string input = absolute(job.inputFile);
@@ -95,8 +128,14 @@ GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgre
   arguments.push_back("-f");
   arguments.push_back(link.path().empty() ? input : link.path());
 
-  GhostscriptResult result =
-      sharedGhostscriptWorker().run(arguments, input, WorkerBounds::fromEnvironment(), progress);
+  std::vector<std::string> texts{input};
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  GhostscriptResult result;
+  ProgressListener listener(result, progress);
+  const JobOutcome outcome = ghostscriptWorker().run(texts, &listener);
+  result.ok = outcome.succeeded();
+  if (!outcome.failure.empty()) listener.onLine(outcome.failure);
+  if (result.ok && progress != nullptr) progress->onPercent(100);
   if (!result.ok) std::remove(output.c_str());
   return result;
 }

@@ -1,11 +1,12 @@
-// Runs PostScript interpreter jobs in the warm, bounded worker program vellumdk-gsworker.
-// The interpreter never runs inside the caller's process: a job that hangs past its time
-// bound, that dies, or that allocates past its memory bound ends as a failed job, the
-// worker is killed and the next job gets a fresh one.
+// Runs PostScript interpreter jobs in the warm, bounded worker program vellumdk-gsworker
+// (outside/worker/WorkerClient.h). The interpreter never runs inside the caller's process:
+// a job that hangs past its time bound, that dies, or that allocates past its memory
+// bound ends as a failed job, the worker is killed and the next job gets a fresh one.
 //
 // Bounds come from the environment, so an installation (or a test) can tighten them:
 //   VELLUMDOCK_JOB_TIMEOUT    seconds a job may run (default 600)
 //   VELLUMDOCK_JOB_MEMORY_MB  address-space limit of the worker in MiB (default 2048)
+//   VELLUMDOCK_WORKER_JOBS    jobs one worker runs before a fresh one takes over (default 1000)
 //
 // Calls are made on the window thread; while a job runs the caller's windows keep
 // processing their events (platform/EventPump.h) and progress is reported on that thread.
@@ -14,6 +15,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "outside/worker/WorkerClient.h"
 
 namespace vd {
 
@@ -56,5 +59,8 @@ inline GhostscriptResult RunGhostscriptJob(const std::vector<std::string>& devic
 
 // The worker program's path: helperDir() + "/vellumdk-gsworker".
 std::string GhostscriptWorkerPath();
+
+// The process-wide client every job goes through.
+WorkerClient& ghostscriptWorker();
 
 }  // namespace vd

@@ -1,54 +1,38 @@
-// vellumdk-gsworker: runs PostScript interpreter jobs for the Ghostscript client, one at a
-// time, for as long as the client keeps the socket on fd 3 open. Started and bounded by
-// the client (GhostscriptRunner); never started by hand.
-//
-//   vellumdk-gsworker [--memory-mb=N]
+// vellumdk-gsworker: the PostScript interpreter's job handler on the worker machinery
+// (outside/worker/WorkerMain.h). Started, bounded and ended by the interpreter's client
+// (GhostscriptRunner); never started by hand.
 #include <dirent.h>
-#include <fcntl.h>
 #include <ghostscript/iapi.h>
 #include <ghostscript/gserrors.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <mutex>
-#include <thread>
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "outside/ghostscript/WorkerProtocol.h"
+#include "outside/ghostscript/InterpreterReports.h"
+#include "outside/worker/WorkerMain.h"
+#include "outside/worker/WorkerProtocol.h"
 
 namespace {
 
-using vd::gsworker::encodeFrame;
-
-constexpr int kSocketFd = 3;
-
-// The interpreter's output and the progress watcher both talk to the client.
-std::mutex sendLock;
-bool sendFrame(char type, const std::string& payload) {
-  const std::lock_guard<std::mutex> hold(sendLock);
-  return vd::gsworker::sendAll(kSocketFd, encodeFrame(type, payload));
-}
+using vd::worker::JobReporter;
 
 // Splits what the interpreter prints into lines, takes the page markers out of them and
 // sends the rest as log lines.
 class OutputLines {
  public:
   // onPage runs after each page has been reported.
-  OutputLines(int& pages, std::function<void()> onPage = {}) : pages_(pages), onPage_(std::move(onPage)) {}
+  OutputLines(JobReporter& reporter, int& pages, std::function<void()> onPage = {})
+      : reporter_(reporter), pages_(pages), onPage_(std::move(onPage)) {}
   void add(const char* text, int length) {
     pending_.append(text, static_cast<std::size_t>(length));
     std::size_t end;
@@ -69,14 +53,15 @@ class OutputLines {
     while ((at = line.find(marker)) != std::string::npos) {
       line.erase(at, marker.size());
       ++pages_;
-      sendFrame('G', std::to_string(pages_));
+      reporter_.report(vd::gsworker::kPageFrame, std::to_string(pages_));
       if (onPage_) onPage_();
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) return;
-    sendFrame('L', line);
+    reporter_.line(line);
   }
 
+  JobReporter& reporter_;
   int& pages_;
   std::function<void()> onPage_;
   std::string pending_;
@@ -88,7 +73,7 @@ class OutputLines {
 // the interpreter does not call a poll callback.
 class InputProgress {
  public:
-  explicit InputProgress(const std::string& path) {
+  InputProgress(JobReporter& reporter, const std::string& path) : reporter_(reporter) {
     struct stat info {};
     if (!path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
       device_ = info.st_dev;
@@ -107,7 +92,7 @@ class InputProgress {
     const int percent = static_cast<int>(std::min<long long>(99, position * 100 / size_));
     if (percent > lastPercent_) {
       lastPercent_ = percent;
-      sendFrame('P', std::to_string(percent));
+      reporter_.report(vd::gsworker::kPercentFrame, std::to_string(percent));
     }
   }
 
@@ -123,7 +108,7 @@ class InputProgress {
     while (const dirent* entry = readdir(dir)) {
       char* end = nullptr;
       const long fd = std::strtol(entry->d_name, &end, 10);
-      if (end == entry->d_name || *end != '\0' || fd <= kSocketFd) continue;
+      if (end == entry->d_name || *end != '\0' || fd <= vd::worker::kWorkerSocketFd) continue;
       if (refersToInput(static_cast<int>(fd))) {
         found = static_cast<int>(fd);
         break;
@@ -145,6 +130,7 @@ class InputProgress {
     return -1;
   }
 
+  JobReporter& reporter_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   off_t size_ = 0;
@@ -158,9 +144,12 @@ class InputProgress {
 struct JobContext {
   int pages = 0;
   InputProgress progress;
-  OutputLines out{pages, [this] { progress.poll(); }};
-  OutputLines err{pages, [this] { progress.poll(); }};
-  explicit JobContext(const std::string& progressPath) : progress(progressPath) {}
+  OutputLines out;
+  OutputLines err;
+  JobContext(JobReporter& reporter, const std::string& progressPath)
+      : progress(reporter, progressPath),
+        out(reporter, pages, [this] { progress.poll(); }),
+        err(reporter, pages, [this] { progress.poll(); }) {}
 };
 
 int GSDLLCALL readNothing(void*, char*, int) { return 0; }
@@ -203,9 +192,9 @@ class ProgressWatcher {
   std::thread thread_;
 };
 
-int runJob(const std::vector<std::string>& texts) {
+int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
   if (texts.size() < 2) return -1;
-  JobContext context(texts[0]);
+  JobContext context(reporter, texts[0]);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>("gs"));
   for (std::size_t i = 1; i < texts.size(); ++i) argv.push_back(const_cast<char*>(texts[i].c_str()));
@@ -213,7 +202,7 @@ int runJob(const std::vector<std::string>& texts) {
   void* instance = nullptr;
   int code = gsapi_new_instance(&instance, &context);
   if (code < 0) {
-    sendFrame('L', "Cannot create an interpreter instance (code " + std::to_string(code) + ").");
+    reporter.line("Cannot create an interpreter instance (code " + std::to_string(code) + ").");
     return code;
   }
   gsapi_set_arg_encoding(instance, GS_ARG_ENCODING_UTF8);
@@ -230,62 +219,6 @@ int runJob(const std::vector<std::string>& texts) {
   return code;
 }
 
-void limitMemory(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const std::string prefix = "--memory-mb=";
-    if (argument.rfind(prefix, 0) != 0) continue;
-    const long long megabytes = std::atoll(argument.c_str() + prefix.size());
-    if (megabytes <= 0) continue;
-    const rlim_t bytes = static_cast<rlim_t>(megabytes) * 1024u * 1024u;
-    const rlimit limit{bytes, bytes};
-    setrlimit(RLIMIT_AS, &limit);
-  }
-}
-
-// Keeps the interpreter away from the protocol socket and the terminal: whatever it might
-// print on its own goes nowhere.
-void detachStandardStreams() {
-  const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-  if (null < 0) return;
-  dup2(null, 0);
-  dup2(null, 1);
-  dup2(null, 2);
-  close(null);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  limitMemory(argc, argv);
-  detachStandardStreams();
-  signal(SIGPIPE, SIG_IGN);
-
-  vd::gsworker::FrameDecoder decoder;
-  char buffer[65536];
-  for (;;) {
-    std::optional<vd::gsworker::Frame> frame;
-    try {
-      frame = decoder.next();
-    } catch (const std::exception&) {
-      return 2;
-    }
-    if (!frame) {
-      const ssize_t n = read(kSocketFd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return 0;  // the client is gone
-      decoder.append(buffer, static_cast<std::size_t>(n));
-      continue;
-    }
-    if (frame->type != 'J') continue;
-    int code;
-    try {
-      code = runJob(vd::gsworker::unpackTexts(frame->payload));
-    } catch (const std::exception& error) {
-      sendFrame('L', error.what());
-      code = -1;
-    }
-    if (!sendFrame('E', std::to_string(code))) return 0;
-  }
-}
+int main(int argc, char** argv) { return vd::worker::serveJobs(argc, argv, runInterpreter); }

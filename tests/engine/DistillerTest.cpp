@@ -1,19 +1,13 @@
 // CreatePDFfromPS end to end: the engine, the Distiller stand-in and real Ghostscript,
 // checked by the PDF's pages, text and encryption.
-#include <QTimer>
-
-#include <unistd.h>
-
 #include <cstdlib>
 #include <optional>
-#include <sstream>
 
-#include "common/Seam.h"
 #include "engine/CreatePDF.h"
-#include "platform/EventPump.h"
 #include "registry/clsRegistry.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
@@ -33,16 +27,6 @@ class RecordingEvents : public CreatePDFEvents {
   void PageNumber(std::int32_t& page) override {
     pages.push_back(page);
     events.push_back("PageNumber " + std::to_string(page));
-  }
-};
-
-// The real event processing, counted.
-class CountingEventPump : public QtEventPump {
- public:
-  int processEventsCalls = 0;
-  void processEvents() override {
-    ++processEventsCalls;
-    QtEventPump::processEvents();
   }
 };
 
@@ -132,18 +116,7 @@ TEST_F(DistillerTest, EndlessAndGreedyJobsAreStoppedAtTheirBoundsAndTheNextJobWo
   environment.set("VELLUMDOCK_JOB_MEMORY_MB", "400");
   WriteBytes(scratch("endless.ps"), "%!PS\n{} loop\n");
   engine->setEvents(&events);
-  {
-    // The window keeps processing its events while the one convert call runs.
-    CountingEventPump pump;
-    const ScopedSeam<EventPump> seam(pump);
-    int timerTicks = 0;
-    QTimer window;
-    QObject::connect(&window, &QTimer::timeout, [&] { ++timerTicks; });
-    window.start(100);
-    engine->CreatePDFfromPS(scratch("endless.pdf"), scratch("endless.ps"));
-    EXPECT_GE(pump.processEventsCalls, 20);
-    EXPECT_GE(timerTicks, 5);
-  }
+  engine->CreatePDFfromPS(scratch("endless.pdf"), scratch("endless.ps"));
   EXPECT_FALSE(FileExistsOnDisk(scratch("endless.pdf")));
   EXPECT_EQ(events.events.back(), "JobFail");
   EXPECT_NE(ReadBytes(scratch("endless.log")).find("did not finish within 3 seconds"), std::string::npos);
@@ -212,31 +185,13 @@ TEST_F(DistillerTest, VersionFiveAppliesNoSecurityAndKeepsTheEvents) {
   EXPECT_EQ(events.events.back(), "JobDone");
 }
 
-std::size_t openDescriptors() { return DirectoryEntries("/proc/self/fd").size(); }
-
-// Children of this process that ended and were never reaped.
-int zombieChildren() {
-  int zombies = 0;
-  const std::string self = std::to_string(getpid());
-  for (const std::string& pid : DirectoryEntries("/proc")) {
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string stat = ReadBytes("/proc/" + pid + "/stat");
-    const auto nameEnd = stat.rfind(')');
-    if (nameEnd == std::string::npos) continue;
-    std::istringstream fields(stat.substr(nameEnd + 1));
-    std::string state, parent;
-    if (fields >> state >> parent && parent == self && state == "Z") ++zombies;
-  }
-  return zombies;
-}
-
 TEST_F(DistillerTest, FiftyJobsLeaveNoDescriptorsOrChildrenBehind) {
   const std::string good = Corpus("ps/alphabet.ps");
   const std::string bad = scratch("bad.ps");
   WriteBytes(bad, "%!PS\nnosuchoperator\n");
   const std::string joined = MakeTextPdf(scratch("source.pdf"), {"One", "Two"});
   engine->CreatePDFfromPS(scratch("warm.pdf"), good);  // the warm worker is part of the steady state
-  const std::size_t descriptorsBefore = openDescriptors();
+  const std::size_t descriptorsBefore = OpenDescriptors();
 
   for (int job = 0; job < 50; ++job) {
     const std::string out = scratch("job " + std::to_string(job) + ".pdf");
@@ -250,8 +205,8 @@ TEST_F(DistillerTest, FiftyJobsLeaveNoDescriptorsOrChildrenBehind) {
   EXPECT_EQ(PageCount(scratch("job 48.pdf")), 1);
   EXPECT_FALSE(FileExistsOnDisk(scratch("job 44.pdf")));
   EXPECT_EQ(PageCount(scratch("job 49.pdf")), 2);
-  EXPECT_EQ(openDescriptors(), descriptorsBefore);
-  EXPECT_EQ(zombieChildren(), 0);
+  EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
+  EXPECT_EQ(ZombieChildren(), 0);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-#include "outside/ghostscript/WorkerProtocol.h"
+#include "outside/worker/WorkerProtocol.h"
 
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <stdexcept>
 
-namespace vd::gsworker {
+namespace vd::worker {
 namespace {
 
 void appendLength(std::string& out, std::size_t length) {
@@ -75,4 +75,4 @@ bool sendAll(int fd, const std::string& data) {
   return true;
 }
 
-}  // namespace vd::gsworker
+}  // namespace vd::worker

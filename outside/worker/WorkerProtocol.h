@@ -1,13 +1,12 @@
-// The conversation between the Ghostscript client and vellumdk-gsworker over one Unix
-// stream socket (fd 3 in the worker). Every message is a frame: one type byte, the
-// payload length as four bytes (least significant first), then the payload.
+// The conversation between a worker client and its worker program over one Unix stream
+// socket (fd 3 in the worker). Every message is a frame: one type byte, the payload
+// length as four bytes (least significant first), then the payload.
 //
-//   client -> worker  'J' job: a list of texts (see packTexts): the file whose reading
-//                           progress is reported, then the interpreter's arguments
-//   worker -> client  'L' one line the interpreter printed
-//                     'G' a page finished (payload: its number in decimal)
-//                     'P' percent of the input consumed (decimal)
-//                     'E' the job ended (payload: the interpreter's exit code in decimal)
+//   client -> worker  'J' a job: a list of texts (packTexts), read by the worker's job handler
+//   worker -> client  'A' the job was read; from here on a dying worker fails the job
+//                     'L' one line for the job's log
+//                     'E' the job ended: the handler's code in decimal
+//                     any other type: a report of the worker kind's own (pages, percent, ...)
 #pragma once
 
 #include <cstdint>
@@ -15,7 +14,15 @@
 #include <string>
 #include <vector>
 
-namespace vd::gsworker {
+namespace vd::worker {
+
+inline constexpr char kJobFrame = 'J';
+inline constexpr char kAcceptedFrame = 'A';
+inline constexpr char kLineFrame = 'L';
+inline constexpr char kEndFrame = 'E';
+
+// The worker's end of the socket.
+inline constexpr int kWorkerSocketFd = 3;
 
 struct Frame {
   char type = 0;
@@ -42,12 +49,10 @@ class FrameDecoder {
 
 // A list of texts as one payload: each text as its four-byte length and its bytes.
 std::string packTexts(const std::vector<std::string>& texts);
+// Throws std::runtime_error for a payload that is not such a list.
 std::vector<std::string> unpackTexts(const std::string& payload);
 
 // Writes all of data to a socket without raising SIGPIPE; false when the peer is gone.
 bool sendAll(int fd, const std::string& data);
 
-// The PostScript marker the page-reporting procedure prints after each page.
-inline constexpr const char* kPageMarker = "%%[vellumdock-page]%%";
-
-}  // namespace vd::gsworker
+}  // namespace vd::worker

@@ -1,0 +1,267 @@
+#include "outside/worker/WorkerClient.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/Locations.h"
+#include "outside/worker/WorkerProtocol.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+
+extern char** environ;
+
+namespace vd {
+namespace {
+
+// How long one wait on the worker's socket lasts before the windows get their turn.
+constexpr int kSliceMilliseconds = 50;
+// How long a worker told to end may take before it is killed.
+constexpr int kEndingGraceMilliseconds = 1000;
+
+int parseCode(const std::string& text) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || value < INT_MIN || value > INT_MAX) return -1;
+  return static_cast<int>(value);
+}
+
+std::string secondsText(double seconds) {
+  if (seconds == std::floor(seconds) && seconds < 1e15) return std::to_string(static_cast<long long>(seconds));
+  std::ostringstream text;
+  text << seconds;
+  return text.str();
+}
+
+// True when the process has ended; it stays unreaped, so its id (and the id of its
+// process group) cannot be taken by another process meanwhile.
+bool hasEnded(pid_t pid) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// The worker's own default signal handling, whatever this process ignores.
+void resetSignals(posix_spawnattr_t& attributes) {
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+}
+
+}  // namespace
+
+WorkerClient::~WorkerClient() { stop(); }
+
+std::string WorkerClient::programPath() const { return helperDir() + "/" + kind_.programName; }
+
+bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
+  const std::string program = programPath();
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    why = std::string("Cannot create the socket to ") + program + ": " + std::strerror(errno) + ".";
+    return false;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // dup2 onto fd 3 clears close-on-exec, so only the worker's end crosses exec.
+  posix_spawn_file_actions_adddup2(&actions, ends[1], worker::kWorkerSocketFd);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // Nothing else of ours reaches the worker, whoever opened it without close-on-exec.
+  posix_spawn_file_actions_addclosefrom_np(&actions, worker::kWorkerSocketFd + 1);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // A group of its own: a killed worker takes whatever it started with it.
+  posix_spawnattr_setpgroup(&attributes, 0);
+  resetSignals(attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  const std::string client = "--client=" + std::to_string(getpid());
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(client.c_str()), nullptr};
+  pid_t pid = 0;
+  const int code = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[1]);
+  if (code != 0) {
+    close(ends[0]);
+    why = "Cannot start " + program + ": " + std::strerror(code) + ".";
+    return false;
+  }
+  pid_ = pid;
+  socket_ = ends[0];
+  jobsDone_ = 0;
+  startedWithMemory_ = limits.memoryMegabytes;
+  // Set before the worker is given anything to do, so every job runs under it.
+  if (limits.memoryMegabytes > 0) {
+    const rlim_t bytes = static_cast<rlim_t>(limits.memoryMegabytes) * 1024u * 1024u;
+    const rlimit bound{bytes, bytes};
+    if (prlimit(pid, RLIMIT_AS, &bound, nullptr) != 0) {
+      why = "Cannot bound the memory of " + program + ": " + std::strerror(errno) + ".";
+      discard();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WorkerClient::idleWorkerAlive() const {
+  if (hasEnded(pid_)) return false;
+  // An idle worker says nothing; anything to read (or a hang-up) means it is going.
+  pollfd probe{socket_, POLLIN, 0};
+  return ::poll(&probe, 1, 0) == 0;
+}
+
+int WorkerClient::discard() {
+  int status = 0;
+  if (pid_ == 0) return status;
+  ::kill(-pid_, SIGKILL);
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  close(socket_);
+  socket_ = -1;
+  pid_ = 0;
+  jobsDone_ = 0;
+  return status;
+}
+
+void WorkerClient::stop() {
+  if (pid_ == 0) return;
+  // Closing its socket tells an idle worker to end.
+  close(socket_);
+  socket_ = -1;
+  for (int waited = 0; waited < kEndingGraceMilliseconds && !hasEnded(pid_); waited += 10) usleep(10000);
+  // Whatever is left of it or of what it started goes now.
+  ::kill(-pid_, SIGKILL);
+  while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = 0;
+  jobsDone_ = 0;
+}
+
+JobOutcome WorkerClient::run(const std::vector<std::string>& job, JobListener* listener) {
+  return run(job, kind_.limits.overriddenByEnvironment(), listener);
+}
+
+JobOutcome WorkerClient::run(const std::vector<std::string>& job, const WorkerLimits& limits, JobListener* listener) {
+  JobOutcome outcome;
+  if (busy_) {
+    outcome.failure = kind_.title + " is busy with another job.";
+    return outcome;
+  }
+  busy_ = true;
+  struct BusyReset {
+    bool& flag;
+    ~BusyReset() { flag = false; }
+  } busyReset{busy_};
+
+  if (pid_ != 0 && (startedWithMemory_ != limits.memoryMegabytes ||
+                    (limits.jobsPerWorker > 0 && jobsDone_ >= limits.jobsPerWorker))) {
+    stop();
+  }
+  const std::string request = worker::encodeFrame(worker::kJobFrame, worker::packTexts(job));
+  const double deadline = clock().seconds() + limits.jobSeconds;
+  // A warm worker can die while idle and be found out only after it was sent the job; a
+  // job it never accepted goes to one fresh worker.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (pid_ != 0 && !idleWorkerAlive()) discard();
+    if (pid_ == 0 && !start(limits, outcome.failure)) return outcome;
+    if (!worker::sendAll(socket_, request)) {
+      discard();
+      continue;
+    }
+    switch (exchange(deadline, listener, outcome)) {
+      case Exchange::Finished:
+        ++jobsDone_;
+        outcome.ending = JobOutcome::Ending::Finished;
+        return outcome;
+      case Exchange::NotAccepted:
+        continue;
+      case Exchange::TimedOut:
+        outcome.ending = JobOutcome::Ending::TimedOut;
+        outcome.failure = "The job did not finish within " + secondsText(limits.jobSeconds) + " seconds and was stopped.";
+        return outcome;
+      case Exchange::Died:
+      case Exchange::Damaged:
+        outcome.ending = JobOutcome::Ending::WorkerDied;
+        return outcome;
+    }
+  }
+  outcome.failure = kind_.title + " could not run the job.";
+  return outcome;
+}
+
+WorkerClient::Exchange WorkerClient::exchange(double deadline, JobListener* listener, JobOutcome& outcome) {
+  worker::FrameDecoder decoder;
+  bool accepted = false;
+  char buffer[65536];
+  for (;;) {
+    try {
+      while (auto frame = decoder.next()) {
+        switch (frame->type) {
+          case worker::kAcceptedFrame:
+            accepted = true;
+            break;
+          case worker::kLineFrame:
+            if (listener != nullptr) listener->onLine(frame->payload);
+            break;
+          case worker::kEndFrame:
+            outcome.code = parseCode(frame->payload);
+            return Exchange::Finished;
+          default:
+            if (listener != nullptr) listener->onReport(frame->type, frame->payload);
+            break;
+        }
+      }
+    } catch (const std::exception& error) {
+      discard();
+      outcome.failure = kind_.title + " sent a damaged message: " + error.what();
+      return Exchange::Damaged;
+    }
+
+    pollfd waitFor{socket_, POLLIN, 0};
+    if (::poll(&waitFor, 1, kSliceMilliseconds) > 0) {
+      const ssize_t n = read(socket_, buffer, sizeof buffer);
+      if (n > 0) {
+        decoder.append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+        const int status = discard();
+        if (!accepted) return Exchange::NotAccepted;
+        if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
+          outcome.failure = kind_.title + " stopped unexpectedly (signal " + std::to_string(WTERMSIG(status)) +
+                            "); the job ran out of memory or the input is damaged.";
+        } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+          outcome.failure =
+              kind_.title + " stopped unexpectedly (exit code " + std::to_string(WEXITSTATUS(status)) + ").";
+        } else {
+          outcome.failure = kind_.title + " stopped unexpectedly.";
+        }
+        return Exchange::Died;
+      }
+    }
+    eventPump().processEvents();
+    if (clock().seconds() >= deadline) {
+      discard();
+      return Exchange::TimedOut;
+    }
+  }
+}
+
+}  // namespace vd

@@ -1,0 +1,105 @@
+#include "outside/worker/WorkerMain.h"
+
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+
+#include "outside/worker/WorkerProtocol.h"
+
+namespace vd::worker {
+namespace {
+
+// Frames from the handler's threads must not interleave.
+std::mutex sendLock;
+
+bool sendFrame(char type, const std::string& payload) {
+  const std::lock_guard<std::mutex> hold(sendLock);
+  return sendAll(kWorkerSocketFd, encodeFrame(type, payload));
+}
+
+// The client that started this worker: given as --client=PID.
+pid_t clientOf(int argc, char** argv) {
+  const std::string prefix = "--client=";
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument.rfind(prefix, 0) == 0) return static_cast<pid_t>(std::atol(argument.c_str() + prefix.size()));
+  }
+  return 0;
+}
+
+std::string memoryBoundText() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return "";
+  return " (the bound is " + std::to_string(limit.rlim_cur / (1024u * 1024u)) + " MiB)";
+}
+
+}  // namespace
+
+bool JobReporter::line(const std::string& text) { return sendFrame(kLineFrame, text); }
+
+bool JobReporter::report(char type, const std::string& payload) {
+  if (type == kJobFrame || type == kAcceptedFrame || type == kLineFrame || type == kEndFrame) {
+    throw std::invalid_argument(std::string("frame type '") + type + "' belongs to the worker machinery");
+  }
+  return sendFrame(type, payload);
+}
+
+int serveJobs(int argc, char** argv, const JobHandler& handler) {
+  // The worker ends with its client, even in the middle of a job.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const pid_t client = clientOf(argc, argv);
+  if (client != 0 && getppid() != client) return 0;
+  signal(SIGPIPE, SIG_IGN);
+
+  FrameDecoder decoder;
+  char buffer[65536];
+  for (;;) {
+    std::optional<Frame> frame;
+    try {
+      frame = decoder.next();
+    } catch (const std::exception&) {
+      return 2;
+    }
+    if (!frame) {
+      const ssize_t n = read(kWorkerSocketFd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return 0;  // the client is gone
+      decoder.append(buffer, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (frame->type != kJobFrame) continue;
+    std::vector<std::string> job;
+    try {
+      job = unpackTexts(frame->payload);
+    } catch (const std::exception&) {
+      return 2;
+    }
+    if (!sendFrame(kAcceptedFrame, {})) return 0;
+    JobReporter reporter;
+    int code = -1;
+    bool outOfMemory = false;
+    try {
+      code = handler(job, reporter);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    } catch (const std::exception& error) {
+      reporter.line(error.what());
+    }
+    if (outOfMemory) {
+      // Whatever the handler's libraries hold may be in pieces: a fresh worker takes over.
+      reporter.line("The job ran out of memory" + memoryBoundText() + ".");
+      sendFrame(kEndFrame, std::to_string(code));
+      return 3;
+    }
+    if (!sendFrame(kEndFrame, std::to_string(code))) return 0;
+  }
+}
+
+}  // namespace vd::worker

@@ -1,0 +1,8 @@
+# The stand-ins' shared machinery: the worker client and a worker kind of the tests' own.
+add_executable(vellumdk-testworker ${CMAKE_CURRENT_LIST_DIR}/worker/TestWorkerMain.cpp)
+target_link_libraries(vellumdk-testworker PRIVATE vd_worker_main)
+# Beside the real workers in the build tree's helper folder; never installed.
+set_target_properties(vellumdk-testworker PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${VD_BUILD_HELPER_DIR}")
+
+vd_add_test(WorkerClientTest ${CMAKE_CURRENT_LIST_DIR}/worker/WorkerClientTest.cpp)
+add_dependencies(WorkerClientTest vellumdk-testworker)

@@ -1,0 +1,95 @@
+// vellumdk-testworker: a second kind of worker, made of nothing but its job handler, for
+// the tests of the worker machinery. The job's first text names what to do:
+//
+//   echo TEXT...          each text as a log line
+//   report TYPE PAYLOAD   one report of the given frame type
+//   exit CODE             ends with that code
+//   throw MESSAGE         throws
+//   sleep SECONDS         sleeps, then ends
+//   crash MARKER          appends a line to the file MARKER, then dies of SIGSEGV
+//   allocate              allocates (and touches) memory without end
+//   descriptors           a line "FD TARGET" per open descriptor
+//   child                 starts a child that sleeps for ever, says its pid, sleeps for ever
+//   garbage               writes a frame header of an impossible length on the socket
+//   pid                   its process id
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "outside/worker/WorkerMain.h"
+#include "outside/worker/WorkerProtocol.h"
+
+namespace {
+
+using vd::worker::JobReporter;
+
+void listDescriptors(JobReporter& reporter) {
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr) throw std::runtime_error("cannot list /proc/self/fd");
+  const int own = dirfd(dir);
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own) continue;
+    char target[512];
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    const ssize_t length = readlink(link.c_str(), target, sizeof target);
+    reporter.line(std::string(entry->d_name) + " " + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0));
+  }
+  closedir(dir);
+}
+
+int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
+  const std::string what = job.empty() ? "" : job[0];
+  const std::string argument = job.size() > 1 ? job[1] : "";
+  if (what == "echo") {
+    for (std::size_t i = 1; i < job.size(); ++i) reporter.line(job[i]);
+  } else if (what == "report") {
+    reporter.report(argument.at(0), job.at(2));
+  } else if (what == "exit") {
+    return std::atoi(argument.c_str());
+  } else if (what == "throw") {
+    throw std::runtime_error(argument);
+  } else if (what == "sleep") {
+    usleep(static_cast<useconds_t>(std::atof(argument.c_str()) * 1e6));
+  } else if (what == "crash") {
+    std::ofstream(argument, std::ios::app) << "ran\n";
+    std::raise(SIGSEGV);
+  } else if (what == "allocate") {
+    std::vector<std::unique_ptr<char[]>> kept;
+    for (;;) {
+      kept.emplace_back(new char[16 << 20]);
+      std::memset(kept.back().get(), 1, 16 << 20);
+    }
+  } else if (what == "descriptors") {
+    listDescriptors(reporter);
+  } else if (what == "child") {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (;;) pause();
+    }
+    reporter.line(std::to_string(child));
+    for (;;) pause();
+  } else if (what == "garbage") {
+    const char header[] = {'L', '\xff', '\xff', '\xff', '\xff'};
+    if (write(vd::worker::kWorkerSocketFd, header, sizeof header) != static_cast<ssize_t>(sizeof header)) return 1;
+    pause();
+  } else if (what == "pid") {
+    reporter.line(std::to_string(getpid()));
+  } else {
+    reporter.line("unknown job " + what);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return vd::worker::serveJobs(argc, argv, handleJob); }

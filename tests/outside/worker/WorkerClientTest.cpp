@@ -1,0 +1,260 @@
+// The worker machinery with a worker kind of the tests' own (vellumdk-testworker, nothing
+// but a job handler): warm workers, time and memory bounds, deaths, restarts, and nothing
+// left behind. The interpreter's worker runs on the same machinery; what its jobs make is
+// checked through the Distiller.
+#include "outside/worker/WorkerClient.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "common/Seam.h"
+#include "platform/EventPump.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
+
+namespace vd::test {
+namespace {
+
+using Ending = JobOutcome::Ending;
+
+// Everything a job said, reports as "TYPE payload".
+class Heard : public JobListener {
+ public:
+  void onLine(const std::string& line) override { lines.push_back(line); }
+  void onReport(char type, const std::string& payload) override { reports.push_back(std::string(1, type) + " " + payload); }
+  std::string all() const {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+  }
+  std::vector<std::string> lines;
+  std::vector<std::string> reports;
+};
+
+// The real event processing, counted; optionally doing something while a job runs.
+class CountingEventPump : public QtEventPump {
+ public:
+  int calls = 0;
+  std::function<void()> duringJob;
+  void processEvents() override {
+    ++calls;
+    if (duringJob) std::exchange(duringJob, nullptr)();
+    QtEventPump::processEvents();
+  }
+};
+
+bool reaped(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+class WorkerClientTest : public IsolatedTest {
+ protected:
+  static WorkerKind testKind() { return WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}}; }
+  JobOutcome run(const std::vector<std::string>& job) {
+    heard = Heard{};
+    return client->run(job, limits, &heard);
+  }
+  // The pid the worker reports of itself, after checking it is the client's.
+  pid_t workerPid() {
+    EXPECT_TRUE(run({"pid"}).succeeded());
+    EXPECT_EQ(heard.lines, std::vector<std::string>{std::to_string(client->pid())});
+    return client->pid();
+  }
+
+  WorkerLimits limits{10, 512, 0};
+  std::optional<WorkerClient> client{std::in_place, testKind()};
+  Heard heard;
+};
+
+TEST_F(WorkerClientTest, JobsRunInOneWarmWorkerAndReportInOrder) {
+  ASSERT_TRUE(run({"echo", "one", "two words", ""}).succeeded());
+  EXPECT_EQ(heard.lines, (std::vector<std::string>{"one", "two words", ""}));
+  const pid_t first = workerPid();
+  ASSERT_NE(first, 0);
+
+  ASSERT_TRUE(run({"report", "G", "7"}).succeeded());
+  EXPECT_EQ(heard.reports, std::vector<std::string>{"G 7"});
+
+  // Jobs that end badly on their own keep the worker.
+  const struct {
+    std::vector<std::string> job;
+    int code;
+    std::string says;
+  } endings[] = {
+      {{"exit", "7"}, 7, ""},
+      {{"throw", "no such page"}, -1, "no such page\n"},
+      {{"report", "E", "0"}, -1, "frame type 'E' belongs to the worker machinery\n"},
+  };
+  for (const auto& each : endings) {
+    const JobOutcome outcome = run(each.job);
+    EXPECT_EQ(outcome.ending, Ending::Finished) << each.job[0];
+    EXPECT_EQ(outcome.code, each.code) << each.job[0];
+    EXPECT_FALSE(outcome.succeeded());
+    EXPECT_EQ(outcome.failure, "");
+    EXPECT_EQ(heard.all(), each.says) << each.job[0];
+    EXPECT_EQ(client->pid(), first);
+  }
+}
+
+TEST_F(WorkerClientTest, BoundsAndDeathsFailOnlyTheirJobAndTheNextGetsAFreshWorker) {
+  const std::string marker = scratch("crash marker");
+  const struct {
+    const char* name;
+    std::vector<std::string> job;
+    WorkerLimits limits;
+    Ending ending;
+    std::string says;
+  } cases[] = {
+      {"time bound", {"sleep", "30"}, {1.5, 512, 0}, Ending::TimedOut, "did not finish within 1.5 seconds and was stopped"},
+      {"crash", {"crash", marker}, {10, 512, 0}, Ending::WorkerDied, "The test worker stopped unexpectedly (signal 11)"},
+      {"memory bound", {"allocate"}, {30, 200, 0}, Ending::Finished, "ran out of memory (the bound is 200 MiB)"},
+      {"damaged message", {"garbage"}, {10, 512, 0}, Ending::WorkerDied, "The test worker sent a damaged message"},
+  };
+  for (const auto& each : cases) {
+    limits = each.limits;
+    const pid_t before = workerPid();
+    const JobOutcome outcome = run(each.job);
+    EXPECT_EQ(outcome.ending, each.ending) << each.name;
+    EXPECT_FALSE(outcome.succeeded()) << each.name;
+    EXPECT_NE((outcome.failure + "\n" + heard.all()).find(each.says), std::string::npos)
+        << each.name << ": " << outcome.failure << "\n" << heard.all();
+
+    ASSERT_TRUE(run({"echo", "next"}).succeeded()) << each.name;
+    EXPECT_EQ(heard.lines, std::vector<std::string>{"next"});
+    EXPECT_NE(client->pid(), before) << each.name;
+    EXPECT_TRUE(reaped(before)) << each.name;
+  }
+  // A job the worker accepted is never run a second time.
+  EXPECT_EQ(ReadBytes(marker), "ran\n");
+  EXPECT_EQ(ZombieChildren(), 0);
+}
+
+TEST_F(WorkerClientTest, TimeBoundKeepsTheWindowsServedAndEndsWhatTheWorkerStarted) {
+  CountingEventPump pump;
+  const ScopedSeam<EventPump> seam(pump);
+  int ticks = 0;
+  QTimer window;
+  QObject::connect(&window, &QTimer::timeout, [&] { ++ticks; });
+  window.start(100);
+
+  limits.jobSeconds = 1.5;
+  const JobOutcome outcome = run({"child"});
+  EXPECT_EQ(outcome.ending, Ending::TimedOut);
+  ASSERT_EQ(heard.lines.size(), 1u);
+  EXPECT_TRUE(ProcessEnds(static_cast<pid_t>(std::stol(heard.lines[0]))));
+  EXPECT_GE(pump.calls, 20);
+  EXPECT_GE(ticks, 10);
+
+  // A job asked for while one runs (from a window's event) is refused, not nested.
+  std::optional<JobOutcome> nested;
+  pump.duringJob = [&] { nested = client->run({"echo", "nested"}, limits, nullptr); };
+  EXPECT_TRUE(run({"sleep", "0.3"}).succeeded());
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(nested->ending, Ending::NotRun);
+  EXPECT_EQ(nested->failure, "The test worker is busy with another job.");
+}
+
+TEST_F(WorkerClientTest, WorkerIsReplacedAfterItsJobsAndWhenItsMemoryBoundChanges) {
+  limits.jobsPerWorker = 3;
+  std::vector<pid_t> pids;
+  for (int job = 0; job < 7; ++job) pids.push_back(workerPid());
+  EXPECT_EQ(pids[1], pids[0]);
+  EXPECT_EQ(pids[2], pids[0]);
+  EXPECT_NE(pids[3], pids[0]);
+  EXPECT_EQ(pids[4], pids[3]);
+  EXPECT_EQ(pids[5], pids[3]);
+  EXPECT_NE(pids[6], pids[3]);
+  EXPECT_TRUE(reaped(pids[0]) && reaped(pids[3]));
+
+  limits.memoryMegabytes = 300;
+  EXPECT_NE(workerPid(), pids[6]);
+  EXPECT_TRUE(reaped(pids[6]));
+}
+
+TEST_F(WorkerClientTest, WorkerThatDiedWhileIdleIsReplacedWithoutFailingTheJob) {
+  const pid_t first = workerPid();
+  kill(first, SIGKILL);
+  ASSERT_TRUE(ProcessEnds(first));
+  ASSERT_TRUE(run({"echo", "still here"}).succeeded());
+  EXPECT_EQ(heard.lines, std::vector<std::string>{"still here"});
+  EXPECT_NE(client->pid(), first);
+}
+
+TEST_F(WorkerClientTest, WorkerGetsOnlyItsSocketAndLeavesNothingBehind) {
+  // A descriptor opened without close-on-exec, as a careless library would open it.
+  int leaky[2];
+  ASSERT_EQ(pipe(leaky), 0);
+  ASSERT_TRUE(run({"descriptors"}).succeeded());
+  ASSERT_EQ(heard.lines.size(), 4u) << heard.all();
+  EXPECT_EQ(heard.lines[0], "0 /dev/null");
+  EXPECT_EQ(heard.lines[1], "1 /dev/null");
+  EXPECT_EQ(heard.lines[2], "2 /dev/null");
+  EXPECT_EQ(heard.lines[3].rfind("3 socket:[", 0), 0u) << heard.lines[3];
+  close(leaky[0]);
+  close(leaky[1]);
+
+  const std::size_t descriptorsWithWorker = OpenDescriptors();
+  const std::string marker = scratch("marker");
+  for (int job = 0; job < 12; ++job) {
+    switch (job % 3) {
+      case 0: EXPECT_TRUE(run({"echo", "x"}).succeeded()); break;
+      case 1: EXPECT_EQ(run({"crash", marker}).ending, Ending::WorkerDied); break;
+      case 2: EXPECT_EQ(run({"exit", "3"}).code, 3); break;
+    }
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptorsWithWorker);
+  EXPECT_EQ(ZombieChildren(), 0);
+
+  // The worker ends with its client.
+  const pid_t last = client->pid();
+  client.reset();
+  EXPECT_TRUE(reaped(last));
+  EXPECT_EQ(OpenDescriptors(), descriptorsWithWorker - 1);
+  EXPECT_EQ(ZombieChildren(), 0);
+}
+
+TEST_F(WorkerClientTest, MissingWorkerProgramIsAClearFailure) {
+  WorkerClient missing(WorkerKind{"vellumdk-no-such-worker", "The missing worker", limits});
+  const JobOutcome outcome = missing.run({"echo"}, limits, nullptr);
+  EXPECT_EQ(outcome.ending, Ending::NotRun);
+  EXPECT_EQ(outcome.failure,
+            "Cannot start " + std::string(VD_BUILD_HELPER_DIR) + "/vellumdk-no-such-worker: No such file or directory.");
+  EXPECT_EQ(missing.pid(), 0);
+}
+
+TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwn) {
+  const WorkerLimits own{600, 2048, 1000};
+  const struct {
+    const char* timeout;
+    const char* memory;
+    const char* jobs;
+    double seconds;
+    long long megabytes;
+    int jobsPerWorker;
+  } cases[] = {
+      {"3", "400", "5", 3, 400, 5},
+      {"0.5", " 100 ", "1", 0.5, 100, 1},
+      // What cannot be read, or is no bound, leaves the kind's own.
+      {"", "0", "-2", 600, 2048, 1000},
+      {"ten", "1e400", "1e12", 600, 2048, 2147483647},
+  };
+  for (const auto& each : cases) {
+    environment.set("VELLUMDOCK_JOB_TIMEOUT", each.timeout);
+    environment.set("VELLUMDOCK_JOB_MEMORY_MB", each.memory);
+    environment.set("VELLUMDOCK_WORKER_JOBS", each.jobs);
+    const WorkerLimits read = own.overriddenByEnvironment();
+    EXPECT_EQ(read.jobSeconds, each.seconds) << each.timeout;
+    EXPECT_EQ(read.memoryMegabytes, each.megabytes) << each.memory;
+    EXPECT_EQ(read.jobsPerWorker, each.jobsPerWorker) << each.jobs;
+  }
+}
+
+}  // namespace
+}  // namespace vd::test
