@@ -1,6 +1,6 @@
 // The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
-// PostScript interpreter's worker. The office applications, AutoCAD and Crystal Reports
-// have no stand-in yet: their slots stay empty.
+// PostScript interpreter's worker, the printer drivers of outside/printing. The office
+// applications, AutoCAD and Crystal Reports have no stand-in yet: their slots stay empty.
 #include "outside/StandInFactories.h"
 
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include "outside/acrobat/Viewer.h"
 #include "outside/distiller/GhostscriptDistiller.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
+#include "outside/printing/PrintSubmission.h"
 
 namespace vd {
 namespace {
@@ -33,6 +34,7 @@ StandInFactories RealStandIns() {
   standIns.viewerApp = [] { return std::make_unique<Viewer>(); };
   standIns.distiller = [] { return makeDistiller(false); };
   standIns.secureDistiller = [] { return makeDistiller(true); };
+  standIns.printerDrivers = RealPrinterDrivers();
   return standIns;
 }
 

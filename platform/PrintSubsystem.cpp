@@ -199,6 +199,12 @@ class LinuxPrintSubsystem : public PrintSubsystem {
     return true;
   }
 
+  std::optional<PrinterRecord> findPrinter(const std::string& name) override {
+    auto printer = table_.find(name);
+    if (printer && sameName(defaultPrinter(), printer->name)) printer->attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+    return printer;
+  }
+
   std::optional<PrinterInfo5> getPrinter5(const std::string& name) override {
     const auto printer = table_.find(name);
     if (!printer) return std::nullopt;

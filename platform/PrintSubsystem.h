@@ -40,6 +40,9 @@ class PrintSubsystem {
   virtual std::vector<std::string> installedPrinters() = 0;
   // Adds or replaces a printer; false without the rights to change the machine's table.
   virtual bool installPrinter(const PrinterRecord& printer) = 0;
+  // The printer's entry in the table (name as installed, driver, port, time-outs), the
+  // default attribute as the user's profile says; nothing when no printer has that name.
+  virtual std::optional<PrinterRecord> findPrinter(const std::string& name) = 0;
   virtual std::optional<PrinterInfo5> getPrinter5(const std::string& name) = 0;
   virtual bool setPrinter5(const std::string& name, const PrinterInfo5& info) = 0;
   virtual std::string getProfileString(const std::string& section, const std::string& key,

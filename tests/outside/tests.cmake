@@ -6,3 +6,6 @@ set_target_properties(vellumdk-testworker PROPERTIES RUNTIME_OUTPUT_DIRECTORY "$
 
 vd_add_test(WorkerClientTest ${CMAKE_CURRENT_LIST_DIR}/worker/WorkerClientTest.cpp)
 add_dependencies(WorkerClientTest vellumdk-testworker)
+
+vd_add_test(PrintSubmissionTest ${CMAKE_CURRENT_LIST_DIR}/printing/PrintSubmissionTest.cpp)
+add_dependencies(PrintSubmissionTest vellumdk-gsworker)
