@@ -1,6 +1,7 @@
 // A seam is the one place where a platform facility is reached. The code above the
 // platform layer asks Seam<I>::get() for the facility; tests put a double in its place
-// with ScopedSeam for the length of a test.
+// with ScopedSeam for the length of a test, and a program its own realisation (the
+// program with windows its dialogs) for the length of its main.
 #pragma once
 
 namespace vd {

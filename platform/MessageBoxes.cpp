@@ -1,31 +1,18 @@
-#include "MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 
 namespace vd {
 namespace {
 
-class QtMessageBoxes : public MessageBoxes {
+// A program without windows has nobody to press OK: the message goes where such a
+// program's operator reads what it says, its standard error (the journal, for a service),
+// one line each, and the program goes on at once.
+class StandardErrorMessageBoxes : public MessageBoxes {
  public:
-  void show(const std::string& text, const std::string& title, MessageIcon icon) override {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-      // No windows (a command-line client of the engine): the message goes to stderr.
-      std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-      return;
-    }
-    QMessageBox box;
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setText(QString::fromStdString(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    switch (icon) {
-      case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-      case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-      case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-      case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    }
-    box.exec();
+  void show(const std::string& text, const std::string& title, MessageIcon /*icon*/) override {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    std::fflush(stderr);
   }
 };
 
@@ -33,7 +20,7 @@ class QtMessageBoxes : public MessageBoxes {
 
 template <>
 MessageBoxes& Seam<MessageBoxes>::defaultInstance() {
-  static QtMessageBoxes instance;
+  static StandardErrorMessageBoxes instance;
   return instance;
 }
 

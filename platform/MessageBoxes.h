@@ -1,5 +1,6 @@
 // Message boxes. Every box of this program has one OK button and the program's title;
-// tests answer them through a double.
+// tests answer them through a double. Without windows (the default) a message is written
+// to standard error; the program with windows installs the Qt dialogs of platform/window/.
 #pragma once
 
 #include <string>

@@ -5,7 +5,10 @@
 #include <locale>
 #include <sstream>
 
+#include "common/IgnoringErrors.h"
+#include "common/Locations.h"
 #include "common/Text.h"
+#include "platform/SettingsStore.h"
 
 namespace vd {
 
@@ -31,6 +34,23 @@ std::optional<bool> toCheckState(const std::string& text) {
   const std::optional<std::int16_t> value = toInt16(text);
   if (!value || (*value != 0 && *value != 1)) return std::nullopt;
   return *value == 1;
+}
+
+ScanSettings StoredScanSettings() {
+  ScanSettings settings;
+  // The program's own folder is read-only on Linux: the operator's folder is the default.
+  const auto directory = [](const char* key, std::string& into) {
+    ignoringErrors([&] {
+      const std::optional<std::string> stored = settingsStore().read(key);
+      into = stored ? *stored : defaultWorkDir();
+    });
+  };
+  directory(option::InputDir, settings.inputDir);
+  directory(option::OutputDir, settings.outputDir);
+  ignoringErrors([&] { settings.seconds = toInt16(settingsStore().read(option::Seconds, "5")).value_or(0); });
+  ignoringErrors([&] { settings.overwrite = toCheckState(settingsStore().read(option::Overwrite, "1")).value_or(false); });
+  ignoringErrors([&] { settings.security = toCheckState(settingsStore().read(option::Security, "0")).value_or(false); });
+  return settings;
 }
 
 }  // namespace vd

@@ -1,9 +1,12 @@
-// The keys of the settings store and the conversion of its texts to numbers.
+// The keys of the settings store, the conversion of its texts to numbers, and the scan
+// settings as stored.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "server/ScanSettings.h"
 
 namespace vd {
 
@@ -28,5 +31,11 @@ std::optional<std::int16_t> toInt16(const std::string& text);
 // A check state: 0 clear, 1 set; nothing for anything else.
 std::optional<bool> toCheckState(const std::string& text);
 inline std::string checkStateText(bool set) { return set ? "1" : "0"; }
+
+// The scan settings in the settings store. Missing ones take their defaults: both
+// directories the default work folder, an interval of 5 seconds, overwrite set, security
+// clear. A value that cannot be read or understood leaves what a fresh window shows: no
+// directory, an interval of 0, the option clear.
+ScanSettings StoredScanSettings();
 
 }  // namespace vd

@@ -32,8 +32,8 @@ bool leftOutByName(const std::string& name) {
 
 }  // namespace
 
-ScanCycle::ScanCycle(ServerView& view, ServerState& state, EngineFactory engineFactory)
-    : view_(view), state_(state), engineFactory_(std::move(engineFactory)) {}
+ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
+    : settings_(std::move(settings)), observer_(observer), engineFactory_(std::move(engineFactory)) {}
 
 template <class Action>
 bool ScanCycle::attempt(Action&& action) {
@@ -43,68 +43,45 @@ bool ScanCycle::attempt(Action&& action) {
   } catch (const std::exception&) {
   } catch (...) {
   }
-  logLine(kUnableToCreatePdf);
+  observer_.logLine(kUnableToCreatePdf);
   return false;
 }
 
-void ScanCycle::logLine(const std::string& line) { view_.appendLog(line + kLineEnd); }
+void ScanCycle::setStatus(const std::string& text) {
+  status_ = text;
+  observer_.statusChanged(status_);
+}
 
 ScanCycle::Flow ScanCycle::checkPoint() {
   eventPump().processEvents();
-  if (!state_.StopRequested) return Flow::Go;
+  if (!stopRequested_) return Flow::Go;
   carryOutStop();
   return Flow::Stopped;
 }
 
 void ScanCycle::run() {
-  setUp();
+  attempt([this] { engine_ = engineFactory_(); });
   for (;;) {
     if (waitPhase() == Flow::Stopped) return;
-    view_.setStatusText("Scanning for files in " + state_.InputDir + "...");
-    view_.repaintStatus();
+    setStatus("Scanning for files in " + settings_.inputDir + "...");
     if (listFiles() == Flow::Stopped) return;
-    if (view_.listCount() == 0) continue;
-    view_.highlightListEntry(0);
-    view_.setStatusText("Processing " + std::to_string(view_.listCount()) + " files...");
-    view_.repaintStatus();
+    if (listed_.empty()) continue;
+    observer_.filesListed(listed_);
+    observer_.entryHighlighted(0);
+    setStatus("Processing " + std::to_string(listed_.size()) + " files...");
     if (processListedFiles() == Flow::Stopped) return;
-    view_.setStatusText(view_.statusText() + "done.");
-    view_.repaintStatus();
-    view_.clearList();
+    setStatus(status_ + "done.");
+    observer_.filesListed({});
   }
 }
 
-void ScanCycle::setUp() {
-  state_.Scanning = true;
-  leftInPlace_.clear();
-  view_.setBusyPointer(true);
-  view_.setHelpText("");
-  view_.setStartVisible(false);
-  view_.setStopVisible(true);
-  view_.setExitVisible(false);
-  attempt([this] { state_.Engine = engineFactory_(); });
-  view_.setControlsEnabled(false);
-  view_.setCaption(std::string(kProgramTitle) + " is scanning for files...");
-}
-
 void ScanCycle::carryOutStop() {
-  state_.StopRequested = false;
-  view_.setStartVisible(true);
-  view_.setStopVisible(false);
-  view_.setExitVisible(true);
-  view_.setStatusText(view_.idlePrompt());
-  view_.setStatusText(view_.statusText() + "done.");
-  view_.repaintStatus();
-  view_.clearList();
-  view_.setCaption(kProgramTitle);
-  view_.setControlsEnabled(true);
-  state_.Engine.reset();
-  view_.setBusyPointer(false);
-  state_.Scanning = false;
+  stopRequested_ = false;
+  engine_.reset();
 }
 
 ScanCycle::Flow ScanCycle::waitPhase() {
-  const std::int16_t seconds = state_.Seconds;
+  const std::int16_t seconds = settings_.seconds;
   // Without any wait the cycle would otherwise never look at its events while the
   // input directory stays empty, and Stop could not be pressed.
   if (seconds < 1) return checkPoint();
@@ -118,7 +95,7 @@ ScanCycle::Flow ScanCycle::waitPhase() {
 
 bool ScanCycle::includeInPass(const std::string& name) {
   if (leftOutByName(name)) return false;
-  const std::string path = state_.InputDir + "/" + name;
+  const std::string path = settings_.inputDir + "/" + name;
   const std::optional<FileStamp> stamp = fileSystem().stamp(path);
   if (!stamp) return false;  // gone again since the listing saw it
   if (IsStillBeingWritten(*stamp)) return false;
@@ -128,27 +105,23 @@ bool ScanCycle::includeInPass(const std::string& name) {
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
   std::unique_ptr<DirectoryListing> listing;
-  if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(state_.InputDir); })) return Flow::Go;
+  if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
     if (!first && checkPoint() == Flow::Stopped) return Flow::Stopped;
     std::optional<std::string> entry;
     if (!attempt([&] { entry = listing->next(); }) || !entry) return Flow::Go;
     if (!includeInPass(*entry)) continue;
-    view_.addListEntry(*entry);
     listed_.push_back(*entry);
-    // The list's index is 16-bit; what does not fit waits for a later pass.
-    if (view_.listCount() >= kMaxListEntries) return Flow::Go;
+    if (listed_.size() >= static_cast<std::size_t>(kMaxListEntries)) return Flow::Go;
   }
 }
 
 ScanCycle::Flow ScanCycle::processListedFiles() {
-  // The names as the file system gave them: the list shows them as text, which cannot
-  // hold every byte sequence a Linux file name may have.
   const std::vector<std::string> names = std::move(listed_);
   listed_.clear();
   // The listing never takes more than kMaxListEntries, so every index fits the list's.
   for (int i = 0; i < static_cast<int>(names.size()) && i < kMaxListEntries; ++i) {
-    view_.highlightListEntry(i);
+    observer_.entryHighlighted(i);
     if (checkPoint() == Flow::Stopped) return Flow::Stopped;
     if (processFile(names[static_cast<std::size_t>(i)]) == Flow::Stopped) return Flow::Stopped;
   }
@@ -156,28 +129,28 @@ ScanCycle::Flow ScanCycle::processListedFiles() {
 }
 
 std::string ScanCycle::chooseOutputPath(const std::string& name) {
-  const std::string base = state_.OutputDir + "/" + GetBaseName(name);
+  const std::string base = settings_.outputDir + "/" + GetBaseName(name);
   std::string path = base + ".pdf";
   if (!PathExists(path)) return path;
-  if (view_.optionBoxState(OptionBox::Overwrite)) {
+  if (settings_.overwrite) {
     attempt([&] { setAsideForReplacement(path); });
-    logLine(path + " deleted");
+    observer_.logLine(path + " deleted");
     return path;
   }
   for (std::int16_t n = 1;; ++n) {
     eventPump().processEvents();
     path = base + "_" + std::to_string(n) + ".pdf";
     if (!PathExists(path)) return path;
-    if (n == INT16_MAX) throw FileError("number the output for", state_.InputDir + "/" + name, "every numbered name is taken");
+    if (n == INT16_MAX) throw FileError("number the output for", settings_.inputDir + "/" + name, "every numbered name is taken");
   }
 }
 
 ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return Flow::Go;
-  const std::string in = state_.InputDir + "/" + name;
+  const std::string in = settings_.inputDir + "/" + name;
   if (!PathExists(in)) return Flow::Go;
-  logLine(in + " --> " + out);
+  observer_.logLine(in + " --> " + out);
   const std::optional<FileStamp> outBefore = fileSystem().stamp(out);
   bool stopFound = false;
   std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
@@ -223,41 +196,43 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
                                                bool& stopFound) {
   std::optional<std::string> failure;
   try {
-    if (!state_.Engine) throw EngineError("The conversion engine could not be created.");
-    ScriptRunContext scriptContext{*state_.Engine, state_.InputDir,
+    if (!engine_) throw EngineError("The conversion engine could not be created.");
+    ScriptRunContext scriptContext{*engine_, settings_.inputDir,
                                    [this] {
                                      eventPump().processEvents();
-                                     return state_.StopRequested;
+                                     return stopRequested_;
                                    },
-                                   [this] { logLine(kUnableToCreatePdf); }};
-    const DispatchCall call{out, in, ext, view_.optionBoxState(OptionBox::Security)};
-    stopFound = Dispatch(*state_.Engine, call, scriptContext) == ScriptRunEnd::StopRequested;
+                                   [this] { observer_.logLine(kUnableToCreatePdf); }};
+    const DispatchCall call{out, in, ext, settings_.security};
+    stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;
   } catch (const std::exception& error) {
     failure = reasonOf(error);
   } catch (...) {
     failure = "The conversion failed for an unknown reason.";
   }
-  logLine(kUnableToCreatePdf);
+  observer_.logLine(kUnableToCreatePdf);
   return failure;
 }
 
 void ScanCycle::finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
                             std::optional<std::string> failure) {
-  const std::string in = state_.InputDir + "/" + name;
+  const std::string in = settings_.inputDir + "/" + name;
   if (!failure) {
     const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
     const bool untouched = outBefore.has_value() && fileSystem().stamp(out) == outBefore;
     if (!length || *length == 0 || untouched) {
-      logLine(kUnableToCreatePdf);
+      observer_.logLine(kUnableToCreatePdf);
       failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
     }
   }
   settleReplacedPdf(out, !failure);
   bool handled = false;
   if (failure) {
-    handled = attempt([&] { KeepFailedFile(state_.InputDir, name, *failure); });
+    observer_.fileFailed(in, *failure);
+    handled = attempt([&] { KeepFailedFile(settings_.inputDir, name, *failure); });
   } else {
+    observer_.fileConverted(in, out);
     handled = attempt([&] { fileSystem().deleteFile(in); });
   }
   if (!handled) {

@@ -1,41 +1,52 @@
-// The scan cycle: the Start command's handler. It runs passes on the window thread until
-// a stop is carried out; the window processes events only at the cycle's check points.
+// The scan cycle: passes over the input directory until a stop is carried out. It runs on
+// the calling thread; events are processed only at the cycle's check points, where a stop
+// requested meanwhile is carried out. It reports through a ScanObserver and touches no
+// widget, so a window and a front end without one drive it alike.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "server/EngineFactory.h"
 #include "server/PassFilter.h"
-#include "server/ServerState.h"
-#include "server/ServerView.h"
+#include "server/ScanObserver.h"
+#include "server/ScanSettings.h"
 
 namespace vd {
 
 inline constexpr const char* kUnableToCreatePdf = "Unable to create PDF.";
-inline constexpr const char* kLineEnd = "\r\n";
+// A pass lists at most this many files (the window's list has a 16-bit index); the rest
+// wait for a later pass.
 inline constexpr int kMaxListEntries = 32767;
 
 class ScanCycle {
  public:
-  ScanCycle(ServerView& view, ServerState& state, EngineFactory engineFactory);
-  // Set-up, then passes; returns after a stop has been carried out.
+  ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory);
+  ScanCycle(const ScanCycle&) = delete;
+  ScanCycle& operator=(const ScanCycle&) = delete;
+
+  // Makes the engine, then runs passes; returns once a stop has been carried out.
   void run();
+  // Asks for a stop, carried out at the next check point: a conversion under way ends first.
+  void requestStop() { stopRequested_ = true; }
+  // The interval from the next wait on.
+  void setInterval(std::int16_t seconds) { settings_.seconds = seconds; }
 
  private:
   enum class Flow { Go, Stopped };
 
-  // Lets the window process its events; when a stop is requested, carries it out.
+  // Lets the front end process its events; when a stop is requested, carries it out.
   Flow checkPoint();
   void carryOutStop();
   // The cycle's one error rule: a failed action is logged and the next action follows.
   template <class Action>
   bool attempt(Action&& action);
-  void logLine(const std::string& line);
+  void setStatus(const std::string& text);
 
-  void setUp();
   Flow waitPhase();
   Flow listFiles();
   Flow processListedFiles();
@@ -52,12 +63,15 @@ class ScanCycle {
   // Removes the PDF set aside once its replacement exists; puts it back otherwise.
   void settleReplacedPdf(const std::string& out, bool replaced);
 
-  ServerView& view_;
-  ServerState& state_;
+  ScanSettings settings_;
+  ScanObserver& observer_;
   EngineFactory engineFactory_;
+  std::unique_ptr<CreatePDF> engine_;
+  bool stopRequested_ = false;
+  std::string status_;
   LeftInPlaceFiles leftInPlace_;
   std::optional<std::string> replacedPdf_;
-  // The names of the current pass, in List1's order.
+  // The names of the current pass, in the order reported.
   std::vector<std::string> listed_;
 };
 

@@ -1,24 +1,23 @@
 // Which engine operation each listed file reaches, with exactly which argument values.
 #include <map>
 
-#include "ServerFixture.h"
+#include "ScanCycleFixture.h"
 
 namespace vd::test {
 namespace {
 
 using Arguments = std::vector<std::string>;
 
-class DispatchTest : public ServerFixture {
+class DispatchTest : public ScanCycleFixture {
  protected:
   // Runs one pass over the given names and returns the calls by input name.
   std::map<std::string, EngineCall> convert(const std::vector<std::string>& names, bool security) {
     pump = ScriptedEventPump{};
     engine.calls.clear();
-    storeDirectories("1");
-    store("Security", security ? "1" : "0");
+    ScanSettings withSecurity = settings();
+    withSecurity.security = security;
     for (const std::string& name : names) WriteSettledFile(in(name), "content of " + name);
-    auto form = makeForm();
-    runPasses(*form, 1);
+    runPasses(withSecurity, 1);
     std::map<std::string, EngineCall> byName;
     for (const EngineCall& call : engine.calls) {
       for (const std::string& name : names) {

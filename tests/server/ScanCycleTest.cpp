@@ -1,22 +1,17 @@
-// The scan cycle on the real window: what is listed, how outputs are named, the log
-// lines and status texts, stops, failures and the mended faults.
+// The scan cycle without a window, against a recording observer: what is listed, how
+// outputs are named, what is reported and logged, stops, failures and the mended faults.
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QListWidget>
 #include <algorithm>
 #include <set>
 
-#include "ServerFixture.h"
-#include "server/ScanCycle.h"
-#include "server/ServerController.h"
+#include "ScanCycleFixture.h"
 
 namespace vd::test {
 namespace {
 
-class ScanCycleTest : public ServerFixture {
+class ScanCycleTest : public ScanCycleFixture {
  protected:
   std::vector<std::string> convertedInputs() const {
     std::vector<std::string> inputs;
@@ -26,41 +21,49 @@ class ScanCycleTest : public ServerFixture {
     }
     return inputs;
   }
-  std::string arrow(const std::string& name, const std::string& pdf) const { return in(name) + " --> " + out(pdf); }
   // A script file in the input directory naming two text files outside it.
   void writeScript(const std::string& name) {
-    storeDirectories("1");
     const std::string parts = environment.path("home/parts");
     ASSERT_TRUE(ensureDirectory(parts));
     WriteSettledFile(parts + "/one.txt", "one");
     WriteSettledFile(parts + "/two.txt", "two");
     WriteSettledFile(in(name), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
   }
+  std::string scanningText() const { return "Scanning for files in " + inputDir + "..."; }
 };
 
-TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRest) {
-  storeDirectories("1");
+TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTheRest) {
   // A Latin-1 name is no valid UTF-8: the file system's bytes are what count.
   const std::vector<std::string> listed = {"a.txt", "a.pdf.txt", "README", "Résumé 'q' -x.doc", "caf\xe9 ~.txt"};
   for (const std::string& name : listed) WriteSettledFile(in(name), name);
   for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) WriteSettledFile(in(name), "keep");
   ASSERT_TRUE(ensureDirectory(in("sub.txt")));
-  auto form = makeForm();
-  runPasses(*form, 1);
+  runPasses(1);
 
   std::set<std::string> expected;
   for (const std::string& name : listed) expected.insert(in(name));
   const std::vector<std::string> inputs = convertedInputs();
   EXPECT_EQ(std::set<std::string>(inputs.begin(), inputs.end()), expected);
   EXPECT_EQ(inputs.size(), 5u);
-  // Each conversion is announced just before it happens, in the same order.
+  // Each conversion is announced just before it happens, in the listed order, and
+  // reported with its output once done.
+  ASSERT_EQ(observer.lists.size(), 2u);
+  std::vector<std::string> listedInputs;
+  for (const std::string& name : observer.lists[0]) listedInputs.push_back(in(name));
+  EXPECT_EQ(listedInputs, inputs);
+  EXPECT_TRUE(observer.lists[1].empty());  // the pass is over
+  EXPECT_EQ(observer.highlighted, (std::vector<int>{0, 0, 1, 2, 3, 4}));
   std::vector<std::string> arrows;
-  for (const std::string& input : inputs) {
-    const std::string name = input.substr(inputDir.size() + 1);
+  std::vector<std::pair<std::string, std::string>> converted;
+  for (const std::string& name : observer.lists[0]) {
     const auto dot = name.find_last_of('.');
-    arrows.push_back(arrow(name, (dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf"));
+    const std::string pdf = (dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf";
+    arrows.push_back(arrow(name, pdf));
+    converted.emplace_back(in(name), out(pdf));
   }
-  EXPECT_EQ(logLines(*form), arrows);
+  EXPECT_EQ(observer.log, arrows);
+  EXPECT_EQ(observer.converted, converted);
+  EXPECT_TRUE(observer.failed.empty());
   for (const std::string& name : listed) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
   for (const char* name : {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"}) EXPECT_EQ(ReadBytes(in(name)), "keep");
   EXPECT_TRUE(FileExistsOnDisk(in("sub.txt")));
@@ -68,59 +71,36 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesLogsAndDeletesThemAndLeavesTheRe
   EXPECT_NE(PdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
   EXPECT_TRUE(FileExistsOnDisk(out("caf\xe9 ~.pdf")));
 
-  // The status line: idle prompt before the first pass, the processing text with "done."
-  // after it, and the idle prompt with "done." after the stop.
-  ASSERT_EQ(statusAtPause.size(), 2u);
-  EXPECT_EQ(statusAtPause[0], kIdlePrompt);
-  EXPECT_EQ(statusAtPause[1], "Processing 5 files...done.");
-  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
-  // The window is back to idle.
-  EXPECT_TRUE(button(*form, "Command2")->isHidden());
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(observer.statuses, (std::vector<std::string>{scanningText(), "Processing 5 files...",
+                                                         "Processing 5 files...done.", scanningText()}));
+  EXPECT_EQ(statusAtPause, (std::vector<std::string>{"", "Processing 5 files...done."}));
   EXPECT_EQ(engine.enginesAlive, 0);
   EXPECT_EQ(pump.pausedMilliseconds, 2000);
 }
 
-TEST_F(ScanCycleTest, WhileScanningTheWindowShowsTheCycleAndRefusesToClose) {
-  storeDirectories("1");
-  auto form = makeForm();
-  form->show();
-  QCoreApplication::processEvents();
-  bool closeRefused = false;
-  betweenPasses = [&](int pause) {
-    if (pause != 1) return;
-    EXPECT_EQ(form->windowTitle().toStdString(), "Vellumdock is scanning for files...");
-    EXPECT_TRUE(button(*form, "Command1")->isHidden());
-    EXPECT_FALSE(button(*form, "Command2")->isHidden());
-    EXPECT_FALSE(form->findChild<QCheckBox*>("chkOverwrite")->isEnabled());
-    EXPECT_NE(QApplication::overrideCursor(), nullptr);
-    closeRefused = !form->close();
-  };
-  runPasses(*form, 1);
-  EXPECT_TRUE(closeRefused);
-  EXPECT_TRUE(form->isVisible());
-  // An empty directory: the scanning text stays through the following wait, nothing logged.
-  EXPECT_EQ(statusAtPause.at(1), "Scanning for files in " + inputDir + "...");
-  EXPECT_TRUE(form->logText().empty());
-  EXPECT_TRUE(form->close());
+TEST_F(ScanCycleTest, EmptyDirectoryReportsScanningOnlyAndNoList) {
+  runPasses(2);
+  EXPECT_EQ(observer.statuses, std::vector<std::string>(3, scanningText()));
+  EXPECT_TRUE(observer.lists.empty());
+  EXPECT_TRUE(observer.log.empty());
+  EXPECT_EQ(engine.enginesCreated, 1);
+  EXPECT_EQ(engine.enginesAlive, 0);
 }
 
 TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWithout) {
-  storeDirectories("1");
   MakeTextPdf(out("x.pdf"), {"old x"});
   WriteSettledFile(in("x.doc"), "new x");
-  auto replacing = makeForm();
-  runPasses(*replacing, 1);
-  EXPECT_EQ(logLines(*replacing), (std::vector<std::string>{out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
+  runPasses(1);
+  EXPECT_EQ(observer.log, (std::vector<std::string>{out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
   EXPECT_NE(PdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);
 
   pump = ScriptedEventPump{};
-  store("Overwrite", "0");
+  ScanSettings numbering = settings();
+  numbering.overwrite = false;
   MakeTextPdf(out("x_1.pdf"), {"old x 1"});
   WriteSettledFile(in("x.doc"), "newer x");
-  auto form = makeForm();
-  runPasses(*form, 1);
-  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("x.doc", "x_2.pdf")}));
+  runPasses(numbering, 1);
+  EXPECT_EQ(observer.log, (std::vector<std::string>{arrow("x.doc", "x_2.pdf")}));
   EXPECT_NE(PdfText(out("x.pdf")).find("Converted x.doc"), std::string::npos);  // kept
   EXPECT_NE(PdfText(out("x_1.pdf")).find("old x 1"), std::string::npos);
   EXPECT_NE(PdfText(out("x_2.pdf")).find("Converted x.doc"), std::string::npos);
@@ -128,12 +108,10 @@ TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWith
   // An old PDF that cannot be deleted: the failure is logged, the " deleted" line still
   // follows, and the conversion writes to the same path.
   pump = ScriptedEventPump{};
-  store("Overwrite", "1");
   ASSERT_EQ(chmod(out("x.pdf").c_str(), 0444), 0);
   WriteSettledFile(in("x.doc"), "newest x");
-  auto locked = makeForm();
-  runPasses(*locked, 1);
-  EXPECT_EQ(logLines(*locked),
+  runPasses(1);
+  EXPECT_EQ(observer.log,
             (std::vector<std::string>{"Unable to create PDF.", out("x.pdf") + " deleted", arrow("x.doc", "x.pdf")}));
   EXPECT_EQ(engine.calls.back().out(), out("x.pdf"));
 }
@@ -141,85 +119,80 @@ TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWith
 TEST_F(ScanCycleTest, PdfBeingReplacedComesBackWhenItsReplacementFails) {
   // The old PDF is the only copy of an earlier document: a failed replacement must not
   // cost it. A successful one leaves nothing set aside.
-  storeDirectories("1");
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
   for (const char* base : {"plan", "sales", "memo"}) MakeTextPdf(out(std::string(base) + ".pdf"), {std::string("old ") + base});
   WriteSettledFile(in("plan.dwg"), "drawing");
   WriteSettledFile(in("sales.rpt"), "report");
   WriteSettledFile(in("memo.doc"), "memo");
-  auto form = makeForm();
-  runPasses(*form, 1);
+  runPasses(1);
 
   EXPECT_NE(PdfText(out("plan.pdf")).find("old plan"), std::string::npos);
   EXPECT_NE(PdfText(out("sales.pdf")).find("old sales"), std::string::npos);
   EXPECT_NE(PdfText(out("memo.pdf")).find("Converted memo.doc"), std::string::npos);
   EXPECT_EQ(DirectoryEntries(outputDir), (std::vector<std::string>{"memo.pdf", "plan.pdf", "sales.pdf"}));
-  const std::vector<std::string> lines = logLines(*form);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), out("plan.pdf") + " deleted"), 1);
+  EXPECT_EQ(std::count(observer.log.begin(), observer.log.end(), out("plan.pdf") + " deleted"), 1);
 }
 
 TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
-  storeDirectories("1");
   WriteSettledFile(in("a.txt"), "a");
   WriteSettledFile(in("b.txt"), "b");
   engine.duringCall = [this](const EngineCall&) {
     unlink(in("a.txt").c_str());
     unlink(in("b.txt").c_str());
   };
-  auto form = makeForm();
-  runPasses(*form, 1);
+  runPasses(1);
   ASSERT_EQ(engine.calls.size(), 1u);
-  const std::vector<std::string> lines = logLines(*form);
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(observer.log.size(), 2u);
   // The converted one's own deletion now fails: it was removed during the conversion.
-  EXPECT_NE(lines[0].find(" --> "), std::string::npos);
-  EXPECT_EQ(lines[1], "Unable to create PDF.");
+  EXPECT_NE(observer.log[0].find(" --> "), std::string::npos);
+  EXPECT_EQ(observer.log[1], "Unable to create PDF.");
+  EXPECT_EQ(observer.converted.size(), 1u);
+  EXPECT_TRUE(observer.failed.empty());
 }
 
 TEST_F(ScanCycleTest, IntervalOfZeroOrBelowRunsPassesWithoutWaitingAndStillStops) {
-  for (const char* seconds : {"0", "-3"}) {
+  for (const std::int16_t seconds : {0, -3}) {
     SCOPED_TRACE(seconds);
-    storeDirectories(seconds);
     engine.calls.clear();
-    auto form = makeForm();
+    ScanSettings noWait = settings();
+    noWait.seconds = seconds;
+    ScanCycle& running = makeCycle(noWait);
     pump = ScriptedEventPump{};
     int dropped = 0;
     pump.onProcessEvents = [&](int call) {
       // Files dropped while the cycle runs are picked up by a later pass.
       if (call == 5 || call == 40) WriteSettledFile(in("drop" + std::to_string(++dropped) + ".txt"), "x");
-      if (call == 200) clickStop(*form);
+      if (call == 200) running.requestStop();
     };
-    button(*form, "Command1")->click();
+    running.run();
     EXPECT_EQ(pump.pauses, 0);
     EXPECT_EQ(engine.calls.size(), 2u);
     EXPECT_FALSE(FileExistsOnDisk(in("drop1.txt")));
     EXPECT_FALSE(FileExistsOnDisk(in("drop2.txt")));
-    EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+    EXPECT_EQ(pump.processEventsCalls, 200);
   }
 }
 
 TEST_F(ScanCycleTest, StopDuringAConversionLetsItFinishAndStopsBeforeTheNextFile) {
-  storeDirectories("1");
   WriteSettledFile(in("a.txt"), "a");
   WriteSettledFile(in("b.txt"), "b");
-  auto form = makeForm();
-  engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
-  button(*form, "Command1")->click();
+  ScanCycle& running = makeCycle(settings());
+  engine.duringCall = [&](const EngineCall&) { running.requestStop(); };
+  running.run();
   ASSERT_EQ(engine.calls.size(), 1u);
   const std::string converted = engine.calls[0].out();
   EXPECT_TRUE(FileExistsOnDisk(converted));
   // The converted input is gone, the other waits for the next start.
   EXPECT_NE(FileExistsOnDisk(in("a.txt")), FileExistsOnDisk(in("b.txt")));
-  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
+  EXPECT_EQ(engine.enginesAlive, 0);
 }
 
 TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilItChanges) {
-  storeDirectories("1");
-  store("Overwrite", "0");
+  ScanSettings numbering = settings();
+  numbering.overwrite = false;
   WriteSettledFile(in("locked.txt"), "v1");
   ASSERT_EQ(chmod(in("locked.txt").c_str(), 0444), 0);
-  auto form = makeForm();
   betweenPasses = [&](int pause) {
     if (pause == 4) {
       // A new version arrives: it is input again.
@@ -227,24 +200,22 @@ TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilIt
       WriteSettledFile(in("locked.txt"), "version two");
     }
   };
-  runPasses(*form, 4);
-  EXPECT_EQ(logLines(*form), (std::vector<std::string>{arrow("locked.txt", "locked.pdf"), "Unable to create PDF.",
-                                                         arrow("locked.txt", "locked_1.pdf")}));
+  runPasses(numbering, 4);
+  EXPECT_EQ(observer.log, (std::vector<std::string>{arrow("locked.txt", "locked.pdf"), "Unable to create PDF.",
+                                                     arrow("locked.txt", "locked_1.pdf")}));
   EXPECT_EQ(engine.calls.size(), 2u);
   EXPECT_FALSE(FileExistsOnDisk(in("locked.txt")));
 }
 
 TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason) {
-  storeDirectories("1");
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
   WriteSettledFile(in("plan.dwg"), "drawing one");
   WriteSettledFile(in("sales.rpt"), "report");
-  auto form = makeForm();
   betweenPasses = [&](int pause) {
     if (pause == 2) WriteSettledFile(in("plan.dwg"), "drawing two");
   };
-  runPasses(*form, 2);
+  runPasses(2);
 
   const std::string failed = inputDir + "/failed/";
   EXPECT_EQ(ReadBytes(failed + "plan.dwg"), "drawing one");
@@ -255,39 +226,23 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
   EXPECT_TRUE(FileExistsOnDisk(failed + "plan_1.dwg.error.txt"));
   EXPECT_NE(ReadBytes(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
   EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
-  std::vector<std::string> lines = logLines(*form);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unable to create PDF."), 3);
-  EXPECT_EQ(lines.size(), 6u);
-  // The engine's error text itself stays out of the log.
-  EXPECT_EQ(form->logText().find("could not convert"), std::string::npos);
-}
-
-TEST_F(ScanCycleTest, HugeDirectoryFillsTheListToItsIndexRangeAndLeavesTheRest) {
-  storeDirectories("1");
-  const int files = kMaxListEntries + 2;
-  for (int i = 0; i < files; ++i) WriteSettledFile(in("f" + std::to_string(i) + ".txt"), "x");
-  auto form = makeForm();
-  QListWidget* list = form->findChild<QListWidget*>("List1");
-  std::string processingText;
-  int listedAtStop = 0;
-  pump.onProcessEvents = [&](int) {
-    // The check point before the first file: the listing is complete.
-    if (!processingText.empty() || form->statusText().rfind("Processing", 0) != 0) return;
-    processingText = form->statusText();
-    listedAtStop = list->count();
-    clickStop(*form);
-  };
-  button(*form, "Command1")->click();
-  EXPECT_EQ(processingText, "Processing 32767 files...");
-  EXPECT_EQ(listedAtStop, kMaxListEntries);
-  EXPECT_TRUE(engine.calls.empty());
-  EXPECT_EQ(DirectoryEntries(inputDir).size(), static_cast<std::size_t>(files));
+  EXPECT_EQ(std::count(observer.log.begin(), observer.log.end(), "Unable to create PDF."), 3);
+  EXPECT_EQ(observer.log.size(), 6u);
+  // The engine's error text itself stays out of the log; the observer gets it.
+  for (const std::string& line : observer.log) EXPECT_EQ(line.find("could not convert"), std::string::npos);
+  ASSERT_EQ(observer.failed.size(), 3u);
+  const std::string reasons = reason + ReadBytes(failed + "plan_1.dwg.error.txt") + ReadBytes(failed + "sales.rpt.error.txt");
+  std::set<std::string> failedInputs;
+  for (const auto& [input, why] : observer.failed) {
+    failedInputs.insert(input);
+    EXPECT_NE(reasons.find(why), std::string::npos) << why;
+  }
+  EXPECT_EQ(failedInputs, (std::set<std::string>{in("plan.dwg"), in("sales.rpt")}));
+  EXPECT_TRUE(observer.converted.empty());
 }
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
-  storeDirectories("1");
   WriteBytes(in("growing.txt"), "part");
-  auto form = makeForm();
   betweenPasses = [&](int pause) {
     if (pause == 1) WriteBytes(in("growing.txt"), "part");
     if (pause == 2) {
@@ -300,32 +255,45 @@ TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
       Backdate(in("growing.txt"), 2);  // quiet for two seconds now
     }
   };
-  runPasses(*form, 3);
+  runPasses(3);
   ASSERT_EQ(engine.calls.size(), 1u);
   EXPECT_FALSE(FileExistsOnDisk(in("growing.txt")));
 }
 
 TEST_F(ScanCycleTest, StopInsideAScriptRunKeepsTheScriptFile) {
   writeScript("Book.scr");
-  auto form = makeForm();
-  engine.duringCall = [&](const EngineCall&) { clickStop(*form); };
-  button(*form, "Command1")->click();
+  ScanCycle& running = makeCycle(settings());
+  engine.duringCall = [&](const EngineCall&) { running.requestStop(); };
+  running.run();
   ASSERT_EQ(engine.calls.size(), 1u);
   EXPECT_TRUE(FileExistsOnDisk(in("Book.scr")));
   EXPECT_FALSE(FileExistsOnDisk(out("Book.pdf")));
   EXPECT_FALSE(FileExistsOnDisk(inputDir + "/failed"));
-  EXPECT_EQ(form->statusText(), std::string(kIdlePrompt) + "done.");
-  EXPECT_FALSE(button(*form, "Command1")->isHidden());
+  EXPECT_TRUE(observer.converted.empty() && observer.failed.empty());
 }
 
 TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
-  storeDirectories("1");
-  store("InputDir", environment.path("home/missing"));
-  auto form = makeForm();
-  runPasses(*form, 3);
-  // The pass in whose wait Stop was pressed lists too: a failed listing has no check point.
+  ScanSettings missing = settings();
+  missing.inputDir = environment.path("home/missing");
+  runPasses(missing, 3);
+  // The pass in whose wait the stop came lists too: a failed listing has no check point.
   EXPECT_EQ(pump.pauses, 4);
-  EXPECT_EQ(logLines(*form), std::vector<std::string>(4, "Unable to create PDF."));
+  EXPECT_EQ(observer.log, std::vector<std::string>(4, "Unable to create PDF."));
+}
+
+TEST_F(ScanCycleTest, NewIntervalTakesEffectAtTheNextWait) {
+  ScanSettings slow = settings();
+  slow.seconds = 3;
+  ScanCycle& running = makeCycle(slow);
+  pump.onPause = [&](int pause) {
+    if (pause == 1) running.setInterval(1);
+    if (pause == 5) running.requestStop();
+  };
+  running.run();
+  // Three pauses in the first wait, then one in each: three passes before the stop (the
+  // old interval would have allowed only one).
+  EXPECT_EQ(pump.pauses, 5);
+  EXPECT_EQ(observer.statuses, std::vector<std::string>(3, scanningText()));
 }
 
 }  // namespace

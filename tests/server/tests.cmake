@@ -1,8 +1,9 @@
-# The conversion server: start-up and settings, the scan cycle, the dispatch, and the
-# built program run end to end.
-vd_add_test(ServerStartupTest ${CMAKE_CURRENT_LIST_DIR}/ServerStartupTest.cpp)
+# The conversion server's core: the scan cycle against a recording observer, the dispatch,
+# a program of the core alone converting real files, and the built program run end to end.
 vd_add_test(ScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/ScanCycleTest.cpp)
 vd_add_test(DispatchTest ${CMAKE_CURRENT_LIST_DIR}/DispatchTest.cpp)
+vd_add_test(WindowlessConversionTest ${CMAKE_CURRENT_LIST_DIR}/WindowlessConversionTest.cpp)
+add_dependencies(WindowlessConversionTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)
 # The end-to-end test runs the built programs themselves.
 add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vd_blank_pdf)

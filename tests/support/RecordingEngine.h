@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/CreatePDF.h"
-#include "server/ServerState.h"
+#include "server/EngineFactory.h"
 
 namespace vd::test {
 

@@ -1,13 +1,11 @@
-// Every test program runs with a real QApplication on the offscreen platform, so the
-// real widgets can be shown and driven without a display.
+// The test programs of the core run with a QCoreApplication, as a program without windows
+// does: nothing they test may need a widget.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <cstdlib>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication application(argc, argv);
+  QCoreApplication application(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,14 +1,21 @@
 // The main window's logic without its widgets: start-up, activation, the close request
 // and the command handlers. The scan cycle runs inside startClicked() (and inside an
-// activation with the argument "m") until it has been stopped.
+// activation with the argument "m") until it has been stopped; its reports reach the
+// window through this controller.
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "server/ServerState.h"
-#include "server/ServerView.h"
+#include "server/EngineFactory.h"
+#include "server/ScanObserver.h"
+#include "server/ScanSettings.h"
+#include "server/window/ServerState.h"
+#include "server/window/ServerView.h"
 
 namespace vd {
+
+class ScanCycle;
 
 inline constexpr const char* kIdlePrompt =
     "Click the Start Button to scan for files in input directory ------------->";
@@ -16,12 +23,14 @@ inline constexpr const char* kNoDistillerMessage =
     "The Adobe printer driver 'Adobe PDF' or 'Acrobat Distiller' was not found on this machine. Before using "
     "Vellumdock you must install this from the Adobe Acrobat setup disks.";
 inline constexpr const char* kSecurityNotice = "Adobe PDF security settings will be applied to the generated PDF file.";
+// The log box's line end.
+inline constexpr const char* kLineEnd = "\r\n";
 
 // True when one of the printers is the Distiller printer ("Adobe PDF" or "Acrobat
 // Distiller", whole name, any letter case).
 bool HasDistillerPrinter();
 
-class ServerController {
+class ServerController : private ScanObserver {
  public:
   // argumentText: the program's whole command-line argument text.
   ServerController(ServerView& view, std::string argumentText, EngineFactory engineFactory);
@@ -39,16 +48,31 @@ class ServerController {
   void winCaptionLostFocus();
 
   const ServerState& state() const { return state_; }
+  bool scanning() const { return cycle_ != nullptr; }
 
  private:
-  void readDirectories();
-  void readOptionBoxes();
+  void readSettings();
   void checkDistillerPrinter();
+  ScanSettings scanSettings() const;
+  void showScanning();
+  void showStopped();
+
+  // ScanObserver: the window shows the status, the list and the log.
+  void statusChanged(const std::string& text) override;
+  void filesListed(const std::vector<std::string>& names) override;
+  void entryHighlighted(int index) override;
+  void logLine(const std::string& line) override;
+  void fileConverted(const std::string& input, const std::string& output) override;
+  void fileFailed(const std::string& input, const std::string& reason) override;
 
   ServerView& view_;
   std::string argumentText_;
   EngineFactory engineFactory_;
   ServerState state_;
+  // The cycle running inside startClicked(), if any.
+  ScanCycle* cycle_ = nullptr;
+  // Stop pressed while no cycle ran: the next cycle stops at its first check point.
+  bool stopPending_ = false;
 };
 
 }  // namespace vd

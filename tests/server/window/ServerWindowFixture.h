@@ -1,4 +1,4 @@
-// The common ground of the server's tests: an isolated scratch world with an input and an
+// The common ground of the window's tests: an isolated scratch world with an input and an
 // output directory, the Distiller printer installed in the real printer table, recorded
 // message boxes, a scripted event pump and recording engines.
 #pragma once
@@ -19,11 +19,11 @@
 #include "common/Seam.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
-#include "server/Form1.h"
+#include "server/window/Form1.h"
 
 namespace vd::test {
 
-class ServerFixture : public ::testing::Test {
+class ServerWindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     inputDir = environment.path("home/in dir");

@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <string>
 
-#include "server/Form1.h"
+#include "common/Seam.h"
+#include "platform/window/QtMessageBoxes.h"
+#include "server/window/Form1.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  vd::QtMessageBoxes dialogs;
+  vd::ScopedSeam<vd::MessageBoxes> messagesAsDialogs(dialogs);
   std::string argumentText;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) argumentText += ' ';

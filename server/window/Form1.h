@@ -5,13 +5,14 @@
 #include <QMainWindow>
 #include <string>
 
-#include "server/ServerController.h"
-#include "server/ServerView.h"
+#include "server/window/ServerController.h"
+#include "server/window/ServerView.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class QStringListModel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -34,10 +35,7 @@ class Form1 : public QMainWindow, public ServerView {
   void repaintStatus() override;
   std::string idlePrompt() const override;
   void setHelpText(const std::string& text) override;
-  void clearList() override;
-  void addListEntry(const std::string& name) override;
-  int listCount() const override;
-  std::string listEntry(int index) const override;
+  void showListEntries(const std::vector<std::string>& names) override;
   void highlightListEntry(int index) override;
   void appendLog(const std::string& text) override;
   void clearLog() override;
@@ -93,7 +91,9 @@ class Form1 : public QMainWindow, public ServerView {
   QCheckBox* chkOverwrite_ = nullptr;
   QCheckBox* chkSecurity_ = nullptr;
   QCheckBox* chkAutoRun_ = nullptr;
-  QListWidget* List1_ = nullptr;
+  // A pass lists thousands of names at once: the list lays out uniform rows from a model.
+  QListView* List1_ = nullptr;
+  QStringListModel* listModel_ = nullptr;
   QPlainTextEdit* txtStatus_ = nullptr;
   QPushButton* Command3_ = nullptr;
   QPushButton* cmdScripts_ = nullptr;

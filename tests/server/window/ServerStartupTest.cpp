@@ -7,15 +7,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "ServerFixture.h"
+#include "ServerWindowFixture.h"
 #include "registry/clsRegistry.h"
 #include "server/AutoStart.h"
-#include "server/ServerController.h"
+#include "server/window/ServerController.h"
 
 namespace vd::test {
 namespace {
 
-class ServerStartupTest : public ServerFixture {
+class ServerStartupTest : public ServerWindowFixture {
  protected:
   static std::string boxText(Form1& form, const char* name) {
     return form.findChild<QLineEdit*>(name)->text().toStdString();

@@ -1,4 +1,4 @@
-#include "server/Form1.h"
+#include "server/window/Form1.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,11 +10,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStringListModel>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -70,7 +71,11 @@ void Form1::createControls() {
   chkOverwrite_ = named<QCheckBox>(central, "chkOverwrite", "Overwrite existing PDFs");
   chkSecurity_ = named<QCheckBox>(central, "chkSecurity", "Use security");
   chkAutoRun_ = named<QCheckBox>(central, "chkAutoRun", "Auto-start on bootup");
-  List1_ = named<QListWidget>(central, "List1");
+  List1_ = named<QListView>(central, "List1");
+  listModel_ = new QStringListModel(List1_);
+  List1_->setModel(listModel_);
+  List1_->setUniformItemSizes(true);
+  List1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   txtStatus_ = named<QPlainTextEdit>(central, "txtStatus");
   txtStatus_->setReadOnly(true);
   txtStatus_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -186,14 +191,13 @@ void Form1::repaintStatus() { Label1_->repaint(); }
 std::string Form1::idlePrompt() const { return Label1_->property("Tag").toString().toStdString(); }
 void Form1::setHelpText(const std::string& value) { lblHelp_->setText(text(value)); }
 
-void Form1::clearList() { List1_->clear(); }
-void Form1::addListEntry(const std::string& name) { List1_->addItem(text(name)); }
-int Form1::listCount() const { return List1_->count(); }
-std::string Form1::listEntry(int index) const {
-  const QListWidgetItem* item = List1_->item(index);
-  return item != nullptr ? item->text().toStdString() : std::string();
+void Form1::showListEntries(const std::vector<std::string>& names) {
+  QStringList shown;
+  shown.reserve(static_cast<qsizetype>(names.size()));
+  for (const std::string& name : names) shown.append(text(name));
+  listModel_->setStringList(shown);
 }
-void Form1::highlightListEntry(int index) { List1_->setCurrentRow(index); }
+void Form1::highlightListEntry(int index) { List1_->setCurrentIndex(listModel_->index(index)); }
 
 void Form1::appendLog(const std::string& value) {
   logText_ += value;

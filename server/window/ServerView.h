@@ -1,8 +1,9 @@
-// What the server's logic needs from its window. The Qt window Form1 is one view;
-// the logic (start-up, scan cycle, commands) never touches a widget directly.
+// What the window's logic needs from the window. The Qt window Form1 is the view; the
+// logic (start-up, commands, the scan cycle's reports) never touches a widget directly.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vd {
 
@@ -20,11 +21,8 @@ class ServerView {
   // The welcome line lblHelp.
   virtual void setHelpText(const std::string& text) = 0;
 
-  // The file list List1.
-  virtual void clearList() = 0;
-  virtual void addListEntry(const std::string& name) = 0;
-  virtual int listCount() const = 0;
-  virtual std::string listEntry(int index) const = 0;
+  // The file list List1: shows the names given, in their order (none clears it).
+  virtual void showListEntries(const std::vector<std::string>& names) = 0;
   virtual void highlightListEntry(int index) = 0;
 
   // The log box txtStatus.

@@ -1,0 +1,14 @@
+// Message boxes as Qt dialogs: one OK button, the title and the icon asked for. The
+// program with windows installs them in place of the core's standard-error realisation.
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+namespace vd {
+
+class QtMessageBoxes : public MessageBoxes {
+ public:
+  void show(const std::string& text, const std::string& title, MessageIcon icon) override;
+};
+
+}  // namespace vd

@@ -1,0 +1,30 @@
+// What a scan cycle tells its front end. The window shows it; a front end without a window
+// may log it or count it. Every call happens on the cycle's thread, inside the cycle.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vd {
+
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+
+  // The cycle's status line: "Scanning for files in ...", "Processing N files...", with
+  // "done." added when a pass is through.
+  virtual void statusChanged(const std::string& text) = 0;
+  // The files a pass is about to handle, in its order, once per pass as a whole list; an
+  // empty list when the pass is over.
+  virtual void filesListed(const std::vector<std::string>& names) = 0;
+  // The index in the last list of the file being handled now.
+  virtual void entryHighlighted(int index) = 0;
+  // A line for the log, without a line end.
+  virtual void logLine(const std::string& line) = 0;
+  // A file was converted into output; the input is removed next.
+  virtual void fileConverted(const std::string& input, const std::string& output) = 0;
+  // A file's conversion failed for reason; the input is kept in the failed folder.
+  virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
+};
+
+}  // namespace vd

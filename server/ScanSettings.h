@@ -1,0 +1,21 @@
+// What a scan cycle works with: the directories, the interval and the two options. A front
+// end reads them from wherever it keeps them (the window from its boxes) and hands them in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vd {
+
+struct ScanSettings {
+  std::string inputDir;
+  std::string outputDir;
+  // Seconds between passes; below 1 the passes follow one another without waiting.
+  std::int16_t seconds = 0;
+  // "Overwrite existing PDFs": replace an existing PDF instead of numbering the new one.
+  bool overwrite = false;
+  // "Use security": the Distiller's security settings apply to what it makes.
+  bool security = false;
+};
+
+}  // namespace vd

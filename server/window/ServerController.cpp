@@ -1,0 +1,203 @@
+#include "server/window/ServerController.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "common/IgnoringErrors.h"
+#include "common/Locations.h"
+#include "common/Text.h"
+#include "platform/MessageBoxes.h"
+#include "platform/PrintSubsystem.h"
+#include "platform/SettingsStore.h"
+#include "server/AutoStart.h"
+#include "server/Options.h"
+#include "server/ScanCycle.h"
+
+namespace vd {
+namespace {
+
+// Window handlers skip a step that fails and go on with the next, without a message.
+void storeSetting(const char* key, const std::string& value) {
+  ignoringErrors([&] { settingsStore().write(key, value); });
+}
+
+}  // namespace
+
+bool HasDistillerPrinter() {
+  const std::vector<std::string> printers = printSubsystem().installedPrinters();
+  return std::any_of(printers.begin(), printers.end(), [](const std::string& name) {
+    return equalsIgnoreCase(name, "Adobe PDF") || equalsIgnoreCase(name, "Acrobat Distiller");
+  });
+}
+
+ServerController::ServerController(ServerView& view, std::string argumentText, EngineFactory engineFactory)
+    : view_(view), argumentText_(std::move(argumentText)), engineFactory_(std::move(engineFactory)) {}
+
+void ServerController::startUp() {
+  state_.Loading = true;
+  view_.setCaption(kProgramTitle);
+  ignoringErrors([&] { state_.ProgramDir = programDir(); });
+  checkDistillerPrinter();
+  std::unique_ptr<CreatePDF> startupEngine;
+  ignoringErrors([&] { startupEngine = engineFactory_(); });
+  ignoringErrors([&] {
+    if (startupEngine) startupEngine->TempFilePath(state_.ProgramDir);
+  });
+  readSettings();
+  view_.setSecondsText(std::to_string(state_.Seconds));
+  ignoringErrors([&] {
+    state_.WinCaption = settingsStore().read(option::WinCaption, kDefaultWinCaption);
+    view_.setWinCaptionText(state_.WinCaption);
+  });
+  view_.setStatusText(view_.idlePrompt());
+  ignoringErrors([&] { startupEngine.reset(); });
+  state_.Loading = false;
+}
+
+void ServerController::checkDistillerPrinter() {
+  bool found = true;
+  ignoringErrors([&] { found = HasDistillerPrinter(); });
+  if (!found) ignoringErrors([] { messageBoxes().show(kNoDistillerMessage, kProgramTitle, MessageIcon::None); });
+}
+
+void ServerController::readSettings() {
+  const ScanSettings stored = StoredScanSettings();
+  state_.InputDir = stored.inputDir;
+  state_.OutputDir = stored.outputDir;
+  state_.Seconds = stored.seconds;
+  view_.setInputDirText(state_.InputDir);
+  view_.setOutputDirText(state_.OutputDir);
+  std::optional<bool> autoRun;
+  ignoringErrors([&] { autoRun = toCheckState(settingsStore().read(option::AutoRun, "0")); });
+  const std::pair<OptionBox, bool> boxes[] = {
+      {OptionBox::Overwrite, stored.overwrite},
+      {OptionBox::AutoRun, autoRun.value_or(false)},
+      {OptionBox::Security, stored.security},
+  };
+  for (const auto& [box, set] : boxes) {
+    if (set == view_.optionBoxState(box)) continue;
+    // A changed box runs its click handling, as an operator's click would.
+    ignoringErrors([&] {
+      view_.setOptionBoxState(box, set);
+      optionBoxClicked(box);
+    });
+  }
+}
+
+void ServerController::activated() {
+  // A cycle already running inside an earlier activation must not be started twice.
+  if (argumentText_ != "m" || scanning()) return;
+  view_.minimise();
+  startClicked();
+}
+
+bool ServerController::closeRequested() const { return view_.exitVisible(); }
+
+ScanSettings ServerController::scanSettings() const {
+  return ScanSettings{state_.InputDir, state_.OutputDir, state_.Seconds, view_.optionBoxState(OptionBox::Overwrite),
+                      view_.optionBoxState(OptionBox::Security)};
+}
+
+void ServerController::startClicked() {
+  if (scanning()) return;
+  showScanning();
+  {
+    ScanCycle cycle(scanSettings(), *this, engineFactory_);
+    cycle_ = &cycle;
+    struct Finished {
+      ScanCycle*& cycle;
+      ~Finished() { cycle = nullptr; }
+    } finished{cycle_};
+    if (stopPending_) {
+      stopPending_ = false;
+      cycle.requestStop();
+    }
+    cycle.run();
+  }
+  showStopped();
+}
+
+void ServerController::showScanning() {
+  view_.setBusyPointer(true);
+  view_.setHelpText("");
+  view_.setStartVisible(false);
+  view_.setStopVisible(true);
+  view_.setExitVisible(false);
+  view_.setControlsEnabled(false);
+  view_.setCaption(std::string(kProgramTitle) + " is scanning for files...");
+}
+
+void ServerController::showStopped() {
+  view_.setStartVisible(true);
+  view_.setStopVisible(false);
+  view_.setExitVisible(true);
+  view_.setStatusText(view_.idlePrompt() + "done.");
+  view_.repaintStatus();
+  view_.showListEntries({});
+  view_.setCaption(kProgramTitle);
+  view_.setControlsEnabled(true);
+  view_.setBusyPointer(false);
+}
+
+void ServerController::stopClicked() {
+  if (cycle_ != nullptr) {
+    cycle_->requestStop();
+  } else {
+    stopPending_ = true;
+  }
+}
+
+void ServerController::clearClicked() { view_.clearLog(); }
+
+void ServerController::optionBoxClicked(OptionBox box) {
+  const bool set = view_.optionBoxState(box);
+  switch (box) {
+    case OptionBox::Overwrite:
+      storeSetting(option::Overwrite, checkStateText(set));
+      break;
+    case OptionBox::AutoRun:
+      ignoringErrors([&] { UpdateAutoStartEntry(set); });
+      storeSetting(option::AutoRun, checkStateText(set));
+      break;
+    case OptionBox::Security:
+      storeSetting(option::Security, checkStateText(set));
+      if (!state_.Loading && set) {
+        ignoringErrors([] { messageBoxes().show(kSecurityNotice, kProgramTitle, MessageIcon::Information); });
+      }
+      break;
+  }
+}
+
+void ServerController::secondsLostFocus() {
+  if (const std::optional<std::int16_t> seconds = toInt16(view_.secondsText())) state_.Seconds = *seconds;
+  if (state_.Seconds == 0) {
+    view_.setSecondsText("5");
+    state_.Seconds = 5;
+  }
+  storeSetting(option::Seconds, std::to_string(state_.Seconds));
+  // The interval box stays editable while scanning: the next wait takes the new value.
+  if (cycle_ != nullptr) cycle_->setInterval(state_.Seconds);
+}
+
+void ServerController::winCaptionLostFocus() {
+  state_.WinCaption = trimSpaces(view_.winCaptionText());
+  storeSetting(option::WinCaption, state_.WinCaption);
+}
+
+void ServerController::statusChanged(const std::string& text) {
+  view_.setStatusText(text);
+  view_.repaintStatus();
+}
+
+void ServerController::filesListed(const std::vector<std::string>& names) { view_.showListEntries(names); }
+
+void ServerController::entryHighlighted(int index) { view_.highlightListEntry(index); }
+
+void ServerController::logLine(const std::string& line) { view_.appendLog(line + kLineEnd); }
+
+// The window shows a file's fate in the log lines only.
+void ServerController::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {}
+void ServerController::fileFailed(const std::string& /*input*/, const std::string& /*reason*/) {}
+
+}  // namespace vd

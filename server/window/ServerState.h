@@ -1,0 +1,20 @@
+// The main window's own state fields, shared by start-up and the commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vd {
+
+inline constexpr const char* kProgramTitle = "Vellumdock";
+
+struct ServerState {
+  std::string ProgramDir;
+  std::string InputDir;
+  std::string OutputDir;
+  std::int16_t Seconds = 0;
+  std::string WinCaption;
+  bool Loading = false;
+};
+
+}  // namespace vd

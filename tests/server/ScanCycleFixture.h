@@ -1,0 +1,97 @@
+// The common ground of the scan cycle's tests without a window: an isolated scratch world
+// with an input and an output directory, a recording observer, recorded message boxes, a
+// scripted event pump and recording engines.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Locations.h"
+#include "common/Seam.h"
+#include "server/ScanCycle.h"
+#include "server/ScanObserver.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/RecordingEngine.h"
+#include "support/ServerDoubles.h"
+
+namespace vd::test {
+
+// Everything a cycle reported, in order per kind.
+class RecordingObserver : public ScanObserver {
+ public:
+  void statusChanged(const std::string& text) override { statuses.push_back(text); }
+  void filesListed(const std::vector<std::string>& names) override { lists.push_back(names); }
+  void entryHighlighted(int index) override { highlighted.push_back(index); }
+  void logLine(const std::string& line) override { log.push_back(line); }
+  void fileConverted(const std::string& input, const std::string& output) override {
+    converted.emplace_back(input, output);
+  }
+  void fileFailed(const std::string& input, const std::string& reason) override { failed.emplace_back(input, reason); }
+
+  std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
+
+  std::vector<std::string> statuses;
+  std::vector<std::vector<std::string>> lists;
+  std::vector<int> highlighted;
+  std::vector<std::string> log;
+  std::vector<std::pair<std::string, std::string>> converted;
+  std::vector<std::pair<std::string, std::string>> failed;
+};
+
+class ScanCycleFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    inputDir = environment.path("home/in dir");
+    outputDir = environment.path("home/out");
+    ASSERT_TRUE(ensureDirectory(inputDir));
+    ASSERT_TRUE(ensureDirectory(outputDir));
+  }
+
+  // One-second interval, overwrite set, security clear, as a first start leaves them.
+  ScanSettings settings() const { return ScanSettings{inputDir, outputDir, 1, true, false}; }
+
+  ScanCycle& makeCycle(const ScanSettings& scanSettings) {
+    observer = RecordingObserver{};
+    statusAtPause.clear();
+    cycle = std::make_unique<ScanCycle>(scanSettings, observer, RecordingEngineFactory(engine));
+    return *cycle;
+  }
+
+  // Runs a cycle and stops it in the wait of the pass after `passes` complete passes.
+  // statusAtPause collects the last status reported at each pause.
+  void runPasses(const ScanSettings& scanSettings, int passes) {
+    ScanCycle& running = makeCycle(scanSettings);
+    pump.onPause = [this, &running, passes](int pause) {
+      statusAtPause.push_back(observer.status());
+      if (betweenPasses) betweenPasses(pause);
+      if (pause == passes + 1) running.requestStop();
+    };
+    running.run();
+  }
+  void runPasses(int passes) { runPasses(settings(), passes); }
+
+  std::string in(const std::string& name) const { return inputDir + "/" + name; }
+  std::string out(const std::string& name) const { return outputDir + "/" + name; }
+  std::string arrow(const std::string& name, const std::string& pdf) const { return in(name) + " --> " + out(pdf); }
+
+  IsolatedEnvironment environment;
+  RecordingMessageBoxes messages;
+  ScopedSeam<MessageBoxes> messagesSeam{messages};
+  ScriptedEventPump pump;
+  ScopedSeam<EventPump> pumpSeam{pump};
+  EngineScript engine;
+  RecordingObserver observer;
+  std::unique_ptr<ScanCycle> cycle;
+  std::string inputDir;
+  std::string outputDir;
+  std::vector<std::string> statusAtPause;
+  std::function<void(int)> betweenPasses;
+};
+
+}  // namespace vd::test
