@@ -24,11 +24,13 @@ std::string temporaryBase() {
   return !base.empty() && base.front() == '/' ? base : std::string("/tmp");
 }
 
-TemporaryDirectory::TemporaryDirectory(const std::string& prefix) {
+std::string makeFreshPrivateDirectory(const std::string& prefix) {
   std::string pattern = temporaryBase() + "/" + prefix + "-XXXXXX";
   // mkdtemp makes the directory with mode 0700 under a name nobody held before.
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
+
+TemporaryDirectory::TemporaryDirectory(const std::string& prefix) : path_(makeFreshPrivateDirectory(prefix)) {}
 
 TemporaryDirectory::~TemporaryDirectory() {
   if (path_.empty()) return;

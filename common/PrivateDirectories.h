@@ -12,6 +12,11 @@ namespace vd {
 // link) owned by this user without any group or other permission. False otherwise.
 bool makePrivateDirectory(const std::string& dir);
 
+// Makes a fresh private directory "<base>/<prefix>-XXXXXX" under a name nobody held before
+// (base as for TemporaryDirectory) and returns its path; "" when none could be made. It
+// stays until someone removes it.
+std::string makeFreshPrivateDirectory(const std::string& prefix);
+
 // A fresh private directory with a unique name, "<base>/<prefix>-XXXXXX", base being
 // $TMPDIR when it is an absolute path and /tmp otherwise. It is removed, with the files
 // and links directly inside it, when the object goes away.

@@ -1,14 +1,13 @@
 #include "engine/CreatePDF.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <exception>
 
+#include "common/Environment.h"
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
+#include "common/PrivateDirectories.h"
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
 #include "platform/FileSystem.h"
@@ -20,27 +19,17 @@ namespace {
 constexpr const char* kVersionKey = "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion";
 constexpr const char* kDistillerVersions[] = {"5.0", "6.0", "7.0", "8.0", "9.0", "10.0"};
 
-// A directory only this user can enter: created with mode 0700, or, when it exists,
-// checked to be ours and closed to everyone else.
-bool makePrivateDirectory(const std::string& dir) {
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat info {};
-  return lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
-         (info.st_mode & 077) == 0;
-}
-
 // Temporary PostScript files hold the users' documents: they go to a private directory of
 // this user, not to a fixed folder every user shares.
 std::string privateTemporaryDirectory() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string preferred = (runtime != nullptr && runtime[0] == '/')
-                                    ? std::string(runtime) + "/vellumdock-temp"
-                                    : "/tmp/vellumdock-" + std::to_string(getuid()) + "-temp";
+  const std::string runtime = environmentText("XDG_RUNTIME_DIR");
+  const std::string ownName = "vellumdock-" + std::to_string(getuid()) + "-temp";
+  const std::string preferred =
+      !runtime.empty() && runtime.front() == '/' ? runtime + "/vellumdock-temp" : "/tmp/" + ownName;
   if (makePrivateDirectory(preferred)) return preferred + "/";
   // Someone else holds that name: a fresh directory of our own instead.
-  std::string pattern = "/tmp/vellumdock-" + std::to_string(getuid()) + "-temp-XXXXXX";
-  if (mkdtemp(pattern.data()) != nullptr) return pattern + "/";
-  return preferred + "/";
+  const std::string fresh = makeFreshPrivateDirectory(ownName);
+  return (fresh.empty() ? preferred : fresh) + "/";
 }
 
 // Creates through slot; an empty slot is an engine error naming the component.

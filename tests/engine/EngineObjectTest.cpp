@@ -154,6 +154,21 @@ TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteR
   EXPECT_NE(initial, existing);
 }
 
+TEST_F(EngineObjectTest, TemporaryDirectoryPreparedByOthersIsNotUsed) {
+  // The usual name, taken first and left open to everyone: a fresh private one instead.
+  const std::string taken = environment.path("runtime/vellumdock-temp");
+  ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
+  chmod(taken.c_str(), 0777);
+  environment.set("TMPDIR", scratchFolder("tmp"));
+  CreatePDF engine;
+  const std::string chosen = engine.TempFilePath();
+  EXPECT_NE(chosen, taken + "/");
+  EXPECT_EQ(chosen.rfind(scratch("tmp/vellumdock-"), 0), 0u) << chosen;
+  struct stat info {};
+  ASSERT_EQ(lstat(chosen.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
 TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {
   environment.set("VELLUMDOCK_HELPER_DIR", scratchFolder("empty helpers"));
   CreatePDF engine;
