@@ -9,6 +9,8 @@
 #include <exception>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
+#include "common/PrivateDirectories.h"
 #include "outside/ghostscript/InterpreterReports.h"
 
 namespace vd {
@@ -49,9 +51,9 @@ class InputLink {
     static unsigned counter = 0;
     try {
       const std::string dir = userRuntimeDir() + "/interpreter-input";
-      if (!ensureDirectory(dir, 0700)) return;
+      if (!makePrivateDirectory(dir)) return;
       const std::string candidate =
-          dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + extensionOf(target);
+          dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + plainExtensionOf(target);
       unlink(candidate.c_str());
       if (symlink(target.c_str(), candidate.c_str()) == 0) path_ = candidate;
     } catch (const std::exception&) {
@@ -67,12 +69,10 @@ class InputLink {
   const std::string& path() const { return path_; }
 
  private:
-  static std::string extensionOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  // The input's extension with its dot, letters and digits only; "" when none are left.
+  static std::string plainExtensionOf(const std::string& path) {
     std::string extension = ".";
-    for (char c : path.substr(dot + 1)) {
+    for (char c : extensionOf(path)) {
       if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) extension += c;
     }
     return extension.size() > 1 ? extension : std::string();
