@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "platform/EventPump.h"
@@ -166,8 +167,7 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
 // The PDF being replaced is the only copy of an earlier document (its input is long
 // gone), so it is kept aside, hidden beside it, until its replacement exists.
 void ScanCycle::setAsideForReplacement(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string aside = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".replaced";
+  const std::string aside = folderOf(path) + "/." + fileNameOf(path) + ".replaced";
   fileSystem().copyFile(path, aside);
   try {
     fileSystem().deleteFile(path);
