@@ -217,6 +217,13 @@ class CreatePDF {
   std::unique_ptr<AcroApp> CreateAcroApp();
   std::unique_ptr<DistillerObject> CreateDistiller();
   std::unique_ptr<DistillerObject> CreateSecureDistiller();
+  std::unique_ptr<WordApplication> CreateWordApplication();
+  std::unique_ptr<ExcelApplication> CreateExcelApplication();
+  std::unique_ptr<PowerPointApplication> CreatePowerPointApplication();
+  std::unique_ptr<PublisherApplication> CreatePublisherApplication();
+  std::unique_ptr<VisioApplication> CreateVisioApplication();
+  std::unique_ptr<AutoCADApplication> CreateAutoCADApplication();
+  std::unique_ptr<CrystalReportsApplication> CreateCrystalReportsApplication();
   const StandInFactories& StandIns() const { return standIns_; }
 
   std::string m_PrinterName = "Acrobat Distiller";

@@ -104,6 +104,28 @@ std::unique_ptr<DistillerObject> CreatePDF::CreateSecureDistiller() {
   return CreateStandIn(standIns_.secureDistiller, "Acrobat Distiller");
 }
 
+std::unique_ptr<WordApplication> CreatePDF::CreateWordApplication() {
+  return CreateStandIn(standIns_.word, "Word.Application");
+}
+std::unique_ptr<ExcelApplication> CreatePDF::CreateExcelApplication() {
+  return CreateStandIn(standIns_.excel, "Excel.Application");
+}
+std::unique_ptr<PowerPointApplication> CreatePDF::CreatePowerPointApplication() {
+  return CreateStandIn(standIns_.powerPoint, "Powerpoint.Application");
+}
+std::unique_ptr<PublisherApplication> CreatePDF::CreatePublisherApplication() {
+  return CreateStandIn(standIns_.publisher, "Publisher.Application");
+}
+std::unique_ptr<VisioApplication> CreatePDF::CreateVisioApplication() {
+  return CreateStandIn(standIns_.visio, "Visio.Application");
+}
+std::unique_ptr<AutoCADApplication> CreatePDF::CreateAutoCADApplication() {
+  return CreateStandIn(standIns_.autoCAD, "AutoCAD.Application");
+}
+std::unique_ptr<CrystalReportsApplication> CreatePDF::CreateCrystalReportsApplication() {
+  return CreateStandIn(standIns_.crystalReports, "CrystalRuntime.Application");
+}
+
 void CreatePDF::TempFilePath(std::string strPath) {
   try {
     bool usable = false;

@@ -123,6 +123,38 @@ TEST_F(EngineObjectTest, EmptySlotsAreEngineErrorsNamingTheComponent) {
   EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
 }
 
+// The applications' slots, reached as the converters will reach them.
+class ApplicationSlots : public CreatePDF {
+ public:
+  explicit ApplicationSlots(StandInFactories standIns) : CreatePDF(EngineDetection{}, std::move(standIns)) {}
+  using CreatePDF::CreateAutoCADApplication;
+  using CreatePDF::CreateCrystalReportsApplication;
+  using CreatePDF::CreateExcelApplication;
+  using CreatePDF::CreatePowerPointApplication;
+  using CreatePDF::CreatePublisherApplication;
+  using CreatePDF::CreateVisioApplication;
+  using CreatePDF::CreateWordApplication;
+};
+
+TEST_F(EngineObjectTest, ApplicationsWithoutAStandInAreEngineErrorsNamingThem) {
+  ApplicationSlots real(RealStandIns());
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { real.CreateWordApplication(); }, "Word.Application"},
+      {[&] { real.CreateExcelApplication(); }, "Excel.Application"},
+      {[&] { real.CreatePowerPointApplication(); }, "Powerpoint.Application"},
+      {[&] { real.CreatePublisherApplication(); }, "Publisher.Application"},
+      {[&] { real.CreateVisioApplication(); }, "Visio.Application"},
+      {[&] { real.CreateAutoCADApplication(); }, "AutoCAD.Application"},
+      {[&] { real.CreateCrystalReportsApplication(); }, "CrystalRuntime.Application"},
+  };
+  for (const auto& [create, name] : cases) EXPECT_EQ(EngineErrorOf(create), name + " is not available.");
+
+  // A slot filled is what the engine creates.
+  StandInFactories filled;
+  filled.visio = [] { return std::make_unique<VisioApplication>(); };
+  EXPECT_NE(ApplicationSlots(filled).CreateVisioApplication(), nullptr);
+}
+
 TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteRules) {
   CreatePDF engine;
   const std::string initial = engine.TempFilePath();
