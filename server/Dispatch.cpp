@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "engine/CreatePDF.h"
 
 namespace vd {
 namespace {
-
-bool isOneOf(const std::string& ext, std::initializer_list<std::string_view> list) {
-  return std::find(list.begin(), list.end(), ext) != list.end();
-}
 
 DistillingOptions plainDistilling(bool applySecurity) {
   DistillingOptions options;
@@ -130,34 +127,43 @@ void toImage(CreatePDF& engine, const DispatchCall& call) {
   engine.CreatePDFfromImageFile(call.out, call.in, options);
 }
 
+using Conversion = void (*)(CreatePDF& engine, const DispatchCall& call);
+
+// One row of the table: the extensions it takes, and the engine operation it calls with
+// the row's fixed argument values.
+struct DispatchRow {
+  std::vector<std::string_view> extensions;
+  Conversion convert;
+};
+
+const std::vector<DispatchRow>& dispatchTable() {
+  static const std::vector<DispatchRow> rows = {
+      // EPS is PostScript too: the Distiller crops its page to the bounding box.
+      {{"ps", "eps"}, toPostScript},
+      {{"xls"}, toExcel},
+      {{"ppt"}, toPowerPoint},
+      {{"doc", "rtf", "htm", "html"}, toWord},
+      {{"pub"}, toPublisher},
+      {{"dwg"}, toAutoCAD},
+      {{"txt", "bat"}, toTextFile},
+      {{"rpt"}, toCrystalReport},
+      {{"vsd"}, toVisio},
+      {{"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"}, toImage},
+  };
+  return rows;
+}
+
+Conversion conversionFor(const std::string& ext) {
+  for (const DispatchRow& row : dispatchTable()) {
+    if (std::find(row.extensions.begin(), row.extensions.end(), ext) != row.extensions.end()) return row.convert;
+  }
+  // An extension of no row, "scr" included, is taken for text.
+  return toTextFile;
+}
+
 }  // namespace
 
-void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
-  const std::string& ext = call.ext;
-  if (ext == "ps") {
-    toPostScript(engine, call);
-  } else if (ext == "xls") {
-    toExcel(engine, call);
-  } else if (ext == "ppt") {
-    toPowerPoint(engine, call);
-  } else if (isOneOf(ext, {"doc", "rtf", "htm", "html"})) {
-    toWord(engine, call);
-  } else if (ext == "pub") {
-    toPublisher(engine, call);
-  } else if (ext == "dwg") {
-    toAutoCAD(engine, call);
-  } else if (isOneOf(ext, {"txt", "bat"})) {
-    toTextFile(engine, call);
-  } else if (ext == "rpt") {
-    toCrystalReport(engine, call);
-  } else if (ext == "vsd") {
-    toVisio(engine, call);
-  } else if (isOneOf(ext, {"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"})) {
-    toImage(engine, call);
-  } else {
-    toTextFile(engine, call);
-  }
-}
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) { conversionFor(call.ext)(engine, call); }
 
 ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {
   // No other row takes "scr", so looking at it first keeps the table's order.

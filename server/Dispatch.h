@@ -1,5 +1,6 @@
-// The choice of engine operation for one listed file, by its extension, with the fixed
-// argument values of each row.
+// The choice of engine operation for one listed file: a table of rows, each a set of
+// extensions and the engine operation it calls with the row's fixed argument values. The
+// scan cycle and the script run convert through the same table.
 #pragma once
 
 #include <string>

@@ -94,7 +94,7 @@ TEST_F(DispatchTest, EveryRowGetsItsOperationAndFixedArguments) {
       {"notes.rtf", "letter.doc"}, {"Page.HTM", "letter.doc"}, {"site.html", "letter.doc"},
       {"run.bat", "list.txt"},     {"README", "list.txt"},     {"new.docx", "list.txt"},
       {"data.csv", "list.txt"},    {"scan.tiff", "photo.JPG"}, {"pic.png", "photo.JPG"},
-      {"logo.emf", "photo.JPG"}};
+      {"logo.emf", "photo.JPG"},   {"figure.eps", "archive.tar.ps"}, {"Art.EPS", "archive.tar.ps"}};
   std::vector<std::string> names;
   for (const auto& [name, row] : rows) names.push_back(name);
   for (const auto& [name, row] : alike) names.push_back(name);
