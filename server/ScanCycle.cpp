@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "common/Errors.h"
-#include "common/IgnoringErrors.h"
-#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "platform/EventPump.h"
@@ -14,6 +12,7 @@
 #include "server/FailedFiles.h"
 #include "server/PathNames.h"
 #include "server/ScriptRun.h"
+#include "server/SetAsidePdf.h"
 
 namespace vd {
 namespace {
@@ -35,6 +34,8 @@ bool leftOutByName(const std::string& name) {
 
 ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
     : settings_(std::move(settings)), observer_(observer), engineFactory_(std::move(engineFactory)) {}
+
+ScanCycle::~ScanCycle() = default;
 
 template <class Action>
 bool ScanCycle::attempt(Action&& action) {
@@ -77,6 +78,7 @@ void ScanCycle::run() {
 }
 
 void ScanCycle::carryOutStop() {
+  settleReplacedPdf(false);
   stopRequested_ = false;
   engine_.reset();
 }
@@ -134,7 +136,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
   std::string path = base + ".pdf";
   if (!PathExists(path)) return path;
   if (settings_.overwrite) {
-    attempt([&] { setAsideForReplacement(path); });
+    attempt([&] { replaced_ = std::make_unique<SetAsidePdf>(path); });
     observer_.logLine(path + " deleted");
     return path;
   }
@@ -150,13 +152,17 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return Flow::Go;
   const std::string in = settings_.inputDir + "/" + name;
-  if (!PathExists(in)) return Flow::Go;
+  if (!PathExists(in)) {
+    // Gone since the listing: nothing replaces the PDF set aside for it.
+    settleReplacedPdf(false);
+    return Flow::Go;
+  }
   observer_.logLine(in + " --> " + out);
   const std::optional<FileStamp> outBefore = fileSystem().stamp(out);
   bool stopFound = false;
   std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
   if (stopFound) {
-    settleReplacedPdf(out, false);
+    settleReplacedPdf(false);
     carryOutStop();  // the script file stays for the next start
     return Flow::Stopped;
   }
@@ -164,32 +170,14 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
   return Flow::Go;
 }
 
-// The PDF being replaced is the only copy of an earlier document (its input is long
-// gone), so it is kept aside, hidden beside it, until its replacement exists.
-void ScanCycle::setAsideForReplacement(const std::string& path) {
-  const std::string aside = folderOf(path) + "/." + fileNameOf(path) + ".replaced";
-  fileSystem().copyFile(path, aside);
-  try {
-    fileSystem().deleteFile(path);
-  } catch (...) {
-    ignoringErrors([&] { fileSystem().deleteFile(aside); });
-    throw;
-  }
-  replacedPdf_ = aside;
-}
-
-void ScanCycle::settleReplacedPdf(const std::string& out, bool replaced) {
-  if (!replacedPdf_) return;
-  const std::string aside = *replacedPdf_;
-  replacedPdf_.reset();
+void ScanCycle::settleReplacedPdf(bool replaced) {
+  if (!replaced_) return;
   if (replaced) {
-    ignoringErrors([&] { fileSystem().deleteFile(aside); });
-    return;
+    replaced_->discard();
+  } else {
+    replaced_->putBack();
   }
-  ignoringErrors([&] {
-    if (fileSystem().fileLength(out).value_or(0) == 0 && fileSystem().pathExists(out)) fileSystem().deleteFile(out);
-    if (!fileSystem().pathExists(out)) fileSystem().moveFile(aside, out);
-  });
+  replaced_.reset();
 }
 
 std::optional<std::string> ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext,
@@ -226,7 +214,7 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
       failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
     }
   }
-  settleReplacedPdf(out, !failure);
+  settleReplacedPdf(!failure);
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);

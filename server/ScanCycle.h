@@ -18,6 +18,8 @@
 
 namespace vd {
 
+class SetAsidePdf;
+
 inline constexpr const char* kUnableToCreatePdf = "Unable to create PDF.";
 // A pass lists at most this many files (the window's list has a 16-bit index); the rest
 // wait for a later pass.
@@ -26,6 +28,8 @@ inline constexpr int kMaxListEntries = 32767;
 class ScanCycle {
  public:
   ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory);
+  // A PDF still set aside for its replacement goes back under its own name.
+  ~ScanCycle();
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
 
@@ -59,9 +63,8 @@ class ScanCycle {
                                      bool& stopFound);
   void finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
                    std::optional<std::string> failure);
-  void setAsideForReplacement(const std::string& path);
   // Removes the PDF set aside once its replacement exists; puts it back otherwise.
-  void settleReplacedPdf(const std::string& out, bool replaced);
+  void settleReplacedPdf(bool replaced);
 
   ScanSettings settings_;
   ScanObserver& observer_;
@@ -70,7 +73,8 @@ class ScanCycle {
   bool stopRequested_ = false;
   std::string status_;
   LeftInPlaceFiles leftInPlace_;
-  std::optional<std::string> replacedPdf_;
+  // The PDF being replaced by the file in hand, kept aside until its replacement exists.
+  std::unique_ptr<SetAsidePdf> replaced_;
   // The names of the current pass, in the order reported.
   std::vector<std::string> listed_;
 };

@@ -4,6 +4,7 @@
 // frame, a script file joining its entries; drawings and reports, which have no
 // converter here, end in failed/ with their reason. Results are checked by content.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,9 +71,8 @@ TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAn
   // "|" opening a name and "%d" mean something to the interpreter; here they are only names.
   drop("ps/alphabet.ps", "|alpha bet 100%d.ps");
   drop("ps/ps3d.ps", "-ps3d 'manual' ~.ps");
-  // An EPS file reaches the Distiller under the PostScript extension; its page is its
-  // bounding box.
-  drop("eps/golfer.eps", "golfer.PS");
+  // An EPS file goes to the Distiller as PostScript does; its page is its bounding box.
+  drop("eps/golfer.eps", "golfer.EPS");
   WriteSettledFile(input_ + "/broken.ps", "%!PS\n/Helvetica findfont 12 scalefont setfont\nnosuchoperator\nshowpage\n");
   WriteSettledFile(input_ + "/forever.ps", "%!PS\n{} loop\n");
 
@@ -158,6 +158,32 @@ TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookma
   // The temporaries and the script are gone; the entries themselves stay.
   EXPECT_TRUE(DirectoryEntries(input_).empty());
   EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));
+}
+
+TEST_F(ConversionEndToEndTest, PdfBeingReplacedComesBackWhenTheProgramIsEndedMidConversion) {
+  // A session's end (SIGHUP) or a service stop (SIGTERM) in the middle of a replacement:
+  // the old PDF is back under its own name, and its input waits for the next start.
+  settingsStore().write("Overwrite", "1");
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    MakeTextPdf(output_ + "/forever.pdf", {"old forever"});
+    WriteSettledFile(input_ + "/forever.ps", "%!PS\n{} loop\n");
+    const std::string log = environment_.path("vellumdk.log");
+    RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "60"}});
+    const bool converting = WaitUntil(
+        running,
+        [&] { return FileExistsOnDisk(output_ + "/.forever.pdf.replaced") && !FileExistsOnDisk(output_ + "/forever.pdf"); },
+        std::chrono::seconds(60));
+    ASSERT_TRUE(converting) << ReadBytes(log);
+    running.signal(signal);
+    WaitUntil(running, [] { return false; }, std::chrono::seconds(30));
+    ASSERT_FALSE(running.running());
+    // The signal's own action ended the program.
+    EXPECT_EQ(running.endingSignal(), signal);
+    EXPECT_NE(PdfText(output_ + "/forever.pdf").find("old forever"), std::string::npos);
+    for (const std::string& name : DirectoryEntries(output_)) EXPECT_EQ(name.find(".replaced"), std::string::npos) << name;
+    EXPECT_TRUE(FileExistsOnDisk(input_ + "/forever.ps"));
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "ScanCycleFixture.h"
@@ -118,9 +119,13 @@ TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWith
 
 TEST_F(ScanCycleTest, PdfBeingReplacedComesBackWhenItsReplacementFails) {
   // The old PDF is the only copy of an earlier document: a failed replacement must not
-  // cost it. A successful one leaves nothing set aside.
+  // cost it, not even one that left a part of a PDF behind. A successful one leaves nothing
+  // set aside.
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
+  engine.duringCall = [](const EngineCall& call) {
+    if (call.operation == "CreatePDFfromAutoCAD") WriteBytes(call.out(), "%PDF-1.4 cut short");
+  };
   for (const char* base : {"plan", "sales", "memo"}) MakeTextPdf(out(std::string(base) + ".pdf"), {std::string("old ") + base});
   WriteSettledFile(in("plan.dwg"), "drawing");
   WriteSettledFile(in("sales.rpt"), "report");
@@ -132,6 +137,59 @@ TEST_F(ScanCycleTest, PdfBeingReplacedComesBackWhenItsReplacementFails) {
   EXPECT_NE(PdfText(out("memo.pdf")).find("Converted memo.doc"), std::string::npos);
   EXPECT_EQ(DirectoryEntries(outputDir), (std::vector<std::string>{"memo.pdf", "plan.pdf", "sales.pdf"}));
   EXPECT_EQ(std::count(observer.log.begin(), observer.log.end(), out("plan.pdf") + " deleted"), 1);
+}
+
+// Another program removes an input just as its old PDF is set aside.
+class InputVanishingAtSetAside : public LinuxFileSystem {
+ public:
+  void deleteFile(const std::string& path) override {
+    LinuxFileSystem::deleteFile(path);
+    if (path == pdf) {
+      unlink(input.c_str());
+      if (then) then();
+    }
+  }
+  std::string pdf;
+  std::string input;
+  std::function<void()> then;
+};
+
+TEST_F(ScanCycleTest, PdfSetAsideComesBackWhenItsInputVanishes) {
+  // What follows the vanished input: a file whose conversion fails and which had no PDF
+  // (it must not receive the old one), a file converted, or a stop.
+  struct Case {
+    const char* next;
+    bool stop;
+  };
+  const Case cases[] = {{"v3.dwg", false}, {"v3.txt", false}, {nullptr, true}};
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  int run = 0;
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.next != nullptr ? test.next : "stop");
+    ScanSettings scan = settings();
+    scan.inputDir = environment.path("home/in " + std::to_string(++run));
+    scan.outputDir = environment.path("home/out " + std::to_string(run));
+    ASSERT_TRUE(ensureDirectory(scan.inputDir) && ensureDirectory(scan.outputDir));
+    MakeTextPdf(scan.outputDir + "/v1.pdf", {"old v1"});
+    WriteSettledFile(scan.inputDir + "/v1.txt", "v1");
+    if (test.next != nullptr) WriteSettledFile(scan.inputDir + "/" + test.next, "v3");
+    InputVanishingAtSetAside files;
+    files.pdf = scan.outputDir + "/v1.pdf";
+    files.input = scan.inputDir + "/v1.txt";
+    ScopedSeam<FileSystem> vanishing(files);
+    ScanCycle& running = makeCycle(scan);
+    if (test.stop) files.then = [&] { running.requestStop(); };
+    pump = ScriptedEventPump{};
+    pump.onPause = [&](int pause) {
+      if (pause == 2) running.requestStop();
+    };
+    running.run();
+
+    EXPECT_NE(PdfText(scan.outputDir + "/v1.pdf").find("old v1"), std::string::npos);
+    std::vector<std::string> expected = {"v1.pdf"};
+    if (test.next != nullptr && std::string(test.next) == "v3.txt") expected.push_back("v3.pdf");
+    EXPECT_EQ(DirectoryEntries(scan.outputDir), expected);
+  }
 }
 
 TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {

@@ -36,9 +36,14 @@ bool RunningProgram::running() {
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     pid_ = -1;
+    if (WIFSIGNALED(status)) endingSignal_ = WTERMSIG(status);
     return false;
   }
   return true;
+}
+
+void RunningProgram::signal(int number) {
+  if (pid_ > 0) kill(pid_, number);
 }
 
 void RunningProgram::stop() {

@@ -23,9 +23,14 @@ class RunningProgram {
 
   bool running();
   void stop();
+  // Sends a signal to the running program.
+  void signal(int number);
+  // The signal that ended the program, once running() has seen it end; 0 otherwise.
+  int endingSignal() const { return endingSignal_; }
 
  private:
   pid_t pid_ = -1;
+  int endingSignal_ = 0;
 };
 
 // Polls done() every 100 ms until it holds, the program ends, or the bound passes (the
