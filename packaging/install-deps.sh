@@ -12,8 +12,8 @@ packages=(
   libtiff-dev zlib1g-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
-  # tests: content checks of the PDFs made
-  libgtest-dev poppler-utils
+  # tests: content checks of the PDFs made; an X display without a window manager
+  libgtest-dev poppler-utils xvfb
   # benchmarks: the reference tools compared against
   img2pdf
 )

@@ -14,7 +14,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QMetaObject>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QStringListModel>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -158,9 +160,28 @@ bool Form1::event(QEvent* event) {
     // operator stopped.
     const bool returningFromOutside = focusLeftProgram_;
     focusLeftProgram_ = false;
-    if (!returningFromOutside) controller_.activated();
+    if (!returningFromOutside) {
+      activationChecked_ = true;
+      controller_.activated();
+    }
   }
   return handled;
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  // Without a window manager (a kiosk, an auto-start under focus-stealing prevention)
+  // nothing may ever activate the window: the first check runs once it is shown, unless an
+  // activation came first.
+  QMetaObject::invokeMethod(this, [this] { firstActivationCheck(); }, Qt::QueuedConnection);
+}
+
+void Form1::firstActivationCheck() {
+  if (activationChecked_) return;
+  activationChecked_ = true;
+  controller_.activated();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -58,6 +58,7 @@ class Form1 : public QMainWindow, public ServerView {
 
  protected:
   bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -66,6 +67,8 @@ class Form1 : public QMainWindow, public ServerView {
   void arrangeControls();
   void connectHandlers();
   QCheckBox* optionBox(OptionBox box) const;
+  // The activation check ("m" starts scanning), run at most once as the first one.
+  void firstActivationCheck();
 
   ServerController controller_;
   std::string logText_;
@@ -73,6 +76,8 @@ class Form1 : public QMainWindow, public ServerView {
   // The last deactivation gave the focus to no window of this program (another
   // application, a message box or a file dialog).
   bool focusLeftProgram_ = false;
+  bool shown_ = false;
+  bool activationChecked_ = false;
 
   QLabel* lblHelp_ = nullptr;
   QLabel* Label1_ = nullptr;

@@ -2,3 +2,7 @@
 # shows it.
 vd_add_window_test(ServerStartupTest ${CMAKE_CURRENT_LIST_DIR}/ServerStartupTest.cpp)
 vd_add_window_test(WindowScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/WindowScanCycleTest.cpp)
+# The built program on an X display of its own without a window manager: it runs the
+# program, so it links no window itself.
+vd_add_test(NoWindowManagerTest ${CMAKE_CURRENT_LIST_DIR}/NoWindowManagerTest.cpp)
+add_dependencies(NoWindowManagerTest vellumdk vellumdk-setup vellumdk-gsworker vd_blank_pdf)

@@ -1,0 +1,89 @@
+// The built vellumdk on a real X display without a window manager (Xvfb alone, as a kiosk
+// or an auto-start under focus-stealing prevention has it): nobody activates its window,
+// and "vellumdk m" must scan all the same.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "common/Locations.h"
+#include "platform/SettingsStore.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+#include "support/RunningProgram.h"
+
+namespace vd::test {
+namespace {
+
+// An X server of its own on a display it picks itself among the free ones.
+class XvfbDisplay {
+ public:
+  explicit XvfbDisplay(const std::string& log) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return;
+    server_ = std::make_unique<RunningProgram>(
+        "/usr/bin/Xvfb",
+        std::vector<std::string>{"-displayfd", std::to_string(pipeEnds[1]), "-nolisten", "tcp", "-screen", "0",
+                                 "1024x768x24"},
+        log);
+    close(pipeEnds[1]);
+    // The server writes its display number once it accepts clients.
+    std::string number;
+    pollfd waiting{pipeEnds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&waiting, 1, 20000) > 0 && read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(pipeEnds[0]);
+    if (!number.empty()) name_ = ":" + number;
+  }
+
+  ~XvfbDisplay() {
+    // Asked to end, the server removes its lock and socket.
+    if (!server_) return;
+    server_->signal(SIGTERM);
+    WaitUntil(*server_, [] { return false; }, std::chrono::seconds(10));
+  }
+  XvfbDisplay(const XvfbDisplay&) = delete;
+  XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+  // ":N", or empty when the server did not come up.
+  const std::string& name() const { return name_; }
+
+ private:
+  std::unique_ptr<RunningProgram> server_;
+  std::string name_;
+};
+
+TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
+  IsolatedEnvironment environment;
+  runSetup(environment);
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  const std::string input = environment.path("home/in");
+  const std::string output = environment.path("home/out");
+  ASSERT_TRUE(ensureDirectory(input) && ensureDirectory(output));
+  settingsStore().write("InputDir", input);
+  settingsStore().write("OutputDir", output);
+  settingsStore().write("Seconds", "1");
+
+  XvfbDisplay display(environment.path("xvfb.log"));
+  ASSERT_FALSE(display.name().empty()) << "Xvfb did not start:\n" << ReadBytes(environment.path("xvfb.log"));
+  const std::string log = environment.path("vellumdk.log");
+  RunningProgram vellumdk(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk", {"m"}, log,
+                          {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+  CopySettledFile(Corpus("ps/alphabet.ps"), input + "/alphabet.ps");
+
+  const std::string pdf = output + "/alphabet.pdf";
+  const bool converted =
+      WaitUntil(vellumdk, [&] { return !FileExistsOnDisk(input + "/alphabet.ps") && FileExistsOnDisk(pdf); },
+                std::chrono::seconds(60));
+  ASSERT_TRUE(converted) << "no PDF; vellumdk " << (vellumdk.running() ? "still runs" : "ended") << "; log:\n"
+                         << ReadBytes(log);
+  EXPECT_NE(PdfText(pdf).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+  EXPECT_TRUE(vellumdk.running());
+}
+
+}  // namespace
+}  // namespace vd::test
