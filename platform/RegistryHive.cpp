@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "platform/AutostartEntries.h"
 #include "platform/HiveStorage.h"
+#include "platform/PrivateFiles.h"
 
 namespace vd {
 namespace {
@@ -49,10 +51,15 @@ std::optional<std::string> canonicalSubKey(const std::string& subKey) {
   return path;
 }
 
-// One hive file. Reads of a missing file find nothing; writes create it.
+// The files SQLite keeps beside a database while it changes it.
+constexpr const char* kSideFileSuffixes[] = {"-journal", "-wal", "-shm"};
+
+// One hive file. Reads of a missing file find nothing; writes create it. The per-user
+// hive is private to its owner (see PrivateFiles.h); the machine's hive is for everyone
+// to read.
 class HiveFile {
  public:
-  explicit HiveFile(std::string path) : path_(std::move(path)) {}
+  explicit HiveFile(std::string path) : path_(std::move(path)), private_(path_ == hiveFileOf(kCurrentUser)) {}
 
   bool keyExists(const std::string& folded) const {
     if (folded.empty()) return true;
@@ -82,31 +89,37 @@ class HiveFile {
   bool createKey(const std::string& path) {
     auto file = openForWriting();
     file->exec("BEGIN IMMEDIATE");
-    bool created = false;
-    std::string prefix;
-    std::size_t start = 0;
-    while (start <= path.size() && !path.empty()) {
-      const auto slash = path.find('\\', start);
-      prefix = path.substr(0, slash);
-      auto insert = file->prepare("INSERT OR IGNORE INTO keys(path, name) VALUES(?, ?)");
-      insert.bindText(1, hive::foldCase(prefix)).bindText(2, prefix);
-      insert.step();
-      created = file->changes() > 0;
-      if (slash == std::string::npos) break;
-      start = slash + 1;
-    }
+    const bool created = insertKeyPath(*file, path);
     file->exec("COMMIT");
     return created;
   }
 
   void writeValue(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data) {
     auto file = openForWriting();
-    auto upsert = file->prepare(
-        "INSERT INTO vals(key, name, shown, type, data) VALUES(?, ?, ?, ?, ?) "
-        "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
-    upsert.bindText(1, hive::foldCase(key)).bindText(2, hive::foldCase(name)).bindText(3, name);
-    upsert.bindInt(4, type).bindBlob(5, data);
-    upsert.step();
+    upsertValue(*file, key, name, type, data);
+  }
+
+  // The key (created when missing) and all the changes in one transaction: a failure on
+  // the way leaves the file as it was.
+  void changeValues(const std::string& key, const std::vector<ValueChange>& changes) {
+    auto file = openForWriting();
+    file->exec("BEGIN IMMEDIATE");
+    try {
+      if (!key.empty()) insertKeyPath(*file, key);
+      for (const ValueChange& change : changes) {
+        if (change.data) {
+          upsertValue(*file, key, change.name, change.type, *change.data);
+        } else {
+          auto remove = file->prepare("DELETE FROM vals WHERE key = ? AND name = ?");
+          remove.bindText(1, hive::foldCase(key)).bindText(2, hive::foldCase(change.name));
+          remove.step();
+        }
+      }
+      file->exec("COMMIT");
+    } catch (...) {
+      ignoringErrors([&] { file->exec("ROLLBACK"); });
+      throw;
+    }
   }
 
   bool removeValue(const std::string& key, const std::string& name) {
@@ -119,8 +132,44 @@ class HiveFile {
   }
 
  private:
+  static bool insertKeyPath(SqliteFile& file, const std::string& path) {
+    bool created = false;
+    std::size_t start = 0;
+    while (start <= path.size() && !path.empty()) {
+      const auto slash = path.find('\\', start);
+      const std::string prefix = path.substr(0, slash);
+      auto insert = file.prepare("INSERT OR IGNORE INTO keys(path, name) VALUES(?, ?)");
+      insert.bindText(1, hive::foldCase(prefix)).bindText(2, prefix);
+      insert.step();
+      created = file.changes() > 0;
+      if (slash == std::string::npos) break;
+      start = slash + 1;
+    }
+    return created;
+  }
+
+  static void upsertValue(SqliteFile& file, const std::string& key, const std::string& name, std::uint32_t type,
+                          const std::string& data) {
+    auto upsert = file.prepare(
+        "INSERT INTO vals(key, name, shown, type, data) VALUES(?, ?, ?, ?, ?) "
+        "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+    upsert.bindText(1, hive::foldCase(key)).bindText(2, hive::foldCase(name)).bindText(3, name);
+    upsert.bindInt(4, type).bindBlob(5, data);
+    upsert.step();
+  }
+
+  // A private hive found open to others (copied in, restored from a backup, made by an
+  // older version) is made private before anything is read from it or written to it.
+  void keepPrivate() const {
+    if (!private_) return;
+    privateFiles::ensureDirectory(hive::directoryOf(path_));
+    privateFiles::keepPrivate(path_);
+    for (const char* suffix : kSideFileSuffixes) privateFiles::keepPrivate(path_ + suffix);
+  }
+
   std::unique_ptr<SqliteFile> openForReading() const {
     if (!fileExists(path_)) return nullptr;
+    keepPrivate();
     auto file = std::make_unique<SqliteFile>(path_, SqliteFile::Mode::ReadOnly);
     // A file that was never given its tables (an empty file) holds nothing.
     auto tables = file->prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys','vals')");
@@ -130,8 +179,19 @@ class HiveFile {
 
   std::unique_ptr<SqliteFile> openForWriting() {
     const std::string directory = hive::directoryOf(path_);
-    if (!ensureDirectory(directory, 0755)) throw FileError("create", directory, std::strerror(errno));
+    if (private_) {
+      if (!privateFiles::ensureDirectory(directory)) throw FileError("create", directory, std::strerror(errno));
+      // Created private before SQLite sees it: SQLite would create it 0644, and gives its
+      // journal the database file's mode.
+      if (!privateFiles::ensureFile(path_)) throw FileError("create", path_, std::strerror(errno));
+      for (const char* suffix : kSideFileSuffixes) privateFiles::keepPrivate(path_ + suffix);
+    } else if (!ensureDirectory(directory, 0755)) {
+      throw FileError("create", directory, std::strerror(errno));
+    }
     auto file = std::make_unique<SqliteFile>(path_, SqliteFile::Mode::ReadWrite);
+    // Passwords replaced or cleared must not linger in the file's free pages (some SQLite
+    // builds do this by default, not all).
+    if (private_) file->exec("PRAGMA secure_delete = ON");
     file->exec(
         "CREATE TABLE IF NOT EXISTS keys(path TEXT PRIMARY KEY, name TEXT NOT NULL);"
         "CREATE TABLE IF NOT EXISTS vals(key TEXT NOT NULL, name TEXT NOT NULL, shown TEXT NOT NULL,"
@@ -140,6 +200,7 @@ class HiveFile {
   }
 
   std::string path_;
+  bool private_;
 };
 
 // What a handle refers to, fixed when it is opened.
@@ -206,6 +267,25 @@ class LinuxRegistryHive : public RegistryHive {
       if (open->hiveFile.empty() || !file.writable()) return ERROR_ACCESS_DENIED;
       if (!open->path.empty()) file.createKey(open->path);
       file.writeValue(open->path, name, type, data);
+      return ERROR_SUCCESS;
+    });
+  }
+
+  std::int32_t changeValues(RegKeyHandle key, const std::vector<ValueChange>& changes) override {
+    return guarded([&] {
+      const std::optional<OpenKey> open = lookup(key);
+      if (!open) return ERROR_INVALID_HANDLE;
+      if ((open->access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+      // The autostart entries are separate files: no way to change several at once.
+      if (open->autostartDirectory) return ERROR_INVALID_PARAMETER;
+      for (const ValueChange& change : changes) {
+        if (change.data && change.data->size() > std::numeric_limits<std::uint32_t>::max()) {
+          return ERROR_INVALID_PARAMETER;
+        }
+      }
+      HiveFile file(open->hiveFile);
+      if (open->hiveFile.empty() || !file.writable()) return ERROR_ACCESS_DENIED;
+      file.changeValues(open->path, changes);
       return ERROR_SUCCESS;
     });
   }

@@ -15,10 +15,16 @@
 // from mode bits and ownership, root included, see HiveStorage.h) refuses every change
 // with 5, while keys still open for reading. A missing hive reads as empty (2) and is
 // created on the first write when its directory can be.
+//
+// The per-user hive holds passwords and is private to its owner: its folder has mode
+// 0700, the file and SQLite's side files 0600, and one found open to others is made
+// private when it is next opened (PrivateFiles.h).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Seam.h"
 #include "common/RegistryRoots.h"
@@ -56,6 +62,14 @@ using RegKeyHandle = std::uint64_t;
 // The predefined root as a handle (the roots are negative 32-bit numbers to their users).
 constexpr RegKeyHandle rootHandle(std::int32_t root) { return static_cast<std::uint32_t>(root); }
 
+// One value of a change made at once: written with its type code and bytes, or deleted
+// when there are no bytes.
+struct ValueChange {
+  std::string name;
+  std::uint32_t type = 0;
+  std::optional<std::string> data;
+};
+
 class RegistryHive {
  public:
   virtual ~RegistryHive() = default;
@@ -74,6 +88,10 @@ class RegistryHive {
   virtual std::int32_t queryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, char* data,
                                   std::uint32_t* size) = 0;
   virtual std::int32_t deleteValue(RegKeyHandle key, const std::string& name) = 0;
+  // Writes and deletes several values of one key as one change: afterwards all of them
+  // hold, or (with a failure code) the hive is as it was. Deleting a missing value is no
+  // failure. Settings that belong together (passwords and what they guard) go this way.
+  virtual std::int32_t changeValues(RegKeyHandle key, const std::vector<ValueChange>& changes) = 0;
   // Releases a handle; 6 for a handle that is not open (released twice, never issued).
   virtual std::int32_t closeKey(RegKeyHandle key) = 0;
 };

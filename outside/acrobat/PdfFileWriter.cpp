@@ -51,7 +51,8 @@ class TemporarySibling {
 
 }  // namespace
 
-void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& path) {
+void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& path,
+                  const std::function<void(QPDFWriter&)>& configure) {
   if (path.empty()) throw FileError("save", path, "no file name");
   if ((saveFlags & kSaveCollectGarbage) != 0) {
     // Objects nothing refers to are never written; what is left to collect are resources
@@ -67,6 +68,7 @@ void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& pat
     writer.setCompressStreams(true);
     // A document without pages cannot be linearized; it is written plain.
     if ((saveFlags & kSaveLinearized) != 0 && !document.getAllPages().empty()) writer.setLinearization(true);
+    if (configure) configure(writer);
     writer.write();
   } catch (const std::exception& error) {
     throw FileError("save", path, error.what());

@@ -4,16 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QPDF;
+class QPDFWriter;
 
 namespace vd {
 
 inline constexpr std::int16_t kSaveLinearized = 4;
 inline constexpr std::int16_t kSaveCollectGarbage = 32;
 
-// Throws FileError when the file cannot be written.
-void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& path);
+// Throws FileError when the file cannot be written. configure, when given, sets up the
+// writer further (encryption) just before it writes.
+void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& path,
+                  const std::function<void(QPDFWriter&)>& configure = {});
 
 }  // namespace vd

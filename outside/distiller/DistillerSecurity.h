@@ -1,24 +1,7 @@
-// The security the security-capable Distiller applies to a finished PDF, read from the
-// registry (HKEY_CURRENT_USER) through clsRegistry:
-//
-//   key   "Software\Vellumdock\Distiller\Security"
-//   value "OpenPassword"         text: the password needed to open the document ("" none)
-//   value "PermissionsPassword"  text: the password that lifts the restrictions
-//                                ("" or missing: a random one nobody knows)
-//   value "Permissions"          text (words separated by commas or blanks) or a list:
-//                                what readers may do without the permissions password:
-//                                  print        print at full quality
-//                                  print-low    print at low resolution only
-//                                  copy         copy text and images
-//                                  accessibility  extract for accessibility tools
-//                                  assemble     insert, rotate, delete pages
-//                                  annotate     comment and fill forms
-//                                  fill-forms   fill in forms only
-//                                  modify       change the document otherwise
-//                                missing: print, copy, accessibility
-//
-// With nothing configured the document gets a random permissions password that allows
-// printing and copying and forbids every change. Encryption is AES-256 (revision 6).
+// The security the security-capable Distiller applies to a finished PDF: AES-256
+// (revision 6) with the settings kept in the per-user registry hive
+// (DistillerSecuritySettings.h). Without a permissions password the document gets a random
+// one nobody knows, so that the permissions hold.
 #pragma once
 
 #include <set>
@@ -31,13 +14,14 @@ struct DistillerSecurity {
   std::string permissionsPassword;
   std::set<std::string> permissions;
 
+  // Throws SecuritySettingsError when the settings cannot be read: a document is never
+  // protected with other settings than the ones the user stored.
   static DistillerSecurity fromRegistry();
-  // The permission words this realisation knows.
-  static const std::set<std::string>& knownPermissions();
 };
 
-// Encrypts the PDF in place. Throws std::runtime_error (naming the file) on failure; the
-// file is then unchanged.
-void ApplyDistillerSecurity(const std::string& pdfPath, const DistillerSecurity& security);
+// Writes plainPdf encrypted to securedPdf, which appears whole or not at all; plainPdf is
+// left as it is. Throws std::runtime_error naming securedPdf (never a password).
+void ApplyDistillerSecurity(const std::string& plainPdf, const std::string& securedPdf,
+                            const DistillerSecurity& security);
 
 }  // namespace vd

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "common/ReplacementFile.h"
 #include "outside/distiller/DistillerSecurity.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
 
@@ -88,19 +90,42 @@ std::int32_t GhostscriptDistiller::FileToPDF2(const std::string& strInputPostScr
   if (sink_ != nullptr) sink_->OnJobStart(input, output);
 
   ProgressToEvents progress(sink_);
-  GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, strOutputPDF, {}};
   GhostscriptResult result;
-  std::string why;
-  if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
-    result.messages = why + "\n";
+  auto failWith = [&](const std::string& why) {
+    result.messages += why + "\n";
     progress.onMessage(why);
+  };
+  // With security the settings are read before anything runs (a job whose protection
+  // cannot be known makes no PDF). The interpreter's unprotected PDF goes to a hidden file
+  // of mode 0600 beside the output that is never committed: only the encrypted document
+  // ever takes the output's name.
+  const bool secured = bApplySecurity && securityCapable_;
+  std::optional<DistillerSecurity> security;
+  std::optional<ReplacementFile> intermediate;
+  bool ready = true;
+  if (secured) {
+    try {
+      security = DistillerSecurity::fromRegistry();
+      intermediate.emplace(strOutputPDF);
+    } catch (const std::exception& error) {
+      failWith(error.what());
+      ready = false;
+    }
+  }
+  const std::string written = intermediate ? intermediate->temporaryPath() : strOutputPDF;
+  GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, written, {}};
+  std::string why;
+  if (!ready) {
+    // Reported above.
+  } else if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
+    failWith(why);
   } else {
     result = RunGhostscriptJob(job, &progress);
   }
-  bool ok = result.ok && nonEmptyFile(strOutputPDF);
-  if (ok && bApplySecurity && securityCapable_) {
+  bool ok = result.ok && nonEmptyFile(written);
+  if (ok && secured) {
     try {
-      ApplyDistillerSecurity(strOutputPDF, DistillerSecurity::fromRegistry());
+      ApplyDistillerSecurity(written, strOutputPDF, *security);
     } catch (const std::exception& error) {
       result.messages += std::string(error.what()) + "\n";
       progress.onMessage(error.what());

@@ -277,6 +277,9 @@ class CountingHive : public RegistryHive {
     return real.queryValue(key, name, type, data, size);
   }
   std::int32_t deleteValue(RegKeyHandle key, const std::string& name) override { return real.deleteValue(key, name); }
+  std::int32_t changeValues(RegKeyHandle key, const std::vector<ValueChange>& changes) override {
+    return real.changeValues(key, changes);
+  }
   std::int32_t closeKey(RegKeyHandle key) override { return counted(real.closeKey(key), closed); }
 
   RegistryHive& real = registryHive();
