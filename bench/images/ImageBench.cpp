@@ -2,7 +2,8 @@
 // (so its start-up is not counted) and its command line, interleaved on the repository's
 // sample images and on large ones made at bench time.
 //
-//   bench_images [--rounds N] [--markdown FILE]
+//   bench_images [--rounds N] [--markdown FILE] [--corpus FOLDER]
+//   bench_images --convert IMAGE PDF     (one conversion, as the bench makes it)
 #include <QGuiApplication>
 #include <QProcess>
 #include <cstdio>
@@ -98,6 +99,15 @@ std::string option(int argc, char** argv, const std::string& name, const std::st
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication application(argc, argv);
+  if (argc == 4 && std::string(argv[1]) == "--convert") {
+    try {
+      BenchEngine().CreatePDFfromImageFile(argv[3], argv[2]);
+      return 0;
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "%s\n", error.what());
+      return 1;
+    }
+  }
   const int rounds = std::max(1, std::atoi(option(argc, argv, "--rounds", "5").c_str()));
   const std::string markdown = option(argc, argv, "--markdown", "");
   const std::string corpus = option(argc, argv, "--corpus", VD_CORPUS_DIR);
