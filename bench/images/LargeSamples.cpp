@@ -102,10 +102,18 @@ void writeFax(const std::string& path, int pages) {
     QFont font("Serif");
     font.setPixelSize(42);
     painter.setFont(font);
+    // Running text differs from line to line, as a letter's does.
+    static const char* const kWords[] = {"invoice", "delivery", "the", "of", "payment", "received", "order",
+                                         "account", "and", "number", "please", "contract", "date", "total",
+                                         "signed", "copy", "to", "a", "customer", "with"};
+    std::uint32_t state = static_cast<std::uint32_t>(page) * 7919u + 1u;
     for (int line = 0; line < 70; ++line) {
-      painter.drawText(200, 300 + line * 45,
-                       QString("Page %1, line %2: the quick brown fox jumps over the lazy dog 0123456789")
-                           .arg(page + 1).arg(line + 1));
+      QString text = QString("%1.%2 ").arg(page + 1).arg(line + 1);
+      for (int word = 0; word < 11; ++word) {
+        state = state * 1664525u + 1013904223u;
+        text += QString::fromLatin1(kWords[(state >> 16) % 20]) + ' ';
+      }
+      painter.drawText(200, 300 + line * 45, text);
     }
     painter.drawRect(150, 200, kWidth - 300, kHeight - 400);
     painter.end();
