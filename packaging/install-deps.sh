@@ -10,6 +10,8 @@ packages=(
   # TIFF pages the image-formats reader cannot decode (tiled deep images, big TIFF);
   # Flate streams of decoded images
   libtiff-dev zlib1g-dev
+  # faster Flate for decoded samples; GIF indices read as they are stored
+  libdeflate-dev libgif-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
   # tests: content checks of the PDFs made; an X display without a window manager

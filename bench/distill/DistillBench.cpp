@@ -1,88 +1,116 @@
-// Time per file of CreatePDFfromPS (warm interpreter worker) against the ps2pdf command
-// on the same small and medium corpus files.
+// CreatePDFfromPS (warm interpreter worker) against plain gs and the ps2pdf command,
+// interleaved, on the repository's small PostScript and EPS samples and on a 200-page
+// PostScript document made at bench time.
 //
-//   bench_distill [runs] [corpus folder]
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+//   bench_distill [--rounds N] [--markdown FILE] [--corpus FOLDER]
+#include <QCoreApplication>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/support/Interleaved.h"
+#include "bench/support/Report.h"
 #include "engine/CreatePDF.h"
-
-extern char** environ;
 
 namespace {
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+using namespace vd::bench;
+
+// Pages of set text with a little line art each, in DSC structure, as a word processor's
+// printer driver would send them.
+void writeLongDocument(const std::string& path, int pages) {
+  std::ofstream out(path, std::ios::binary);
+  out << "%!PS-Adobe-3.0\n%%Title: long document\n%%Pages: " << pages << "\n%%BoundingBox: 0 0 595 842\n"
+      << "%%EndComments\n%%BeginProlog\n/F { findfont exch scalefont setfont } bind def\n%%EndProlog\n";
+  for (int page = 1; page <= pages; ++page) {
+    out << "%%Page: " << page << ' ' << page << "\n";
+    out << "14 /Helvetica-Bold F 72 780 moveto (Chapter " << (page + 9) / 10 << ", page " << page << ") show\n";
+    out << "10 /Times-Roman F\n";
+    for (int line = 0; line < 56; ++line) {
+      out << "72 " << 750 - line * 12 << " moveto (Line " << line + 1
+          << ": the quick brown fox jumps over the lazy dog; pack my box with five dozen liquor jugs.) show\n";
+    }
+    out << "gsave 0.2 setlinewidth 0 0.3 0.6 setrgbcolor 400 60 moveto ";
+    for (int segment = 0; segment < 12; ++segment) {
+      out << 400 + segment * 10 << ' ' << 60 + (segment * page) % 40 << " lineto ";
+    }
+    out << "stroke grestore\nshowpage\n";
+  }
+  out << "%%EOF\n";
+  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-bool runPs2pdf(const std::string& in, const std::string& out) {
-  char* argv[] = {const_cast<char*>("ps2pdf"), const_cast<char*>(in.c_str()), const_cast<char*>(out.c_str()), nullptr};
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "ps2pdf", nullptr, nullptr, argv, environ) != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+std::string option(int argc, char** argv, const std::string& name, const std::string& fallback) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (argv[i] == name) return argv[i + 1];
+  }
+  return fallback;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  const std::string corpus = argc > 2 ? argv[2] : VD_CORPUS_DIR;
+  QCoreApplication application(argc, argv);
+  const int rounds = std::max(1, std::atoi(option(argc, argv, "--rounds", "5").c_str()));
+  const std::string markdown = option(argc, argv, "--markdown", "");
+  const std::string corpus = option(argc, argv, "--corpus", VD_CORPUS_DIR);
   setenv("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR, 0);
-  char scratchPattern[] = "/tmp/bench-distill-XXXXXX";
-  const std::string scratch = mkdtemp(scratchPattern);
+  char pattern[] = "/tmp/vellumdock-bench-distill-XXXXXX";
+  const std::string scratch = mkdtemp(pattern);
 
-  const std::vector<std::string> files{"ps/alphabet.ps", "ps/colorcir.ps", "ps/snowflak.ps", "ps/waterfal.ps",
-                                       "ps/escher.ps",   "eps/golfer.eps", "ps/doretree.ps",  "ps/ps3d.ps"};
-  vd::CreatePDF engine;
-  // One untimed job each way, so neither side pays for a cold disk cache or the first
-  // start of the worker.
-  engine.CreatePDFfromPS(scratch + "/warm.pdf", corpus + "/" + files[0]);
-  runPs2pdf(corpus + "/" + files[0], scratch + "/warm2.pdf");
+  try {
+    std::vector<BenchCase> cases;
+    std::vector<std::string> smallFiles;
+    for (const char* file : {"ps/alphabet.ps", "ps/colorcir.ps", "ps/doretree.ps", "ps/escher.ps", "ps/ps3d.ps",
+                             "ps/snowflak.ps", "ps/waterfal.ps", "eps/golfer.eps", "eps/ridt91.eps"}) {
+      const std::string path = corpus + "/" + file;
+      cases.push_back({file, "small (≤ 150 KB)", {path}, FileBytes(path)});
+      smallFiles.emplace_back(file);
+    }
+    const std::string longDocument = scratch + "/long.ps";
+    writeLongDocument(longDocument, 200);
+    cases.push_back({"200 pages (generated)", "large", {longDocument}, FileBytes(longDocument)});
 
-  std::printf("%-18s %10s %12s %12s %8s\n", "file", "bytes", "ours (s)", "ps2pdf (s)", "ratio");
-  double totalOurs = 0;
-  double totalReference = 0;
-  for (const auto& file : files) {
-    const std::string in = corpus + "/" + file;
-    const std::string ours = scratch + "/ours.pdf";
-    const std::string reference = scratch + "/reference.pdf";
-    double oursSeconds = 0;
-    double referenceSeconds = 0;
-    for (int run = 0; run < runs; ++run) {
-      auto start = std::chrono::steady_clock::now();
-      engine.CreatePDFfromPS(ours, in);
-      oursSeconds += secondsSince(start);
-      start = std::chrono::steady_clock::now();
-      if (!runPs2pdf(in, reference)) std::fprintf(stderr, "ps2pdf failed on %s\n", in.c_str());
-      referenceSeconds += secondsSince(start);
-    }
-    if (access(ours.c_str(), F_OK) != 0) std::fprintf(stderr, "no PDF from %s\n", in.c_str());
-    oursSeconds /= runs;
-    referenceSeconds /= runs;
-    totalOurs += oursSeconds;
-    totalReference += referenceSeconds;
-    FILE* f = std::fopen(in.c_str(), "rb");
-    long size = 0;
-    if (f != nullptr) {
-      std::fseek(f, 0, SEEK_END);
-      size = std::ftell(f);
-      std::fclose(f);
-    }
-    std::printf("%-18s %10ld %12.3f %12.3f %8.2f\n", file.c_str(), size, oursSeconds, referenceSeconds,
-                oursSeconds / referenceSeconds);
+    vd::CreatePDF engine;
+    InterleavedRuns runs(
+        {{"ours",
+          [&](const BenchCase& c, const std::string& out, double&) {
+            try {
+              engine.CreatePDFfromPS(out, c.inputs.front());
+              return true;
+            } catch (const std::exception& error) {
+              std::fprintf(stderr, "ours failed on %s: %s\n", c.label.c_str(), error.what());
+              return false;
+            }
+          }},
+         {"gs",
+          [](const BenchCase& c, const std::string& out, double&) {
+            return RunQuietly("gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-sOutputFile=" + out,
+                                     c.inputs.front()});
+          }},
+         {"ps2pdf",
+          [](const BenchCase& c, const std::string& out, double&) {
+            return RunQuietly("ps2pdf", {c.inputs.front(), out});
+          }}},
+        scratch);
+    runs.run(cases, rounds);
+
+    using Measure = Target::Measure;
+    const std::vector<Target> targets{
+        {"PostScript → PDF, each small file and their sum", Measure::Time, 1, 0.5, smallFiles, "small (≤ 150 KB)"},
+        {"PostScript → PDF, 200 pages", Measure::Time, 1, 1.0, {"200 pages (generated)"}, ""}};
+    const std::string report = Report("PostScript (CreatePDFfromPS) against gs and ps2pdf", runs, rounds, targets);
+    std::fputs(report.c_str(), stdout);
+    if (!markdown.empty()) std::ofstream(markdown) << report;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_distill: %s\n", error.what());
+    RunQuietly("rm", {"-rf", scratch});
+    return 1;
   }
-  std::printf("%-18s %10s %12.3f %12.3f %8.2f   (mean per file over %d runs; target <= 0.60)\n", "all", "",
-              totalOurs / static_cast<double>(files.size()), totalReference / static_cast<double>(files.size()),
-              totalOurs / totalReference, runs);
+  RunQuietly("rm", {"-rf", scratch});
   return 0;
 }

@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <array>
-#include <set>
 
 namespace vd {
 namespace {
@@ -37,10 +36,6 @@ class TiffReader {
   std::uint32_t u32(std::size_t at) const {
     if (!has(at, 4)) return 0;
     return little_ ? littleEndian32(bytes_, at) : bigEndian32(bytes_, at);
-  }
-  double rational(std::size_t at) const {
-    const std::uint32_t denominator = u32(at + 4);
-    return denominator == 0 ? 0 : static_cast<double>(u32(at)) / denominator;
   }
 
  private:
@@ -257,31 +252,6 @@ bool PngDataIsComplete(const PngFacts& png) {
   }
   inflateEnd(&stream);
   return status == Z_STREAM_END && produced == expected;
-}
-
-std::vector<std::optional<Resolution>> ReadTiffResolutions(std::string_view bytes) {
-  std::vector<std::optional<Resolution>> resolutions;
-  const TiffReader tiff(bytes);
-  if (!tiff.valid()) return resolutions;
-  // Damaged files may chain their directories in a circle.
-  std::set<std::uint32_t> visited;
-  for (std::uint32_t directory = tiff.u32(4); directory != 0 && tiff.has(directory, 2);) {
-    if (!visited.insert(directory).second || visited.size() > 100000) break;
-    const std::uint32_t entries = tiff.u16(directory);
-    double x = 0;
-    double y = 0;
-    std::uint32_t unit = 2;  // inches unless the file says otherwise
-    for (std::uint32_t i = 0; i < entries && tiff.has(directory + 2 + i * 12, 12); ++i) {
-      const std::size_t entry = directory + 2 + i * 12;
-      const std::uint32_t tag = tiff.u16(entry);
-      if (tag == 282) x = tiff.rational(tiff.u32(entry + 8));
-      if (tag == 283) y = tiff.rational(tiff.u32(entry + 8));
-      if (tag == 296) unit = tiff.u16(entry + 8);
-    }
-    resolutions.push_back(unit == 2 ? resolutionFrom(x, y, 1) : unit == 3 ? resolutionFrom(x, y, 2.54) : std::nullopt);
-    directory = tiff.u32(directory + 2 + entries * 12);
-  }
-  return resolutions;
 }
 
 std::optional<Resolution> ReadBmpResolution(std::string_view bytes) {

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vd {
 
@@ -49,9 +48,6 @@ bool CanEmbedPngData(const PngFacts& png);
 // True when the compressed rows inflate to exactly the rows the header announces.
 bool PngDataIsComplete(const PngFacts& png);
 
-// The resolution of every image file directory of a TIFF, in order (nothing for those
-// without one).
-std::vector<std::optional<Resolution>> ReadTiffResolutions(std::string_view bytes);
 // The resolution in a BMP (or RLE) header, if it gives one.
 std::optional<Resolution> ReadBmpResolution(std::string_view bytes);
 

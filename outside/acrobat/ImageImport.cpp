@@ -14,6 +14,7 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
+#include "outside/acrobat/GifPicture.h"
 #include "outside/acrobat/ImageFacts.h"
 #include "outside/acrobat/RasterImages.h"
 #include "outside/acrobat/TiffPages.h"
@@ -110,13 +111,9 @@ bool importPngAsItIs(QPDF& document, const std::string& path, const std::string&
   return true;
 }
 
-// The resolution of frame index, from the file's own header (Qt's readers report a
-// screen default for images that have none, which would make those pages too small).
-std::optional<Resolution> frameResolution(const std::string& bytes, const QByteArray& format, int index) {
-  if (format == "tif" || format == "tiff") {
-    const std::vector<std::optional<Resolution>> resolutions = ReadTiffResolutions(bytes);
-    return index < static_cast<int>(resolutions.size()) ? resolutions[static_cast<std::size_t>(index)] : std::nullopt;
-  }
+// The resolution of a picture, from the file's own header (Qt's readers report a screen
+// default for images that have none, which would make those pages too small).
+std::optional<Resolution> frameResolution(const std::string& bytes, const QByteArray& format) {
   if (format == "bmp") return ReadBmpResolution(bytes);
   if (format == "png") {
     std::string problem;
@@ -131,10 +128,46 @@ bool looksLikeTiff(const std::string& bytes) {
                                (bytes.compare(0, 2, "MM") == 0 && bytes[2] == 0 && (bytes[3] == 42 || bytes[3] == 43)));
 }
 
-// Every page through libtiff, for TIFFs Qt's reader cannot decode in full.
-void importTiffPages(QPDF& document, const std::string& bytes) {
-  TiffPages reader(bytes);
-  for (const TiffPage& page : reader.readAll(kMostPages)) {
+// A bilevel page as CCITT data: no decoding on the way, and no larger than the file.
+QPDFObjectHandle makeFaxImage(QPDF& document, const FaxPage& fax) {
+  QPDFObjectHandle parameters = QPDFObjectHandle::newDictionary();
+  parameters.replaceKey("/K", QPDFObjectHandle::newInteger(-1));
+  parameters.replaceKey("/Columns", QPDFObjectHandle::newInteger(fax.width));
+  parameters.replaceKey("/Rows", QPDFObjectHandle::newInteger(fax.height));
+  if (fax.blackIs1) parameters.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
+  QPDFObjectHandle image = QPDFObjectHandle::newStream(&document);
+  image.replaceStreamData(fax.data, QPDFObjectHandle::newName("/CCITTFaxDecode"), parameters);
+  QPDFObjectHandle dictionary = image.getDict();
+  dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+  dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+  dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(fax.width));
+  dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(fax.height));
+  dictionary.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
+  dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(1));
+  return image;
+}
+
+// TIFF pages in file order: bilevel CCITT pages as fax data, the others decoded by Qt's
+// reader where it can (reader, when qtReads), by libtiff where it cannot or would keep
+// more of a deep page.
+void importTiff(QPDF& document, const std::string& bytes, QImageReader& reader, bool qtReads) {
+  TiffPages tiff(bytes);
+  const int count = tiff.pageCount(kMostPages);
+  for (int i = 0; i < count; ++i) {
+    if (std::optional<FaxPage> fax = tiff.faxPage(i)) {
+      addImagePage(document, makeFaxImage(document, *fax), fax->width, fax->height,
+                   fax->resolution.value_or(Resolution{}), 0);
+      continue;
+    }
+    QImage frame;
+    if (!tiff.isDeep(i)) qtReads = qtReads && reader.jumpToImage(i) && reader.read(&frame) && !frame.isNull();
+    if (qtReads && !frame.isNull()) {
+      addImagePage(document, MakeImageObject(document, frame), frame.width(), frame.height(),
+                   tiff.resolutionOf(i).value_or(Resolution{}), 0);
+      continue;
+    }
+    // A page Qt cannot decode is no reason to drop it: libtiff reads them all.
+    const TiffPage page = tiff.decode(i);
     addImagePage(document, MakeImageObject(document, page.picture), page.picture.width(), page.picture.height(),
                  page.resolution.value_or(Resolution{}), 0);
   }
@@ -148,8 +181,7 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   reader.setDecideFormatFromContent(true);
   reader.setAutoTransform(false);
   const QByteArray format = reader.format();
-  const bool tiff = format == "tif" || format == "tiff" || looksLikeTiff(bytes);
-  if (tiff && format.isEmpty()) return importTiffPages(document, bytes);
+  if (format == "tif" || format == "tiff" || looksLikeTiff(bytes)) return importTiff(document, bytes, reader, !format.isEmpty());
   if (format.isEmpty()) cannotOpen(path, "it is not an image format this program reads");
 
   std::vector<QImage> frames;
@@ -157,8 +189,6 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   for (int i = 0; i < count; ++i) {
     QImage frame;
     if (!reader.read(&frame) || frame.isNull()) {
-      // A TIFF page Qt cannot decode is no reason to drop it: libtiff reads them all.
-      if (tiff) return importTiffPages(document, bytes);
       if (i == 0) cannotOpen(path, reader.errorString().toStdString());
       break;
     }
@@ -175,7 +205,7 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   }
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const QImage& frame = frames[i];
-    const Resolution resolution = frameResolution(bytes, format, static_cast<int>(i)).value_or(Resolution{});
+    const Resolution resolution = frameResolution(bytes, format).value_or(Resolution{});
     addImagePage(document, MakeImageObject(document, frame), frame.width(), frame.height(), resolution, 0);
   }
 }
@@ -200,8 +230,11 @@ std::shared_ptr<QPDF> ImportImage(const std::string& path) {
   auto document = std::make_shared<QPDF>();
   document->emptyPDF();
   try {
+    std::optional<QImage> gif;
     if (LooksLikeJpeg(bytes)) {
       importJpeg(*document, path, bytes);
+    } else if (LooksLikeGif(bytes) && (gif = ReadSingleGifPicture(bytes))) {
+      addImagePage(*document, MakeImageObject(*document, *gif), gif->width(), gif->height(), Resolution{}, 0);
     } else if (!LooksLikePng(bytes) || !importPngAsItIs(*document, path, bytes)) {
       importDecoded(*document, path, bytes);
     }

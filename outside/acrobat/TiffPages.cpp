@@ -3,11 +3,14 @@
 #include <tiffio.h>
 
 #include <QRgba64>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "outside/acrobat/FaxEncoder.h"
 
 namespace vd {
 namespace {
@@ -95,21 +98,94 @@ void TiffPages::fail(const std::string& what) {
   throw std::runtime_error(page + " " + what + (source_.firstError.empty() ? "" : " (" + source_.firstError + ")"));
 }
 
-std::vector<TiffPage> TiffPages::readAll(int mostPages) {
-  std::vector<TiffPage> pages;
-  for (;;) {
-    pages.push_back(readPage());
-    if (static_cast<int>(pages.size()) >= mostPages) break;
-    source_.firstError.clear();
-    if (TIFFReadDirectory(tiff_) != 1) {
-      // The directory chain ends quietly; a directory that cannot be read says so.
-      if (!source_.firstError.empty()) {
-        throw std::runtime_error("page " + std::to_string(pages.size() + 1) + " is damaged (" + source_.firstError + ")");
-      }
-      break;
-    }
+int TiffPages::pageCount(int mostPages) {
+  return static_cast<int>(std::min<tdir_t>(TIFFNumberOfDirectories(tiff_), static_cast<tdir_t>(std::max(mostPages, 1))));
+}
+
+void TiffPages::select(int index) {
+  source_.firstError.clear();
+  if (TIFFCurrentDirectory(tiff_) == static_cast<tdir_t>(index)) return;
+  if (TIFFSetDirectory(tiff_, static_cast<tdir_t>(index)) != 1) {
+    throw std::runtime_error("page " + std::to_string(index + 1) + " is damaged" +
+                             (source_.firstError.empty() ? "" : " (" + source_.firstError + ")"));
   }
-  return pages;
+}
+
+TiffPage TiffPages::decode(int index) {
+  select(index);
+  return readPage();
+}
+
+std::optional<Resolution> TiffPages::resolutionOf(int index) {
+  select(index);
+  return resolution();
+}
+
+bool TiffPages::isDeep(int index) {
+  select(index);
+  std::uint16_t bits = 1;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_BITSPERSAMPLE, &bits);
+  return bits > 8;
+}
+
+std::optional<FaxPage> TiffPages::faxPage(int index) {
+  select(index);
+  std::uint16_t compression = COMPRESSION_NONE;
+  std::uint16_t bits = 1;
+  std::uint16_t samplesPerPixel = 1;
+  std::uint16_t photometric = 0;
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  std::uint16_t fillOrder = FILLORDER_MSB2LSB;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_ORIENTATION, &orientation);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_FILLORDER, &fillOrder);
+  const bool ccitt = compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+                     compression == COMPRESSION_CCITTFAX4 || compression == COMPRESSION_CCITTRLEW;
+  if (!ccitt || bits != 1 || samplesPerPixel != 1 || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tiff_) ||
+      TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+      (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK) ||
+      TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width) != 1 || TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height) != 1 ||
+      width == 0 || height == 0 || width > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
+      height > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
+      static_cast<std::uint64_t>(width) * height > kMostPixels) {
+    return std::nullopt;
+  }
+  FaxPage page;
+  page.width = static_cast<int>(width);
+  page.height = static_cast<int>(height);
+  // The coders make black runs one-bits; a page that calls zero black shows them white.
+  page.blackIs1 = photometric == PHOTOMETRIC_MINISBLACK;
+  page.resolution = resolution();
+
+  std::uint32_t options = 0;
+  TIFFGetField(tiff_, TIFFTAG_GROUP4OPTIONS, &options);
+  if (compression == COMPRESSION_CCITTFAX4 && TIFFNumberOfStrips(tiff_) == 1 && (options & GROUP4OPT_UNCOMPRESSED) == 0) {
+    const std::uint64_t size = TIFFRawStripSize64(tiff_, 0);
+    if (size == 0 || size == static_cast<std::uint64_t>(-1) || size > source_.bytes.size()) fail("has a damaged strip");
+    page.data.resize(static_cast<std::size_t>(size));
+    if (TIFFReadRawStrip(tiff_, 0, page.data.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size)) {
+      fail("has a damaged strip");
+    }
+    if (fillOrder == FILLORDER_LSB2MSB) {
+      TIFFReverseBits(reinterpret_cast<std::uint8_t*>(page.data.data()), static_cast<tmsize_t>(page.data.size()));
+    }
+    page.asStored = true;
+    return page;
+  }
+  // Strips each start their own code stream, and Group 3 codes every row on its own:
+  // neither can simply be joined, so the rows are decoded and coded as one Group 4 strip.
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
+  if (TIFFScanlineSize64(tiff_) != rowBytes) fail("has a damaged row layout");
+  std::string rows(rowBytes * height, '\0');
+  for (std::uint32_t row = 0; row < height; ++row) {
+    if (TIFFReadScanline(tiff_, rows.data() + row * rowBytes, row, 0) < 0) fail("cannot be decoded");
+  }
+  page.data = EncodeGroup4(rows, width, height, photometric);
+  return page;
 }
 
 std::optional<Resolution> TiffPages::resolution() {
