@@ -87,6 +87,40 @@ TEST_F(ScanCycleTest, EmptyDirectoryReportsScanningOnlyAndNoList) {
   EXPECT_EQ(engine.enginesAlive, 0);
 }
 
+TEST_F(ScanCycleTest, SymbolicLinksInTheInputFolderAreLeftAloneWhateverTheyPointAt) {
+  const std::string elsewhere = environment.path("home/elsewhere");
+  ASSERT_TRUE(ensureDirectory(elsewhere));
+  CopySettledFile(Corpus("ps/alphabet.ps"), elsewhere + "/secret.ps");
+  const std::string secretBytes = ReadBytes(elsewhere + "/secret.ps");
+  struct stat before {};
+  ASSERT_EQ(stat((elsewhere + "/secret.ps").c_str(), &before), 0);
+  const std::vector<std::pair<std::string, std::string>> links = {
+      {"shadow.ps", elsewhere + "/secret.ps"},   // a readable PostScript file elsewhere
+      {"folder.txt", elsewhere},                 // a directory
+      {"gone.txt", elsewhere + "/missing.txt"},  // dangling
+      {"inside.txt", in("plain.txt")},           // even one to an input file beside it
+  };
+  for (const auto& [name, target] : links) ASSERT_EQ(symlink(target.c_str(), in(name).c_str()), 0) << name;
+  WriteSettledFile(in("plain.txt"), "plain");
+  runPasses(2);
+
+  EXPECT_EQ(convertedInputs(), std::vector<std::string>{in("plain.txt")});
+  ASSERT_FALSE(observer.lists.empty());
+  EXPECT_EQ(observer.lists[0], std::vector<std::string>{"plain.txt"});
+  for (const auto& [name, target] : links) {
+    char pointsAt[4096] = {};
+    ASSERT_GT(readlink(in(name).c_str(), pointsAt, sizeof pointsAt - 1), 0) << name;
+    EXPECT_EQ(std::string(pointsAt), target) << name;
+  }
+  EXPECT_EQ(ReadBytes(elsewhere + "/secret.ps"), secretBytes);
+  struct stat after {};
+  ASSERT_EQ(stat((elsewhere + "/secret.ps").c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(DirectoryEntries(outputDir), std::vector<std::string>{"plain.pdf"});
+  EXPECT_FALSE(FileExistsOnDisk(inputDir + "/failed"));
+}
+
 TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWithout) {
   MakeTextPdf(out("x.pdf"), {"old x"});
   WriteSettledFile(in("x.doc"), "new x");
