@@ -33,6 +33,15 @@ TEST_F(NetworkPathsTest, MountInfoIsReadWithItsEscapes) {
   EXPECT_EQ(entries[1].source, "//Server/Office");
   EXPECT_EQ(entries[1].fileSystem, "cifs");
   EXPECT_FALSE(LinuxMountTable().mounts().empty());
+
+  // Only blanks separate fields: other white space is part of a name, as the kernel
+  // writes it unescaped.
+  const std::vector<MountEntry> odd =
+      ParseMountInfo("50 22 0:50 / /mnt/odd\rname\f\vx rw,relatime - cifs //S/Odd\rShare rw\n");
+  ASSERT_EQ(odd.size(), 1u);
+  EXPECT_EQ(odd[0].mountPoint, "/mnt/odd\rname\f\vx");
+  EXPECT_EQ(odd[0].source, "//S/Odd\rShare");
+  EXPECT_EQ(odd[0].fileSystem, "cifs");
 }
 
 TEST_F(NetworkPathsTest, DrivesAreMountsAndNetworkDrivesAreRemote) {
