@@ -275,6 +275,52 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
   EXPECT_TRUE(observer.converted.empty());
 }
 
+TEST_F(ScanCycleTest, FailedFilesWithNamesNearTheLengthLimitKeepTheirReason) {
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  // 255 bytes: the longest name there is. Two that differ only at their end, one ending in
+  // a two-byte letter, and one with room for ".error.txt" to spare.
+  const std::string stem(240, 'n');
+  const std::vector<std::string> names = {stem + "-first-0000.dwg", stem + "-second-000.dwg",
+                                          std::string(248, 'u') + "\xc3\xa4.dwg", "short.dwg"};
+  for (const std::string& name : names) WriteSettledFile(in(name), "drawing " + name);
+  betweenPasses = [&](int pause) {
+    // The same long name fails again: its numbered name must fit too.
+    if (pause == 2) WriteSettledFile(in(names[0]), "drawing again");
+  };
+  runPasses(2);
+
+  const std::string failed = inputDir + "/failed/";
+  std::vector<std::string> notes;
+  std::vector<std::string> kept;
+  for (const std::string& entry : DirectoryEntries(failed)) {
+    EXPECT_LE(entry.size(), 255u);
+    const bool note = entry.size() > 10 && entry.substr(entry.size() - 10) == ".error.txt";
+    (note ? notes : kept).push_back(entry);
+  }
+  ASSERT_EQ(kept.size(), names.size() + 1);
+  ASSERT_EQ(notes.size(), kept.size());
+  // A name with room to spare keeps its plain note.
+  EXPECT_EQ(ReadBytes(failed + "short.dwg.error.txt").rfind("CreatePDFfromAutoCAD could not convert", 0), 0u);
+  // Each kept file has exactly one note that begins like its name and tells the whole
+  // name and the engine's reason.
+  for (const std::string& name : kept) {
+    const std::string content = ReadBytes(failed + name);
+    ASSERT_EQ(content.rfind("drawing ", 0), 0u) << name;
+    const std::string original = content == "drawing again" ? names[0] : content.substr(8);
+    int matching = 0;
+    for (const std::string& note : notes) {
+      const std::string reason = ReadBytes(failed + note);
+      if (reason.find("could not convert " + in(original) + ".") == std::string::npos) continue;
+      if (name.size() > 245 && reason.rfind(name + "\r\n", 0) != 0) continue;
+      const std::size_t shared = std::min<std::size_t>(name.size(), 200);
+      EXPECT_EQ(note.compare(0, shared, name, 0, shared), 0) << note;
+      ++matching;
+    }
+    EXPECT_EQ(matching, 1) << name;
+  }
+  EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
+}
+
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
   WriteBytes(in("growing.txt"), "part");
   betweenPasses = [&](int pause) {
