@@ -18,6 +18,8 @@ packages=(
   libgtest-dev poppler-utils xvfb
   # benchmarks: the reference tools compared against
   img2pdf
+  # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)
+  clang libclang-rt-14-dev
 )
 
 missing=()

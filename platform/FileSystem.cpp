@@ -30,8 +30,10 @@ class PosixListing : public DirectoryListing {
     while (const dirent* entry = readdir(handle_)) {
       const std::string name = entry->d_name;
       if (name == "." || name == ".." || isHiddenName(name)) continue;
+      // A link is not an ordinary file, whatever it points at: anyone who may drop files
+      // into the folder could otherwise have the server read what only its account may.
       struct stat info {};
-      if (stat((directory_ + "/" + name).c_str(), &info) != 0) continue;  // vanished, or a dangling link
+      if (lstat((directory_ + "/" + name).c_str(), &info) != 0) continue;  // vanished meanwhile
       if (S_ISREG(info.st_mode)) return name;
     }
     return std::nullopt;

@@ -14,6 +14,7 @@
 namespace vd {
 
 // One pass over a directory: ordinary, non-hidden files in the file system's order.
+// Symbolic links are not ordinary files, even when they point at one.
 class DirectoryListing {
  public:
   virtual ~DirectoryListing() = default;

@@ -47,9 +47,14 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
-    std::istringstream fields(line);
+    // Fields are separated by single blanks; the kernel escapes blanks, tabs, line ends and
+    // backslashes in names, but no other white space: a mount point may hold a carriage
+    // return or a form feed as it is.
     std::vector<std::string> words;
-    for (std::string word; fields >> word;) words.push_back(word);
+    std::istringstream fields(line);
+    for (std::string word; std::getline(fields, word, ' ');) {
+      if (!word.empty()) words.push_back(word);
+    }
     std::size_t separator = 6;
     while (separator < words.size() && words[separator] != "-") ++separator;
     if (words.size() < 5 || separator + 2 >= words.size()) continue;

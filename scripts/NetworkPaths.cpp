@@ -94,7 +94,15 @@ std::string ToNetworkPath(const std::string& path) {
 }
 
 bool IsNetworkLocation(const std::string& entry) {
-  return entry.size() > 2 && ((entry[0] == '\\' && entry[1] == '\\') || (entry[0] == '/' && entry[1] == '/'));
+  if (entry.size() > 2 && ((entry[0] == '\\' && entry[1] == '\\') || (entry[0] == '/' && entry[1] == '/'))) return true;
+  // "server:/export/file" and "user@server:/path/file", as the builder writes the files of
+  // NFS and SSH mounts: a host without "/" or "\\" before the colon, an absolute path after.
+  const auto colon = entry.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= entry.size() || entry[colon + 1] != '/') return false;
+  const std::string host = entry.substr(0, colon);
+  if (host.find_first_of("/\\") != std::string::npos) return false;
+  const auto at = host.find('@');
+  return at == std::string::npos || at + 1 < host.size();
 }
 
 std::optional<std::string> ResolveNetworkLocation(const std::string& entry) {

@@ -32,7 +32,8 @@ std::int32_t GetUNCPath(const std::string& drive, std::string& networkPath);
 // file lies on a network drive, else the path unchanged.
 std::string ToNetworkPath(const std::string& path);
 
-// True when an entry names a network location rather than a local path.
+// True when an entry names a network location rather than a local path: "\\server\...",
+// "//server/...", "server:/..." or "user@server:/...".
 bool IsNetworkLocation(const std::string& entry);
 // The local path of a network location whose share is mounted here; nothing when it is
 // not mounted (or the entry is no network location).

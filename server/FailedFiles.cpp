@@ -1,6 +1,9 @@
 #include "server/FailedFiles.h"
 
+#include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 
 #include "common/Errors.h"
 #include "common/Paths.h"
@@ -9,22 +12,65 @@
 namespace vd {
 namespace {
 
-bool taken(FileSystem& files, const std::string& path) {
+// The longest file name, in bytes, the file systems of this system accept.
+constexpr std::size_t kLongestName = NAME_MAX;
+constexpr std::string_view kReasonSuffix = ".error.txt";
+
+// The first bytes of text, at most `limit` of them, without cutting a UTF-8 sequence
+// in two (a name that is no UTF-8 is cut where the limit falls).
+std::string beginningOf(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  if (end == 0) end = limit;
+  return text.substr(0, end);
+}
+
+std::string shortHash(const std::string& text) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(hash));
+  return digits;
+}
+
+bool reasonNameIsShortened(const std::string& name) { return name.size() + kReasonSuffix.size() > kLongestName; }
+
+std::string reasonNameFor(const std::string& name) {
+  if (!reasonNameIsShortened(name)) return name + std::string(kReasonSuffix);
+  const std::string tag = "~" + shortHash(name);
+  return beginningOf(name, kLongestName - tag.size() - kReasonSuffix.size()) + tag + std::string(kReasonSuffix);
+}
+
+bool taken(FileSystem& files, const std::string& folder, const std::string& name) {
+  const std::string path = folder + "/" + name;
   // Hidden names count too: a free name must be free on disk, not only in a listing.
-  return files.stamp(path).has_value() || files.pathExists(path) || files.stamp(path + ".error.txt").has_value();
+  return files.stamp(path).has_value() || files.pathExists(path) ||
+         files.stamp(folder + "/" + reasonNameFor(name)).has_value();
 }
 
 std::string numberedName(const std::string& name, std::uint32_t number) {
-  // The number goes before the extension; a hidden name (".profile") has none.
-  const std::string stem = withoutExtension(name);
-  return stem + "_" + std::to_string(number) + name.substr(stem.size());
+  // The number goes before the extension; a hidden name (".profile") has none. Near the
+  // length limit the base gives up its end; an extension too long to keep counts as part
+  // of the base.
+  const std::string suffix = "_" + std::to_string(number);
+  std::string stem = withoutExtension(name);
+  std::string extension = name.substr(stem.size());
+  if (extension.size() + suffix.size() >= kLongestName) {
+    stem = name;
+    extension.clear();
+  }
+  return beginningOf(stem, kLongestName - suffix.size() - extension.size()) + suffix + extension;
 }
 
-std::string freePathIn(FileSystem& files, const std::string& folder, const std::string& name) {
-  std::string candidate = folder + "/" + name;
-  for (std::uint32_t number = 1; taken(files, candidate); ++number) {
-    if (number == UINT32_MAX) throw FileError("keep failed file", candidate, "no free name left");
-    candidate = folder + "/" + numberedName(name, number);
+std::string freeNameIn(FileSystem& files, const std::string& folder, const std::string& name) {
+  std::string candidate = name;
+  for (std::uint32_t number = 1; taken(files, folder, candidate); ++number) {
+    if (number == UINT32_MAX) throw FileError("keep failed file", folder + "/" + name, "no free name left");
+    candidate = numberedName(name, number);
   }
   return candidate;
 }
@@ -41,11 +87,13 @@ std::string KeepFailedFile(const std::string& inputDir, const std::string& name,
       if (!files.isDirectory(folder)) throw;  // created meanwhile by someone else is fine
     }
   }
-  const std::string target = freePathIn(files, folder, name);
+  const std::string keptName = freeNameIn(files, folder, name);
+  const std::string target = folder + "/" + keptName;
   files.moveFile(inputDir + "/" + name, target);
   // The note is secondary: the file is safe even when the note cannot be written.
   try {
-    files.writeFile(target + ".error.txt", reason + "\r\n");
+    const std::string heading = reasonNameIsShortened(keptName) ? keptName + "\r\n" : std::string();
+    files.writeFile(folder + "/" + reasonNameFor(keptName), heading + reason + "\r\n");
   } catch (const FileError&) {
   }
   return target;

@@ -13,6 +13,11 @@ inline constexpr const char* kFailedFolder = "failed";
 // taken there (name, then base_1.ext, base_2.ext, ...) and writes the reason to
 // <that name>.error.txt. Returns the path the file now has; throws FileError when the
 // file cannot be moved.
+//
+// Every name made here fits the file-name length limit: a numbered name near the limit
+// gives up the end of its base, and a reason note whose name would pass the limit is
+// named by the beginning of the file's name and a short hash of all of it, and names the
+// file in full on its first line.
 std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason);
 
 }  // namespace vd

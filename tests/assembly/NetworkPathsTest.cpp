@@ -33,6 +33,15 @@ TEST_F(NetworkPathsTest, MountInfoIsReadWithItsEscapes) {
   EXPECT_EQ(entries[1].source, "//Server/Office");
   EXPECT_EQ(entries[1].fileSystem, "cifs");
   EXPECT_FALSE(LinuxMountTable().mounts().empty());
+
+  // Only blanks separate fields: other white space is part of a name, as the kernel
+  // writes it unescaped.
+  const std::vector<MountEntry> odd =
+      ParseMountInfo("50 22 0:50 / /mnt/odd\rname\f\vx rw,relatime - cifs //S/Odd\rShare rw\n");
+  ASSERT_EQ(odd.size(), 1u);
+  EXPECT_EQ(odd[0].mountPoint, "/mnt/odd\rname\f\vx");
+  EXPECT_EQ(odd[0].source, "//S/Odd\rShare");
+  EXPECT_EQ(odd[0].fileSystem, "cifs");
 }
 
 TEST_F(NetworkPathsTest, DrivesAreMountsAndNetworkDrivesAreRemote) {
@@ -68,8 +77,23 @@ TEST_F(NetworkPathsTest, NetworkLocationsResolveThroughMountedShares) {
   EXPECT_EQ(ResolveNetworkLocation("//server/officex/a.doc"), std::nullopt);
   EXPECT_EQ(ResolveNetworkLocation("\\\\other\\office\\a.doc"), std::nullopt);
   EXPECT_EQ(ResolveNetworkLocation("/mnt/office share/a.doc"), std::nullopt);
-  EXPECT_TRUE(IsNetworkLocation("\\\\server\\office\\a.doc"));
-  EXPECT_FALSE(IsNetworkLocation("/mnt/a.doc"));
+}
+
+TEST_F(NetworkPathsTest, WhatTheBuilderWritesTheRunReadsAsANetworkLocation) {
+  // A script made on this machine names the files of every kind of share so that the run
+  // takes them for network locations and finds them through the same mount.
+  for (const std::string path : {"/mnt/office share/docs/a.doc", "/home/exports/b.xls", "/mnt/laptop/notes.txt"}) {
+    const std::string written = ToNetworkPath(path);
+    EXPECT_NE(written, path);
+    EXPECT_TRUE(IsNetworkLocation(written)) << written;
+    EXPECT_EQ(ResolveNetworkLocation(written), path) << written;
+  }
+  const std::vector<std::pair<std::string, bool>> entries = {
+      {"\\\\server\\office\\a.doc", true}, {"//server/office/a.doc", true}, {"nas:/srv/exports/b.xls", true},
+      {"ann@laptop:/home/ann/c.txt", true},   {"/mnt/a.doc", false},            {"relative/a.doc", false},
+      {"C:\\Docs\\a.doc", false},             {"dir/x:/a.doc", false},          {"ann@:/a.doc", false},
+      {":/a.doc", false},                     {"host:", false},                 {"host:relative", false}};
+  for (const auto& [entry, network] : entries) EXPECT_EQ(IsNetworkLocation(entry), network) << entry;
 }
 
 TEST(ScriptFileTest, LinesEndWithCrLfWhenWrittenAndAnyEndingWhenRead) {

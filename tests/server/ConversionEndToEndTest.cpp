@@ -100,8 +100,15 @@ TEST_F(ConversionEndToEndTest, UnconvertibleFilesEndInFailedAndSkippedOnesStayUn
   const std::vector<std::string> failing = {"plan.dwg", "sales.rpt", "-rf 'q' ä.dwg"};
   for (const std::string& name : untouched) WriteSettledFile(input_ + "/" + name, "keep " + name);
   for (const std::string& name : failing) WriteSettledFile(input_ + "/" + name, "content of " + name);
+  // A link dropped into the input folder is no input, though it names a readable
+  // PostScript file elsewhere.
+  const std::string secret = sources_ + "/secret.ps";
+  CopySettledFile(Corpus("ps/alphabet.ps"), secret);
+  ASSERT_EQ(symlink(secret.c_str(), (input_ + "/shadow.ps").c_str()), 0);
 
-  scanUntilInputIsEmpty({}, untouched);
+  std::vector<std::string> kept = untouched;
+  kept.push_back("shadow.ps");
+  scanUntilInputIsEmpty({}, kept);
 
   for (const std::string& name : untouched) EXPECT_EQ(ReadBytes(input_ + "/" + name), "keep " + name) << name;
   for (const std::string& name : failing) {
@@ -113,6 +120,10 @@ TEST_F(ConversionEndToEndTest, UnconvertibleFilesEndInFailedAndSkippedOnesStayUn
   }
   EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * failing.size());
   EXPECT_TRUE(DirectoryEntries(output_).empty());
+  char pointsAt[4096] = {};
+  ASSERT_GT(readlink((input_ + "/shadow.ps").c_str(), pointsAt, sizeof pointsAt - 1), 0);
+  EXPECT_EQ(std::string(pointsAt), secret);
+  EXPECT_EQ(ReadBytes(secret), ReadBytes(Corpus("ps/alphabet.ps")));
 }
 
 TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {

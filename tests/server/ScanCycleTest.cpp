@@ -88,6 +88,40 @@ TEST_F(ScanCycleTest, EmptyDirectoryReportsScanningOnlyAndNoList) {
   EXPECT_EQ(engine.enginesAlive, 0);
 }
 
+TEST_F(ScanCycleTest, SymbolicLinksInTheInputFolderAreLeftAloneWhateverTheyPointAt) {
+  const std::string elsewhere = environment.path("home/elsewhere");
+  ASSERT_TRUE(ensureDirectory(elsewhere));
+  CopySettledFile(Corpus("ps/alphabet.ps"), elsewhere + "/secret.ps");
+  const std::string secretBytes = ReadBytes(elsewhere + "/secret.ps");
+  struct stat before {};
+  ASSERT_EQ(stat((elsewhere + "/secret.ps").c_str(), &before), 0);
+  const std::vector<std::pair<std::string, std::string>> links = {
+      {"shadow.ps", elsewhere + "/secret.ps"},   // a readable PostScript file elsewhere
+      {"folder.txt", elsewhere},                 // a directory
+      {"gone.txt", elsewhere + "/missing.txt"},  // dangling
+      {"inside.txt", in("plain.txt")},           // even one to an input file beside it
+  };
+  for (const auto& [name, target] : links) ASSERT_EQ(symlink(target.c_str(), in(name).c_str()), 0) << name;
+  WriteSettledFile(in("plain.txt"), "plain");
+  runPasses(2);
+
+  EXPECT_EQ(convertedInputs(), std::vector<std::string>{in("plain.txt")});
+  ASSERT_FALSE(observer.lists.empty());
+  EXPECT_EQ(observer.lists[0], std::vector<std::string>{"plain.txt"});
+  for (const auto& [name, target] : links) {
+    char pointsAt[4096] = {};
+    ASSERT_GT(readlink(in(name).c_str(), pointsAt, sizeof pointsAt - 1), 0) << name;
+    EXPECT_EQ(std::string(pointsAt), target) << name;
+  }
+  EXPECT_EQ(ReadBytes(elsewhere + "/secret.ps"), secretBytes);
+  struct stat after {};
+  ASSERT_EQ(stat((elsewhere + "/secret.ps").c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(DirectoryEntries(outputDir), std::vector<std::string>{"plain.pdf"});
+  EXPECT_FALSE(FileExistsOnDisk(inputDir + "/failed"));
+}
+
 TEST_F(ScanCycleTest, ExistingPdfIsReplacedWithOverwriteAndTheNewOneNumberedWithout) {
   MakeTextPdf(out("x.pdf"), {"old x"});
   WriteSettledFile(in("x.doc"), "new x");
@@ -297,6 +331,52 @@ TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason)
   }
   EXPECT_EQ(failedInputs, (std::set<std::string>{in("plan.dwg"), in("sales.rpt")}));
   EXPECT_TRUE(observer.converted.empty());
+}
+
+TEST_F(ScanCycleTest, FailedFilesWithNamesNearTheLengthLimitKeepTheirReason) {
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  // 255 bytes: the longest name there is. Two that differ only at their end, one ending in
+  // a two-byte letter, and one with room for ".error.txt" to spare.
+  const std::string stem(240, 'n');
+  const std::vector<std::string> names = {stem + "-first-0000.dwg", stem + "-second-000.dwg",
+                                          std::string(248, 'u') + "\xc3\xa4.dwg", "short.dwg"};
+  for (const std::string& name : names) WriteSettledFile(in(name), "drawing " + name);
+  betweenPasses = [&](int pause) {
+    // The same long name fails again: its numbered name must fit too.
+    if (pause == 2) WriteSettledFile(in(names[0]), "drawing again");
+  };
+  runPasses(2);
+
+  const std::string failed = inputDir + "/failed/";
+  std::vector<std::string> notes;
+  std::vector<std::string> kept;
+  for (const std::string& entry : DirectoryEntries(failed)) {
+    EXPECT_LE(entry.size(), 255u);
+    const bool note = entry.size() > 10 && entry.substr(entry.size() - 10) == ".error.txt";
+    (note ? notes : kept).push_back(entry);
+  }
+  ASSERT_EQ(kept.size(), names.size() + 1);
+  ASSERT_EQ(notes.size(), kept.size());
+  // A name with room to spare keeps its plain note.
+  EXPECT_EQ(ReadBytes(failed + "short.dwg.error.txt").rfind("CreatePDFfromAutoCAD could not convert", 0), 0u);
+  // Each kept file has exactly one note that begins like its name and tells the whole
+  // name and the engine's reason.
+  for (const std::string& name : kept) {
+    const std::string content = ReadBytes(failed + name);
+    ASSERT_EQ(content.rfind("drawing ", 0), 0u) << name;
+    const std::string original = content == "drawing again" ? names[0] : content.substr(8);
+    int matching = 0;
+    for (const std::string& note : notes) {
+      const std::string reason = ReadBytes(failed + note);
+      if (reason.find("could not convert " + in(original) + ".") == std::string::npos) continue;
+      if (name.size() > 245 && reason.rfind(name + "\r\n", 0) != 0) continue;
+      const std::size_t shared = std::min<std::size_t>(name.size(), 200);
+      EXPECT_EQ(note.compare(0, shared, name, 0, shared), 0) << note;
+      ++matching;
+    }
+    EXPECT_EQ(matching, 1) << name;
+  }
+  EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
 }
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
