@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/ReplacementFile.h"
 #include "outside/distiller/DistillerSecurity.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
 
@@ -88,28 +89,37 @@ std::int32_t GhostscriptDistiller::FileToPDF2(const std::string& strInputPostScr
   if (sink_ != nullptr) sink_->OnJobStart(input, output);
 
   ProgressToEvents progress(sink_);
-  GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, strOutputPDF, {}};
   GhostscriptResult result;
-  std::string why;
-  if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
-    result.messages = why + "\n";
+  bool ok = false;
+  // Say why in the job's log and to the events.
+  auto fail = [&](const std::string& why) {
+    result.messages += why + "\n";
     progress.onMessage(why);
-  } else {
-    result = RunGhostscriptJob(job, &progress);
-  }
-  bool ok = result.ok && nonEmptyFile(strOutputPDF);
-  if (ok && bApplySecurity && securityCapable_) {
-    try {
-      ApplyDistillerSecurity(strOutputPDF, DistillerSecurity::fromRegistry());
-    } catch (const std::exception& error) {
-      result.messages += std::string(error.what()) + "\n";
-      progress.onMessage(error.what());
-      ok = false;
+    ok = false;
+  };
+  try {
+    // Readers of the output folder never see a PDF in the making, and a job cut short
+    // leaves nothing under the final name: the PDF is written beside it under a hidden
+    // temporary name and takes its name only when it is finished.
+    ReplacementFile pdf(strOutputPDF);
+    GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, pdf.temporaryPath(), {}};
+    std::string why;
+    if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
+      fail(why);
+    } else {
+      result = RunGhostscriptJob(job, &progress);
+      ok = result.ok && nonEmptyFile(pdf.temporaryPath());
     }
+    if (ok && bApplySecurity && securityCapable_) {
+      ApplyDistillerSecurity(pdf.temporaryPath(), DistillerSecurity::fromRegistry());
+    }
+    if (ok) pdf.commit();
+  } catch (const std::exception& error) {
+    fail(error.what());
   }
 
   if (!ok) {
-    // The interpreter may have left a blank or partial PDF behind; only a good one stays.
+    // What an earlier run left under the name is not this job's PDF.
     std::remove(strOutputPDF.c_str());
     std::ofstream log(LogPathFor(strOutputPDF), std::ios::binary | std::ios::trunc);
     log << withCrLf(result.messages + "%%[ The job failed: " + strInputPostScript + ". No PDF file was produced. ]%%\n");
