@@ -1,11 +1,12 @@
 #include "PrivateDirectories.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "Environment.h"
 
@@ -34,14 +35,9 @@ TemporaryDirectory::TemporaryDirectory(const std::string& prefix) : path_(makeFr
 
 TemporaryDirectory::~TemporaryDirectory() {
   if (path_.empty()) return;
-  if (DIR* listing = opendir(path_.c_str())) {
-    while (const dirent* entry = readdir(listing)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") unlink((path_ + "/" + name).c_str());
-    }
-    closedir(listing);
-  }
-  rmdir(path_.c_str());
+  // Links inside are removed, never followed.
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace vd

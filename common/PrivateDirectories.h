@@ -18,8 +18,8 @@ bool makePrivateDirectory(const std::string& dir);
 std::string makeFreshPrivateDirectory(const std::string& prefix);
 
 // A fresh private directory with a unique name, "<base>/<prefix>-XXXXXX", base being
-// $TMPDIR when it is an absolute path and /tmp otherwise. It is removed, with the files
-// and links directly inside it, when the object goes away.
+// $TMPDIR when it is an absolute path and /tmp otherwise. It is removed with everything
+// inside it (links are removed, not followed) when the object goes away.
 class TemporaryDirectory {
  public:
   explicit TemporaryDirectory(const std::string& prefix);

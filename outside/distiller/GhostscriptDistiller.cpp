@@ -91,50 +91,44 @@ std::int32_t GhostscriptDistiller::FileToPDF2(const std::string& strInputPostScr
 
   ProgressToEvents progress(sink_);
   GhostscriptResult result;
-  auto failWith = [&](const std::string& why) {
+  bool ok = false;
+  // Say why in the job's log and to the events.
+  auto fail = [&](const std::string& why) {
     result.messages += why + "\n";
     progress.onMessage(why);
+    ok = false;
   };
-  // With security the settings are read before anything runs (a job whose protection
-  // cannot be known makes no PDF). The interpreter's unprotected PDF goes to a hidden file
-  // of mode 0600 beside the output that is never committed: only the encrypted document
-  // ever takes the output's name.
-  const bool secured = bApplySecurity && securityCapable_;
-  std::optional<DistillerSecurity> security;
-  std::optional<ReplacementFile> intermediate;
-  bool ready = true;
-  if (secured) {
-    try {
-      security = DistillerSecurity::fromRegistry();
-      intermediate.emplace(strOutputPDF);
-    } catch (const std::exception& error) {
-      failWith(error.what());
-      ready = false;
+  try {
+    // With security the settings are read before anything runs: a job whose protection
+    // cannot be known makes no PDF.
+    const bool secured = bApplySecurity && securityCapable_;
+    std::optional<DistillerSecurity> security;
+    if (secured) security = DistillerSecurity::fromRegistry();
+    // Readers of the output folder never see a PDF in the making, and a job cut short
+    // leaves nothing under the final name: the PDF is written beside it under a hidden
+    // temporary name and takes its name only when it is finished. With security the
+    // interpreter's unprotected PDF goes to a second hidden temporary that never takes the
+    // output's name: only the encrypted document does.
+    ReplacementFile pdf(strOutputPDF);
+    std::optional<ReplacementFile> plain;
+    if (secured) plain.emplace(strOutputPDF);
+    const std::string written = plain ? plain->temporaryPath() : pdf.temporaryPath();
+    GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, written, {}};
+    std::string why;
+    if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
+      fail(why);
+    } else {
+      result = RunGhostscriptJob(job, &progress);
+      ok = result.ok && nonEmptyFile(written);
     }
-  }
-  const std::string written = intermediate ? intermediate->temporaryPath() : strOutputPDF;
-  GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, written, {}};
-  std::string why;
-  if (!ready) {
-    // Reported above.
-  } else if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
-    failWith(why);
-  } else {
-    result = RunGhostscriptJob(job, &progress);
-  }
-  bool ok = result.ok && nonEmptyFile(written);
-  if (ok && secured) {
-    try {
-      ApplyDistillerSecurity(written, strOutputPDF, *security);
-    } catch (const std::exception& error) {
-      result.messages += std::string(error.what()) + "\n";
-      progress.onMessage(error.what());
-      ok = false;
-    }
+    if (ok && secured) ApplyDistillerSecurity(written, pdf.temporaryPath(), *security);
+    if (ok) pdf.commit();
+  } catch (const std::exception& error) {
+    fail(error.what());
   }
 
   if (!ok) {
-    // The interpreter may have left a blank or partial PDF behind; only a good one stays.
+    // What an earlier run left under the name is not this job's PDF.
     std::remove(strOutputPDF.c_str());
     std::ofstream log(LogPathFor(strOutputPDF), std::ios::binary | std::ios::trunc);
     log << withCrLf(result.messages + "%%[ The job failed: " + strInputPostScript + ". No PDF file was produced. ]%%\n");

@@ -96,6 +96,7 @@ class ProgressListener : public JobListener {
     if (progress_ != nullptr) progress_->onMessage(line);
   }
   void onReport(char type, const std::string& payload) override {
+    if (type == gsworker::kPageFrame) ++result_.pages;
     if (progress_ == nullptr) return;
     if (type == gsworker::kPageFrame) progress_->onPage(parseNumber(payload));
     if (type == gsworker::kPercentFrame) progress_->onPercent(parseNumber(payload));
@@ -135,6 +136,10 @@ GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgre
   const JobOutcome outcome = ghostscriptWorker().run(texts, &listener);
   result.ok = outcome.succeeded();
   if (!outcome.failure.empty()) listener.onLine(outcome.failure);
+  if (result.ok && result.pages == 0) {
+    result.ok = false;
+    listener.onLine("The job produced no page.");
+  }
   if (result.ok && progress != nullptr) progress->onPercent(100);
   if (!result.ok) std::remove(output.c_str());
   return result;

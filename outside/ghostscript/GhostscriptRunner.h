@@ -22,6 +22,8 @@ namespace vd {
 
 struct GhostscriptResult {
   bool ok = false;
+  // Pages the device finished.
+  std::int32_t pages = 0;
   // Everything the interpreter printed, one message per line, and our own note when the
   // job was stopped (time bound, worker died).
   std::string messages;
@@ -48,7 +50,9 @@ struct GhostscriptJob {
   std::string prolog;
 };
 
-// Runs one job. A failed job leaves no output file (the interpreter may have started one).
+// Runs one job. A job that finishes without a single page has failed: the interpreter's
+// devices would otherwise write a blank page of their own. A failed job leaves no output
+// file (the interpreter may have started one).
 // Names may hold any characters: they travel as argument data, never through a shell.
 GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgress* progress = nullptr);
 

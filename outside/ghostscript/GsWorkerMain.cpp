@@ -11,10 +11,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -192,8 +195,43 @@ class ProgressWatcher {
   std::thread thread_;
 };
 
+// Each job gets a temporary folder of its own inside the worker's (which the client made
+// private for this worker), named to the interpreter as TMPDIR: under -dSAFER the
+// interpreter may use its temporary folder freely, so that folder must hold nothing but
+// this job's files. It goes, with whatever the job left in it, when the job ends.
+class JobTemporaryFolder {
+ public:
+  JobTemporaryFolder() {
+    std::string pattern = base() + "/job-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("Cannot create the job's temporary folder in " + base() + ".");
+    }
+    path_ = pattern;
+    setenv("TMPDIR", path_.c_str(), 1);
+  }
+  ~JobTemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+    setenv("TMPDIR", base().c_str(), 1);
+  }
+  JobTemporaryFolder(const JobTemporaryFolder&) = delete;
+  JobTemporaryFolder& operator=(const JobTemporaryFolder&) = delete;
+
+ private:
+  // The worker's own temporary folder, as the worker was started with it.
+  static const std::string& base() {
+    static const std::string folder = [] {
+      const char* value = std::getenv("TMPDIR");
+      return std::string(value != nullptr && value[0] == '/' ? value : "/tmp");
+    }();
+    return folder;
+  }
+  std::string path_;
+};
+
 int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
   if (texts.size() < 2) return -1;
+  const JobTemporaryFolder temporaryFolder;
   JobContext context(reporter, texts[0]);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>("gs"));

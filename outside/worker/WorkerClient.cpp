@@ -14,10 +14,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "common/Locations.h"
+#include "common/PrivateDirectories.h"
 #include "outside/worker/WorkerProtocol.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
@@ -93,15 +97,36 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   resetSignals(attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
+  // The worker's temporary files go to a folder of its own, never to the shared one, and
+  // that folder goes with the worker, whatever the worker left in it.
+  temporaryFolder_ = std::make_unique<TemporaryDirectory>("vellumdock-worker");
+  if (!temporaryFolder_->ok()) {
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[0]);
+    close(ends[1]);
+    temporaryFolder_.reset();
+    why = "Cannot create a temporary folder for " + program + " in " + temporaryBase() + ".";
+    return false;
+  }
+  std::vector<std::string> environment{"TMPDIR=" + temporaryFolder_->path()};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::strncmp(*entry, "TMPDIR=", 7) != 0) environment.emplace_back(*entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
   const std::string client = "--client=" + std::to_string(getpid());
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(client.c_str()), nullptr};
   pid_t pid = 0;
-  const int code = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+  const int code = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(ends[1]);
   if (code != 0) {
     close(ends[0]);
+    temporaryFolder_.reset();
     why = "Cannot start " + program + ": " + std::strerror(code) + ".";
     return false;
   }
@@ -139,6 +164,7 @@ int WorkerClient::discard() {
   socket_ = -1;
   pid_ = 0;
   jobsDone_ = 0;
+  temporaryFolder_.reset();
   return status;
 }
 
@@ -154,6 +180,7 @@ void WorkerClient::stop() {
   }
   pid_ = 0;
   jobsDone_ = 0;
+  temporaryFolder_.reset();
 }
 
 JobOutcome WorkerClient::run(const std::vector<std::string>& job, JobListener* listener) {

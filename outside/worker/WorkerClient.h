@@ -10,7 +10,10 @@
 //     fresh worker;
 //   - replaced after a number of jobs, and ended when its client goes away;
 //   - given no descriptor of ours but its socket (fd 3) and /dev/null as its standard
-//     streams.
+//     streams;
+//   - given a private temporary folder of its own as TMPDIR (mode 0700, removed with
+//     everything in it when the worker ends or is killed), so nothing it runs reaches the
+//     shared temporary folder through its own temporary files.
 // A new kind of worker is a program whose main() calls serveJobs() with its job handler
 // (outside/worker/WorkerMain.h, built with vd_worker_program in CMake) and a WorkerKind
 // naming it here.
@@ -18,9 +21,11 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/PrivateDirectories.h"
 #include "outside/worker/WorkerLimits.h"
 
 namespace vd {
@@ -87,6 +92,7 @@ class WorkerClient {
   long long startedWithMemory_ = 0;
   int jobsDone_ = 0;
   bool busy_ = false;
+  std::unique_ptr<TemporaryDirectory> temporaryFolder_;
 };
 
 }  // namespace vd

@@ -51,13 +51,14 @@ bool JobReporter::report(char type, const std::string& payload) {
   return sendFrame(type, payload);
 }
 
-int serveJobs(int argc, char** argv, const JobHandler& handler) {
+int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJobs& betweenJobs) {
   // The worker ends with its client, even in the middle of a job.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   const pid_t client = clientOf(argc, argv);
   if (client != 0 && getppid() != client) return 0;
   signal(SIGPIPE, SIG_IGN);
 
+  if (betweenJobs) betweenJobs();
   FrameDecoder decoder;
   char buffer[65536];
   for (;;) {
@@ -99,6 +100,7 @@ int serveJobs(int argc, char** argv, const JobHandler& handler) {
       return 3;
     }
     if (!sendFrame(kEndFrame, std::to_string(code))) return 0;
+    if (betweenJobs) betweenJobs();
   }
 }
 

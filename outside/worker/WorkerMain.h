@@ -29,7 +29,12 @@ class JobReporter {
 // job that runs out of memory also ends the worker, so the next job gets a fresh one.
 using JobHandler = std::function<int(const std::vector<std::string>& job, JobReporter& reporter)>;
 
+// Work done while the client has nothing for the worker: once before the first job and
+// after each job's end has been reported, e.g. getting ready for the next job. A job that
+// arrives meanwhile waits until it returns.
+using BetweenJobs = std::function<void()>;
+
 // The worker's main loop; returns main's exit code.
-int serveJobs(int argc, char** argv, const JobHandler& handler);
+int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJobs& betweenJobs = {});
 
 }  // namespace vd::worker

@@ -1,9 +1,12 @@
 // CreatePDFfromPS end to end: the engine, the Distiller stand-in and real Ghostscript,
 // checked by the PDF's pages, text and encryption.
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 #include "engine/CreatePDF.h"
+#include "outside/ghostscript/GhostscriptRunner.h"
 #include "registry/clsRegistry.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
@@ -183,6 +186,80 @@ TEST_F(DistillerTest, VersionFiveAppliesNoSecurityAndKeepsTheEvents) {
   EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", pdf}).find("File is not encrypted"), std::string::npos);
   ASSERT_FALSE(events.events.empty());
   EXPECT_EQ(events.events.back(), "JobDone");
+}
+
+TEST_F(DistillerTest, JobsThatProduceNoPageFailWithTheirReasonInTheLog) {
+  struct Case {
+    const char* name;
+    const char* content;
+  };
+  const std::vector<Case> cases{{"empty", ""},
+                                {"definitions only", "%!PS\n/greeting (hello) def\n"},
+                                {"drawing without showpage", "%!PS\n72 72 moveto 200 200 lineto stroke\n"}};
+  engine->setEvents(&events);
+  for (const Case& job : cases) {
+    SCOPED_TRACE(job.name);
+    const std::string ps = scratch(std::string(job.name) + ".ps");
+    WriteBytes(ps, job.content);
+    const std::string pdf = scratch(std::string(job.name) + ".pdf");
+    events.events.clear();
+    engine->CreatePDFfromPS(pdf, ps);
+    EXPECT_FALSE(FileExistsOnDisk(pdf));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "JobFail"}));
+    expectAll(ReadBytes(scratch(std::string(job.name) + ".log")), {"The job produced no page.", "No PDF file"});
+  }
+}
+
+// Looks at the output folder each time a page is finished.
+class FolderAtEachPage : public RecordingEvents {
+ public:
+  FolderAtEachPage(std::string folder, std::function<void()> atFirstPage = {})
+      : folder_(std::move(folder)), atFirstPage_(std::move(atFirstPage)) {}
+  void PageNumber(std::int32_t& page) override {
+    RecordingEvents::PageNumber(page);
+    listings.push_back(DirectoryEntries(folder_));
+    if (page == 1 && atFirstPage_) atFirstPage_();
+  }
+  std::vector<std::vector<std::string>> listings;
+
+ private:
+  std::string folder_;
+  std::function<void()> atFirstPage_;
+};
+
+TEST_F(DistillerTest, ThePdfAppearsUnderItsNameOnlyWhenTheJobSucceeded) {
+  const std::string ps = scratch("pages.ps");
+  WriteBytes(ps, "%!PS\n/Helvetica findfont 30 scalefont setfont\n"
+                 "1 1 4 { 72 700 moveto (Page ) show 3 string cvs show showpage } for\n");
+  const std::string out = scratchFolder("out");
+  const std::string pdf = out + "/pages.pdf";
+  FolderAtEachPage watcher(out);
+  engine->setEvents(&watcher);
+  engine->CreatePDFfromPS(pdf, ps);
+
+  ASSERT_EQ(PageCount(pdf), 4);
+  EXPECT_NE(PdfText(pdf).find("Page 4"), std::string::npos);
+  ASSERT_EQ(watcher.listings.size(), 4u);
+  for (const auto& listing : watcher.listings) {
+    // Only the hidden temporary the interpreter writes.
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing.front().front(), '.');
+  }
+  EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"pages.pdf"});
+}
+
+TEST_F(DistillerTest, AWorkerKilledMidJobLeavesNeitherThePdfNorItsTemporary) {
+  const std::string ps = scratch("endless pages.ps");
+  WriteBytes(ps, "%!PS\n{ 72 72 moveto 100 100 lineto stroke showpage } loop\n");
+  const std::string out = scratchFolder("out");
+  const std::string pdf = out + "/endless pages.pdf";
+  FolderAtEachPage killer(out, [] { kill(ghostscriptWorker().pid(), SIGKILL); });
+  engine->setEvents(&killer);
+  engine->CreatePDFfromPS(pdf, ps);
+
+  EXPECT_EQ(killer.events.back(), "JobFail");
+  EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"endless pages.log"});
+  EXPECT_NE(ReadBytes(out + "/endless pages.log").find("stopped unexpectedly"), std::string::npos);
 }
 
 TEST_F(DistillerTest, FiftyJobsLeaveNoDescriptorsOrChildrenBehind) {

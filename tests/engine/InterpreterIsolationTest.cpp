@@ -1,0 +1,130 @@
+// What a PostScript job can reach: its input, its output and a temporary folder of its
+// own, nothing else, checked through the engine with hostile jobs against the real
+// interpreter, by the PDF's text and by the files they aimed at.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/PrivateDirectories.h"
+#include "engine/CreatePDF.h"
+#include "outside/ghostscript/GhostscriptRunner.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd::test {
+namespace {
+
+std::string psString(const std::string& text) {
+  std::string quoted = "(";
+  for (char c : text) {
+    if (c == '(' || c == ')' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + ")";
+}
+
+// A job that tries, each attempt on its own, to read, list, write, overwrite, rename and
+// delete files in a folder and to send its PDF there; it prints what it got on its page.
+// As a check that attempts are not simply broken, it writes and reads back a file in its
+// own temporary folder.
+std::string hostileJob(const std::string& folder) {
+  const std::string secret = psString(folder + "/secret.txt");
+  return "%!PS\n/Helvetica findfont 10 scalefont setfont /y 760 def\n"
+         "/say { 72 y moveto show /y y 14 sub def } def\n"
+         "{ " + secret + " (r) file 200 string readstring pop (read: ) say say } stopped { (read refused) say } if\n"
+         "{ " + psString(folder + "/*") + " { (listed: ) say say } 200 string filenameforall } stopped pop\n"
+         "{ " + psString(folder + "/created.txt") + " (w) file dup (made) writestring closefile } stopped pop\n"
+         "{ " + secret + " (w) file dup (overwritten) writestring closefile } stopped pop\n"
+         "{ " + psString(folder + "/victim.txt") + " deletefile } stopped pop\n"
+         "{ " + psString(folder + "/kept.txt") + " " + psString(folder + "/renamed.txt") + " renamefile } stopped pop\n"
+         "{ null (w+) .tempfile dup (own temp works) writestring closefile\n"
+         "  (r) file 100 string readstring pop say } stopped { (own temp refused) say } if\n"
+         "showpage\n";
+}
+
+class InterpreterIsolationTest : public IsolatedTest {
+ protected:
+  CreatePDF engine;
+};
+
+TEST_F(InterpreterIsolationTest, JobsReachNoFileOutsideTheirInputOutputAndOwnTemporaryFolder) {
+  // The folder the interpreter took for its temporary files before each job had its own.
+  const TemporaryDirectory sharedTemporary("vellumdock-victim");
+  ASSERT_TRUE(sharedTemporary.ok());
+  struct Target {
+    const char* where;
+    std::string folder;
+  };
+  const std::string input = scratchFolder("in");
+  const std::string output = scratchFolder("out");
+  const std::vector<Target> targets{{"the shared temporary folder", sharedTemporary.path()},
+                                    {"the input folder", input},
+                                    {"the output folder", output},
+                                    {"the home folder", environment.path("home")}};
+  for (const Target& target : targets) {
+    SCOPED_TRACE(target.where);
+    const std::string secret = "SECRET" + std::to_string(&target - targets.data()) + "XYZ";
+    WriteBytes(target.folder + "/secret.txt", secret);
+    WriteBytes(target.folder + "/victim.txt", "victim");
+    WriteBytes(target.folder + "/kept.txt", "kept");
+    const std::string ps = input + "/hostile.ps";
+    WriteBytes(ps, hostileJob(target.folder));
+    const std::string pdf = output + "/hostile.pdf";
+    engine.CreatePDFfromPS(pdf, ps);
+
+    ASSERT_TRUE(FileExistsOnDisk(pdf)) << ReadBytes(output + "/hostile.log");
+    ASSERT_EQ(PageCount(pdf), 1);
+    const std::string text = PdfText(pdf);
+    EXPECT_NE(text.find("read refused"), std::string::npos) << text;
+    EXPECT_NE(text.find("own temp works"), std::string::npos) << text;
+    EXPECT_EQ(text.find(secret), std::string::npos) << text;
+    EXPECT_EQ(text.find("listed"), std::string::npos) << text;
+    EXPECT_EQ(ReadBytes(target.folder + "/secret.txt"), secret);
+    EXPECT_EQ(ReadBytes(target.folder + "/victim.txt"), "victim");
+    EXPECT_EQ(ReadBytes(target.folder + "/kept.txt"), "kept");
+    for (const char* absent : {"created.txt", "renamed.txt"}) {
+      EXPECT_FALSE(FileExistsOnDisk(target.folder + "/" + absent)) << absent;
+    }
+    std::remove(pdf.c_str());
+
+    // The interpreter refuses the device's new output file, and it takes the job down
+    // with it; whatever becomes of the job, nothing is written there.
+    WriteBytes(ps, "%!PS\n<< /OutputFile " + psString(target.folder + "/stolen.pdf") +
+                       " >> setpagedevice\n72 72 moveto 100 100 lineto stroke showpage\n");
+    engine.CreatePDFfromPS(pdf, ps);
+    EXPECT_FALSE(FileExistsOnDisk(target.folder + "/stolen.pdf"));
+  }
+}
+
+TEST_F(InterpreterIsolationTest, TheWorkersTemporaryFolderIsPrivateAndGoesWithIt) {
+  const TemporaryDirectory base("vellumdock-base");
+  ASSERT_TRUE(base.ok());
+  environment.set("TMPDIR", base.path());
+  // The worker takes its folder when it starts.
+  ghostscriptWorker().stop();
+  const std::string ps = scratch("temporary.ps");
+  WriteBytes(ps, "%!PS\n/Helvetica findfont 10 scalefont setfont 72 700 moveto\n"
+                 "null (w) .tempfile closefile show showpage\n");
+  engine.CreatePDFfromPS(scratch("a.pdf"), ps);
+  ASSERT_EQ(PageCount(scratch("a.pdf")), 1) << ReadBytes(scratch("a.log"));
+
+  // One private folder of the worker's, the job's own folder inside it gone with the job
+  // and what the job left there.
+  const std::vector<std::string> entries = DirectoryEntries(base.path());
+  ASSERT_EQ(entries.size(), 1u);
+  const std::string workerFolder = base.path() + "/" + entries.front();
+  struct stat info {};
+  ASSERT_EQ(lstat(workerFolder.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 077, 0u);
+  EXPECT_EQ(DirectoryEntries(workerFolder), std::vector<std::string>{});
+  // The job's page names the folder it had: one inside the worker's.
+  EXPECT_NE(PdfText(scratch("a.pdf")).find(workerFolder + "/job-"), std::string::npos) << PdfText(scratch("a.pdf"));
+
+  ghostscriptWorker().stop();
+  EXPECT_EQ(DirectoryEntries(base.path()), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace vd::test
