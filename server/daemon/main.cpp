@@ -30,10 +30,10 @@ int runDaemon(const vd::daemon::ScanOverrides& overrides) {
     }
   }
   try {
-    StopSignals signals;
+    StopSignals stopSignals;
     ConsoleObserver observer(stdout, stderr, kProgram);
     vd::ScanCycle cycle(settings, observer, vd::defaultEngineFactory());
-    signals.onStop([&cycle] { cycle.requestStop(); });
+    stopSignals.onStop([&cycle] { cycle.requestStop(); });
     cycle.run();
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());

@@ -78,7 +78,9 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
       EXPECT_FALSE(FileExistsOnDisk(pdf));
     }
     // The input is never removed or changed.
-    if (!before.empty()) EXPECT_EQ(ReadBytes(input), before);
+    if (!before.empty()) {
+      EXPECT_EQ(ReadBytes(input), before);
+    }
   }
   // The JPEG is carried byte for byte, as in the scan cycle.
   EXPECT_NE(ReadBytes(work_ + "/-flower 'x'.JPG.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);

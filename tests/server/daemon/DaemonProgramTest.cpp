@@ -162,7 +162,9 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
     EXPECT_EQ(RunProgram(program_, c.arguments, &output, &errors), c.exitCode) << errors;
     EXPECT_NE(output.find(c.inOutput), std::string::npos) << output;
     EXPECT_NE(errors.find(c.inErrors), std::string::npos) << errors;
-    if (c.exitCode != 0) EXPECT_EQ(errors.rfind("vellumdkd: ", 0), 0u) << errors;
+    if (c.exitCode != 0) {
+      EXPECT_EQ(errors.rfind("vellumdkd: ", 0), 0u) << errors;
+    }
   }
   // Nothing was converted or created by a refused start.
   EXPECT_TRUE(DirectoryEntries(output_).empty());
