@@ -12,7 +12,8 @@ namespace vd::test {
 
 RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& log,
-                               const std::vector<std::pair<std::string, std::string>>& extraEnvironment) {
+                               const std::vector<std::pair<std::string, std::string>>& extraEnvironment,
+                               const std::string& errorLog) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -21,7 +22,7 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
   if (pid_ == 0) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     for (const auto& [name, value] : extraEnvironment) setenv(name.c_str(), value.c_str(), 1);
-    if (std::freopen(log.c_str(), "a", stdout) == nullptr || std::freopen(log.c_str(), "a", stderr) == nullptr) {
+    if (std::freopen(log.c_str(), "a", stdout) == nullptr || std::freopen((errorLog.empty() ? log : errorLog).c_str(), "a", stderr) == nullptr) {
       _exit(126);
     }
     execv(program.c_str(), argv.data());
@@ -52,6 +53,21 @@ void RunningProgram::stop() {
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;
+}
+
+int RunningProgram::waitForExit(std::chrono::seconds bound) {
+  const auto giveUp = std::chrono::steady_clock::now() + bound;
+  while (pid_ > 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      if (WIFSIGNALED(status)) endingSignal_ = WTERMSIG(status);
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (std::chrono::steady_clock::now() >= giveUp) return -2;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return -1;
 }
 
 bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::chrono::seconds bound) {

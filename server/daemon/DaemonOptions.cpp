@@ -1,0 +1,106 @@
+#include "server/daemon/DaemonOptions.h"
+
+#include <algorithm>
+
+namespace vd::daemon {
+namespace {
+
+constexpr std::int16_t kFallbackSeconds = 5;
+
+// Whole seconds from 1 to 32767 in plain digits: the interval box's range.
+std::optional<std::int16_t> parseSeconds(const std::string& text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+  const long value = std::stol(text);
+  if (value < 1 || value > 32767) return std::nullopt;
+  return static_cast<std::int16_t>(value);
+}
+
+DaemonCommand usage(std::string problem) {
+  DaemonCommand command;
+  command.action = DaemonCommand::Action::Usage;
+  command.problem = std::move(problem);
+  return command;
+}
+
+}  // namespace
+
+DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
+  DaemonCommand command;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string option = arguments[i];
+    std::optional<std::string> attached;
+    if (const auto equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
+      attached = option.substr(equals + 1);
+      option.resize(equals);
+    }
+    const auto value = [&]() -> std::optional<std::string> {
+      if (attached) return attached;
+      if (i + 1 >= arguments.size()) return std::nullopt;
+      return arguments[++i];
+    };
+    const auto flag = [&](std::optional<bool>& into, bool set) {
+      if (attached) return false;
+      into = set;
+      return true;
+    };
+    if (option == "--help" || option == "-h") {
+      command.action = DaemonCommand::Action::Help;
+    } else if (option == "--version") {
+      if (command.action != DaemonCommand::Action::Help) command.action = DaemonCommand::Action::Version;
+    } else if (option == "--input" || option == "--output") {
+      const std::optional<std::string> directory = value();
+      if (!directory || directory->empty()) return usage(option + " needs a directory");
+      (option == "--input" ? command.overrides.inputDir : command.overrides.outputDir) = *directory;
+    } else if (option == "--interval") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage("--interval needs a number of seconds");
+      const std::optional<std::int16_t> seconds = parseSeconds(*text);
+      if (!seconds) return usage("--interval takes whole seconds from 1 to 32767, not '" + *text + "'");
+      command.overrides.seconds = seconds;
+    } else if (option == "--overwrite" || option == "--no-overwrite") {
+      if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
+    } else if (option == "--security" || option == "--no-security") {
+      if (!flag(command.overrides.security, option == "--security")) return usage(option + " takes no value");
+    } else {
+      return usage("unknown argument '" + arguments[i] + "'");
+    }
+  }
+  return command;
+}
+
+ScanSettings ApplyOverrides(ScanSettings stored, const ScanOverrides& overrides) {
+  if (overrides.inputDir) stored.inputDir = *overrides.inputDir;
+  if (overrides.outputDir) stored.outputDir = *overrides.outputDir;
+  if (overrides.seconds) stored.seconds = *overrides.seconds;
+  if (stored.seconds < 1) stored.seconds = kFallbackSeconds;
+  if (overrides.overwrite) stored.overwrite = *overrides.overwrite;
+  if (overrides.security) stored.security = *overrides.security;
+  return stored;
+}
+
+std::string DaemonHelpText() {
+  return "Usage: vellumdkd [OPTION]...\n"
+         "Converts the files that appear in the input directory into PDFs in the output\n"
+         "directory, pass after pass, without a window. Settings come from the same store\n"
+         "as the window program's; the options below override them for this run only.\n"
+         "\n"
+         "  --input DIR        the directory scanned for files\n"
+         "  --output DIR       the directory the PDFs are written to\n"
+         "  --interval SECONDS seconds between passes, 1 to 32767\n"
+         "  --overwrite        replace an existing PDF of the same name\n"
+         "  --no-overwrite     number the new PDF instead (name_1.pdf, ...)\n"
+         "  --security         apply the distiller's security settings\n"
+         "  --no-security      do not apply them\n"
+         "  --help             show this text and exit\n"
+         "  --version          show the version and exit\n"
+         "\n"
+         "Each log line goes to standard output as it is written; each failed file adds a\n"
+         "line on standard error with its name and the reason. SIGTERM or SIGINT stops\n"
+         "after the conversion in progress.\n"
+         "\n"
+         "Exit status: 0 stopped by a signal, 1 could not start, 2 bad arguments,\n"
+         "3 a directory is missing or cannot be used.\n";
+}
+
+}  // namespace vd::daemon

@@ -1,0 +1,67 @@
+// vellumdkd: the scan cycle of the window program without a window, for servers,
+// containers and service managers. See DaemonHelpText for the options and exit codes.
+#include <QCoreApplication>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "server/Options.h"
+#include "server/ScanCycle.h"
+#include "server/daemon/ConsoleObserver.h"
+#include "server/daemon/DaemonOptions.h"
+#include "server/daemon/DirectoryCheck.h"
+#include "server/daemon/ExitCodes.h"
+#include "server/daemon/StopSignals.h"
+
+namespace {
+
+constexpr const char* kProgram = "vellumdkd";
+
+int runDaemon(const vd::daemon::ScanOverrides& overrides) {
+  using namespace vd::daemon;
+  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(), overrides);
+  for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
+                                  std::pair{settings.outputDir, DirectoryUse::Write}}) {
+    if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
+      WriteWholeLine(stderr, std::string(kProgram) + ": " + (use == DirectoryUse::Scan ? "input" : "output") +
+                                 " directory " + *problem);
+      return kExitBadDirectory;
+    }
+  }
+  try {
+    StopSignals stopSignals;
+    ConsoleObserver observer(stdout, stderr, kProgram);
+    vd::ScanCycle cycle(settings, observer, vd::defaultEngineFactory());
+    stopSignals.onStop([&cycle] { cycle.requestStop(); });
+    cycle.run();
+  } catch (const std::exception& error) {
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
+    return kExitFailure;
+  }
+  return kExitStopped;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vd::daemon;
+  QCoreApplication application(argc, argv);
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const DaemonCommand command = ParseDaemonCommand(arguments);
+  switch (command.action) {
+    case DaemonCommand::Action::Help:
+      std::fputs(DaemonHelpText().c_str(), stdout);
+      return 0;
+    case DaemonCommand::Action::Version:
+      std::printf("%s (Vellumdock) %s\n", kProgram, VD_VERSION);
+      return 0;
+    case DaemonCommand::Action::Usage:
+      std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, command.problem.c_str(),
+                   kProgram);
+      return kExitUsage;
+    case DaemonCommand::Action::Run:
+      break;
+  }
+  return runDaemon(command.overrides);
+}
