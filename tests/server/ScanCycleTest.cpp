@@ -79,15 +79,6 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   EXPECT_EQ(pump.pausedMilliseconds, 2000);
 }
 
-TEST_F(ScanCycleTest, EmptyDirectoryReportsScanningOnlyAndNoList) {
-  runPasses(2);
-  EXPECT_EQ(observer.statuses, std::vector<std::string>(3, scanningText()));
-  EXPECT_TRUE(observer.lists.empty());
-  EXPECT_TRUE(observer.log.empty());
-  EXPECT_EQ(engine.enginesCreated, 1);
-  EXPECT_EQ(engine.enginesAlive, 0);
-}
-
 TEST_F(ScanCycleTest, SymbolicLinksInTheInputFolderAreLeftAloneWhateverTheyPointAt) {
   const std::string elsewhere = environment.path("home/elsewhere");
   ASSERT_TRUE(ensureDirectory(elsewhere));
@@ -417,21 +408,6 @@ TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
   // The pass in whose wait the stop came lists too: a failed listing has no check point.
   EXPECT_EQ(pump.pauses, 4);
   EXPECT_EQ(observer.log, std::vector<std::string>(4, "Unable to create PDF."));
-}
-
-TEST_F(ScanCycleTest, NewIntervalTakesEffectAtTheNextWait) {
-  ScanSettings slow = settings();
-  slow.seconds = 3;
-  ScanCycle& running = makeCycle(slow);
-  pump.onPause = [&](int pause) {
-    if (pause == 1) running.setInterval(1);
-    if (pause == 5) running.requestStop();
-  };
-  running.run();
-  // Three pauses in the first wait, then one in each: three passes before the stop (the
-  // old interval would have allowed only one).
-  EXPECT_EQ(pump.pauses, 5);
-  EXPECT_EQ(observer.statuses, std::vector<std::string>(3, scanningText()));
 }
 
 }  // namespace
