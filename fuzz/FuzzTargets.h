@@ -12,7 +12,6 @@ namespace vd::fuzz {
 int FuzzScriptEntries(const std::uint8_t* data, std::size_t size);
 int FuzzJpegFacts(const std::uint8_t* data, std::size_t size);
 int FuzzPngFacts(const std::uint8_t* data, std::size_t size);
-int FuzzTiffResolutions(const std::uint8_t* data, std::size_t size);
 int FuzzBmpResolution(const std::uint8_t* data, std::size_t size);
 int FuzzRegistryValues(const std::uint8_t* data, std::size_t size);
 int FuzzMountInfo(const std::uint8_t* data, std::size_t size);

@@ -24,7 +24,7 @@ const std::map<std::string, Target>& targets() {
   using namespace vd::fuzz;
   static const std::map<std::string, Target> byName = {
       {"ScriptEntries", FuzzScriptEntries},     {"JpegFacts", FuzzJpegFacts},
-      {"PngFacts", FuzzPngFacts},               {"TiffResolutions", FuzzTiffResolutions},
+      {"PngFacts", FuzzPngFacts},
       {"BmpResolution", FuzzBmpResolution},     {"RegistryValues", FuzzRegistryValues},
       {"MountInfo", FuzzMountInfo},             {"DesktopEntry", FuzzDesktopEntry},
   };
