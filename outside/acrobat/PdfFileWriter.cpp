@@ -1,55 +1,15 @@
 #include "outside/acrobat/PdfFileWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include "common/Errors.h"
+#include "common/ReplacementFile.h"
 
 namespace vd {
-namespace {
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A name beside the target, so the final rename stays on one file system.
-class TemporarySibling {
- public:
-  explicit TemporarySibling(const std::string& target) {
-    std::string pattern = folderOf(target) + "/.vellumdock-save-XXXXXX";
-    const int descriptor = mkstemp(pattern.data());
-    if (descriptor < 0) throw FileError("save", target, std::strerror(errno));
-    close(descriptor);
-    path_ = pattern;
-  }
-  ~TemporarySibling() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  TemporarySibling(const TemporarySibling&) = delete;
-  TemporarySibling& operator=(const TemporarySibling&) = delete;
-
-  const std::string& path() const { return path_; }
-  void renameTo(const std::string& target) {
-    if (std::rename(path_.c_str(), target.c_str()) != 0) throw FileError("save", target, std::strerror(errno));
-    path_.clear();
-  }
-
- private:
-  std::string path_;
-};
-
-}  // namespace
 
 void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& path,
                   const std::function<void(QPDFWriter&)>& configure) {
@@ -59,9 +19,16 @@ void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& pat
     // a page carries without using them (common after pages were taken from a larger file).
     QPDFPageDocumentHelper(document).removeUnreferencedResources();
   }
-  TemporarySibling temporary(path);
+  // Written beside the target and renamed over it: an existing PDF stays whole until the
+  // new one is complete, and the rename stays on one file system.
+  std::optional<ReplacementFile> temporary;
   try {
-    QPDFWriter writer(document, temporary.path().c_str());
+    temporary.emplace(path);
+  } catch (const FileError& error) {
+    throw FileError("save", path, error.reason());
+  }
+  try {
+    QPDFWriter writer(document, temporary->temporaryPath().c_str());
     // Streams are written as they are: an embedded JPEG stays byte for byte what it was,
     // and no time goes into decoding what need not change.
     writer.setDecodeLevel(qpdf_dl_none);
@@ -73,11 +40,12 @@ void WritePdfFile(QPDF& document, std::int16_t saveFlags, const std::string& pat
   } catch (const std::exception& error) {
     throw FileError("save", path, error.what());
   }
-  // The written file keeps the permissions a newly created file would get.
-  const mode_t mask = umask(0);
-  umask(mask);
-  chmod(temporary.path().c_str(), 0666 & ~mask);
-  temporary.renameTo(path);
+  try {
+    // The written file keeps the permissions a newly created file would get.
+    temporary->commit();
+  } catch (const FileError& error) {
+    throw FileError("save", path, error.reason());
+  }
 }
 
 }  // namespace vd
