@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "common/Paths.h"
 #include "common/ReplacementFile.h"
 #include "outside/distiller/DistillerSecurity.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
@@ -70,13 +71,7 @@ std::string withCrLf(const std::string& text) {
 
 void GhostscriptDistiller::Connect(DistillerEvents* sink) { sink_ = securityCapable_ ? nullptr : sink; }
 
-std::string GhostscriptDistiller::LogPathFor(const std::string& pdfPath) {
-  const auto slash = pdfPath.find_last_of('/');
-  const auto nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const auto dot = pdfPath.find_last_of('.');
-  const auto nameEnd = (dot == std::string::npos || dot < nameStart) ? pdfPath.size() : dot;
-  return pdfPath.substr(0, nameEnd) + ".log";
-}
+std::string GhostscriptDistiller::LogPathFor(const std::string& pdfPath) { return withoutExtension(pdfPath) + ".log"; }
 
 std::int32_t GhostscriptDistiller::FileToPDF(const std::string& strInputPostScript, const std::string& strOutputPDF,
                                              const std::string& strJobOptions) {
