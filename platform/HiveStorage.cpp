@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "common/Paths.h"
 
 namespace vd::hive {
 namespace {
@@ -61,17 +62,10 @@ bool modeBitsAllowRead(const std::string& path) {
   return modeBitsAllow(info, S_IRUSR, S_IRGRP, S_IROTH) && access(path.c_str(), R_OK) == 0;
 }
 
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool directoryWritable(const std::string& directory) {
   std::string current = directory;
   while (!existsAt(current)) {
-    const std::string parent = directoryOf(current);
+    const std::string parent = folderOf(current);
     if (parent == current) return false;
     current = parent;
   }
@@ -81,7 +75,7 @@ bool directoryWritable(const std::string& directory) {
 }
 
 bool fileWritable(const std::string& path) {
-  if (!directoryWritable(directoryOf(path))) return false;
+  if (!directoryWritable(folderOf(path))) return false;
   return !existsAt(path) || modeBitsAllowWrite(path);
 }
 

@@ -27,8 +27,6 @@ bool directoryWritable(const std::string& directory);
 // The file may be created or replaced: its directory is writable and, when the file
 // exists, its own bits allow writing.
 bool fileWritable(const std::string& path);
-// The directory part of a path ("." when there is none).
-std::string directoryOf(const std::string& path);
 // Case folding for names that compare without regard to case (key paths, value names,
 // printer names). Valid UTF-8 is folded fully; other bytes only in the ASCII range.
 std::string foldCase(const std::string& text);

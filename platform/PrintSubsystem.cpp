@@ -25,6 +25,7 @@
 #include "common/Errors.h"
 #include "common/Environment.h"
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "platform/HiveStorage.h"
 #include "platform/RegistryHive.h"
 
@@ -109,7 +110,7 @@ class PrinterTable {
   }
 
   static std::unique_ptr<SqliteFile> openForWriting() {
-    const std::string directory = hive::directoryOf(path());
+    const std::string directory = folderOf(path());
     if (!ensureDirectory(directory, 0755)) throw FileError("create", directory, std::strerror(errno));
     auto file = std::make_unique<SqliteFile>(path(), SqliteFile::Mode::ReadWrite);
     file->exec(

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
 
 namespace vd::privateFiles {
 namespace {
@@ -50,8 +51,8 @@ void tighten(const std::string& path, const struct stat& info) {
 bool ensureDirectory(const std::string& directory) {
   struct stat info {};
   if (stat(directory.c_str(), &info) != 0) {
-    const auto slash = directory.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !vd::ensureDirectory(directory.substr(0, slash), 0755)) return false;
+    const std::string parent = folderOf(directory);
+    if (parent != "/" && parent != "." && !vd::ensureDirectory(parent, 0755)) return false;
     if (mkdir(directory.c_str(), S_IRWXU) != 0 && errno != EEXIST) return false;
     if (stat(directory.c_str(), &info) != 0) return false;
   }

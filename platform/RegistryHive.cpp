@@ -14,6 +14,7 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "platform/AutostartEntries.h"
 #include "platform/HiveStorage.h"
 #include "platform/PrivateFiles.h"
@@ -23,9 +24,6 @@ namespace {
 
 using hive::SqliteFile;
 
-constexpr std::int32_t kClassesRoot = HKEY_CLASSES_ROOT;
-constexpr std::int32_t kCurrentUser = HKEY_CURRENT_USER;
-constexpr std::int32_t kLocalMachine = HKEY_LOCAL_MACHINE;
 constexpr const char* kRunKey = "software\\microsoft\\windows\\currentversion\\run";
 constexpr const char* kClassesPrefix = "SOFTWARE\\Classes";
 
@@ -59,7 +57,7 @@ constexpr const char* kSideFileSuffixes[] = {"-journal", "-wal", "-shm"};
 // to read.
 class HiveFile {
  public:
-  explicit HiveFile(std::string path) : path_(std::move(path)), private_(path_ == hiveFileOf(kCurrentUser)) {}
+  explicit HiveFile(std::string path) : path_(std::move(path)), private_(path_ == hiveFileOf(HKEY_CURRENT_USER)) {}
 
   bool keyExists(const std::string& folded) const {
     if (folded.empty()) return true;
@@ -162,7 +160,7 @@ class HiveFile {
   // older version) is made private before anything is read from it or written to it.
   void keepPrivate() const {
     if (!private_) return;
-    privateFiles::ensureDirectory(hive::directoryOf(path_));
+    privateFiles::ensureDirectory(folderOf(path_));
     privateFiles::keepPrivate(path_);
     for (const char* suffix : kSideFileSuffixes) privateFiles::keepPrivate(path_ + suffix);
   }
@@ -178,7 +176,7 @@ class HiveFile {
   }
 
   std::unique_ptr<SqliteFile> openForWriting() {
-    const std::string directory = hive::directoryOf(path_);
+    const std::string directory = folderOf(path_);
     if (private_) {
       if (!privateFiles::ensureDirectory(directory)) throw FileError("create", directory, std::strerror(errno));
       // Created private before SQLite sees it: SQLite would create it 0644, and gives its
@@ -358,7 +356,7 @@ class LinuxRegistryHive : public RegistryHive {
   }
 
   static std::optional<std::int32_t> predefinedRoot(RegKeyHandle key) {
-    if (key == rootHandle(kClassesRoot) || key == rootHandle(kCurrentUser) || key == rootHandle(kLocalMachine)) {
+    if (key == rootHandle(HKEY_CLASSES_ROOT) || key == rootHandle(HKEY_CURRENT_USER) || key == rootHandle(HKEY_LOCAL_MACHINE)) {
       return static_cast<std::int32_t>(static_cast<std::uint32_t>(key));
     }
     return std::nullopt;
@@ -368,8 +366,8 @@ class LinuxRegistryHive : public RegistryHive {
     if (const auto root = predefinedRoot(key)) {
       OpenKey open;
       open.access = KEY_ALL_ACCESS;
-      open.hiveFile = hiveFileOf(*root == kClassesRoot ? kLocalMachine : *root);
-      if (*root == kClassesRoot) open.path = kClassesPrefix;
+      open.hiveFile = hiveFileOf(*root == HKEY_CLASSES_ROOT ? HKEY_LOCAL_MACHINE : *root);
+      if (*root == HKEY_CLASSES_ROOT) open.path = kClassesPrefix;
       return open;
     }
     std::lock_guard lock(mutex_);
@@ -387,7 +385,7 @@ class LinuxRegistryHive : public RegistryHive {
     target.hiveFile = parent->hiveFile;
     target.path = joinKeyPath(parent->path, *relative);
     target.access = access;
-    if (target.hiveFile == hiveFileOf(kLocalMachine) && hive::foldCase(target.path) == kRunKey) {
+    if (target.hiveFile == hiveFileOf(HKEY_LOCAL_MACHINE) && hive::foldCase(target.path) == kRunKey) {
       target.autostartDirectory = AutostartEntries::machineDirectory();
     }
     return ERROR_SUCCESS;
@@ -397,7 +395,7 @@ class LinuxRegistryHive : public RegistryHive {
     if (key.hiveFile.empty()) return false;
     const std::string folded = hive::foldCase(key.path);
     // The Run key and the keys above it always exist: the autostart list is always there.
-    if (key.hiveFile == hiveFileOf(kLocalMachine) && isAncestorOrSelfOfRunKey(folded)) return true;
+    if (key.hiveFile == hiveFileOf(HKEY_LOCAL_MACHINE) && isAncestorOrSelfOfRunKey(folded)) return true;
     return HiveFile(key.hiveFile).keyExists(folded);
   }
 
@@ -418,8 +416,8 @@ class LinuxRegistryHive : public RegistryHive {
 
 std::string hiveFileOf(std::int32_t root) {
   switch (root) {
-    case kCurrentUser: return userDataDir() + "/registry.sqlite";
-    case kLocalMachine: return machineDir() + "/registry.sqlite";
+    case HKEY_CURRENT_USER: return userDataDir() + "/registry.sqlite";
+    case HKEY_LOCAL_MACHINE: return machineDir() + "/registry.sqlite";
     default: return "";
   }
 }

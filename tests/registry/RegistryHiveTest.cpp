@@ -55,7 +55,7 @@ TEST_F(RegistryHiveTest, HandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   RegKeyHandle bad = 0;
   EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
   EXPECT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
-  EXPECT_EQ(hive.openKey(0x80000003u, "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryHiveTest, MissingMachineDirectoryReadsEmptyAndIsCreatedWhenItCanBe) {
