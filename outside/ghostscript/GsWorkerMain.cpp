@@ -11,16 +11,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "common/PrivateDirectories.h"
 #include "outside/ghostscript/InterpreterReports.h"
 #include "outside/worker/WorkerMain.h"
 #include "outside/worker/WorkerProtocol.h"
@@ -28,6 +27,8 @@
 namespace {
 
 using vd::worker::JobReporter;
+using vd::TemporaryDirectory;
+using vd::temporaryBase;
 
 // Splits what the interpreter prints into lines, takes the page markers out of them and
 // sends the rest as log lines.
@@ -201,32 +202,18 @@ class ProgressWatcher {
 // this job's files. It goes, with whatever the job left in it, when the job ends.
 class JobTemporaryFolder {
  public:
-  JobTemporaryFolder() {
-    std::string pattern = base() + "/job-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("Cannot create the job's temporary folder in " + base() + ".");
-    }
-    path_ = pattern;
-    setenv("TMPDIR", path_.c_str(), 1);
+  // TMPDIR names the worker's own folder here: the last job's folder gave it back.
+  JobTemporaryFolder() : workerFolder_(temporaryBase()), folder_("job") {
+    if (!folder_.ok()) throw std::runtime_error("Cannot create the job's temporary folder in " + workerFolder_ + ".");
+    setenv("TMPDIR", folder_.path().c_str(), 1);
   }
-  ~JobTemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-    setenv("TMPDIR", base().c_str(), 1);
-  }
+  ~JobTemporaryFolder() { setenv("TMPDIR", workerFolder_.c_str(), 1); }
   JobTemporaryFolder(const JobTemporaryFolder&) = delete;
   JobTemporaryFolder& operator=(const JobTemporaryFolder&) = delete;
 
  private:
-  // The worker's own temporary folder, as the worker was started with it.
-  static const std::string& base() {
-    static const std::string folder = [] {
-      const char* value = std::getenv("TMPDIR");
-      return std::string(value != nullptr && value[0] == '/' ? value : "/tmp");
-    }();
-    return folder;
-  }
-  std::string path_;
+  std::string workerFolder_;
+  TemporaryDirectory folder_;
 };
 
 int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {

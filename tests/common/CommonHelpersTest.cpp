@@ -113,6 +113,8 @@ TEST_F(PrivateDirectoryTest, TemporaryDirectoryIsFreshPrivateAndGoesWithItsFiles
     EXPECT_EQ(info.st_uid, getuid());
     WriteBytes(first.path() + "/document.pdf", "%PDF");
     ASSERT_EQ(symlink("/etc/passwd", (first.path() + "/link").c_str()), 0);
+    ASSERT_EQ(mkdir((first.path() + "/fonts").c_str(), 0700), 0);
+    WriteBytes(first.path() + "/fonts/cache", "x");
     kept = first.path();
   }
   EXPECT_FALSE(FileExistsOnDisk(kept));
