@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include "common/Errors.h"
 #include "common/Paths.h"
@@ -45,6 +47,54 @@ class PosixListing : public DirectoryListing {
 };
 
 std::string errnoText(int code) { return std::strerror(code); }
+
+// An ordinary file opened for reading, and nothing else: a pipe, a device or a folder
+// (also behind a link) is refused before anything could wait on it, and reading stops at
+// the length the file had when it was opened, so neither a writer that never stops nor a
+// special file can keep a reader busy for ever.
+class OrdinaryFileReader {
+ public:
+  OrdinaryFileReader(const std::string& path, const char* operation) : path_(path), operation_(operation) {
+    // Devices are not even opened: opening one can have effects of its own.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) throw FileError(operation_, path_, errnoText(errno));
+    if (!S_ISREG(info.st_mode)) throw FileError(operation_, path_, "is not an ordinary file");
+    descriptor_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor_ < 0) throw FileError(operation_, path_, errnoText(errno));
+    // The entry may have been replaced since the look: what counts is what was opened.
+    if (fstat(descriptor_, &info) != 0 || !S_ISREG(info.st_mode)) {
+      close(descriptor_);
+      throw FileError(operation_, path_, "is not an ordinary file");
+    }
+    const int flags = fcntl(descriptor_, F_GETFL);
+    if (flags >= 0) fcntl(descriptor_, F_SETFL, flags & ~O_NONBLOCK);
+    remaining_ = static_cast<std::uint64_t>(info.st_size);
+  }
+  ~OrdinaryFileReader() { close(descriptor_); }
+  OrdinaryFileReader(const OrdinaryFileReader&) = delete;
+  OrdinaryFileReader& operator=(const OrdinaryFileReader&) = delete;
+
+  // The next bytes into buffer; an empty view at the end.
+  std::string_view next(char* buffer, std::size_t capacity) {
+    while (remaining_ > 0) {
+      const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, remaining_));
+      const ssize_t count = read(descriptor_, buffer, wanted);
+      if (count < 0 && errno == EINTR) continue;
+      if (count < 0) throw FileError(operation_, path_, errnoText(errno));
+      if (count == 0) break;  // shorter now than when it was opened
+      remaining_ -= static_cast<std::uint64_t>(count);
+      return std::string_view(buffer, static_cast<std::size_t>(count));
+    }
+    remaining_ = 0;
+    return {};
+  }
+
+ private:
+  std::string path_;
+  const char* operation_;
+  int descriptor_ = -1;
+  std::uint64_t remaining_ = 0;
+};
 
 }  // namespace
 
@@ -95,16 +145,12 @@ void LinuxFileSystem::deleteFile(const std::string& path) {
 }
 
 void LinuxFileSystem::copyFile(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) throw FileError("copy", from, "cannot be read");
+  OrdinaryFileReader in(from, "copy");
   // A reader of the target sees the old file or the whole copy, never half of it.
   try {
     ReplacementFile copy(to);
     char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-      copy.write(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
-    }
-    if (in.bad()) throw FileError("copy", from, "read failed");
+    for (std::string_view bytes; !(bytes = in.next(buffer, sizeof buffer)).empty();) copy.write(bytes);
     copy.commit();
   } catch (const FileError& error) {
     if (error.operation() == "copy") throw;
@@ -127,11 +173,11 @@ void LinuxFileSystem::createDirectory(const std::string& path) {
 }
 
 std::string LinuxFileSystem::readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError("read", path, "cannot be opened");
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  OrdinaryFileReader in(path, "read");
+  std::string content;
+  char buffer[65536];
+  for (std::string_view bytes; !(bytes = in.next(buffer, sizeof buffer)).empty();) content.append(bytes);
+  return content;
 }
 
 void LinuxFileSystem::writeFile(const std::string& path, const std::string& bytes) {

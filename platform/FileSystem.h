@@ -40,7 +40,10 @@ class FileSystem {
   virtual std::optional<std::uint64_t> fileLength(const std::string& path) = 0;
   virtual std::optional<FileStamp> stamp(const std::string& path) = 0;
   virtual bool isDirectory(const std::string& path) = 0;
-  // The following throw FileError on failure.
+  // The following throw FileError on failure. Reading (copyFile's source, readFile) takes
+  // ordinary files only, links to them included, and stops at the length the file had
+  // when it was opened: a pipe, a device or a folder fails at once instead of blocking or
+  // never ending.
   virtual void deleteFile(const std::string& path) = 0;
   virtual void copyFile(const std::string& from, const std::string& to) = 0;
   // Moves a file, across file systems too; an existing target is replaced.

@@ -79,6 +79,12 @@ class ScriptRun {
 
   void convert(const std::string& entry) {
     if (!PathExists(entry)) return;
+    // A script may name anything; only an ordinary file (or a link to one) is an entry.
+    // A pipe would block the run until someone writes to it, a device might never end.
+    if (!fileSystem().fileLength(entry)) {
+      if (context_.logFailure) context_.logFailure();
+      return;
+    }
     const std::string temporary = temporaryFor(entry);
     const std::string distillerLog = temporary.substr(0, temporary.size() - 4) + ".log";
     if (PathExists(temporary)) step([&] { fileSystem().deleteFile(temporary); });

@@ -1,11 +1,16 @@
 // Script runs with a real engine: entries converted into temporaries in the input
 // directory, joined in script order, temporaries removed; the error rule and the stop.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "AssemblyFixture.h"
+#include "common/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
 #include "support/RecordingEngine.h"
+#include "support/TestBounds.h"
 #include "server/ScriptRun.h"
 
 namespace vd::test {
@@ -135,6 +140,65 @@ TEST_F(ScriptRunTest, EntriesTakeTheirRowWithoutSecurityAndAnyFailureIsLogged) {
   EXPECT_EQ(script.calls.back().arguments.size(), 1u + 3u);
   EXPECT_TRUE(FileExistsOnDisk(combined()));
   EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
+  // Should these entries be opened again, a pipe blocks the run until someone writes to
+  // it and a device copies without end: the bounds turn that into a failure.
+  const Deadline deadline(std::chrono::seconds(60), "a script run naming a pipe and a device");
+  const FileSizeLimit limit(64 << 20);
+  const std::string good = makePdf("good.pdf", {"Good"});
+  const std::string pipePdf = scratch("waiting.pdf");
+  const std::string pipePs = scratch("waiting.ps");
+  ASSERT_EQ(mkfifo(pipePdf.c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(pipePs.c_str(), 0600), 0);
+  const std::string endless = scratch("endless.pdf");
+  ASSERT_EQ(symlink("/dev/zero", endless.c_str()), 0);
+  const std::string image = scratch("endless.jpg");
+  ASSERT_EQ(symlink("/dev/zero", image.c_str()), 0);
+  const std::string folder = scratchFolder("folder.pdf");
+  // A link to an ordinary file is still an entry.
+  const std::string linked = scratch("linked.pdf");
+  ASSERT_EQ(symlink(good.c_str(), linked.c_str()), 0);
+
+  run(good + "\r\n" + pipePdf + "\r\n" + pipePs + "\r\n" + endless + "\r\n" + image + "\r\n" + folder + "\r\n" +
+      linked + "\r\n");
+  EXPECT_EQ(failures_, 5);
+  EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Good", "Good"}));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(ScriptRunTest, FileReadsTakeOrdinaryFilesOnly) {
+  const Deadline deadline(std::chrono::seconds(60), "reading a pipe and a device");
+  const FileSizeLimit limit(64 << 20);
+  const std::string pipe = scratch("pipe.pdf");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string zero = scratch("zero.pdf");
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  for (const std::string& source : {pipe, zero, std::string("/dev/zero"), scratchFolder("folder")}) {
+    for (const bool copying : {false, true}) {
+      try {
+        if (copying) {
+          fileSystem().copyFile(source, scratch("copy.pdf"));
+        } else {
+          fileSystem().readFile(source);
+        }
+        ADD_FAILURE() << source << " was read";
+      } catch (const FileError& error) {
+        EXPECT_EQ(error.reason(), "is not an ordinary file") << source;
+        EXPECT_EQ(error.path(), source);
+      }
+    }
+  }
+  EXPECT_FALSE(FileExistsOnDisk(scratch("copy.pdf")));
+  // Ordinary files, also through a link, are read whole.
+  const std::string text = scratch("text.txt");
+  fileSystem().writeFile(text, std::string(200000, 'x') + "end");
+  const std::string link = scratch("link.txt");
+  ASSERT_EQ(symlink(text.c_str(), link.c_str()), 0);
+  EXPECT_EQ(fileSystem().readFile(link), std::string(200000, 'x') + "end");
+  fileSystem().copyFile(link, scratch("copy.txt"));
+  EXPECT_EQ(ReadBytes(scratch("copy.txt")), std::string(200000, 'x') + "end");
 }
 
 class OneShareMounted : public MountTable {
