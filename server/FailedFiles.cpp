@@ -41,7 +41,9 @@ bool reasonNameIsShortened(const std::string& name) { return name.size() + kReas
 
 std::string reasonNameFor(const std::string& name) {
   if (!reasonNameIsShortened(name)) return name + std::string(kReasonSuffix);
-  const std::string tag = "~" + shortHash(name);
+  // Appended rather than prepended: GCC 12 warns falsely about "~" + std::string at -O3.
+  std::string tag = "~";
+  tag += shortHash(name);
   return beginningOf(name, kLongestName - tag.size() - kReasonSuffix.size()) + tag + std::string(kReasonSuffix);
 }
 
@@ -56,7 +58,8 @@ std::string numberedName(const std::string& name, std::uint32_t number) {
   // The number goes before the extension; a hidden name (".profile") has none. Near the
   // length limit the base gives up its end; an extension too long to keep counts as part
   // of the base.
-  const std::string suffix = "_" + std::to_string(number);
+  std::string suffix = "_";
+  suffix += std::to_string(number);
   std::string stem = withoutExtension(name);
   std::string extension = name.substr(stem.size());
   if (extension.size() + suffix.size() >= kLongestName) {
