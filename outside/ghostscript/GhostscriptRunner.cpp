@@ -25,24 +25,6 @@ std::string absolute(const std::string& path) {
   return std::string(buffer) + "/" + path;
 }
 
-// In an output name "%" starts a page-number format; "%%" is a plain "%".
-std::string escapePercent(const std::string& path) {
-  std::string escaped;
-  for (char c : path) {
-    escaped += c;
-    if (c == '%') escaped += '%';
-  }
-  return escaped;
-}
-
-// Reports each finished page: the device calls EndPage for every showpage, whatever the
-// document does with save and restore, and this procedure prints the marker the worker
-// counts.
-std::string pageReporting() {
-  return std::string("<< /EndPage { exch pop dup 2 ne { (") + gsworker::kPageMarker +
-         "\\n) print flush } if 2 ne } >> setpagedevice";
-}
-
 // The interpreter refuses some input names under -dSAFER (a "|" after a "/", for one), so
 // it reads every input through a link of a plain name in a private directory.
 class InputLink {
@@ -121,16 +103,8 @@ GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgre
   const std::string input = absolute(job.inputFile);
   const InputLink link(input);
   const std::string output = absolute(job.outputFile);
-  std::vector<std::string> arguments{"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE"};
-  arguments.insert(arguments.end(), job.deviceArguments.begin(), job.deviceArguments.end());
-  arguments.push_back("-sOutputFile=" + escapePercent(output));
-  arguments.push_back("-c");
-  arguments.push_back(pageReporting() + "\n" + job.prolog);
-  arguments.push_back("-f");
-  arguments.push_back(link.path().empty() ? input : link.path());
-
-  std::vector<std::string> texts{input};
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> texts{link.path().empty() ? input : link.path(), output, job.prolog};
+  texts.insert(texts.end(), job.deviceArguments.begin(), job.deviceArguments.end());
   GhostscriptResult result;
   ProgressListener listener(result, progress);
   const JobOutcome outcome = ghostscriptWorker().run(texts, &listener);

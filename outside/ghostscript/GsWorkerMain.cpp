@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -156,13 +157,19 @@ struct JobContext {
         err(reporter, pages, [this] { progress.poll(); }) {}
 };
 
+// Where the interpreter's output goes: to the job that runs, and nowhere while an instance
+// is made ready before its job has come.
+struct OutputRoute {
+  JobContext* job = nullptr;
+};
+
 int GSDLLCALL readNothing(void*, char*, int) { return 0; }
 int GSDLLCALL writeOut(void* handle, const char* text, int length) {
-  static_cast<JobContext*>(handle)->out.add(text, length);
+  if (JobContext* job = static_cast<OutputRoute*>(handle)->job) job->out.add(text, length);
   return length;
 }
 int GSDLLCALL writeErr(void* handle, const char* text, int length) {
-  static_cast<JobContext*>(handle)->err.add(text, length);
+  if (JobContext* job = static_cast<OutputRoute*>(handle)->job) job->err.add(text, length);
   return length;
 }
 // Watches the input's read position while the job runs.
@@ -196,10 +203,11 @@ class ProgressWatcher {
   std::thread thread_;
 };
 
-// Each job gets a temporary folder of its own inside the worker's (which the client made
-// private for this worker), named to the interpreter as TMPDIR: under -dSAFER the
-// interpreter may use its temporary folder freely, so that folder must hold nothing but
-// this job's files. It goes, with whatever the job left in it, when the job ends.
+// Each interpreter instance, and so each job, gets a temporary folder of its own inside
+// the worker's (which the client made private for this worker), named to the interpreter
+// as TMPDIR: under -dSAFER the interpreter may use its temporary folder freely, so that
+// folder must hold nothing but this job's files. It goes, with whatever the job left in
+// it, when the instance ends.
 class JobTemporaryFolder {
  public:
   // TMPDIR names the worker's own folder here: the last job's folder gave it back.
@@ -209,6 +217,7 @@ class JobTemporaryFolder {
   }
   ~JobTemporaryFolder() { setenv("TMPDIR", workerFolder_.c_str(), 1); }
   JobTemporaryFolder(const JobTemporaryFolder&) = delete;
+  const std::string& path() const { return folder_.path(); }
   JobTemporaryFolder& operator=(const JobTemporaryFolder&) = delete;
 
  private:
@@ -216,29 +225,178 @@ class JobTemporaryFolder {
   TemporaryDirectory folder_;
 };
 
-int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
-  if (texts.size() < 2) return -1;
-  const JobTemporaryFolder temporaryFolder;
-  JobContext context(reporter, texts[0]);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>("gs"));
-  for (std::size_t i = 1; i < texts.size(); ++i) argv.push_back(const_cast<char*>(texts[i].c_str()));
+// A PostScript string literal of any bytes.
+std::string postScriptString(const std::string& text) {
+  static const char* const digits = "01234567";
+  std::string literal = "(";
+  for (unsigned char c : text) {
+    if (c == '(' || c == ')' || c == '\\') {
+      literal += '\\';
+      literal += static_cast<char>(c);
+    } else if (c < 32 || c > 126) {
+      literal += '\\';
+      literal += digits[(c >> 6) & 7];
+      literal += digits[(c >> 3) & 7];
+      literal += digits[c & 7];
+    } else {
+      literal += static_cast<char>(c);
+    }
+  }
+  return literal + ")";
+}
 
-  void* instance = nullptr;
-  int code = gsapi_new_instance(&instance, &context);
-  if (code < 0) {
-    reporter.line("Cannot create an interpreter instance (code " + std::to_string(code) + ").");
+// In an output name "%" starts a page-number format; "%%" is a plain "%".
+std::string escapePercent(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    escaped += c;
+    if (c == '%') escaped += '%';
+  }
+  return escaped;
+}
+
+// Reports each finished page: the device calls EndPage for every showpage, whatever the
+// document does with save and restore, and this procedure prints the marker the worker
+// counts.
+std::string pageReporting() {
+  return std::string("<< /EndPage { exch pop dup 2 ne { (") + vd::gsworker::kPageMarker +
+         "\\n) print flush } if 2 ne } >> setpagedevice";
+}
+
+// The switches every instance starts with, before the job's device switches.
+const std::vector<std::string> kCommonSwitches{"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE"};
+// The device the next job most likely wants before any job said otherwise: the Distiller's.
+const std::vector<std::string> kFirstDevice{"-sDEVICE=pdfwrite", "-dEPSCrop"};
+
+// One interpreter instance and the temporary folder it was started with. Making an
+// instance ready (reading the interpreter's start-up files, setting up its fonts and the
+// device) is most of the cost of a small job, so the worker makes the next job's instance
+// ready as soon as a job has ended, while its client has nothing for it. Each job still
+// gets an instance nobody used before: nothing one job defines or changes reaches the next.
+class Interpreter {
+ public:
+  Interpreter() {
+    if (gsapi_new_instance(&instance_, &route_) < 0) {
+      instance_ = nullptr;
+      return;
+    }
+    gsapi_set_arg_encoding(instance_, GS_ARG_ENCODING_UTF8);
+    gsapi_set_stdio_with_handle(instance_, readNothing, writeOut, writeErr, &route_);
+  }
+  ~Interpreter() { finish(); }
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
+
+  bool created() const { return instance_ != nullptr; }
+
+  // Starts the instance with the interpreter's command-line arguments; returns its code.
+  int start(const std::vector<std::string>& arguments) {
+    if (instance_ == nullptr) return gs_error_Fatal;
+    std::vector<char*> argv{const_cast<char*>("gs")};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    const int code = gsapi_init_with_args(instance_, static_cast<int>(argv.size()), argv.data());
+    started_ = code == 0;
     return code;
   }
-  gsapi_set_arg_encoding(instance, GS_ARG_ENCODING_UTF8);
-  gsapi_set_stdio_with_handle(instance, readNothing, writeOut, writeErr, &context);
+  // Ready for the next job with these device switches: its output goes to a placeholder
+  // in its own temporary folder until the job names its own.
+  bool makeReady(const std::vector<std::string>& device) {
+    device_ = device;
+    std::vector<std::string> arguments = kCommonSwitches;
+    arguments.insert(arguments.end(), device.begin(), device.end());
+    arguments.push_back("-sOutputFile=" + escapePercent(folder_.path() + "/placeholder"));
+    return start(arguments) == 0;
+  }
+  bool readyFor(const std::vector<std::string>& device) const { return started_ && device == device_; }
+
+  // The job on a ready instance: the interpreter may write the output and read the input,
+  // and nothing else beyond its temporary folder and its own resources.
+  int run(const std::string& input, const std::string& output, const std::string& prolog) {
+    gsapi_add_control_path(instance_, GS_PERMIT_FILE_WRITING, output.c_str());
+    gsapi_add_control_path(instance_, GS_PERMIT_FILE_READING, input.c_str());
+    int exitCode = 0;
+    const std::string setUp = "<< /OutputFile " + postScriptString(escapePercent(output)) + " >> setpagedevice\n" +
+                              pageReporting() + "\n" + prolog + "\n";
+    int code = gsapi_run_string(instance_, setUp.c_str(), 0, &exitCode);
+    if (code >= 0) code = gsapi_run_file(instance_, input.c_str(), 0, &exitCode);
+    return code;
+  }
+
+  void attach(JobContext* job) { route_.job = job; }
+  // Ends the instance: the device finishes its output. Returns the code of that.
+  int finish() {
+    if (instance_ == nullptr) return 0;
+    const int code = gsapi_exit(instance_);
+    gsapi_delete_instance(instance_);
+    instance_ = nullptr;
+    return code;
+  }
+
+ private:
+  JobTemporaryFolder folder_;
+  OutputRoute route_;
+  void* instance_ = nullptr;
+  bool started_ = false;
+  std::vector<std::string> device_;
+};
+
+std::unique_ptr<Interpreter> readyInterpreter;
+
+// Between jobs: the next job's instance, for the device the last job used.
+std::vector<std::string> lastDevice = kFirstDevice;
+// An instance that cannot be made ready leaves the next job to start its own, which then
+// reports why.
+void prepareNextJob() {
+  if (readyInterpreter) return;
+  try {
+    readyInterpreter = std::make_unique<Interpreter>();
+    if (!readyInterpreter->makeReady(lastDevice)) readyInterpreter.reset();
+  } catch (const std::exception&) {
+    readyInterpreter.reset();
+  }
+}
+
+// A job is [input, output, prolog, device switches...].
+int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
+  if (texts.size() < 4) return -1;
+  const std::string& input = texts[0];
+  const std::string& output = texts[1];
+  const std::string& prolog = texts[2];
+  const std::vector<std::string> device(texts.begin() + 3, texts.end());
+  lastDevice = device;
+
+  std::unique_ptr<Interpreter> interpreter = std::move(readyInterpreter);
+  const bool ready = interpreter && interpreter->readyFor(device);
+  if (!ready) {
+    interpreter.reset();
+    interpreter = std::make_unique<Interpreter>();
+  }
+  JobContext context(reporter, input);
+  if (!interpreter->created()) {
+    reporter.line("Cannot create an interpreter instance.");
+    return gs_error_Fatal;
+  }
+  interpreter->attach(&context);
+  int code = 0;
   {
     const ProgressWatcher watcher(context.progress);
-    code = gsapi_init_with_args(instance, static_cast<int>(argv.size()), argv.data());
+    if (ready) {
+      code = interpreter->run(input, output, prolog);
+    } else {
+      std::vector<std::string> arguments = kCommonSwitches;
+      arguments.insert(arguments.end(), device.begin(), device.end());
+      arguments.push_back("-sOutputFile=" + escapePercent(output));
+      arguments.push_back("-c");
+      arguments.push_back(pageReporting() + "\n" + prolog);
+      arguments.push_back("-f");
+      arguments.push_back(input);
+      code = interpreter->start(arguments);
+    }
   }
-  const int exitCode = gsapi_exit(instance);
+  const int exitCode = interpreter->finish();
   if (code == 0 || code == gs_error_Quit) code = exitCode;
-  gsapi_delete_instance(instance);
+  interpreter->attach(nullptr);
+  interpreter.reset();
   context.out.finish();
   context.err.finish();
   return code;
@@ -246,4 +404,9 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
 
 }  // namespace
 
-int main(int argc, char** argv) { return vd::worker::serveJobs(argc, argv, runInterpreter); }
+int main(int argc, char** argv) {
+  const int code = vd::worker::serveJobs(argc, argv, runInterpreter, prepareNextJob);
+  // Before the statics it uses go.
+  readyInterpreter.reset();
+  return code;
+}

@@ -5,8 +5,9 @@
 //   'G' a page finished (payload: its number in decimal)
 //   'P' percent of the input consumed (decimal)
 //
-// A job is a list of texts: the file whose reading progress is reported, then the
-// interpreter's arguments. Its code is the interpreter's exit code.
+// A job is a list of texts: the input file (its reading progress is reported), the output
+// file, PostScript run before the input, then the device's switches. Its code is the
+// interpreter's exit code.
 #pragma once
 
 namespace vd::gsworker {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/PrivateDirectories.h"
@@ -109,8 +110,9 @@ TEST_F(InterpreterIsolationTest, TheWorkersTemporaryFolderIsPrivateAndGoesWithIt
   engine.CreatePDFfromPS(scratch("a.pdf"), ps);
   ASSERT_EQ(PageCount(scratch("a.pdf")), 1) << ReadBytes(scratch("a.log"));
 
-  // One private folder of the worker's, the job's own folder inside it gone with the job
-  // and what the job left there.
+  // One private folder of the worker's; the job's page names the folder it had, one inside
+  // the worker's, gone with the job and what the job left there. The next job's folder may
+  // be there already.
   const std::vector<std::string> entries = DirectoryEntries(base.path());
   ASSERT_EQ(entries.size(), 1u);
   const std::string workerFolder = base.path() + "/" + entries.front();
@@ -118,12 +120,57 @@ TEST_F(InterpreterIsolationTest, TheWorkersTemporaryFolderIsPrivateAndGoesWithIt
   ASSERT_EQ(lstat(workerFolder.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(info.st_mode & 077, 0u);
-  EXPECT_EQ(DirectoryEntries(workerFolder), std::vector<std::string>{});
-  // The job's page names the folder it had: one inside the worker's.
-  EXPECT_NE(PdfText(scratch("a.pdf")).find(workerFolder + "/job-"), std::string::npos) << PdfText(scratch("a.pdf"));
+  const std::string text = PdfText(scratch("a.pdf"));
+  const std::size_t at = text.find(workerFolder + "/job-");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string jobFolder = text.substr(at + workerFolder.size() + 1, std::string("job-XXXXXX").size());
+  const std::vector<std::string> left = DirectoryEntries(workerFolder);
+  EXPECT_LE(left.size(), 1u);
+  EXPECT_EQ(std::find(left.begin(), left.end(), jobFolder), left.end()) << jobFolder;
 
   ghostscriptWorker().stop();
   EXPECT_EQ(DirectoryEntries(base.path()), std::vector<std::string>{});
+}
+
+// Each job's instance is new: what a job defines, stores or sets reaches no later job.
+TEST_F(InterpreterIsolationTest, NothingAJobChangesReachesTheNextJob) {
+  const std::string plain = scratch("plain.ps");
+  WriteBytes(plain, "%!PS\n/Helvetica findfont 20 scalefont setfont 72 72 moveto (plain page) show\n"
+                    "userdict /leak known { ( user leak) show } if globaldict /leak known { ( global leak) show } if\n"
+                    "showpage\n");
+  const std::string before = scratch("before.pdf");
+  engine.CreatePDFfromPS(before, plain);
+  ASSERT_EQ(PageCount(before), 1);
+  const std::string pageSize = ProgramOutput("pdfinfo", {before});
+
+  // Each meddling job is followed by the plain one, which must come out as before. The
+  // first job's page shows that its changes took effect within it; the second one's new
+  // output file is refused.
+  const std::string meddlingPage =
+      "%!PS\n/showpage { erasepage initgraphics } bind def\n"
+      "userdict /leak (yes) put\n"
+      "true setglobal globaldict /leak (yes) put false setglobal\n"
+      "{ true 0 startjob pop } stopped pop\n"
+      "<< /PageSize [200 300] /BeginPage { pop 0 0 moveto (begin) show } >> setpagedevice\n"
+      "/Helvetica findfont 20 scalefont setfont 10 10 moveto (meddled) show systemdict /showpage get exec\n";
+  const std::string meddlingOutput = "%!PS\n<< /OutputFile " + psString(scratch("stolen.pdf")) +
+                                     " >> setpagedevice\n72 72 moveto (meddled) show showpage\n";
+  for (const std::string& job : {meddlingPage, meddlingOutput}) {
+    WriteBytes(scratch("meddling.ps"), job);
+    engine.CreatePDFfromPS(scratch("meddling.pdf"), scratch("meddling.ps"));
+    if (job == meddlingPage) {
+      EXPECT_NE(ProgramOutput("pdfinfo", {scratch("meddling.pdf")}).find("200 x 300 pts"), std::string::npos);
+    }
+
+    const std::string after = scratch("after.pdf");
+    engine.CreatePDFfromPS(after, plain);
+    ASSERT_EQ(PageCount(after), 1);
+    EXPECT_EQ(PdfText(after), PdfText(before));
+    const auto sizeLine = [](const std::string& info) { return info.substr(info.find("Page size:"), 40); };
+    EXPECT_EQ(sizeLine(ProgramOutput("pdfinfo", {after})), sizeLine(pageSize));
+  }
+  EXPECT_EQ(PdfText(before).find("leak"), std::string::npos);
+  EXPECT_FALSE(FileExistsOnDisk(scratch("stolen.pdf")));
 }
 
 }  // namespace
