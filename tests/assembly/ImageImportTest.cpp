@@ -1,14 +1,22 @@
-// Images opened in the viewer and saved as PDF: every kind of image the program takes,
-// from real files, checked by what ends up in the PDF.
+// Images opened in the viewer and saved as PDF, every kind the program takes, checked by
+// what ends up in the PDF: each page's image, read back from the PDF (its samples decoded
+// by qpdf and looked up in its colour space, masks applied; fax data decoded by poppler's
+// pdfimages), is pixel for pixel what Qt's readers decode from the file, colour and
+// transparency alike; JPEG and CCITT fax data go in byte for byte.
+#include <gif_lib.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 
+#include <QImage>
+#include <QImageReader>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <sstream>
 
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include "AssemblyFixture.h"
 #include "platform/FileSystem.h"
@@ -23,6 +31,31 @@ class ImageImportTest : public AssemblyTest {
     engine_.CreatePDFfromImageFile(out, image, options);
     return out;
   }
+
+  // pdfimages -png of every image that is no soft mask, in page order.
+  std::vector<QImage> extract(const std::string& pdf) {
+    std::string listing;
+    EXPECT_EQ(RunProgram("pdfimages", {"-list", pdf}, &listing), 0);
+    const std::string prefix = scratchFolder("extracted" + std::to_string(++extractions_)) + "/img";
+    EXPECT_EQ(RunProgram("pdfimages", {"-png", pdf, prefix}), 0);
+    std::vector<QImage> pictures;
+    std::istringstream lines(listing);
+    std::string line;
+    int index = 0;
+    while (std::getline(lines, line)) {
+      std::istringstream fields(line);
+      int page = 0;
+      int number = 0;
+      std::string type;
+      if (!(fields >> page >> number >> type)) continue;
+      char name[32];
+      std::snprintf(name, sizeof name, "-%03d.png", index++);
+      if (type == "image") pictures.emplace_back(QString::fromStdString(prefix + name));
+    }
+    return pictures;
+  }
+
+  int extractions_ = 0;
 };
 
 QPDFObjectHandle pageImage(QPDF& document, std::size_t index) {
@@ -30,15 +63,278 @@ QPDFObjectHandle pageImage(QPDF& document, std::size_t index) {
   return page.getKey("/Resources").getKey("/XObject").getKey("/Im0");
 }
 
-QPDFObjectHandle firstImage(QPDF& document) { return pageImage(document, 0); }
-
-std::string decodedSamples(QPDFObjectHandle image) {
-  const auto data = image.getStreamData(qpdf_dl_all);
-  return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+std::string bytesOf(const std::shared_ptr<Buffer>& buffer) {
+  return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
 }
 
-unsigned sample16(const std::string& samples, std::size_t index) {
-  return static_cast<unsigned char>(samples[index * 2]) << 8 | static_cast<unsigned char>(samples[index * 2 + 1]);
+
+// An image object's pixels at 16 bits a channel: samples as qpdf decodes them, grey, RGB
+// or palette colour, a soft mask or a colour-key range as alpha.
+QImage readBack(QPDFObjectHandle image) {
+  QPDFObjectHandle dictionary = image.getDict();
+  const int width = static_cast<int>(dictionary.getKey("/Width").getIntValue());
+  const int height = static_cast<int>(dictionary.getKey("/Height").getIntValue());
+  const int bits = static_cast<int>(dictionary.getKey("/BitsPerComponent").getIntValue());
+  QPDFObjectHandle space = dictionary.getKey("/ColorSpace");
+  const bool indexed = space.isArray();
+  const std::string palette = indexed ? space.getArrayItem(3).getStringValue() : std::string();
+  const int components = indexed || space.isNameAndEquals("/DeviceGray") ? 1 : 3;
+  const std::string samples = bytesOf(image.getStreamData(qpdf_dl_all));
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * components * bits + 7) / 8;
+  const auto sampleAt = [&](int x, int y, int c) {
+    const std::size_t bit = (static_cast<std::size_t>(x) * components + c) * bits;
+    const auto* row = reinterpret_cast<const unsigned char*>(samples.data()) + static_cast<std::size_t>(y) * rowBytes;
+    if (bits == 16) return static_cast<unsigned>(row[bit / 8] << 8 | row[bit / 8 + 1]);
+    return static_cast<unsigned>(row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+  };
+  const auto wide = [&](unsigned value) { return static_cast<quint16>(value * 65535 / ((1u << bits) - 1)); };
+  QImage alpha;
+  if (QPDFObjectHandle softMask = dictionary.getKey("/SMask"); softMask.isStream()) alpha = readBack(softMask);
+  QPDFObjectHandle key = dictionary.getKey("/Mask");
+  QImage picture(width, height, QImage::Format_RGBA64);
+  if (samples.size() < rowBytes * static_cast<std::size_t>(height)) return {};
+  for (int y = 0; y < height; ++y) {
+    auto* line = reinterpret_cast<QRgba64*>(picture.scanLine(y));
+    for (int x = 0; x < width; ++x) {
+      quint16 red = 0;
+      quint16 green = 0;
+      quint16 blue = 0;
+      quint16 opacity = alpha.isNull() ? 65535 : reinterpret_cast<const QRgba64*>(alpha.constScanLine(y))[x].red();
+      if (indexed) {
+        const unsigned entry = sampleAt(x, y, 0);
+        red = static_cast<quint16>(static_cast<unsigned char>(palette.at(entry * 3)) * 257);
+        green = static_cast<quint16>(static_cast<unsigned char>(palette.at(entry * 3 + 1)) * 257);
+        blue = static_cast<quint16>(static_cast<unsigned char>(palette.at(entry * 3 + 2)) * 257);
+        if (key.isArray() && entry >= static_cast<unsigned>(key.getArrayItem(0).getIntValue()) &&
+            entry <= static_cast<unsigned>(key.getArrayItem(1).getIntValue())) {
+          opacity = 0;
+        }
+      } else {
+        red = wide(sampleAt(x, y, 0));
+        green = components == 3 ? wide(sampleAt(x, y, 1)) : red;
+        blue = components == 3 ? wide(sampleAt(x, y, 2)) : red;
+      }
+      line[x] = QRgba64::fromRgba64(red, green, blue, opacity);
+    }
+  }
+  return picture;
+}
+
+// Every frame as Qt decodes it (an icon: its largest picture).
+std::vector<QImage> qtFrames(const std::string& path) {
+  QImageReader reader(QString::fromStdString(path));
+  reader.setAutoTransform(false);
+  std::vector<QImage> frames;
+  for (int i = 0; i < std::max(1, reader.imageCount()); ++i) {
+    QImage frame;
+    if (!reader.read(&frame)) break;
+    frames.push_back(frame);
+    reader.jumpToNextImage();
+  }
+  if (reader.format() == "ico" || reader.format() == "cur") {
+    frames = {*std::max_element(frames.begin(), frames.end(), [](const QImage& a, const QImage& b) {
+      return a.width() * a.height() < b.width() * b.height();
+    })};
+  }
+  return frames;
+}
+
+// Pixels whose colour or transparency differs, at 16 bits a channel when deep, else at
+// 8; colour is not compared where the source is fully clear. A source that stores colour
+// premultiplied by alpha knows no more than that product, so products are compared.
+int differences(const QImage& source, const QImage& pdf, bool deep) {
+  const bool premultiplied = source.format() == QImage::Format_ARGB32_Premultiplied ||
+                             source.format() == QImage::Format_RGBA8888_Premultiplied;
+  const auto normalised = [premultiplied](const QImage& picture) {
+    return premultiplied ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGBA64)
+                         : picture.convertToFormat(QImage::Format_RGBA64);
+  };
+  const QImage expected = normalised(source);
+  const QImage got = normalised(pdf);
+  if (got.size() != expected.size()) return -1;
+  const auto same = [deep](unsigned a, unsigned b) { return deep ? a == b : a >> 8 == b >> 8; };
+  int wrong = 0;
+  for (int y = 0; y < expected.height(); ++y) {
+    const auto* want = reinterpret_cast<const QRgba64*>(expected.constScanLine(y));
+    const auto* have = reinterpret_cast<const QRgba64*>(got.constScanLine(y));
+    for (int x = 0; x < expected.width(); ++x) {
+      const bool colour = same(want[x].red(), have[x].red()) && same(want[x].green(), have[x].green()) &&
+                          same(want[x].blue(), have[x].blue());
+      wrong += (want[x].alpha() != 0 && !colour) || !same(want[x].alpha(), have[x].alpha());
+    }
+  }
+  return wrong;
+}
+
+TEST_F(ImageImportTest, EveryImageKindComesBackPixelForPixel) {
+  // deep: compared at 16 bits a channel.
+  const std::vector<std::pair<std::string, bool>> images = {
+      {"png/basn2c16.png", true},  {"png/basn3p08.png", false},     {"png/basn6a16.png", true},
+      {"png/pil123p.png", false},  {"png/pil123rgba.png", false},   {"png/transparent.png", false},
+      {"gif/hopper.gif", false},   {"gif/chi.gif", false},          {"gif/dispose_bgnd.gif", false},
+      {"tif/hopper_lzw.tif", false}, {"tif/hopper_jpg.tif", false}, {"tif/multipage.tiff", false},
+      {"tif/g4-multi.tiff", false}, {"tif/hopper_g4.tif", false},   {"tif/total-pages-zero.tif", false},
+      {"bmp/hopper.bmp", false},   {"bmp/pal8rle.bmp", false},      {"bmp/rgb24.bmp", false},
+      {"rle/hopper_rle8.rle", false}, {"ico/hopper_256x256.ico", false}, {"cur/deerstalker.cur", false}};
+  for (const auto& [image, deep] : images) {
+    SCOPED_TRACE(image);
+    const std::vector<QImage> frames = qtFrames(Corpus(image));
+    const std::string pdf = convert(Corpus(image));
+    const std::vector<QImage> extracted = extract(pdf);
+    QPDF document;
+    document.processFile(pdf.c_str());
+    ASSERT_EQ(document.getAllPages().size(), frames.size());
+    ASSERT_EQ(extracted.size(), frames.size());
+    EXPECT_EQ(RunProgram("qpdf", {"--check", pdf}), 0);
+    EXPECT_TRUE(IsLinearized(pdf));  // saved with flags 37
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      SCOPED_TRACE("page " + std::to_string(i + 1));
+      QPDFObjectHandle image = pageImage(document, i);
+      const bool fax = image.getDict().getKey("/Filter").isNameAndEquals("/CCITTFaxDecode");
+      EXPECT_EQ(differences(frames[i], fax ? extracted[i] : readBack(image), deep), 0);
+    }
+  }
+}
+
+// A bilevel page written through libtiff's CCITT coders: a frame, a diagonal and stripes.
+struct FaxTiff {
+  std::uint16_t compression = COMPRESSION_CCITTFAX4;
+  std::uint16_t fillOrder = FILLORDER_MSB2LSB;
+  std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+  std::uint32_t rowsPerStrip = 0;  // 0: one strip
+  std::uint32_t group3Options = 0;
+  bool keptAsStored = true;
+};
+
+constexpr std::uint32_t kFaxWidth = 203;
+constexpr std::uint32_t kFaxHeight = 151;
+
+bool faxBlack(std::uint32_t x, std::uint32_t y) {
+  return x == 0 || y == 0 || x == kFaxWidth - 1 || y == kFaxHeight - 1 || x == y || (x / 7 + y / 5) % 3 == 0;
+}
+
+void writeFax(const std::string& path, const FaxTiff& kind) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kFaxWidth);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kFaxHeight);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, kind.photometric);
+  TIFFSetField(tiff, TIFFTAG_FILLORDER, kind.fillOrder);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, kind.compression);
+  if (kind.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, kind.group3Options);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kind.rowsPerStrip == 0 ? kFaxHeight : kind.rowsPerStrip);
+  std::vector<unsigned char> row((kFaxWidth + 7) / 8);
+  for (std::uint32_t y = 0; y < kFaxHeight; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    for (std::uint32_t x = 0; x < kFaxWidth; ++x) {
+      // The written bit is 1 where the page shows black under either photometric.
+      const bool bit = faxBlack(x, y) == (kind.photometric == PHOTOMETRIC_MINISWHITE);
+      if (bit) row[x / 8] = static_cast<unsigned char>(row[x / 8] | 0x80 >> (x % 8));
+    }
+    ASSERT_GE(TIFFWriteScanline(tiff, row.data(), y, 0), 0);
+  }
+  TIFFClose(tiff);
+}
+
+std::string firstRawStrip(const std::string& path) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "r");
+  if (tiff == nullptr) return {};
+  std::string raw(static_cast<std::size_t>(TIFFRawStripSize64(tiff, 0)), '\0');
+  TIFFReadRawStrip(tiff, 0, raw.data(), static_cast<tmsize_t>(raw.size()));
+  TIFFClose(tiff);
+  return raw;
+}
+
+TEST_F(ImageImportTest, FaxPagesGoInAsCcittDataStoredOrCodedAnew) {
+  const std::vector<std::pair<std::string, FaxTiff>> kinds = {
+      {"G4 one strip", {}},
+      {"G4 low bit first", {COMPRESSION_CCITTFAX4, FILLORDER_LSB2MSB}},
+      {"G4 black is zero", {COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISBLACK}},
+      {"G4 in strips", {COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 40, 0, false}},
+      {"G3 2D, fill bits",
+       {COMPRESSION_CCITTFAX3, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 0, GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, false}},
+      {"G3 1D, black is zero, in strips",
+       {COMPRESSION_CCITTFAX3, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISBLACK, 64, 0, false}},
+      {"Modified Huffman", {COMPRESSION_CCITTRLE, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 0, 0, false}}};
+  for (const auto& [name, kind] : kinds) {
+    SCOPED_TRACE(name);
+    const std::string tiff = scratch(name + ".tif");
+    writeFax(tiff, kind);
+    const std::string pdf = convert(tiff);
+    QPDF document;
+    document.processFile(pdf.c_str());
+    QPDFObjectHandle image = pageImage(document, 0);
+    QPDFObjectHandle dictionary = image.getDict();
+    ASSERT_TRUE(dictionary.getKey("/Filter").isNameAndEquals("/CCITTFaxDecode"));
+    QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
+    EXPECT_EQ(parameters.getKey("/K").getIntValue(), -1);
+    EXPECT_EQ(parameters.getKey("/Columns").getIntValue(), kFaxWidth);
+    EXPECT_EQ(parameters.getKey("/Rows").getIntValue(), kFaxHeight);
+    EXPECT_EQ(parameters.getKey("/BlackIs1").isBool() && parameters.getKey("/BlackIs1").getBoolValue(),
+              kind.photometric == PHOTOMETRIC_MINISBLACK);
+
+    std::string stored = firstRawStrip(tiff);
+    if (kind.fillOrder == FILLORDER_LSB2MSB) {
+      TIFFReverseBits(reinterpret_cast<std::uint8_t*>(stored.data()), static_cast<tmsize_t>(stored.size()));
+    }
+    EXPECT_EQ(bytesOf(image.getRawStreamData()) == stored, kind.keptAsStored);
+
+    const std::vector<QImage> extracted = extract(pdf);
+    ASSERT_EQ(extracted.size(), 1u);
+    const QImage page = extracted[0].convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(page.width(), static_cast<int>(kFaxWidth));
+    ASSERT_EQ(page.height(), static_cast<int>(kFaxHeight));
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < kFaxHeight; ++y) {
+      for (std::uint32_t x = 0; x < kFaxWidth; ++x) wrong += (page.constScanLine(static_cast<int>(y))[x] == 0) != faxBlack(x, y);
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+// A one-picture GIF through giflib's writer: four colours, the third one clear.
+void writeGif(const std::string& path, bool interlaced) {
+  int error = 0;
+  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+  ASSERT_NE(gif, nullptr);
+  const GifColorType colours[] = {{255, 0, 0}, {0, 128, 255}, {9, 9, 9}, {250, 250, 20}};
+  ColorMapObject* map = GifMakeMapObject(4, colours);
+  EGifSetGifVersion(gif, true);
+  ASSERT_EQ(EGifPutScreenDesc(gif, 37, 23, 2, 0, map), GIF_OK);
+  GifByteType control[] = {0x01, 0, 0, 2};  // transparent entry 2
+  ASSERT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control), GIF_OK);
+  ASSERT_EQ(EGifPutImageDesc(gif, 0, 0, 37, 23, interlaced, nullptr), GIF_OK);
+  std::vector<GifPixelType> row(37);
+  const int passes[][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+  const auto put = [&](int y) {
+    for (int x = 0; x < 37; ++x) row[static_cast<std::size_t>(x)] = static_cast<GifPixelType>((x * 3 + y * 5) / 7 % 4);
+    return EGifPutLine(gif, row.data(), 37);
+  };
+  for (const auto& pass : passes) {
+    for (int y = interlaced ? pass[0] : 0; y < 23; y += interlaced ? pass[1] : 1) ASSERT_EQ(put(y), GIF_OK);
+    if (!interlaced) break;
+  }
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+}
+
+TEST_F(ImageImportTest, SinglePictureGifKeepsItsPaletteAndClearEntry) {
+  for (const bool interlaced : {false, true}) {
+    SCOPED_TRACE(interlaced ? "interlaced" : "progressive rows");
+    const std::string gif = scratch("four colours.gif");
+    writeGif(gif, interlaced);
+    QPDF document;
+    document.processFile(convert(gif).c_str());
+    QPDFObjectHandle image = pageImage(document, 0);
+    QPDFObjectHandle dictionary = image.getDict();
+    EXPECT_TRUE(dictionary.getKey("/ColorSpace").isArray());
+    EXPECT_EQ(dictionary.getKey("/BitsPerComponent").getIntValue(), 2);
+    EXPECT_EQ(dictionary.getKey("/Mask").unparse(), "[ 2 2 ]");
+    EXPECT_FALSE(dictionary.getKey("/SMask").isStream());
+    EXPECT_EQ(differences(qtFrames(gif).at(0), readBack(image), false), 0);
+  }
 }
 
 // A tiled TIFF page written through libtiff: width x height, square tiles of tile pixels,
@@ -113,56 +409,29 @@ std::vector<double> mediaBox(QPDF& document, std::size_t index) {
   return values;
 }
 
-TEST_F(ImageImportTest, EveryImageKindBecomesOnePagePerFrame) {
-  const std::vector<std::pair<std::string, int>> images = {
-      {"png/pil123p.png", 1},         {"gif/chi.gif", 31},          {"tif/g4-multi.tiff", 3},
-      {"tif/tiff_16bit_RGB.tiff", 1}, {"tif/multipage.tiff", 3},    {"tif/total-pages-zero.tif", 3},
-      {"bmp/rgb24.bmp", 1},           {"rle/hopper_rle8.rle", 1},   {"ico/hopper_256x256.ico", 1}};
-  for (const auto& [image, pages] : images) {
-    SCOPED_TRACE(image);
-    const std::string out = convert(Corpus(image));
-    EXPECT_EQ(PageCount(out), pages);
-    EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
-    EXPECT_TRUE(IsLinearized(out));  // saved with flags 37
-    EXPECT_TRUE(FileExistsOnDisk(Corpus(image)));
-  }
-}
-
-TEST_F(ImageImportTest, JpegDataIsEmbeddedByteForByte) {
+TEST_F(ImageImportTest, StoredDataOrientationAndPageSizeComeFromTheFile) {
   for (const char* image : {"jpg/app13-multiple.jpg", "jpg/pil_sample_cmyk.jpg"}) {
-    SCOPED_TRACE(image);
     QPDF document;
     document.processFile(convert(Corpus(image)).c_str());
-    QPDFObjectHandle picture = firstImage(document);
-    EXPECT_TRUE(picture.getDict().getKey("/Filter").isNameAndEquals("/DCTDecode"));
-    const auto raw = picture.getRawStreamData();
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()), ReadBytes(Corpus(image)));
+    QPDFObjectHandle picture = pageImage(document, 0);
+    EXPECT_TRUE(picture.getDict().getKey("/Filter").isNameAndEquals("/DCTDecode")) << image;
+    EXPECT_EQ(bytesOf(picture.getRawStreamData()), ReadBytes(Corpus(image))) << image;
+    if (std::string(image).find("cmyk") != std::string::npos) {
+      EXPECT_TRUE(picture.getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
+      EXPECT_EQ(picture.getDict().getKey("/Decode").unparse(), "[ 1 0 1 0 1 0 1 0 ]");
+    }
   }
-}
-
-TEST_F(ImageImportTest, ColourSpacesFollowTheImage) {
-  QPDF cmyk;
-  cmyk.processFile(convert(Corpus("jpg/pil_sample_cmyk.jpg")).c_str());
-  QPDFObjectHandle picture = firstImage(cmyk).getDict();
-  EXPECT_TRUE(picture.getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
-  EXPECT_EQ(picture.getKey("/Decode").unparse(), "[ 1 0 1 0 1 0 1 0 ]");
-
   QPDF rotated;
   rotated.processFile(convert(Corpus("jpg/hopper_orientation_6.jpg")).c_str());
   QPDFObjectHandle rotatedPage = rotated.getAllPages().at(0);
   EXPECT_EQ(rotatedPage.getKey("/Rotate").getIntValue(), 90);
 
-  QPDF alpha;
-  alpha.processFile(convert(Corpus("png/transparent.png")).c_str());
-  EXPECT_TRUE(firstImage(alpha).getDict().getKey("/SMask").isStream());
-}
-
-TEST_F(ImageImportTest, PageSizeFollowsResolution) {
+  // Qt reads no deep tiled TIFF: its samples are compared with what was written below.
+  EXPECT_EQ(PageCount(convert(Corpus("tif/tiff_16bit_RGB.tiff"))), 1);
   QPDF fax;
   fax.processFile(convert(Corpus("tif/g4-multi.tiff")).c_str());
-  const std::vector<double> box = mediaBox(fax, 2);
-  EXPECT_NEAR(box[2], 595.3, 0.5);  // 3307 px at 400 dpi: A4
-  EXPECT_NEAR(box[3], 841.9, 0.5);
+  EXPECT_NEAR(mediaBox(fax, 2)[2], 595.3, 0.5);  // 3307 px at 400 dpi: A4
+  EXPECT_NEAR(mediaBox(fax, 2)[3], 841.9, 0.5);
 }
 
 TEST_F(ImageImportTest, TiledTiffPagesOfEveryLayoutKeepTheirSamplesAndSizes) {
@@ -185,34 +454,25 @@ TEST_F(ImageImportTest, TiledTiffPagesOfEveryLayoutKeepTheirSamplesAndSizes) {
   EXPECT_NEAR(mediaBox(document, 1)[3], 18 * 72.0 / (40 * 2.54), 0.01);
   EXPECT_NEAR(mediaBox(document, 2)[2], 17, 0.01);
 
-  const std::string colour = decodedSamples(pageImage(document, 0));
-  ASSERT_EQ(colour.size(), 37u * 21u * 3u * 2u);
-  int wrong = 0;
-  for (std::uint32_t y = 0; y < 21; ++y) {
-    for (std::uint32_t x = 0; x < 37; ++x) {
-      for (int c = 0; c < 3; ++c) wrong += sample16(colour, (y * 37 + x) * 3 + static_cast<std::size_t>(c)) != rgb(x, y, c);
+  // Every sample at 16 bits: white is zero in the grey page, black in the PDF; the alpha
+  // page's colour is kept apart from its alpha.
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const TiledPage& page = pages[i];
+    QImage expected(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGBA64);
+    for (std::uint32_t y = 0; y < page.height; ++y) {
+      for (std::uint32_t x = 0; x < page.width; ++x) {
+        const auto at = [&](int c) { return static_cast<quint16>(page.value(x, y, c)); };
+        const quint16 grey = static_cast<quint16>(65535 - at(0));
+        expected.setPixelColor(static_cast<int>(x), static_cast<int>(y),
+                               page.samplesPerPixel == 1 ? QColor::fromRgba64(grey, grey, grey)
+                                                         : QColor::fromRgba64(at(0), at(1), at(2),
+                                                                              page.samplesPerPixel == 4 ? at(3) : 65535));
+      }
     }
+    EXPECT_EQ(differences(expected, readBack(pageImage(document, i)), true), 0) << "page " << i + 1;
   }
-  EXPECT_EQ(wrong, 0);
-
-  // White is zero in the file, black is zero in the PDF.
-  QPDFObjectHandle greyImage = pageImage(document, 1);
-  EXPECT_TRUE(greyImage.getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceGray"));
-  EXPECT_EQ(greyImage.getDict().getKey("/BitsPerComponent").getIntValue(), 16);
-  const std::string grey = decodedSamples(greyImage);
-  ASSERT_EQ(grey.size(), 20u * 18u * 2u);
-  EXPECT_EQ(sample16(grey, 0), 65535u);
-  EXPECT_EQ(sample16(grey, 17 * 20 + 19), 65535u - (19 * 3001 + 17 * 7));
-
-  QPDFObjectHandle mask = pageImage(document, 2).getDict().getKey("/SMask");
-  ASSERT_TRUE(mask.isStream());
-  EXPECT_EQ(mask.getDict().getKey("/BitsPerComponent").getIntValue(), 16);
-  const std::string alpha = decodedSamples(mask);
-  ASSERT_EQ(alpha.size(), 17u * 17u * 2u);
-  EXPECT_EQ(sample16(alpha, 0), 65535u);
-  EXPECT_EQ(sample16(alpha, 5 * 17 + 16), 65535u - 16 * 3000);
-  const std::string masked = decodedSamples(pageImage(document, 2));
-  EXPECT_EQ(sample16(masked, (4 * 17 + 9) * 3 + 1), rgb(9, 4, 1));  // colour kept apart from its alpha
+  EXPECT_EQ(pageImage(document, 1).getDict().getKey("/BitsPerComponent").getIntValue(), 16);
+  EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());
 }
 
 TEST_F(ImageImportTest, DocumentInformationIsWrittenUnlessBlank) {

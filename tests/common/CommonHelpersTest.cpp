@@ -155,37 +155,27 @@ TEST_F(ReplacementFileTest, WritesBesideTheTargetUnderAHiddenUniqueNameThenRenam
   EXPECT_EQ(read(reader, buffer, sizeof buffer), 11);
   EXPECT_EQ(std::string(buffer), "old content");
   close(reader);
-}
 
-TEST_F(ReplacementFileTest, DefaultModeFollowsTheUmaskAndAnUncommittedFileLeavesNoTrace) {
-  const std::string folder = scratchFolder("out");
-  const std::string target = folder + "/entry.txt";
+  // Without a mode the umask decides; an uncommitted file leaves no trace.
   const mode_t previous = umask(027);
   ReplaceFileContent(target, "first");
   umask(previous);
-  EXPECT_EQ(ReadBytes(target), "first");
   EXPECT_EQ(modeOf(target) & 0777, 0640u);
-  {
-    ReplacementFile abandoned(target);
-    abandoned.write("never seen");
-  }
+  ReplacementFile(target).write("never seen");
   EXPECT_EQ(ReadBytes(target), "first");
-  EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"entry.txt"});
+  EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"report.pdf"});
 }
 
-TEST_F(ReplacementFileTest, ReplacesALinkPlantedAtTheTargetInsteadOfWritingThroughIt) {
-  const std::string folder = scratchFolder("out");
+TEST_F(ReplacementFileTest, ALinkPlantedAtTheTargetIsReplacedAndFailuresAreFileErrorsNamingIt) {
   const std::string elsewhere = scratch("elsewhere.txt");
   WriteBytes(elsewhere, "not yours");
-  const std::string target = folder + "/report.pdf";
-  ASSERT_EQ(symlink(elsewhere.c_str(), target.c_str()), 0);
-  ReplaceFileContent(target, "report");
+  const std::string linked = scratch("linked.pdf");
+  ASSERT_EQ(symlink(elsewhere.c_str(), linked.c_str()), 0);
+  ReplaceFileContent(linked, "report");
   EXPECT_EQ(ReadBytes(elsewhere), "not yours");
-  EXPECT_FALSE(S_ISLNK(modeOf(target)));
-  EXPECT_EQ(ReadBytes(target), "report");
-}
+  EXPECT_FALSE(S_ISLNK(modeOf(linked)));
+  EXPECT_EQ(ReadBytes(linked), "report");
 
-TEST_F(ReplacementFileTest, FailuresAreFileErrorsNamingTheTarget) {
   const std::string missing = scratch("no such folder/report.pdf");
   try {
     ReplacementFile file(missing);

@@ -33,16 +33,13 @@ class RecordingEvents : public CreatePDFEvents {
   }
 };
 
-void writeValue(std::int32_t root, const std::string& key, const std::string& name, const std::string& value) {
-  clsRegistry registry;
-  ASSERT_NE(registry.OpenRegistry(root, ""), 0);
-  ASSERT_TRUE(registry.CreateDirectory(key));
-  ASSERT_NE(registry.OpenRegistry(root, key), 0);
-  ASSERT_TRUE(registry.CreateValue(name, RegItem{value}, REG_SZ));
-}
-
 void registerAcrobatVersion(const std::string& version) {
-  writeValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion", "", version);
+  const std::string key = "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion";
+  clsRegistry registry;
+  ASSERT_NE(registry.OpenRegistry(HKEY_LOCAL_MACHINE, ""), 0);
+  ASSERT_TRUE(registry.CreateDirectory(key));
+  ASSERT_NE(registry.OpenRegistry(HKEY_LOCAL_MACHINE, key), 0);
+  ASSERT_TRUE(registry.CreateValue("", RegItem{version}, REG_SZ));
 }
 
 void expectAll(const std::string& text, const std::vector<std::string>& parts) {
@@ -67,21 +64,47 @@ class DistillerTest : public IsolatedTest {
   RecordingEvents events;
 };
 
-TEST_F(DistillerTest, ThreePageJobRaisesItsEventsInOrder) {
-  const std::string ps = scratch("three.ps");
-  WriteBytes(ps, "%!PS-Adobe-3.0\n/Helvetica findfont 30 scalefont setfont\n"
-                 "[(first) (second) (third)] { 72 700 moveto (Page ) show show showpage } forall\n");
-  const std::string pdf = scratch("three.pdf");
-  engine->setEvents(&events);
+// Looks at the output folder each time a page is finished.
+class FolderAtEachPage : public RecordingEvents {
+ public:
+  FolderAtEachPage(std::string folder, std::function<void()> atFirstPage = {})
+      : folder_(std::move(folder)), atFirstPage_(std::move(atFirstPage)) {}
+  void PageNumber(std::int32_t& page) override {
+    RecordingEvents::PageNumber(page);
+    listings.push_back(DirectoryEntries(folder_));
+    if (page == 1 && atFirstPage_) atFirstPage_();
+  }
+  std::vector<std::vector<std::string>> listings;
+
+ private:
+  std::string folder_;
+  std::function<void()> atFirstPage_;
+};
+
+TEST_F(DistillerTest, PagesRaiseTheirEventsInOrderAndThePdfAppearsOnlyWhenTheJobSucceeded) {
+  const std::string ps = scratch("pages.ps");
+  WriteBytes(ps, "%!PS\n/Helvetica findfont 30 scalefont setfont\n"
+                 "1 1 4 { 72 700 moveto (Page ) show 3 string cvs show showpage } for\n");
+  const std::string out = scratchFolder("out");
+  const std::string pdf = out + "/pages.pdf";
+  FolderAtEachPage watcher(out);
+  engine->setEvents(&watcher);
   engine->CreatePDFfromPS(pdf, ps);
 
-  ASSERT_EQ(PageCount(pdf), 3);
-  EXPECT_NE(PdfText(pdf).find("Page third"), std::string::npos);
-  EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "PageNumber 1", "PageNumber 2",
-                                                     "PageNumber 3", "JobDone"}));
-  ASSERT_FALSE(events.percents.empty());
-  EXPECT_EQ(events.percents.back(), 100);
-  for (std::size_t i = 1; i < events.percents.size(); ++i) EXPECT_GT(events.percents[i], events.percents[i - 1]);
+  ASSERT_EQ(PageCount(pdf), 4);
+  EXPECT_NE(PdfText(pdf).find("Page 4"), std::string::npos);
+  EXPECT_EQ(watcher.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "PageNumber 1", "PageNumber 2",
+                                                      "PageNumber 3", "PageNumber 4", "JobDone"}));
+  ASSERT_FALSE(watcher.percents.empty());
+  EXPECT_EQ(watcher.percents.back(), 100);
+  for (std::size_t i = 1; i < watcher.percents.size(); ++i) EXPECT_GT(watcher.percents[i], watcher.percents[i - 1]);
+  // While the job runs, only the hidden temporary the interpreter writes is there.
+  ASSERT_EQ(watcher.listings.size(), 4u);
+  for (const auto& listing : watcher.listings) {
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing.front().front(), '.');
+  }
+  EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"pages.pdf"});
 }
 
 TEST_F(DistillerTest, CorpusFilesKeepTheirPagesTextAndBoundingBoxes) {
@@ -100,18 +123,31 @@ TEST_F(DistillerTest, CorpusFilesKeepTheirPagesTextAndBoundingBoxes) {
   EXPECT_NE(ProgramOutput("pdfinfo", {scratch("ridt91.pdf")}).find("380 x 200 pts"), std::string::npos);
 }
 
-TEST_F(DistillerTest, FailedJobLeavesNoPdfButTheLogAndRaisesNothing) {
-  const std::string ps = scratch("broken job.ps");
-  WriteBytes(ps, "%!PS\n72 72 moveto nosuchoperator showpage\n");
-  const std::string pdf = scratch("broken job.pdf");
-  WriteBytes(pdf, "stale output of an earlier run");
+TEST_F(DistillerTest, FailedJobsAndJobsWithoutPagesLeaveNoPdfButTheLogAndRaiseNothing) {
+  const std::vector<std::pair<std::string, std::string>> jobs{
+      {"broken job", "%!PS\n72 72 moveto nosuchoperator showpage\n"},
+      {"empty", ""},
+      {"definitions only", "%!PS\n/greeting (hello) def\n"},
+      {"drawing without showpage", "%!PS\n72 72 moveto 200 200 lineto stroke\n"}};
   engine->setEvents(&events);
-  EXPECT_NO_THROW(engine->CreatePDFfromPS(pdf, ps));
-
-  EXPECT_FALSE(FileExistsOnDisk(pdf));
-  expectAll(ReadBytes(scratch("broken job.log")), {"undefined", "nosuchoperator", "\r\n"});
-  EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "JobFail"}));
-  EXPECT_NE(events.log.find("nosuchoperator"), std::string::npos);
+  for (const auto& [name, content] : jobs) {
+    SCOPED_TRACE(name);
+    const std::string ps = scratch(name + ".ps");
+    WriteBytes(ps, content);
+    const std::string pdf = scratch(name + ".pdf");
+    WriteBytes(pdf, "stale output of an earlier run");
+    events.events.clear();
+    EXPECT_NO_THROW(engine->CreatePDFfromPS(pdf, ps));
+    EXPECT_FALSE(FileExistsOnDisk(pdf));
+    EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "JobFail"}));
+    const std::string log = ReadBytes(scratch(name + ".log"));
+    if (name == "broken job") {
+      expectAll(log, {"undefined", "nosuchoperator", "\r\n"});
+      EXPECT_NE(events.log.find("nosuchoperator"), std::string::npos);
+    } else {
+      expectAll(log, {"The job produced no page.", "No PDF file"});
+    }
+  }
 }
 
 TEST_F(DistillerTest, EndlessAndGreedyJobsAreStoppedAtTheirBoundsAndTheNextJobWorks) {
@@ -146,106 +182,26 @@ TEST_F(DistillerTest, MissingInputRaisesBeforeAnythingHappens) {
   EXPECT_TRUE(events.events.empty());
 }
 
-TEST_F(DistillerTest, SecurityIsAes256WithTheConfiguredPermissionsOrPrintAndCopyOnly) {
+TEST_F(DistillerTest, SecurityWithNothingConfiguredAllowsPrintAndCopyAndVersionFiveAppliesNone) {
+  DistillingOptions options;
+  options.blnApplySecurity = true;
   registerAcrobatVersion("7.0");
   engine.emplace();
   engine->setEvents(&events);
-  DistillingOptions options;
-  options.blnApplySecurity = true;
-  // Nothing configured: print and copy only, no password needed to open.
   const std::string plain = alphabet(options, "default.pdf");
   expectAll(ProgramOutput("qpdf", {"--show-encryption", plain}),
             {"R = 6", "print high resolution: allowed", "extract for any purpose: allowed", "modify other: not allowed",
              "modify document assembly: not allowed"});
   EXPECT_NE(PdfText(plain).find(kAlphabet), std::string::npos);
+  EXPECT_TRUE(events.events.empty());  // the security-capable Distiller has no events
 
-  const std::string key = "Software\\Vellumdock\\Distiller\\Security";
-  writeValue(HKEY_CURRENT_USER, key, "PermissionsPassword", "owner secret");
-  writeValue(HKEY_CURRENT_USER, key, "OpenPassword", "open sesame");
-  writeValue(HKEY_CURRENT_USER, key, "Permissions", "print-low, assemble");
-  const std::string pdf = alphabet(options, "secure.pdf");
-  expectAll(ProgramOutput("qpdf", {"--password=open sesame", "--show-encryption", pdf}),
-            {"R = 6", "AESv3", "print low resolution: allowed", "print high resolution: not allowed",
-             "modify document assembly: allowed", "extract for any purpose: not allowed", "modify other: not allowed"});
-  // Without the open password the document does not open.
-  EXPECT_EQ(RunProgram("qpdf", {"--show-npages", pdf}), 2);
-  // The permissions password lifts the restrictions.
-  expectAll(ProgramOutput("qpdf", {"--password=owner secret", "--show-encryption", pdf}),
-            {"Supplied password is owner password"});
-  // The security-capable Distiller has no events.
-  EXPECT_TRUE(events.events.empty());
-}
-
-TEST_F(DistillerTest, VersionFiveAppliesNoSecurityAndKeepsTheEvents) {
   registerAcrobatVersion("5.0");
   engine.emplace();
   engine->setEvents(&events);
-  DistillingOptions options;
-  options.blnApplySecurity = true;
-  const std::string pdf = alphabet(options);
-  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", pdf}).find("File is not encrypted"), std::string::npos);
+  const std::string five = alphabet(options, "five.pdf");
+  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", five}).find("File is not encrypted"), std::string::npos);
   ASSERT_FALSE(events.events.empty());
   EXPECT_EQ(events.events.back(), "JobDone");
-}
-
-TEST_F(DistillerTest, JobsThatProduceNoPageFailWithTheirReasonInTheLog) {
-  struct Case {
-    const char* name;
-    const char* content;
-  };
-  const std::vector<Case> cases{{"empty", ""},
-                                {"definitions only", "%!PS\n/greeting (hello) def\n"},
-                                {"drawing without showpage", "%!PS\n72 72 moveto 200 200 lineto stroke\n"}};
-  engine->setEvents(&events);
-  for (const Case& job : cases) {
-    SCOPED_TRACE(job.name);
-    const std::string ps = scratch(std::string(job.name) + ".ps");
-    WriteBytes(ps, job.content);
-    const std::string pdf = scratch(std::string(job.name) + ".pdf");
-    events.events.clear();
-    engine->CreatePDFfromPS(pdf, ps);
-    EXPECT_FALSE(FileExistsOnDisk(pdf));
-    EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "JobFail"}));
-    expectAll(ReadBytes(scratch(std::string(job.name) + ".log")), {"The job produced no page.", "No PDF file"});
-  }
-}
-
-// Looks at the output folder each time a page is finished.
-class FolderAtEachPage : public RecordingEvents {
- public:
-  FolderAtEachPage(std::string folder, std::function<void()> atFirstPage = {})
-      : folder_(std::move(folder)), atFirstPage_(std::move(atFirstPage)) {}
-  void PageNumber(std::int32_t& page) override {
-    RecordingEvents::PageNumber(page);
-    listings.push_back(DirectoryEntries(folder_));
-    if (page == 1 && atFirstPage_) atFirstPage_();
-  }
-  std::vector<std::vector<std::string>> listings;
-
- private:
-  std::string folder_;
-  std::function<void()> atFirstPage_;
-};
-
-TEST_F(DistillerTest, ThePdfAppearsUnderItsNameOnlyWhenTheJobSucceeded) {
-  const std::string ps = scratch("pages.ps");
-  WriteBytes(ps, "%!PS\n/Helvetica findfont 30 scalefont setfont\n"
-                 "1 1 4 { 72 700 moveto (Page ) show 3 string cvs show showpage } for\n");
-  const std::string out = scratchFolder("out");
-  const std::string pdf = out + "/pages.pdf";
-  FolderAtEachPage watcher(out);
-  engine->setEvents(&watcher);
-  engine->CreatePDFfromPS(pdf, ps);
-
-  ASSERT_EQ(PageCount(pdf), 4);
-  EXPECT_NE(PdfText(pdf).find("Page 4"), std::string::npos);
-  ASSERT_EQ(watcher.listings.size(), 4u);
-  for (const auto& listing : watcher.listings) {
-    // Only the hidden temporary the interpreter writes.
-    ASSERT_EQ(listing.size(), 1u);
-    EXPECT_EQ(listing.front().front(), '.');
-  }
-  EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"pages.pdf"});
 }
 
 TEST_F(DistillerTest, AWorkerKilledMidJobLeavesNeitherThePdfNorItsTemporary) {

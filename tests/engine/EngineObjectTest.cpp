@@ -44,15 +44,9 @@ TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
   // The registered name is taken as it is, even empty.
   writeDefaultValue(distillerKey("10.0"), "");
   EXPECT_EQ(detected(), "6.0|");
-}
-
-TEST_F(EngineObjectTest, DetectionHandedInIsTakenAsItIsInsteadOfTheRegistry) {
-  writeDefaultValue(kVersionKey, "5.0");
-  writeDefaultValue(distillerKey("8.0"), "Eight Printer");
+  // Detection handed in is taken as it is, instead of the registry.
   CreatePDF engine(EngineDetection{"9.0", "Handed In"}, StandInFactories{});
-  EXPECT_EQ(engine.AcrobatVersion(), "9.0");
-  EXPECT_EQ(engine.PrinterName(), "Handed In");
-  EXPECT_FALSE(engine.TempFilePath().empty());
+  EXPECT_EQ(engine.AcrobatVersion() + "|" + engine.PrinterName(), "9.0|Handed In");
 }
 
 TEST_F(EngineObjectTest, EveryOperationCreatesItsComponentsThroughTheGivenFactories) {
@@ -155,38 +149,7 @@ TEST_F(EngineObjectTest, ApplicationsWithoutAStandInAreEngineErrorsNamingThem) {
   EXPECT_NE(ApplicationSlots(filled).CreateVisioApplication(), nullptr);
 }
 
-TEST_F(EngineObjectTest, TemporaryDirectoryIsPrivateByDefaultAndFollowsItsWriteRules) {
-  CreatePDF engine;
-  const std::string initial = engine.TempFilePath();
-  ASSERT_FALSE(initial.empty());
-  EXPECT_EQ(initial.back(), '/');
-  struct stat info {};
-  ASSERT_EQ(stat(initial.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_EQ(info.st_mode & 0777, 0700u);
-  EXPECT_EQ(info.st_uid, getuid());
-
-  const std::string created = scratch("new temp");
-  engine.TempFilePath(created);
-  EXPECT_EQ(engine.TempFilePath(), created + "/");
-  EXPECT_TRUE(FileExistsOnDisk(created));
-
-  const std::string existing = scratchFolder("existing") + "/";
-  engine.TempFilePath(existing);
-  EXPECT_EQ(engine.TempFilePath(), existing);
-
-  // A parent that does not exist, and a plain file, keep the previous value.
-  engine.TempFilePath(scratch("no/such/parent"));
-  EXPECT_EQ(engine.TempFilePath(), existing);
-  WriteBytes(scratch("plain"), "x");
-  engine.TempFilePath(scratch("plain"));
-  EXPECT_EQ(engine.TempFilePath(), existing);
-  engine.TempFilePath("");
-  EXPECT_EQ(engine.TempFilePath(), existing);
-  EXPECT_NE(initial, existing);
-}
-
-TEST_F(EngineObjectTest, TemporaryDirectoryPreparedByOthersIsNotUsed) {
+TEST_F(EngineObjectTest, TemporaryDirectoryIsAFreshPrivateOneAndFollowsItsWriteRules) {
   // The usual name, taken first and left open to everyone: a fresh private one instead.
   const std::string taken = environment.path("runtime/vellumdock-temp");
   ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
@@ -194,11 +157,26 @@ TEST_F(EngineObjectTest, TemporaryDirectoryPreparedByOthersIsNotUsed) {
   environment.set("TMPDIR", scratchFolder("tmp"));
   CreatePDF engine;
   const std::string chosen = engine.TempFilePath();
-  EXPECT_NE(chosen, taken + "/");
   EXPECT_EQ(chosen.rfind(scratch("tmp/vellumdock-"), 0), 0u) << chosen;
+  EXPECT_EQ(chosen.back(), '/');
   struct stat info {};
   ASSERT_EQ(lstat(chosen.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(info.st_uid, getuid());
+
+  const std::string created = scratch("new temp");
+  engine.TempFilePath(created);
+  EXPECT_EQ(engine.TempFilePath(), created + "/");
+  EXPECT_TRUE(FileExistsOnDisk(created));
+  const std::string existing = scratchFolder("existing") + "/";
+  engine.TempFilePath(existing);
+  EXPECT_EQ(engine.TempFilePath(), existing);
+  // A parent that does not exist, a plain file and nothing keep the previous value.
+  WriteBytes(scratch("plain"), "x");
+  for (const std::string& refused : {scratch("no/such/parent"), scratch("plain"), std::string()}) {
+    engine.TempFilePath(refused);
+    EXPECT_EQ(engine.TempFilePath(), existing);
+  }
 }
 
 TEST_F(EngineObjectTest, MissingDistillerIsAnEngineErrorAndLeavesNoOutput) {

@@ -1,9 +1,15 @@
 // The engine's window control and helper launch: the keystroke-helper command lines, the
 // file-settle wait and its bound, the document-window close, CloseAcrobat and
-// IsAcrobatHidden over the real window table.
+// IsAcrobatHidden over the real window table; the hidden, detached process start and the
+// per-user window table shared by the instances of one user.
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
@@ -61,23 +67,7 @@ class WindowControlTest : public IsolatedTest {
   const std::string program_ = scratchFolder("program");
 };
 
-TEST_F(WindowControlTest, KeystrokeHelperCommandLinesAreExactlyAsWritten) {
-  makeExecutable(helpers_ + "/tabnudge");
-  RecordingLauncher launcher;
-  ScopedSeam<ProcessLauncher> seam(launcher);
-  InspectableEngine engine;
-  engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
-  ASSERT_EQ(launcher.commandLines.size(), 1u);
-  EXPECT_EQ(launcher.commandLines[0], helpers_ + "/tabnudge save pdf file as~save pdf file as~/out/a.pdf~");
-
-  const std::string security = "adobe pdf - security";
-  engine.LaunchKeystrokeHelper("/out/my file~1.pdf", "Save As", &security);
-  ASSERT_EQ(launcher.commandLines.size(), 3u);
-  EXPECT_EQ(launcher.commandLines[1], helpers_ + "/tabnudge save pdf file as~Save As~/out/my file~1.pdf~");
-  EXPECT_EQ(launcher.commandLines[2], helpers_ + "/tabnudge adobe pdf - security~adobe pdf - security~");
-}
-
-TEST_F(WindowControlTest, KeystrokeHelperFallsBackToTheProgramFolderThenRaises) {
+TEST_F(WindowControlTest, KeystrokeHelperComesFromTheHelperOrProgramFolderWithItsCommandLines) {
   RecordingLauncher launcher;
   ScopedSeam<ProcessLauncher> seam(launcher);
   InspectableEngine engine;
@@ -88,8 +78,13 @@ TEST_F(WindowControlTest, KeystrokeHelperFallsBackToTheProgramFolderThenRaises) 
 
   makeExecutable(program_ + "/tabnudge");
   engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
-  ASSERT_EQ(launcher.commandLines.size(), 1u);
-  EXPECT_EQ(launcher.commandLines[0].rfind(program_ + "/tabnudge ", 0), 0u);
+  makeExecutable(helpers_ + "/tabnudge");  // the helper folder comes first
+  const std::string security = "adobe pdf - security";
+  engine.LaunchKeystrokeHelper("/out/my file~1.pdf", "Save As", &security);
+  EXPECT_EQ(launcher.commandLines, (std::vector<std::string>{
+                                       program_ + "/tabnudge save pdf file as~save pdf file as~/out/a.pdf~",
+                                       helpers_ + "/tabnudge save pdf file as~Save As~/out/my file~1.pdf~",
+                                       helpers_ + "/tabnudge adobe pdf - security~adobe pdf - security~"}));
 }
 
 TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBound) {
@@ -125,39 +120,96 @@ TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBoun
   EXPECT_LT(clock.seconds() - growingStart, 35);
 }
 
-TEST_F(WindowControlTest, DocumentWindowCloseFindsTheCaptionOfTheOutputName) {
+TEST_F(WindowControlTest, ViewerWindowsAreFoundByClassOrCaptionAndClosed) {
   PausedTime clock;
   InspectableEngine engine;
-
-  const WindowHandle other = windowTable().registerWindow("AVL_AVView", "adobe acrobat - [other.pdf]");
-  const WindowHandle document = windowTable().registerWindow("AVL_AVView", "Adobe Acrobat Professional - [REPORT.pdf]");
-  engine.CloseDocumentWindow("/out/Report.Final.PDF");
-  const auto messages = windowTable().takeMessages(document);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].message, WM_CLOSE);
-  EXPECT_TRUE(windowTable().takeMessages(other).empty());
-  windowTable().unregisterWindow(other);
-  windowTable().unregisterWindow(document);
-}
-
-TEST_F(WindowControlTest, CloseAcrobatAndIsAcrobatHidden) {
-  CreatePDF engine;
   EXPECT_FALSE(engine.IsAcrobatHidden());
   EXPECT_FALSE(engine.CloseAcrobat());
 
-  // Found by caption too, ignoring case; not waiting, the delivery decides.
+  // The document window is the one whose caption names the output, ignoring case.
+  const WindowHandle other = windowTable().registerWindow("AVL_AVView", "adobe acrobat - [other.pdf]");
+  const WindowHandle document = windowTable().registerWindow("AVL_AVView", "Adobe Acrobat Professional - [REPORT.pdf]");
+  engine.CloseDocumentWindow("/out/Report.Final.PDF");
+  const auto closed = windowTable().takeMessages(document);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].message, WM_CLOSE);
+  EXPECT_TRUE(windowTable().takeMessages(other).empty());
+  windowTable().unregisterWindow(other);
+  windowTable().unregisterWindow(document);
+
+  // The main window is found by caption too; not waiting, the delivery decides.
   const WindowHandle byCaption = windowTable().registerWindow("SomethingElse", "Adobe Acrobat Standard");
   EXPECT_TRUE(engine.IsAcrobatHidden());
   EXPECT_TRUE(engine.CloseAcrobat(false));
-  const auto messages = windowTable().takeMessages(byCaption);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].message, WM_DESTROY);
+  const auto destroyed = windowTable().takeMessages(byCaption);
+  ASSERT_EQ(destroyed.size(), 1u);
+  EXPECT_EQ(destroyed[0].message, WM_DESTROY);
   windowTable().unregisterWindow(byCaption);
-
-  // A main window that stays: false once the time-out has passed.
+  // One that stays: false once the time-out has passed.
   const WindowHandle stubborn = windowTable().registerWindow("AdobeAcrobat", "");
   EXPECT_FALSE(engine.CloseAcrobat(true, 1));
   windowTable().unregisterWindow(stubborn);
+}
+
+// Waits (bounded) for a file the started program writes; the program runs on its own.
+bool appears(const std::string& path) {
+  for (int i = 0; i < 500 && !FileExistsOnDisk(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return FileExistsOnDisk(path);
+}
+
+TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOfOurs) {
+  // The program lists its own descriptors into the file its one argument names.
+  int leaky[2];
+  ASSERT_EQ(pipe(leaky), 0);  // without close-on-exec, as a careless library would open it
+  struct stat info {};
+  ASSERT_EQ(fstat(leaky[0], &info), 0);
+  const std::string lister = scratch("list descriptors");
+  WriteBytes(lister, "#!/bin/sh\nls -l /proc/$$/fd > \"$1.part\"\nmv \"$1.part\" \"$1\"\n");
+  ASSERT_EQ(chmod(lister.c_str(), 0755), 0);
+  const std::string listing = scratch("save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~");
+  ASSERT_TRUE(processLauncher().startHidden(lister, listing));
+  ASSERT_TRUE(appears(listing));
+  const std::string descriptors = ReadBytes(listing);
+  EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << descriptors;
+  EXPECT_EQ(descriptors.find("pipe:[" + std::to_string(info.st_ino) + "]"), std::string::npos) << descriptors;
+  close(leaky[0]);
+  close(leaky[1]);
+  // The launcher reaped its intermediate child; the program itself is not our child.
+  EXPECT_FALSE(processLauncher().startHidden(scratch("no such program"), "x"));
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(WindowControlTest, WindowsOfOtherLiveProcessesCountAndThoseOfEndedOnesAreGone) {
+  const WindowHandle ours = windowTable().registerWindow("AdobeAcrobat", "ours");
+  int ready[2];
+  int finish[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(finish), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    // A second instance of the same user: its windows share the table, never our handles.
+    const WindowHandle theirs = windowTable().registerWindow("AdobeAcrobat", "left behind");
+    char go = 0;
+    if (write(ready[1], &theirs, sizeof theirs) > 0 && read(finish[0], &go, 1) >= 0) _exit(0);
+    _exit(1);
+  }
+  WindowHandle theirs = 0;
+  ASSERT_EQ(read(ready[0], &theirs, sizeof theirs), static_cast<ssize_t>(sizeof theirs));
+  const std::string caption = "left behind";
+  EXPECT_NE(theirs, ours);
+  EXPECT_EQ(windowTable().findWindow(nullptr, &caption), theirs);
+  EXPECT_EQ(windowTable().sendMessage(theirs, WM_CLOSE, 0, "0"), 0);
+
+  ASSERT_EQ(write(finish[1], "x", 1), 1);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  for (int fd : {ready[0], ready[1], finish[0], finish[1]}) close(fd);
+  EXPECT_EQ(windowTable().findWindow(nullptr, &caption), 0);
+  EXPECT_EQ(windowTable().sendMessage(theirs, WM_CLOSE, 0, "0"), -1);
+  // What the ended process left behind is cleared away; our own window stays.
+  EXPECT_EQ(DirectoryEntries(environment.path("runtime/vellumdock/windows")),
+            (std::vector<std::string>{std::to_string(ours) + ".inbox", std::to_string(ours) + ".window"}));
+  windowTable().unregisterWindow(ours);
 }
 
 }  // namespace

@@ -12,7 +12,5 @@ add_dependencies(PrintSubmissionTest vellumdk-gsworker)
 
 # vellumdk-setup's security command, the private per-user hive it writes, and the
 # conversions protected with what it stored.
-foreach(name SecurityCommandTest PrivateSettingsStorageTest SecuredConversionTest)
-  vd_add_test(${name} ${CMAKE_CURRENT_LIST_DIR}/setup/${name}.cpp ${CMAKE_CURRENT_LIST_DIR}/setup/SecurityFixture.cpp)
-  add_dependencies(${name} vellumdk-setup vellumdk-gsworker)
-endforeach()
+vd_add_test(SecuritySettingsTest ${CMAKE_CURRENT_LIST_DIR}/setup/SecuritySettingsTest.cpp)
+add_dependencies(SecuritySettingsTest vellumdk-setup vellumdk-gsworker)

@@ -1,4 +1,5 @@
-// clsRegistry against the real hive store in a scratch machine and user directory.
+// clsRegistry and the hive store under it, in a scratch machine and user directory: types
+// and results, handles, missing and damaged hives, and the autostart-backed Run key.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -124,8 +125,6 @@ TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
       {"None", REG_NONE, "zz", "Not defined value_type=REG_NONE"},
       {"Link", REG_LINK, "zz", "Not defined value_type=REG_LINK"},
       {"T8", 8, "zz", "Not defined value_type=REG_RESOURCE_LIST"},
-      {"T9", 9, "zz", "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR"},
-      {"T10", 10, "zz", "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST"},
       {"T11", 11, "zz", "value_type=11"},
       // Values whose decoding fails read as the empty text.
       {"EmptyText", REG_SZ, "", ""},
@@ -223,22 +222,19 @@ TEST_F(ClsRegistryTest, ReadOnlyMachineHiveRefusesEveryWriteButStillReads) {
   EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), 0);
 }
 
-TEST_F(ClsRegistryTest, AutoStartEntryIsADesktopFileThatComesAndGoes) {
+TEST_F(ClsRegistryTest, AutoStartEntriesAreDesktopFilesThatComeAndGo) {
   const std::string entry = environment.path("xdg/autostart/Vellumdock.desktop");
   {
     clsRegistry registry;
     ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kRunKey), -1);
     EXPECT_TRUE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
-    EXPECT_TRUE(registry.CloseRegistry());
   }
   const std::string content = test::ReadBytes(entry);
   // The installer's Windows path names the program installed on this machine.
-  const std::vector<std::string> lines = {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Vellumdock\n",
-                                         "\nExec=" + programDir() + "/vellumdk m\n"};
-  for (const std::string& line : lines) {
+  for (const std::string& line : {std::string("[Desktop Entry]\n"), std::string("\nType=Application\n"),
+                                  std::string("\nName=Vellumdock\n"), "\nExec=" + programDir() + "/vellumdk m\n"}) {
     EXPECT_NE(content.find(line), std::string::npos) << line << " in:\n" << content;
   }
-
   clsRegistry reader;
   ASSERT_EQ(reader.OpenRegistry(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\run"), -1);
   EXPECT_EQ(reader.GetValue("vellumdock").asText(), kAutoStartData);
@@ -246,74 +242,88 @@ TEST_F(ClsRegistryTest, AutoStartEntryIsADesktopFileThatComesAndGoes) {
   EXPECT_FALSE(test::FileExistsOnDisk(entry));
   EXPECT_TRUE(reader.GetValue("Vellumdock").isEmpty());
   EXPECT_FALSE(reader.DeleteValue("Vellumdock"));
+
+  RegKeyHandle run = 0;
+  RegistryHive& hive = registryHive();
+  ASSERT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), kRunKey, 0x2000F, run), ERROR_SUCCESS);
+  // Only text can be a command line; names that cannot be file names are refused.
+  EXPECT_EQ(hive.setValue(run, "Binary", 3, "xx"), ERROR_INVALID_PARAMETER);
+  for (const char* name : {"a/b", "", ".."}) {
+    EXPECT_EQ(hive.setValue(run, name, 1, std::string("x\0", 2)), ERROR_INVALID_PARAMETER) << name;
+  }
+  // Rewriting a value under another spelling keeps one entry.
+  ASSERT_EQ(hive.setValue(run, "Tool", 1, std::string("first\0", 6)), ERROR_SUCCESS);
+  ASSERT_EQ(hive.setValue(run, "TOOL", 1, std::string("second\0", 7)), ERROR_SUCCESS);
+  EXPECT_EQ(test::DirectoryEntries(environment.path("xdg/autostart")), std::vector<std::string>{"Tool.desktop"});
+  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kRunKey, "tool"), std::make_pair(1u, std::string("second\0", 7)));
+  // An entry an administrator disabled counts as absent.
+  test::WriteBytes(environment.path("xdg/autostart/Off.desktop"), "[Desktop Entry]\nExec=off\nHidden=true\n");
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(run, "Off", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  hive.closeKey(run);
+
+  // Without rights on the list, nothing is written; the machine hive's rights do not matter.
+  ASSERT_EQ(chmod(environment.path("xdg/autostart").c_str(), 0555), 0);
+  EXPECT_FALSE(reader.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
+  EXPECT_TRUE(reader.GetValue("Vellumdock").isEmpty());
+  EXPECT_FALSE(test::FileExistsOnDisk(entry));
 }
 
-TEST_F(ClsRegistryTest, AutoStartWithoutRightsWritesNothing) {
-  ASSERT_EQ(mkdir(environment.path("xdg/autostart").c_str(), 0555), 0);
-  // The machine hive itself being writable does not matter: the list is the directory.
-  clsRegistry registry;
-  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kRunKey), -1);
-  EXPECT_FALSE(registry.CreateValue("Vellumdock", kAutoStartData, REG_SZ));
-  EXPECT_TRUE(registry.GetValue("Vellumdock").isEmpty());
-  EXPECT_FALSE(test::FileExistsOnDisk(environment.path("xdg/autostart/Vellumdock.desktop")));
+TEST_F(ClsRegistryTest, HiveHandlesAreReleasedOnceAndKeysCompareWithoutCase) {
+  std::uint32_t disposition = 0;
+  RegKeyHandle first = 0;
+  ASSERT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  RegKeyHandle second = 0;
+  ASSERT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  EXPECT_NE(first, second);
+  ASSERT_EQ(registryHive().setValue(first, "Name", 1, std::string("v\0", 2)), ERROR_SUCCESS);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(registryHive().queryValue(second, "NAME", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 2u);
+  // Intermediate keys were created too.
+  RegKeyHandle middle = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_CURRENT_USER), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
+
+  EXPECT_EQ(registryHive().closeKey(first), ERROR_SUCCESS);
+  EXPECT_EQ(registryHive().closeKey(first), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(registryHive().setValue(first, "Name", 1, "x"), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(registryHive().closeKey(second), ERROR_SUCCESS);
+  EXPECT_EQ(registryHive().closeKey(middle), ERROR_SUCCESS);
+
+  RegKeyHandle bad = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
 }
 
-// Counts the handles clsRegistry takes and gives back, over the real hive.
-class CountingHive : public RegistryHive {
- public:
-  std::int32_t openKey(RegKeyHandle key, const std::string& sub, std::uint32_t access, RegKeyHandle& out) override {
-    lastAccess = access;
-    return counted(real.openKey(key, sub, access, out), opened);
-  }
-  std::int32_t createKey(RegKeyHandle key, const std::string& sub, std::uint32_t access, RegKeyHandle& out,
-                         std::uint32_t* disposition) override {
-    return counted(real.createKey(key, sub, access, out, disposition), opened);
-  }
-  std::int32_t setValue(RegKeyHandle key, const std::string& name, std::uint32_t type, const std::string& data) override {
-    return real.setValue(key, name, type, data);
-  }
-  std::int32_t queryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, char* data,
-                          std::uint32_t* size) override {
-    return real.queryValue(key, name, type, data, size);
-  }
-  std::int32_t deleteValue(RegKeyHandle key, const std::string& name) override { return real.deleteValue(key, name); }
-  std::int32_t changeValues(RegKeyHandle key, const std::vector<ValueChange>& changes) override {
-    return real.changeValues(key, changes);
-  }
-  std::int32_t closeKey(RegKeyHandle key) override { return counted(real.closeKey(key), closed); }
+TEST_F(ClsRegistryTest, MissingMachineDirectoryReadsEmptyAndIsCreatedWhenItCanBe) {
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
+  RegKeyHandle key = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
+  // The root itself opens and holds nothing.
+  ASSERT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "", KEY_READ, key), ERROR_SUCCESS);
+  std::uint32_t size = 0;
+  EXPECT_EQ(registryHive().queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  registryHive().closeKey(key);
+  // Reading created nothing.
+  struct stat info {};
+  EXPECT_NE(stat(environment.path("fresh").c_str(), &info), 0);
+  createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe");
+  EXPECT_EQ(stat(environment.path("fresh/machine/registry.sqlite").c_str(), &info), 0);
+}
 
-  RegistryHive& real = registryHive();
-  int opened = 0;
-  int closed = 0;
-  std::uint32_t lastAccess = 0;
-
- private:
-  static std::int32_t counted(std::int32_t code, int& count) {
-    if (code == ERROR_SUCCESS) ++count;
-    return code;
-  }
-};
-
-TEST_F(ClsRegistryTest, EveryHandleIsReleasedExactlyOnce) {
-  CountingHive counting;
-  ScopedSeam<RegistryHive> seam(counting);
-  {
-    clsRegistry registry;
-    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
-    EXPECT_EQ(counting.lastAccess, 0x2000Fu);
-    EXPECT_TRUE(registry.CreateDirectory("Sub"));       // its handle is released at once
-    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);  // reopen releases the first
-    EXPECT_EQ(counting.closed, 2);
-  }  // destruction releases the open key
-  EXPECT_EQ(counting.opened, 3);
-  EXPECT_EQ(counting.closed, 3);
-  {
-    clsRegistry registry;
-    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
-    EXPECT_TRUE(registry.CloseRegistry());
-  }  // nothing left to release
-  EXPECT_EQ(counting.opened, 4);
-  EXPECT_EQ(counting.closed, 4);
+TEST_F(ClsRegistryTest, DamagedHiveIsReportedAndLeftAlone) {
+  const std::string path = environment.path("machine/registry.sqlite");
+  const std::string garbage = "this is not a hive, but someone's data\n";
+  test::WriteBytes(path, garbage);
+  RegKeyHandle key = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
+            ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(test::ReadBytes(path), garbage);
 }
 
 }  // namespace

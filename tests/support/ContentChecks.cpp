@@ -36,11 +36,14 @@ int PageCount(const std::string& pdf) {
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
-               std::string* errors) {
+               std::string* errors, const std::string& input) {
   QStringList list;
   for (const std::string& argument : arguments) list << QString::fromStdString(argument);
   QProcess process;
   process.start(QString::fromStdString(program), list);
+  if (!process.waitForStarted(30000)) return -1;
+  process.write(input.data(), static_cast<qint64>(input.size()));
+  process.closeWriteChannel();
   if (!process.waitForFinished(120000)) return -1;
   if (output != nullptr) *output = process.readAllStandardOutput().toStdString();
   if (errors != nullptr) *errors = process.readAllStandardError().toStdString();

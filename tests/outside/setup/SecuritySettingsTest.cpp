@@ -1,0 +1,451 @@
+// vellumdk-setup's security command and what it stores: the Distiller's passwords and
+// permissions in a per-user hive private to its owner, never shown, and the conversions
+// protected with them (the engine, real Ghostscript and qpdf). The scratch tree, the
+// temporary folder and the process table are searched for the passwords.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "engine/CreatePDF.h"
+#include "outside/distiller/DistillerSecurity.h"
+#include "outside/securitysettings/DistillerSecuritySettings.h"
+#include "platform/HiveStorage.h"
+#include "platform/RegistryHive.h"
+#include "registry/clsRegistry.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+
+extern char** environ;
+
+namespace vd::test {
+namespace {
+
+const std::string kPassword = "Open-Sesame-7301";
+const std::string kSetup = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup";
+
+struct SetupRun {
+  int exitCode = -1;
+  std::string out;
+  std::string errors;
+};
+
+SetupRun security(std::vector<std::string> options, const std::string& input = "") {
+  options.insert(options.begin(), "security");
+  SetupRun run;
+  run.exitCode = RunProgram(kSetup, options, &run.out, &run.errors, input);
+  return run;
+}
+
+int modeOf(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+// Every regular file below folder, links not followed, whose bytes contain text.
+std::vector<std::string> filesHolding(const std::string& folder, const std::string& text) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_regular_file(ignored) && !it->is_symlink(ignored) &&
+        ReadBytes(it->path().string()).find(text) != std::string::npos) {
+      found.push_back(it->path().string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// The processes this user may look into whose command line or environment holds text.
+std::vector<std::string> processesHolding(const std::string& text) {
+  std::vector<std::string> found;
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string commandLine = ReadBytes("/proc/" + pid + "/cmdline");
+    if ((commandLine + ReadBytes("/proc/" + pid + "/environ")).find(text) != std::string::npos) {
+      std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+      found.push_back(pid + ": " + commandLine);
+    }
+  }
+  return found;
+}
+
+void expectSettings(const std::string& open, const std::string& owner,
+                    const std::optional<std::set<std::string>>& permissions, const std::string& context = "") {
+  const DistillerSecuritySettings stored = DistillerSecuritySettings::read();
+  EXPECT_EQ(stored.openPassword, open) << context;
+  EXPECT_EQ(stored.permissionsPassword, owner) << context;
+  EXPECT_EQ(stored.permissions, permissions) << context;
+}
+
+void expectNowhere(const SetupRun& run, const std::vector<std::string>& secrets) {
+  for (const std::string& secret : secrets) EXPECT_EQ((run.out + run.errors).find(secret), std::string::npos) << secret;
+}
+
+void expectAll(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
+}
+
+class SecurityCommandTest : public IsolatedTest {
+ protected:
+  std::string folder() const { return environment.path("data/Vellumdock"); }
+  std::string hive() const { return folder() + "/registry.sqlite"; }
+  void store(const std::vector<std::string>& options, const std::string& input = "") {
+    const SetupRun run = security(options, input);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+  }
+};
+
+TEST_F(SecurityCommandTest, SetsShowsAndClearsWithoutEverPrintingAPassword) {
+  SetupRun run = security({"--open-password", "--permissions-password", "--permissions", "print,COPY"},
+                          "open one\nowner two\n");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_NE(run.out.find("Open password: set\nPermissions password: set\nPermissions: print,copy\n"), std::string::npos)
+      << run.out;
+  expectNowhere(run, {"open one", "owner two"});
+  expectSettings("open one", "owner two", std::set<std::string>{"print", "copy"});
+
+  // Passwords are taken in the order of their options; what is not given is kept.
+  store({"--permissions-password", "--open-password"}, "first line\r\nsecond line\n");
+  store({"--permissions="});
+  expectSettings("second line", "first line", std::set<std::string>{});
+  run = security({"--show"}, "second line\n");
+  EXPECT_EQ(run.out, "Open password: set\nPermissions password: set\nPermissions: none\n");
+  expectNowhere(run, {"first line", "second line"});
+
+  store({"--clear"});
+  expectSettings("", "", std::nullopt);
+  EXPECT_EQ(security({"--show"}).out,
+            "Open password: not set (anyone may open the PDF)\n"
+            "Permissions password: not set (each PDF gets a random one nobody knows)\n"
+            "Permissions: print,copy,accessibility (the default)\n");
+}
+
+TEST_F(SecurityCommandTest, RefusedInputChangesNothingAndNamesNoPassword) {
+  const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases{
+      {{"--permissions", "print,prnt"}, "", "unknown permission \"prnt\""},
+      {{"--open-password", "--permissions", "print;everything"}, "new open\n", "unknown permission \"everything\""},
+      {{"--open-password"}, "\n", "the open password is empty"},
+      {{"--open-password"}, "", "no open password on standard input"},
+      {{"--open-password", "--permissions-password"}, "new open\n", "no permissions password on standard input"},
+      {{"--open-password", "--permissions-password"}, "same twice\nsame twice\n", "must differ"},
+      {{"--permissions-password"}, "kept open\n", "must differ"},
+      {{"--open-password"}, std::string("nul\0inside\n", 11), "holds a NUL byte"},
+      {{"--open-password"}, std::string(1025, 'x') + "\n", "longer than 1024 bytes"},
+      {{"--open-password=inline secret"}, "", "--open-password takes no value"},
+      {{"--open-password", "stray secret"}, "new open\n", "unknown option an argument that is no option"},
+      {{"--bogus=stray secret"}, "", "unknown option \"--bogus\""},
+      {{"--open-password", "--open-password"}, "a\nb\n", "--open-password is given twice"},
+      {{"--permissions"}, "", "--permissions needs a list of words"},
+      {{"--show", "--clear"}, "", "one at a time"},
+      {{"--clear", "--permissions", "print"}, "", "one at a time"},
+      {{}, "", "nothing to do"},
+  };
+  store({"--open-password", "--permissions-password", "--permissions", "modify"}, "kept open\nkept owner\n");
+  for (const auto& [options, input, error] : cases) {
+    const SetupRun run = security(options, input);
+    EXPECT_EQ(run.exitCode, 2) << error;
+    EXPECT_EQ(run.errors.rfind("vellumdk-setup security: ", 0), 0u) << run.errors;
+    EXPECT_NE(run.errors.find(error), std::string::npos) << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_EQ(run.out, "") << error;
+    expectNowhere(run, {"kept open", "kept owner", "new open", "same twice", "secret", "inside"});
+    expectSettings("kept open", "kept owner", std::set<std::string>{"modify"}, error);
+  }
+}
+
+TEST_F(SecurityCommandTest, AFailureWhileStoringLeavesTheOldSettings) {
+  store({"--open-password", "--permissions-password"}, "old open\nold owner\n");
+  {
+    // The store refuses the last of the three values, after the passwords were written.
+    hive::SqliteFile file(hive(), hive::SqliteFile::Mode::ReadWrite);
+    file.exec("CREATE TRIGGER refuse BEFORE INSERT ON vals WHEN NEW.name = 'permissions' "
+              "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  }
+  const SetupRun run =
+      security({"--open-password", "--permissions-password", "--permissions", "print"}, "new open\nnew owner\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.errors.find("Cannot store the Distiller's security settings in " + hive()), std::string::npos)
+      << run.errors;
+  expectNowhere(run, {"old open", "new open", "old owner", "new owner"});
+  expectSettings("old open", "old owner", std::nullopt);
+}
+
+// The command on a terminal of its own: what it prints and what the terminal echoes.
+class TerminalRun {
+ public:
+  explicit TerminalRun(std::vector<std::string> arguments) {
+    int terminal = -1;
+    if (openpty(&master_, &terminal, nullptr, nullptr, nullptr) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int descriptor : {0, 1, 2}) posix_spawn_file_actions_adddup2(&actions, terminal, descriptor);
+    posix_spawn_file_actions_addclose(&actions, master_);
+    arguments.insert(arguments.begin(), {kSetup, "security"});
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(terminal);
+  }
+  ~TerminalRun() {
+    if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
+    if (master_ >= 0) close(master_);
+  }
+
+  // Reads until the screen so far ends with text; false when it does not come.
+  bool waitFor(const std::string& text) {
+    while (!screen.ends_with(text)) {
+      if (!readSome(30000)) return false;
+    }
+    return true;
+  }
+  void type(const std::string& text) { EXPECT_EQ(write(master_, text.data(), text.size()), ssize_t(text.size())); }
+  // Everything up to the command's end, and its exit code.
+  int finish() {
+    while (readSome(30000)) {
+    }
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string screen;
+
+ private:
+  bool readSome(int milliseconds) {
+    pollfd ready{master_, POLLIN, 0};
+    char buffer[512];
+    const ssize_t count = poll(&ready, 1, milliseconds) > 0 ? read(master_, buffer, sizeof buffer) : 0;
+    if (count > 0) screen.append(buffer, static_cast<std::size_t>(count));
+    return count > 0;
+  }
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+};
+
+TEST_F(SecurityCommandTest, TypedAtATerminalThePasswordIsNeverShownAndAskedTwice) {
+  for (const std::string second : {"typed secret", "typed secrex"}) {
+    TerminalRun run({"--open-password", "--permissions", "print"});
+    ASSERT_TRUE(run.waitFor("Open password: ")) << run.screen;
+    run.type("typed secret\n");
+    ASSERT_TRUE(run.waitFor("Type the open password again: ")) << run.screen;
+    run.type(second + "\n");
+    const bool same = second == "typed secret";
+    EXPECT_EQ(run.finish(), same ? 0 : 2) << run.screen;
+    EXPECT_EQ(run.screen.find("typed secre"), std::string::npos) << run.screen;
+    EXPECT_NE(run.screen.find(same ? "Open password: set"
+                                   : "the two entries of the open password differ; nothing was changed"),
+              std::string::npos)
+        << run.screen;
+    expectSettings("typed secret", "", std::set<std::string>{"print"});
+  }
+}
+
+TEST_F(SecurityCommandTest, TheHiveAndItsFolderArePrivateHoweverTheyCameToExist) {
+  // Whatever the umask, nothing is opened to others; SQLite's journal neither.
+  const mode_t previous = umask(0);
+  const SetupRun created = security({"--open-password"}, "kept secret\n");
+  umask(previous);
+  ASSERT_EQ(created.exitCode, 0) << created.errors;
+  EXPECT_EQ(created.errors, "");
+  ASSERT_EQ(hiveFileOf(HKEY_CURRENT_USER), hive());
+  EXPECT_EQ(modeOf(folder()), 0700);
+  EXPECT_EQ(modeOf(hive()), 0600);
+  {
+    hive::SqliteFile file(hive(), hive::SqliteFile::Mode::ReadWrite);
+    file.exec("BEGIN IMMEDIATE; INSERT INTO keys(path, name) VALUES('x', 'x')");
+    EXPECT_EQ(modeOf(hive() + "-journal"), 0600);
+    file.exec("ROLLBACK");
+  }
+
+  // Found open, each entry is made private with one line saying so, then nothing more.
+  ASSERT_EQ(chmod(hive().c_str(), 0666), 0);
+  ASSERT_EQ(chmod(folder().c_str(), 0755), 0);
+  SetupRun run = security({"--show"});
+  EXPECT_EQ(run.errors, "vellumdk-setup: " + folder() +
+                            " was open to other accounts (mode 0755); it is now private (mode 0700)\n"
+                            "vellumdk-setup: " + hive() +
+                            " was open to other accounts (mode 0666); it is now private (mode 0600)\n");
+  EXPECT_NE(run.out.find("Open password: set"), std::string::npos);
+  EXPECT_EQ(modeOf(folder()), 0700);
+  EXPECT_EQ(modeOf(hive()), 0600);
+  EXPECT_EQ(security({"--show"}).errors, "");
+
+  // The Distiller reading the settings does the same, and names only what was open.
+  ASSERT_EQ(chmod(hive().c_str(), 0644), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(DistillerSecurity::fromRegistry().openPassword, "kept secret");
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(modeOf(hive()), 0600);
+  EXPECT_EQ(said.find(folder() + " "), std::string::npos) << said;
+  EXPECT_NE(said.find(hive() + " was open to other accounts (mode 0644)"), std::string::npos) << said;
+  EXPECT_EQ(said.find("kept secret"), std::string::npos);
+}
+
+TEST_F(SecurityCommandTest, ReplacedAndClearedPasswordsLeaveNoTraceInTheHive) {
+  store({"--open-password"}, "first-trace-4417-a-longer-one\n");
+  EXPECT_EQ(filesHolding(environment.path(""), "first-trace-4417-a-longer-one"), std::vector<std::string>{hive()});
+  store({"--open-password"}, "second-trace-5528\n");
+  EXPECT_EQ(filesHolding(environment.path(""), "first-trace-4417-a-longer-one"), std::vector<std::string>{});
+  EXPECT_EQ(filesHolding(environment.path(""), "second-trace-5528"), std::vector<std::string>{hive()});
+  store({"--clear"});
+  EXPECT_EQ(filesHolding(environment.path(""), "second-trace-5528"), std::vector<std::string>{});
+}
+
+// The temporary folder of the whole test program, searched like the scratch tree: one for
+// all tests, as the warm interpreter worker keeps the folder it was started with.
+const std::string& temporaryFolder() {
+  static const struct Folder {
+    Folder() {
+      std::string pattern = "/tmp/vellumdock-security-tmp-XXXXXX";
+      if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~Folder() {
+      std::error_code ignored;
+      if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+  } folder;
+  return folder.path;
+}
+
+class SecuredConversionTest : public SecurityCommandTest {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(temporaryFolder().empty());
+    environment.set("TMPDIR", temporaryFolder());
+    runSetup(environment);
+    engine.emplace();
+  }
+  void convert(const std::string& pdf, const std::string& ps) {
+    DistillingOptions options;
+    options.blnApplySecurity = true;
+    engine->CreatePDFfromPS(pdf, ps, options);
+  }
+  std::optional<CreatePDF> engine;
+};
+
+TEST_F(SecuredConversionTest, OpenPasswordAndPrintOnlyFromTheCommandProtectThePdf) {
+  {
+    // No process shows a password it holds, not even the command waiting for the next one.
+    QProcess command;
+    command.start(QString::fromStdString(kSetup),
+                  {"security", "--open-password", "--permissions-password", "--permissions", "print"});
+    ASSERT_TRUE(command.waitForStarted());
+    command.write((kPassword + "\n").c_str());
+    command.waitForBytesWritten();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(processesHolding(kPassword), std::vector<std::string>{});
+    command.write("Owner-Key-8842\n");
+    command.closeWriteChannel();
+    ASSERT_TRUE(command.waitForFinished());
+    ASSERT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
+  }
+  // A job long enough for the output folder to be looked at while it runs.
+  const std::string ps = scratch("report.ps");
+  WriteBytes(ps, "%!PS\n/Helvetica findfont 9 scalefont setfont\n1 1 150 { /page exch def 0 1 70 { 10 mul 40 exch "
+                 "750 exch sub moveto (Page ) show page 8 string cvs show ( of the protected report) show } for "
+                 "showpage } for\n");
+  const std::string out = scratchFolder("out");
+  const std::string pdf = out + "/report.pdf";
+
+  // What another account could find in the output folder while the interpreter works.
+  std::set<std::string> seen;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    for (const std::string& name : DirectoryEntries(out)) {
+      seen.insert(name + (modeOf(out + "/" + name) == 0600 ? " private" : " open"));
+    }
+  });
+  watcher.start(1);
+  convert(pdf, ps);
+  watcher.stop();
+  EXPECT_FALSE(seen.empty());
+  for (const std::string& entry : seen) {
+    EXPECT_TRUE(entry.starts_with(".vellumdock-") && entry.ends_with(" private")) << entry;
+  }
+  EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"report.pdf"});
+
+  // The passwords are in the hive and nowhere else: not in the scratch tree with the
+  // program's logs and runtime folders, not in the temporary folder, nor in any process.
+  for (const std::string& secret : {kPassword, std::string("Owner-Key-8842")}) {
+    EXPECT_EQ(filesHolding(environment.path(""), secret), std::vector<std::string>{hive()});
+    EXPECT_EQ(filesHolding(temporaryFolder(), secret), std::vector<std::string>{});
+    EXPECT_EQ(processesHolding(secret), std::vector<std::string>{});
+  }
+  EXPECT_FALSE(processesHolding("vellumdk-gsworker").empty());  // the warm worker is there to be searched
+
+  // From here on the checks themselves hand passwords to qpdf.
+  EXPECT_EQ(RunProgram("qpdf", {"--show-npages", pdf}), 2);
+  EXPECT_EQ(RunProgram("qpdf", {"--password=open-sesame-7301", "--show-npages", pdf}), 2);
+  expectAll(ProgramOutput("qpdf", {"--password=" + kPassword, "--show-encryption", pdf}),
+            {"R = 6", "Supplied password is user password", "print high resolution: allowed",
+             "extract for any purpose: not allowed",
+             // This encryption always lets accessibility tools extract; readers ignore the bit.
+             "extract for accessibility: allowed", "modify document assembly: not allowed",
+             "modify annotations: not allowed", "modify other: not allowed", "file encryption method: AESv3"});
+  expectAll(ProgramOutput("qpdf", {"--password=Owner-Key-8842", "--show-encryption", pdf}),
+            {"Supplied password is owner password"});
+  const std::string opened = scratch("opened.pdf");
+  ASSERT_EQ(RunProgram("qpdf", {"--password=" + kPassword, "--decrypt", pdf, opened}), 0);
+  EXPECT_EQ(PageCount(opened), 150);
+  EXPECT_NE(PdfText(opened).find("Page 150 of the protected report"), std::string::npos);
+}
+
+TEST_F(SecuredConversionTest, FailedJobsAndSettingsThatCannotBeReadMakeNoPdfAndLogNoPassword) {
+  WriteBytes(scratch("broken.ps"), "%!PS\n72 72 moveto nosuchoperator showpage\n");
+  WriteBytes(scratch("page.ps"), "%!PS\n/Helvetica findfont 20 scalefont setfont 72 700 moveto (Hello) show showpage\n");
+  const std::string setting = "The Distiller's security setting";
+  const std::vector<std::tuple<std::string, std::string, std::function<void()>, std::string>> cases{
+      {"failing job", "broken", [] {}, "nosuchoperator"},
+      {"damaged", "page", [&] { WriteBytes(hive(), std::string(4096, 'x')); },
+       "Cannot read the Distiller's security settings in " + hive() + ": the file is damaged"},
+      {"unreadable", "page", [&] { chmod(hive().c_str(), 0); },
+       "Cannot read the Distiller's security settings in " + hive() + ": access denied"},
+      {"number", "page",
+       [&] {
+         clsRegistry registry;
+         ASSERT_EQ(registry.OpenRegistry(HKEY_CURRENT_USER, "Software\\Vellumdock\\Distiller\\Security"), -1);
+         ASSERT_TRUE(registry.CreateValue("OpenPassword", RegItem{std::int64_t{4711}}, REG_DWORD));
+       },
+       setting + " OpenPassword in " + hive() + " is not a text value"},
+  };
+  for (const auto& [name, job, spoil, logged] : cases) {
+    std::filesystem::remove_all(folder());
+    store({"--open-password", "--permissions", "copy"}, kPassword + "\n");
+    spoil();
+    const std::string out = scratchFolder(name);
+    convert(out + "/" + job + ".pdf", scratch(job + ".ps"));
+    EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{job + ".log"}) << name;
+    const std::string log = ReadBytes(out + "/" + job + ".log");
+    EXPECT_NE(log.find(logged), std::string::npos) << log;
+    for (const std::string& holder : filesHolding(environment.path(""), kPassword)) EXPECT_EQ(holder, hive());
+    EXPECT_EQ(filesHolding(temporaryFolder(), kPassword), std::vector<std::string>{});
+    chmod(hive().c_str(), 0600);
+  }
+  // Readable again, the same job is protected, with the permissions stored.
+  std::filesystem::remove_all(folder());
+  store({"--open-password", "--permissions", "print-low, assemble"}, kPassword + "\n");
+  convert(scratch("again.pdf"), scratch("page.ps"));
+  EXPECT_EQ(RunProgram("qpdf", {"--show-npages", scratch("again.pdf")}), 2);
+  expectAll(ProgramOutput("qpdf", {"--password=" + kPassword, "--show-encryption", scratch("again.pdf")}),
+            {"print low resolution: allowed", "print high resolution: not allowed",
+             "modify document assembly: allowed", "extract for any purpose: not allowed"});
+}
+
+}  // namespace
+}  // namespace vd::test
