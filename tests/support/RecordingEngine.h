@@ -6,11 +6,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/CreatePDF.h"
 #include "server/EngineFactory.h"
+#include "server/PathNames.h"
+#include "support/ContentChecks.h"
 
 namespace vd::test {
 
@@ -18,7 +21,12 @@ struct EngineCall {
   std::string operation;
   // "name=value" in call order; texts quoted, booleans true/false, omitted as "omitted".
   std::vector<std::string> arguments;
-  std::string out() const;  // the value of the first argument
+  // The value of the first argument.
+  std::string out() const {
+    const std::string first = arguments.empty() ? std::string() : arguments.front();
+    const auto start = first.find("=\"");
+    return start == std::string::npos ? std::string() : first.substr(start + 2, first.size() - start - 3);
+  }
 };
 
 enum class EngineOutcome { WritePdf, WriteNothing, Raise };
@@ -34,39 +42,134 @@ struct EngineScript {
   std::vector<std::string> tempFilePaths;  // every TempFilePath written
 };
 
+namespace recorded {
+
+inline std::string arg(const std::string& name, const std::string& value) { return name + "=\"" + value + "\""; }
+inline std::string arg(const std::string& name, bool value) { return name + "=" + (value ? "true" : "false"); }
+template <class Number>
+std::string arg(const std::string& name, Number value) {
+  std::ostringstream text;
+  text << name << "=" << value;
+  return text.str();
+}
+inline std::string arg(const std::string& name, const SheetRef& value) {
+  if (!value) return name + "=omitted";
+  if (const auto* index = std::get_if<std::int32_t>(&*value)) return arg(name, *index);
+  return arg(name, std::get<std::string>(*value));
+}
+
+}  // namespace recorded
+
+// The argument under its own name; an option field under the field's name.
+#define VD_ARG(parameter) recorded::arg(#parameter, parameter)
+#define VD_OPT(field) recorded::arg(#field, options.field)
+#define VD_DISTILLING VD_OPT(strDistiller), VD_OPT(blnShowWindow), VD_OPT(blnSpoolJobs), VD_OPT(strJobOptionsFile), \
+                      VD_OPT(blnApplySecurity)
+
+// Neither the registry nor any stand-in: every operation the server calls is overridden.
 class RecordingEngine : public CreatePDF {
  public:
-  explicit RecordingEngine(EngineScript& script);
-  ~RecordingEngine() override;
+  explicit RecordingEngine(EngineScript& script) : CreatePDF(EngineDetection{}, StandInFactories{}), script_(script) {
+    ++script_.enginesCreated;
+    ++script_.enginesAlive;
+  }
+  ~RecordingEngine() override {
+    --script_.enginesAlive;
+    script_.tempFilePaths.push_back(TempFilePath());
+  }
 
-  void CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathArray& varPDFFiles) override;
+  void CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathArray& varPDFFiles) override {
+    std::vector<std::string> arguments{VD_ARG(strPDFFile)};
+    for (const std::string& item : varPDFFiles.items) arguments.push_back(recorded::arg("varPDFFiles", item));
+    perform("CreatePDFfromMultiPDF", strPDFFile, strPDFFile, std::move(arguments));
+  }
   void CreatePDFfromImageFile(const std::string& strPDFFile, const std::string& strImagefile,
-                              const ImageInfoOptions& options) override;
+                              const ImageInfoOptions& options) override {
+    perform("CreatePDFfromImageFile", strPDFFile, strImagefile,
+            {VD_ARG(strPDFFile), VD_ARG(strImagefile), VD_OPT(strTitle), VD_OPT(strAuthor), VD_OPT(strSubject),
+             VD_OPT(strKeywords)});
+  }
   void CreatePDFfromExcel(const std::string& strPDFFile, const std::string& strExcelWorkbook,
-                          ExcelOptions& options) override;
-  void CreatePDFfromVisio(const std::string& strPDFFile, const std::string& strVisioFile, VisioOptions& options) override;
+                          ExcelOptions& options) override {
+    perform("CreatePDFfromExcel", strPDFFile, strExcelWorkbook,
+            {VD_ARG(strPDFFile), VD_ARG(strExcelWorkbook), VD_OPT(varExcelWorksheet), VD_OPT(strRange),
+             VD_OPT(strPassword), VD_OPT(strWriteResPassword), VD_OPT(blnUseGrid), VD_OPT(blnLandscape),
+             VD_OPT(strHeader), VD_OPT(lngHeaderAlignment), VD_OPT(strFooter), VD_OPT(lngFooterAlignment),
+             VD_OPT(dblTopMargin), VD_OPT(dblLeftMargin), VD_OPT(dblRightMargin), VD_OPT(dblBottomMargin),
+             VD_OPT(dblHeaderMargin), VD_OPT(dblFooterMargin), VD_OPT(lngFirstPageNumber), VD_DISTILLING});
+  }
+  void CreatePDFfromVisio(const std::string& strPDFFile, const std::string& strVisioFile,
+                          VisioOptions& options) override {
+    perform("CreatePDFfromVisio", strPDFFile, strVisioFile,
+            {VD_ARG(strPDFFile), VD_ARG(strVisioFile), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
+             VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption)});
+  }
   void CreatePDFfromWord(const std::string& strPDFFile, const std::string& strWordDocument,
-                         WordOptions& options) override;
+                         WordOptions& options) override {
+    perform("CreatePDFfromWord", strPDFFile, strWordDocument,
+            {VD_ARG(strPDFFile), VD_ARG(strWordDocument), VD_OPT(strPassword), VD_OPT(strWritePassword),
+             VD_OPT(strPages), VD_OPT(blnLandscape), VD_OPT(blnPageNumberInFooter), VD_OPT(blnPageNumberInHeader),
+             VD_OPT(lngPageNumberAlignment), VD_OPT(blnFirstPage), VD_DISTILLING});
+  }
   void CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::string& strDWGFile,
-                            AutoCADOptions& options) override;
+                            AutoCADOptions& options) override {
+    perform("CreatePDFfromAutoCAD", strPDFFile, strDWGFile,
+            {VD_ARG(strPDFFile), VD_ARG(strDWGFile), VD_OPT(varLayout), VD_OPT(strPDFWriter), VD_OPT(blnCloseAcrobat),
+             VD_OPT(strSaveWindowCaption)});
+  }
   void CreatePDFfromCrystalReport(const std::string& strPDFFile, const std::string& strCrystalReport,
-                                  CrystalReportOptions& options) override;
+                                  CrystalReportOptions& options) override {
+    perform("CreatePDFfromCrystalReport", strPDFFile, strCrystalReport,
+            {VD_ARG(strPDFFile), VD_ARG(strCrystalReport), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
+             VD_OPT(strSaveWindowCaption), VD_OPT(lngStartPage), VD_OPT(lngEndPage)});
+  }
   void CreatePDFfromTextFile3(const std::string& strPDFFile, const std::string& strTextFile,
-                              TextFileOptions& options) override;
+                              TextFileOptions& options) override {
+    perform("CreatePDFfromTextFile3", strPDFFile, strTextFile,
+            {VD_ARG(strPDFFile), VD_ARG(strTextFile), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
+             VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption)});
+  }
   void CreatePDFfromPowerPoint(const std::string& strPDFFile, const std::string& strPPDocument,
-                               PowerPointOptions& options) override;
+                               PowerPointOptions& options) override {
+    perform("CreatePDFfromPowerPoint", strPDFFile, strPPDocument,
+            {VD_ARG(strPDFFile), VD_ARG(strPPDocument), VD_OPT(lngStartSlide), VD_OPT(lngEndSlide),
+             VD_OPT(blnHorizontalOrientation), VD_DISTILLING});
+  }
   void CreatePDFfromPub(const std::string& strPDFFile, const std::string& strPubFile,
-                        DistillingOptions& options) override;
-  void CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile, DistillingOptions& options) override;
+                        DistillingOptions& options) override {
+    perform("CreatePDFfromPub", strPDFFile, strPubFile, {VD_ARG(strPDFFile), VD_ARG(strPubFile), VD_DISTILLING});
+  }
+  void CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile, DistillingOptions& options) override {
+    perform("CreatePDFfromPS", strPDFFile, strPSFile, {VD_ARG(strPDFFile), VD_ARG(strPSFile), VD_DISTILLING});
+  }
 
  private:
   void perform(const std::string& operation, const std::string& out, const std::string& in,
-               std::vector<std::string> arguments);
+               std::vector<std::string> arguments) {
+    script_.calls.push_back(EngineCall{operation, std::move(arguments)});
+    if (script_.duringCall) script_.duringCall(script_.calls.back());
+    const std::string name = in.substr(in.find_last_of('/') + 1);
+    const auto rule = script_.outcomeByExtension.find(GetExtension(name));
+    const EngineOutcome outcome = rule == script_.outcomeByExtension.end() ? EngineOutcome::WritePdf : rule->second;
+    if (outcome == EngineOutcome::Raise) throw EngineError(operation + " could not convert " + in + ".");
+    if (outcome == EngineOutcome::WriteNothing) return;
+    try {
+      MakeTextPdf(out, {"Converted " + name});
+    } catch (const std::exception&) {
+      throw EngineError("File " + out + " cannot be written.");
+    }
+  }
 
   EngineScript& script_;
 };
 
+#undef VD_DISTILLING
+#undef VD_OPT
+#undef VD_ARG
+
 // A factory for the server that makes recording engines sharing script.
-EngineFactory RecordingEngineFactory(EngineScript& script);
+inline EngineFactory RecordingEngineFactory(EngineScript& script) {
+  return [&script] { return std::make_unique<RecordingEngine>(script); };
+}
 
 }  // namespace vd::test

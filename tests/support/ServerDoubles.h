@@ -3,6 +3,7 @@
 // event pump whose pauses take no time and let a test act at chosen points.
 #pragma once
 
+#include <QCoreApplication>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,8 +31,16 @@ class RecordingMessageBoxes : public MessageBoxes {
 // number of calls so far (1 for the first).
 class ScriptedEventPump : public EventPump {
  public:
-  void processEvents() override;
-  void pause(int milliseconds) override;
+  void processEvents() override {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    ++processEventsCalls;
+    if (onProcessEvents) onProcessEvents(processEventsCalls);
+  }
+  void pause(int milliseconds) override {
+    ++pauses;
+    pausedMilliseconds += milliseconds;
+    if (onPause) onPause(pauses);
+  }
 
   std::function<void(int)> onProcessEvents;
   std::function<void(int)> onPause;
