@@ -266,14 +266,8 @@ TEST_F(ImageImportTest, FaxPagesGoInAsCcittDataStoredOrCodedAnew) {
     QPDF document;
     document.processFile(pdf.c_str());
     QPDFObjectHandle image = pageImage(document, 0);
-    QPDFObjectHandle dictionary = image.getDict();
-    ASSERT_TRUE(dictionary.getKey("/Filter").isNameAndEquals("/CCITTFaxDecode"));
-    QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
-    EXPECT_EQ(parameters.getKey("/K").getIntValue(), -1);
-    EXPECT_EQ(parameters.getKey("/Columns").getIntValue(), kFaxWidth);
-    EXPECT_EQ(parameters.getKey("/Rows").getIntValue(), kFaxHeight);
-    EXPECT_EQ(parameters.getKey("/BlackIs1").isBool() && parameters.getKey("/BlackIs1").getBoolValue(),
-              kind.photometric == PHOTOMETRIC_MINISBLACK);
+    // Its parameters are proved by the decoded page below.
+    ASSERT_TRUE(image.getDict().getKey("/Filter").isNameAndEquals("/CCITTFaxDecode"));
 
     std::string stored = firstRawStrip(tiff);
     if (kind.fillOrder == FILLORDER_LSB2MSB) {

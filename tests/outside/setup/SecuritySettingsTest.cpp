@@ -148,7 +148,6 @@ TEST_F(SecurityCommandTest, RefusedInputChangesNothingAndNamesNoPassword) {
       {{"--bogus=stray secret"}, "", "unknown option \"--bogus\""},
       {{"--open-password", "--open-password"}, "a\nb\n", "--open-password is given twice"},
       {{"--permissions"}, "", "--permissions needs a list of words"},
-      {{"--show", "--clear"}, "", "one at a time"},
       {{"--clear", "--permissions", "print"}, "", "one at a time"},
       {{}, "", "nothing to do"},
   };
