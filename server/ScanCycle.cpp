@@ -1,5 +1,6 @@
 #include "server/ScanCycle.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/EventPump.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
+#include "server/FailureReason.h"
 #include "server/PathNames.h"
 #include "server/ScriptRun.h"
 #include "server/SetAsidePdf.h"
@@ -17,13 +19,8 @@
 namespace vd {
 namespace {
 
-std::string reasonOf(const std::exception& error) {
-  if (const auto* engineError = dynamic_cast<const EngineError*>(&error)) {
-    return engineError->description() + " (error " + std::to_string(engineError->number()) + ", source " +
-           engineError->source() + ")";
-  }
-  return error.what();
-}
+// How long one wait for the lanes lasts before events (a stop) get their turn.
+constexpr int kLaneWaitMilliseconds = 200;
 
 bool leftOutByName(const std::string& name) {
   const std::string ext = GetExtension(name);
@@ -35,7 +32,26 @@ bool leftOutByName(const std::string& name) {
 ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
     : settings_(std::move(settings)), observer_(observer), engineFactory_(std::move(engineFactory)) {}
 
-ScanCycle::~ScanCycle() = default;
+ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, ConversionLanes& lanes)
+    : settings_(std::move(settings)), observer_(observer), lanes_(&lanes) {
+  inLanes_.resize(lanes.count());
+}
+
+// A file handed to a lane, with what finishing it needs.
+struct ScanCycle::InLane {
+  std::string name;
+  std::string in;
+  std::string out;
+  std::optional<FileStamp> outBefore;
+  std::unique_ptr<SetAsidePdf> replaced;
+  bool script = false;
+};
+
+ScanCycle::~ScanCycle() {
+  if (lanes_ != nullptr && anyInFlight()) lanes_->abandon();
+}
+
+void ScanCycle::logLine(const std::string& line) { observer_.logLine(lineSubject_ + line); }
 
 template <class Action>
 bool ScanCycle::attempt(Action&& action) {
@@ -45,7 +61,7 @@ bool ScanCycle::attempt(Action&& action) {
   } catch (const std::exception&) {
   } catch (...) {
   }
-  observer_.logLine(kUnableToCreatePdf);
+  logLine(kUnableToCreatePdf);
   return false;
 }
 
@@ -62,7 +78,7 @@ ScanCycle::Flow ScanCycle::checkPoint() {
 }
 
 void ScanCycle::run() {
-  attempt([this] { engine_ = engineFactory_(); });
+  if (lanes_ == nullptr) attempt([this] { engine_ = engineFactory_(); });
   for (;;) {
     if (waitPhase() == Flow::Stopped) return;
     setStatus("Scanning for files in " + settings_.inputDir + "...");
@@ -122,6 +138,7 @@ ScanCycle::Flow ScanCycle::listFiles() {
 ScanCycle::Flow ScanCycle::processListedFiles() {
   const std::vector<std::string> names = std::move(listed_);
   listed_.clear();
+  if (lanes_ != nullptr) return processInLanes(names);
   // The listing never takes more than kMaxListEntries, so every index fits the list's.
   for (int i = 0; i < static_cast<int>(names.size()) && i < kMaxListEntries; ++i) {
     observer_.entryHighlighted(i);
@@ -134,7 +151,7 @@ ScanCycle::Flow ScanCycle::processListedFiles() {
 std::string ScanCycle::chooseOutputPath(const std::string& name) {
   const std::string base = settings_.outputDir + "/" + GetBaseName(name);
   std::string path = base + ".pdf";
-  if (!PathExists(path)) return path;
+  if (!PathExists(path) && !outputInFlight(path)) return path;
   if (settings_.overwrite) {
     attempt([&] { replaced_ = std::make_unique<SetAsidePdf>(path); });
     observer_.logLine(path + " deleted");
@@ -143,7 +160,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
   for (std::int16_t n = 1;; ++n) {
     eventPump().processEvents();
     path = base + "_" + std::to_string(n) + ".pdf";
-    if (!PathExists(path)) return path;
+    if (!PathExists(path) && !outputInFlight(path)) return path;
     if (n == INT16_MAX) throw FileError("number the output for", settings_.inputDir + "/" + name, "every numbered name is taken");
   }
 }
@@ -195,11 +212,11 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
     stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;
   } catch (const std::exception& error) {
-    failure = reasonOf(error);
+    failure = FailureReason(error);
   } catch (...) {
     failure = "The conversion failed for an unknown reason.";
   }
-  observer_.logLine(kUnableToCreatePdf);
+  logLine(kUnableToCreatePdf);
   return failure;
 }
 
@@ -210,7 +227,7 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
     const bool untouched = outBefore.has_value() && fileSystem().stamp(out) == outBefore;
     if (!length || *length == 0 || untouched) {
-      observer_.logLine(kUnableToCreatePdf);
+      logLine(kUnableToCreatePdf);
       failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
     }
   }
@@ -227,6 +244,122 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     // Left where it is: not handled again in this cycle while it stays unchanged.
     if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
   }
+}
+
+}  // namespace vd
+
+namespace vd {
+
+bool ScanCycle::outputInFlight(const std::string& path) const {
+  return std::any_of(inLanes_.begin(), inLanes_.end(), [&](const auto& work) { return work && work->out == path; });
+}
+
+bool ScanCycle::anyInFlight() const {
+  return std::any_of(inLanes_.begin(), inLanes_.end(), [](const auto& work) { return work != nullptr; });
+}
+
+std::optional<std::size_t> ScanCycle::freeLane() const {
+  for (std::size_t lane = 0; lane < inLanes_.size(); ++lane) {
+    if (!inLanes_[lane]) return lane;
+  }
+  return std::nullopt;
+}
+
+bool ScanCycle::mustWaitForInFlight(const std::string& name) const {
+  // Under overwrite a second file of the same base name replaces the first one's PDF, as
+  // it would one file after the other; it must not write while the first one still does.
+  if (settings_.overwrite && outputInFlight(settings_.outputDir + "/" + GetBaseName(name) + ".pdf")) return true;
+  // A script's entries make their temporary PDFs in the input folder under names of their
+  // own base names; two scripts at once could name the same temporary.
+  return GetExtension(name) == "scr" &&
+         std::any_of(inLanes_.begin(), inLanes_.end(), [](const auto& work) { return work && work->script; });
+}
+
+bool ScanCycle::stopPending() {
+  eventPump().processEvents();
+  return stopRequested_;
+}
+
+ScanCycle::Flow ScanCycle::processInLanes(const std::vector<std::string>& names) {
+  for (int i = 0; i < static_cast<int>(names.size()) && i < kMaxListEntries; ++i) {
+    const std::string& name = names[static_cast<std::size_t>(i)];
+    observer_.entryHighlighted(i);
+    std::optional<std::size_t> lane;
+    for (;;) {
+      if (stopPending()) {
+        drainLanes();
+        carryOutStop();
+        return Flow::Stopped;
+      }
+      if (!mustWaitForInFlight(name)) lane = freeLane();
+      if (lane) break;
+      collectFinished(kLaneWaitMilliseconds);
+    }
+    startInLane(*lane, name);
+  }
+  // A stop asked for meanwhile is carried out at the next check point.
+  drainLanes();
+  return Flow::Go;
+}
+
+void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
+  std::string out;
+  if (!attempt([&] { out = chooseOutputPath(name); })) return;
+  const std::string in = settings_.inputDir + "/" + name;
+  if (!PathExists(in)) {
+    settleReplacedPdf(false);
+    return;
+  }
+  observer_.logLine(in + " --> " + out);
+  auto work = std::make_unique<InLane>();
+  work->name = name;
+  work->in = in;
+  work->out = out;
+  work->outBefore = fileSystem().stamp(out);
+  work->replaced = std::move(replaced_);
+  work->script = GetExtension(name) == "scr";
+  inLanes_[lane] = std::move(work);
+  std::optional<std::string> refused;
+  try {
+    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir});
+  } catch (const std::exception& error) {
+    refused = FailureReason(error);
+  }
+  if (refused) finishLane(lane, std::move(refused));
+}
+
+void ScanCycle::collectFinished(int milliseconds) {
+  std::optional<LaneFinished> finished;
+  try {
+    finished = lanes_->wait(milliseconds, [this](std::size_t lane, const std::string& line) {
+      const bool known = lane < inLanes_.size() && inLanes_[lane];
+      observer_.logLine((known ? inLanes_[lane]->in + ": " : std::string()) + line);
+    });
+  } catch (const std::exception&) {
+    // The lanes could not be waited for (no descriptors left, say): every file in flight
+    // is abandoned and kept in failed/, rather than waited for without end.
+    lanes_->abandon();
+    for (std::size_t lane = 0; lane < inLanes_.size(); ++lane) {
+      if (inLanes_[lane]) finishLane(lane, std::string("The conversion lane could not be waited for."));
+    }
+  }
+  if (finished && finished->lane < inLanes_.size() && inLanes_[finished->lane]) {
+    finishLane(finished->lane, std::move(finished->failure));
+  }
+  eventPump().processEvents();
+}
+
+void ScanCycle::finishLane(std::size_t lane, std::optional<std::string> failure) {
+  const std::unique_ptr<InLane> work = std::move(inLanes_[lane]);
+  replaced_ = std::move(work->replaced);
+  lineSubject_ = work->in + ": ";
+  if (failure) logLine(kUnableToCreatePdf);
+  finishInput(work->name, work->out, work->outBefore, std::move(failure));
+  lineSubject_.clear();
+}
+
+void ScanCycle::drainLanes() {
+  while (anyInFlight()) collectFinished(kLaneWaitMilliseconds);
 }
 
 }  // namespace vd

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "server/ConversionLanes.h"
 #include "server/EngineFactory.h"
 #include "server/PassFilter.h"
 #include "server/ScanObserver.h"
@@ -28,7 +29,11 @@ inline constexpr int kMaxListEntries = 32767;
 class ScanCycle {
  public:
   ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory);
-  // A PDF still set aside for its replacement goes back under its own name.
+  // Converts up to lanes.count() files at once, each in a lane of its own; the engine
+  // factory is not used. The lanes must outlive the cycle.
+  ScanCycle(ScanSettings settings, ScanObserver& observer, ConversionLanes& lanes);
+  // A PDF still set aside for its replacement goes back under its own name; lanes still
+  // converting are ended first, so nothing writes over it.
   ~ScanCycle();
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
@@ -65,6 +70,26 @@ class ScanCycle {
                    std::optional<std::string> failure);
   // Removes the PDF set aside once its replacement exists; puts it back otherwise.
   void settleReplacedPdf(bool replaced);
+  // A line for the log; in lanes, a line about a file names it, as lines of several
+  // files interleave.
+  void logLine(const std::string& line);
+
+  // The pass with lanes: each file goes to a free lane once nothing in flight stands in
+  // its way; the pass ends when every lane is through. A stop hands out no more files,
+  // waits for the ones in flight and is then carried out.
+  struct InLane;
+  Flow processInLanes(const std::vector<std::string>& names);
+  bool mustWaitForInFlight(const std::string& name) const;
+  bool outputInFlight(const std::string& path) const;
+  std::optional<std::size_t> freeLane() const;
+  bool anyInFlight() const;
+  // Processes events; true when a stop is requested (not yet carried out).
+  bool stopPending();
+  void startInLane(std::size_t lane, const std::string& name);
+  // Waits up to the given time for a lane to finish, then finishes its input.
+  void collectFinished(int milliseconds);
+  void finishLane(std::size_t lane, std::optional<std::string> failure);
+  void drainLanes();
 
   ScanSettings settings_;
   ScanObserver& observer_;
@@ -77,6 +102,11 @@ class ScanCycle {
   std::unique_ptr<SetAsidePdf> replaced_;
   // The names of the current pass, in the order reported.
   std::vector<std::string> listed_;
+  ConversionLanes* lanes_ = nullptr;
+  // By lane: the file it converts, or nothing.
+  std::vector<std::unique_ptr<InLane>> inLanes_;
+  // Put before the log lines of the file being finished, in lanes.
+  std::string lineSubject_;
 };
 
 }  // namespace vd

@@ -16,6 +16,18 @@ std::optional<std::int16_t> parseSeconds(const std::string& text) {
   return static_cast<std::int16_t>(value);
 }
 
+// Lanes are processes with warm engines of their own: far more than the cores of any
+// machine buys nothing but memory.
+constexpr int kMostJobs = 256;
+
+std::optional<int> parseJobs(const std::string& text) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+  const int value = std::stoi(text);
+  if (value < 1 || value > kMostJobs) return std::nullopt;
+  return value;
+}
+
 DaemonCommand usage(std::string problem) {
   DaemonCommand command;
   command.action = DaemonCommand::Action::Usage;
@@ -58,6 +70,11 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       const std::optional<std::int16_t> seconds = parseSeconds(*text);
       if (!seconds) return usage("--interval takes whole seconds from 1 to 32767, not '" + *text + "'");
       command.overrides.seconds = seconds;
+    } else if (option == "--jobs" || option == "-j") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage(option + " needs a number of files");
+      command.jobs = parseJobs(*text);
+      if (!command.jobs) return usage(option + " takes a whole number from 1 to 256, not '" + *text + "'");
     } else if (option == "--overwrite" || option == "--no-overwrite") {
       if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
     } else if (option == "--security" || option == "--no-security") {
@@ -92,12 +109,15 @@ std::string DaemonHelpText() {
          "  --no-overwrite     number the new PDF instead (name_1.pdf, ...)\n"
          "  --security         apply the distiller's security settings\n"
          "  --no-security      do not apply them\n"
+         "  -j, --jobs N       convert up to N files at once, each in a lane process of\n"
+         "                     its own (default: one per core, at most one per GiB of\n"
+         "                     available memory); 1 converts one file after the other\n"
          "  --help             show this text and exit\n"
          "  --version          show the version and exit\n"
          "\n"
          "Each log line goes to standard output as it is written; each failed file adds a\n"
          "line on standard error with its name and the reason. SIGTERM or SIGINT stops\n"
-         "after the conversion in progress.\n"
+         "after the conversions in progress.\n"
          "\n"
          "Exit status: 0 stopped by a signal, 1 could not start, 2 bad arguments,\n"
          "3 a directory is missing or cannot be used.\n";

@@ -23,6 +23,8 @@ struct DaemonCommand {
   enum class Action { Run, Help, Version, Usage };
   Action action = Action::Run;
   ScanOverrides overrides;
+  // Files converted at once (--jobs); nothing for the machine's default.
+  std::optional<int> jobs;
   // For Usage: what is wrong with the command line.
   std::string problem;
 };

@@ -3,24 +3,28 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/Locations.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
 #include "server/daemon/DaemonOptions.h"
 #include "server/daemon/DirectoryCheck.h"
 #include "server/daemon/ExitCodes.h"
+#include "server/daemon/LanePool.h"
 #include "server/daemon/StopSignals.h"
+#include "server/lane/LaneReports.h"
 
 namespace {
 
 constexpr const char* kProgram = "vellumdkd";
 
-int runDaemon(const vd::daemon::ScanOverrides& overrides) {
+int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(), overrides);
+  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(), command.overrides);
   for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
                                   std::pair{settings.outputDir, DirectoryUse::Write}}) {
     if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
@@ -32,9 +36,14 @@ int runDaemon(const vd::daemon::ScanOverrides& overrides) {
   try {
     StopSignals stopSignals;
     ConsoleObserver observer(stdout, stderr, kProgram);
-    vd::ScanCycle cycle(settings, observer, vd::defaultEngineFactory());
-    stopSignals.onStop([&cycle] { cycle.requestStop(); });
-    cycle.run();
+    const std::size_t jobs = command.jobs ? static_cast<std::size_t>(*command.jobs) : DefaultLaneCount();
+    // One job is the window's own cycle, in this process; more go to lanes.
+    std::unique_ptr<LanePool> lanes;
+    if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, vd::helperDir() + "/" + vd::lane::kLaneProgram);
+    const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
+                             : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
+    stopSignals.onStop([&cycle] { cycle->requestStop(); });
+    cycle->run();
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
     return kExitFailure;
@@ -63,5 +72,5 @@ int main(int argc, char** argv) {
     case DaemonCommand::Action::Run:
       break;
   }
-  return runDaemon(command.overrides);
+  return runDaemon(command);
 }
