@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -15,6 +18,7 @@
 #include "platform/SettingsStore.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
 #include "support/RunningProgram.h"
 
 namespace vd::test {
@@ -25,6 +29,43 @@ std::vector<std::string> linesOf(const std::string& text) {
   std::istringstream stream(text);
   for (std::string line; std::getline(stream, line);) lines.push_back(line);
   return lines;
+}
+
+// The processes below pid, children and their children, as /proc shows them now.
+std::set<pid_t> descendantsOf(pid_t root) {
+  std::multimap<pid_t, pid_t> children;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (comm) state ppid ...: the command may hold spaces and parentheses.
+    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    std::string state;
+    pid_t parent = 0;
+    if (rest >> state >> parent) children.emplace(parent, static_cast<pid_t>(std::stol(name)));
+  }
+  std::set<pid_t> found;
+  std::vector<pid_t> open{root};
+  while (!open.empty()) {
+    const pid_t pid = open.back();
+    open.pop_back();
+    for (auto [it, end] = children.equal_range(pid); it != end; ++it) {
+      if (found.insert(it->second).second) open.push_back(it->second);
+    }
+  }
+  return found;
+}
+
+std::set<pid_t> lanesOf(pid_t daemon) {
+  std::set<pid_t> lanes;
+  for (const pid_t pid : descendantsOf(daemon)) {
+    if (ReadBytes("/proc/" + std::to_string(pid) + "/cmdline").find("vellumdk-lane") != std::string::npos) {
+      lanes.insert(pid);
+    }
+  }
+  return lanes;
 }
 
 class DaemonProgramTest : public testing::Test {
@@ -53,6 +94,15 @@ class DaemonProgramTest : public testing::Test {
 
   std::string describe() const { return "stdout:\n" + ReadBytes(log_) + "stderr:\n" + ReadBytes(errors_); }
 
+  // The log's arrow lines: input path to output path, in the order written.
+  std::vector<std::pair<std::string, std::string>> arrows() const {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const std::string& line : linesOf(ReadBytes(log_))) {
+      if (const auto at = line.find(" --> "); at != std::string::npos) found.emplace_back(line.substr(0, at), line.substr(at + 5));
+    }
+    return found;
+  }
+
   IsolatedEnvironment environment_;
   const std::string program_ = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd";
   const std::string input_ = environment_.path("home/in box");
@@ -62,7 +112,8 @@ class DaemonProgramTest : public testing::Test {
 };
 
 TEST_F(DaemonProgramTest, ConvertsDroppedFilesAndPrintsTheWindowsLogLines) {
-  auto running = start();
+  // One file after the other, as the window converts them.
+  auto running = start({"--jobs", "1"});
   ASSERT_TRUE(running->running());
   CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
   CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/flower.jpg");
@@ -133,6 +184,177 @@ TEST_F(DaemonProgramTest, StopSignalLetsTheConversionInHandFinish) {
   }
 }
 
+// Two lanes on a burst in which several inputs want the same PDF name and one is corrupt:
+// every input ends as exactly one PDF of its own content or in failed/, nothing is written
+// over, and each log line is whole and names its file.
+TEST_F(DaemonProgramTest, LanesConvertABurstWithoutLosingOrMixingFiles) {
+  const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
+  const std::string flower = ReadBytes(Corpus("jpg/flower.jpg"));
+  struct Input {
+    std::string name;
+    std::string sample;  // empty: a corrupt PostScript file
+  };
+  const std::vector<Input> inputs = {
+      {"a.ps", "ps/alphabet.ps"}, {"a.png", "png/basn2c16.png"},  {"a.jpg", "jpg/flower.jpg"},
+      {"hopper.gif", "gif/hopper.gif"}, {"hopper.bmp", "bmp/hopper.bmp"}, {"golfer.eps", "eps/golfer.eps"},
+      {"snowflak.ps", "ps/snowflak.ps"}, {"bad.ps", ""},
+  };
+  // The PDF made from an input holds that input's content, not another's.
+  const auto expectMadeFrom = [&](const std::string& name, const std::string& pdf) {
+    SCOPED_TRACE(name + " -> " + pdf);
+    EXPECT_EQ(PageCount(pdf), 1);
+    const bool fromAlphabet = PdfText(pdf).find(alphabet) != std::string::npos;
+    const bool fromFlower = ReadBytes(pdf).find(flower) != std::string::npos;
+    EXPECT_EQ(fromAlphabet, name == "a.ps");
+    EXPECT_EQ(fromFlower, name == "a.jpg");
+  };
+
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite ? "overwrite" : "numbered names");
+    std::filesystem::remove_all(input_);
+    std::filesystem::remove_all(output_);
+    ASSERT_TRUE(ensureDirectory(input_));
+    ASSERT_TRUE(ensureDirectory(output_));
+    std::remove(log_.c_str());
+    std::remove(errors_.c_str());
+    for (const Input& input : inputs) {
+      if (input.sample.empty()) {
+        WriteSettledFile(input_ + "/" + input.name, "%!PS\nnosuchoperator\nshowpage\n");
+      } else {
+        CopySettledFile(Corpus(input.sample), input_ + "/" + input.name);
+      }
+    }
+    // Under overwrite an earlier document of the name is replaced, never lost half-way.
+    if (overwrite) MakeTextPdf(output_ + "/a.pdf", {"an earlier document"});
+
+    auto running = start({"--jobs", "2", overwrite ? "--overwrite" : "--no-overwrite"});
+    ASSERT_TRUE(waitFor(*running, [&] {
+      return DirectoryEntries(input_) == std::vector<std::string>{"failed"} &&
+             FileExistsOnDisk(input_ + "/failed/bad.ps.error.txt");
+    })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+
+    EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"bad.ps", "bad.ps.error.txt"}));
+    // Every line is whole and of a known form; a file's failure names the file.
+    std::set<std::string> inputPaths;
+    for (const Input& input : inputs) inputPaths.insert(input_ + "/" + input.name);
+    std::multiset<std::string> deleted;
+    for (const std::string& line : linesOf(ReadBytes(log_))) {
+      if (line.find(" --> ") != std::string::npos) continue;
+      if (const auto at = line.rfind(" deleted"); at != std::string::npos && at + 8 == line.size()) {
+        deleted.insert(line.substr(0, at));
+        continue;
+      }
+      EXPECT_EQ(line, input_ + "/bad.ps: Unable to create PDF.");
+    }
+    const std::vector<std::pair<std::string, std::string>> handed = arrows();
+    ASSERT_EQ(handed.size(), inputs.size()) << describe();
+    std::map<std::string, std::string> outputOf(handed.begin(), handed.end());
+    EXPECT_EQ(std::set<std::string>(inputPaths), [&] {
+      std::set<std::string> seen;
+      for (const auto& [in, out] : handed) seen.insert(in);
+      return seen;
+    }());
+
+    std::set<std::string> made;
+    for (const Input& input : inputs) {
+      if (input.sample.empty()) continue;
+      made.insert(outputOf[input_ + "/" + input.name]);
+    }
+    if (!overwrite) {
+      // Three inputs named a, two named hopper: each got a name of its own.
+      EXPECT_EQ(made.size(), inputs.size() - 1);
+      EXPECT_TRUE(deleted.empty());
+      for (const Input& input : inputs) {
+        if (!input.sample.empty()) expectMadeFrom(input.name, outputOf[input_ + "/" + input.name]);
+      }
+    } else {
+      // One after the other, each a.* replaced the PDF before it: the last one handed out
+      // is what a.pdf holds, and nothing set aside is left over.
+      EXPECT_EQ(deleted, (std::multiset<std::string>{output_ + "/a.pdf", output_ + "/a.pdf", output_ + "/a.pdf",
+                                                      output_ + "/hopper.pdf"}));
+      std::string lastOfA;
+      for (const auto& [in, out] : handed) {
+        if (out == output_ + "/a.pdf") lastOfA = in.substr(input_.size() + 1);
+      }
+      expectMadeFrom(lastOfA, output_ + "/a.pdf");
+      EXPECT_EQ(PdfText(output_ + "/a.pdf").find("an earlier document"), std::string::npos);
+    }
+    std::vector<std::string> pdfs;
+    for (const std::string& name : DirectoryEntries(output_)) {
+      if (name.size() > 4 && name.substr(name.size() - 4) == ".pdf") pdfs.push_back(output_ + "/" + name);
+    }
+    EXPECT_EQ(std::set<std::string>(pdfs.begin(), pdfs.end()), made) << describe();
+    const std::vector<std::string> errorLines = linesOf(ReadBytes(errors_));
+    ASSERT_EQ(errorLines.size(), 1u) << describe();
+    EXPECT_EQ(errorLines[0].rfind("vellumdkd: " + input_ + "/bad.ps: ", 0), 0u) << errorLines[0];
+  }
+}
+
+// A lane killed in the middle of a file: that file is kept in failed/ with the reason, a
+// fresh lane takes the next file; then SIGTERM lets the files in hand finish, the daemon
+// exits 0, files not yet handed out stay, and no lane or worker of a lane is left.
+TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
+  const int kFiles = 6;
+  const auto slowJob = [](int n) {
+    return "%!PS\n/started realtime def\n{ realtime started sub 3000 gt { exit } if } loop\n"
+           "/Helvetica findfont 24 scalefont setfont 72 700 moveto (finished slowly " +
+           std::to_string(n) + ") show showpage\n";
+  };
+  for (int n = 0; n < kFiles; ++n) WriteSettledFile(input_ + "/slow" + std::to_string(n) + ".ps", slowJob(n));
+  auto running = start({"--jobs", "2"});
+  std::set<pid_t> seen;
+  ASSERT_TRUE(waitFor(*running, [&] { return arrows().size() == 2 && lanesOf(running->pid()).size() == 2; }))
+      << describe();
+  const std::set<pid_t> lanes = lanesOf(running->pid());
+  seen = descendantsOf(running->pid());
+  ::kill(*lanes.begin(), SIGKILL);
+
+  ASSERT_TRUE(waitFor(*running, [&] {
+    const std::vector<std::string> failed = DirectoryEntries(input_ + "/failed");
+    return failed.size() == 2 && arrows().size() >= 3;
+  })) << describe();
+  const std::set<pid_t> more = descendantsOf(running->pid());
+  seen.insert(more.begin(), more.end());
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
+  for (const pid_t pid : seen) EXPECT_TRUE(ProcessEnds(pid)) << "process " << pid << " was left running";
+
+  // Each file is in exactly one place: still waiting, converted, or kept as failed.
+  const std::map<std::string, std::string> outputOf = [&] {
+    const auto handed = arrows();
+    return std::map<std::string, std::string>(handed.begin(), handed.end());
+  }();
+  int converted = 0;
+  int failed = 0;
+  for (int n = 0; n < kFiles; ++n) {
+    const std::string name = "slow" + std::to_string(n) + ".ps";
+    SCOPED_TRACE(name);
+    const std::string in = input_ + "/" + name;
+    const bool waiting = FileExistsOnDisk(in);
+    const bool kept = FileExistsOnDisk(input_ + "/failed/" + name);
+    const auto arrow = outputOf.find(in);
+    if (arrow == outputOf.end()) {
+      EXPECT_TRUE(waiting && !kept) << describe();
+      continue;
+    }
+    EXPECT_FALSE(waiting);
+    if (kept) {
+      ++failed;
+      EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("lane stopped unexpectedly"),
+                std::string::npos);
+      EXPECT_FALSE(FileExistsOnDisk(arrow->second));
+    } else {
+      ++converted;
+      EXPECT_NE(PdfText(arrow->second).find("finished slowly " + std::to_string(n)), std::string::npos);
+    }
+  }
+  EXPECT_EQ(failed, 1) << describe();
+  // The lane's other file and the replacement lane's first one, at least.
+  EXPECT_GE(converted, 2) << describe();
+}
+
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
@@ -151,6 +373,8 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--interval", "40000"}, 2, "", "--interval takes whole seconds"},
       {{"--input"}, 2, "", "--input needs a directory"},
       {{"--overwrite=1"}, 2, "", "--overwrite takes no value"},
+      {{"--jobs", "0"}, 2, "", "--jobs takes a whole number from 1 to 256"},
+      {{"--jobs=many"}, 2, "", "--jobs takes a whole number from 1 to 256"},
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
       {{"--input", notADirectory, "--output", output_}, 3, "", "not a directory"},
