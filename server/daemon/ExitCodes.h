@@ -4,7 +4,7 @@
 namespace vd::daemon {
 
 inline constexpr int kExitStopped = 0;         // stopped by SIGTERM or SIGINT after the file in hand
-inline constexpr int kExitFailure = 1;         // could not start: the stop signals or the event loop
+inline constexpr int kExitFailure = 1;         // could not start: the stop signals, the event loop, the lanes
 inline constexpr int kExitUsage = 2;           // an unknown option, a missing or malformed value
 inline constexpr int kExitBadDirectory = 3;    // a directory that is missing or not usable
 

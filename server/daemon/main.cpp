@@ -1,7 +1,11 @@
 // vellumdkd: the scan cycle of the window program without a window, for servers,
 // containers and service managers. See DaemonHelpText for the options and exit codes.
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -39,7 +43,16 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const std::size_t jobs = command.jobs ? static_cast<std::size_t>(*command.jobs) : DefaultLaneCount();
     // One job is the window's own cycle, in this process; more go to lanes.
     std::unique_ptr<LanePool> lanes;
-    if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, vd::helperDir() + "/" + vd::lane::kLaneProgram);
+    if (jobs > 1) {
+      // Without its lane program every file would end in failed/: better not to start.
+      const std::string laneProgram = vd::helperDir() + "/" + vd::lane::kLaneProgram;
+      if (access(laneProgram.c_str(), X_OK) != 0) {
+        WriteWholeLine(stderr, std::string(kProgram) + ": cannot run the lane program " + laneProgram + ": " +
+                                   std::strerror(errno));
+        return kExitFailure;
+      }
+      lanes = std::make_unique<LanePool>(jobs, laneProgram);
+    }
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
     stopSignals.onStop([&cycle] { cycle->requestStop(); });
