@@ -15,6 +15,7 @@
 #include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/ReplacementFile.h"
+#include "common/Text.h"
 
 namespace vd {
 namespace {
@@ -129,6 +130,25 @@ std::optional<FileStamp> LinuxFileSystem::stamp(const std::string& path) {
   if (stat(path.c_str(), &info) != 0) return std::nullopt;
   return FileStamp{static_cast<std::uint64_t>(info.st_size),
                    static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+std::vector<std::string> LinuxFileSystem::listFolders(const std::string& directory) {
+  DIR* handle = opendir(directory.c_str());
+  if (handle == nullptr) throw FileError("list", directory, errnoText(errno));
+  std::vector<std::string> folders;
+  while (const dirent* entry = readdir(handle)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || isHiddenName(name)) continue;
+    struct stat info {};
+    if (stat((directory + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) folders.push_back(name);
+  }
+  closedir(handle);
+  std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+    const std::string lowerA = toLowerAscii(a);
+    const std::string lowerB = toLowerAscii(b);
+    return lowerA != lowerB ? lowerA < lowerB : a < b;
+  });
+  return folders;
 }
 
 bool LinuxFileSystem::isDirectory(const std::string& path) {

@@ -1,4 +1,4 @@
-// Files and directories as the program sees them: a listing of ordinary files, lengths,
+// Files and directories as the program sees them: listings of ordinary files and of folders, lengths,
 // deletion, copying and directory creation. Dot-files count as hidden; a file without
 // any write permission bit counts as read-only and cannot be deleted, as a file with the
 // read-only attribute could not be on the system this program was first written for.
@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Seam.h"
 
@@ -34,6 +35,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Throws FileError when the directory cannot be read.
   virtual std::unique_ptr<DirectoryListing> listOrdinaryFiles(const std::string& directory) = 0;
+  // The names of the non-hidden folders in a directory (links to folders included), in
+  // alphabetical order without regard to case. Throws FileError when it cannot be read.
+  virtual std::vector<std::string> listFolders(const std::string& directory) = 0;
   // True when an entry (file or folder) exists exactly at path and is not hidden.
   virtual bool pathExists(const std::string& path) = 0;
   // The length of an ordinary file; nothing when it cannot be read.
@@ -62,6 +66,7 @@ inline FileSystem& fileSystem() { return Seam<FileSystem>::get(); }
 class LinuxFileSystem : public FileSystem {
  public:
   std::unique_ptr<DirectoryListing> listOrdinaryFiles(const std::string& directory) override;
+  std::vector<std::string> listFolders(const std::string& directory) override;
   bool pathExists(const std::string& path) override;
   std::optional<std::uint64_t> fileLength(const std::string& path) override;
   std::optional<FileStamp> stamp(const std::string& path) override;

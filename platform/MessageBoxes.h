@@ -1,6 +1,7 @@
-// Message boxes. Every box of this program has one OK button and the program's title;
-// tests answer them through a double. Without windows (the default) a message is written
-// to standard error; the program with windows installs the Qt dialogs of platform/window/.
+// Message boxes. A message has one OK button and the program's title; a question has Yes
+// and No. Tests answer them through a double. Without windows (the default) a message is
+// written to standard error and a question is answered No; the program with windows
+// installs the Qt dialogs of platform/window/.
 #pragma once
 
 #include <string>
@@ -15,6 +16,8 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void show(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // True for Yes. With nobody to ask, the answer is No, the one that changes nothing.
+  virtual bool askYesNo(const std::string& /*text*/, const std::string& /*title*/) { return false; }
 };
 
 template <>

@@ -1,6 +1,6 @@
 #include "scripts/ScriptFile.h"
 
-#include "platform/FileSystem.h"
+#include "common/ReplacementFile.h"
 
 namespace vd {
 
@@ -28,7 +28,7 @@ std::string FormatScriptFile(const std::vector<std::string>& entries) {
 }
 
 void WriteScriptFile(const std::string& path, const std::vector<std::string>& entries) {
-  fileSystem().writeFile(path, FormatScriptFile(entries));
+  ReplaceFileContent(path, FormatScriptFile(entries));
 }
 
 }  // namespace vd

@@ -12,7 +12,8 @@ namespace vd {
 std::vector<std::string> SplitScriptLines(const std::string& bytes);
 // The bytes of a script file listing entries, top to bottom.
 std::string FormatScriptFile(const std::vector<std::string>& entries);
-// Creates or truncates path and writes the entries; throws FileError.
+// Writes the entries to path whole: a reader (a scan of the folder) sees the old file or
+// the complete new one, and a failed write leaves the old one. Throws FileError.
 void WriteScriptFile(const std::string& path, const std::vector<std::string>& entries);
 
 }  // namespace vd

@@ -18,4 +18,13 @@ void QtMessageBoxes::show(const std::string& text, const std::string& title, Mes
   box.exec();
 }
 
+bool QtMessageBoxes::askYesNo(const std::string& text, const std::string& title) {
+  QMessageBox box;
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setText(QString::fromStdString(text));
+  box.setIcon(QMessageBox::Question);
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace vd

@@ -21,6 +21,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "scripts/window/frmScripts.h"
+
 namespace vd {
 namespace {
 
@@ -137,6 +139,7 @@ void Form1::connectHandlers() {
   connect(Command2_, &QPushButton::clicked, this, [this] { controller_.stopClicked(); });
   connect(Command3_, &QPushButton::clicked, this, [this] { controller_.clearClicked(); });
   connect(Command6_, &QPushButton::clicked, this, [this] { close(); });
+  connect(cmdScripts_, &QPushButton::clicked, this, [this] { ShowScriptBuilder(this); });
   connect(chkOverwrite_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::Overwrite); });
   connect(chkSecurity_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::Security); });
   connect(chkAutoRun_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::AutoRun); });

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-namespace vd {
+#include "common/ProgramTitle.h"
 
-inline constexpr const char* kProgramTitle = "Vellumdock";
+namespace vd {
 
 struct ServerState {
   std::string ProgramDir;

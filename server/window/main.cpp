@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/Seam.h"
+#include "platform/window/QtFileDialogs.h"
 #include "platform/window/QtMessageBoxes.h"
 #include "server/window/Form1.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   vd::QtMessageBoxes dialogs;
   vd::ScopedSeam<vd::MessageBoxes> messagesAsDialogs(dialogs);
+  vd::QtFileDialogs fileDialogs;
+  vd::ScopedSeam<vd::FileDialogs> fileDialogsAsDialogs(fileDialogs);
   std::string argumentText;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) argumentText += ' ';

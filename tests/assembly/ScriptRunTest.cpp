@@ -1,16 +1,22 @@
 // Script runs with a real engine: entries converted into temporaries in the input
 // directory, joined in script order, temporaries removed; the error rule and the stop;
-// the script file's line format and the network locations its entries may name.
+// the script file's line format, the network locations its entries may name, and the
+// builder's network path option on the same mount table.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "AssemblyFixture.h"
 #include "common/Errors.h"
+#include "common/Locations.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
+#include "platform/SettingsStore.h"
+#include "scripts/FolderBrowsing.h"
 #include "scripts/NetworkPaths.h"
+#include "scripts/ScriptBuilder.h"
 #include "scripts/ScriptFile.h"
 #include "support/RecordingEngine.h"
 #include "support/TestBounds.h"
@@ -293,6 +299,88 @@ TEST_F(NetworkPathsTest, WhatTheBuilderWritesTheRunReadsAsANetworkLocation) {
       {"C:\\Docs\\a.doc", false},             {"dir/x:/a.doc", false},          {"ann@:/a.doc", false},
       {":/a.doc", false},                     {"host:", false},                 {"host:relative", false}};
   for (const auto& [entry, network] : entries) EXPECT_EQ(IsNetworkLocation(entry), network) << entry;
+}
+
+class BuilderNetworkPathsTest : public ::testing::Test {
+ protected:
+  class ScratchMounts : public MountTable {
+   public:
+    std::vector<MountEntry> mounts() override { return entries; }
+    std::vector<MountEntry> entries;
+  };
+
+  void SetUp() override {
+    for (const std::string& folder : {share_, local_}) {
+      ASSERT_TRUE(ensureDirectory(folder + "/docs"));
+      WriteBytes(folder + "/docs/a.doc", "a");
+    }
+    mounts_.entries = {{"overlay", "/", "overlay"},
+                       {"proc", "/proc", "proc"},
+                       {"tmpfs", "/dev/shm", "tmpfs"},
+                       {"/dev/sda1", local_, "ext4"},
+                       {"/dev/sda1", environment_.path("hosts"), "ext4"},  // a file mounted over a file
+                       {"//Server/Office/", share_, "cifs"}};
+    WriteBytes(environment_.path("hosts"), "");
+  }
+
+  std::string addFrom(ScriptBuilder& builder, const std::string& folder) {
+    EXPECT_TRUE(builder.changeDirectory(folder + "/docs"));
+    builder.selectFile(0);
+    builder.addSelectedFile();
+    return builder.entries().back();
+  }
+
+  IsolatedEnvironment environment_;
+  const std::string share_ = environment_.path("mnt/office");
+  const std::string local_ = environment_.path("data disk");
+  ScratchMounts mounts_;
+  ScopedSeam<MountTable> seam_{mounts_};
+};
+
+TEST_F(BuilderNetworkPathsTest, OnlyFilesOnANetworkDriveAreAddedByTheirNetworkNameAndOnlyWithTheOption) {
+  ScriptBuilder builder;
+  EXPECT_FALSE(builder.uncPaths());
+  EXPECT_EQ(addFrom(builder, share_), share_ + "/docs/a.doc");
+  builder.setUncPaths(true);
+  EXPECT_EQ(settingsStore().read("UNC"), "1");
+  // The entry added before the change keeps its form.
+  EXPECT_EQ(builder.entries().front(), share_ + "/docs/a.doc");
+  EXPECT_EQ(addFrom(builder, share_), "//Server/Office/docs/a.doc");
+  EXPECT_EQ(addFrom(builder, local_), local_ + "/docs/a.doc");
+  // The run finds the file the builder named by its network name.
+  EXPECT_EQ(ResolveNetworkLocation("//Server/Office/docs/a.doc"), share_ + "/docs/a.doc");
+
+  // The next opening reads the stored option; a later mount that is no share hides the share.
+  mounts_.entries.push_back({"/dev/sdb1", share_, "ext4"});
+  ScriptBuilder reopened;
+  EXPECT_TRUE(reopened.uncPaths());
+  EXPECT_EQ(addFrom(reopened, share_), share_ + "/docs/a.doc");
+  mounts_.entries.pop_back();
+
+  // A file name with a line break would be two entries of the script: it is not added.
+  WriteBytes(local_ + "/docs/two\nlines.doc", "");
+  ASSERT_TRUE(reopened.changeDirectory(local_ + "/docs"));
+  const auto& files = reopened.files();
+  const auto odd = std::find(files.begin(), files.end(), "two\nlines.doc");
+  ASSERT_NE(odd, files.end());
+  reopened.selectFile(static_cast<int>(odd - files.begin()));
+  reopened.addSelectedFile();
+  EXPECT_EQ(reopened.entries().size(), 1u);
+}
+
+TEST_F(BuilderNetworkPathsTest, TheDriveListShowsTheVolumesThatHoldFiles) {
+  std::vector<std::string> labels;
+  for (const DriveEntry& drive : MountedDrives()) labels.push_back(drive.label);
+  std::vector<std::string> expected = {"/", local_, share_ + "  [//Server/Office/]"};
+  std::sort(expected.begin() + 1, expected.end());
+  EXPECT_EQ(labels, expected);
+
+  // A drive whose root cannot be listed falls back to the root of all.
+  ScriptBuilder builder;
+  builder.changeDrive(environment_.path("gone"));
+  EXPECT_EQ(builder.directory(), "/");
+  builder.changeDrive(share_);
+  EXPECT_EQ(builder.directory(), share_);
 }
 
 TEST(ScriptFileTest, LinesEndWithCrLfWhenWrittenAndAnyEndingWhenRead) {

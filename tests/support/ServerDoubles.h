@@ -1,4 +1,4 @@
-// Doubles at the platform seams: message boxes that record
+// Doubles at the platform seams: message boxes that record (and answer questions as told)
 // instead of blocking (a modal box never returns on the offscreen platform), and an
 // event pump whose pauses take no time and let a test act at chosen points.
 #pragma once
@@ -24,7 +24,13 @@ class RecordingMessageBoxes : public MessageBoxes {
   void show(const std::string& text, const std::string& title, MessageIcon icon) override {
     shown.push_back(ShownMessage{text, title, icon});
   }
+  bool askYesNo(const std::string& text, const std::string& title) override {
+    asked.push_back(ShownMessage{text, title, MessageIcon::None});
+    return answerYes;
+  }
   std::vector<ShownMessage> shown;
+  std::vector<ShownMessage> asked;
+  bool answerYes = false;
 };
 
 // Processes the real pending events, then runs the test's hooks. Each hook receives the
