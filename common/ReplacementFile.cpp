@@ -1,6 +1,8 @@
 #include "ReplacementFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 
 namespace vd {
 namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".vellumdock-new-";
 
 // The process's umask as the kernel reports it; reading it with umask() would change it
 // for a moment under other threads' feet.
@@ -30,10 +34,13 @@ unsigned currentUmask() {
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
   if (target_.empty()) throw FileError("replace", target_, "no file name");
-  std::string pattern = folderOf(target_) + "/.vellumdock-new-XXXXXX";
+  std::string pattern = folderOf(target_) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
   descriptor_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor_ < 0) throw FileError("replace", target_, std::strerror(errno));
   temporary_ = pattern;
+  // The lock ends with the descriptor, however this program ends. A file system without
+  // locks only loses the sweep of abandoned temporaries.
+  flock(descriptor_, LOCK_EX | LOCK_NB);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -67,6 +74,27 @@ void ReplaceFileContent(const std::string& target, std::string_view content) {
   ReplacementFile file(target);
   file.write(content);
   file.commit();
+}
+
+int RemoveAbandonedReplacements(const std::string& folder) {
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string_view name(entry->d_name);
+    if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) continue;
+    const int descriptor = openat(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) continue;
+    struct stat info {};
+    // Only an ordinary file nobody holds locked; where locks cannot be taken, nothing goes.
+    if (fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
+        unlinkat(dirfd(listing), entry->d_name, 0) == 0) {
+      ++removed;
+    }
+    close(descriptor);
+  }
+  closedir(listing);
+  return removed;
 }
 
 }  // namespace vd

@@ -2,7 +2,8 @@
 // new content goes to a temporary with a unique hidden name in the target's folder (the
 // same file system, and skipped by every folder scan), which is then renamed over the
 // target. A name nobody could guess, made with O_EXCL, cannot be prepared by another user
-// as a link to elsewhere.
+// as a link to elsewhere. The temporary is locked while its object lives, so what a killed
+// program left behind can be told from what a running one is still writing.
 #pragma once
 
 #include <string>
@@ -36,5 +37,9 @@ class ReplacementFile {
 
 // The whole content at once: ReplacementFile, write, commit.
 void ReplaceFileContent(const std::string& target, std::string_view content);
+
+// Removes the temporaries in folder that no living ReplacementFile holds: what a program
+// killed while it wrote left there. Returns how many went; errors are not reported.
+int RemoveAbandonedReplacements(const std::string& folder);
 
 }  // namespace vd

@@ -204,6 +204,8 @@ void LinuxFileSystem::writeFile(const std::string& path, const std::string& byte
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw FileError("write", path, "cannot be opened");
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // The last bytes reach the disk only when the file is closed: a full disk shows there.
+  out.close();
   if (!out) throw FileError("write", path, "write failed");
 }
 

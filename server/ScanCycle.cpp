@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "common/IgnoringErrors.h"
+#include "common/ReplacementFile.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
@@ -78,6 +81,7 @@ ScanCycle::Flow ScanCycle::checkPoint() {
 }
 
 void ScanCycle::run() {
+  settleLeftovers();
   if (lanes_ == nullptr) attempt([this] { engine_ = engineFactory_(); });
   for (;;) {
     if (waitPhase() == Flow::Stopped) return;
@@ -112,17 +116,28 @@ ScanCycle::Flow ScanCycle::waitPhase() {
   return Flow::Go;
 }
 
+void ScanCycle::settleLeftovers() {
+  RemoveAbandonedReplacements(settings_.outputDir);
+  SetAsidePdf::settleLeftoversIn(settings_.outputDir);
+  // Script runs and failed files write into the input folder too.
+  RemoveAbandonedReplacements(settings_.inputDir);
+  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+}
+
 bool ScanCycle::includeInPass(const std::string& name) {
   if (leftOutByName(name)) return false;
   const std::string path = settings_.inputDir + "/" + name;
   const std::optional<FileStamp> stamp = fileSystem().stamp(path);
   if (!stamp) return false;  // gone again since the listing saw it
   if (IsStillBeingWritten(*stamp)) return false;
-  return !leftInPlace_.isUnchanged(path, *stamp);
+  if (leftInPlace_.isUnchanged(path, *stamp)) return false;
+  listedStamps_[name] = *stamp;
+  return true;
 }
 
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
+  listedStamps_.clear();
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -229,9 +244,22 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     if (!length || *length == 0 || untouched) {
       logLine(kUnableToCreatePdf);
       failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
+    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(out)) {
+      // Cut short (a full disk) or damaged: it is no conversion, and it goes.
+      logLine(kUnableToCreatePdf);
+      failure = "The PDF " + out + " is not complete: " + *damage;
+      ignoringErrors([&] { fileSystem().deleteFile(out); });
     }
   }
   settleReplacedPdf(!failure);
+  const auto listed = listedStamps_.find(name);
+  const std::optional<FileStamp> stampNow = fileSystem().stamp(in);
+  if (listed != listedStamps_.end() && stampNow && *stampNow != listed->second) {
+    // Written to while it was converted: the PDF may hold a part of it only. It stays for a
+    // later pass, which converts it whole.
+    logLine(in + " changed during its conversion; it stays for the next pass.");
+    return;
+  }
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,8 @@ class ScanCycle {
   Flow processListedFiles();
   Flow processFile(const std::string& name);
   bool includeInPass(const std::string& name);
+  // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
+  void settleLeftovers();
   std::string chooseOutputPath(const std::string& name);
   // Runs the dispatch; the reason of a failure, or nothing. Sets stopFound for a script
   // run that met a stop.
@@ -102,6 +105,9 @@ class ScanCycle {
   std::unique_ptr<SetAsidePdf> replaced_;
   // The names of the current pass, in the order reported.
   std::vector<std::string> listed_;
+  // Their stamps when they were listed: a file that differs after its conversion was
+  // written to meanwhile.
+  std::map<std::string, FileStamp> listedStamps_;
   ConversionLanes* lanes_ = nullptr;
   // By lane: the file it converts, or nothing.
   std::vector<std::unique_ptr<InLane>> inLanes_;

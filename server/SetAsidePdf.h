@@ -28,6 +28,11 @@ class SetAsidePdf {
 
   const std::string& path() const { return path_; }
 
+  // After a program that set PDFs aside was killed: each one in folder goes back under its
+  // own name when nothing holds that name, and is removed when a PDF holds it (its
+  // replacement, or itself put back already). Errors are not reported.
+  static void settleLeftoversIn(const std::string& folder);
+
  private:
   std::string path_;
   std::string aside_;

@@ -9,6 +9,7 @@
 
 #include "common/Paths.h"
 #include "common/ReplacementFile.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "outside/distiller/DistillerSecurity.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
 
@@ -115,6 +116,13 @@ std::int32_t GhostscriptDistiller::FileToPDF2(const std::string& strInputPostScr
     } else {
       result = RunGhostscriptJob(job, &progress);
       ok = result.ok && nonEmptyFile(written);
+      // The interpreter does not always notice a write that failed (a full disk): what it
+      // left must read as a whole PDF before it takes the output's name.
+      if (ok) {
+        if (const std::optional<std::string> damage = WhyPdfIsNotWhole(written)) {
+          fail("The PDF file written is not complete: " + *damage);
+        }
+      }
     }
     if (ok && secured) ApplyDistillerSecurity(written, pdf.temporaryPath(), *security);
     if (ok) pdf.commit();

@@ -7,3 +7,7 @@ add_dependencies(WindowlessConversionTest vellumdk-setup vellumdk-gsworker vd_bl
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)
 # The end-to-end test runs the built programs themselves.
 add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vd_blank_pdf)
+# The scan cycle with the real engine against full, read-only and vanished output folders,
+# damaged inputs of every kind, files changing under it and a killed interpreter worker.
+vd_add_test(RobustnessTest ${CMAKE_CURRENT_LIST_DIR}/RobustnessTest.cpp)
+add_dependencies(RobustnessTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)

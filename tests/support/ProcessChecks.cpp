@@ -39,6 +39,22 @@ int ZombieChildren() {
   return zombies;
 }
 
+std::vector<pid_t> ChildrenStillRunning(double seconds) {
+  const std::string self = std::to_string(getpid());
+  std::vector<pid_t> running;
+  for (double waited = 0;; waited += 0.05) {
+    running.clear();
+    for (const std::string& pid : DirectoryEntries("/proc")) {
+      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::string parent;
+      const std::string state = stateOf(pid, &parent);
+      if (parent == self && !state.empty() && state != "Z" && state != "X") running.push_back(std::stoi(pid));
+    }
+    if (running.empty() || waited >= seconds) return running;
+    usleep(50000);
+  }
+}
+
 bool ProcessEnds(pid_t pid, double seconds) {
   for (double waited = 0; waited <= seconds; waited += 0.02) {
     const std::string state = stateOf(std::to_string(pid));

@@ -1,0 +1,15 @@
+// Whether a PDF on disk is whole: a file cut short (a full disk, a killed writer) or
+// otherwise damaged must never pass for a finished conversion.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vd {
+
+// Why the PDF at path is not whole, or nothing when it is: it must open without repair
+// (a trailer and cross-reference table at its end), have at least one page, and every
+// page's content must read to its end without complaint.
+std::optional<std::string> WhyPdfIsNotWhole(const std::string& path);
+
+}  // namespace vd

@@ -1,0 +1,311 @@
+// The scan cycle with the real engine against what goes wrong around it: an output folder
+// that is full, read-only or gone, inputs that are empty, cut short or noise in every
+// converted kind, awkward names, a file written to while it is converted, an interpreter
+// worker killed mid-job. Whatever happens, every input ends as a whole PDF or in failed/
+// with its reason, the cycle goes on, and no helper process outlives it.
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "ScanCycleFixture.h"
+#include "outside/acrobat/PdfWholeness.h"
+#include "server/PathNames.h"
+#include "support/ProcessChecks.h"
+
+namespace vd::test {
+namespace {
+
+// A log line seen as it is written: the cycle runs on the test's thread, so a step that
+// must fall within a conversion starts from the arrow line that comes just before it.
+class HookedObserver : public RecordingObserver {
+ public:
+  void logLine(const std::string& line) override {
+    RecordingObserver::logLine(line);
+    if (onLine) onLine(line);
+  }
+  std::function<void(const std::string&)> onLine;
+};
+
+// A small file system of its own over a folder, gone again with the object.
+class ScratchMount {
+ public:
+  ScratchMount(std::string folder, const std::string& options) : folder_(std::move(folder)) {
+    if (mount("vellumdock-test", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      why_ = std::strerror(errno);
+    }
+  }
+  ~ScratchMount() { unmount(); }
+  void unmount() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+    mounted_ = false;
+  }
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+class RobustnessTest : public ScanCycleFixture {
+ protected:
+  void SetUp() override {
+    ScanCycleFixture::SetUp();
+    environment.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+    environment.set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
+    environment.set("VELLUMDOCK_JOB_TIMEOUT", "20");
+    runSetup(environment);
+  }
+
+  void TearDown() override {
+    // The engine went with its cycle; what may stay is the one interpreter worker the
+    // process keeps warm for its next job.
+    const std::vector<pid_t> children = ChildrenStillRunning(0.5);
+    EXPECT_LE(children.size(), 1u);
+    for (const pid_t child : children) EXPECT_TRUE(isInterpreterWorker(child)) << child;
+  }
+
+  static bool isInterpreterWorker(pid_t pid) {
+    return ReadBytes("/proc/" + std::to_string(pid) + "/comm").rfind("vellumdk-gs", 0) == 0;
+  }
+
+  // Runs `passes` passes of a cycle with the real engine; betweenPasses(k) runs in the
+  // wait before pass k.
+  void runRealPasses(ScanSettings scanSettings, int passes) {
+    ScanCycle running(scanSettings, watcher, defaultEngineFactory());
+    pump.pauses = 0;
+    pump.onPause = [&](int pause) {
+      if (betweenPasses) betweenPasses(pause);
+      if (pause == passes + 1) running.requestStop();
+    };
+    running.run();
+  }
+
+  // The input ended as a whole PDF of its base name, or in failed/ with its reason.
+  // Returns true for the PDF.
+  bool endedWholeOrFailed(const std::string& name) {
+    const std::string pdf = out(GetBaseName(name) + ".pdf");
+    const std::string kept = in("failed/" + name);
+    EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
+    if (FileExistsOnDisk(kept)) {
+      EXPECT_FALSE(FileExistsOnDisk(pdf)) << name;
+      EXPECT_NE(ReadBytes(kept + ".error.txt").find_first_not_of("\r\n"), std::string::npos) << name;
+      return false;
+    }
+    EXPECT_EQ(WhyPdfIsNotWhole(pdf), std::nullopt) << name;
+    return true;
+  }
+
+  // Nothing half-written or set aside is left among a folder's names.
+  void expectNoLeftovers(const std::string& folder) {
+    for (const std::string& entry : DirectoryEntries(folder)) {
+      EXPECT_EQ(entry.rfind(".vellumdock-new-", 0), std::string::npos) << entry;
+      EXPECT_EQ(entry.find(".replaced"), std::string::npos) << entry;
+    }
+  }
+
+  HookedObserver watcher;
+};
+
+std::string firstHalfOf(const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); }
+
+std::string noise(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(length, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoesOn) {
+  struct Case {
+    std::string trouble;
+    std::string mountOptions;  // "" for none
+    std::size_t freeBytes;     // left free on a mounted file system with room
+  };
+  // The image's PDF is about 33 KB: it cannot fit in any of the full ones, and is cut at
+  // different places of its writing.
+  const std::vector<Case> cases = {
+      {"full", "size=64k", 0},
+      {"nearly full", "size=64k", 8192},
+      {"almost room", "size=64k", 28672},
+      {"read-only", "size=64k,ro", 0},
+      {"removed", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.trouble);
+    std::filesystem::remove_all(inputDir);
+    std::filesystem::remove_all(outputDir);
+    ASSERT_TRUE(ensureDirectory(inputDir));
+    ASSERT_TRUE(ensureDirectory(outputDir));
+    std::unique_ptr<ScratchMount> mounted;
+    if (!c.mountOptions.empty()) {
+      mounted = std::make_unique<ScratchMount>(outputDir, c.mountOptions);
+      if (!mounted->mounted()) GTEST_SKIP() << "cannot mount a small file system for the output: " << mounted->why();
+      if (c.mountOptions.find("ro") == std::string::npos) {
+        WriteBytes(out("filler"), std::string(64 * 1024 - c.freeBytes, 'f'));
+      }
+    }
+    if (c.trouble == "removed") std::filesystem::remove_all(outputDir);
+    CopySettledFile(Corpus("jpg/flower.jpg"), in("photo.jpg"));
+    CopySettledFile(Corpus("ps/alphabet.ps"), in("letters.ps"));
+    std::vector<std::string> leftInOutput;
+    bool lettersFitted = false;
+    betweenPasses = [&](int pause) {
+      if (pause != 2) return;
+      // The trouble ends; what the first pass left in the output folder is looked at first.
+      if (FileExistsOnDisk(outputDir)) leftInOutput = DirectoryEntries(outputDir);
+      expectNoLeftovers(outputDir);
+      lettersFitted = FileExistsOnDisk(out("letters.pdf")) && !WhyPdfIsNotWhole(out("letters.pdf"));
+      if (mounted) mounted->unmount();
+      ASSERT_TRUE(ensureDirectory(outputDir));
+      CopySettledFile(Corpus("jpg/flower.jpg"), in("after.jpg"));
+    };
+    runRealPasses(settings(), 2);
+    betweenPasses = nullptr;
+
+    EXPECT_FALSE(endedWholeOrFailed("photo.jpg"));
+    // The small PostScript PDF may fit where the image does not; on the small file systems
+    // it went with them.
+    EXPECT_NE(FileExistsOnDisk(in("failed/letters.ps")), lettersFitted);
+    EXPECT_TRUE(!lettersFitted || c.trouble == "almost room");
+    for (const std::string& entry : leftInOutput) {
+      EXPECT_TRUE(entry == "filler" || entry == "letters.log" || entry == "letters.pdf") << entry;
+    }
+    EXPECT_TRUE(endedWholeOrFailed("after.jpg"));
+    EXPECT_EQ(ReadBytes(out("after.pdf")).find(ReadBytes(Corpus("jpg/flower.jpg"))) != std::string::npos, true);
+  }
+}
+
+TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWithTheirReason) {
+  const std::vector<std::pair<std::string, std::string>> samples = {
+      {"ps", "ps/alphabet.ps"}, {"eps", "eps/golfer.eps"}, {"jpg", "jpg/flower.jpg"}, {"png", "png/pil123p.png"},
+      {"gif", "gif/hopper.gif"}, {"tif", "tif/hopper_lzw.tif"},
+      {"bmp", "bmp/hopper.bmp"}, {"scr", ""},
+  };
+  std::vector<std::string> damaged;
+  unsigned seed = 1;
+  for (const auto& [kind, sample] : samples) {
+    const std::string whole = sample.empty() ? in("letters.ps") + "\r\n" : ReadBytes(Corpus(sample));
+    // Each its own base name: a PostScript and an EPS file of one name share their PDF's.
+    WriteSettledFile(in("empty-" + kind + "." + kind), "");
+    WriteSettledFile(in("half-" + kind + "." + kind), firstHalfOf(whole));
+    WriteSettledFile(in("noise-" + kind + "." + kind), noise(4096, seed++));
+    for (const std::string stem : {"empty-", "half-", "noise-"}) damaged.push_back(stem + kind + "." + kind);
+  }
+  // Good files under names a shell or a careless parser would trip over: they convert.
+  const std::vector<std::string> awkward = {"two  blanks 'single' \"double\".ps", "new\nline.jpg", "-dash.ps",
+                                           "--output=x.jpg", "latin1 \xe9t\xe9 \xff.ps", "%d%s.jpg"};
+  for (const std::string& name : awkward) {
+    CopySettledFile(Corpus(GetExtension(name) == "ps" ? "ps/alphabet.ps" : "jpg/flower.jpg"), in(name));
+  }
+  runRealPasses(settings(), 1);
+
+  for (const std::string& name : damaged) endedWholeOrFailed(name);
+  // Nothing at all cannot be a document, whatever its kind.
+  for (const auto& [kind, sample] : samples) EXPECT_TRUE(FileExistsOnDisk(in("failed/empty-" + kind + "." + kind))) << kind;
+  for (const std::string& name : awkward) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(endedWholeOrFailed(name));
+    // The text tools take names as UTF-8: they read a copy under a plain name.
+    const std::string pdf = environment.path("checked.pdf");
+    WriteBytes(pdf, ReadBytes(out(GetBaseName(name) + ".pdf")));
+    EXPECT_EQ(PageCount(pdf), 1);
+    if (GetExtension(name) == "ps") {
+      EXPECT_NE(PdfText(pdf).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+    } else {
+      EXPECT_NE(ReadBytes(pdf).find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
+    }
+  }
+  EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
+  expectNoLeftovers(outputDir);
+}
+
+TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainWhole) {
+  // The first part keeps the interpreter busy for two seconds; the writer adds a second
+  // page meanwhile, as a slow copy over the network would.
+  const std::string firstPart =
+      "%!PS\n/started realtime def\n{ realtime started sub 2000 gt { exit } if } loop\n"
+      "/Helvetica findfont 24 scalefont setfont 72 700 moveto (first part) show showpage\n";
+  const std::string secondPart = "72 600 moveto (second part) show showpage\n";
+  for (const bool overwrite : {true, false}) {
+    SCOPED_TRACE(overwrite);
+    std::filesystem::remove_all(outputDir);
+    ASSERT_TRUE(ensureDirectory(outputDir));
+    WriteSettledFile(in("growing.ps"), firstPart);
+    std::thread writer;
+    bool appended = false;
+    watcher.onLine = [&](const std::string& line) {
+      if (line != arrow("growing.ps", "growing.pdf") || appended) return;
+      appended = true;
+      writer = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        std::ofstream(in("growing.ps"), std::ios::binary | std::ios::app) << secondPart;
+      });
+    };
+    // The cycle's waits take no time here: once the writer is done, its file counts as settled.
+    betweenPasses = [&](int) {
+      if (!writer.joinable()) return;
+      writer.join();
+      Backdate(in("growing.ps"), 60);
+    };
+    ScanSettings scanSettings = settings();
+    scanSettings.overwrite = overwrite;
+    runRealPasses(scanSettings, 4);
+    if (writer.joinable()) writer.join();
+    watcher.onLine = nullptr;
+    betweenPasses = nullptr;
+
+    EXPECT_FALSE(FileExistsOnDisk(in("growing.ps")));
+    // The whole file's PDF: under its own name when it replaced the partial one, numbered
+    // beside it otherwise.
+    const std::string whole = out(overwrite ? "growing.pdf" : "growing_1.pdf");
+    EXPECT_EQ(PageCount(whole), 2);
+    EXPECT_NE(PdfText(whole).find("second part"), std::string::npos);
+    if (!overwrite) {
+      EXPECT_EQ(PageCount(out("growing.pdf")), 1);
+    }
+  }
+}
+
+TEST_F(RobustnessTest, InterpreterWorkerKilledMidJobFailsThatJobOnlyAndLeavesNoProcess) {
+  WriteSettledFile(in("slow.ps"),
+                   "%!PS\n/started realtime def\n{ realtime started sub 5000 gt { exit } if } loop\n"
+                   "/Helvetica findfont 24 scalefont setfont 72 700 moveto (slow) show showpage\n");
+  CopySettledFile(Corpus("ps/alphabet.ps"), in("zz-after.ps"));
+  std::thread killer;
+  int killed = 0;
+  watcher.onLine = [&](const std::string& line) {
+    if (line != arrow("slow.ps", "slow.pdf")) return;
+    killer = std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      for (const pid_t child : ChildrenStillRunning(0)) {
+        if (isInterpreterWorker(child) && kill(child, SIGKILL) == 0) {
+          ++killed;
+        }
+      }
+    });
+  };
+  runRealPasses(settings(), 1);
+  if (killer.joinable()) killer.join();
+  ASSERT_EQ(killed, 1);
+
+  EXPECT_FALSE(endedWholeOrFailed("slow.ps"));
+  // The next job gets a worker of its own.
+  ASSERT_TRUE(endedWholeOrFailed("zz-after.ps"));
+  EXPECT_NE(PdfText(out("zz-after.pdf")).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+  expectNoLeftovers(outputDir);
+}
+
+}  // namespace
+}  // namespace vd::test
