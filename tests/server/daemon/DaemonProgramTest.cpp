@@ -1,7 +1,8 @@
 // The built vellumdkd in a scratch world: files dropped while it runs are converted, its
 // standard output is the window's log, a failure adds its reason on standard error, a
 // stop signal lets the conversion in hand finish, and bad command lines end with the
-// documented codes.
+// documented codes. A program killed mid-job leaves no half-written PDF, and its restart
+// makes the one whole PDF.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/Locations.h"
 #include "platform/SettingsStore.h"
@@ -353,6 +355,62 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   EXPECT_EQ(failed, 1) << describe();
   // The lane's other file and the replacement lane's first one, at least.
   EXPECT_GE(converted, 2) << describe();
+}
+
+// The interpreter workers still running for the client with the given process id.
+std::vector<std::string> workersOf(pid_t client) {
+  std::vector<std::string> workers;
+  const std::string mark = std::string("--client=") + std::to_string(client) + '\0';
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (ReadBytes("/proc/" + pid + "/cmdline").find(mark) != std::string::npos) workers.push_back(pid);
+  }
+  return workers;
+}
+
+TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndTheRestartMakesOneWholePdf) {
+  const std::string slowJob =
+      "%!PS\n/started realtime def\n{ realtime started sub 3000 gt { exit } if } loop\n"
+      "/Helvetica findfont 24 scalefont setfont 72 700 moveto (finished slowly) show showpage\n";
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite);
+    for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
+    // With overwrite, an earlier PDF of the name is set aside while its replacement is made.
+    if (overwrite) MakeTextPdf(output_ + "/slow.pdf", {"earlier slow"});
+    WriteSettledFile(input_ + "/slow.ps", slowJob);
+    const std::vector<std::string> extra = overwrite ? std::vector<std::string>{"--overwrite"} : std::vector<std::string>{};
+    const std::string arrow = input_ + "/slow.ps --> " + output_ + "/slow.pdf";
+    std::remove(log_.c_str());
+    pid_t killed = 0;
+    {
+      auto running = start(extra);
+      ASSERT_TRUE(waitFor(*running, [&] { return ReadBytes(log_).find(arrow) != std::string::npos; })) << describe();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      killed = running->pid();
+      running->signal(SIGKILL);
+      EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
+    }
+    // Mid-job, nothing half-written ever had the PDF's name.
+    if (!overwrite) {
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/slow.pdf"));
+    }
+    // The interpreter worker went with its client.
+    for (int waited = 0; waited < 100 && !workersOf(killed).empty(); ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(workersOf(killed), std::vector<std::string>{});
+
+    std::remove(log_.c_str());
+    auto restarted = start(extra);
+    ASSERT_TRUE(waitFor(*restarted, [&] { return DirectoryEntries(input_).empty(); })) << describe();
+    restarted->signal(SIGTERM);
+    EXPECT_EQ(restarted->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    // One whole PDF under the final name: no numbered one beside a damaged one, no
+    // temporary, nothing set aside.
+    EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
+    EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
+    EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
+  }
 }
 
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
