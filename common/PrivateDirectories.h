@@ -38,4 +38,9 @@ class TemporaryDirectory {
 // The folder for temporary directories: $TMPDIR when it is an absolute path, else /tmp.
 std::string temporaryBase();
 
+// Removes, from folder, what processes that ended without cleaning up (killed) left under
+// names "<prefix><pid>-...": folders with everything inside, files and links (never
+// followed). What a running process, or another user, holds there stays.
+void RemoveLeftoversOfEndedProcesses(const std::string& folder, const std::string& prefix);
+
 }  // namespace vd

@@ -34,6 +34,12 @@ class InputLink {
     try {
       const std::string dir = userRuntimeDir() + "/interpreter-input";
       if (!makePrivateDirectory(dir)) return;
+      // Links of a program killed mid-job would stay for good.
+      static const bool sweptOnce = [&dir] {
+        RemoveLeftoversOfEndedProcesses(dir, "job-");
+        return true;
+      }();
+      (void)sweptOnce;
       const std::string candidate =
           dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + plainExtensionOf(target);
       unlink(candidate.c_str());

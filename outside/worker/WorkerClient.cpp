@@ -99,7 +99,14 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
 
   // The worker's temporary files go to a folder of its own, never to the shared one, and
   // that folder goes with the worker, whatever the worker left in it.
-  temporaryFolder_ = std::make_unique<TemporaryDirectory>("vellumdock-worker");
+  // The folder carries the client's process id, so that one a killed client left behind
+  // can be told from one in use, and goes at the next client's first start.
+  static const bool sweptOnce = [] {
+    RemoveLeftoversOfEndedProcesses(temporaryBase(), "vellumdock-worker-");
+    return true;
+  }();
+  (void)sweptOnce;
+  temporaryFolder_ = std::make_unique<TemporaryDirectory>("vellumdock-worker-" + std::to_string(getpid()));
   if (!temporaryFolder_->ok()) {
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);

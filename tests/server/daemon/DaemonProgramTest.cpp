@@ -408,6 +408,15 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndTheRestartMakesOneWholeP
     // One whole PDF under the final name: no numbered one beside a damaged one, no
     // temporary, nothing set aside.
     EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
+    // Nor does the killed run's worker folder or interpreter input link outlive the restart.
+    const std::string killedMark = std::to_string(killed) + "-";
+    const char* temporaryBase = std::getenv("TMPDIR");
+    for (const std::string& entry : DirectoryEntries(temporaryBase != nullptr ? temporaryBase : "/tmp")) {
+      EXPECT_NE(entry.rfind("vellumdock-worker-" + killedMark, 0), 0u) << entry;
+    }
+    for (const std::string& entry : DirectoryEntries(environment_.path("runtime/vellumdock/interpreter-input"))) {
+      EXPECT_NE(entry.rfind("job-" + killedMark, 0), 0u) << entry;
+    }
     EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
     EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
   }
