@@ -1,6 +1,8 @@
 #include "EventPump.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -18,6 +20,17 @@ void QtEventPump::processEvents() {
 
 void QtEventPump::pause(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void QtEventPump::rest(int milliseconds) {
+  if (milliseconds <= 0) return;
+  if (QCoreApplication::instance() == nullptr) {
+    pause(milliseconds);
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 }  // namespace vd

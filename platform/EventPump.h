@@ -1,5 +1,6 @@
-// The window thread's two ways of passing time: letting the windows process their
-// pending events (only at the program's check points), and the blocking pause.
+// The window thread's ways of passing time: letting the windows process their pending
+// events (only at the program's check points), the blocking pause, and the rest that
+// handles events as they come while it waits.
 #pragma once
 
 #include "common/Seam.h"
@@ -12,6 +13,9 @@ class EventPump {
   virtual void processEvents() = 0;
   // Blocks the thread; the windows process no events meanwhile.
   virtual void pause(int milliseconds) = 0;
+  // Waits about this long, handling events as they arrive (a click, a stop signal); the
+  // thread uses no processor time while nothing happens.
+  virtual void rest(int milliseconds) = 0;
 };
 
 template <>
@@ -22,6 +26,7 @@ class QtEventPump : public EventPump {
  public:
   void processEvents() override;
   void pause(int milliseconds) override;
+  void rest(int milliseconds) override;
 };
 
 }  // namespace vd

@@ -36,7 +36,7 @@ std::optional<bool> toCheckState(const std::string& text) {
   return *value == 1;
 }
 
-ScanSettings StoredScanSettings() {
+ScanSettings StoredScanSettings(std::vector<UnreadableSetting>* unreadable) {
   ScanSettings settings;
   // The program's own folder is read-only on Linux: the operator's folder is the default.
   const auto directory = [](const char* key, std::string& into) {
@@ -47,10 +47,36 @@ ScanSettings StoredScanSettings() {
   };
   directory(option::InputDir, settings.inputDir);
   directory(option::OutputDir, settings.outputDir);
-  ignoringErrors([&] { settings.seconds = toInt16(settingsStore().read(option::Seconds, "5")).value_or(0); });
-  ignoringErrors([&] { settings.overwrite = toCheckState(settingsStore().read(option::Overwrite, "1")).value_or(false); });
-  ignoringErrors([&] { settings.security = toCheckState(settingsStore().read(option::Security, "0")).value_or(false); });
+  // A stored text that is not understood leaves the value's fresh state and is noted.
+  const auto number = [unreadable](const char* key, const char* fallback, auto convert, auto& into) {
+    ignoringErrors([&] {
+      const std::string text = settingsStore().read(key, fallback);
+      if (const auto value = convert(text)) {
+        into = *value;
+      } else if (unreadable != nullptr) {
+        unreadable->push_back(UnreadableSetting{key, text});
+      }
+    });
+  };
+  settings.seconds = 0;
+  settings.overwrite = false;
+  settings.security = false;
+  number(option::Seconds, "5", toInt16, settings.seconds);
+  number(option::Overwrite, "1", toCheckState, settings.overwrite);
+  number(option::Security, "0", toCheckState, settings.security);
   return settings;
+}
+
+std::string DescribeUnreadableSetting(const UnreadableSetting& setting, const std::string& usedInstead) {
+  std::string file;
+  ignoringErrors([&] { file = settingsFilePath(); });
+  std::string text = setting.storedText;
+  // One log line: a line break stored in the value must not start a line of its own.
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  }
+  return "The setting " + setting.key + "=" + text + " in " + file + " cannot be read; " + usedInstead +
+         " is used instead.";
 }
 
 }  // namespace vd

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server/ScanSettings.h"
 
@@ -32,10 +33,20 @@ std::optional<std::int16_t> toInt16(const std::string& text);
 std::optional<bool> toCheckState(const std::string& text);
 inline std::string checkStateText(bool set) { return set ? "1" : "0"; }
 
+// A value in the settings store that cannot be understood, as it is stored.
+struct UnreadableSetting {
+  std::string key;
+  std::string storedText;
+};
+
 // The scan settings in the settings store. Missing ones take their defaults: both
 // directories the default work folder, an interval of 5 seconds, overwrite set, security
 // clear. A value that cannot be read or understood leaves what a fresh window shows: no
-// directory, an interval of 0, the option clear.
-ScanSettings StoredScanSettings();
+// directory, an interval of 0, the option clear; it is added to `unreadable` when given,
+// so that the front end can say so once.
+ScanSettings StoredScanSettings(std::vector<UnreadableSetting>* unreadable = nullptr);
+// The log line for an unreadable value: its key, its text, the settings file and what is
+// used instead.
+std::string DescribeUnreadableSetting(const UnreadableSetting& setting, const std::string& usedInstead);
 
 }  // namespace vd

@@ -87,6 +87,7 @@ void ScanCycle::run() {
     if (waitPhase() == Flow::Stopped) return;
     setStatus("Scanning for files in " + settings_.inputDir + "...");
     if (listFiles() == Flow::Stopped) return;
+    lastPassFoundNothing_ = listed_.empty();
     if (listed_.empty()) continue;
     observer_.filesListed(listed_);
     observer_.entryHighlighted(0);
@@ -107,7 +108,10 @@ ScanCycle::Flow ScanCycle::waitPhase() {
   const std::int16_t seconds = settings_.seconds;
   // Without any wait the cycle would otherwise never look at its events while the
   // input directory stays empty, and Stop could not be pressed.
-  if (seconds < 1) return checkPoint();
+  if (seconds < 1) {
+    if (lastPassFoundNothing_) eventPump().rest(kIdleRestMilliseconds);
+    return checkPoint();
+  }
   for (std::int16_t k = 1; k <= seconds; ++k) {
     if (checkPoint() == Flow::Stopped) return Flow::Stopped;
     eventPump().pause(1000);

@@ -26,6 +26,9 @@ inline constexpr const char* kUnableToCreatePdf = "Unable to create PDF.";
 // A pass lists at most this many files (the window's list has a 16-bit index); the rest
 // wait for a later pass.
 inline constexpr int kMaxListEntries = 32767;
+// Without an interval, a pass that found nothing rests this long before the next listing:
+// otherwise an empty folder would be listed without pause, a whole core for ever.
+inline constexpr int kIdleRestMilliseconds = 100;
 
 class ScanCycle {
  public:
@@ -113,6 +116,7 @@ class ScanCycle {
   std::vector<std::unique_ptr<InLane>> inLanes_;
   // Put before the log lines of the file being finished, in lanes.
   std::string lineSubject_;
+  bool lastPassFoundNothing_ = false;
 };
 
 }  // namespace vd

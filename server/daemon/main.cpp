@@ -28,7 +28,17 @@ constexpr const char* kProgram = "vellumdkd";
 
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(), command.overrides);
+  std::vector<vd::UnreadableSetting> unreadable;
+  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  for (const vd::UnreadableSetting& setting : unreadable) {
+    const vd::daemon::ScanOverrides& overrides = command.overrides;
+    const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
+                            (setting.key == vd::option::Overwrite && overrides.overwrite) ||
+                            (setting.key == vd::option::Security && overrides.security);
+    if (overridden) continue;
+    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead));
+  }
   for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
                                   std::pair{settings.outputDir, DirectoryUse::Write}}) {
     if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {

@@ -62,7 +62,12 @@ void ServerController::checkDistillerPrinter() {
 }
 
 void ServerController::readSettings() {
-  const ScanSettings stored = StoredScanSettings();
+  std::vector<UnreadableSetting> unreadable;
+  const ScanSettings stored = StoredScanSettings(&unreadable);
+  for (const UnreadableSetting& setting : unreadable) {
+    const bool interval = setting.key == option::Seconds;
+    logLine(DescribeUnreadableSetting(setting, interval ? "0 (no wait between passes)" : "0 (clear)"));
+  }
   state_.InputDir = stored.inputDir;
   state_.OutputDir = stored.outputDir;
   state_.Seconds = stored.seconds;

@@ -250,6 +250,8 @@ TEST_F(ScanCycleTest, IntervalOfZeroOrBelowRunsPassesWithoutWaitingAndStillStops
     };
     running.run();
     EXPECT_EQ(pump.pauses, 0);
+    // Passes that found nothing rest before listing again.
+    EXPECT_GT(pump.rests, 0);
     EXPECT_EQ(engine.calls.size(), 2u);
     EXPECT_FALSE(FileExistsOnDisk(in("drop1.txt")));
     EXPECT_FALSE(FileExistsOnDisk(in("drop2.txt")));

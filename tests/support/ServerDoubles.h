@@ -1,6 +1,6 @@
 // Doubles at the platform seams: message boxes that record (and answer questions as told)
 // instead of blocking (a modal box never returns on the offscreen platform), and an
-// event pump whose pauses take no time and let a test act at chosen points.
+// event pump whose pauses and rests take no time and let a test act at chosen points.
 #pragma once
 
 #include <QCoreApplication>
@@ -47,12 +47,20 @@ class ScriptedEventPump : public EventPump {
     pausedMilliseconds += milliseconds;
     if (onPause) onPause(pauses);
   }
+  void rest(int milliseconds) override {
+    ++rests;
+    restedMilliseconds += milliseconds;
+    if (onRest) onRest(rests);
+  }
 
   std::function<void(int)> onProcessEvents;
   std::function<void(int)> onPause;
+  std::function<void(int)> onRest;
   int processEventsCalls = 0;
   int pauses = 0;
   int pausedMilliseconds = 0;
+  int rests = 0;
+  int restedMilliseconds = 0;
 };
 
 }  // namespace vd::test

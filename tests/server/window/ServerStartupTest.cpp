@@ -74,6 +74,11 @@ TEST_F(ServerStartupTest, StoredSettingsAreShownAndUnreadableOnesLeaveTheDesignS
   EXPECT_TRUE(checked(*form, "chkSecurity"));
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(boxText(*form, "txtWinCaption"), "Save As");
+  // Each value that cannot be read is said once in the log.
+  EXPECT_EQ(form->logText(), "The setting Seconds=abc in " + settingsFilePath() +
+                                 " cannot be read; 0 (no wait between passes) is used instead.\r\n"
+                                 "The setting Overwrite=x in " + settingsFilePath() +
+                                 " cannot be read; 0 (clear) is used instead.\r\n");
 }
 
 TEST_F(ServerStartupTest, DistillerPrinterIsFoundByWholeNameInAnyCase) {

@@ -6,6 +6,8 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QTimer>
+#include <sys/resource.h>
 
 #include "ServerWindowFixture.h"
 #include "server/ScanCycle.h"
@@ -114,6 +116,29 @@ TEST_F(WindowScanCycleTest, IntervalTypedWhileScanningTakesEffectAtTheNextWait) 
   EXPECT_EQ(engine.calls.size(), 1u);
   EXPECT_EQ(form->controller().state().Seconds, 1);
   EXPECT_EQ(settingsStore().read("Seconds"), "1");
+}
+
+TEST_F(WindowScanCycleTest, UnreadableIntervalIsLoggedOnceAndAnIdleCycleRestsBetweenPasses) {
+  // No wait between passes: an empty folder listed without rest takes a whole core.
+  storeDirectories("not a number");
+  auto form = makeForm();
+  QtEventPump realPump;
+  const ScopedSeam<EventPump> realPumpSeam(realPump);
+  QTimer::singleShot(2000, form.get(), [&] { clickStop(*form); });
+  rusage before{};
+  ASSERT_EQ(getrusage(RUSAGE_SELF, &before), 0);
+  button(*form, "Command1")->click();
+  rusage after{};
+  ASSERT_EQ(getrusage(RUSAGE_SELF, &after), 0);
+  const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+  const double cpuSeconds =
+      seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+  EXPECT_LT(cpuSeconds, 0.3) << "an idle cycle without interval kept the processor busy";
+  EXPECT_FALSE(form->controller().scanning());
+  const std::vector<std::string> lines = logLines(*form);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "The setting Seconds=not a number in " + settingsFilePath() +
+                          " cannot be read; 0 (no wait between passes) is used instead.");
 }
 
 TEST_F(WindowScanCycleTest, HugeDirectoryFillsTheListToItsIndexRangeAndLeavesTheRest) {
