@@ -117,6 +117,11 @@ bool LinuxFileSystem::pathExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
+bool LinuxFileSystem::entryExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
 std::optional<std::uint64_t> LinuxFileSystem::fileLength(const std::string& path) {
   struct stat info {};
   if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

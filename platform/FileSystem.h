@@ -40,6 +40,8 @@ class FileSystem {
   virtual std::vector<std::string> listFolders(const std::string& directory) = 0;
   // True when an entry (file or folder) exists exactly at path and is not hidden.
   virtual bool pathExists(const std::string& path) = 0;
+  // True when anything at all is at path: a dot-file, a link (even one pointing nowhere).
+  virtual bool entryExists(const std::string& path) = 0;
   // The length of an ordinary file; nothing when it cannot be read.
   virtual std::optional<std::uint64_t> fileLength(const std::string& path) = 0;
   virtual std::optional<FileStamp> stamp(const std::string& path) = 0;
@@ -68,6 +70,7 @@ class LinuxFileSystem : public FileSystem {
   std::unique_ptr<DirectoryListing> listOrdinaryFiles(const std::string& directory) override;
   std::vector<std::string> listFolders(const std::string& directory) override;
   bool pathExists(const std::string& path) override;
+  bool entryExists(const std::string& path) override;
   std::optional<std::uint64_t> fileLength(const std::string& path) override;
   std::optional<FileStamp> stamp(const std::string& path) override;
   bool isDirectory(const std::string& path) override;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
@@ -33,7 +35,9 @@ void convertEntry(CreatePDF& engine, const std::string& entry, const std::string
   ConvertWithEngine(engine, DispatchCall{temporary, entry, ext, false});
 }
 
-// One run's state: the temporary PDFs made so far, in script order.
+// One run's state: the temporary PDFs made so far, in script order. They are joined in
+// groups as the run goes, so a script of thousands of entries never has more than a few
+// hundred files in the input directory at once, and the final join opens only a few.
 class ScriptRun {
  public:
   ScriptRun(ScriptRunContext& context, std::string combinedPdf)
@@ -43,9 +47,15 @@ class ScriptRun {
     std::string bytes;
     if (!step([&] { bytes = fileSystem().readFile(scriptPath); })) return ScriptRunEnd::Finished;
     for (const std::string& line : SplitScriptLines(bytes)) {
-      if (context_.checkPoint && context_.checkPoint()) return ScriptRunEnd::StopRequested;
+      if (context_.checkPoint && context_.checkPoint()) {
+        // The script stays and is run again from its first line: what this run made is
+        // of no further use, and the next run would not take it for its own.
+        removeTemporaries();
+        return ScriptRunEnd::StopRequested;
+      }
       const std::string entry = trimSpaces(line);
       if (entry.empty() || entry.front() == '\'') continue;
+      if (joinFailed_) continue;  // nothing of this run can be joined any more
       convert(localEntryPath(entry));
     }
     join();
@@ -53,6 +63,9 @@ class ScriptRun {
   }
 
  private:
+  // Temporaries joined into one part once a group has this many.
+  static constexpr std::size_t kJoinGroup = 64;
+
   // The error rule: a failed step is logged and the run goes on with the next one.
   template <class Action>
   bool step(Action action) {
@@ -66,15 +79,26 @@ class ScriptRun {
     }
   }
 
-  // Two entries with the same base name would otherwise share one temporary, and the
-  // second conversion would replace the first document's pages.
-  std::string temporaryFor(const std::string& entry) const {
-    const std::string stem = context_.inputDir + "/" + GetBaseName(entry) + "_tmp";
-    std::string candidate = stem + ".pdf";
-    for (int n = 2; std::find(temporaries_.begin(), temporaries_.end(), candidate) != temporaries_.end(); ++n) {
-      candidate = stem + "_" + std::to_string(n) + ".pdf";
+  // A name of the input directory for a temporary of `base`: base_tmp.pdf, then
+  // base_tmp_2.pdf and on. A name this run has used is not used again (two entries with the
+  // same base name keep their own pages), and neither is one taken by a file of someone
+  // else, nor one whose Distiller log would replace such a file. Each base name goes on
+  // counting where it stopped, so a run stays linear in its entries.
+  std::string temporaryFor(const std::string& base) {
+    const std::string stem = context_.inputDir + "/" + base + "_tmp";
+    int& number = nextNumber_[stem];
+    for (number = std::max(number, 1);; ++number) {
+      const std::string name = number == 1 ? stem : stem + "_" + std::to_string(number);
+      if (taken(name + ".pdf") || taken(name + ".log")) continue;
+      ++number;
+      return name + ".pdf";
     }
-    return candidate;
+  }
+
+  static bool taken(const std::string& path) { return fileSystem().entryExists(path); }
+
+  static std::string distillerLogOf(const std::string& temporary) {
+    return temporary.substr(0, temporary.size() - 4) + ".log";
   }
 
   void convert(const std::string& entry) {
@@ -85,25 +109,62 @@ class ScriptRun {
       if (context_.logFailure) context_.logFailure();
       return;
     }
-    const std::string temporary = temporaryFor(entry);
-    const std::string distillerLog = temporary.substr(0, temporary.size() - 4) + ".log";
-    if (PathExists(temporary)) step([&] { fileSystem().deleteFile(temporary); });
+    const std::string temporary = temporaryFor(GetBaseName(entry));
+    const std::string distillerLog = distillerLogOf(temporary);
     step([&] { convertEntry(context_.engine, entry, temporary); });
     if (!PathExists(temporary)) return;
-    temporaries_.push_back(temporary);
+    add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });
   }
 
+  // Adds a file to the group of its level; a full group becomes one part of the next level.
+  // Every part of a higher level holds earlier entries than any file of a lower one.
+  void add(std::size_t level, const std::string& file) {
+    if (groups_.size() <= level) groups_.resize(level + 1);
+    groups_[level].push_back(file);
+    if (groups_[level].size() < kJoinGroup) return;
+    std::vector<std::string> group = std::move(groups_[level]);
+    groups_[level].clear();
+    const std::string part = temporaryFor(GetBaseName(combinedPdf_));
+    const bool joined = joinInto(part, group);
+    if (!joined || !PathExists(part)) {
+      // The run can no longer make its PDF: as for a failed final join, nothing is made.
+      joinFailed_ = true;
+      removeTemporaries();
+      return;
+    }
+    add(level + 1, part);
+  }
+
+  // Joins the files into `into` and removes them, joined or not.
+  bool joinInto(const std::string& into, const std::vector<std::string>& files) {
+    const bool joined = step([&] { context_.engine.CreatePDFfromMultiPDF(into, PathArray{0, files}); });
+    for (const std::string& file : files) step([&] { fileSystem().deleteFile(file); });
+    return joined;
+  }
+
   void join() {
-    if (temporaries_.empty()) return;
-    step([&] { context_.engine.CreatePDFfromMultiPDF(combinedPdf_, PathArray{0, temporaries_}); });
-    for (const std::string& temporary : temporaries_) step([&] { fileSystem().deleteFile(temporary); });
-    temporaries_.clear();
+    std::vector<std::string> files;
+    for (auto level = groups_.rbegin(); level != groups_.rend(); ++level) {
+      files.insert(files.end(), level->begin(), level->end());
+    }
+    groups_.clear();
+    if (!files.empty()) joinInto(combinedPdf_, files);
+  }
+
+  void removeTemporaries() {
+    for (const std::vector<std::string>& group : groups_) {
+      for (const std::string& file : group) step([&] { fileSystem().deleteFile(file); });
+    }
+    groups_.clear();
   }
 
   ScriptRunContext& context_;
   std::string combinedPdf_;
-  std::vector<std::string> temporaries_;
+  // The temporaries and parts not yet joined, by level (0: one entry each), in script order.
+  std::vector<std::vector<std::string>> groups_;
+  std::unordered_map<std::string, int> nextNumber_;
+  bool joinFailed_ = false;
 };
 
 }  // namespace
