@@ -12,6 +12,7 @@
 #include "engine/EngineError.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
+#include "platform/FolderClaim.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
@@ -80,19 +81,29 @@ ScanCycle::Flow ScanCycle::checkPoint() {
   return Flow::Stopped;
 }
 
-void ScanCycle::run() {
+ScanCycle::End ScanCycle::run() {
+  FolderClaim::Refusal refused;
+  claim_ = FolderClaim::tryClaim(settings_.inputDir, refused);
+  if (!claim_) {
+    refusal_ = refused.reason + " Not scanning.";
+    setStatus(refusal_);
+    observer_.logLine(refusal_);
+    stopRequested_ = false;
+    return End::FolderTaken;
+  }
+  // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
   if (lanes_ == nullptr) attempt([this] { engine_ = engineFactory_(); });
   for (;;) {
-    if (waitPhase() == Flow::Stopped) return;
+    if (waitPhase() == Flow::Stopped) return End::Stopped;
     setStatus("Scanning for files in " + settings_.inputDir + "...");
-    if (listFiles() == Flow::Stopped) return;
+    if (listFiles() == Flow::Stopped) return End::Stopped;
     lastPassFoundNothing_ = listed_.empty();
     if (listed_.empty()) continue;
     observer_.filesListed(listed_);
     observer_.entryHighlighted(0);
     setStatus("Processing " + std::to_string(listed_.size()) + " files...");
-    if (processListedFiles() == Flow::Stopped) return;
+    if (processListedFiles() == Flow::Stopped) return End::Stopped;
     setStatus(status_ + "done.");
     observer_.filesListed({});
   }
@@ -102,6 +113,7 @@ void ScanCycle::carryOutStop() {
   settleReplacedPdf(false);
   stopRequested_ = false;
   engine_.reset();
+  claim_.reset();
 }
 
 ScanCycle::Flow ScanCycle::waitPhase() {

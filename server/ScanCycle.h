@@ -20,6 +20,7 @@
 
 namespace vd {
 
+class FolderClaim;
 class SetAsidePdf;
 
 inline constexpr const char* kUnableToCreatePdf = "Unable to create PDF.";
@@ -42,8 +43,12 @@ class ScanCycle {
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
 
-  // Makes the engine, then runs passes; returns once a stop has been carried out.
-  void run();
+  enum class End { Stopped, FolderTaken };
+  // Claims the input folder, makes the engine, then runs passes; returns once a stop has
+  // been carried out. When another instance serves the folder, nothing is scanned: the
+  // status line and the log say so (refusal()) and FolderTaken is returned.
+  End run();
+  const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: a conversion under way ends first.
   void requestStop() { stopRequested_ = true; }
   // The interval from the next wait on.
@@ -100,6 +105,9 @@ class ScanCycle {
   ScanSettings settings_;
   ScanObserver& observer_;
   EngineFactory engineFactory_;
+  // Held while the cycle runs, so that no second instance scans the same folder.
+  std::unique_ptr<FolderClaim> claim_;
+  std::string refusal_;
   std::unique_ptr<CreatePDF> engine_;
   bool stopRequested_ = false;
   std::string status_;

@@ -120,7 +120,8 @@ std::string DaemonHelpText() {
          "after the conversions in progress.\n"
          "\n"
          "Exit status: 0 stopped by a signal, 1 could not start, 2 bad arguments,\n"
-         "3 a directory is missing or cannot be used.\n";
+         "3 a directory is missing or cannot be used, 4 another instance scans the input\n"
+         "directory.\n";
 }
 
 }  // namespace vd::daemon

@@ -7,5 +7,6 @@ inline constexpr int kExitStopped = 0;         // stopped by SIGTERM or SIGINT a
 inline constexpr int kExitFailure = 1;         // could not start: the stop signals, the event loop, the lanes
 inline constexpr int kExitUsage = 2;           // an unknown option, a missing or malformed value
 inline constexpr int kExitBadDirectory = 3;    // a directory that is missing or not usable
+inline constexpr int kExitFolderTaken = 4;     // another instance scans the input directory
 
 }  // namespace vd::daemon

@@ -66,7 +66,10 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
     stopSignals.onStop([&cycle] { cycle->requestStop(); });
-    cycle->run();
+    if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
+      WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
+      return kExitFolderTaken;
+    }
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
     return kExitFailure;

@@ -107,6 +107,7 @@ ScanSettings ServerController::scanSettings() const {
 void ServerController::startClicked() {
   if (scanning()) return;
   showScanning();
+  std::string refusal;
   {
     ScanCycle cycle(scanSettings(), *this, engineFactory_);
     cycle_ = &cycle;
@@ -118,9 +119,11 @@ void ServerController::startClicked() {
       stopPending_ = false;
       cycle.requestStop();
     }
-    cycle.run();
+    if (cycle.run() == ScanCycle::End::FolderTaken) refusal = cycle.refusal();
   }
   showStopped();
+  // The operator must see why Start did nothing: the status line keeps the reason.
+  if (!refusal.empty()) statusChanged(refusal);
 }
 
 void ServerController::showScanning() {

@@ -422,6 +422,60 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndTheRestartMakesOneWholeP
   }
 }
 
+TEST_F(DaemonProgramTest, OneInstanceScansAFolderAndItsClaimEndsWithItsProcess) {
+  constexpr int kFiles = 120;
+  std::set<std::string> expected;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "photo " + std::to_string(i);
+    CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/" + name + ".jpg");
+    expected.insert(name + ".pdf");
+  }
+  const auto outputs = [&] {
+    std::set<std::string> pdfs;
+    for (const std::string& name : DirectoryEntries(output_)) {
+      if (name.front() != '.') pdfs.insert(name);
+    }
+    return pdfs;
+  };
+  const auto instance = [&](const std::string& input, const std::string& name) {
+    return std::make_unique<RunningProgram>(
+        program_, std::vector<std::string>{"--input", input, "--output", output_, "--interval", "1"},
+        environment_.path(name + ".out"), std::vector<std::pair<std::string, std::string>>{},
+        environment_.path(name + ".err"));
+  };
+  auto first = instance(input_, "first");
+  ASSERT_TRUE(waitFor(*first, [&] { return outputs().size() >= 5; })) << describe();
+
+  // A second instance, on another spelling of the same folder, says who serves it and ends.
+  const std::string otherSpelling = environment_.path("home/link to in");
+  ASSERT_EQ(symlink(input_.c_str(), otherSpelling.c_str()), 0);
+  auto second = instance(otherSpelling + "/", "second");
+  EXPECT_EQ(second->waitForExit(std::chrono::seconds(60)), 4);
+  EXPECT_EQ(ReadBytes(environment_.path("second.err")),
+            "vellumdkd: " + otherSpelling + "/ is already being scanned by another instance (process " +
+                std::to_string(first->pid()) + "). Not scanning.\n");
+
+  // Killed outright, the first leaves no claim behind: a third takes the folder over.
+  ASSERT_TRUE(waitFor(*first, [&] { return outputs().size() >= 20; })) << describe();
+  first->signal(SIGKILL);
+  EXPECT_EQ(first->waitForExit(std::chrono::seconds(60)), -1);
+  auto third = instance(input_, "third");
+  CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/late.jpg");
+  expected.insert("late.pdf");
+  ASSERT_TRUE(waitFor(*third, [&] { return DirectoryEntries(input_).empty(); }))
+      << ReadBytes(environment_.path("third.err"));
+  third->signal(SIGTERM);
+  EXPECT_EQ(third->waitForExit(std::chrono::seconds(60)), 0);
+
+  // Every input became one whole PDF of its own; none was lost.
+  EXPECT_EQ(outputs(), expected);
+  const std::string jpeg = ReadBytes(Corpus("jpg/flower.jpg"));
+  for (const std::string& pdf : expected) {
+    EXPECT_EQ(PageCount(output_ + "/" + pdf), 1) << pdf;
+    EXPECT_NE(ReadBytes(output_ + "/" + pdf).find(jpeg), std::string::npos) << pdf;
+  }
+}
+
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 
 #include "ServerWindowFixture.h"
+#include "platform/FolderClaim.h"
 #include "server/ScanCycle.h"
 #include "server/window/ServerController.h"
 
@@ -139,6 +140,29 @@ TEST_F(WindowScanCycleTest, UnreadableIntervalIsLoggedOnceAndAnIdleCycleRestsBet
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "The setting Seconds=not a number in " + settingsFilePath() +
                           " cannot be read; 0 (no wait between passes) is used instead.");
+}
+
+TEST_F(WindowScanCycleTest, FolderScannedElsewhereIsNotScannedAndTheWindowSaysWhy) {
+  storeDirectories("1");
+  WriteSettledFile(in("a.txt"), "a");
+  auto form = makeForm();
+  FolderClaim::Refusal refusal;
+  auto claim = FolderClaim::tryClaim(inputDir, refusal);
+  ASSERT_NE(claim, nullptr) << refusal.reason;
+  button(*form, "Command1")->click();
+  const std::string why = inputDir + " is already being scanned by this program (process " +
+                          std::to_string(getpid()) + "). Not scanning.";
+  EXPECT_EQ(form->statusText(), why);
+  EXPECT_EQ(logLines(*form), std::vector<std::string>{why});
+  EXPECT_TRUE(engine.calls.empty());
+  EXPECT_FALSE(button(*form, "Command1")->isHidden());
+  EXPECT_TRUE(FileExistsOnDisk(in("a.txt")));
+
+  // Once the folder is free, Start scans it.
+  claim.reset();
+  runPasses(*form, 1);
+  EXPECT_EQ(engine.calls.size(), 1u);
+  EXPECT_FALSE(FileExistsOnDisk(in("a.txt")));
 }
 
 TEST_F(WindowScanCycleTest, HugeDirectoryFillsTheListToItsIndexRangeAndLeavesTheRest) {
