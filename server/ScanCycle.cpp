@@ -78,7 +78,12 @@ ScanCycle::Flow ScanCycle::checkPoint() {
 }
 
 void ScanCycle::run() {
-  if (lanes_ == nullptr) attempt([this] { engine_ = engineFactory_(); });
+  if (lanes_ == nullptr) {
+    attempt([this] {
+      engine_ = engineFactory_();
+      if (engine_) engine_->setEvents(&progressEvents_);
+    });
+  }
   for (;;) {
     if (waitPhase() == Flow::Stopped) return;
     setStatus("Scanning for files in " + settings_.inputDir + "...");

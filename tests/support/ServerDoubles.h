@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DocumentOpener.h"
 #include "platform/EventPump.h"
 #include "platform/MessageBoxes.h"
 
@@ -25,6 +26,13 @@ class RecordingMessageBoxes : public MessageBoxes {
     shown.push_back(ShownMessage{text, title, icon});
   }
   std::vector<ShownMessage> shown;
+};
+
+// Records what would have been opened on the desktop.
+class RecordingDocumentOpener : public DocumentOpener {
+ public:
+  void open(const std::string& target) override { opened.push_back(target); }
+  std::vector<std::string> opened;
 };
 
 // Processes the real pending events, then runs the test's hooks. Each hook receives the
