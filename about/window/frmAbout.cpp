@@ -45,7 +45,8 @@ void LinkLabel::showHovered() {
 
 void LinkLabel::mouseMoveEvent(QMouseEvent* event) {
   showHovered();
-  QLabel::mouseMoveEvent(event);
+  // Passed on, the move would reach the window's background and undo the hover.
+  event->accept();
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

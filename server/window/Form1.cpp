@@ -333,9 +333,9 @@ void Form1::showAboutWindow() {
 }
 
 void Form1::showProgress(int percent, int page) {
-  prgConversion_->setValue(std::max(percent, 0));
-  prgConversion_->setFormat(page > 0 ? QString("%p% (page %1)").arg(page) : QString("%p%"));
   prgConversion_->show();
+  prgConversion_->setFormat(page > 0 ? QString("%p% (page %1)").arg(page) : QString("%p%"));
+  prgConversion_->setValue(std::max(percent, 0));
   // The engine holds the thread: paint now, not at the next check point.
   prgConversion_->repaint();
 }
