@@ -88,6 +88,8 @@ void Form1::createControls() {
   List1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   txtStatus_ = named<QPlainTextEdit>(central, "txtStatus");
   txtStatus_->setReadOnly(true);
+  // Nobody can undo what the program wrote; an undo history would grow with every line.
+  txtStatus_->setUndoRedoEnabled(false);
   txtStatus_->setLineWrapMode(QPlainTextEdit::NoWrap);
   txtStatus_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtStatus_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
