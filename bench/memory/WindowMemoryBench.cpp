@@ -1,9 +1,9 @@
 // Whether the window's memory stays flat over a long run: the built `vellumdk m` runs on
 // the offscreen platform in a scratch environment and converts small images dropped into
 // its input folder in batches; its resident memory is read from /proc after 500
-// conversions and after 5,000. The images take 250 names in turn, so from the second batch
-// on each one replaces its PDF and writes two log lines: the log box reaches its bound of
-// 10,000 lines after about 5,000 conversions (more conversions show the bound at work).
+// conversions and after 5,000 (and every 1,000 in between). Each conversion writes one
+// line to the log box, which holds at most 10,000 lines: a run past 10,000 conversions
+// shows the bound at work.
 // Target: after 5,000 at most 10% above after 500.
 //
 //   bench_memory [conversions]     (default 5000; the first reading is at a tenth of it)
@@ -45,7 +45,7 @@ std::size_t entries(const fs::path& folder) {
 // Drops `count` images into the input folder and waits until the window has taken them all.
 bool convertBatch(const fs::path& input, const fs::path& image, int first, int count, QProcess& window) {
   for (int i = 0; i < count; ++i) {
-    const fs::path target = input / ("image " + std::to_string((first + i) % 250) + ".png");
+    const fs::path target = input / ("image " + std::to_string(first + i) + ".png");
     fs::copy_file(image, target);
     // Older than a second: not taken for a file still being written.
     fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::seconds(5));
@@ -118,6 +118,10 @@ int main(int argc, char** argv) {
     if (done == early) {
       QThread::msleep(1500);
       afterEarly = residentKilobytes(window.processId());
+    }
+    if (done % 1000 == 0 && done < total) {
+      std::printf("after %6d conversions: %7ld kB\n", done, residentKilobytes(window.processId()));
+      std::fflush(stdout);
     }
   }
   QThread::msleep(1500);

@@ -249,26 +249,13 @@ void Form1::showListEntries(const std::vector<std::string>& names) {
 void Form1::highlightListEntry(int index) { List1_->setCurrentIndex(listModel_->index(index)); }
 
 std::string Form1::logText() const {
-  std::string shown = logLinesDropped_ ? kLogLinesDroppedNotice + controller_.logFilePath() + kLineEnd : "";
-  for (const std::string& line : logLines_) shown += line;
-  return shown;
+  // The box keeps the lines without their CR; each line end was a CR LF.
+  QString shown = txtStatus_->toPlainText();
+  shown.replace('\n', QStringLiteral("\r\n"));
+  return shown.toStdString();
 }
 
 void Form1::appendLog(const std::string& value) {
-  // The text may hold several lines, and the last one may be open for more text.
-  std::size_t start = 0;
-  while (start < value.size()) {
-    const std::size_t end = value.find('\n', start);
-    const std::size_t next = end == std::string::npos ? value.size() : end + 1;
-    const std::string piece = value.substr(start, next - start);
-    if (!logLines_.empty() && logLines_.back().back() != '\n') {
-      logLines_.back() += piece;
-    } else {
-      logLines_.push_back(piece);
-    }
-    start = next;
-  }
-  // The widget shows lines; the CR of each CR LF is kept in logLines_ only.
   QString shown = text(value);
   shown.remove('\r');
   txtStatus_->moveCursor(QTextCursor::End);
@@ -278,15 +265,18 @@ void Form1::appendLog(const std::string& value) {
 }
 
 void Form1::dropOldestLogLines() {
-  if (logLines_.size() <= kLogBoxLines) return;
   QTextDocument* document = txtStatus_->document();
+  // The lines shown: every block but the notice and the one after the last line end.
+  const auto keptLines = [&] {
+    return static_cast<std::size_t>(document->blockCount()) - 1 - (logLinesDropped_ ? 1 : 0);
+  };
+  if (keptLines() <= kLogBoxLines) return;
   if (!logLinesDropped_) {
     logLinesDropped_ = true;
     QTextCursor top(document);
     top.insertText(text(kLogLinesDroppedNotice + controller_.logFilePath()) + '\n');
   }
-  while (logLines_.size() > kLogBoxLines) {
-    logLines_.pop_front();
+  while (keptLines() > kLogBoxLines) {
     // The first line under the notice goes, with its line end.
     QTextCursor oldest(document->findBlockByNumber(1));
     oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
@@ -295,7 +285,6 @@ void Form1::dropOldestLogLines() {
 }
 
 void Form1::clearLog() {
-  logLines_.clear();
   logLinesDropped_ = false;
   txtStatus_->clear();
 }

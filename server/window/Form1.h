@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <deque>
 #include <string>
 
 #include "server/window/ServerController.h"
@@ -80,8 +79,8 @@ class Form1 : public QMainWindow, public ServerView {
   void dropOldestLogLines();
 
   ServerController controller_;
-  // The log box's lines, each with its CR LF; the box shows the same.
-  std::deque<std::string> logLines_;
+  // The log box's document holds its lines, and only it: a second copy would double
+  // what a full box costs.
   bool logLinesDropped_ = false;
   bool busy_ = false;
   // The last deactivation gave the focus to no window of this program (another
