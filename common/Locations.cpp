@@ -54,6 +54,8 @@ std::string userDataDir() { return xdgDir("XDG_DATA_HOME", "/.local/share"); }
 
 std::string userConfigDir() { return xdgDir("XDG_CONFIG_HOME", "/.config"); }
 
+std::string userStateDir() { return xdgDir("XDG_STATE_HOME", "/.local/state"); }
+
 std::string userRuntimeDir() {
   std::string runtime = environmentText("XDG_RUNTIME_DIR");
   if (!runtime.empty() && runtime.front() == '/') {

@@ -20,6 +20,9 @@ std::string machineDir();
 std::string userDataDir();
 // Per-user settings: $XDG_CONFIG_HOME/Vellumdock (default ~/.config/Vellumdock).
 std::string userConfigDir();
+// Per-user state that outlives a run (the window's log file): $XDG_STATE_HOME/Vellumdock
+// (default ~/.local/state/Vellumdock).
+std::string userStateDir();
 // Per-user runtime state (the window table): $XDG_RUNTIME_DIR/vellumdock, else a private
 // 0700 directory /tmp/vellumdock-<uid> whose ownership is checked. Created on demand.
 std::string userRuntimeDir();

@@ -7,6 +7,10 @@ packages=(
   build-essential cmake pkg-config
   # windows and image readers (the TIFF reader lives in the image-formats plugins)
   qt6-base-dev qt6-image-formats-plugins libgl-dev
+  # the program's icon, drawn from its scalable picture
+  qt6-svg-dev
+  # the help file's typefaces
+  fonts-dejavu-core
   # TIFF pages the image-formats reader cannot decode (tiled deep images, big TIFF);
   # Flate streams of decoded images
   libtiff-dev zlib1g-dev

@@ -93,7 +93,12 @@ ScanCycle::End ScanCycle::run() {
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
-  if (lanes_ == nullptr) attempt([this] { engine_ = engineFactory_(); });
+  if (lanes_ == nullptr) {
+    attempt([this] {
+      engine_ = engineFactory_();
+      if (engine_) engine_->setEvents(&progressEvents_);
+    });
+  }
   for (;;) {
     if (waitPhase() == Flow::Stopped) return End::Stopped;
     setStatus("Scanning for files in " + settings_.inputDir + "...");

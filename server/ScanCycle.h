@@ -102,8 +102,20 @@ class ScanCycle {
   void finishLane(std::size_t lane, std::optional<std::string> failure);
   void drainLanes();
 
+  // Passes the engine's progress events on to the observer.
+  class ProgressEvents : public CreatePDFEvents {
+   public:
+    explicit ProgressEvents(ScanObserver& observer) : observer_(observer) {}
+    void PercentDone(std::int32_t& nPercentDone) override { observer_.percentDone(nPercentDone); }
+    void PageNumber(std::int32_t& nPageNumber) override { observer_.pageReached(nPageNumber); }
+
+   private:
+    ScanObserver& observer_;
+  };
+
   ScanSettings settings_;
   ScanObserver& observer_;
+  ProgressEvents progressEvents_{observer_};
   EngineFactory engineFactory_;
   // Held while the cycle runs, so that no second instance scans the same folder.
   std::unique_ptr<FolderClaim> claim_;

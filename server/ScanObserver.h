@@ -25,6 +25,11 @@ class ScanObserver {
   virtual void fileConverted(const std::string& input, const std::string& output) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
+  // The engine's progress on the document being converted, as it reports it (a PostScript
+  // job: percent of its input read, the page being made). Nothing is reported for
+  // conversions the engine does not follow.
+  virtual void percentDone(int /*percent*/) {}
+  virtual void pageReached(int /*page*/) {}
 };
 
 }  // namespace vd

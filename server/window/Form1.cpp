@@ -13,6 +13,9 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QTextBlock>
 #include <QPushButton>
 #include <QMetaObject>
 #include <QScrollBar>
@@ -22,6 +25,9 @@
 #include <QVBoxLayout>
 
 #include "scripts/window/frmScripts.h"
+#include "about/window/ProgramIcon.h"
+#include "about/window/frmAbout.h"
+#include "platform/window/FolderPicker.h"
 
 namespace vd {
 namespace {
@@ -40,6 +46,7 @@ QString text(const std::string& value) { return QString::fromStdString(value); }
 Form1::Form1(std::string argumentText, EngineFactory engineFactory, QWidget* parent)
     : QMainWindow(parent), controller_(*this, std::move(argumentText), std::move(engineFactory)) {
   setObjectName("Form1");
+  setWindowIcon(ProgramIcon());
   createControls();
   arrangeControls();
   connectHandlers();
@@ -82,6 +89,8 @@ void Form1::createControls() {
   List1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   txtStatus_ = named<QPlainTextEdit>(central, "txtStatus");
   txtStatus_->setReadOnly(true);
+  // Nobody can undo what the program wrote; an undo history would grow with every line.
+  txtStatus_->setUndoRedoEnabled(false);
   txtStatus_->setLineWrapMode(QPlainTextEdit::NoWrap);
   txtStatus_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtStatus_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -91,6 +100,15 @@ void Form1::createControls() {
   cmdHelp_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
   cmdHelp_->setToolTip("About Screen");
   Command6_ = named<QPushButton>(central, "Command6", "&Exit");
+  // The engine's progress on the file in hand; shown only while a file converts.
+  prgConversion_ = named<QProgressBar>(central, "prgConversion");
+  prgConversion_->setRange(0, 100);
+  // Its place stays laid out while hidden: it is shown while the engine holds the
+  // thread, when no layout pass can run.
+  QSizePolicy keepPlace = prgConversion_->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  prgConversion_->setSizePolicy(keepPlace);
+  prgConversion_->hide();
 }
 
 void Form1::arrangeControls() {
@@ -128,6 +146,7 @@ void Form1::arrangeControls() {
   buttons->addWidget(Command3_);
   buttons->addWidget(cmdScripts_);
   buttons->addWidget(cmdHelp_);
+  buttons->addWidget(prgConversion_, 1);
   buttons->addStretch();
   buttons->addWidget(Command6_);
   grid->addLayout(buttons, row++, 0, 1, 3);
@@ -140,6 +159,14 @@ void Form1::connectHandlers() {
   connect(Command3_, &QPushButton::clicked, this, [this] { controller_.clearClicked(); });
   connect(Command6_, &QPushButton::clicked, this, [this] { close(); });
   connect(cmdScripts_, &QPushButton::clicked, this, [this] { ShowScriptBuilder(this); });
+  connect(Command4_, &QPushButton::clicked, this, [this] { controller_.browseInputClicked(); });
+  connect(Command5_, &QPushButton::clicked, this, [this] { controller_.browseOutputClicked(); });
+  connect(cmdHelp_, &QPushButton::clicked, this, [this] { controller_.aboutClicked(); });
+  // F1 alone, whichever control has the focus; it also works during a scan, at the
+  // cycle's check points.
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  help->setObjectName("helpKey");
+  connect(help, &QShortcut::activated, this, [this] { controller_.helpKeyPressed(); });
   connect(chkOverwrite_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::Overwrite); });
   connect(chkSecurity_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::Security); });
   connect(chkAutoRun_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::AutoRun); });
@@ -223,18 +250,44 @@ void Form1::showListEntries(const std::vector<std::string>& names) {
 }
 void Form1::highlightListEntry(int index) { List1_->setCurrentIndex(listModel_->index(index)); }
 
+std::string Form1::logText() const {
+  // The box keeps the lines without their CR; each line end was a CR LF.
+  QString shown = txtStatus_->toPlainText();
+  shown.replace('\n', QStringLiteral("\r\n"));
+  return shown.toStdString();
+}
+
 void Form1::appendLog(const std::string& value) {
-  logText_ += value;
-  // The widget shows lines; the CR of each CR LF is kept in logText_ only.
   QString shown = text(value);
   shown.remove('\r');
   txtStatus_->moveCursor(QTextCursor::End);
   txtStatus_->insertPlainText(shown);
+  dropOldestLogLines();
   txtStatus_->verticalScrollBar()->setValue(txtStatus_->verticalScrollBar()->maximum());
 }
 
+void Form1::dropOldestLogLines() {
+  QTextDocument* document = txtStatus_->document();
+  // The lines shown: every block but the notice and the one after the last line end.
+  const auto keptLines = [&] {
+    return static_cast<std::size_t>(document->blockCount()) - 1 - (logLinesDropped_ ? 1 : 0);
+  };
+  if (keptLines() <= kLogBoxLines) return;
+  if (!logLinesDropped_) {
+    logLinesDropped_ = true;
+    QTextCursor top(document);
+    top.insertText(text(kLogLinesDroppedNotice + controller_.logFilePath()) + '\n');
+  }
+  while (keptLines() > kLogBoxLines) {
+    // The first line under the notice goes, with its line end.
+    QTextCursor oldest(document->findBlockByNumber(1));
+    oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    oldest.removeSelectedText();
+  }
+}
+
 void Form1::clearLog() {
-  logText_.clear();
+  logLinesDropped_ = false;
   txtStatus_->clear();
 }
 
@@ -262,6 +315,28 @@ void Form1::setBusyPointer(bool busy) {
 }
 
 void Form1::minimise() { showMinimized(); }
+
+std::string Form1::browseForFolder(const std::string& title, const std::string& startFolder) {
+  return folderPicker().browseForFolder(this, title, startFolder);
+}
+
+void Form1::showAboutWindow() {
+  frmAbout about(controller_.state().ProgramDir, this);
+  about.exec();
+}
+
+void Form1::showProgress(int percent, int page) {
+  prgConversion_->show();
+  prgConversion_->setFormat(page > 0 ? QString("%p% (page %1)").arg(page) : QString("%p%"));
+  prgConversion_->setValue(std::max(percent, 0));
+  // The engine holds the thread: paint now, not at the next check point.
+  prgConversion_->repaint();
+}
+
+void Form1::hideProgress() {
+  prgConversion_->hide();
+  prgConversion_->reset();
+}
 
 QCheckBox* Form1::optionBox(OptionBox box) const {
   switch (box) {

@@ -14,6 +14,7 @@ class QLineEdit;
 class QListView;
 class QStringListModel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace vd {
@@ -26,8 +27,9 @@ class Form1 : public QMainWindow, public ServerView {
   ~Form1() override;
 
   const ServerController& controller() const { return controller_; }
-  // The log box's text exactly as appended, lines ending with CR LF.
-  const std::string& logText() const { return logText_; }
+  // The log box's text as shown, lines ending with CR LF: the notice of dropped lines
+  // once there are any, then the newest kLogBoxLines lines as appended.
+  std::string logText() const;
 
   // ServerView
   void setStatusText(const std::string& text) override;
@@ -55,6 +57,10 @@ class Form1 : public QMainWindow, public ServerView {
   void setSecondsText(const std::string& text) override;
   std::string winCaptionText() const override;
   void setWinCaptionText(const std::string& text) override;
+  std::string browseForFolder(const std::string& title, const std::string& startFolder) override;
+  void showAboutWindow() override;
+  void showProgress(int percent, int page) override;
+  void hideProgress() override;
 
  protected:
   bool event(QEvent* event) override;
@@ -69,9 +75,13 @@ class Form1 : public QMainWindow, public ServerView {
   QCheckBox* optionBox(OptionBox box) const;
   // The activation check ("m" starts scanning), run at most once as the first one.
   void firstActivationCheck();
+  // Keeps the newest kLogBoxLines lines in the box, under a notice once any are dropped.
+  void dropOldestLogLines();
 
   ServerController controller_;
-  std::string logText_;
+  // The log box's document holds its lines, and only it: a second copy would double
+  // what a full box costs.
+  bool logLinesDropped_ = false;
   bool busy_ = false;
   // The last deactivation gave the focus to no window of this program (another
   // application, a message box or a file dialog).
@@ -104,6 +114,12 @@ class Form1 : public QMainWindow, public ServerView {
   QPushButton* cmdScripts_ = nullptr;
   QPushButton* cmdHelp_ = nullptr;
   QPushButton* Command6_ = nullptr;
+  QProgressBar* prgConversion_ = nullptr;
 };
+
+// The log box keeps this many of the newest lines; a server runs for months.
+inline constexpr std::size_t kLogBoxLines = 10000;
+// The box's first line once lines have been dropped, followed by the log file's path.
+inline constexpr const char* kLogLinesDroppedNotice = "Older lines have been dropped from this box; every line is in ";
 
 }  // namespace vd

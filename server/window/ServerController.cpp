@@ -4,9 +4,11 @@
 #include <optional>
 #include <utility>
 
+#include "about/AboutText.h"
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Text.h"
+#include "platform/DocumentOpener.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
@@ -32,7 +34,10 @@ bool HasDistillerPrinter() {
 }
 
 ServerController::ServerController(ServerView& view, std::string argumentText, EngineFactory engineFactory)
-    : view_(view), argumentText_(std::move(argumentText)), engineFactory_(std::move(engineFactory)) {}
+    : view_(view),
+      argumentText_(std::move(argumentText)),
+      engineFactory_(std::move(engineFactory)),
+      logFile_(LogFile::defaultPath(), LogFileLimitsFromEnvironment()) {}
 
 void ServerController::startUp() {
   state_.Loading = true;
@@ -137,6 +142,7 @@ void ServerController::showScanning() {
 }
 
 void ServerController::showStopped() {
+  view_.hideProgress();
   view_.setStartVisible(true);
   view_.setStopVisible(false);
   view_.setExitVisible(true);
@@ -193,6 +199,28 @@ void ServerController::winCaptionLostFocus() {
   storeSetting(option::WinCaption, state_.WinCaption);
 }
 
+void ServerController::browseInputClicked() {
+  const std::string path = view_.browseForFolder("Select Input Directory", state_.InputDir);
+  if (path.empty()) return;
+  view_.setInputDirText(path);
+  state_.InputDir = path;
+  storeSetting(option::InputDir, path);
+}
+
+void ServerController::browseOutputClicked() {
+  const std::string path = view_.browseForFolder("Select Output Directory", state_.OutputDir);
+  if (path.empty()) return;
+  view_.setOutputDirText(path);
+  state_.OutputDir = path;
+  storeSetting(option::OutputDir, path);
+}
+
+void ServerController::aboutClicked() { view_.showAboutWindow(); }
+
+void ServerController::helpKeyPressed() {
+  ignoringErrors([this] { documentOpener().open(HelpFilePath(state_.ProgramDir)); });
+}
+
 void ServerController::statusChanged(const std::string& text) {
   view_.setStatusText(text);
   view_.repaintStatus();
@@ -202,10 +230,35 @@ void ServerController::filesListed(const std::vector<std::string>& names) { view
 
 void ServerController::entryHighlighted(int index) { view_.highlightListEntry(index); }
 
-void ServerController::logLine(const std::string& line) { view_.appendLog(line + kLineEnd); }
+void ServerController::logLine(const std::string& line) { log(line); }
 
-// The window shows a file's fate in the log lines only.
-void ServerController::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {}
-void ServerController::fileFailed(const std::string& /*input*/, const std::string& /*reason*/) {}
+void ServerController::log(const std::string& line) {
+  view_.appendLog(line + kLineEnd);
+  ignoringErrors([&] { logFile_.write(line); });
+}
+
+void ServerController::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {
+  percent_ = page_ = -1;
+  view_.hideProgress();
+}
+
+// The cycle has just logged "Unable to create PDF."; the operator also needs to know why.
+void ServerController::fileFailed(const std::string& /*input*/, const std::string& reason) {
+  percent_ = page_ = -1;
+  view_.hideProgress();
+  std::string oneLine = reason;
+  std::replace_if(oneLine.begin(), oneLine.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  log(kReasonPrefix + oneLine);
+}
+
+void ServerController::percentDone(int percent) {
+  percent_ = std::clamp(percent, 0, 100);
+  view_.showProgress(percent_, page_);
+}
+
+void ServerController::pageReached(int page) {
+  page_ = page;
+  view_.showProgress(percent_, page_);
+}
 
 }  // namespace vd

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/EngineFactory.h"
+#include "server/LogFile.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
 #include "server/window/ServerState.h"
@@ -25,6 +26,9 @@ inline constexpr const char* kNoDistillerMessage =
 inline constexpr const char* kSecurityNotice = "Adobe PDF security settings will be applied to the generated PDF file.";
 // The log box's line end.
 inline constexpr const char* kLineEnd = "\r\n";
+
+// The line after "Unable to create PDF." that says why.
+inline constexpr const char* kReasonPrefix = "Reason: ";
 
 // True when one of the printers is the Distiller printer ("Adobe PDF" or "Acrobat
 // Distiller", whole name, any letter case).
@@ -46,8 +50,14 @@ class ServerController : private ScanObserver {
   void optionBoxClicked(OptionBox box);
   void secondsLostFocus();
   void winCaptionLostFocus();
+  void browseInputClicked();
+  void browseOutputClicked();
+  void aboutClicked();
+  // F1 without Shift, Ctrl or Alt: the help file in the desktop's PDF viewer.
+  void helpKeyPressed();
 
   const ServerState& state() const { return state_; }
+  const std::string& logFilePath() const { return logFile_.path(); }
   bool scanning() const { return cycle_ != nullptr; }
 
  private:
@@ -64,6 +74,10 @@ class ServerController : private ScanObserver {
   void logLine(const std::string& line) override;
   void fileConverted(const std::string& input, const std::string& output) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
+  void percentDone(int percent) override;
+  void pageReached(int page) override;
+  // Shows a line in the log box and writes it to the log file.
+  void log(const std::string& line);
 
   ServerView& view_;
   std::string argumentText_;
@@ -73,6 +87,10 @@ class ServerController : private ScanObserver {
   ScanCycle* cycle_ = nullptr;
   // Stop pressed while no cycle ran: the next cycle stops at its first check point.
   bool stopPending_ = false;
+  LogFile logFile_;
+  // The engine's progress on the file in hand; -1 until reported.
+  int percent_ = -1;
+  int page_ = -1;
 };
 
 }  // namespace vd

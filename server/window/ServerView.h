@@ -52,6 +52,16 @@ class ServerView {
   virtual void setSecondsText(const std::string& text) = 0;
   virtual std::string winCaptionText() const = 0;
   virtual void setWinCaptionText(const std::string& text) = 0;
+
+  // The folder picker of the browse buttons, owned by the window: the chosen folder, or
+  // "" when the operator cancels.
+  virtual std::string browseForFolder(const std::string& title, const std::string& startFolder) = 0;
+  // Opens the about window modally and returns when it has closed.
+  virtual void showAboutWindow() = 0;
+
+  // The engine's progress on the file in hand; a value below 0 is not known yet.
+  virtual void showProgress(int percent, int page) = 0;
+  virtual void hideProgress() = 0;
 };
 
 }  // namespace vd

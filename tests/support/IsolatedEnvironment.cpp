@@ -47,12 +47,14 @@ IsolatedEnvironment::IsolatedEnvironment() {
   makeDirectory(path("home"), 0755);
   makeDirectory(path("config"), 0755);
   makeDirectory(path("data"), 0755);
+  makeDirectory(path("state"), 0755);
   makeDirectory(path("xdg"), 0755);
   makeDirectory(path("runtime"), 0700);
   makeDirectory(path("machine"), 0755);
   set("HOME", path("home"));
   set("XDG_CONFIG_HOME", path("config"));
   set("XDG_DATA_HOME", path("data"));
+  set("XDG_STATE_HOME", path("state"));
   set("XDG_CONFIG_DIRS", path("xdg"));
   set("XDG_RUNTIME_DIR", path("runtime"));
   set("VELLUMDOCK_MACHINE_DIR", path("machine"));

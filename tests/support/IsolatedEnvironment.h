@@ -1,9 +1,9 @@
 // A scratch world for one test: a fresh directory under the system temporary folder, with
-// HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CONFIG_DIRS, XDG_RUNTIME_DIR and
+// HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_STATE_HOME, XDG_CONFIG_DIRS, XDG_RUNTIME_DIR and
 // VELLUMDOCK_MACHINE_DIR pointing into it. The previous values come back, and the scratch
 // directory is removed, when the object goes away.
 //
-// Layout of the scratch directory:  home/  config/  data/  xdg/ (XDG_CONFIG_DIRS)  runtime/ (0700)
+// Layout of the scratch directory:  home/  config/  data/  state/  xdg/ (XDG_CONFIG_DIRS)  runtime/ (0700)
 // machine/ (VELLUMDOCK_MACHINE_DIR). Those directories exist; nothing is created in them.
 #pragma once
 

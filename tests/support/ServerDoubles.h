@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DocumentOpener.h"
 #include "platform/EventPump.h"
 #include "platform/MessageBoxes.h"
 
@@ -31,6 +32,16 @@ class RecordingMessageBoxes : public MessageBoxes {
   std::vector<ShownMessage> shown;
   std::vector<ShownMessage> asked;
   bool answerYes = false;
+};
+
+// Records what would have been opened on the desktop.
+class RecordingDocumentOpener : public DocumentOpener {
+ public:
+  bool open(const std::string& target) override {
+    opened.push_back(target);
+    return true;
+  }
+  std::vector<std::string> opened;
 };
 
 // Processes the real pending events, then runs the test's hooks. Each hook receives the

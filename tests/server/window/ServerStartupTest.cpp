@@ -1,14 +1,21 @@
 // Start-up with its settings and printer check, activation with the argument text, the
 // settings store, and the window's option, interval and caption handling.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 
 #include "ServerWindowFixture.h"
 #include "registry/clsRegistry.h"
+#include "about/AboutText.h"
 #include "server/AutoStart.h"
 #include "server/window/ServerController.h"
 
@@ -214,6 +221,108 @@ TEST_F(ServerStartupTest, OptionBoxesStoreTheirStateAndSecurityShowsItsNotice) {
   clsRegistry run;
   run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey);
   EXPECT_TRUE(run.GetValue("Vellumdock").isEmpty());
+}
+
+TEST_F(ServerStartupTest, AutoStartWithoutRightsStoresTheSettingAndSaysNothing) {
+  installPrinter("Adobe PDF");
+  // The machine's autostart folder lies in a folder only an administrator may write.
+  ASSERT_EQ(chmod(environment.path("xdg").c_str(), 0555), 0);
+  auto form = makeForm();
+  form->findChild<QCheckBox*>("chkAutoRun")->click();
+  EXPECT_TRUE(checked(*form, "chkAutoRun"));
+  EXPECT_EQ(stored("AutoRun"), "1");
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(FileExistsOnDisk(environment.path("xdg/autostart")));
+  clsRegistry run;
+  run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey);
+  EXPECT_TRUE(run.GetValue("Vellumdock").isEmpty());
+}
+
+TEST_F(ServerStartupTest, BrowseButtonsTakeThePickedFolderAndCancelChangesNothing) {
+  storeDirectories("1");
+  auto form = makeForm();
+  struct Case {
+    const char* button;
+    const char* box;
+    const char* key;
+    const char* title;
+    std::string answer;
+  };
+  const std::vector<Case> cases = {
+      {"Command4", "txtInput", "InputDir", "Select Input Directory", ""},
+      {"Command4", "txtInput", "InputDir", "Select Input Directory", "/srv/new in"},
+      {"Command5", "txtOutput", "OutputDir", "Select Output Directory", ""},
+      {"Command5", "txtOutput", "OutputDir", "Select Output Directory", "/srv/new out"},
+  };
+  for (const Case& test : cases) {
+    const std::string before = boxText(*form, test.box);
+    picker.requests.clear();
+    picker.answer = test.answer;
+    button(*form, test.button)->click();
+    // The picker starts at the folder in force, under the button's title.
+    EXPECT_EQ(picker.requests, std::vector<std::string>{std::string(test.title) + "|" + before});
+    const std::string expected = test.answer.empty() ? before : test.answer;
+    EXPECT_EQ(boxText(*form, test.box), expected) << test.button << " " << test.answer;
+    EXPECT_EQ(stored(test.key), expected) << test.button << " " << test.answer;
+  }
+  EXPECT_EQ(form->controller().state().InputDir, "/srv/new in");
+  EXPECT_EQ(form->controller().state().OutputDir, "/srv/new out");
+}
+
+TEST_F(ServerStartupTest, HelpKeyOpensTheHelpFileOnlyWithoutModifiersAlsoWhileScanning) {
+  storeDirectories("1");
+  auto form = makeForm();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QLineEdit* focused = form->findChild<QLineEdit*>("txtWinCaption");
+  focused->setFocus();
+  const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(focused, &event);
+  };
+  const std::string helpFile = HelpFilePath(programDir());
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool opens;
+  };
+  for (const Case& test : std::vector<Case>{{Qt::Key_F1, Qt::NoModifier, true},
+                                            {Qt::Key_F1, Qt::ShiftModifier, false},
+                                            {Qt::Key_F1, Qt::ControlModifier, false},
+                                            {Qt::Key_F1, Qt::AltModifier, false},
+                                            {Qt::Key_F2, Qt::NoModifier, false}}) {
+    opener.opened.clear();
+    press(test.key, test.modifiers);
+    EXPECT_EQ(opener.opened, test.opens ? std::vector<std::string>{helpFile} : std::vector<std::string>{})
+        << test.key << " " << test.modifiers;
+  }
+  // During a scan the key works at the cycle's check points.
+  opener.opened.clear();
+  pump.onPause = [&](int pause) {
+    if (pause == 1) press(Qt::Key_F1, Qt::NoModifier);
+    if (pause == 2) clickStop(*form);
+  };
+  button(*form, "Command1")->click();
+  EXPECT_EQ(opener.opened, std::vector<std::string>{helpFile});
+}
+
+TEST_F(ServerStartupTest, AboutButtonOpensTheAboutWindowModally) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  form->show();
+  std::string shownText;
+  bool modal = false;
+  QTimer::singleShot(0, [&] {
+    auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (about == nullptr) return;
+    modal = about->objectName() == "frmAbout" && about->isModal() && about->parentWidget() == form.get();
+    shownText = about->findChild<QPlainTextEdit*>("Text1")->toPlainText().toStdString();
+    about->findChild<QPushButton*>("Command1")->click();
+  });
+  button(*form, "cmdHelp")->click();
+  EXPECT_TRUE(modal);
+  EXPECT_EQ(shownText.substr(0, shownText.find('\n')), "Vellumdock " + VersionText());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }  // namespace

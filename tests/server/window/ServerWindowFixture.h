@@ -19,9 +19,22 @@
 #include "common/Seam.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
+#include "platform/window/FolderPicker.h"
 #include "server/window/Form1.h"
 
 namespace vd::test {
+
+// The folder picker's double: records each request and answers with the folder given,
+// "" standing for a cancel.
+class ScriptedFolderPicker : public FolderPicker {
+ public:
+  std::string browseForFolder(QWidget* /*owner*/, const std::string& title, const std::string& startFolder) override {
+    requests.push_back(title + "|" + startFolder);
+    return answer;
+  }
+  std::string answer;
+  std::vector<std::string> requests;
+};
 
 class ServerWindowFixture : public ::testing::Test {
  protected:
@@ -87,6 +100,10 @@ class ServerWindowFixture : public ::testing::Test {
   ScopedSeam<MessageBoxes> messagesSeam{messages};
   ScriptedEventPump pump;
   ScopedSeam<EventPump> pumpSeam{pump};
+  RecordingDocumentOpener opener;
+  ScopedSeam<DocumentOpener> openerSeam{opener};
+  ScriptedFolderPicker picker;
+  ScopedSeam<FolderPicker> pickerSeam{picker};
   EngineScript engine;
   std::string inputDir;
   std::string outputDir;

@@ -11,6 +11,13 @@
 
 #include "ServerWindowFixture.h"
 #include "platform/FolderClaim.h"
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTextBlock>
+
+#include "ServerWindowFixture.h"
+#include "server/LogFile.h"
 #include "server/ScanCycle.h"
 #include "server/window/ServerController.h"
 
@@ -184,6 +191,120 @@ TEST_F(WindowScanCycleTest, HugeDirectoryFillsTheListToItsIndexRangeAndLeavesThe
   EXPECT_EQ(listedAtStop, kMaxListEntries);
   EXPECT_TRUE(engine.calls.empty());
   EXPECT_EQ(DirectoryEntries(inputDir).size(), static_cast<std::size_t>(files));
+}
+
+TEST_F(WindowScanCycleTest, FailureShowsItsReasonAndEveryLineGoesToTheRotatedLogFile) {
+  storeDirectories("1");
+  environment.set("VELLUMDOCK_LOG_BYTES", "300");
+  engine.outcomeByExtension["doc"] = EngineOutcome::Raise;
+  WriteSettledFile(in("a.txt"), "a");
+  WriteSettledFile(in("b.doc"), "b");
+  auto form = makeForm();
+  runPasses(*form, 1);
+
+  const std::vector<std::string> lines = logLines(*form);
+  ASSERT_EQ(lines.size(), 4u);
+  const auto failed = std::find(lines.begin(), lines.end(), kUnableToCreatePdf);
+  ASSERT_NE(failed, lines.end());
+  ASSERT_NE(failed + 1, lines.end());
+  EXPECT_EQ(*(failed - 1), in("b.doc") + " --> " + out("b.pdf"));
+  EXPECT_EQ(failed[1].rfind(kReasonPrefix, 0), 0u) << failed[1];
+  EXPECT_NE(failed[1].find("could not convert " + in("b.doc")), std::string::npos) << failed[1];
+
+  // The log file and its rotated predecessors, oldest first, hold the same lines with the
+  // time they were written; no file passed the limit.
+  const std::string current = environment.path("state/Vellumdock/vellumdk.log");
+  std::vector<std::string> fileLines;
+  int files = 0;
+  for (const std::string& path : {current + ".3", current + ".2", current + ".1", current}) {
+    if (!FileExistsOnDisk(path)) continue;
+    ++files;
+    const std::string content = ReadBytes(path);
+    EXPECT_LE(content.size(), 300u) << path;
+    const QStringList written = QString::fromStdString(content).split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : written) fileLines.push_back(line.toStdString());
+  }
+  EXPECT_GE(files, 2);
+  ASSERT_EQ(fileLines.size(), lines.size());
+  const QRegularExpression stamped("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} ");
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const QString line = QString::fromStdString(fileLines[i]);
+    EXPECT_TRUE(stamped.match(line).hasMatch()) << fileLines[i];
+    EXPECT_EQ(line.mid(20).toStdString(), lines[i]);
+  }
+}
+
+TEST_F(WindowScanCycleTest, LogBoxKeepsTheNewestLinesUnderANoticeOfTheDroppedOnes) {
+  installPrinter("Adobe PDF");
+  auto form = makeForm();
+  const std::size_t appended = kLogBoxLines + 3;
+  for (std::size_t i = 1; i <= appended; ++i) form->appendLog("line " + std::to_string(i) + "\r\n");
+
+  const std::vector<std::string> lines = logLines(*form);
+  ASSERT_EQ(lines.size(), kLogBoxLines + 1);
+  const std::string notice = kLogLinesDroppedNotice + environment.path("state/Vellumdock/vellumdk.log");
+  EXPECT_EQ(lines.front(), notice);
+  EXPECT_EQ(lines[1], "line 4");
+  EXPECT_EQ(lines.back(), "line " + std::to_string(appended));
+  // The box itself shows the same: the notice, the kept lines, and the empty line after
+  // the last line end.
+  const QTextDocument* shown = form->findChild<QPlainTextEdit*>("txtStatus")->document();
+  EXPECT_EQ(shown->blockCount(), static_cast<int>(kLogBoxLines) + 2);
+  EXPECT_EQ(shown->firstBlock().text().toStdString(), notice);
+  EXPECT_EQ(shown->findBlockByNumber(1).text().toStdString(), "line 4");
+  EXPECT_EQ(shown->findBlockByNumber(static_cast<int>(kLogBoxLines)).text().toStdString(),
+            "line " + std::to_string(appended));
+
+  button(*form, "Command3")->click();
+  EXPECT_TRUE(form->logText().empty());
+  form->appendLog("again\r\n");
+  EXPECT_EQ(logLines(*form), std::vector<std::string>{"again"});
+}
+
+// The real engine distils a 100-page PostScript job while the window follows it.
+TEST_F(WindowScanCycleTest, ProgressBarFollowsALongPostScriptJob) {
+  environment.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  environment.set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
+  runSetup(environment);
+  storeDirectories("1");
+  // Each page carries a long comment, so the interpreter reads its input over the whole job.
+  std::string job = "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
+  const std::string padding = "%" + std::string(2000, 'x') + "\n";
+  for (int page = 1; page <= 100; ++page) {
+    job += padding + "72 700 moveto (Page " + std::to_string(page) + ") show showpage\n";
+  }
+  WriteSettledFile(in("long job.ps"), job);
+
+  auto form = std::make_unique<Form1>("", defaultEngineFactory());
+  form->show();
+  QProgressBar* bar = form->findChild<QProgressBar*>("prgConversion");
+  std::vector<int> values;
+  std::vector<std::string> texts;
+  bool hiddenWhileShowing = false;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (value < 0) return;  // the reset when the job is over
+    values.push_back(value);
+    texts.push_back(bar->text().toStdString());
+    hiddenWhileShowing = hiddenWhileShowing || bar->isHidden();
+  });
+  runPasses(*form, 1);
+
+  EXPECT_EQ(PageCount(out("long job.pdf")), 100);
+  ASSERT_FALSE(values.empty());
+  EXPECT_FALSE(hiddenWhileShowing);
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  // Seen on the way, not only at the end.
+  EXPECT_LT(values.front(), 50);
+  EXPECT_EQ(values.back(), 100);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "100% (page 100)"), texts.end()) << testing::PrintToString(texts);
+  // Pages are counted while the job runs.
+  EXPECT_GE(std::count_if(texts.begin(), texts.end(),
+                          [](const std::string& text) {
+                            return text.find("% (page ") != std::string::npos && text.rfind("100%", 0) != 0;
+                          }),
+            10)
+      << testing::PrintToString(texts);
+  EXPECT_TRUE(bar->isHidden());
 }
 
 }  // namespace

@@ -6,3 +6,5 @@ vd_add_window_test(WindowScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/WindowScanCycle
 # program, so it links no window itself.
 vd_add_test(NoWindowManagerTest ${CMAKE_CURRENT_LIST_DIR}/NoWindowManagerTest.cpp)
 add_dependencies(NoWindowManagerTest vellumdk vellumdk-setup vellumdk-gsworker vd_blank_pdf)
+# A long PostScript job goes through the real engine while the window follows it.
+add_dependencies(WindowScanCycleTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)
