@@ -1,11 +1,8 @@
 #include "outside/worker/WorkerClient.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +20,7 @@
 #include "common/Locations.h"
 #include "common/PrivateDirectories.h"
 #include "outside/worker/WorkerProtocol.h"
+#include "outside/worker/WorkerSpawn.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 
@@ -50,24 +48,6 @@ std::string secondsText(double seconds) {
   return text.str();
 }
 
-// True when the process has ended; it stays unreaped, so its id (and the id of its
-// process group) cannot be taken by another process meanwhile.
-bool hasEnded(pid_t pid) {
-  siginfo_t info{};
-  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
-}
-
-// The worker's own default signal handling, whatever this process ignores.
-void resetSignals(posix_spawnattr_t& attributes) {
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, signal);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-}
-
 }  // namespace
 
 WorkerClient::~WorkerClient() { stop(); }
@@ -76,27 +56,6 @@ std::string WorkerClient::programPath() const { return helperDir() + "/" + kind_
 
 bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   const std::string program = programPath();
-  int ends[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-    why = std::string("Cannot create the socket to ") + program + ": " + std::strerror(errno) + ".";
-    return false;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // dup2 onto fd 3 clears close-on-exec, so only the worker's end crosses exec.
-  posix_spawn_file_actions_adddup2(&actions, ends[1], worker::kWorkerSocketFd);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  // Nothing else of ours reaches the worker, whoever opened it without close-on-exec.
-  posix_spawn_file_actions_addclosefrom_np(&actions, worker::kWorkerSocketFd + 1);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // A group of its own: a killed worker takes whatever it started with it.
-  posix_spawnattr_setpgroup(&attributes, 0);
-  resetSignals(attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
   // The worker's temporary files go to a folder of its own, never to the shared one, and
   // that folder goes with the worker, whatever the worker left in it.
   // The folder carries the client's process id, so that one a killed client left behind
@@ -108,10 +67,6 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   (void)sweptOnce;
   temporaryFolder_ = std::make_unique<TemporaryDirectory>("vellumdock-worker-" + std::to_string(getpid()));
   if (!temporaryFolder_->ok()) {
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[0]);
-    close(ends[1]);
     temporaryFolder_.reset();
     why = "Cannot create a temporary folder for " + program + " in " + temporaryBase() + ".";
     return false;
@@ -124,28 +79,23 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  const std::string client = "--client=" + std::to_string(getpid());
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(client.c_str()), nullptr};
-  pid_t pid = 0;
-  const int code = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(ends[1]);
-  if (code != 0) {
-    close(ends[0]);
+  worker::StartedWorker started;
+  worker::WorkerStartFailure failure;
+  if (!worker::startWorkerProcess(program, envp.data(), started, failure)) {
     temporaryFolder_.reset();
-    why = "Cannot start " + program + ": " + std::strerror(code) + ".";
+    why = (failure.atSocket ? "Cannot create the socket to " + program : "Cannot start " + program) + ": " +
+          std::strerror(failure.error) + ".";
     return false;
   }
-  pid_ = pid;
-  socket_ = ends[0];
+  pid_ = started.pid;
+  socket_ = started.socket;
   jobsDone_ = 0;
   startedWithMemory_ = limits.memoryMegabytes;
   // Set before the worker is given anything to do, so every job runs under it.
   if (limits.memoryMegabytes > 0) {
     const rlim_t bytes = static_cast<rlim_t>(limits.memoryMegabytes) * 1024u * 1024u;
     const rlimit bound{bytes, bytes};
-    if (prlimit(pid, RLIMIT_AS, &bound, nullptr) != 0) {
+    if (prlimit(pid_, RLIMIT_AS, &bound, nullptr) != 0) {
       why = "Cannot bound the memory of " + program + ": " + std::strerror(errno) + ".";
       discard();
       return false;
@@ -155,18 +105,15 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
 }
 
 bool WorkerClient::idleWorkerAlive() const {
-  if (hasEnded(pid_)) return false;
+  if (worker::hasEnded(pid_)) return false;
   // An idle worker says nothing; anything to read (or a hang-up) means it is going.
   pollfd probe{socket_, POLLIN, 0};
   return ::poll(&probe, 1, 0) == 0;
 }
 
 int WorkerClient::discard() {
-  int status = 0;
-  if (pid_ == 0) return status;
-  ::kill(-pid_, SIGKILL);
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
+  if (pid_ == 0) return 0;
+  const int status = worker::killWorkerGroup(pid_);
   close(socket_);
   socket_ = -1;
   pid_ = 0;
@@ -180,11 +127,9 @@ void WorkerClient::stop() {
   // Closing its socket tells an idle worker to end.
   close(socket_);
   socket_ = -1;
-  for (int waited = 0; waited < kEndingGraceMilliseconds && !hasEnded(pid_); waited += 10) usleep(10000);
+  for (int waited = 0; waited < kEndingGraceMilliseconds && !worker::hasEnded(pid_); waited += 10) usleep(10000);
   // Whatever is left of it or of what it started goes now.
-  ::kill(-pid_, SIGKILL);
-  while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  worker::killWorkerGroup(pid_);
   pid_ = 0;
   jobsDone_ = 0;
   temporaryFolder_.reset();

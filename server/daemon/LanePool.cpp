@@ -1,11 +1,7 @@
 #include "server/daemon/LanePool.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,20 +13,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "outside/worker/WorkerSpawn.h"
 #include "server/lane/LaneReports.h"
-
-extern char** environ;
 
 namespace vd::daemon {
 namespace {
 
 // How long an idle lane told to end may take before it is killed.
 constexpr int kEndingGraceMilliseconds = 2000;
-
-bool hasEnded(pid_t pid) {
-  siginfo_t info{};
-  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
-}
 
 std::string endingOf(int status) {
   if (WIFSIGNALED(status)) return " (signal " + std::to_string(WTERMSIG(status)) + ")";
@@ -50,7 +40,8 @@ LanePool::~LanePool() {
     lane.socket = -1;
   }
   for (int waited = 0; waited < kEndingGraceMilliseconds; waited += 10) {
-    if (std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& lane) { return lane.pid == 0 || hasEnded(lane.pid); })) {
+    if (std::all_of(lanes_.begin(), lanes_.end(),
+                    [](const Lane& lane) { return lane.pid == 0 || worker::hasEnded(lane.pid); })) {
       break;
     }
     usleep(10000);
@@ -59,56 +50,23 @@ LanePool::~LanePool() {
 }
 
 bool LanePool::spawn(Lane& lane, std::string& why) {
-  int ends[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-    why = "Cannot create the socket to a conversion lane: " + std::string(std::strerror(errno)) + ".";
+  worker::StartedWorker started;
+  worker::WorkerStartFailure failure;
+  if (!worker::startWorkerProcess(program_, nullptr, started, failure)) {
+    const std::string reason = std::strerror(failure.error);
+    why = failure.atSocket ? "Cannot create the socket to a conversion lane: " + reason + "."
+                           : "Cannot start the conversion lane " + program_ + ": " + reason + ".";
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // dup2 onto the worker's descriptor clears close-on-exec: only the lane's end crosses.
-  posix_spawn_file_actions_adddup2(&actions, ends[1], worker::kWorkerSocketFd);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, worker::kWorkerSocketFd + 1);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  // The daemon's stop handlers are not the lane's: it starts with the default handling.
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, signal);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-  const std::string client = "--client=" + std::to_string(getpid());
-  char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>(client.c_str()), nullptr};
-  pid_t pid = 0;
-  const int code = posix_spawn(&pid, program_.c_str(), &actions, &attributes, argv, environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(ends[1]);
-  if (code != 0) {
-    close(ends[0]);
-    why = "Cannot start the conversion lane " + program_ + ": " + std::strerror(code) + ".";
-    return false;
-  }
-  lane.pid = pid;
-  lane.socket = ends[0];
+  lane.pid = started.pid;
+  lane.socket = started.socket;
   lane.decoder = worker::FrameDecoder();
   return true;
 }
 
 int LanePool::kill(Lane& lane) {
-  int status = 0;
-  if (lane.pid == 0) return status;
-  ::kill(-lane.pid, SIGKILL);
-  while (waitpid(lane.pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  if (lane.pid == 0) return 0;
+  const int status = worker::killWorkerGroup(lane.pid);
   if (lane.socket >= 0) close(lane.socket);
   lane.socket = -1;
   lane.pid = 0;
@@ -132,7 +90,7 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   Lane& lane = lanes_.at(index);
   if (lane.busy) throw std::logic_error("a conversion lane was given a second job");
   // A warm lane that ended while idle is replaced before it is given the file.
-  if (lane.pid != 0 && hasEnded(lane.pid)) kill(lane);
+  if (lane.pid != 0 && worker::hasEnded(lane.pid)) kill(lane);
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
   const std::vector<std::string> texts{job.out, job.in, job.ext, job.security ? "1" : "0", job.inputDir};
