@@ -7,26 +7,25 @@ namespace {
 
 constexpr std::int16_t kFallbackSeconds = 5;
 
-// Whole seconds from 1 to 32767 in plain digits: the interval box's range.
-std::optional<std::int16_t> parseSeconds(const std::string& text) {
-  if (text.empty() || text.size() > 5) return std::nullopt;
+// A whole number from lowest to highest in plain digits: no sign, no spaces, no exponent.
+std::optional<int> parseWholeNumber(const std::string& text, int lowest, int highest) {
+  if (text.empty() || text.size() > std::to_string(highest).size()) return std::nullopt;
   if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
-  const long value = std::stol(text);
-  if (value < 1 || value > 32767) return std::nullopt;
-  return static_cast<std::int16_t>(value);
+  const int value = std::stoi(text);
+  if (value < lowest || value > highest) return std::nullopt;
+  return value;
+}
+
+// Whole seconds from 1 to 32767: the interval box's range.
+std::optional<std::int16_t> parseSeconds(const std::string& text) {
+  const std::optional<int> value = parseWholeNumber(text, 1, 32767);
+  if (!value) return std::nullopt;
+  return static_cast<std::int16_t>(*value);
 }
 
 // Lanes are processes with warm engines of their own: far more than the cores of any
 // machine buys nothing but memory.
 constexpr int kMostJobs = 256;
-
-std::optional<int> parseJobs(const std::string& text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
-  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
-  const int value = std::stoi(text);
-  if (value < 1 || value > kMostJobs) return std::nullopt;
-  return value;
-}
 
 DaemonCommand usage(std::string problem) {
   DaemonCommand command;
@@ -73,7 +72,7 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
     } else if (option == "--jobs" || option == "-j") {
       const std::optional<std::string> text = value();
       if (!text) return usage(option + " needs a number of files");
-      command.jobs = parseJobs(*text);
+      command.jobs = parseWholeNumber(*text, 1, kMostJobs);
       if (!command.jobs) return usage(option + " takes a whole number from 1 to 256, not '" + *text + "'");
     } else if (option == "--overwrite" || option == "--no-overwrite") {
       if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
