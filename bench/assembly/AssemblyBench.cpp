@@ -14,6 +14,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "bench/support/BenchProgram.h"
 #include "bench/support/Interleaved.h"
 #include "bench/support/Report.h"
 #include "engine/CreatePDF.h"
@@ -60,21 +61,13 @@ BenchCase documents(const std::string& folder, const std::string& label, const s
   return joined;
 }
 
-std::string option(int argc, char** argv, const std::string& name, const std::string& fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (argv[i] == name) return argv[i + 1];
-  }
-  return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
-  const int rounds = std::max(1, std::atoi(option(argc, argv, "--rounds", "5").c_str()));
-  const std::string markdown = option(argc, argv, "--markdown", "");
-  char pattern[] = "/tmp/vellumdock-bench-join-XXXXXX";
-  const std::string scratch = mkdtemp(pattern);
+  const BenchOptions options = ParseBenchOptions(argc, argv, "");
+  const ScratchFolder scratchFolder("join");
+  const std::string& scratch = scratchFolder.path();
 
   const std::vector<BenchCase> cases{
       documents(scratch, "2 one-page PDFs", "small", 2, [](int) { return 1; }),
@@ -82,18 +75,11 @@ int main(int argc, char** argv) {
       documents(scratch, "5 PDFs of 200 pages", "large", 5, [](int) { return 200; })};
   BenchEngine engine;
   InterleavedRuns runs(
-      {{"ours",
-        [&](const BenchCase& c, const std::string& out, double&) {
-          vd::PathArray list;
-          list.items = c.inputs;
-          try {
-            engine.CreatePDFfromMultiPDF(out, list);
-            return true;
-          } catch (const std::exception& error) {
-            std::fprintf(stderr, "ours failed on %s: %s\n", c.label.c_str(), error.what());
-            return false;
-          }
-        }},
+      {Ours([&](const BenchCase& c, const std::string& out) {
+         vd::PathArray list;
+         list.items = c.inputs;
+         engine.CreatePDFfromMultiPDF(out, list);
+       }),
        {"qpdf",
         [](const BenchCase& c, const std::string& out, double&) {
           std::vector<std::string> arguments{"--empty", "--pages"};
@@ -102,10 +88,7 @@ int main(int argc, char** argv) {
           return RunQuietly("qpdf", arguments);
         }}},
       scratch);
-  runs.run(cases, rounds);
-  const std::string report = Report("Joining PDFs (CreatePDFfromMultiPDF) against qpdf", runs, rounds, {});
-  std::fputs(report.c_str(), stdout);
-  if (!markdown.empty()) std::ofstream(markdown) << report;
-  RunQuietly("rm", {"-rf", scratch});
+  runs.run(cases, options.rounds);
+  Publish(Report("Joining PDFs (CreatePDFfromMultiPDF) against qpdf", runs, options.rounds, {}), options.markdown);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchProgram.h"
 #include "bench/support/Interleaved.h"
 #include "bench/support/Report.h"
 #include "engine/CreatePDF.h"
@@ -44,49 +45,29 @@ void writeLongDocument(const std::string& path, int pages) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-std::string option(int argc, char** argv, const std::string& name, const std::string& fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (argv[i] == name) return argv[i + 1];
-  }
-  return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
-  const int rounds = std::max(1, std::atoi(option(argc, argv, "--rounds", "5").c_str()));
-  const std::string markdown = option(argc, argv, "--markdown", "");
-  const std::string corpus = option(argc, argv, "--corpus", VD_CORPUS_DIR);
+  const BenchOptions options = ParseBenchOptions(argc, argv, VD_CORPUS_DIR);
   setenv("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR, 0);
-  char pattern[] = "/tmp/vellumdock-bench-distill-XXXXXX";
-  const std::string scratch = mkdtemp(pattern);
-
   try {
+    const ScratchFolder scratch("distill");
     std::vector<BenchCase> cases;
     std::vector<std::string> smallFiles;
     for (const char* file : {"ps/alphabet.ps", "ps/colorcir.ps", "ps/doretree.ps", "ps/escher.ps", "ps/ps3d.ps",
                              "ps/snowflak.ps", "ps/waterfal.ps", "eps/golfer.eps", "eps/ridt91.eps"}) {
-      const std::string path = corpus + "/" + file;
+      const std::string path = options.corpus + "/" + file;
       cases.push_back({file, "small (≤ 150 KB)", {path}, FileBytes(path)});
       smallFiles.emplace_back(file);
     }
-    const std::string longDocument = scratch + "/long.ps";
+    const std::string longDocument = scratch.path() + "/long.ps";
     writeLongDocument(longDocument, 200);
     cases.push_back({"200 pages (generated)", "large", {longDocument}, FileBytes(longDocument)});
 
     vd::CreatePDF engine;
     InterleavedRuns runs(
-        {{"ours",
-          [&](const BenchCase& c, const std::string& out, double&) {
-            try {
-              engine.CreatePDFfromPS(out, c.inputs.front());
-              return true;
-            } catch (const std::exception& error) {
-              std::fprintf(stderr, "ours failed on %s: %s\n", c.label.c_str(), error.what());
-              return false;
-            }
-          }},
+        {Ours([&](const BenchCase& c, const std::string& out) { engine.CreatePDFfromPS(out, c.inputs.front()); }),
          {"gs",
           [](const BenchCase& c, const std::string& out, double&) {
             return RunQuietly("gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-sOutputFile=" + out,
@@ -96,21 +77,18 @@ int main(int argc, char** argv) {
           [](const BenchCase& c, const std::string& out, double&) {
             return RunQuietly("ps2pdf", {c.inputs.front(), out});
           }}},
-        scratch);
-    runs.run(cases, rounds);
+        scratch.path());
+    runs.run(cases, options.rounds);
 
     using Measure = Target::Measure;
     const std::vector<Target> targets{
         {"PostScript → PDF, each small file and their sum", Measure::Time, 1, 0.5, smallFiles, "small (≤ 150 KB)"},
         {"PostScript → PDF, 200 pages", Measure::Time, 1, 1.0, {"200 pages (generated)"}, ""}};
-    const std::string report = Report("PostScript (CreatePDFfromPS) against gs and ps2pdf", runs, rounds, targets);
-    std::fputs(report.c_str(), stdout);
-    if (!markdown.empty()) std::ofstream(markdown) << report;
+    Publish(Report("PostScript (CreatePDFfromPS) against gs and ps2pdf", runs, options.rounds, targets),
+            options.markdown);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_distill: %s\n", error.what());
-    RunQuietly("rm", {"-rf", scratch});
     return 1;
   }
-  RunQuietly("rm", {"-rf", scratch});
   return 0;
 }

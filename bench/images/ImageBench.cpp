@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/images/LargeSamples.h"
+#include "bench/support/BenchProgram.h"
 #include "bench/support/Interleaved.h"
 #include "bench/support/Report.h"
 #include "engine/CreatePDF.h"
@@ -87,13 +88,6 @@ std::vector<BenchCase> sampleCases(const std::string& corpus) {
   return cases;
 }
 
-std::string option(int argc, char** argv, const std::string& name, const std::string& fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (argv[i] == name) return argv[i + 1];
-  }
-  return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,31 +102,18 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const int rounds = std::max(1, std::atoi(option(argc, argv, "--rounds", "5").c_str()));
-  const std::string markdown = option(argc, argv, "--markdown", "");
-  const std::string corpus = option(argc, argv, "--corpus", VD_CORPUS_DIR);
-  char pattern[] = "/tmp/vellumdock-bench-images-XXXXXX";
-  const std::string scratch = mkdtemp(pattern);
-
+  const BenchOptions options = ParseBenchOptions(argc, argv, VD_CORPUS_DIR);
   try {
-    std::vector<BenchCase> cases = sampleCases(corpus);
+    const ScratchFolder scratch("images");
+    std::vector<BenchCase> cases = sampleCases(options.corpus);
     std::fprintf(stderr, "making the large images\n");
-    for (const SampleFile& file : MakeLargeSamples(corpus + "/jpg/flower.jpg", scratch)) {
+    for (const SampleFile& file : MakeLargeSamples(options.corpus + "/jpg/flower.jpg", scratch.path())) {
       cases.push_back({file.label, "large (generated)", {file.path}, FileBytes(file.path)});
     }
     BenchEngine engine;
     LibraryProcess library;
     InterleavedRuns runs(
-        {{"ours",
-          [&](const BenchCase& c, const std::string& out, double&) {
-            try {
-              engine.CreatePDFfromImageFile(out, c.inputs.front());
-              return true;
-            } catch (const std::exception& error) {
-              std::fprintf(stderr, "ours failed on %s: %s\n", c.label.c_str(), error.what());
-              return false;
-            }
-          }},
+        {Ours([&](const BenchCase& c, const std::string& out) { engine.CreatePDFfromImageFile(out, c.inputs.front()); }),
          {"img2pdf library",
           [&](const BenchCase& c, const std::string& out, double& seconds) {
             const std::optional<double> taken = library.convert(c.inputs.front(), out);
@@ -143,8 +124,8 @@ int main(int argc, char** argv) {
           [](const BenchCase& c, const std::string& out, double&) {
             return RunQuietly("img2pdf", {c.inputs.front(), "-o", out});
           }}},
-        scratch);
-    runs.run(cases, rounds);
+        scratch.path());
+    runs.run(cases, options.rounds);
 
     using Measure = Target::Measure;
     const std::vector<Target> targets{
@@ -154,14 +135,10 @@ int main(int argc, char** argv) {
         {"2100×2100 palette GIF time", Measure::Time, 1, 1.0, {"palette 2100x2100 (GIF)"}, ""},
         {"PNG with alpha time", Measure::Time, 1, 1.0,
          {"png/transparent.png", "png/pil123rgba.png", "photo 2400x1600 with alpha (PNG)"}, ""}};
-    const std::string report = Report("Images (CreatePDFfromImageFile) against img2pdf", runs, rounds, targets);
-    std::fputs(report.c_str(), stdout);
-    if (!markdown.empty()) std::ofstream(markdown) << report;
+    Publish(Report("Images (CreatePDFfromImageFile) against img2pdf", runs, options.rounds, targets), options.markdown);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_images: %s\n", error.what());
-    RunQuietly("rm", {"-rf", scratch});
     return 1;
   }
-  RunQuietly("rm", {"-rf", scratch});
   return 0;
 }
