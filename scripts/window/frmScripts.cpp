@@ -159,34 +159,25 @@ void frmScripts::connectHandlers() {
     builder_.selectFile(row);
     refresh();
   });
-  const auto add = [this] {
-    builder_.addSelectedFile();
-    refresh();
+  // A builder step that changes what the lists show, followed by showing it.
+  const auto thenRefresh = [this](void (ScriptBuilder::*step)()) {
+    return [this, step] {
+      (builder_.*step)();
+      refresh();
+    };
   };
-  connect(List1_, &QListWidget::itemDoubleClicked, this, add);
-  connect(cmdAdd_, &QPushButton::clicked, this, add);
+  connect(List1_, &QListWidget::itemDoubleClicked, this, thenRefresh(&ScriptBuilder::addSelectedFile));
+  connect(cmdAdd_, &QPushButton::clicked, this, thenRefresh(&ScriptBuilder::addSelectedFile));
   connect(List2_, &QListWidget::currentRowChanged, this, [this](int row) {
     builder_.selectEntry(row);
     refresh();
   });
   connect(List2_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { builder_.openEntry(List2_->row(item)); });
-  connect(cmdDelete_, &QPushButton::clicked, this, [this] {
-    builder_.deleteEntry();
-    refresh();
-  });
-  connect(cmdUp_, &QPushButton::clicked, this, [this] {
-    builder_.moveUp();
-    refresh();
-  });
-  connect(cmdDown_, &QPushButton::clicked, this, [this] {
-    builder_.moveDown();
-    refresh();
-  });
-  connect(cmdClear_, &QPushButton::clicked, this, [this] {
-    builder_.clearAsked();
-    refresh();
-  });
+  connect(cmdDelete_, &QPushButton::clicked, this, thenRefresh(&ScriptBuilder::deleteEntry));
+  connect(cmdUp_, &QPushButton::clicked, this, thenRefresh(&ScriptBuilder::moveUp));
+  connect(cmdDown_, &QPushButton::clicked, this, thenRefresh(&ScriptBuilder::moveDown));
+  connect(cmdClear_, &QPushButton::clicked, this, thenRefresh(&ScriptBuilder::clearAsked));
   connect(cmdSave_, &QPushButton::clicked, this, [this] {
     builder_.save([this](bool busy) {
       if (busy) {
