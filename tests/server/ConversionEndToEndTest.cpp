@@ -3,56 +3,28 @@
 // input directory: PostScript (EPS included) through the Distiller, images one page per
 // frame, a script file joining its entries; drawings and reports, which have no
 // converter here, end in failed/ with their reason. Results are checked by content.
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <map>
+#include <set>
 #include <thread>
 
-#include "common/Locations.h"
+#include "ProgramFixture.h"
 #include "platform/SettingsStore.h"
-#include "support/ContentChecks.h"
-#include "support/IsolatedEnvironment.h"
-#include "support/RunningProgram.h"
 
 namespace vd::test {
 namespace {
 
-class ConversionEndToEndTest : public testing::Test {
+class ConversionEndToEndTest : public ProgramFixture {
  protected:
+  ConversionEndToEndTest() : ProgramFixture("vellumdk") {}
+
   void SetUp() override {
-    ASSERT_EQ(access(program_.c_str(), X_OK), 0) << program_;
-    runSetup(environment_);
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(ensureDirectory(input_));
-    ASSERT_TRUE(ensureDirectory(output_));
+    ProgramFixture::SetUp();
     ASSERT_TRUE(ensureDirectory(sources_));
     settingsStore().write("InputDir", input_);
     settingsStore().write("OutputDir", output_);
     settingsStore().write("Seconds", "1");
-  }
-
-  // Runs `vellumdk m` until the input directory holds nothing but the failed/ folder and
-  // the files named in kept, then lets one more pass go by.
-  void scanUntilInputIsEmpty(const std::vector<std::pair<std::string, std::string>>& environment = {},
-                             const std::vector<std::string>& kept = {}) {
-    const std::string log = environment_.path("vellumdk.log");
-    RunningProgram running(program_, {"m"}, log, environment);
-    const bool emptied = WaitUntil(
-        running,
-        [&] {
-          for (const std::string& name : DirectoryEntries(input_)) {
-            if (name != "failed" && std::find(kept.begin(), kept.end(), name) == kept.end()) return false;
-          }
-          return true;
-        },
-        std::chrono::seconds(240));
-    EXPECT_TRUE(emptied) << "left in the input directory; log:\n" << ReadBytes(log);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_TRUE(running.running()) << "vellumdk ended early; log:\n" << ReadBytes(log);
   }
 
   std::string drop(const std::string& corpusFile, const std::string& name) {
@@ -60,14 +32,10 @@ class ConversionEndToEndTest : public testing::Test {
     return name;
   }
 
-  IsolatedEnvironment environment_;
-  const std::string program_ = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk";
-  const std::string input_ = environment_.path("home/in box");
-  const std::string output_ = environment_.path("home/out box");
   const std::string sources_ = environment_.path("home/sources");
 };
 
-TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAndLog) {
+TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   // "|" opening a name and "%d" mean something to the interpreter; here they are only names.
   drop("ps/alphabet.ps", "|alpha bet 100%d.ps");
   drop("ps/ps3d.ps", "-ps3d 'manual' ~.ps");
@@ -75,58 +43,6 @@ TEST_F(ConversionEndToEndTest, PostScriptBecomesPdfAndFailedJobsKeepTheirInputAn
   drop("eps/golfer.eps", "golfer.EPS");
   WriteSettledFile(input_ + "/broken.ps", "%!PS\n/Helvetica findfont 12 scalefont setfont\nnosuchoperator\nshowpage\n");
   WriteSettledFile(input_ + "/forever.ps", "%!PS\n{} loop\n");
-
-  scanUntilInputIsEmpty({{"VELLUMDOCK_JOB_TIMEOUT", "5"}});
-
-  EXPECT_EQ(PageCount(output_ + "/|alpha bet 100%d.pdf"), 1);
-  EXPECT_NE(PdfText(output_ + "/|alpha bet 100%d.pdf").find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-  EXPECT_EQ(PageCount(output_ + "/-ps3d 'manual' ~.pdf"), 6);
-  EXPECT_NE(PdfText(output_ + "/-ps3d 'manual' ~.pdf").find("The package ps3d"), std::string::npos);
-  EXPECT_EQ(PageCount(output_ + "/golfer.pdf"), 1);
-  EXPECT_NE(ProgramOutput("pdfinfo", {output_ + "/golfer.pdf"}).find("570 x 695 pts"), std::string::npos);
-
-  // The failed jobs: no PDF, the input kept with its reason, the Distiller's log beside
-  // where the PDF would have been; the endless one was stopped at its bound.
-  for (const std::string base : {"broken", "forever"}) {
-    EXPECT_FALSE(FileExistsOnDisk(output_ + "/" + base + ".pdf")) << base;
-    EXPECT_TRUE(FileExistsOnDisk(input_ + "/failed/" + base + ".ps")) << base;
-    EXPECT_TRUE(FileExistsOnDisk(input_ + "/failed/" + base + ".ps.error.txt")) << base;
-  }
-  EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
-}
-
-TEST_F(ConversionEndToEndTest, UnconvertibleFilesEndInFailedAndSkippedOnesStayUntouched) {
-  const std::vector<std::string> untouched = {"REPORT.PDF", "a.EXE", "St6UnSt.Log", ".hidden"};
-  const std::vector<std::string> failing = {"plan.dwg", "sales.rpt", "-rf 'q' ä.dwg"};
-  for (const std::string& name : untouched) WriteSettledFile(input_ + "/" + name, "keep " + name);
-  for (const std::string& name : failing) WriteSettledFile(input_ + "/" + name, "content of " + name);
-  // A link dropped into the input folder is no input, though it names a readable
-  // PostScript file elsewhere.
-  const std::string secret = sources_ + "/secret.ps";
-  CopySettledFile(Corpus("ps/alphabet.ps"), secret);
-  ASSERT_EQ(symlink(secret.c_str(), (input_ + "/shadow.ps").c_str()), 0);
-
-  std::vector<std::string> kept = untouched;
-  kept.push_back("shadow.ps");
-  scanUntilInputIsEmpty({}, kept);
-
-  for (const std::string& name : untouched) EXPECT_EQ(ReadBytes(input_ + "/" + name), "keep " + name) << name;
-  for (const std::string& name : failing) {
-    EXPECT_FALSE(FileExistsOnDisk(input_ + "/" + name)) << name;
-    EXPECT_EQ(ReadBytes(input_ + "/failed/" + name), "content of " + name) << name;
-    const std::string reason = ReadBytes(input_ + "/failed/" + name + ".error.txt");
-    ASSERT_GE(reason.size(), 2u) << name;
-    EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n") << name;
-  }
-  EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * failing.size());
-  EXPECT_TRUE(DirectoryEntries(output_).empty());
-  char pointsAt[4096] = {};
-  ASSERT_GT(readlink((input_ + "/shadow.ps").c_str(), pointsAt, sizeof pointsAt - 1), 0);
-  EXPECT_EQ(std::string(pointsAt), secret);
-  EXPECT_EQ(ReadBytes(secret), ReadBytes(Corpus("ps/alphabet.ps")));
-}
-
-TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {
   // Every image kind is checked page by page in the image import tests; here a few of
   // them go the whole way through the program.
   const std::map<std::string, int> framesByName = {
@@ -134,20 +50,10 @@ TEST_F(ConversionEndToEndTest, ImagesBecomeOnePagePerFrame) {
       {drop("png/basn6a16.png", "alpha.png"), 1}, {drop("gif/dispose_bgnd.gif", "anim.gif"), 5},
       {drop("tif/g4-multi.tiff", "fax.tiff"), 3}, {drop("cur/deerstalker.cur", "hat.cur"), 1},
   };
-
-  scanUntilInputIsEmpty();
-
-  for (const auto& [name, frames] : framesByName) {
-    const std::string pdf = output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf";
-    ASSERT_TRUE(FileExistsOnDisk(pdf)) << name;
-    EXPECT_EQ(PageCount(pdf), frames) << name;
-  }
-  // A JPEG is carried into the PDF as it is, byte for byte.
-  EXPECT_NE(ReadBytes(output_ + "/flower.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
-  EXPECT_FALSE(FileExistsOnDisk(input_ + "/failed"));
-}
-
-TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookmarks) {
+  const std::vector<std::string> failing = {"plan.dwg", "sales.rpt", "-rf 'q' ä.dwg"};
+  for (const std::string& name : failing) WriteSettledFile(input_ + "/" + name, "content of " + name);
+  // A script joins its entries in its order; blank lines, a comment and a missing entry
+  // are passed over.
   const std::string ps = sources_ + "/alphabet.ps";
   CopySettledFile(Corpus("ps/alphabet.ps"), ps);
   const std::string pdf = MakeTextPdf(sources_ + "/two pages.pdf", {"Second entry one", "Second entry two"}, true);
@@ -156,7 +62,27 @@ TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookma
   WriteSettledFile(input_ + "/bundle.scr", "' made by hand\r\n" + ps + "\r\n\r\n  " + pdf + "  \r\n" + sources_ +
                                                "/missing.doc\r\n" + jpg + "\r\n");
 
-  scanUntilInputIsEmpty();
+  const std::string log = environment_.path("vellumdk.log");
+  RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "5"}});
+  EXPECT_TRUE(WaitUntil(running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
+                        std::chrono::seconds(240)))
+      << "left in the input directory; log:\n" << ReadBytes(log);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(running.running()) << "vellumdk ended early; log:\n" << ReadBytes(log);
+
+  EXPECT_EQ(PageCount(output_ + "/|alpha bet 100%d.pdf"), 1);
+  EXPECT_NE(PdfText(output_ + "/|alpha bet 100%d.pdf").find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+  EXPECT_EQ(PageCount(output_ + "/-ps3d 'manual' ~.pdf"), 6);
+  EXPECT_NE(PdfText(output_ + "/-ps3d 'manual' ~.pdf").find("The package ps3d"), std::string::npos);
+  EXPECT_EQ(PageCount(output_ + "/golfer.pdf"), 1);
+  EXPECT_NE(ProgramOutput("pdfinfo", {output_ + "/golfer.pdf"}).find("570 x 695 pts"), std::string::npos);
+  for (const auto& [name, frames] : framesByName) {
+    const std::string made = output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf";
+    ASSERT_TRUE(FileExistsOnDisk(made)) << name;
+    EXPECT_EQ(PageCount(made), frames) << name;
+  }
+  // A JPEG is carried into the PDF as it is, byte for byte.
+  EXPECT_NE(ReadBytes(output_ + "/flower.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
 
   const std::string combined = output_ + "/bundle.pdf";
   ASSERT_EQ(PageCount(combined), 1 + 2 + 1);
@@ -166,9 +92,26 @@ TEST_F(ConversionEndToEndTest, ScriptJoinsItsEntriesInScriptOrderWithTheirBookma
   EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);
   EXPECT_NE(ProgramOutput("qpdf", {"--json", "--json-key=outlines", combined}).find("Mark Second entry two"),
             std::string::npos);
-  // The temporaries and the script are gone; the entries themselves stay.
-  EXPECT_TRUE(DirectoryEntries(input_).empty());
+  // The script's entries stay where they were.
   EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));
+
+  // The failed jobs: no PDF, the input kept unchanged with its reason (a line of its own),
+  // the Distiller's log beside where the PDF would have been; the endless one was stopped
+  // at its bound. Nothing failed but these.
+  std::set<std::string> kept;
+  for (const std::string& name : failing) {
+    EXPECT_EQ(ReadBytes(input_ + "/failed/" + name), "content of " + name) << name;
+    kept.insert(name);
+  }
+  kept.insert({"broken.ps", "forever.ps"});
+  for (const std::string& name : kept) {
+    EXPECT_FALSE(FileExistsOnDisk(output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf")) << name;
+    const std::string reason = ReadBytes(input_ + "/failed/" + name + ".error.txt");
+    ASSERT_GE(reason.size(), 2u) << name;
+    EXPECT_EQ(reason.substr(reason.size() - 2), "\r\n") << name;
+  }
+  EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * kept.size());
+  EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
 }
 
 TEST_F(ConversionEndToEndTest, PdfBeingReplacedComesBackWhenTheProgramIsEndedMidConversion) {

@@ -1,9 +1,7 @@
 // The scan cycle with the real engine against what goes wrong around it: an output folder
 // that is full, read-only or gone, inputs that are empty, cut short or noise in every
-// converted kind, awkward names, a file written to while it is converted, an interpreter
-// worker killed mid-job. Whatever happens, every input ends as a whole PDF or in failed/
+// converted kind, awkward names, a file written to while it is converted. Whatever happens, every input ends as a whole PDF or in failed/
 // with its reason, the cycle goes on, and no helper process outlives it.
-#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include <random>
 #include <thread>
 
+#include "ProgramFixture.h"
 #include "ScanCycleFixture.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "server/PathNames.h"
@@ -35,27 +34,19 @@ class HookedObserver : public RecordingObserver {
 };
 
 // A small file system of its own over a folder, gone again with the object.
-class ScratchMount {
- public:
-  ScratchMount(std::string folder, const std::string& options) : folder_(std::move(folder)) {
-    if (mount("vellumdock-test", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0) {
-      mounted_ = true;
-    } else {
-      why_ = std::strerror(errno);
-    }
+struct ScratchMount {
+  ScratchMount(std::string folder, const std::string& options) : folder(std::move(folder)) {
+    mounted = mount("vellumdock-test", this->folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted) why = std::strerror(errno);
   }
   ~ScratchMount() { unmount(); }
   void unmount() {
-    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-    mounted_ = false;
+    if (mounted) umount2(folder.c_str(), MNT_DETACH);
+    mounted = false;
   }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-  std::string why_;
+  std::string folder;
+  bool mounted = false;
+  std::string why;
 };
 
 class RobustnessTest : public ScanCycleFixture {
@@ -151,7 +142,7 @@ TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoe
     std::unique_ptr<ScratchMount> mounted;
     if (!c.mountOptions.empty()) {
       mounted = std::make_unique<ScratchMount>(outputDir, c.mountOptions);
-      if (!mounted->mounted()) GTEST_SKIP() << "cannot mount a small file system for the output: " << mounted->why();
+      if (!mounted->mounted) GTEST_SKIP() << "cannot mount a small file system for the output: " << mounted->why;
       if (c.mountOptions.find("ro") == std::string::npos) {
         WriteBytes(out("filler"), std::string(64 * 1024 - c.freeBytes, 'f'));
       }
@@ -234,9 +225,7 @@ TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWit
 TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainWhole) {
   // The first part keeps the interpreter busy for two seconds; the writer adds a second
   // page meanwhile, as a slow copy over the network would.
-  const std::string firstPart =
-      "%!PS\n/started realtime def\n{ realtime started sub 2000 gt { exit } if } loop\n"
-      "/Helvetica findfont 24 scalefont setfont 72 700 moveto (first part) show showpage\n";
+  const std::string firstPart = slowJob(2000, "first part");
   const std::string secondPart = "72 600 moveto (second part) show showpage\n";
   for (const bool overwrite : {true, false}) {
     SCOPED_TRACE(overwrite);
@@ -276,35 +265,6 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
       EXPECT_EQ(PageCount(out("growing.pdf")), 1);
     }
   }
-}
-
-TEST_F(RobustnessTest, InterpreterWorkerKilledMidJobFailsThatJobOnlyAndLeavesNoProcess) {
-  WriteSettledFile(in("slow.ps"),
-                   "%!PS\n/started realtime def\n{ realtime started sub 5000 gt { exit } if } loop\n"
-                   "/Helvetica findfont 24 scalefont setfont 72 700 moveto (slow) show showpage\n");
-  CopySettledFile(Corpus("ps/alphabet.ps"), in("zz-after.ps"));
-  std::thread killer;
-  int killed = 0;
-  watcher.onLine = [&](const std::string& line) {
-    if (line != arrow("slow.ps", "slow.pdf")) return;
-    killer = std::thread([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-      for (const pid_t child : ChildrenStillRunning(0)) {
-        if (isInterpreterWorker(child) && kill(child, SIGKILL) == 0) {
-          ++killed;
-        }
-      }
-    });
-  };
-  runRealPasses(settings(), 1);
-  if (killer.joinable()) killer.join();
-  ASSERT_EQ(killed, 1);
-
-  EXPECT_FALSE(endedWholeOrFailed("slow.ps"));
-  // The next job gets a worker of its own.
-  ASSERT_TRUE(endedWholeOrFailed("zz-after.ps"));
-  EXPECT_NE(PdfText(out("zz-after.pdf")).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-  expectNoLeftovers(outputDir);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 # The conversion server's core: the scan cycle against a recording observer, the dispatch,
-# a program of the core alone converting real files, and the built program run end to end.
+# a program of the core alone, and the built program run end to end.
 vd_add_test(ScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/ScanCycleTest.cpp)
 vd_add_test(DispatchTest ${CMAKE_CURRENT_LIST_DIR}/DispatchTest.cpp)
-vd_add_test(WindowlessConversionTest ${CMAKE_CURRENT_LIST_DIR}/WindowlessConversionTest.cpp)
-add_dependencies(WindowlessConversionTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)
+vd_add_test(WindowlessProgramTest ${CMAKE_CURRENT_LIST_DIR}/WindowlessProgramTest.cpp)
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)
 # The end-to-end test runs the built programs themselves.
 add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vd_blank_pdf)

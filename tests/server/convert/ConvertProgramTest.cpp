@@ -1,45 +1,27 @@
 // The built vellumdk-convert in a scratch world: each kind of input it is given, with the
 // documented exit codes, the reason on standard error, the outcome as JSON, and the input
 // left where it was.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "common/Locations.h"
-#include "support/ContentChecks.h"
-#include "support/IsolatedEnvironment.h"
+#include "../ProgramFixture.h"
 
 namespace vd::test {
 namespace {
 
-class ConvertProgramTest : public testing::Test {
+class ConvertProgramTest : public ProgramFixture {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(access(program_.c_str(), X_OK), 0) << program_;
-    runSetup(environment_);
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(ensureDirectory(work_));
-  }
-
-  int convert(const std::vector<std::string>& arguments, std::string* output, std::string* errors) {
-    return RunProgram(program_, arguments, output, errors);
-  }
-
-  IsolatedEnvironment environment_;
-  const std::string program_ = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-convert";
-  const std::string work_ = environment_.path("home/work dir");
+  ConvertProgramTest() : ProgramFixture("vellumdk-convert") {}
 };
 
 TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
-  CopySettledFile(Corpus("ps/alphabet.ps"), work_ + "/alphabet.ps");
-  CopySettledFile(Corpus("jpg/flower.jpg"), work_ + "/-flower 'x'.JPG");
-  CopySettledFile(Corpus("tif/g4-multi.tiff"), work_ + "/fax.tiff");
-  WriteBytes(work_ + "/broken.ps", "%!PS\nnosuchoperator\nshowpage\n");
-  WriteBytes(work_ + "/truncated.jpg", ReadBytes(Corpus("jpg/flower.jpg")).substr(0, 40));
-  WriteBytes(work_ + "/plan.dwg", "not a drawing");
-  ASSERT_TRUE(ensureDirectory(work_ + "/a folder.ps"));
+  CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
+  CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/-flower 'x'.JPG");
+  CopySettledFile(Corpus("tif/g4-multi.tiff"), input_ + "/fax.tiff");
+  WriteBytes(input_ + "/broken.ps", "%!PS\nnosuchoperator\nshowpage\n");
+  WriteBytes(input_ + "/truncated.jpg", ReadBytes(Corpus("jpg/flower.jpg")).substr(0, 40));
+  WriteBytes(input_ + "/plan.dwg", "not a drawing");
+  ASSERT_TRUE(ensureDirectory(input_ + "/a folder.ps"));
 
   struct Case {
     std::string input;
@@ -59,12 +41,12 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
-    const std::string input = work_ + "/" + c.input;
-    const std::string pdf = work_ + "/" + c.input + ".pdf";
+    const std::string input = input_ + "/" + c.input;
+    const std::string pdf = output_ + "/" + c.input + ".pdf";
     const std::string before = FileExistsOnDisk(input) ? ReadBytes(input) : "";
     std::string output;
     std::string errors;
-    EXPECT_EQ(convert({pdf, input}, &output, &errors), c.exitCode) << errors;
+    EXPECT_EQ(RunProgram(program_, {pdf, input}, &output, &errors), c.exitCode) << errors;
     EXPECT_EQ(output, "");
     if (c.exitCode == 0) {
       EXPECT_EQ(errors, "");
@@ -83,15 +65,15 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
     }
   }
   // The JPEG is carried byte for byte, as in the scan cycle.
-  EXPECT_NE(ReadBytes(work_ + "/-flower 'x'.JPG.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
+  EXPECT_NE(ReadBytes(output_ + "/-flower 'x'.JPG.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
 }
 
-TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSize) {
-  CopySettledFile(Corpus("tif/g4-multi.tiff"), work_ + "/fax \"3\".tiff");
-  const std::string pdf = work_ + "/fax \"3\".pdf";
+TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSizeAndUsageErrorsChangeNothing) {
+  CopySettledFile(Corpus("tif/g4-multi.tiff"), input_ + "/fax \"3\".tiff");
+  const std::string pdf = output_ + "/fax \"3\".pdf";
   std::string output;
   std::string errors;
-  ASSERT_EQ(convert({"--json", pdf, work_ + "/fax \"3\".tiff"}, &output, &errors), 0) << errors;
+  ASSERT_EQ(RunProgram(program_, {"--json", pdf, input_ + "/fax \"3\".tiff"}, &output, &errors), 0) << errors;
   QJsonParseError problem{};
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(output), &problem);
   ASSERT_EQ(problem.error, QJsonParseError::NoError) << output;
@@ -101,36 +83,21 @@ TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSize) {
   EXPECT_EQ(outcome.value("pages").toInt(), 3);
   EXPECT_EQ(static_cast<std::size_t>(outcome.value("bytes").toDouble()), ReadBytes(pdf).size());
   EXPECT_GT(outcome.value("seconds").toDouble(), 0.0);
-}
 
-TEST_F(ConvertProgramTest, UsageErrorsChangeNothing) {
-  CopySettledFile(Corpus("ps/alphabet.ps"), work_ + "/alphabet.ps");
-  const std::string input = work_ + "/alphabet.ps";
-  struct Case {
-    std::vector<std::string> arguments;
-    int exitCode;
-    std::string inOutput;
-    std::string inErrors;
-  };
-  const std::vector<Case> cases = {
+  const std::string input = input_ + "/alphabet.ps";
+  CopySettledFile(Corpus("ps/alphabet.ps"), input);
+  expectOutcomes({
       {{}, 2, "", "expected OUTPUT and INPUT, got 0 names"},
       {{input}, 2, "", "expected OUTPUT and INPUT, got 1 names"},
-      {{"--bogus", "a.pdf", input}, 2, "", "unknown option '--bogus'"},
+      {{"--bogus", output_ + "/a.pdf", input}, 2, "", "unknown option '--bogus'"},
       // Naming the input as the output would overwrite the only copy.
       {{input, input}, 2, "", "is the input itself"},
       {{"--help"}, 0, "Exit status: 0", ""},
       {{"--version"}, 0, "vellumdk-convert (Vellumdock) ", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    std::string output;
-    std::string errors;
-    EXPECT_EQ(convert(c.arguments, &output, &errors), c.exitCode) << errors;
-    EXPECT_NE(output.find(c.inOutput), std::string::npos) << output;
-    EXPECT_NE(errors.find(c.inErrors), std::string::npos) << errors;
-  }
+  });
   EXPECT_EQ(ReadBytes(input), ReadBytes(Corpus("ps/alphabet.ps")));
-  EXPECT_EQ(DirectoryEntries(work_), std::vector<std::string>{"alphabet.ps"});
+  EXPECT_EQ(DirectoryEntries(input_), (std::vector<std::string>{"alphabet.ps", "fax \"3\".tiff"}));
+  EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"fax \"3\".pdf"});
 }
 
 }  // namespace

@@ -3,35 +3,21 @@
 // stop signal lets the conversion in hand finish, and bad command lines end with the
 // documented codes. A program killed mid-job leaves no half-written PDF, and its restart
 // makes the one whole PDF.
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <thread>
 
-#include "common/Locations.h"
+#include "../ProgramFixture.h"
 #include "platform/SettingsStore.h"
-#include "support/ContentChecks.h"
-#include "support/IsolatedEnvironment.h"
 #include "support/ProcessChecks.h"
-#include "support/RunningProgram.h"
 
 namespace vd::test {
 namespace {
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
 
 // The processes below pid, children and their children, as /proc shows them now.
 std::set<pid_t> descendantsOf(pid_t root) {
@@ -70,14 +56,12 @@ std::set<pid_t> lanesOf(pid_t daemon) {
   return lanes;
 }
 
-class DaemonProgramTest : public testing::Test {
+class DaemonProgramTest : public ProgramFixture {
  protected:
+  DaemonProgramTest() : ProgramFixture("vellumdkd") {}
+
   void SetUp() override {
-    ASSERT_EQ(access(program_.c_str(), X_OK), 0) << program_;
-    runSetup(environment_);
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(ensureDirectory(input_));
-    ASSERT_TRUE(ensureDirectory(output_));
+    ProgramFixture::SetUp();
     // The stored directories are not the ones the command line names: the overrides win.
     settingsStore().write("InputDir", environment_.path("home/stored in"));
     settingsStore().write("OutputDir", environment_.path("home/stored out"));
@@ -105,10 +89,6 @@ class DaemonProgramTest : public testing::Test {
     return found;
   }
 
-  IsolatedEnvironment environment_;
-  const std::string program_ = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd";
-  const std::string input_ = environment_.path("home/in box");
-  const std::string output_ = environment_.path("home/out box");
   const std::string log_ = environment_.path("vellumdkd.out");
   const std::string errors_ = environment_.path("vellumdkd.err");
 };
@@ -163,27 +143,6 @@ TEST_F(DaemonProgramTest, ConvertsDroppedFilesAndPrintsTheWindowsLogLines) {
   const std::string reason = errorLines[0].substr(prefix.size());
   EXPECT_FALSE(reason.empty());
   EXPECT_NE(ReadBytes(input_ + "/failed/broken.ps.error.txt").find(reason), std::string::npos) << reason;
-}
-
-TEST_F(DaemonProgramTest, StopSignalLetsTheConversionInHandFinish) {
-  // A job that keeps the interpreter busy for a few seconds before it shows its page.
-  const std::string slowJob =
-      "%!PS\n/started realtime def\n{ realtime started sub 4000 gt { exit } if } loop\n"
-      "/Helvetica findfont 24 scalefont setfont 72 700 moveto (finished slowly) show showpage\n";
-  for (const int stopSignal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(stopSignal);
-    WriteSettledFile(input_ + "/slow.ps", slowJob);
-    std::remove((output_ + "/slow.pdf").c_str());
-    std::remove(log_.c_str());
-    auto running = start();
-    const std::string arrow = input_ + "/slow.ps --> " + output_ + "/slow.pdf";
-    ASSERT_TRUE(waitFor(*running, [&] { return ReadBytes(log_).find(arrow) != std::string::npos; })) << describe();
-    running->signal(stopSignal);
-    EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
-    EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1) << describe();
-    EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(input_ + "/slow.ps"));
-  }
 }
 
 // Two lanes on a burst in which several inputs want the same PDF name and one is corrupt:
@@ -299,12 +258,9 @@ TEST_F(DaemonProgramTest, LanesConvertABurstWithoutLosingOrMixingFiles) {
 // exits 0, files not yet handed out stay, and no lane or worker of a lane is left.
 TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   const int kFiles = 6;
-  const auto slowJob = [](int n) {
-    return "%!PS\n/started realtime def\n{ realtime started sub 3000 gt { exit } if } loop\n"
-           "/Helvetica findfont 24 scalefont setfont 72 700 moveto (finished slowly " +
-           std::to_string(n) + ") show showpage\n";
-  };
-  for (int n = 0; n < kFiles; ++n) WriteSettledFile(input_ + "/slow" + std::to_string(n) + ".ps", slowJob(n));
+  for (int n = 0; n < kFiles; ++n) {
+    WriteSettledFile(input_ + "/slow" + std::to_string(n) + ".ps", slowJob(3000, "finished slowly " + std::to_string(n)));
+  }
   auto running = start({"--jobs", "2"});
   std::set<pid_t> seen;
   ASSERT_TRUE(waitFor(*running, [&] { return arrows().size() == 2 && lanesOf(running->pid()).size() == 2; }))
@@ -368,23 +324,24 @@ std::vector<std::string> workersOf(pid_t client) {
   return workers;
 }
 
-TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndTheRestartMakesOneWholePdf) {
-  const std::string slowJob =
-      "%!PS\n/started realtime def\n{ realtime started sub 3000 gt { exit } if } loop\n"
-      "/Helvetica findfont 24 scalefont setfont 72 700 moveto (finished slowly) show showpage\n";
+// Killed mid-job, the program leaves no half-written PDF and its worker goes with it; the
+// restart takes the file again, and a stop signal while it converts lets it finish.
+TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinishOneWholePdf) {
   for (const bool overwrite : {false, true}) {
+    const int stopSignal = overwrite ? SIGINT : SIGTERM;
     SCOPED_TRACE(overwrite);
     for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
     // With overwrite, an earlier PDF of the name is set aside while its replacement is made.
     if (overwrite) MakeTextPdf(output_ + "/slow.pdf", {"earlier slow"});
-    WriteSettledFile(input_ + "/slow.ps", slowJob);
+    WriteSettledFile(input_ + "/slow.ps", slowJob(3000, "finished slowly"));
     const std::vector<std::string> extra = overwrite ? std::vector<std::string>{"--overwrite"} : std::vector<std::string>{};
     const std::string arrow = input_ + "/slow.ps --> " + output_ + "/slow.pdf";
+    const auto converting = [&] { return ReadBytes(log_).find(arrow) != std::string::npos; };
     std::remove(log_.c_str());
     pid_t killed = 0;
     {
       auto running = start(extra);
-      ASSERT_TRUE(waitFor(*running, [&] { return ReadBytes(log_).find(arrow) != std::string::npos; })) << describe();
+      ASSERT_TRUE(waitFor(*running, converting)) << describe();
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       killed = running->pid();
       running->signal(SIGKILL);
@@ -402,9 +359,10 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndTheRestartMakesOneWholeP
 
     std::remove(log_.c_str());
     auto restarted = start(extra);
-    ASSERT_TRUE(waitFor(*restarted, [&] { return DirectoryEntries(input_).empty(); })) << describe();
-    restarted->signal(SIGTERM);
-    EXPECT_EQ(restarted->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    ASSERT_TRUE(waitFor(*restarted, converting)) << describe();
+    restarted->signal(stopSignal);
+    EXPECT_EQ(restarted->waitForExit(std::chrono::seconds(120)), 0) << describe();
+    EXPECT_TRUE(DirectoryEntries(input_).empty());
     // One whole PDF under the final name: no numbered one beside a damaged one, no
     // temporary, nothing set aside.
     EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
@@ -479,13 +437,7 @@ TEST_F(DaemonProgramTest, OneInstanceScansAFolderAndItsClaimEndsWithItsProcess) 
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
-  struct Case {
-    std::vector<std::string> arguments;
-    int exitCode;
-    std::string inOutput;
-    std::string inErrors;
-  };
-  const std::vector<Case> cases = {
+  expectOutcomes({
       {{"--help"}, 0, "--interval SECONDS", ""},
       {{"--version"}, 0, "vellumdkd (Vellumdock) ", ""},
       {{"--bogus"}, 2, "", "unknown argument '--bogus'"},
@@ -499,18 +451,7 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
       {{"--input", notADirectory, "--output", output_}, 3, "", "not a directory"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    std::string output;
-    std::string errors;
-    EXPECT_EQ(RunProgram(program_, c.arguments, &output, &errors), c.exitCode) << errors;
-    EXPECT_NE(output.find(c.inOutput), std::string::npos) << output;
-    EXPECT_NE(errors.find(c.inErrors), std::string::npos) << errors;
-    if (c.exitCode != 0) {
-      EXPECT_EQ(errors.rfind("vellumdkd: ", 0), 0u) << errors;
-    }
-  }
+  });
   // Nothing was converted or created by a refused start.
   EXPECT_TRUE(DirectoryEntries(output_).empty());
 }
