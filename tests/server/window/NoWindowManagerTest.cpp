@@ -19,13 +19,13 @@
 namespace vd::test {
 namespace {
 
-// An X server of its own on a display it picks itself among the free ones.
-class XvfbDisplay {
- public:
+// An X server of its own on a display it picks itself among the free ones; `name` is ":N",
+// or empty when the server did not come up.
+struct XvfbDisplay {
   explicit XvfbDisplay(const std::string& log) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return;
-    server_ = std::make_unique<RunningProgram>(
+    server = std::make_unique<RunningProgram>(
         "/usr/bin/Xvfb",
         std::vector<std::string>{"-displayfd", std::to_string(pipeEnds[1]), "-nolisten", "tcp", "-screen", "0",
                                  "1024x768x24"},
@@ -37,24 +37,17 @@ class XvfbDisplay {
     char c = 0;
     while (poll(&waiting, 1, 20000) > 0 && read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
     close(pipeEnds[0]);
-    if (!number.empty()) name_ = ":" + number;
+    if (!number.empty()) name = ":" + number;
   }
-
   ~XvfbDisplay() {
     // Asked to end, the server removes its lock and socket.
-    if (!server_) return;
-    server_->signal(SIGTERM);
-    WaitUntil(*server_, [] { return false; }, std::chrono::seconds(10));
+    if (!server) return;
+    server->signal(SIGTERM);
+    WaitUntil(*server, [] { return false; }, std::chrono::seconds(10));
   }
-  XvfbDisplay(const XvfbDisplay&) = delete;
-  XvfbDisplay& operator=(const XvfbDisplay&) = delete;
 
-  // ":N", or empty when the server did not come up.
-  const std::string& name() const { return name_; }
-
- private:
-  std::unique_ptr<RunningProgram> server_;
-  std::string name_;
+  std::unique_ptr<RunningProgram> server;
+  std::string name;
 };
 
 TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
@@ -69,10 +62,10 @@ TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
   settingsStore().write("Seconds", "1");
 
   XvfbDisplay display(environment.path("xvfb.log"));
-  ASSERT_FALSE(display.name().empty()) << "Xvfb did not start:\n" << ReadBytes(environment.path("xvfb.log"));
+  ASSERT_FALSE(display.name.empty()) << "Xvfb did not start:\n" << ReadBytes(environment.path("xvfb.log"));
   const std::string log = environment.path("vellumdk.log");
   RunningProgram vellumdk(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk", {"m"}, log,
-                          {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+                          {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name}});
   CopySettledFile(Corpus("ps/alphabet.ps"), input + "/alphabet.ps");
 
   const std::string pdf = output + "/alphabet.pdf";

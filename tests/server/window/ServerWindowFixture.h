@@ -1,13 +1,16 @@
-// The common ground of the window's tests: an isolated scratch world with an input and an
-// output directory, the Distiller printer installed in the real printer table, recorded
-// message boxes, a scripted event pump and recording engines.
+// The common ground of the windows' tests: an isolated scratch world with recorded message
+// boxes and desktop opener; for the main window also an input and an output directory, the
+// Distiller printer in the real printer table, a scripted event pump and recording engines.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,16 @@
 
 namespace vd::test {
 
+// What every window's test stands on: a scratch world, message boxes and a desktop opener
+// that record instead of showing.
+struct WindowDoubles {
+  IsolatedEnvironment environment;
+  RecordingMessageBoxes messages;
+  ScopedSeam<MessageBoxes> messagesSeam{messages};
+  RecordingDocumentOpener opener;
+  ScopedSeam<DocumentOpener> openerSeam{opener};
+};
+
 // The folder picker's double: records each request and answers with the folder given,
 // "" standing for a cancel.
 class ScriptedFolderPicker : public FolderPicker {
@@ -36,7 +49,7 @@ class ScriptedFolderPicker : public FolderPicker {
   std::vector<std::string> requests;
 };
 
-class ServerWindowFixture : public ::testing::Test {
+class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
  protected:
   void SetUp() override {
     inputDir = environment.path("home/in dir");
@@ -53,6 +66,7 @@ class ServerWindowFixture : public ::testing::Test {
     ASSERT_TRUE(printSubsystem().installPrinter(printer)) << name;
   }
   static void store(const std::string& key, const std::string& value) { settingsStore().write(key, value); }
+  static std::optional<std::string> stored(const char* key) { return settingsStore().read(key); }
   void storeDirectories(const std::string& seconds) {
     installPrinter("Adobe PDF");
     store("InputDir", inputDir);
@@ -68,6 +82,17 @@ class ServerWindowFixture : public ::testing::Test {
   std::string out(const std::string& name) const { return outputDir + "/" + name; }
   static QPushButton* button(Form1& form, const char* name) { return form.findChild<QPushButton*>(name); }
   static void clickStop(Form1& form) { button(form, "Command2")->click(); }
+  static std::string boxText(Form1& form, const char* name) {
+    return form.findChild<QLineEdit*>(name)->text().toStdString();
+  }
+  // Types into a box and leaves it, as the focus moving on does.
+  static void leave(Form1& form, const char* name, const std::string& typed,
+                    Qt::FocusReason reason = Qt::OtherFocusReason) {
+    QLineEdit* box = form.findChild<QLineEdit*>(name);
+    box->setText(QString::fromStdString(typed));
+    QFocusEvent focusOut(QEvent::FocusOut, reason);
+    QCoreApplication::sendEvent(box, &focusOut);
+  }
 
   // Starts the cycle with a one-second interval and stops it in the wait of the pass
   // after `passes` complete passes. statusAtPause collects the status line at each pause.
@@ -82,26 +107,16 @@ class ServerWindowFixture : public ::testing::Test {
 
   // The log box split into its CR LF terminated lines; a last line without CR LF fails.
   static std::vector<std::string> logLines(const Form1& form) {
+    const QString text = QString::fromStdString(form.logText());
+    EXPECT_TRUE(text.isEmpty() || text.endsWith("\r\n")) << "log line without CR LF: " << text.toStdString();
     std::vector<std::string> lines;
-    const std::string& text = form.logText();
-    std::size_t start = 0;
-    while (start < text.size()) {
-      const std::size_t end = text.find("\r\n", start);
-      EXPECT_NE(end, std::string::npos) << "log line without CR LF: " << text.substr(start);
-      if (end == std::string::npos) break;
-      lines.push_back(text.substr(start, end - start));
-      start = end + 2;
-    }
+    for (const QString& line : text.split("\r\n", Qt::KeepEmptyParts)) lines.push_back(line.toStdString());
+    lines.pop_back();
     return lines;
   }
 
-  IsolatedEnvironment environment;
-  RecordingMessageBoxes messages;
-  ScopedSeam<MessageBoxes> messagesSeam{messages};
   ScriptedEventPump pump;
   ScopedSeam<EventPump> pumpSeam{pump};
-  RecordingDocumentOpener opener;
-  ScopedSeam<DocumentOpener> openerSeam{opener};
   ScriptedFolderPicker picker;
   ScopedSeam<FolderPicker> pickerSeam{picker};
   EngineScript engine;
