@@ -24,40 +24,6 @@
 namespace vd::test {
 namespace {
 
-class ImageImportTest : public AssemblyTest {
- protected:
-  std::string convert(const std::string& image, const ImageInfoOptions& options = {}) {
-    const std::string out = scratch("out.pdf");
-    engine_.CreatePDFfromImageFile(out, image, options);
-    return out;
-  }
-
-  // pdfimages -png of every image that is no soft mask, in page order.
-  std::vector<QImage> extract(const std::string& pdf) {
-    std::string listing;
-    EXPECT_EQ(RunProgram("pdfimages", {"-list", pdf}, &listing), 0);
-    const std::string prefix = scratchFolder("extracted" + std::to_string(++extractions_)) + "/img";
-    EXPECT_EQ(RunProgram("pdfimages", {"-png", pdf, prefix}), 0);
-    std::vector<QImage> pictures;
-    std::istringstream lines(listing);
-    std::string line;
-    int index = 0;
-    while (std::getline(lines, line)) {
-      std::istringstream fields(line);
-      int page = 0;
-      int number = 0;
-      std::string type;
-      if (!(fields >> page >> number >> type)) continue;
-      char name[32];
-      std::snprintf(name, sizeof name, "-%03d.png", index++);
-      if (type == "image") pictures.emplace_back(QString::fromStdString(prefix + name));
-    }
-    return pictures;
-  }
-
-  int extractions_ = 0;
-};
-
 QPDFObjectHandle pageImage(QPDF& document, std::size_t index) {
   QPDFObjectHandle page = document.getAllPages().at(index);
   return page.getKey("/Resources").getKey("/XObject").getKey("/Im0");
@@ -120,6 +86,55 @@ QImage readBack(QPDFObjectHandle image) {
   return picture;
 }
 
+class ImageImportTest : public AssemblyTest {
+ protected:
+  std::string convert(const std::string& image, const ImageInfoOptions& options = {}) {
+    const std::string out = scratch("out.pdf");
+    engine_.CreatePDFfromImageFile(out, image, options);
+    return out;
+  }
+
+  // pdfimages -png of every image that is no soft mask, in page order.
+  std::vector<QImage> extract(const std::string& pdf) {
+    std::string listing;
+    EXPECT_EQ(RunProgram("pdfimages", {"-list", pdf}, &listing), 0);
+    const std::string prefix = scratchFolder("extracted" + std::to_string(++extractions_)) + "/img";
+    EXPECT_EQ(RunProgram("pdfimages", {"-png", pdf, prefix}), 0);
+    std::vector<QImage> pictures;
+    std::istringstream lines(listing);
+    std::string line;
+    int index = 0;
+    while (std::getline(lines, line)) {
+      std::istringstream fields(line);
+      int page = 0;
+      int number = 0;
+      std::string type;
+      if (!(fields >> page >> number >> type)) continue;
+      char name[32];
+      std::snprintf(name, sizeof name, "-%03d.png", index++);
+      if (type == "image") pictures.emplace_back(QString::fromStdString(prefix + name));
+    }
+    return pictures;
+  }
+
+  // Each page's picture as the PDF holds it: samples decoded by qpdf, fax data by pdfimages.
+  std::vector<QImage> pictures(const std::string& pdf) {
+    const std::vector<QImage> extracted = extract(pdf);
+    QPDF document;
+    document.processFile(pdf.c_str());
+    EXPECT_EQ(extracted.size(), document.getAllPages().size());
+    std::vector<QImage> shown;
+    for (std::size_t i = 0; i < document.getAllPages().size(); ++i) {
+      QPDFObjectHandle image = pageImage(document, i);
+      const bool fax = image.getDict().getKey("/Filter").isNameAndEquals("/CCITTFaxDecode");
+      shown.push_back(fax ? (i < extracted.size() ? extracted[i] : QImage()) : readBack(image));
+    }
+    return shown;
+  }
+
+  int extractions_ = 0;
+};
+
 // Every frame as Qt decodes it (an icon: its largest picture).
 std::vector<QImage> qtFrames(const std::string& path) {
   QImageReader reader(QString::fromStdString(path));
@@ -180,62 +195,113 @@ TEST_F(ImageImportTest, EveryImageKindComesBackPixelForPixel) {
     SCOPED_TRACE(image);
     const std::vector<QImage> frames = qtFrames(Corpus(image));
     const std::string pdf = convert(Corpus(image));
-    const std::vector<QImage> extracted = extract(pdf);
-    QPDF document;
-    document.processFile(pdf.c_str());
-    ASSERT_EQ(document.getAllPages().size(), frames.size());
-    ASSERT_EQ(extracted.size(), frames.size());
+    const std::vector<QImage> shown = pictures(pdf);
+    ASSERT_EQ(shown.size(), frames.size());
     EXPECT_EQ(RunProgram("qpdf", {"--check", pdf}), 0);
     EXPECT_TRUE(IsLinearized(pdf));  // saved with flags 37
     for (std::size_t i = 0; i < frames.size(); ++i) {
-      SCOPED_TRACE("page " + std::to_string(i + 1));
-      QPDFObjectHandle image = pageImage(document, i);
-      const bool fax = image.getDict().getKey("/Filter").isNameAndEquals("/CCITTFaxDecode");
-      EXPECT_EQ(differences(frames[i], fax ? extracted[i] : readBack(image), deep), 0);
+      EXPECT_EQ(differences(frames[i], shown[i], deep), 0) << "page " << i + 1;
     }
   }
 }
 
-// A bilevel page written through libtiff's CCITT coders: a frame, a diagonal and stripes.
-struct FaxTiff {
-  std::uint16_t compression = COMPRESSION_CCITTFAX4;
+// A TIFF page written through libtiff, each sample given by value(x, y, channel), at 1, 8
+// or 16 bits, in square tiles or in strips.
+struct TiffPage {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint16_t bits = 16;
+  std::uint16_t photometric = PHOTOMETRIC_RGB;
+  std::uint16_t samplesPerPixel = 3;
+  std::function<unsigned(std::uint32_t x, std::uint32_t y, int channel)> value;
+  std::uint16_t compression = COMPRESSION_ADOBE_DEFLATE;
+  std::uint32_t tile = 16;          // 0: in strips
+  std::uint32_t rowsPerStrip = 0;   // 0: one strip
   std::uint16_t fillOrder = FILLORDER_MSB2LSB;
-  std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-  std::uint32_t rowsPerStrip = 0;  // 0: one strip
   std::uint32_t group3Options = 0;
-  bool keptAsStored = true;
+  std::uint16_t extraSample = 0;    // the kind of a fourth (or second) sample, 0 for none
+  float resolution = 0;             // 0 for no resolution tags
+  std::uint16_t resolutionUnit = RESUNIT_INCH;
 };
 
-constexpr std::uint32_t kFaxWidth = 203;
-constexpr std::uint32_t kFaxHeight = 151;
-
-bool faxBlack(std::uint32_t x, std::uint32_t y) {
-  return x == 0 || y == 0 || x == kFaxWidth - 1 || y == kFaxHeight - 1 || x == y || (x / 7 + y / 5) % 3 == 0;
+// The samples of columns x rows pixels from (left, top), rows padded to whole bytes.
+std::vector<unsigned char> packed(const TiffPage& page, std::uint32_t left, std::uint32_t top, std::uint32_t columns,
+                                  std::uint32_t rows) {
+  const std::size_t rowBytes = (static_cast<std::size_t>(columns) * page.samplesPerPixel * page.bits + 7) / 8;
+  std::vector<unsigned char> bytes(rowBytes * rows);
+  for (std::uint32_t y = 0; y < rows; ++y) {
+    for (std::uint32_t x = 0; x < columns; ++x) {
+      for (int c = 0; c < page.samplesPerPixel; ++c) {
+        const bool inside = left + x < page.width && top + y < page.height;
+        const unsigned v = inside ? page.value(left + x, top + y, c) : 0;
+        const std::size_t bit = (static_cast<std::size_t>(x) * page.samplesPerPixel + static_cast<std::size_t>(c)) * page.bits;
+        unsigned char* at = &bytes[y * rowBytes + bit / 8];
+        if (page.bits == 16) {
+          const auto v16 = static_cast<std::uint16_t>(v);  // in the machine's order, as libtiff takes it
+          std::memcpy(at, &v16, 2);
+        } else {
+          *at = static_cast<unsigned char>(*at | v << (8 - page.bits - bit % 8));
+        }
+      }
+    }
+  }
+  return bytes;
 }
 
-void writeFax(const std::string& path, const FaxTiff& kind) {
+void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   TIFF* tiff = TIFFOpen(path.c_str(), "w");
   ASSERT_NE(tiff, nullptr);
-  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kFaxWidth);
-  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kFaxHeight);
-  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, kind.photometric);
-  TIFFSetField(tiff, TIFFTAG_FILLORDER, kind.fillOrder);
-  TIFFSetField(tiff, TIFFTAG_COMPRESSION, kind.compression);
-  if (kind.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, kind.group3Options);
-  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kind.rowsPerStrip == 0 ? kFaxHeight : kind.rowsPerStrip);
-  std::vector<unsigned char> row((kFaxWidth + 7) / 8);
-  for (std::uint32_t y = 0; y < kFaxHeight; ++y) {
-    std::fill(row.begin(), row.end(), 0);
-    for (std::uint32_t x = 0; x < kFaxWidth; ++x) {
-      // The written bit is 1 where the page shows black under either photometric.
-      const bool bit = faxBlack(x, y) == (kind.photometric == PHOTOMETRIC_MINISWHITE);
-      if (bit) row[x / 8] = static_cast<unsigned char>(row[x / 8] | 0x80 >> (x % 8));
+  for (const TiffPage& page : pages) {
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, page.photometric);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_FILLORDER, page.fillOrder);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, page.compression);
+    if (page.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, page.group3Options);
+    if (page.extraSample != 0) {
+      std::uint16_t kinds[] = {page.extraSample};
+      TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
     }
-    ASSERT_GE(TIFFWriteScanline(tiff, row.data(), y, 0), 0);
+    if (page.resolution > 0) {
+      TIFFSetField(tiff, TIFFTAG_XRESOLUTION, page.resolution);
+      TIFFSetField(tiff, TIFFTAG_YRESOLUTION, page.resolution);
+      TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, page.resolutionUnit);
+    }
+    const std::uint32_t side = page.tile;
+    if (side == 0) {
+      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip == 0 ? page.height : page.rowsPerStrip);
+      for (std::uint32_t y = 0; y < page.height; ++y) ASSERT_GE(TIFFWriteScanline(tiff, packed(page, 0, y, page.width, 1).data(), y, 0), 0);
+    } else {
+      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, side);
+      TIFFSetField(tiff, TIFFTAG_TILELENGTH, side);
+      for (std::uint32_t top = 0; top < page.height; top += side) {
+        for (std::uint32_t left = 0; left < page.width; left += side) {
+          ASSERT_GE(TIFFWriteTile(tiff, packed(page, left, top, side, side).data(), left, top, 0, 0), 0);
+        }
+      }
+    }
+    ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
   }
   TIFFClose(tiff);
+}
+
+// The page as written, at 16 bits a channel: white is zero where the photometric says so.
+QImage writtenPicture(const TiffPage& page) {
+  QImage picture(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGBA64);
+  for (std::uint32_t y = 0; y < page.height; ++y) {
+    for (std::uint32_t x = 0; x < page.width; ++x) {
+      const auto at = [&](int c) { return static_cast<quint16>(page.value(x, y, c) * 65535 / ((1u << page.bits) - 1)); };
+      const auto grey = static_cast<quint16>(page.photometric == PHOTOMETRIC_MINISWHITE ? 65535 - at(0) : at(0));
+      picture.setPixelColor(static_cast<int>(x), static_cast<int>(y),
+                            page.samplesPerPixel == 1 ? QColor::fromRgba64(grey, grey, grey)
+                                                      : QColor::fromRgba64(at(0), at(1), at(2),
+                                                                           page.samplesPerPixel == 4 ? at(3) : 65535));
+    }
+  }
+  return picture;
 }
 
 std::string firstRawStrip(const std::string& path) {
@@ -248,20 +314,36 @@ std::string firstRawStrip(const std::string& path) {
 }
 
 TEST_F(ImageImportTest, FaxPagesGoInAsCcittDataStoredOrCodedAnew) {
-  const std::vector<std::pair<std::string, FaxTiff>> kinds = {
-      {"G4 one strip", {}},
-      {"G4 low bit first", {COMPRESSION_CCITTFAX4, FILLORDER_LSB2MSB}},
-      {"G4 black is zero", {COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISBLACK}},
-      {"G4 in strips", {COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 40, 0, false}},
-      {"G3 2D, fill bits",
-       {COMPRESSION_CCITTFAX3, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 0, GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, false}},
-      {"G3 1D, black is zero, in strips",
-       {COMPRESSION_CCITTFAX3, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISBLACK, 64, 0, false}},
-      {"Modified Huffman", {COMPRESSION_CCITTRLE, FILLORDER_MSB2LSB, PHOTOMETRIC_MINISWHITE, 0, 0, false}}};
-  for (const auto& [name, kind] : kinds) {
-    SCOPED_TRACE(name);
-    const std::string tiff = scratch(name + ".tif");
-    writeFax(tiff, kind);
+  struct Kind {
+    const char* name;
+    std::uint16_t compression;
+    std::uint16_t fillOrder;
+    std::uint16_t photometric;
+    std::uint32_t rowsPerStrip;
+    std::uint32_t group3Options;
+    bool keptAsStored;
+  };
+  const std::uint16_t g3 = COMPRESSION_CCITTFAX3, g4 = COMPRESSION_CCITTFAX4, msb = FILLORDER_MSB2LSB;
+  const std::uint16_t white = PHOTOMETRIC_MINISWHITE, black = PHOTOMETRIC_MINISBLACK;
+  const Kind kinds[] = {{"G4 one strip", g4, msb, white, 0, 0, true},
+                        {"G4 low bit first", g4, FILLORDER_LSB2MSB, white, 0, 0, true},
+                        {"G4 black is zero", g4, msb, black, 0, 0, true},
+                        {"G4 in strips", g4, msb, white, 40, 0, false},
+                        {"G3 2D, fill bits", g3, msb, white, 0, GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, false},
+                        {"G3 1D, black is zero, in strips", g3, msb, black, 64, 0, false},
+                        {"Modified Huffman", COMPRESSION_CCITTRLE, msb, white, 0, 0, false}};
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    // A frame, a diagonal and stripes; the written bit is 1 where the page shows black.
+    const TiffPage page{.width = 203, .height = 151, .bits = 1, .photometric = kind.photometric, .samplesPerPixel = 1,
+                        .value = [&](std::uint32_t x, std::uint32_t y, int) -> unsigned {
+                          const bool black = x == 0 || y == 0 || x == 202 || y == 150 || x == y || (x / 7 + y / 5) % 3 == 0;
+                          return black == (kind.photometric == PHOTOMETRIC_MINISWHITE);
+                        },
+                        .compression = kind.compression, .tile = 0, .rowsPerStrip = kind.rowsPerStrip,
+                        .fillOrder = kind.fillOrder, .group3Options = kind.group3Options};
+    const std::string tiff = scratch(std::string(kind.name) + ".tif");
+    writeTiff(tiff, {page});
     const std::string pdf = convert(tiff);
     QPDF document;
     document.processFile(pdf.c_str());
@@ -274,17 +356,9 @@ TEST_F(ImageImportTest, FaxPagesGoInAsCcittDataStoredOrCodedAnew) {
       TIFFReverseBits(reinterpret_cast<std::uint8_t*>(stored.data()), static_cast<tmsize_t>(stored.size()));
     }
     EXPECT_EQ(bytesOf(image.getRawStreamData()) == stored, kind.keptAsStored);
-
-    const std::vector<QImage> extracted = extract(pdf);
-    ASSERT_EQ(extracted.size(), 1u);
-    const QImage page = extracted[0].convertToFormat(QImage::Format_Grayscale8);
-    ASSERT_EQ(page.width(), static_cast<int>(kFaxWidth));
-    ASSERT_EQ(page.height(), static_cast<int>(kFaxHeight));
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < kFaxHeight; ++y) {
-      for (std::uint32_t x = 0; x < kFaxWidth; ++x) wrong += (page.constScanLine(static_cast<int>(y))[x] == 0) != faxBlack(x, y);
-    }
-    EXPECT_EQ(wrong, 0);
+    const std::vector<QImage> shown = pictures(pdf);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(differences(writtenPicture(page), shown[0], true), 0);
   }
 }
 
@@ -331,70 +405,6 @@ TEST_F(ImageImportTest, SinglePictureGifKeepsItsPaletteAndClearEntry) {
   }
 }
 
-// A tiled TIFF page written through libtiff: width x height, square tiles of tile pixels,
-// each sample given by value(x, y, channel).
-struct TiledPage {
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  std::uint16_t bits = 16;
-  std::uint16_t photometric = PHOTOMETRIC_RGB;
-  std::uint16_t samplesPerPixel = 3;
-  std::uint16_t extraSample = 0;  // the kind of a fourth (or second) sample, 0 for none
-  float resolution = 0;           // 0 for no resolution tags
-  std::uint16_t resolutionUnit = RESUNIT_INCH;
-  std::function<unsigned(std::uint32_t x, std::uint32_t y, int channel)> value;
-  std::uint32_t tile = 16;
-};
-
-void WriteTiledTiff(const std::string& path, const std::vector<TiledPage>& pages) {
-  TIFF* tiff = TIFFOpen(path.c_str(), "w");
-  ASSERT_NE(tiff, nullptr);
-  for (const TiledPage& page : pages) {
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, page.photometric);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    const std::uint32_t side = page.tile;
-    TIFFSetField(tiff, TIFFTAG_TILEWIDTH, side);
-    TIFFSetField(tiff, TIFFTAG_TILELENGTH, side);
-    if (page.extraSample != 0) {
-      std::uint16_t kinds[] = {page.extraSample};
-      TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
-    }
-    if (page.resolution > 0) {
-      TIFFSetField(tiff, TIFFTAG_XRESOLUTION, page.resolution);
-      TIFFSetField(tiff, TIFFTAG_YRESOLUTION, page.resolution);
-      TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, page.resolutionUnit);
-    }
-    const std::size_t bytesPerSample = page.bits / 8u;
-    std::vector<unsigned char> tile(side * side * page.samplesPerPixel * bytesPerSample);
-    for (std::uint32_t top = 0; top < page.height; top += side) {
-      for (std::uint32_t left = 0; left < page.width; left += side) {
-        for (std::uint32_t y = 0; y < side; ++y) {
-          for (std::uint32_t x = 0; x < side; ++x) {
-            for (int c = 0; c < page.samplesPerPixel; ++c) {
-              const unsigned v = left + x < page.width && top + y < page.height ? page.value(left + x, top + y, c) : 0;
-              const std::size_t at = (y * side + x) * page.samplesPerPixel + static_cast<std::size_t>(c);
-              if (bytesPerSample == 2) {
-                const auto v16 = static_cast<std::uint16_t>(v);
-                std::memcpy(&tile[at * 2], &v16, 2);
-              } else {
-                tile[at] = static_cast<unsigned char>(v);
-              }
-            }
-          }
-        }
-        ASSERT_GE(TIFFWriteTile(tiff, tile.data(), left, top, 0, 0), 0);
-      }
-    }
-    ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
-  }
-  TIFFClose(tiff);
-}
-
 std::vector<double> mediaBox(QPDF& document, std::size_t index) {
   QPDFObjectHandle page = document.getAllPages().at(index);
   QPDFObjectHandle box = page.getKey("/MediaBox");
@@ -429,20 +439,23 @@ TEST_F(ImageImportTest, StoredDataOrientationAndPageSizeComeFromTheFile) {
 }
 
 TEST_F(ImageImportTest, TiledTiffPagesOfEveryLayoutKeepTheirSamplesAndSizes) {
-  const auto rgb = [](std::uint32_t x, std::uint32_t y, int c) { return (x * 1021 + y * 3067 + c * 17) & 0xFFFF; };
-  std::vector<TiledPage> pages(3);
-  pages[0] = {37, 21, 16, PHOTOMETRIC_RGB, 3, 0, 150, RESUNIT_INCH, rgb};
-  pages[1] = {20, 18, 16, PHOTOMETRIC_MINISWHITE, 1, 0, 40, RESUNIT_CENTIMETER,
-              [](std::uint32_t x, std::uint32_t y, int) { return x * 3001 + y * 7; }};
-  pages[2] = {17, 17, 16, PHOTOMETRIC_RGB, 4, EXTRASAMPLE_UNASSALPHA, 0, RESUNIT_INCH,
-              [&](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 65535 - x * 3000 : rgb(x, y, c); }, 32};
+  const auto rgb = [](std::uint32_t x, std::uint32_t y, int c) -> unsigned { return (x * 1021 + y * 3067 + c * 17) & 0xFFFF; };
+  const std::vector<TiffPage> pages = {
+      {.width = 37, .height = 21, .value = rgb, .resolution = 150},
+      {.width = 20, .height = 18, .photometric = PHOTOMETRIC_MINISWHITE, .samplesPerPixel = 1,
+       .value = [](std::uint32_t x, std::uint32_t y, int) { return x * 3001 + y * 7; }, .resolution = 40,
+       .resolutionUnit = RESUNIT_CENTIMETER},
+      {.width = 17, .height = 17, .samplesPerPixel = 4,
+       .value = [&](std::uint32_t x, std::uint32_t y, int c) { return c == 3 ? 65535 - x * 3000 : rgb(x, y, c); },
+       .tile = 32, .extraSample = EXTRASAMPLE_UNASSALPHA}};
   // Qt refuses the third page (its one tile holds more than the whole picture) and would
   // give the 16-bit grey page only 8 bits, so every page goes through libtiff.
   const std::string tiff = scratch("layouts one.tif");
-  WriteTiledTiff(tiff, pages);
+  writeTiff(tiff, pages);
 
+  const std::string pdf = convert(tiff);
   QPDF document;
-  document.processFile(convert(tiff).c_str());
+  document.processFile(pdf.c_str());
   ASSERT_EQ(document.getAllPages().size(), 3u);
   EXPECT_NEAR(mediaBox(document, 0)[2], 37 * 72.0 / 150, 0.01);
   EXPECT_NEAR(mediaBox(document, 1)[3], 18 * 72.0 / (40 * 2.54), 0.01);
@@ -450,20 +463,9 @@ TEST_F(ImageImportTest, TiledTiffPagesOfEveryLayoutKeepTheirSamplesAndSizes) {
 
   // Every sample at 16 bits: white is zero in the grey page, black in the PDF; the alpha
   // page's colour is kept apart from its alpha.
+  const std::vector<QImage> shown = pictures(pdf);
   for (std::size_t i = 0; i < pages.size(); ++i) {
-    const TiledPage& page = pages[i];
-    QImage expected(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGBA64);
-    for (std::uint32_t y = 0; y < page.height; ++y) {
-      for (std::uint32_t x = 0; x < page.width; ++x) {
-        const auto at = [&](int c) { return static_cast<quint16>(page.value(x, y, c)); };
-        const quint16 grey = static_cast<quint16>(65535 - at(0));
-        expected.setPixelColor(static_cast<int>(x), static_cast<int>(y),
-                               page.samplesPerPixel == 1 ? QColor::fromRgba64(grey, grey, grey)
-                                                         : QColor::fromRgba64(at(0), at(1), at(2),
-                                                                              page.samplesPerPixel == 4 ? at(3) : 65535));
-      }
-    }
-    EXPECT_EQ(differences(expected, readBack(pageImage(document, i)), true), 0) << "page " << i + 1;
+    EXPECT_EQ(differences(writtenPicture(pages[i]), shown.at(i), true), 0) << "page " << i + 1;
   }
   EXPECT_EQ(pageImage(document, 1).getDict().getKey("/BitsPerComponent").getIntValue(), 16);
   EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());

@@ -13,6 +13,7 @@
 #include "AssemblyFixture.h"
 #include "common/Errors.h"
 #include "common/Locations.h"
+#include "common/PrivateDirectories.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
 #include "platform/SettingsStore.h"
@@ -26,20 +27,6 @@
 
 namespace vd::test {
 namespace {
-
-// A fresh folder under base, removed with its files at the end.
-struct TemporaryFolderOn {
-  explicit TemporaryFolderOn(const std::string& base) {
-    std::string pattern = base + "/vellumdock-test-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-  }
-  ~TemporaryFolderOn() {
-    if (path.empty()) return;
-    for (const std::string& name : DirectoryEntries(path)) std::remove((path + "/" + name).c_str());
-    rmdir(path.c_str());
-  }
-  std::string path;
-};
 
 class ScriptRunTest : public AssemblyTest {
  protected:
@@ -114,9 +101,10 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
   // name chosen by looking through all earlier ones): 5,000 took many minutes.
   struct statfs memory {};
   if (statfs("/dev/shm", &memory) != 0 || memory.f_type != TMPFS_MAGIC) GTEST_SKIP() << "no tmpfs at /dev/shm";
-  TemporaryFolderOn shm("/dev/shm");
-  ASSERT_FALSE(shm.path.empty());
-  inputDir_ = shm.path;
+  environment.set("TMPDIR", "/dev/shm");
+  const TemporaryDirectory shm("vellumdock-test");
+  ASSERT_TRUE(shm.ok());
+  inputDir_ = shm.path();
   const Deadline deadline(std::chrono::seconds(120), "a script of 5,000 entries");
   scratchFolder("even");
   scratchFolder("odd");
@@ -239,14 +227,9 @@ TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
   EXPECT_EQ(failures_, 5);
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Good", "Good"}));
   EXPECT_TRUE(leftovers().empty());
-}
 
-TEST_F(ScriptRunTest, FileReadsAndCopiesTakeOrdinaryFilesWholeAndNothingElse) {
-  const Deadline deadline(std::chrono::seconds(60), "reading a pipe and a device");
-  const FileSizeLimit limit(64 << 20);
-  const std::string pipe = scratch("pipe.pdf");
-  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  for (const std::string& source : {pipe, std::string("/dev/zero"), scratchFolder("folder")}) {
+  // File reads and copies take ordinary files whole and nothing else.
+  for (const std::string& source : {pipePdf, std::string("/dev/zero"), folder}) {
     for (const bool copying : {false, true}) {
       try {
         copying ? fileSystem().copyFile(source, scratch("copy.pdf")) : void(fileSystem().readFile(source));
@@ -262,28 +245,6 @@ TEST_F(ScriptRunTest, FileReadsAndCopiesTakeOrdinaryFilesWholeAndNothingElse) {
   EXPECT_EQ(fileSystem().readFile(scratch("text.txt")), text);
   fileSystem().copyFile(scratch("text.txt"), scratch("copy.txt"));
   EXPECT_EQ(ReadBytes(scratch("copy.txt")), text);
-}
-
-class OneShareMounted : public MountTable {
- public:
-  explicit OneShareMounted(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {}
-  std::vector<MountEntry> mounts() override {
-    return {{"/dev/sda1", "/", "ext4"}, {"//FileServer/Docs", mountPoint_, "cifs"}};
-  }
-
- private:
-  std::string mountPoint_;
-};
-
-TEST_F(ScriptRunTest, NetworkLocationsAreReadThroughTheirMount) {
-  scratchFolder("share");
-  scratchFolder("share/reports");
-  makePdf("share/reports/q1.pdf", {"Quarter"});
-  OneShareMounted mounts(scratch("share"));
-  ScopedSeam<MountTable> seam(mounts);
-  run("\\\\fileserver\\docs\\reports\\q1.pdf\r\n//FileServer/Docs/reports/q1.pdf\r\n\\\\elsewhere\\docs\\q1.pdf\r\n");
-  EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Quarter", "Quarter"}));
-  EXPECT_EQ(failures_, 0);
 }
 
 const char* const kMountInfo =
@@ -373,7 +334,8 @@ TEST_F(NetworkPathsTest, WhatTheBuilderWritesTheRunReadsAsANetworkLocation) {
   for (const auto& [entry, network] : entries) EXPECT_EQ(IsNetworkLocation(entry), network) << entry;
 }
 
-class BuilderNetworkPathsTest : public ::testing::Test {
+// The builder and the run on one machine: a share mounted over a folder of the test's.
+class BuilderNetworkPathsTest : public ScriptRunTest {
  protected:
   class ScratchMounts : public MountTable {
    public:
@@ -382,6 +344,7 @@ class BuilderNetworkPathsTest : public ::testing::Test {
   };
 
   void SetUp() override {
+    ScriptRunTest::SetUp();
     for (const std::string& folder : {share_, local_}) {
       ASSERT_TRUE(ensureDirectory(folder + "/docs"));
       WriteBytes(folder + "/docs/a.doc", "a");
@@ -390,9 +353,9 @@ class BuilderNetworkPathsTest : public ::testing::Test {
                        {"proc", "/proc", "proc"},
                        {"tmpfs", "/dev/shm", "tmpfs"},
                        {"/dev/sda1", local_, "ext4"},
-                       {"/dev/sda1", environment_.path("hosts"), "ext4"},  // a file mounted over a file
+                       {"/dev/sda1", environment.path("hosts"), "ext4"},  // a file mounted over a file
                        {"//Server/Office/", share_, "cifs"}};
-    WriteBytes(environment_.path("hosts"), "");
+    WriteBytes(environment.path("hosts"), "");
   }
 
   std::string addFrom(ScriptBuilder& builder, const std::string& folder) {
@@ -402,9 +365,8 @@ class BuilderNetworkPathsTest : public ::testing::Test {
     return builder.entries().back();
   }
 
-  IsolatedEnvironment environment_;
-  const std::string share_ = environment_.path("mnt/office");
-  const std::string local_ = environment_.path("data disk");
+  const std::string share_ = environment.path("mnt/office");
+  const std::string local_ = environment.path("data disk");
   ScratchMounts mounts_;
   ScopedSeam<MountTable> seam_{mounts_};
 };
@@ -419,8 +381,13 @@ TEST_F(BuilderNetworkPathsTest, OnlyFilesOnANetworkDriveAreAddedByTheirNetworkNa
   EXPECT_EQ(builder.entries().front(), share_ + "/docs/a.doc");
   EXPECT_EQ(addFrom(builder, share_), "//Server/Office/docs/a.doc");
   EXPECT_EQ(addFrom(builder, local_), local_ + "/docs/a.doc");
-  // The run finds the file the builder named by its network name.
+  // The run finds the file the builder named by its network name, and reads a share's
+  // files through their mount, whichever way the name is written.
   EXPECT_EQ(ResolveNetworkLocation("//Server/Office/docs/a.doc"), share_ + "/docs/a.doc");
+  MakeTextPdf(share_ + "/docs/q1.pdf", {"Quarter"});
+  run("\\\\server\\office\\docs\\q1.pdf\r\n//Server/Office/docs/q1.pdf\r\n\\\\elsewhere\\office\\docs\\q1.pdf\r\n");
+  EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Quarter", "Quarter"}));
+  EXPECT_EQ(failures_, 0);
 
   // The next opening reads the stored option; a later mount that is no share hides the share.
   mounts_.entries.push_back({"/dev/sdb1", share_, "ext4"});
@@ -449,7 +416,7 @@ TEST_F(BuilderNetworkPathsTest, TheDriveListShowsTheVolumesThatHoldFiles) {
 
   // A drive whose root cannot be listed falls back to the root of all.
   ScriptBuilder builder;
-  builder.changeDrive(environment_.path("gone"));
+  builder.changeDrive(environment.path("gone"));
   EXPECT_EQ(builder.directory(), "/");
   builder.changeDrive(share_);
   EXPECT_EQ(builder.directory(), share_);

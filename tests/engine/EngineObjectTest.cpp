@@ -49,78 +49,11 @@ TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
   EXPECT_EQ(engine.AcrobatVersion() + "|" + engine.PrinterName(), "9.0|Handed In");
 }
 
-TEST_F(EngineObjectTest, EveryOperationCreatesItsComponentsThroughTheGivenFactories) {
-  const std::string one = MakeTextPdf(scratch("one.pdf"), {"One"});
-  const std::string three = MakeTextPdf(scratch("three.pdf"), {"A", "B", "C"});
-  const StandInFactories real = RealStandIns();
-  int documentsMade = 0;
-  StandInFactories counted = real;
-  counted.pdfDocument = [&] {
-    ++documentsMade;
-    return real.pdfDocument();
-  };
-  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, counted);
-
-  const struct {
-    const char* operation;
-    std::function<void()> call;
-    int documents;
-    int pages;
-  } cases[] = {
-      {"join", [&] { engine.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {one, three}}); }, 2, 4},
-      // A document of odd page count is followed by a blank page from the program's blank.pdf.
-      {"join padded", [&] { engine.CreatePDFfromMultiPDF2(scratch("out.pdf"), PathArray{0, {one, three}}); }, 3, 5},
-      {"image", [&] { engine.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, 0, 1},
-  };
-  for (const auto& each : cases) {
-    documentsMade = 0;
-    each.call();
-    EXPECT_EQ(documentsMade, each.documents) << each.operation;
-    EXPECT_EQ(PageCount(scratch("out.pdf")), each.pages) << each.operation;
-  }
-}
-
-TEST_F(EngineObjectTest, EmptySlotsAreEngineErrorsNamingTheComponent) {
-  const std::string ps = Corpus("ps/alphabet.ps");
-  const std::string pdf = MakeTextPdf(scratch("in.pdf"), {"One"});
-  DistillingOptions secured;
-  secured.blnApplySecurity = true;
-  // The Distiller's version decides between the eventful and the security-capable one.
-  StandInFactories secureOnly;
-  secureOnly.secureDistiller = RealStandIns().secureDistiller;
-  CreatePDF eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
-  CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
-
-  const struct {
-    const char* operation;
-    std::function<void()> call;
-    std::string error;
-  } cases[] = {
-      {"join", [&] { eight.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {pdf}}); },
-       "AcroExch.PDDoc is not available."},
-      {"image", [&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); },
-       "AcroExch.App is not available."},
-      {"distil", [&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller is not available."},
-      {"distil secured, version 5", [&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); },
-       "Acrobat Distiller is not available."},
-  };
-  for (const auto& each : cases) {
-    EXPECT_EQ(EngineErrorOf(each.call), each.error) << each.operation;
-  }
-  // Exporting reports nothing, whatever happens.
-  EXPECT_NO_THROW(eight.CreatePSfromPDF(pdf, scratch("out.ps")));
-  EXPECT_FALSE(FileExistsOnDisk(scratch("out.pdf")));
-  EXPECT_FALSE(FileExistsOnDisk(scratch("out.ps")));
-
-  // The one component given does its work.
-  eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
-  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
-}
-
 // The applications' slots, reached as the converters will reach them.
 class ApplicationSlots : public CreatePDF {
  public:
-  explicit ApplicationSlots(StandInFactories standIns) : CreatePDF(EngineDetection{}, std::move(standIns)) {}
+  ApplicationSlots(EngineDetection detection, StandInFactories standIns)
+      : CreatePDF(std::move(detection), std::move(standIns)) {}
   using CreatePDF::CreateAutoCADApplication;
   using CreatePDF::CreateCrystalReportsApplication;
   using CreatePDF::CreateExcelApplication;
@@ -130,9 +63,24 @@ class ApplicationSlots : public CreatePDF {
   using CreatePDF::CreateWordApplication;
 };
 
-TEST_F(EngineObjectTest, ApplicationsWithoutAStandInAreEngineErrorsNamingThem) {
-  ApplicationSlots real(RealStandIns());
+TEST_F(EngineObjectTest, EmptySlotsAreEngineErrorsNamingTheComponent) {
+  const std::string ps = Corpus("ps/alphabet.ps");
+  const std::string pdf = MakeTextPdf(scratch("in.pdf"), {"One"});
+  DistillingOptions secured;
+  secured.blnApplySecurity = true;
+  // The Distiller's version decides between the eventful and the security-capable one.
+  StandInFactories secureOnly;
+  secureOnly.secureDistiller = RealStandIns().secureDistiller;
+  ApplicationSlots eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
+  CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
+  // The real stand-ins have no office applications either.
+  ApplicationSlots real(EngineDetection{}, RealStandIns());
+
   const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { eight.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {pdf}}); }, "AcroExch.PDDoc"},
+      {[&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, "AcroExch.App"},
+      {[&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller"},
+      {[&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); }, "Acrobat Distiller"},
       {[&] { real.CreateWordApplication(); }, "Word.Application"},
       {[&] { real.CreateExcelApplication(); }, "Excel.Application"},
       {[&] { real.CreatePowerPointApplication(); }, "Powerpoint.Application"},
@@ -141,12 +89,18 @@ TEST_F(EngineObjectTest, ApplicationsWithoutAStandInAreEngineErrorsNamingThem) {
       {[&] { real.CreateAutoCADApplication(); }, "AutoCAD.Application"},
       {[&] { real.CreateCrystalReportsApplication(); }, "CrystalRuntime.Application"},
   };
-  for (const auto& [create, name] : cases) EXPECT_EQ(EngineErrorOf(create), name + " is not available.");
+  for (const auto& [call, component] : cases) EXPECT_EQ(EngineErrorOf(call), component + " is not available.");
+  // Exporting reports nothing, whatever happens.
+  EXPECT_NO_THROW(eight.CreatePSfromPDF(pdf, scratch("out.ps")));
+  EXPECT_FALSE(FileExistsOnDisk(scratch("out.pdf")));
+  EXPECT_FALSE(FileExistsOnDisk(scratch("out.ps")));
 
-  // A slot filled is what the engine creates.
+  // The components given do their work.
+  eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
+  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
   StandInFactories filled;
   filled.visio = [] { return std::make_unique<VisioApplication>(); };
-  EXPECT_NE(ApplicationSlots(filled).CreateVisioApplication(), nullptr);
+  EXPECT_NE(ApplicationSlots(EngineDetection{}, filled).CreateVisioApplication(), nullptr);
 }
 
 TEST_F(EngineObjectTest, TemporaryDirectoryIsAFreshPrivateOneAndFollowsItsWriteRules) {

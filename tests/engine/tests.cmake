@@ -1,6 +1,6 @@
 # The engine object, the Distiller stand-in, the interpreter client and the window and
 # process facilities they use.
-foreach(test GhostscriptRunnerTest DistillerTest InterpreterIsolationTest EngineObjectTest WindowControlTest)
+foreach(test DistillerTest InterpreterIsolationTest EngineObjectTest WindowControlTest)
   vd_add_test(${test} ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp)
   add_dependencies(${test} vellumdk-gsworker)
 endforeach()
