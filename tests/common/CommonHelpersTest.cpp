@@ -7,6 +7,8 @@
 
 #include <fcntl.h>
 
+#include <filesystem>
+
 #include "common/Environment.h"
 #include "common/Errors.h"
 #include "common/Paths.h"
@@ -64,24 +66,18 @@ TEST(EnvironmentTest, TakesOnlyPlainPositiveNumbers) {
   EXPECT_EQ(environmentText("VELLUMDOCK_TEST_NUMBER"), "");
 }
 
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
-  return info.st_mode;
-}
-
 class PrivateDirectoryTest : public IsolatedTest {};
 
 TEST_F(PrivateDirectoryTest, AcceptsOnlyARealDirectoryOfThisUserClosedToOthers) {
   const std::string made = scratch("made");
   ASSERT_TRUE(makePrivateDirectory(made));
-  EXPECT_EQ(modeOf(made) & 0777, 0700u);
+  EXPECT_EQ(FileMode(made), 0700);
   EXPECT_TRUE(makePrivateDirectory(made));  // again: it is ours and closed
 
   const std::string open = scratchFolder("open");
   chmod(open.c_str(), 0755);
   EXPECT_FALSE(makePrivateDirectory(open));
-  EXPECT_EQ(modeOf(open) & 0777, 0755u);  // refused, not changed
+  EXPECT_EQ(FileMode(open), 0755);  // refused, not changed
 
   const std::string link = scratch("link");
   ASSERT_EQ(symlink(made.c_str(), link.c_str()), 0);
@@ -139,7 +135,7 @@ TEST_F(ReplacementFileTest, WritesBesideTheTargetUnderAHiddenUniqueNameThenRenam
     EXPECT_NE(first.temporaryPath(), second.temporaryPath());
     EXPECT_EQ(folderOf(first.temporaryPath()), folder);
     EXPECT_EQ(fileNameOf(first.temporaryPath()).front(), '.');  // folder scans skip it
-    EXPECT_EQ(modeOf(first.temporaryPath()) & 0777, 0600u);     // nobody reads it half-written
+    EXPECT_EQ(FileMode(first.temporaryPath()), 0600);  // nobody reads it half-written
     first.write("new ");
     first.write("content");
     EXPECT_EQ(ReadBytes(target), "old content");
@@ -147,7 +143,7 @@ TEST_F(ReplacementFileTest, WritesBesideTheTargetUnderAHiddenUniqueNameThenRenam
     EXPECT_THROW(first.commit(), FileError);
   }
   EXPECT_EQ(ReadBytes(target), "new content");
-  EXPECT_EQ(modeOf(target) & 0777, 0640u);
+  EXPECT_EQ(FileMode(target), 0640);
   EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"report.pdf"});  // no temporary left
 
   // Whoever had the old file open keeps reading the old content whole.
@@ -160,7 +156,7 @@ TEST_F(ReplacementFileTest, WritesBesideTheTargetUnderAHiddenUniqueNameThenRenam
   const mode_t previous = umask(027);
   ReplaceFileContent(target, "first");
   umask(previous);
-  EXPECT_EQ(modeOf(target) & 0777, 0640u);
+  EXPECT_EQ(FileMode(target), 0640);
   ReplacementFile(target).write("never seen");
   EXPECT_EQ(ReadBytes(target), "first");
   EXPECT_EQ(DirectoryEntries(folder), std::vector<std::string>{"report.pdf"});
@@ -173,7 +169,7 @@ TEST_F(ReplacementFileTest, ALinkPlantedAtTheTargetIsReplacedAndFailuresAreFileE
   ASSERT_EQ(symlink(elsewhere.c_str(), linked.c_str()), 0);
   ReplaceFileContent(linked, "report");
   EXPECT_EQ(ReadBytes(elsewhere), "not yours");
-  EXPECT_FALSE(S_ISLNK(modeOf(linked)));
+  EXPECT_FALSE(std::filesystem::is_symlink(linked));
   EXPECT_EQ(ReadBytes(linked), "report");
 
   const std::string missing = scratch("no such folder/report.pdf");

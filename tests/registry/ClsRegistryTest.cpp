@@ -17,19 +17,15 @@ constexpr const char* kTestKey = "SOFTWARE\\Vellumdock Test\\Values";
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kAutoStartData = "\"C:\\Program Files\\Vellumdock\\vellumdk.exe\" m";
 
-// Creates a key (and its parents) straight in the hive.
-void createKey(std::int32_t root, const std::string& path) {
+// Creates a key (and its parents) straight in the hive; with a name, writes a value of any
+// type code with raw bytes there, bypassing clsRegistry's type rules.
+void writeRaw(std::int32_t root, const std::string& path, const std::string& name = {}, std::uint32_t type = 0,
+              const std::string& bytes = {}) {
   RegKeyHandle handle = 0;
   ASSERT_EQ(registryHive().createKey(rootHandle(root), path, KEY_ALL_ACCESS, handle, nullptr), ERROR_SUCCESS);
-  registryHive().closeKey(handle);
-}
-
-// Writes a value of any type code with raw bytes, bypassing clsRegistry's type rules.
-void writeRaw(std::int32_t root, const std::string& path, const std::string& name, std::uint32_t type,
-              const std::string& bytes) {
-  RegKeyHandle handle = 0;
-  ASSERT_EQ(registryHive().createKey(rootHandle(root), path, KEY_ALL_ACCESS, handle, nullptr), ERROR_SUCCESS);
-  ASSERT_EQ(registryHive().setValue(handle, name, type, bytes), ERROR_SUCCESS);
+  if (!name.empty()) {
+    ASSERT_EQ(registryHive().setValue(handle, name, type, bytes), ERROR_SUCCESS);
+  }
   registryHive().closeKey(handle);
 }
 
@@ -52,7 +48,7 @@ std::optional<std::pair<std::uint32_t, std::string>> readRaw(std::int32_t root, 
 
 class ClsRegistryTest : public testing::Test {
  protected:
-  void SetUp() override { createKey(HKEY_LOCAL_MACHINE, kTestKey); }
+  void SetUp() override { writeRaw(HKEY_LOCAL_MACHINE, kTestKey); }
   IsolatedEnvironment environment;
 };
 
@@ -184,7 +180,7 @@ TEST_F(ClsRegistryTest, OpenAndCloseFollowTheirResultRules) {
 }
 
 TEST_F(ClsRegistryTest, OneBackOnKeyReopensTheParent) {
-  createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName");
+  writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName");
   writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0", "Marker", REG_SZ, std::string("up\0", 3));
   clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), -1);
@@ -299,31 +295,27 @@ TEST_F(ClsRegistryTest, HiveHandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(ClsRegistryTest, MissingMachineDirectoryReadsEmptyAndIsCreatedWhenItCanBe) {
-  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
+TEST_F(ClsRegistryTest, MissingMachineHiveReadsEmptyAndADamagedOneIsReportedAndLeftAlone) {
+  const std::string damaged = environment.path("machine/registry.sqlite");
+  const std::string garbage = "this is not a hive, but someone's data\n";
+  test::WriteBytes(damaged, garbage);
   RegKeyHandle key = 0;
+  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
+            ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(test::ReadBytes(damaged), garbage);
+
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
   EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
   // The root itself opens and holds nothing.
   ASSERT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "", KEY_READ, key), ERROR_SUCCESS);
   std::uint32_t size = 0;
   EXPECT_EQ(registryHive().queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   registryHive().closeKey(key);
-  // Reading created nothing.
-  struct stat info {};
-  EXPECT_NE(stat(environment.path("fresh").c_str(), &info), 0);
-  createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe");
-  EXPECT_EQ(stat(environment.path("fresh/machine/registry.sqlite").c_str(), &info), 0);
-}
-
-TEST_F(ClsRegistryTest, DamagedHiveIsReportedAndLeftAlone) {
-  const std::string path = environment.path("machine/registry.sqlite");
-  const std::string garbage = "this is not a hive, but someone's data\n";
-  test::WriteBytes(path, garbage);
-  RegKeyHandle key = 0;
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
-  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
-            ERROR_REGISTRY_IO_FAILED);
-  EXPECT_EQ(test::ReadBytes(path), garbage);
+  // Reading created nothing; the first write creates the hive.
+  EXPECT_FALSE(test::FileExistsOnDisk(environment.path("fresh")));
+  writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe");
+  EXPECT_TRUE(test::FileExistsOnDisk(environment.path("fresh/machine/registry.sqlite")));
 }
 
 }  // namespace

@@ -10,19 +10,11 @@
 namespace vd {
 namespace {
 
-PrinterRecord printer(const std::string& name, const std::string& driver, const std::string& port) {
-  PrinterRecord record;
-  record.name = name;
-  record.driver = driver;
-  record.port = port;
-  return record;
-}
-
 class PrintSubsystemTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(printers.installPrinter(printer("Laser", "winspool", "Ne00:")));
-    ASSERT_TRUE(printers.installPrinter(printer("Adobe PDF", "Adobe PDF Converter", "Documents\\*.pdf (Adobe PDF)")));
+    ASSERT_TRUE(printers.installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:"}));
+    ASSERT_TRUE(printers.installPrinter(PrinterRecord{"Adobe PDF", "Adobe PDF Converter", "Documents\\*.pdf (Adobe PDF)"}));
   }
   IsolatedEnvironment environment;
   PrintSubsystem& printers = printSubsystem();
@@ -31,7 +23,7 @@ class PrintSubsystemTest : public testing::Test {
 TEST_F(PrintSubsystemTest, TableKeepsInstallOrderAndFeedsThePortsSection) {
   EXPECT_EQ(printers.installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
   // Installing again replaces in place.
-  ASSERT_TRUE(printers.installPrinter(printer("LASER", "winspool", "LPT1:")));
+  ASSERT_TRUE(printers.installPrinter(PrinterRecord{"LASER", "winspool", "LPT1:"}));
   EXPECT_EQ(printers.installedPrinters(), (std::vector<std::string>{"LASER", "Adobe PDF"}));
   EXPECT_EQ(printers.getProfileString("PrinterPorts", "laser", "none"), "winspool,LPT1:,15,45");
   EXPECT_EQ(printers.getProfileString("printerports", "Adobe PDF", "none"),
@@ -76,7 +68,7 @@ TEST_F(PrintSubsystemTest, DefaultIsPerUserAndTheTableNeedsMachineRights) {
   ASSERT_TRUE(printers.setPrinter5("Laser", info));
   // The machine directory becomes read-only: the table cannot change, the user's default can.
   ASSERT_EQ(chmod(environment.path("machine").c_str(), 0555), 0);
-  EXPECT_FALSE(printers.installPrinter(printer("Third", "winspool", "LPT2:")));
+  EXPECT_FALSE(printers.installPrinter(PrinterRecord{"Third", "winspool", "LPT2:"}));
   EXPECT_EQ(printers.installedPrinters().size(), 2u);
   auto pdf = *printers.getPrinter5("Adobe PDF");
   pdf.attributes = PRINTER_ATTRIBUTE_DEFAULT;

@@ -20,11 +20,7 @@ std::string machineDefault(const std::string& key) {
 
 TEST(SetupProgramTest, InstallsThePrinterAndKeysKeepsOtherPrintersAndRepairsWhatChanged) {
   IsolatedEnvironment environment;
-  PrinterRecord laser;
-  laser.name = "Laser";
-  laser.driver = "winspool";
-  laser.port = "Ne00:";
-  ASSERT_TRUE(printSubsystem().installPrinter(laser));
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:"}));
   runSetup(environment);
   EXPECT_EQ(printSubsystem().installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
   EXPECT_EQ(printSubsystem().getProfileString("PrinterPorts", "Adobe PDF", ""),

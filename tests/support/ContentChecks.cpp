@@ -107,6 +107,15 @@ bool FileExistsOnDisk(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
+int FileMode(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+void ExpectContainsAll(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
+}
+
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
   if (DIR* handle = opendir(directory.c_str())) {

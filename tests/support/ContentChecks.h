@@ -34,6 +34,10 @@ void Backdate(const std::string& path, int seconds);
 void WriteSettledFile(const std::string& path, const std::string& content);
 void CopySettledFile(const std::string& from, const std::string& to);
 bool FileExistsOnDisk(const std::string& path);
+// The permission bits of a path (links not followed); -1 when there is nothing.
+int FileMode(const std::string& path);
+// Expects each part somewhere in text, naming the missing ones with the whole text.
+void ExpectContainsAll(const std::string& text, const std::vector<std::string>& parts);
 // The description of the engine error the action raises. The test fails when it raises
 // none, another kind of error, or one without the engine's own number and source.
 std::string EngineErrorOf(const std::function<void()>& action);

@@ -44,20 +44,14 @@ IsolatedEnvironment::IsolatedEnvironment() {
     throw std::runtime_error("cannot create scratch directory " + pattern + ": " + std::strerror(errno));
   }
   root_ = pattern;
-  makeDirectory(path("home"), 0755);
-  makeDirectory(path("config"), 0755);
-  makeDirectory(path("data"), 0755);
-  makeDirectory(path("state"), 0755);
-  makeDirectory(path("xdg"), 0755);
-  makeDirectory(path("runtime"), 0700);
-  makeDirectory(path("machine"), 0755);
-  set("HOME", path("home"));
-  set("XDG_CONFIG_HOME", path("config"));
-  set("XDG_DATA_HOME", path("data"));
-  set("XDG_STATE_HOME", path("state"));
-  set("XDG_CONFIG_DIRS", path("xdg"));
-  set("XDG_RUNTIME_DIR", path("runtime"));
-  set("VELLUMDOCK_MACHINE_DIR", path("machine"));
+  const std::pair<const char*, const char*> folders[] = {
+      {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+      {"XDG_STATE_HOME", "state"}, {"XDG_CONFIG_DIRS", "xdg"},     {"XDG_RUNTIME_DIR", "runtime"},
+      {"VELLUMDOCK_MACHINE_DIR", "machine"}};
+  for (const auto& [variable, folder] : folders) {
+    makeDirectory(path(folder), variable == std::string("XDG_RUNTIME_DIR") ? 0700 : 0755);
+    set(variable, path(folder));
+  }
 }
 
 IsolatedEnvironment::~IsolatedEnvironment() {

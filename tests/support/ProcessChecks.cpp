@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "support/ContentChecks.h"
 
@@ -11,17 +12,28 @@ namespace vd::test {
 namespace {
 
 // The state letter of /proc/PID/stat and the parent's id; "" when the process is gone.
-std::string stateOf(const std::string& pid, std::string* parent = nullptr) {
-  const std::string path = "/proc/" + pid + "/stat";
-  if (access(path.c_str(), R_OK) != 0) return {};
-  const std::string stat = ReadBytes(path);
+std::pair<std::string, std::string> stateAndParentOf(const std::string& pid) {
+  const std::string stat = ReadBytes("/proc/" + pid + "/stat");
   const auto nameEnd = stat.rfind(')');
   if (nameEnd == std::string::npos) return {};
   std::istringstream fields(stat.substr(nameEnd + 1));
-  std::string state, parentId;
-  fields >> state >> parentId;
-  if (parent != nullptr) *parent = parentId;
-  return state;
+  std::string state, parent;
+  fields >> state >> parent;
+  return {state, parent};
+}
+
+bool ended(const std::string& state) { return state.empty() || state == "Z" || state == "X"; }
+
+// Each child of this process with its state letter.
+std::vector<std::pair<pid_t, std::string>> children() {
+  const std::string self = std::to_string(getpid());
+  std::vector<std::pair<pid_t, std::string>> found;
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    const auto [state, parent] = stateAndParentOf(pid);
+    if (parent == self) found.emplace_back(std::stoi(pid), state);
+  }
+  return found;
 }
 
 }  // namespace
@@ -30,25 +42,16 @@ std::size_t OpenDescriptors() { return DirectoryEntries("/proc/self/fd").size();
 
 int ZombieChildren() {
   int zombies = 0;
-  const std::string self = std::to_string(getpid());
-  for (const std::string& pid : DirectoryEntries("/proc")) {
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string parent;
-    if (stateOf(pid, &parent) == "Z" && parent == self) ++zombies;
-  }
+  for (const auto& [pid, state] : children()) zombies += state == "Z";
   return zombies;
 }
 
 std::vector<pid_t> ChildrenStillRunning(double seconds) {
-  const std::string self = std::to_string(getpid());
   std::vector<pid_t> running;
   for (double waited = 0;; waited += 0.05) {
     running.clear();
-    for (const std::string& pid : DirectoryEntries("/proc")) {
-      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-      std::string parent;
-      const std::string state = stateOf(pid, &parent);
-      if (parent == self && !state.empty() && state != "Z" && state != "X") running.push_back(std::stoi(pid));
+    for (const auto& [pid, state] : children()) {
+      if (!ended(state)) running.push_back(pid);
     }
     if (running.empty() || waited >= seconds) return running;
     usleep(50000);
@@ -57,8 +60,7 @@ std::vector<pid_t> ChildrenStillRunning(double seconds) {
 
 bool ProcessEnds(pid_t pid, double seconds) {
   for (double waited = 0; waited <= seconds; waited += 0.02) {
-    const std::string state = stateOf(std::to_string(pid));
-    if (state.empty() || state == "Z" || state == "X") return true;
+    if (ended(stateAndParentOf(std::to_string(pid)).first)) return true;
     usleep(20000);
   }
   return false;

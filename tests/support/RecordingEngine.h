@@ -83,65 +83,33 @@ class RecordingEngine : public CreatePDF {
     for (const std::string& item : varPDFFiles.items) arguments.push_back(recorded::arg("varPDFFiles", item));
     perform("CreatePDFfromMultiPDF", strPDFFile, strPDFFile, std::move(arguments));
   }
-  void CreatePDFfromImageFile(const std::string& strPDFFile, const std::string& strImagefile,
-                              const ImageInfoOptions& options) override {
-    perform("CreatePDFfromImageFile", strPDFFile, strImagefile,
-            {VD_ARG(strPDFFile), VD_ARG(strImagefile), VD_OPT(strTitle), VD_OPT(strAuthor), VD_OPT(strSubject),
-             VD_OPT(strKeywords)});
+// An operation of the form (output, input, options): records both names and the listed option fields.
+#define VD_RECORD(Operation, Input, Options, ...)                                                          \
+  void Operation(const std::string& strPDFFile, const std::string& Input, Options& options) override {    \
+    perform(#Operation, strPDFFile, Input, {VD_ARG(strPDFFile), VD_ARG(Input), __VA_ARGS__});              \
   }
-  void CreatePDFfromExcel(const std::string& strPDFFile, const std::string& strExcelWorkbook,
-                          ExcelOptions& options) override {
-    perform("CreatePDFfromExcel", strPDFFile, strExcelWorkbook,
-            {VD_ARG(strPDFFile), VD_ARG(strExcelWorkbook), VD_OPT(varExcelWorksheet), VD_OPT(strRange),
-             VD_OPT(strPassword), VD_OPT(strWriteResPassword), VD_OPT(blnUseGrid), VD_OPT(blnLandscape),
-             VD_OPT(strHeader), VD_OPT(lngHeaderAlignment), VD_OPT(strFooter), VD_OPT(lngFooterAlignment),
-             VD_OPT(dblTopMargin), VD_OPT(dblLeftMargin), VD_OPT(dblRightMargin), VD_OPT(dblBottomMargin),
-             VD_OPT(dblHeaderMargin), VD_OPT(dblFooterMargin), VD_OPT(lngFirstPageNumber), VD_DISTILLING});
-  }
-  void CreatePDFfromVisio(const std::string& strPDFFile, const std::string& strVisioFile,
-                          VisioOptions& options) override {
-    perform("CreatePDFfromVisio", strPDFFile, strVisioFile,
-            {VD_ARG(strPDFFile), VD_ARG(strVisioFile), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
-             VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption)});
-  }
-  void CreatePDFfromWord(const std::string& strPDFFile, const std::string& strWordDocument,
-                         WordOptions& options) override {
-    perform("CreatePDFfromWord", strPDFFile, strWordDocument,
-            {VD_ARG(strPDFFile), VD_ARG(strWordDocument), VD_OPT(strPassword), VD_OPT(strWritePassword),
-             VD_OPT(strPages), VD_OPT(blnLandscape), VD_OPT(blnPageNumberInFooter), VD_OPT(blnPageNumberInHeader),
-             VD_OPT(lngPageNumberAlignment), VD_OPT(blnFirstPage), VD_DISTILLING});
-  }
-  void CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::string& strDWGFile,
-                            AutoCADOptions& options) override {
-    perform("CreatePDFfromAutoCAD", strPDFFile, strDWGFile,
-            {VD_ARG(strPDFFile), VD_ARG(strDWGFile), VD_OPT(varLayout), VD_OPT(strPDFWriter), VD_OPT(blnCloseAcrobat),
-             VD_OPT(strSaveWindowCaption)});
-  }
-  void CreatePDFfromCrystalReport(const std::string& strPDFFile, const std::string& strCrystalReport,
-                                  CrystalReportOptions& options) override {
-    perform("CreatePDFfromCrystalReport", strPDFFile, strCrystalReport,
-            {VD_ARG(strPDFFile), VD_ARG(strCrystalReport), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
-             VD_OPT(strSaveWindowCaption), VD_OPT(lngStartPage), VD_OPT(lngEndPage)});
-  }
-  void CreatePDFfromTextFile3(const std::string& strPDFFile, const std::string& strTextFile,
-                              TextFileOptions& options) override {
-    perform("CreatePDFfromTextFile3", strPDFFile, strTextFile,
-            {VD_ARG(strPDFFile), VD_ARG(strTextFile), VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
-             VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption)});
-  }
-  void CreatePDFfromPowerPoint(const std::string& strPDFFile, const std::string& strPPDocument,
-                               PowerPointOptions& options) override {
-    perform("CreatePDFfromPowerPoint", strPDFFile, strPPDocument,
-            {VD_ARG(strPDFFile), VD_ARG(strPPDocument), VD_OPT(lngStartSlide), VD_OPT(lngEndSlide),
-             VD_OPT(blnHorizontalOrientation), VD_DISTILLING});
-  }
-  void CreatePDFfromPub(const std::string& strPDFFile, const std::string& strPubFile,
-                        DistillingOptions& options) override {
-    perform("CreatePDFfromPub", strPDFFile, strPubFile, {VD_ARG(strPDFFile), VD_ARG(strPubFile), VD_DISTILLING});
-  }
-  void CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile, DistillingOptions& options) override {
-    perform("CreatePDFfromPS", strPDFFile, strPSFile, {VD_ARG(strPDFFile), VD_ARG(strPSFile), VD_DISTILLING});
-  }
+  VD_RECORD(CreatePDFfromImageFile, strImagefile, const ImageInfoOptions, VD_OPT(strTitle), VD_OPT(strAuthor),
+            VD_OPT(strSubject), VD_OPT(strKeywords))
+  VD_RECORD(CreatePDFfromExcel, strExcelWorkbook, ExcelOptions, VD_OPT(varExcelWorksheet), VD_OPT(strRange),
+            VD_OPT(strPassword), VD_OPT(strWriteResPassword), VD_OPT(blnUseGrid), VD_OPT(blnLandscape),
+            VD_OPT(strHeader), VD_OPT(lngHeaderAlignment), VD_OPT(strFooter), VD_OPT(lngFooterAlignment),
+            VD_OPT(dblTopMargin), VD_OPT(dblLeftMargin), VD_OPT(dblRightMargin), VD_OPT(dblBottomMargin),
+            VD_OPT(dblHeaderMargin), VD_OPT(dblFooterMargin), VD_OPT(lngFirstPageNumber), VD_DISTILLING)
+  VD_RECORD(CreatePDFfromVisio, strVisioFile, VisioOptions, VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
+            VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption))
+  VD_RECORD(CreatePDFfromWord, strWordDocument, WordOptions, VD_OPT(strPassword), VD_OPT(strWritePassword),
+            VD_OPT(strPages), VD_OPT(blnLandscape), VD_OPT(blnPageNumberInFooter), VD_OPT(blnPageNumberInHeader),
+            VD_OPT(lngPageNumberAlignment), VD_OPT(blnFirstPage), VD_DISTILLING)
+  VD_RECORD(CreatePDFfromAutoCAD, strDWGFile, AutoCADOptions, VD_OPT(varLayout), VD_OPT(strPDFWriter),
+            VD_OPT(blnCloseAcrobat), VD_OPT(strSaveWindowCaption))
+  VD_RECORD(CreatePDFfromCrystalReport, strCrystalReport, CrystalReportOptions, VD_OPT(strDistiller),
+            VD_OPT(blnCloseAcrobat), VD_OPT(strSaveWindowCaption), VD_OPT(lngStartPage), VD_OPT(lngEndPage))
+  VD_RECORD(CreatePDFfromTextFile3, strTextFile, TextFileOptions, VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
+            VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption))
+  VD_RECORD(CreatePDFfromPowerPoint, strPPDocument, PowerPointOptions, VD_OPT(lngStartSlide), VD_OPT(lngEndSlide),
+            VD_OPT(blnHorizontalOrientation), VD_DISTILLING)
+  VD_RECORD(CreatePDFfromPub, strPubFile, DistillingOptions, VD_DISTILLING)
+  VD_RECORD(CreatePDFfromPS, strPSFile, DistillingOptions, VD_DISTILLING)
 
  private:
   void perform(const std::string& operation, const std::string& out, const std::string& in,
@@ -163,6 +131,7 @@ class RecordingEngine : public CreatePDF {
   EngineScript& script_;
 };
 
+#undef VD_RECORD
 #undef VD_DISTILLING
 #undef VD_OPT
 #undef VD_ARG

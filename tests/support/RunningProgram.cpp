@@ -33,14 +33,12 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
 RunningProgram::~RunningProgram() { stop(); }
 
 bool RunningProgram::running() {
-  if (pid_ <= 0) return false;
   int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) == pid_) {
-    pid_ = -1;
-    if (WIFSIGNALED(status)) endingSignal_ = WTERMSIG(status);
-    return false;
-  }
-  return true;
+  if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return pid_ > 0;
+  pid_ = -1;
+  exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFSIGNALED(status)) endingSignal_ = WTERMSIG(status);
+  return false;
 }
 
 void RunningProgram::signal(int number) {
@@ -57,17 +55,11 @@ void RunningProgram::stop() {
 
 int RunningProgram::waitForExit(std::chrono::seconds bound) {
   const auto giveUp = std::chrono::steady_clock::now() + bound;
-  while (pid_ > 0) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      if (WIFSIGNALED(status)) endingSignal_ = WTERMSIG(status);
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+  while (running()) {
     if (std::chrono::steady_clock::now() >= giveUp) return -2;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  return -1;
+  return exitCode_;
 }
 
 bool WaitUntil(RunningProgram& program, const std::function<bool()>& done, std::chrono::seconds bound) {

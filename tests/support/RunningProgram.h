@@ -36,6 +36,7 @@ class RunningProgram {
 
  private:
   pid_t pid_ = -1;
+  int exitCode_ = -1;
   int endingSignal_ = 0;
 };
 

@@ -58,20 +58,14 @@ class ScriptedEventPump : public EventPump {
     pausedMilliseconds += milliseconds;
     if (onPause) onPause(pauses);
   }
-  void rest(int milliseconds) override {
-    ++rests;
-    restedMilliseconds += milliseconds;
-    if (onRest) onRest(rests);
-  }
+  void rest(int) override { ++rests; }
 
   std::function<void(int)> onProcessEvents;
   std::function<void(int)> onPause;
-  std::function<void(int)> onRest;
   int processEventsCalls = 0;
   int pauses = 0;
   int pausedMilliseconds = 0;
   int rests = 0;
-  int restedMilliseconds = 0;
 };
 
 }  // namespace vd::test

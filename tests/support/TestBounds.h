@@ -6,8 +6,9 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -16,15 +17,23 @@ namespace vd::test {
 // Ends the test program with a message unless it is destroyed within the limit.
 class Deadline {
  public:
-  Deadline(std::chrono::seconds limit, std::string step);
-  ~Deadline();
+  Deadline(std::chrono::seconds limit, std::string step)
+      : watcher_([limit, step = std::move(step), finished = finished_.get_future()] {
+          if (finished.wait_for(limit) == std::future_status::ready) return;
+          std::fprintf(stderr, "%s did not end within %lld s: the test program stops here\n", step.c_str(),
+                       static_cast<long long>(limit.count()));
+          std::fflush(stderr);
+          std::_Exit(3);
+        }) {}
+  ~Deadline() {
+    finished_.set_value();
+    watcher_.join();
+  }
   Deadline(const Deadline&) = delete;
   Deadline& operator=(const Deadline&) = delete;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
+  std::promise<void> finished_;
   std::thread watcher_;
 };
 
@@ -32,8 +41,13 @@ class Deadline {
 // ends the process with SIGXFSZ. The previous limit comes back at the end of the scope.
 class FileSizeLimit {
  public:
-  explicit FileSizeLimit(rlim_t bytes);
-  ~FileSizeLimit();
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit lowered = previous_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous_); }
   FileSizeLimit(const FileSizeLimit&) = delete;
   FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 

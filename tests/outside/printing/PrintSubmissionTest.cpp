@@ -26,11 +26,7 @@ std::string printErrorOf(const std::function<void()>& action) {
 class PrintSubmissionTest : public IsolatedTest {
  protected:
   void install(const std::string& name, const std::string& driver, const std::string& port) {
-    PrinterRecord printer;
-    printer.name = name;
-    printer.driver = driver;
-    printer.port = port;
-    ASSERT_TRUE(printSubsystem().installPrinter(printer));
+    ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{name, driver, port}));
   }
   void makeDefault(const std::string& name) {
     auto info = printSubsystem().getPrinter5(name);
