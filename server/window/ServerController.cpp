@@ -199,20 +199,28 @@ void ServerController::winCaptionLostFocus() {
   storeSetting(option::WinCaption, state_.WinCaption);
 }
 
-void ServerController::browseInputClicked() {
-  const std::string path = view_.browseForFolder("Select Input Directory", state_.InputDir);
+namespace {
+
+// A cancelled picker changes nothing; a chosen folder goes to the box, the state and the
+// settings together.
+template <class ShowInBox>
+void browseFolderInto(ServerView& view, const char* title, std::string& folder, const char* key, ShowInBox show) {
+  const std::string path = view.browseForFolder(title, folder);
   if (path.empty()) return;
-  view_.setInputDirText(path);
-  state_.InputDir = path;
-  storeSetting(option::InputDir, path);
+  (view.*show)(path);
+  folder = path;
+  storeSetting(key, path);
+}
+
+}  // namespace
+
+void ServerController::browseInputClicked() {
+  browseFolderInto(view_, "Select Input Directory", state_.InputDir, option::InputDir, &ServerView::setInputDirText);
 }
 
 void ServerController::browseOutputClicked() {
-  const std::string path = view_.browseForFolder("Select Output Directory", state_.OutputDir);
-  if (path.empty()) return;
-  view_.setOutputDirText(path);
-  state_.OutputDir = path;
-  storeSetting(option::OutputDir, path);
+  browseFolderInto(view_, "Select Output Directory", state_.OutputDir, option::OutputDir,
+                   &ServerView::setOutputDirText);
 }
 
 void ServerController::aboutClicked() { view_.showAboutWindow(); }
