@@ -13,20 +13,19 @@ namespace {
 
 class AboutWindowTest : public ::testing::Test, protected WindowDoubles {
  protected:
-  static void send(QWidget* widget, QEvent::Type type, Qt::MouseButton button) {
+  static void send(QWidget* widget, QEvent::Type type, Qt::MouseButton button = Qt::NoButton) {
     const QPointF at(2, 2);
     QMouseEvent event(type, at, widget->mapToGlobal(at), button,
                       type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
   }
-  static QColor colour(LinkLabel* link) { return link->palette().color(QPalette::WindowText); }
-  LinkLabel* link(const char* name) { return about.findChild<LinkLabel*>(name); }
+  QColor colour(const char* name) { return about.findChild<LinkLabel*>(name)->palette().color(QPalette::WindowText); }
 
   // A program folder without a help file in it.
   frmAbout about{environment.path("program")};
 };
 
-TEST_F(AboutWindowTest, NamesTheBuildsVersionAndItsLinksOpenTheirTargetsAndTurnRedOnlyWhileHovered) {
+TEST_F(AboutWindowTest, NamesTheBuildsVersionItsLinksOpenAndTurnRedOnlyWhileHoveredAndItsKeysCloseIt) {
   const QString text = about.findChild<QPlainTextEdit*>("Text1")->toPlainText();
   EXPECT_EQ(text.left(text.indexOf('\n')).toStdString(), std::string("Vellumdock ") + VD_PROJECT_VERSION);
   about.show();
@@ -34,11 +33,11 @@ TEST_F(AboutWindowTest, NamesTheBuildsVersionAndItsLinksOpenTheirTargetsAndTurnR
            {"Label1", std::string("mailto:") + product::kContactAddress},
            {"Label2", product::kWebAddress},
            {"Label4", environment.path("program") + "/vellumdk.pdf"}}) {
-    LinkLabel* label = link(name);
+    LinkLabel* label = about.findChild<LinkLabel*>(name);
     ASSERT_NE(label, nullptr) << name;
-    EXPECT_EQ(colour(label), QColor(Qt::blue)) << name;
-    send(label, QEvent::MouseMove, Qt::NoButton);
-    EXPECT_EQ(colour(label), QColor(Qt::red)) << name;
+    EXPECT_EQ(colour(name), QColor(Qt::blue)) << name;
+    send(label, QEvent::MouseMove);
+    EXPECT_EQ(colour(name), QColor(Qt::red)) << name;
     opener.opened.clear();
     send(label, QEvent::MouseButtonPress, Qt::LeftButton);
     send(label, QEvent::MouseButtonRelease, Qt::LeftButton);
@@ -48,25 +47,21 @@ TEST_F(AboutWindowTest, NamesTheBuildsVersionAndItsLinksOpenTheirTargetsAndTurnR
   EXPECT_TRUE(about.isVisible());
   EXPECT_TRUE(messages.shown.empty());
   // Two links hovered in turn, then the background: every link is blue again.
-  send(link("Label1"), QEvent::MouseMove, Qt::NoButton);
-  send(&about, QEvent::MouseMove, Qt::NoButton);
-  for (const char* name : {"Label1", "Label2", "Label4"}) EXPECT_EQ(colour(link(name)), QColor(Qt::blue)) << name;
-}
+  send(about.findChild<LinkLabel*>("Label1"), QEvent::MouseMove);
+  send(&about, QEvent::MouseMove);
+  for (const char* name : {"Label1", "Label2", "Label4"}) EXPECT_EQ(colour(name), QColor(Qt::blue)) << name;
 
-TEST_F(AboutWindowTest, OkEnterAndEscapeFromAnyControlClose) {
-  QPushButton* ok = about.findChild<QPushButton*>("Command1");
-  const std::vector<std::pair<QWidget*, Qt::Key>> closers = {{about.findChild<QPlainTextEdit*>("Text1"), Qt::Key_Escape},
-                                                             {ok, Qt::Key_Escape},
-                                                             {link("Label2"), Qt::Key_Escape},
-                                                             {&about, Qt::Key_Return}};
-  for (const auto& [target, key] : closers) {
+  // OK, and Enter or Escape from any control, close it.
+  for (const auto& [target, key] : std::vector<std::pair<QWidget*, Qt::Key>>{
+           {about.findChild<QPlainTextEdit*>("Text1"), Qt::Key_Escape}, {about.findChild<QPushButton*>("Command1"), Qt::Key_Escape},
+           {about.findChild<LinkLabel*>("Label2"), Qt::Key_Escape}, {&about, Qt::Key_Return}}) {
     about.show();
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &press);
     EXPECT_FALSE(about.isVisible()) << target->objectName().toStdString() << " " << key;
   }
   about.show();
-  ok->click();
+  about.findChild<QPushButton*>("Command1")->click();
   EXPECT_FALSE(about.isVisible());
 }
 

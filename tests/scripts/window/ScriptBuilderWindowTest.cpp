@@ -1,6 +1,6 @@
 // The script builder's window on the offscreen platform, driven through its real widgets:
 // the folder and file lists with their labels, building and editing the script, the
-// questions and the save dialog (answered by doubles) and the file it writes.
+// questions and the save dialog (answered by the fixture itself) and the file it writes.
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -8,24 +8,13 @@
 #include <QTreeWidget>
 
 #include "platform/FileDialogs.h"
-#include "scripts/FolderBrowsing.h"
 #include "scripts/window/frmScripts.h"
 #include "server/window/ServerWindowFixture.h"
 
 namespace vd::test {
 namespace {
 
-class AnsweringFileDialogs : public FileDialogs {
- public:
-  std::string saveFileName(const SaveFileQuestion& question) override {
-    asked.push_back(question);
-    return answer;
-  }
-  std::string answer;
-  std::vector<SaveFileQuestion> asked;
-};
-
-class ScriptBuilderWindowTest : public ::testing::Test, protected WindowDoubles {
+class ScriptBuilderWindowTest : public ::testing::Test, protected WindowDoubles, public FileDialogs {
  protected:
   void SetUp() override {
     // The window starts in the program's folder: here a scratch folder with three files.
@@ -33,10 +22,13 @@ class ScriptBuilderWindowTest : public ::testing::Test, protected WindowDoubles 
     WriteBytes(in("big.ps"), std::string(1234567, '%'));
     for (const char* name : {"b.txt", "c d.doc", ".hidden", "one/only.pdf"}) WriteBytes(in(name), name);
     environment.set("VELLUMDOCK_PROGRAM_DIR", programFolder);
-  }
-  void open() {
+    settingsStore().write("UNC", "1");
     window = std::make_unique<frmScripts>();
     window->show();
+  }
+  std::string saveFileName(const SaveFileQuestion& question) override {
+    asked.push_back(question);
+    return answer;
   }
 
   template <class Widget>
@@ -66,11 +58,6 @@ class ScriptBuilderWindowTest : public ::testing::Test, protected WindowDoubles 
     list("List1")->setCurrentRow(rowOf(file));
     click("cmdAdd");
   }
-  static std::vector<std::string> texts(QListWidget* list) {
-    std::vector<std::string> texts;
-    for (int row = 0; row < list->count(); ++row) texts.push_back(list->item(row)->text().toStdString());
-    return texts;
-  }
   void browse(const std::string& folder) {
     auto* tree = control<QTreeWidget>("Dir1");
     const auto found = tree->findItems(QString::fromStdString(folder.substr(folder.rfind('/') + 1)),
@@ -87,53 +74,49 @@ class ScriptBuilderWindowTest : public ::testing::Test, protected WindowDoubles 
     return shown;
   }
   std::string in(const std::string& name) const { return programFolder + "/" + name; }
+  std::vector<std::string> inAll(const std::vector<std::string>& names) const {
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(in(name));
+    return paths;
+  }
 
   const std::string programFolder = environment.path("home/program folder");
-  AnsweringFileDialogs dialogs;
-  ScopedSeam<FileDialogs> dialogSeam{dialogs};
+  ScopedSeam<FileDialogs> dialogSeam{*this};
+  std::string answer;
+  std::vector<SaveFileQuestion> asked;
   std::unique_ptr<frmScripts> window;
 };
 
 TEST_F(ScriptBuilderWindowTest, ShowsTheProgramFolderAndCountsTheFilesOfEachFolder) {
-  settingsStore().write("UNC", "1");
-  open();
   EXPECT_TRUE(control<QCheckBox>("chkUNC")->isChecked());
   EXPECT_EQ(shownButtons(), "");
   // Hidden folders are not offered.
   EXPECT_TRUE(control<QTreeWidget>("Dir1")->findItems(".hidden folder", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
   const std::string hint = " Double-click on file to add to list ";
-  const std::vector<std::tuple<std::string, std::vector<std::string>, std::string, std::string>> cases = {
-      {programFolder, {"b.txt", "big.ps", "c d.doc"}, "3 files", hint},
-      {programFolder + "/one", {"only.pdf"}, "1 file", hint},
-      {programFolder + "/empty", {}, "", ""},
-  };
-  for (const auto& [folder, files, count, tooltip] : cases) {
+  for (const auto& [folder, files, count, tooltip] :
+       std::vector<std::tuple<std::string, std::vector<std::string>, std::string, std::string>>{
+           {programFolder, {"b.txt", "big.ps", "c d.doc"}, "3 files", hint},
+           {programFolder + "/one", {"only.pdf"}, "1 file", hint},
+           {programFolder + "/empty", {}, "", ""}}) {
     if (folder != programFolder) browse(folder);
-    std::vector<std::string> shown = texts(list("List1"));
+    std::vector<std::string> shown = rowTexts(list("List1"));
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown, files) << folder;
     EXPECT_EQ(label("Label2"), count) << folder;
     EXPECT_EQ(list("List1")->toolTip().toStdString(), tooltip) << folder;
     EXPECT_EQ(window->builder().directory(), folder);
-    if (folder == programFolder) {
-      // A chosen file shows its date and its size with grouped thousands, and the add button.
-      list("List1")->setCurrentRow(rowOf("big.ps"));
-      const QString separator = QLocale::system().groupSeparator().isEmpty() ? "," : QLocale::system().groupSeparator();
-      EXPECT_TRUE(QString::fromStdString(label("Label1")).endsWith("  1" + separator + "234" + separator + "567"))
-          << label("Label1");
-      EXPECT_EQ(shownButtons(), "cmdAdd");
-    } else {
-      EXPECT_EQ(label("Label1"), "");
-    }
-    // Going back up is a folder of the list too.
-    browse(programFolder);
+    EXPECT_EQ(label("Label1"), "") << folder;
+    browse(programFolder);  // going back up is a folder of the list too
   }
-  EXPECT_EQ((std::vector<std::string>{FormatFileSize(0), FormatFileSize(999), FormatFileSize(1000), FormatFileSize(123456789012)}),
-            (std::vector<std::string>{"0", "999", "1,000", "123,456,789,012"}));
+  // A chosen file shows its date and its size with grouped thousands, and the add button.
+  list("List1")->setCurrentRow(rowOf("big.ps"));
+  const QString separator = QLocale::system().groupSeparator().isEmpty() ? "," : QLocale::system().groupSeparator();
+  EXPECT_TRUE(QString::fromStdString(label("Label1")).endsWith("  1" + separator + "234" + separator + "567"))
+      << label("Label1");
+  EXPECT_EQ(shownButtons(), "cmdAdd");
 }
 
 TEST_F(ScriptBuilderWindowTest, BuildsEditsAndSavesTheScript) {
-  open();
   addFile("b.txt");
   EXPECT_EQ(label("lblTot"), "1 files");
   EXPECT_EQ(list("List2")->toolTip(), " Double-click on file to open ");
@@ -141,7 +124,7 @@ TEST_F(ScriptBuilderWindowTest, BuildsEditsAndSavesTheScript) {
   addFile("big.ps");
   doubleClick(list("List1"), rowOf("c d.doc"));
   addFile("b.txt");  // the same file twice gives two entries
-  EXPECT_EQ(texts(list("List2")), (std::vector<std::string>{in("b.txt"), in("big.ps"), in("c d.doc"), in("b.txt")}));
+  EXPECT_EQ(rowTexts(list("List2")), inAll({"b.txt", "big.ps", "c d.doc", "b.txt"}));
   EXPECT_EQ(label("lblTot"), "4 files");
 
   // Up and down move the entry and the selection with it; nothing moves past either end.
@@ -157,9 +140,7 @@ TEST_F(ScriptBuilderWindowTest, BuildsEditsAndSavesTheScript) {
     if (select >= 0) list("List2")->setCurrentRow(select);
     EXPECT_EQ(shownButtons(), "cmdAdd cmdDelete cmdUp cmdDown cmdClear cmdSave") << button;
     click(button);
-    std::vector<std::string> expected;
-    for (const std::string& name : after) expected.push_back(in(name));
-    EXPECT_EQ(texts(list("List2")), expected) << button;
+    EXPECT_EQ(rowTexts(list("List2")), inAll(after)) << button;
     EXPECT_EQ(list("List2")->currentRow(), selectedAfter) << button;
   }
   EXPECT_EQ(shownButtons(), "cmdAdd cmdClear cmdSave");
@@ -168,26 +149,24 @@ TEST_F(ScriptBuilderWindowTest, BuildsEditsAndSavesTheScript) {
   // Saved under a name typed without an extension: ".scr" is added; CR LF after every line.
   const std::string scripts = environment.path("home/Scripts");
   ASSERT_TRUE(ensureDirectory(scripts));
-  dialogs.answer = scripts + "/joined";
+  answer = scripts + "/joined";
   click("cmdSave");
-  ASSERT_EQ(dialogs.asked.size(), 1u);
-  EXPECT_EQ(dialogs.asked[0].filter, "Script Files (*.scr)|*.scr");
-  EXPECT_EQ(dialogs.asked[0].defaultName, "multiple.scr");
-  EXPECT_EQ(dialogs.asked[0].initialDir, defaultWorkDir());
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].filter, "Script Files (*.scr)|*.scr");
+  EXPECT_EQ(asked[0].defaultName, "multiple.scr");
+  EXPECT_EQ(asked[0].initialDir, defaultWorkDir());
   EXPECT_EQ(ReadBytes(scripts + "/joined.scr"), in("c d.doc") + "\r\n" + in("big.ps") + "\r\n" + in("b.txt") + "\r\n");
   EXPECT_FALSE(FileExistsOnDisk(scripts + "/joined"));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Script file " + scripts + "/joined.scr saved.");
   EXPECT_EQ(settingsStore().read("ScriptDir"), scripts);
-
   // The next save offers that folder; a cancelled dialog writes and stores nothing.
-  dialogs.answer = "";
+  answer = "";
   click("cmdSave");
-  EXPECT_EQ(dialogs.asked.back().initialDir, scripts);
+  EXPECT_EQ(asked.back().initialDir, scripts);
   EXPECT_EQ(messages.shown.size(), 1u);
-
   // A script that could not be written is not reported as saved.
-  dialogs.answer = environment.path("home/no such folder/x.scr");
+  answer = environment.path("home/no such folder/x.scr");
   click("cmdSave");
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[1].icon, MessageIcon::Critical);
@@ -196,26 +175,22 @@ TEST_F(ScriptBuilderWindowTest, BuildsEditsAndSavesTheScript) {
   // A double-click opens an entry with its application.
   doubleClick(list("List2"), 1);
   EXPECT_EQ(opener.opened, std::vector<std::string>{in("big.ps")});
-
   // Clear asks first: No keeps the script, Yes empties it and hides its buttons.
   click("cmdClear");
   ASSERT_EQ(messages.asked.size(), 1u);
   EXPECT_EQ(messages.asked[0].text, "Remove all items from the list?");
-  EXPECT_EQ(texts(list("List2")).size(), 3u);
+  EXPECT_EQ(rowTexts(list("List2")).size(), 3u);
   messages.answerYes = true;
   click("cmdClear");
-  EXPECT_TRUE(texts(list("List2")).empty());
-  EXPECT_EQ(label("lblTot"), "");
-  EXPECT_EQ(list("List2")->toolTip(), "");
+  EXPECT_TRUE(rowTexts(list("List2")).empty());
+  EXPECT_EQ(label("lblTot") + list("List2")->toolTip().toStdString(), "");
   EXPECT_EQ(shownButtons(), "cmdAdd");
-
   // Deleting the only entry hides clear and save as well.
   addFile("b.txt");
   list("List2")->setCurrentRow(0);
   click("cmdDelete");
   EXPECT_EQ(shownButtons(), "cmdAdd");
   EXPECT_EQ(label("lblTot"), "");
-
   // Escape closes the window from whichever control has the focus.
   list("List2")->setFocus();
   QTest::keyClick(list("List2"), Qt::Key_Escape);

@@ -57,9 +57,9 @@ TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
   const std::string input = environment.path("home/in");
   const std::string output = environment.path("home/out");
   ASSERT_TRUE(ensureDirectory(input) && ensureDirectory(output));
-  settingsStore().write("InputDir", input);
-  settingsStore().write("OutputDir", output);
-  settingsStore().write("Seconds", "1");
+  for (const auto& [key, value] : {std::pair{"InputDir", input}, {"OutputDir", output}, {"Seconds", std::string("1")}}) {
+    settingsStore().write(key, value);
+  }
 
   XvfbDisplay display(environment.path("xvfb.log"));
   ASSERT_FALSE(display.name.empty()) << "Xvfb did not start:\n" << ReadBytes(environment.path("xvfb.log"));
@@ -69,11 +69,9 @@ TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
   CopySettledFile(Corpus("ps/alphabet.ps"), input + "/alphabet.ps");
 
   const std::string pdf = output + "/alphabet.pdf";
-  const bool converted =
-      WaitUntil(vellumdk, [&] { return !FileExistsOnDisk(input + "/alphabet.ps") && FileExistsOnDisk(pdf); },
-                std::chrono::seconds(60));
-  ASSERT_TRUE(converted) << "no PDF; vellumdk " << (vellumdk.running() ? "still runs" : "ended") << "; log:\n"
-                         << ReadBytes(log);
+  ASSERT_TRUE(WaitUntil(vellumdk, [&] { return !FileExistsOnDisk(input + "/alphabet.ps") && FileExistsOnDisk(pdf); },
+                        std::chrono::seconds(60)))
+      << "no PDF; vellumdk " << (vellumdk.running() ? "still runs" : "ended") << "; log:\n" << ReadBytes(log);
   EXPECT_NE(PdfText(pdf).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
   EXPECT_TRUE(vellumdk.running());
 }

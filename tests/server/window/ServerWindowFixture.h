@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <memory>
 #include <optional>
@@ -23,6 +27,8 @@
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/window/FolderPicker.h"
+#include "registry/clsRegistry.h"
+#include "server/AutoStart.h"
 #include "server/window/Form1.h"
 
 namespace vd::test {
@@ -36,6 +42,14 @@ struct WindowDoubles {
   RecordingDocumentOpener opener;
   ScopedSeam<DocumentOpener> openerSeam{opener};
 };
+
+// The texts of a list's rows, top to bottom.
+inline std::vector<std::string> rowTexts(const QAbstractItemView* view) {
+  std::vector<std::string> texts;
+  const QAbstractItemModel* model = view->model();
+  for (int row = 0; row < model->rowCount(); ++row) texts.push_back(model->index(row, 0).data().toString().toStdString());
+  return texts;
+}
 
 // The folder picker's double: records each request and answers with the folder given,
 // "" standing for a cancel.
@@ -52,18 +66,12 @@ class ScriptedFolderPicker : public FolderPicker {
 class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
  protected:
   void SetUp() override {
-    inputDir = environment.path("home/in dir");
-    outputDir = environment.path("home/out");
-    ASSERT_TRUE(ensureDirectory(inputDir));
-    ASSERT_TRUE(ensureDirectory(outputDir));
+    ASSERT_TRUE(ensureDirectory(inputDir) && ensureDirectory(outputDir));
   }
 
   static void installPrinter(const std::string& name) {
-    PrinterRecord printer;
-    printer.name = name;
-    printer.driver = "Vellumdock PDF";
-    printer.port = "VDPDF:";
-    ASSERT_TRUE(printSubsystem().installPrinter(printer)) << name;
+    ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{.name = name, .driver = "Vellumdock PDF", .port = "VDPDF:"}))
+        << name;
   }
   static void store(const std::string& key, const std::string& value) { settingsStore().write(key, value); }
   static std::optional<std::string> stored(const char* key) { return settingsStore().read(key); }
@@ -73,14 +81,19 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
     store("OutputDir", outputDir);
     store("Seconds", seconds);
   }
-
   std::unique_ptr<Form1> makeForm(const std::string& argumentText = "") {
     return std::make_unique<Form1>(argumentText, RecordingEngineFactory(engine));
   }
 
   std::string in(const std::string& name) const { return inputDir + "/" + name; }
   std::string out(const std::string& name) const { return outputDir + "/" + name; }
+  // The log line of a conversion of `name` in the input folder.
+  std::string arrow(const std::string& name) const {
+    return in(name) + " --> " + out(name.substr(0, name.find('.')) + ".pdf");
+  }
   static QPushButton* button(Form1& form, const char* name) { return form.findChild<QPushButton*>(name); }
+  static QCheckBox* option(Form1& form, const char* name) { return form.findChild<QCheckBox*>(name); }
+  static QListView* list(Form1& form) { return form.findChild<QListView*>("List1"); }
   static void clickStop(Form1& form) { button(form, "Command2")->click(); }
   static std::string boxText(Form1& form, const char* name) {
     return form.findChild<QLineEdit*>(name)->text().toStdString();
@@ -93,12 +106,29 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
     QFocusEvent focusOut(QEvent::FocusOut, reason);
     QCoreApplication::sendEvent(box, &focusOut);
   }
+  // The caption, the buttons of Start and Stop that are shown ("!" when disabled), whether
+  // the options can be changed and the pointer.
+  static std::string look(Form1& form) {
+    std::string look = form.windowTitle().toStdString() + "|";
+    for (const auto& [name, word] : {std::pair{"Command1", "start"}, {"Command2", "stop"}}) {
+      if (!button(form, name)->isHidden()) look += std::string(word) + (button(form, name)->isEnabled() ? " " : "! ");
+    }
+    return look + (option(form, "chkOverwrite")->isEnabled() ? "|options free" : "|options locked") +
+           (QApplication::overrideCursor() != nullptr ? "|busy" : "|pointer");
+  }
+  // The program's auto-start entry, or nothing.
+  static std::optional<std::string> autoStartEntry() {
+    clsRegistry run;
+    run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey);
+    const RegValue value = run.GetValue("Vellumdock");
+    run.CloseRegistry();
+    return value.isEmpty() ? std::nullopt : std::optional<std::string>(value.asText());
+  }
 
   // Starts the cycle with a one-second interval and stops it in the wait of the pass
-  // after `passes` complete passes. statusAtPause collects the status line at each pause.
+  // after `passes` complete passes.
   void runPasses(Form1& form, int passes) {
     pump.onPause = [this, &form, passes](int pause) {
-      statusAtPause.push_back(form.statusText());
       if (betweenPasses) betweenPasses(pause);
       if (pause == passes + 1) clickStop(form);
     };
@@ -120,9 +150,8 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
   ScriptedFolderPicker picker;
   ScopedSeam<FolderPicker> pickerSeam{picker};
   EngineScript engine;
-  std::string inputDir;
-  std::string outputDir;
-  std::vector<std::string> statusAtPause;
+  const std::string inputDir = environment.path("home/in dir");
+  const std::string outputDir = environment.path("home/out");
   std::function<void(int)> betweenPasses;
 };
 
