@@ -51,24 +51,18 @@ inline std::vector<std::string> rowTexts(const QAbstractItemView* view) {
   return texts;
 }
 
-// The folder picker's double: records each request and answers with the folder given,
-// "" standing for a cancel.
-class ScriptedFolderPicker : public FolderPicker {
- public:
-  std::string browseForFolder(QWidget* /*owner*/, const std::string& title, const std::string& startFolder) override {
-    requests.push_back(title + "|" + startFolder);
-    return answer;
-  }
-  std::string answer;
-  std::vector<std::string> requests;
-};
-
-class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
+class ServerWindowFixture : public ::testing::Test, protected WindowDoubles, public FolderPicker {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ensureDirectory(inputDir) && ensureDirectory(outputDir));
   }
 
+  // As the folder picker: records each request and answers with pickedFolder, "" standing
+  // for a cancel.
+  std::string browseForFolder(QWidget* /*owner*/, const std::string& title, const std::string& startFolder) override {
+    pickerRequests.push_back(title + "|" + startFolder);
+    return pickedFolder;
+  }
   static void installPrinter(const std::string& name) {
     ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{.name = name, .driver = "Vellumdock PDF", .port = "VDPDF:"}))
         << name;
@@ -147,8 +141,9 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles {
 
   ScriptedEventPump pump;
   ScopedSeam<EventPump> pumpSeam{pump};
-  ScriptedFolderPicker picker;
-  ScopedSeam<FolderPicker> pickerSeam{picker};
+  std::string pickedFolder;
+  std::vector<std::string> pickerRequests;
+  ScopedSeam<FolderPicker> pickerSeam{*this};
   EngineScript engine;
   const std::string inputDir = environment.path("home/in dir");
   const std::string outputDir = environment.path("home/out");
