@@ -29,21 +29,19 @@ void writeRaw(std::int32_t root, const std::string& path, const std::string& nam
   registryHive().closeKey(handle);
 }
 
+// The type code and bytes of a value straight from the hive; nothing when it is not there.
 std::optional<std::pair<std::uint32_t, std::string>> readRaw(std::int32_t root, const std::string& path,
                                                              const std::string& name) {
   RegKeyHandle handle = 0;
   if (registryHive().openKey(rootHandle(root), path, KEY_READ, handle) != ERROR_SUCCESS) return std::nullopt;
   std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  std::optional<std::pair<std::uint32_t, std::string>> result;
-  if (registryHive().queryValue(handle, name, &type, nullptr, &size) == ERROR_SUCCESS) {
-    std::string bytes(size, '\0');
-    if (registryHive().queryValue(handle, name, &type, bytes.data(), &size) == ERROR_SUCCESS) {
-      result.emplace(type, bytes);
-    }
-  }
+  std::string bytes(1 << 16, '\0');
+  auto size = static_cast<std::uint32_t>(bytes.size());
+  const bool found = registryHive().queryValue(handle, name, &type, bytes.data(), &size) == ERROR_SUCCESS;
   registryHive().closeKey(handle);
-  return result;
+  if (!found) return std::nullopt;
+  bytes.resize(size);
+  return std::make_pair(type, bytes);
 }
 
 class ClsRegistryTest : public testing::Test {
@@ -60,6 +58,7 @@ TEST_F(ClsRegistryTest, EveryWritableTypeRoundTripsWithItsStoredBytes) {
     std::uint32_t storedType;
     std::string storedBytes;
     std::string read;  // GetValue's text; a list as its items each followed by "|"
+    std::optional<RegItems> extra = std::nullopt;
   };
   // Text is bytes: a UTF-8 name and a Latin-1 byte both pass unchanged; names ignore case.
   const std::string eightBit = "caf\xc3\xa9 \xe9 ~";
@@ -73,12 +72,16 @@ TEST_F(ClsRegistryTest, EveryWritableTypeRoundTripsWithItsStoredBytes) {
       {"FromText", std::string(" 4660 "), REG_DWORD, 4, std::string("\x34\x12\0\0", 4), "34 12 00 00 "},
       {"Rounded", 2.5, REG_DWORD, 4, std::string("\x02\0\0\0", 4), "02 00 00 00 "},  // halves go to even
       {"Alone", std::string("x"), REG_MULTI_SZ, 7, std::string("x\0\0", 3), "x||"},
+      // Null and empty additional items are skipped.
+      {"List", std::string("a"), REG_MULTI_SZ, 7, std::string("a\0b\0c\0\0", 7), "a|b|c||",
+       RegItems{std::vector<RegItem>{std::string("b"), std::string(""), RegItem{}, std::string(1, '\0'),
+                                     std::string("c")}}},
   };
   clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
   for (const Written& value : values) {
     SCOPED_TRACE(value.name);
-    EXPECT_TRUE(registry.CreateValue(value.name, value.value, value.type));
+    EXPECT_TRUE(registry.CreateValue(value.name, value.value, value.type, value.extra));
     EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, value.name), std::make_pair(value.storedType, value.storedBytes));
     const RegValue read = registry.GetValue(value.name);
     std::string text = read.kind() == RegValue::Kind::List ? "" : read.asText();
@@ -96,19 +99,7 @@ TEST_F(ClsRegistryTest, EveryWritableTypeRoundTripsWithItsStoredBytes) {
   EXPECT_TRUE(registry.CloseRegistry());
 }
 
-TEST_F(ClsRegistryTest, MultiStringSkipsNullAndEmptyAdditionalItems) {
-  clsRegistry registry;
-  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
-  const std::vector<RegItem> extra{std::string("b"), std::string(""), RegItem{}, std::string(1, '\0'),
-                                   std::string("c")};
-  EXPECT_TRUE(registry.CreateValue("List", std::string("a"), REG_MULTI_SZ, RegItems{extra}));
-  EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTestKey, "List"), std::make_pair(7u, std::string("a\0b\0c\0\0", 7)));
-  const RegValue list = registry.GetValue("List");
-  ASSERT_EQ(list.kind(), RegValue::Kind::List);
-  EXPECT_EQ(list.asList(), (std::vector<std::string>{"a", "b", "c", ""}));
-}
-
-TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
+TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytesAndCannotBeWritten) {
   struct Stored {
     const char* name;
     std::uint32_t type;
@@ -127,7 +118,8 @@ TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
       {"OpenList", REG_MULTI_SZ, std::string("a\0b", 3), ""},
       {"HugeBinary", REG_BINARY, std::string(32768, 'x'), ""}};
   for (const Stored& value : values) writeRaw(HKEY_LOCAL_MACHINE, kTestKey, value.name, value.type, value.bytes);
-
+  test::RecordingMessageBoxes boxes;
+  ScopedSeam<MessageBoxes> seam(boxes);
   clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
   for (const Stored& value : values) {
@@ -136,13 +128,8 @@ TEST_F(ClsRegistryTest, OtherTypesReadAsFixedTextsOrRawBytes) {
   }
   EXPECT_EQ(registry.GetValue("Binary", true).asText(), "\x0A\xFF");
   EXPECT_TRUE(registry.GetValue("Missing").isEmpty());
-}
 
-TEST_F(ClsRegistryTest, UnsupportedWriteTypesShowTheMessageAndWriteNothing) {
-  test::RecordingMessageBoxes boxes;
-  ScopedSeam<MessageBoxes> seam(boxes);
-  clsRegistry registry;
-  ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
+  // Those types cannot be written: the message, and nothing written.
   for (const std::int32_t type : {REG_BINARY, REG_NONE, REG_DWORD_BIG_ENDIAN, REG_LINK, std::int32_t{11}}) {
     EXPECT_FALSE(registry.CreateValue("Refused", std::string("x"), type)) << type;
   }
@@ -158,7 +145,7 @@ TEST_F(ClsRegistryTest, UnsupportedWriteTypesShowTheMessageAndWriteNothing) {
   EXPECT_EQ(boxes.shown.size(), 5u);
 }
 
-TEST_F(ClsRegistryTest, OpenAndCloseFollowTheirResultRules) {
+TEST_F(ClsRegistryTest, OpenCloseAndOneBackOnKeyFollowTheirResultRules) {
   clsRegistry registry;
   EXPECT_FALSE(registry.CloseRegistry());
   EXPECT_FALSE(registry.DeleteValue("x"));
@@ -177,17 +164,14 @@ TEST_F(ClsRegistryTest, OpenAndCloseFollowTheirResultRules) {
   EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Missing\\Key"), 0);
   EXPECT_EQ(registry.SubDirectory(), "SOFTWARE\\Missing\\Key");
   EXPECT_FALSE(registry.CreateValue("x", std::string("v"), REG_SZ));
-}
 
-TEST_F(ClsRegistryTest, OneBackOnKeyReopensTheParent) {
+  // One back on the key reopens the parent.
   writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName");
   writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0", "Marker", REG_SZ, std::string("up\0", 3));
-  clsRegistry registry;
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), -1);
   EXPECT_TRUE(registry.OneBackOnKey().isEmpty());
   EXPECT_EQ(registry.SubDirectory(), "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0");
   EXPECT_EQ(registry.GetValue("Marker").asText(), "up");
-
   // One component: invalid argument, nothing changes, the key stays open.
   ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE"), -1);
   EXPECT_THROW(registry.OneBackOnKey(), std::invalid_argument);
@@ -266,33 +250,31 @@ TEST_F(ClsRegistryTest, AutoStartEntriesAreDesktopFilesThatComeAndGo) {
 }
 
 TEST_F(ClsRegistryTest, HiveHandlesAreReleasedOnceAndKeysCompareWithoutCase) {
+  RegistryHive& hive = registryHive();
   std::uint32_t disposition = 0;
   RegKeyHandle first = 0;
-  ASSERT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
+  ASSERT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "Software\\Über\\Key", KEY_ALL_ACCESS, first, &disposition), 0);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   RegKeyHandle second = 0;
-  ASSERT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
+  ASSERT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "SOFTWARE\\über\\KEY\\", KEY_ALL_ACCESS, second, &disposition), 0);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_NE(first, second);
-  ASSERT_EQ(registryHive().setValue(first, "Name", 1, std::string("v\0", 2)), ERROR_SUCCESS);
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  EXPECT_EQ(registryHive().queryValue(second, "NAME", &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(size, 2u);
+  ASSERT_EQ(hive.setValue(first, "Name", 1, std::string("v\0", 2)), ERROR_SUCCESS);
+  EXPECT_EQ(readRaw(HKEY_CURRENT_USER, "SOFTWARE\\über\\KEY", "NAME"), std::make_pair(1u, std::string("v\0", 2)));
   // Intermediate keys were created too.
   RegKeyHandle middle = 0;
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_CURRENT_USER), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "software\\ÜBER", KEY_READ, middle), ERROR_SUCCESS);
 
-  EXPECT_EQ(registryHive().closeKey(first), ERROR_SUCCESS);
-  EXPECT_EQ(registryHive().closeKey(first), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(registryHive().setValue(first, "Name", 1, "x"), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(registryHive().closeKey(second), ERROR_SUCCESS);
-  EXPECT_EQ(registryHive().closeKey(middle), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(first), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(first), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.setValue(first, "Name", 1, "x"), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.closeKey(second), ERROR_SUCCESS);
+  EXPECT_EQ(hive.closeKey(middle), ERROR_SUCCESS);
 
   RegKeyHandle bad = 0;
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
-  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(ClsRegistryTest, MissingMachineHiveReadsEmptyAndADamagedOneIsReportedAndLeftAlone) {

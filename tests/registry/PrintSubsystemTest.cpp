@@ -1,14 +1,19 @@
 // The print subsystem: the machine's printer table and the user's profile sections that
-// name the default printer, kept consistent both ways.
+// name the default printer, kept consistent both ways; and vellumdk-setup, run as a program,
+// installing the Distiller's printer and keys in a scratch machine directory.
 #include "platform/PrintSubsystem.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "registry/clsRegistry.h"
+#include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 
 namespace vd {
 namespace {
+
+const std::string kSetup = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup";
 
 class PrintSubsystemTest : public testing::Test {
  protected:
@@ -16,12 +21,17 @@ class PrintSubsystemTest : public testing::Test {
     ASSERT_TRUE(printers.installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:"}));
     ASSERT_TRUE(printers.installPrinter(PrinterRecord{"Adobe PDF", "Adobe PDF Converter", "Documents\\*.pdf (Adobe PDF)"}));
   }
+  void setAttributes(const std::string& name, std::uint32_t attributes, bool accepted = true) {
+    auto info = printers.getPrinter5(name);
+    ASSERT_TRUE(info);
+    info->attributes = attributes;
+    EXPECT_EQ(printers.setPrinter5(name, *info), accepted) << name;
+  }
   IsolatedEnvironment environment;
   PrintSubsystem& printers = printSubsystem();
 };
 
 TEST_F(PrintSubsystemTest, TableKeepsInstallOrderAndFeedsThePortsSection) {
-  EXPECT_EQ(printers.installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
   // Installing again replaces in place.
   ASSERT_TRUE(printers.installPrinter(PrinterRecord{"LASER", "winspool", "LPT1:"}));
   EXPECT_EQ(printers.installedPrinters(), (std::vector<std::string>{"LASER", "Adobe PDF"}));
@@ -33,55 +43,86 @@ TEST_F(PrintSubsystemTest, TableKeepsInstallOrderAndFeedsThePortsSection) {
   EXPECT_EQ(printers.getProfileString("PrinterPorts", "Fake", "none"), "none");
 }
 
-TEST_F(PrintSubsystemTest, AttributeFourAndTheDeviceEntryNameTheSameDefault) {
+TEST_F(PrintSubsystemTest, AttributeAndDeviceEntryNameTheSameDefaultPerUserWithoutMachineRights) {
   EXPECT_EQ(printers.defaultPrinter(), "");
-  auto info = printers.getPrinter5("Laser");
-  ASSERT_TRUE(info);
-  EXPECT_EQ(info->attributes, 0u);
-
-  // The attribute way.
-  info->attributes = PRINTER_ATTRIBUTE_DEFAULT;
-  ASSERT_TRUE(printers.setPrinter5("Laser", *info));
+  EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0u);
+  setAttributes("Laser", PRINTER_ATTRIBUTE_DEFAULT);
   EXPECT_EQ(printers.defaultPrinter(), "Laser");
   EXPECT_EQ(printers.getProfileString("windows", "Device", ""), "Laser,winspool,Ne00:");
 
-  // The profile way moves the flag.
+  // The profile way moves the flag; a Device entry naming no installed printer means none.
   ASSERT_TRUE(printers.writeProfileString("windows", "Device", "Adobe PDF,Adobe PDF Converter,Documents\\*.pdf"));
   EXPECT_EQ(printers.defaultPrinter(), "Adobe PDF");
   EXPECT_EQ(printers.getPrinter5("Adobe PDF")->attributes, PRINTER_ATTRIBUTE_DEFAULT);
   EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0u);
-
-  // A Device entry naming no installed printer means no default.
   ASSERT_TRUE(printers.writeProfileString("windows", "Device", "Gone,winspool,LPT1:"));
   EXPECT_EQ(printers.defaultPrinter(), "");
-  EXPECT_EQ(printers.getPrinter5("Laser")->attributes, 0u);
+  EXPECT_EQ(printers.getPrinter5("Adobe PDF")->attributes, 0u);
   // Level 5 cannot rename.
   auto laser = *printers.getPrinter5("Laser");
   laser.printerName = "Other";
   EXPECT_FALSE(printers.setPrinter5("Laser", laser));
   EXPECT_FALSE(printers.setPrinter5("Missing", laser));
-}
 
-TEST_F(PrintSubsystemTest, DefaultIsPerUserAndTheTableNeedsMachineRights) {
-  auto info = *printers.getPrinter5("Laser");
-  info.attributes = PRINTER_ATTRIBUTE_DEFAULT;
-  ASSERT_TRUE(printers.setPrinter5("Laser", info));
   // The machine directory becomes read-only: the table cannot change, the user's default can.
   ASSERT_EQ(chmod(environment.path("machine").c_str(), 0555), 0);
   EXPECT_FALSE(printers.installPrinter(PrinterRecord{"Third", "winspool", "LPT2:"}));
   EXPECT_EQ(printers.installedPrinters().size(), 2u);
-  auto pdf = *printers.getPrinter5("Adobe PDF");
-  pdf.attributes = PRINTER_ATTRIBUTE_DEFAULT;
-  EXPECT_TRUE(printers.setPrinter5("Adobe PDF", pdf));
+  setAttributes("Adobe PDF", PRINTER_ATTRIBUTE_DEFAULT);
   EXPECT_EQ(printers.defaultPrinter(), "Adobe PDF");
-  pdf.attributes = PRINTER_ATTRIBUTE_DEFAULT | 0x40;  // would change the machine's table
-  EXPECT_FALSE(printers.setPrinter5("Adobe PDF", pdf));
+  setAttributes("Adobe PDF", PRINTER_ATTRIBUTE_DEFAULT | 0x40, false);  // would change the machine's table
   EXPECT_EQ(printers.getPrinter5("Adobe PDF")->attributes, PRINTER_ATTRIBUTE_DEFAULT);
-
   // Another user (another data directory) has a default of their own.
   setenv("XDG_DATA_HOME", environment.path("other-user").c_str(), 1);
   EXPECT_EQ(printers.defaultPrinter(), "");
   EXPECT_EQ(printers.installedPrinters().size(), 2u);
+}
+
+std::string machineDefault(const std::string& key) {
+  clsRegistry registry;
+  if (registry.OpenRegistry(HKEY_LOCAL_MACHINE, key) == 0) return "<no key>";
+  return registry.GetValue("").asText();
+}
+
+TEST(SetupProgramTest, InstallsThePrinterAndKeysKeepsOtherPrintersAndRepairsWhatChanged) {
+  IsolatedEnvironment environment;
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:"}));
+  runSetup(environment);
+  EXPECT_EQ(printSubsystem().installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
+  EXPECT_EQ(printSubsystem().getProfileString("PrinterPorts", "Adobe PDF", ""),
+            "Adobe PDF Converter,Documents\\*.pdf (Adobe PDF),15,45");
+  EXPECT_EQ(machineDefault("SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), "8.0");
+  EXPECT_EQ(machineDefault("SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), "Adobe PDF");
+  // Set-up is a machine matter: it chooses no default printer for anyone.
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "");
+
+  // A second run changes nothing.
+  const std::string hive = test::ReadBytes(environment.path("machine/registry.sqlite"));
+  const std::string table = test::ReadBytes(environment.path("machine/printers.sqlite"));
+  ASSERT_FALSE(hive.empty() || table.empty());
+  std::string out;
+  EXPECT_EQ(test::RunProgram(kSetup, {}, &out), 0);
+  EXPECT_NE(out.find("already installed"), std::string::npos) << out;
+  EXPECT_EQ(test::ReadBytes(environment.path("machine/registry.sqlite")), hive);
+  EXPECT_EQ(test::ReadBytes(environment.path("machine/printers.sqlite")), table);
+
+  // A value changed since is repaired.
+  {
+    clsRegistry registry;
+    ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), -1);
+    ASSERT_TRUE(registry.CreateValue("", std::string("5.0"), REG_SZ));
+  }
+  runSetup(environment);
+  EXPECT_EQ(machineDefault("SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), "8.0");
+
+  // Without rights on the machine directory it fails clearly.
+  IsolatedEnvironment locked;
+  ASSERT_EQ(chmod(locked.path("machine").c_str(), 0555), 0);
+  std::string errors;
+  EXPECT_EQ(test::RunProgram(kSetup, {}, nullptr, &errors), 1);
+  EXPECT_NE(errors.find("cannot write the machine-wide state in " + locked.path("machine")), std::string::npos)
+      << errors;
+  EXPECT_TRUE(printSubsystem().installedPrinters().empty());
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 #include "support/ContentChecks.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QProcess>
-#include <QStringList>
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -17,15 +15,14 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "common/Environment.h"
 #include "engine/EngineError.h"
 
 namespace vd::test {
 
 std::string Corpus(const std::string& relative) {
-  const char* overridden = std::getenv("VELLUMDOCK_CORPUS_DIR");
-  const std::string root = overridden != nullptr && *overridden != '\0' ? std::string(overridden)
-                                                                         : std::string(VD_CORPUS_DIR);
-  return root + "/" + relative;
+  const std::string overridden = environmentText("VELLUMDOCK_CORPUS_DIR");
+  return (overridden.empty() ? std::string(VD_CORPUS_DIR) : overridden) + "/" + relative;
 }
 
 int PageCount(const std::string& pdf) {
@@ -56,9 +53,7 @@ std::string ProgramOutput(const std::string& program, const std::vector<std::str
   return output;
 }
 
-std::string PdfText(const std::string& pdf) {
-  return ProgramOutput("pdftotext", {"-layout", pdf, "-"});
-}
+std::string PdfText(const std::string& pdf) { return ProgramOutput("pdftotext", {"-layout", pdf, "-"}); }
 
 std::vector<std::string> PageTexts(const std::string& pdf) {
   std::vector<std::string> pages;
@@ -80,14 +75,11 @@ bool IsLinearized(const std::string& pdf) {
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void Backdate(const std::string& path, int seconds) {
@@ -118,12 +110,9 @@ void ExpectContainsAll(const std::string& text, const std::vector<std::string>& 
 
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
-  if (DIR* handle = opendir(directory.c_str())) {
-    while (const dirent* entry = readdir(handle)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(handle);
+  std::error_code missing;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, missing)) {
+    names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -144,57 +133,36 @@ std::string EngineErrorOf(const std::function<void()>& action) {
   return {};
 }
 
-namespace {
-
-std::string PdfString(const std::string& text) {
-  std::string escaped = "(";
-  for (const char c : text) {
-    if (c == '(' || c == ')' || c == '\\') escaped += '\\';
-    escaped += c;
-  }
-  return escaped + ")";
-}
-
-}  // namespace
-
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks) {
   QPDF document;
   document.emptyPDF();
   QPDFObjectHandle font = document.makeIndirectObject(
       QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
-  QPDFObjectHandle outlines = QPDFObjectHandle::newNull();
-  QPDFObjectHandle previous = QPDFObjectHandle::newNull();
-  if (bookmarks) {
-    outlines = document.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
-    document.getRoot().replaceKey("/Outlines", outlines);
-  }
+  QPDFObjectHandle outlines = document.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+  std::vector<QPDFObjectHandle> items;
   for (const std::string& text : pageTexts) {
-    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>");
-    QPDFObjectHandle resources = QPDFObjectHandle::parse("<< /Font << >> >>");
-    resources.getKey("/Font").replaceKey("/F1", font);
-    page.replaceKey("/Resources", resources);
-    const std::string content = "BT /F1 24 Tf 72 700 Td " + PdfString(text) + " Tj ET\n";
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, content));
+    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << >> >> >>");
+    page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, "BT /F1 24 Tf 72 700 Td " + QPDFObjectHandle::newString(text).unparse() + " Tj ET\n"));
     page = document.makeIndirectObject(page);
     QPDFPageDocumentHelper(document).addPage(QPDFPageObjectHelper(page), false);
-    if (bookmarks) {
-      QPDFObjectHandle item = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
-      item.replaceKey("/Title", QPDFObjectHandle::newString("Mark " + text));
-      item.replaceKey("/Parent", outlines);
-      item.replaceKey("/Dest", QPDFObjectHandle::newArray({page, QPDFObjectHandle::newName("/Fit")}));
-      if (previous.isNull()) {
-        outlines.replaceKey("/First", item);
-      } else {
-        previous.replaceKey("/Next", item);
-        item.replaceKey("/Prev", previous);
-      }
-      outlines.replaceKey("/Last", item);
-      previous = item;
+    QPDFObjectHandle item = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    item.replaceKey("/Title", QPDFObjectHandle::newString("Mark " + text));
+    item.replaceKey("/Parent", outlines);
+    item.replaceKey("/Dest", QPDFObjectHandle::newArray({page, QPDFObjectHandle::newName("/Fit")}));
+    if (!items.empty()) {
+      items.back().replaceKey("/Next", item);
+      item.replaceKey("/Prev", items.back());
     }
+    items.push_back(item);
   }
-  if (bookmarks) outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(static_cast<long long>(pageTexts.size())));
-  QPDFWriter writer(document, path.c_str());
-  writer.write();
+  if (bookmarks && !items.empty()) {
+    outlines.replaceKey("/First", items.front());
+    outlines.replaceKey("/Last", items.back());
+    outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(static_cast<long long>(items.size())));
+    document.getRoot().replaceKey("/Outlines", outlines);
+  }
+  QPDFWriter(document, path.c_str()).write();
   return path;
 }
 

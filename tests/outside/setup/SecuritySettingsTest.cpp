@@ -2,7 +2,6 @@
 // permissions in a per-user hive private to its owner, never shown, and the conversions
 // protected with them (the engine, real Ghostscript and qpdf). The scratch tree, the
 // temporary folder and the process table are searched for the passwords.
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -15,7 +14,9 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <utility>
 
+#include "common/PrivateDirectories.h"
 #include "engine/CreatePDF.h"
 #include "outside/distiller/DistillerSecurity.h"
 #include "outside/securitysettings/DistillerSecuritySettings.h"
@@ -120,10 +121,6 @@ TEST_F(SecurityCommandTest, SetsShowsAndClearsWithoutEverPrintingAPasswordOrLeav
   store({"--clear"});
   expectSettings("", "", std::nullopt);
   EXPECT_EQ(filesHolding(environment.path(""), "second-trace-5528"), std::vector<std::string>{});
-  EXPECT_EQ(security({"--show"}).out,
-            "Open password: not set (anyone may open the PDF)\n"
-            "Permissions password: not set (each PDF gets a random one nobody knows)\n"
-            "Permissions: print,copy,accessibility (the default)\n");
 }
 
 TEST_F(SecurityCommandTest, RefusedInputChangesNothingAndNamesNoPassword) {
@@ -176,62 +173,54 @@ TEST_F(SecurityCommandTest, AFailureWhileStoringLeavesTheOldSettings) {
 }
 
 // The command on a terminal of its own: what it prints and what the terminal echoes.
-class TerminalRun {
- public:
+struct TerminalRun {
   explicit TerminalRun(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {kSetup, "security"});
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ == 0) {
+    pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
       execv(argv[0], argv.data());
       _exit(127);
     }
   }
   ~TerminalRun() {
-    if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
-    if (master_ >= 0) close(master_);
+    if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+    if (master >= 0) close(master);
   }
-
-  // Reads until the screen so far ends with text; false when it does not come.
-  bool waitFor(const std::string& text) {
-    while (!screen.ends_with(text)) {
-      if (!readSome(30000)) return false;
+  // Reads until the screen so far ends with text, false when it does not come; with no
+  // text, until the command closes the terminal.
+  bool readUntil(const std::string& text) {
+    pollfd ready{master, POLLIN, 0};
+    char buffer[512];
+    while (text.empty() || !screen.ends_with(text)) {
+      const ssize_t count = poll(&ready, 1, 30000) > 0 ? read(master, buffer, sizeof buffer) : 0;
+      if (count <= 0) return text.empty();
+      screen.append(buffer, static_cast<std::size_t>(count));
     }
     return true;
   }
-  void type(const std::string& text) { EXPECT_EQ(write(master_, text.data(), text.size()), ssize_t(text.size())); }
-  // Everything up to the command's end, and its exit code.
+  void type(const std::string& text) { EXPECT_EQ(write(master, text.data(), text.size()), ssize_t(text.size())); }
+  // The exit code, once everything up to the command's end was read.
   int finish() {
-    while (readSome(30000)) {
-    }
+    readUntil("");
     int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    waitpid(std::exchange(pid, -1), &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+
   std::string screen;
-
- private:
-  bool readSome(int milliseconds) {
-    pollfd ready{master_, POLLIN, 0};
-    char buffer[512];
-    const ssize_t count = poll(&ready, 1, milliseconds) > 0 ? read(master_, buffer, sizeof buffer) : 0;
-    if (count > 0) screen.append(buffer, static_cast<std::size_t>(count));
-    return count > 0;
-  }
-
-  int master_ = -1;
-  pid_t pid_ = -1;
+  int master = -1;
+  pid_t pid = -1;
 };
 
 TEST_F(SecurityCommandTest, TypedAtATerminalThePasswordIsNeverShownAndAskedTwice) {
   for (const std::string second : {"typed secret", "typed secrex"}) {
     TerminalRun run({"--open-password", "--permissions", "print"});
-    ASSERT_TRUE(run.waitFor("Open password: ")) << run.screen;
+    ASSERT_TRUE(run.readUntil("Open password: ")) << run.screen;
     run.type("typed secret\n");
-    ASSERT_TRUE(run.waitFor("Type the open password again: ")) << run.screen;
+    ASSERT_TRUE(run.readUntil("Type the open password again: ")) << run.screen;
     run.type(second + "\n");
     const bool same = second == "typed secret";
     EXPECT_EQ(run.finish(), same ? 0 : 2) << run.screen;
@@ -288,18 +277,8 @@ TEST_F(SecurityCommandTest, TheHiveAndItsFolderArePrivateHoweverTheyCameToExist)
 // The temporary folder of the whole test program, searched like the scratch tree: one for
 // all tests, as the warm interpreter worker keeps the folder it was started with.
 const std::string& temporaryFolder() {
-  static const struct Folder {
-    Folder() {
-      std::string pattern = "/tmp/vellumdock-security-tmp-XXXXXX";
-      if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~Folder() {
-      std::error_code ignored;
-      if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-  } folder;
-  return folder.path;
+  static const TemporaryDirectory folder("vellumdock-security-tmp");
+  return folder.path();
 }
 
 class SecuredConversionTest : public SecurityCommandTest {

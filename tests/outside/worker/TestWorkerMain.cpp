@@ -12,13 +12,13 @@
 //   child                 starts a child that sleeps for ever, says its pid, sleeps for ever
 //   garbage               writes a frame header of an impossible length on the socket
 //   pid                   its process id
-#include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
@@ -31,20 +31,6 @@
 namespace {
 
 using vd::worker::JobReporter;
-
-void listDescriptors(JobReporter& reporter) {
-  DIR* dir = opendir("/proc/self/fd");
-  if (dir == nullptr) throw std::runtime_error("cannot list /proc/self/fd");
-  const int own = dirfd(dir);
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own) continue;
-    char target[512];
-    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-    const ssize_t length = readlink(link.c_str(), target, sizeof target);
-    reporter.line(std::string(entry->d_name) + " " + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0));
-  }
-  closedir(dir);
-}
 
 int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
   const std::string what = job.empty() ? "" : job[0];
@@ -69,7 +55,12 @@ int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
       std::memset(kept.back().get(), 1, 16 << 20);
     }
   } else if (what == "descriptors") {
-    listDescriptors(reporter);
+    const std::string listing = "/proc/" + std::to_string(getpid()) + "/fd";  // the iterator's own
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code gone;
+      const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
+      if (!gone && target != listing) reporter.line(entry.path().filename().string() + " " + target);
+    }
   } else if (what == "child") {
     const pid_t child = fork();
     if (child == 0) {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "common/Seam.h"
@@ -216,38 +217,26 @@ TEST_F(WorkerClientTest, WorkerGetsOnlyItsSocketAndLeavesNothingBehind) {
   EXPECT_EQ(ZombieChildren(), 0);
 }
 
-TEST_F(WorkerClientTest, MissingWorkerProgramIsAClearFailure) {
+TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwnAndAMissingProgramIsAClearFailure) {
+  const WorkerLimits own{600, 2048, 1000};
+  const auto bounds = [](const WorkerLimits& limits) {
+    return std::tuple(limits.jobSeconds, limits.memoryMegabytes, limits.jobsPerWorker);
+  };
+  // What cannot be read, or is no bound, leaves the kind's own; a count stays within range.
+  for (const auto& [timeout, memory, jobs, read] : {std::tuple("0.5", " 100 ", "5", std::tuple(0.5, 100LL, 5)),
+                                                    std::tuple("ten", "0", "1e12", std::tuple(600.0, 2048LL, 2147483647))}) {
+    environment.set("VELLUMDOCK_JOB_TIMEOUT", timeout);
+    environment.set("VELLUMDOCK_JOB_MEMORY_MB", memory);
+    environment.set("VELLUMDOCK_WORKER_JOBS", jobs);
+    EXPECT_EQ(bounds(own.overriddenByEnvironment()), read) << timeout;
+  }
+
   WorkerClient missing(WorkerKind{"vellumdk-no-such-worker", "The missing worker", limits});
   const JobOutcome outcome = missing.run({"echo"}, limits, nullptr);
   EXPECT_EQ(outcome.ending, Ending::NotRun);
   EXPECT_EQ(outcome.failure,
             "Cannot start " + std::string(VD_BUILD_HELPER_DIR) + "/vellumdk-no-such-worker: No such file or directory.");
   EXPECT_EQ(missing.pid(), 0);
-}
-
-TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwn) {
-  const WorkerLimits own{600, 2048, 1000};
-  const struct {
-    const char* timeout;
-    const char* memory;
-    const char* jobs;
-    double seconds;
-    long long megabytes;
-    int jobsPerWorker;
-  } cases[] = {
-      {"0.5", " 100 ", "5", 0.5, 100, 5},
-      // What cannot be read, or is no bound, leaves the kind's own; a count stays within range.
-      {"ten", "0", "1e12", 600, 2048, 2147483647},
-  };
-  for (const auto& each : cases) {
-    environment.set("VELLUMDOCK_JOB_TIMEOUT", each.timeout);
-    environment.set("VELLUMDOCK_JOB_MEMORY_MB", each.memory);
-    environment.set("VELLUMDOCK_WORKER_JOBS", each.jobs);
-    const WorkerLimits read = own.overriddenByEnvironment();
-    EXPECT_EQ(read.jobSeconds, each.seconds) << each.timeout;
-    EXPECT_EQ(read.memoryMegabytes, each.megabytes) << each.memory;
-    EXPECT_EQ(read.jobsPerWorker, each.jobsPerWorker) << each.jobs;
-  }
 }
 
 }  // namespace
