@@ -75,7 +75,9 @@ bool IsLinearized(const std::string& pdf) {
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
