@@ -179,7 +179,7 @@ TEST_F(ClsRegistryTest, OpenCloseAndOneBackOnKeyFollowTheirResultRules) {
   EXPECT_TRUE(registry.CloseRegistry());
 }
 
-TEST_F(ClsRegistryTest, ReadOnlyMachineHiveRefusesEveryWriteButStillReads) {
+TEST_F(ClsRegistryTest, MachineHiveReadOnlyUnreadableDamagedOrMissing) {
   {
     clsRegistry registry;
     ASSERT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), -1);
@@ -200,6 +200,30 @@ TEST_F(ClsRegistryTest, ReadOnlyMachineHiveRefusesEveryWriteButStillReads) {
   ASSERT_EQ(chmod(environment.path("machine").c_str(), 0755), 0);
   ASSERT_EQ(chmod(environment.path("machine/registry.sqlite").c_str(), 0), 0);
   EXPECT_EQ(registry.OpenRegistry(HKEY_LOCAL_MACHINE, kTestKey), 0);
+
+  // A damaged hive is reported and left alone.
+  const std::string damaged = environment.path("machine/registry.sqlite");
+  const std::string garbage = "this is not a hive, but someone's data\n";
+  ASSERT_EQ(chmod(damaged.c_str(), 0600), 0);
+  test::WriteBytes(damaged, garbage);
+  RegistryHive& hive = registryHive();
+  RegKeyHandle key = 0;
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(hive.createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
+            ERROR_REGISTRY_IO_FAILED);
+  EXPECT_EQ(test::ReadBytes(damaged), garbage);
+
+  // A missing one reads empty; the root itself opens and holds nothing.
+  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
+  EXPECT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(hive.openKey(rootHandle(HKEY_LOCAL_MACHINE), "", KEY_READ, key), ERROR_SUCCESS);
+  std::uint32_t size = 0;
+  EXPECT_EQ(hive.queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  hive.closeKey(key);
+  // Reading created nothing; the first write creates the hive.
+  EXPECT_FALSE(test::FileExistsOnDisk(environment.path("fresh")));
+  writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe");
+  EXPECT_TRUE(test::FileExistsOnDisk(environment.path("fresh/machine/registry.sqlite")));
 }
 
 TEST_F(ClsRegistryTest, AutoStartEntriesAreDesktopFilesThatComeAndGo) {
@@ -275,29 +299,6 @@ TEST_F(ClsRegistryTest, HiveHandlesAreReleasedOnceAndKeysCompareWithoutCase) {
   EXPECT_EQ(hive.openKey(rootHandle(HKEY_CURRENT_USER), "\\Software", KEY_READ, bad), ERROR_BAD_PATHNAME);
   EXPECT_EQ(hive.createKey(rootHandle(HKEY_CURRENT_USER), "a\\\\b", KEY_ALL_ACCESS, bad, nullptr), ERROR_BAD_PATHNAME);
   EXPECT_EQ(hive.openKey(rootHandle(HKEY_USERS), "x", KEY_READ, bad), ERROR_INVALID_HANDLE);
-}
-
-TEST_F(ClsRegistryTest, MissingMachineHiveReadsEmptyAndADamagedOneIsReportedAndLeftAlone) {
-  const std::string damaged = environment.path("machine/registry.sqlite");
-  const std::string garbage = "this is not a hive, but someone's data\n";
-  test::WriteBytes(damaged, garbage);
-  RegKeyHandle key = 0;
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_REGISTRY_IO_FAILED);
-  EXPECT_EQ(registryHive().createKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\X", KEY_ALL_ACCESS, key, nullptr),
-            ERROR_REGISTRY_IO_FAILED);
-  EXPECT_EQ(test::ReadBytes(damaged), garbage);
-
-  setenv("VELLUMDOCK_MACHINE_DIR", environment.path("fresh/machine").c_str(), 1);
-  EXPECT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "SOFTWARE\\Adobe", KEY_READ, key), ERROR_FILE_NOT_FOUND);
-  // The root itself opens and holds nothing.
-  ASSERT_EQ(registryHive().openKey(rootHandle(HKEY_LOCAL_MACHINE), "", KEY_READ, key), ERROR_SUCCESS);
-  std::uint32_t size = 0;
-  EXPECT_EQ(registryHive().queryValue(key, "", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
-  registryHive().closeKey(key);
-  // Reading created nothing; the first write creates the hive.
-  EXPECT_FALSE(test::FileExistsOnDisk(environment.path("fresh")));
-  writeRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe");
-  EXPECT_TRUE(test::FileExistsOnDisk(environment.path("fresh/machine/registry.sqlite")));
 }
 
 }  // namespace

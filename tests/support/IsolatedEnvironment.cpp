@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "common/PrivateDirectories.h"
 #include "support/ContentChecks.h"
 
 namespace vd::test {
@@ -24,26 +25,21 @@ void makeDirectory(const std::string& path, mode_t mode) {
 // Tests may leave read-only directories behind (hives without rights); give the owner
 // its rights back so that the whole tree can be removed.
 void restoreOwnerRights(const std::filesystem::path& top) {
+  namespace fs = std::filesystem;
   std::error_code ignored;
-  std::filesystem::permissions(top, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
-  for (auto it = std::filesystem::recursive_directory_iterator(top, ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+  fs::permissions(top, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto it = fs::recursive_directory_iterator(top, ignored); it != fs::recursive_directory_iterator();
+       it.increment(ignored)) {
     if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
   }
 }
 
 }  // namespace
 
-IsolatedEnvironment::IsolatedEnvironment() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/vellumdock-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create scratch directory " + pattern + ": " + std::strerror(errno));
-  }
-  root_ = pattern;
+IsolatedEnvironment::IsolatedEnvironment() : root_(makeFreshPrivateDirectory("vellumdock-test")) {
+  if (root_.empty()) throw std::runtime_error("cannot create a scratch directory in " + temporaryBase());
   const std::pair<const char*, const char*> folders[] = {
       {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
       {"XDG_STATE_HOME", "state"}, {"XDG_CONFIG_DIRS", "xdg"},     {"XDG_RUNTIME_DIR", "runtime"},

@@ -28,19 +28,13 @@ class PrintSubmissionTest : public IsolatedTest {
   void install(const std::string& name, const std::string& driver, const std::string& port) {
     ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{name, driver, port}));
   }
-  void makeDefault(const std::string& name) {
-    auto info = printSubsystem().getPrinter5(name);
-    ASSERT_TRUE(info);
-    info->attributes |= PRINTER_ATTRIBUTE_DEFAULT;
-    ASSERT_TRUE(printSubsystem().setPrinter5(name, *info));
-  }
 };
 
 TEST_F(PrintSubmissionTest, StreamsComeOutOfTheNamedOrTheDefaultPrinterThroughItsDriver) {
   install("PDF Here", PdfFileDriver::kDriverName, scratch("here.pdf"));
   install("Office PDF", "vellumdock pdf file", scratch("office.pdf"));
   install("Injected", "A Driver Of The Test", scratch("injected.pdf"));
-  makeDefault("Office PDF");
+  ASSERT_TRUE(printSubsystem().writeProfileString("windows", "Device", "Office PDF,vellumdock pdf file,PDF:"));
   const std::string twoPages = MakeTextPdf(scratch("two pages.pdf"), {"First page", "Second page"});
   // A driver is whatever the drivers given map its name to.
   PrinterDriverFactories injected = RealPrinterDrivers();

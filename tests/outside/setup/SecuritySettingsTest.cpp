@@ -34,8 +34,7 @@ const std::string kSetup = std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup"
 
 struct SetupRun {
   int exitCode = -1;
-  std::string out;
-  std::string errors;
+  std::string out, errors;
 };
 
 SetupRun security(std::vector<std::string> options, const std::string& input = "") {
@@ -77,9 +76,8 @@ std::vector<std::string> processesHolding(const std::string& text) {
 void expectSettings(const std::string& open, const std::string& owner,
                     const std::optional<std::set<std::string>>& permissions, const std::string& context = "") {
   const DistillerSecuritySettings stored = DistillerSecuritySettings::read();
-  EXPECT_EQ(stored.openPassword, open) << context;
-  EXPECT_EQ(stored.permissionsPassword, owner) << context;
-  EXPECT_EQ(stored.permissions, permissions) << context;
+  EXPECT_EQ(std::tie(stored.openPassword, stored.permissionsPassword, stored.permissions),
+            std::tie(open, owner, permissions)) << context;
 }
 
 void expectNowhere(const SetupRun& run, const std::vector<std::string>& secrets) {
