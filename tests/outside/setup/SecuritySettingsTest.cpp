@@ -18,7 +18,6 @@
 
 #include "common/PrivateDirectories.h"
 #include "engine/CreatePDF.h"
-#include "outside/distiller/DistillerSecurity.h"
 #include "outside/securitysettings/DistillerSecuritySettings.h"
 #include "platform/HiveStorage.h"
 #include "platform/RegistryHive.h"
@@ -260,16 +259,6 @@ TEST_F(SecurityCommandTest, TheHiveAndItsFolderArePrivateHoweverTheyCameToExist)
   EXPECT_EQ(FileMode(folder()), 0700);
   EXPECT_EQ(FileMode(hive()), 0600);
   EXPECT_EQ(security({"--show"}).errors, "");
-
-  // The Distiller reading the settings does the same, and names only what was open.
-  ASSERT_EQ(chmod(hive().c_str(), 0644), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(DistillerSecurity::fromRegistry().openPassword, "kept secret");
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(FileMode(hive()), 0600);
-  EXPECT_EQ(said.find(folder() + " "), std::string::npos) << said;
-  EXPECT_NE(said.find(hive() + " was open to other accounts (mode 0644)"), std::string::npos) << said;
-  EXPECT_EQ(said.find("kept secret"), std::string::npos);
 }
 
 // The temporary folder of the whole test program, searched like the scratch tree: one for
@@ -365,7 +354,6 @@ TEST_F(SecuredConversionTest, OpenPasswordAndPrintOnlyFromTheCommandProtectThePd
 TEST_F(SecuredConversionTest, FailedJobsAndSettingsThatCannotBeReadMakeNoPdfAndLogNoPassword) {
   WriteBytes(scratch("broken.ps"), "%!PS\n72 72 moveto nosuchoperator showpage\n");
   WriteBytes(scratch("page.ps"), "%!PS\n/Helvetica findfont 20 scalefont setfont 72 700 moveto (Hello) show showpage\n");
-  const std::string setting = "The Distiller's security setting";
   const std::vector<std::tuple<std::string, std::string, std::function<void()>, std::string>> cases{
       {"failing job", "broken", [] {}, "nosuchoperator"},
       {"damaged", "page", [&] { WriteBytes(hive(), std::string(4096, 'x')); },
@@ -378,7 +366,7 @@ TEST_F(SecuredConversionTest, FailedJobsAndSettingsThatCannotBeReadMakeNoPdfAndL
          ASSERT_EQ(registry.OpenRegistry(HKEY_CURRENT_USER, "Software\\Vellumdock\\Distiller\\Security"), -1);
          ASSERT_TRUE(registry.CreateValue("OpenPassword", RegItem{std::int64_t{4711}}, REG_DWORD));
        },
-       setting + " OpenPassword in " + hive() + " is not a text value"},
+       "The Distiller's security setting OpenPassword in " + hive() + " is not a text value"},
   };
   for (const auto& [name, job, spoil, logged] : cases) {
     std::filesystem::remove_all(folder());
