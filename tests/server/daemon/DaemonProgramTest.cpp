@@ -1,11 +1,9 @@
-// The built vellumdkd in a scratch world: files dropped while it runs are converted, its
-// standard output is the window's log, a failure adds its reason on standard error, a
-// stop signal lets the conversion in hand finish, and bad command lines end with the
-// documented codes. A program killed mid-job leaves no half-written PDF, and its restart
-// makes the one whole PDF.
+// The built vellumdkd in a scratch world: bursts of dropped files under two lanes end each
+// as one PDF of its own or in failed/ with its reason, one instance scans a folder, a dead
+// lane or a stop signal loses nothing and leaves no process, a program killed mid-job leaves
+// no half-written PDF, and bad command lines end with the documented codes.
 #include <signal.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,30 +11,27 @@
 #include <thread>
 
 #include "../ProgramFixture.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "platform/SettingsStore.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
 
-// The processes below pid, children and their children, as /proc shows them now.
+// The processes below root, children and their children, as /proc shows them now.
 std::set<pid_t> descendantsOf(pid_t root) {
   std::multimap<pid_t, pid_t> children;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename();
+  for (const std::string& name : DirectoryEntries("/proc")) {
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    if (!std::getline(stat, line)) continue;
     // pid (comm) state ppid ...: the command may hold spaces and parentheses.
-    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    const std::string stat = ReadBytes("/proc/" + name + "/stat");
+    std::istringstream rest(stat.substr(stat.rfind(')') + 1));
     std::string state;
     pid_t parent = 0;
     if (rest >> state >> parent) children.emplace(parent, static_cast<pid_t>(std::stol(name)));
   }
   std::set<pid_t> found;
-  std::vector<pid_t> open{root};
-  while (!open.empty()) {
+  for (std::vector<pid_t> open{root}; !open.empty();) {
     const pid_t pid = open.back();
     open.pop_back();
     for (auto [it, end] = children.equal_range(pid); it != end; ++it) {
@@ -49,9 +44,7 @@ std::set<pid_t> descendantsOf(pid_t root) {
 std::set<pid_t> lanesOf(pid_t daemon) {
   std::set<pid_t> lanes;
   for (const pid_t pid : descendantsOf(daemon)) {
-    if (ReadBytes("/proc/" + std::to_string(pid) + "/cmdline").find("vellumdk-lane") != std::string::npos) {
-      lanes.insert(pid);
-    }
+    if (ReadBytes("/proc/" + std::to_string(pid) + "/cmdline").find("vellumdk-lane") != std::string::npos) lanes.insert(pid);
   }
   return lanes;
 }
@@ -78,6 +71,17 @@ class DaemonProgramTest : public ProgramFixture {
     return WaitUntil(running, done, std::chrono::seconds(180));
   }
 
+  // Waits until the input folder holds nothing but failed/ with its `failedEntries`, then
+  // stops the program, which must end well.
+  void drain(RunningProgram& running, std::size_t failedEntries) {
+    ASSERT_TRUE(waitFor(running, [&] {
+      return DirectoryEntries(input_) == std::vector<std::string>{"failed"} &&
+             DirectoryEntries(input_ + "/failed").size() == failedEntries;
+    })) << describe();
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.waitForExit(std::chrono::seconds(120)), 0) << describe();
+  }
+
   std::string describe() const { return "stdout:\n" + ReadBytes(log_) + "stderr:\n" + ReadBytes(errors_); }
 
   // The log's arrow lines: input path to output path, in the order written.
@@ -93,70 +97,89 @@ class DaemonProgramTest : public ProgramFixture {
   const std::string errors_ = environment_.path("vellumdkd.err");
 };
 
-TEST_F(DaemonProgramTest, ConvertsDroppedFilesAndPrintsTheWindowsLogLines) {
-  // One file after the other, as the window converts them.
-  auto running = start({"--jobs", "1"});
+const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
+
+// A thousand small files dropped at once into the folder of a running instance with two
+// lanes, while a second instance on another spelling of the folder is turned away: each
+// input is handed out once and ends as one whole PDF of its own or in failed/ with the
+// reason it also says on standard error; nothing else appears and no process is left.
+TEST_F(DaemonProgramTest, ABurstOfAThousandFilesEndsWholeOrFailedUnderOneInstance) {
+  auto running = start({"--jobs", "2"});
   ASSERT_TRUE(running->running());
-  CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
-  CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/flower.jpg");
-  WriteSettledFile(input_ + "/broken.ps", "%!PS\nnosuchoperator\nshowpage\n");
-
-  ASSERT_TRUE(waitFor(*running, [&] {
-    const std::vector<std::string> left = DirectoryEntries(input_);
-    return left == std::vector<std::string>{"failed"} && FileExistsOnDisk(input_ + "/failed/broken.ps.error.txt");
-  })) << describe();
-
+  // Text has no converter here and fails; images and a few PostScript files convert.
+  const std::vector<std::string> samples = {"jpg/flower.jpg", "png/basn2c16.png", "gif/hopper.gif"};
+  std::set<std::string> pdfs;
+  std::set<std::string> failed;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string stem = "f" + std::to_string(i);
+    if (i % 2 == 0) {
+      WriteSettledFile(input_ + "/" + stem + ".txt", "text " + stem);
+      failed.insert({stem + ".txt", stem + ".txt.error.txt"});
+      continue;
+    }
+    const std::string sample = i % 50 == 1 ? "ps/alphabet.ps" : samples[i / 2 % samples.size()];
+    CopySettledFile(Corpus(sample), input_ + "/" + stem + sample.substr(sample.find('.')));
+    pdfs.insert(stem + ".pdf");
+  }
+  ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(output_).size() >= 5; })) << describe();
+  EXPECT_EQ(lanesOf(running->pid()).size(), 2u);
+  std::set<pid_t> seen = descendantsOf(running->pid());
   // The service links no widgets: none is mapped into the running process.
   const std::string maps = ReadBytes("/proc/" + std::to_string(running->pid()) + "/maps");
   EXPECT_NE(maps.find("libQt6Core"), std::string::npos);
   EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos);
 
-  running->signal(SIGTERM);
-  EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+  const std::string otherSpelling = environment_.path("home/link to in");
+  ASSERT_EQ(symlink(input_.c_str(), otherSpelling.c_str()), 0);
+  RunningProgram second(program_, {"--input", otherSpelling + "/", "--output", output_}, environment_.path("second.out"),
+                        {}, environment_.path("second.err"));
+  EXPECT_EQ(second.waitForExit(std::chrono::seconds(60)), 4);
+  EXPECT_EQ(ReadBytes(environment_.path("second.err")),
+            "vellumdkd: " + otherSpelling + "/ is already being scanned by another instance (process " +
+                std::to_string(running->pid()) + "). Not scanning.\n");
 
-  EXPECT_EQ(PageCount(output_ + "/alphabet.pdf"), 1);
-  EXPECT_NE(PdfText(output_ + "/alphabet.pdf").find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-  EXPECT_EQ(PageCount(output_ + "/flower.pdf"), 1);
-  EXPECT_NE(ReadBytes(output_ + "/flower.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
-  EXPECT_FALSE(FileExistsOnDisk(output_ + "/broken.pdf"));
+  const std::set<pid_t> later = descendantsOf(running->pid());
+  seen.insert(later.begin(), later.end());
+  drain(*running, failed.size());
+  for (const pid_t pid : seen) EXPECT_TRUE(ProcessEnds(pid, 10)) << "process " << pid << " was left running";
 
-  // Standard output: exactly the log box's lines, each whole; the failure's own line follows
-  // its file's arrow line.
-  const std::vector<std::string> lines = linesOf(ReadBytes(log_));
-  const std::multiset<std::string> expected = {
-      input_ + "/alphabet.ps --> " + output_ + "/alphabet.pdf",
-      input_ + "/flower.jpg --> " + output_ + "/flower.pdf",
-      input_ + "/broken.ps --> " + output_ + "/broken.pdf",
-      "Unable to create PDF.",
-  };
-  EXPECT_EQ(std::multiset<std::string>(lines.begin(), lines.end()), expected) << describe();
-  const auto broken = std::find(lines.begin(), lines.end(), input_ + "/broken.ps --> " + output_ + "/broken.pdf");
-  ASSERT_NE(broken, lines.end());
-  ASSERT_NE(broken + 1, lines.end());
-  EXPECT_EQ(*(broken + 1), "Unable to create PDF.");
-
-  // Standard error: one line naming the file, with the reason kept beside the failed input.
+  const std::vector<std::string> made = DirectoryEntries(output_);
+  EXPECT_EQ(std::set<std::string>(made.begin(), made.end()), pdfs);
+  const std::vector<std::string> kept = DirectoryEntries(input_ + "/failed");
+  EXPECT_EQ(std::set<std::string>(kept.begin(), kept.end()), failed);
+  const auto handed = arrows();
+  EXPECT_EQ(handed.size(), 1000u);
+  EXPECT_EQ((std::map<std::string, std::string>(handed.begin(), handed.end()).size()), 1000u);
+  for (const std::string& pdf : pdfs) EXPECT_EQ(WhyPdfIsNotWhole(output_ + "/" + pdf), std::nullopt) << pdf;
+  // A sample by content: a PDF of each image kind, and of PostScript.
+  for (const int i : {3, 5, 7, 51, 951}) EXPECT_EQ(PageCount(output_ + "/f" + std::to_string(i) + ".pdf"), 1) << i;
+  EXPECT_NE(PdfText(output_ + "/f951.pdf").find(kAlphabet), std::string::npos);
+  EXPECT_NE(ReadBytes(output_ + "/f7.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
+  // Standard error: one line per failed file, naming it, with the reason kept beside it.
   const std::vector<std::string> errorLines = linesOf(ReadBytes(errors_));
-  ASSERT_EQ(errorLines.size(), 1u) << describe();
-  const std::string prefix = "vellumdkd: " + input_ + "/broken.ps: ";
-  ASSERT_EQ(errorLines[0].rfind(prefix, 0), 0u) << errorLines[0];
-  const std::string reason = errorLines[0].substr(prefix.size());
-  EXPECT_FALSE(reason.empty());
-  EXPECT_NE(ReadBytes(input_ + "/failed/broken.ps.error.txt").find(reason), std::string::npos) << reason;
+  EXPECT_EQ(errorLines.size(), failed.size() / 2);
+  for (const std::string& line : errorLines) {
+    const std::string prefix = "vellumdkd: " + input_ + "/";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const std::size_t nameEnd = line.find(".txt: ", prefix.size());
+    ASSERT_NE(nameEnd, std::string::npos) << line;
+    const std::string reason = line.substr(nameEnd + 6);
+    EXPECT_FALSE(reason.empty()) << line;
+    EXPECT_NE(ReadBytes(input_ + "/failed/" + line.substr(prefix.size(), nameEnd + 4 - prefix.size()) + ".error.txt")
+                  .find(reason),
+              std::string::npos)
+        << line;
+  }
 }
 
 // Two lanes on a burst in which several inputs want the same PDF name and one is corrupt:
 // every input ends as exactly one PDF of its own content or in failed/, nothing is written
 // over, and each log line is whole and names its file.
 TEST_F(DaemonProgramTest, LanesConvertABurstWithoutLosingOrMixingFiles) {
-  const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
   const std::string flower = ReadBytes(Corpus("jpg/flower.jpg"));
-  struct Input {
-    std::string name;
-    std::string sample;  // empty: a corrupt PostScript file
-  };
-  const std::vector<Input> inputs = {
-      {"a.ps", "ps/alphabet.ps"}, {"a.png", "png/basn2c16.png"},  {"a.jpg", "jpg/flower.jpg"},
+  // Name and sample; no sample: a corrupt PostScript file.
+  const std::vector<std::pair<std::string, std::string>> inputs = {
+      {"a.ps", "ps/alphabet.ps"},       {"a.png", "png/basn2c16.png"},  {"a.jpg", "jpg/flower.jpg"},
       {"hopper.gif", "gif/hopper.gif"}, {"hopper.bmp", "bmp/hopper.bmp"}, {"golfer.eps", "eps/golfer.eps"},
       {"snowflak.ps", "ps/snowflak.ps"}, {"bad.ps", ""},
   };
@@ -164,71 +187,53 @@ TEST_F(DaemonProgramTest, LanesConvertABurstWithoutLosingOrMixingFiles) {
   const auto expectMadeFrom = [&](const std::string& name, const std::string& pdf) {
     SCOPED_TRACE(name + " -> " + pdf);
     EXPECT_EQ(PageCount(pdf), 1);
-    const bool fromAlphabet = PdfText(pdf).find(alphabet) != std::string::npos;
-    const bool fromFlower = ReadBytes(pdf).find(flower) != std::string::npos;
-    EXPECT_EQ(fromAlphabet, name == "a.ps");
-    EXPECT_EQ(fromFlower, name == "a.jpg");
+    EXPECT_EQ(PdfText(pdf).find(kAlphabet) != std::string::npos, name == "a.ps");
+    EXPECT_EQ(ReadBytes(pdf).find(flower) != std::string::npos, name == "a.jpg");
   };
 
   for (const bool overwrite : {false, true}) {
     SCOPED_TRACE(overwrite ? "overwrite" : "numbered names");
-    std::filesystem::remove_all(input_);
-    std::filesystem::remove_all(output_);
-    ASSERT_TRUE(ensureDirectory(input_));
-    ASSERT_TRUE(ensureDirectory(output_));
+    for (const std::string& folder : {input_, output_}) {
+      std::filesystem::remove_all(folder);
+      ASSERT_TRUE(ensureDirectory(folder));
+    }
     std::remove(log_.c_str());
     std::remove(errors_.c_str());
-    for (const Input& input : inputs) {
-      if (input.sample.empty()) {
-        WriteSettledFile(input_ + "/" + input.name, "%!PS\nnosuchoperator\nshowpage\n");
-      } else {
-        CopySettledFile(Corpus(input.sample), input_ + "/" + input.name);
-      }
+    for (const auto& [name, sample] : inputs) {
+      if (sample.empty()) WriteSettledFile(input_ + "/" + name, "%!PS\nnosuchoperator\nshowpage\n");
+      if (!sample.empty()) CopySettledFile(Corpus(sample), input_ + "/" + name);
     }
     // Under overwrite an earlier document of the name is replaced, never lost half-way.
     if (overwrite) MakeTextPdf(output_ + "/a.pdf", {"an earlier document"});
-
-    auto running = start({"--jobs", "2", overwrite ? "--overwrite" : "--no-overwrite"});
-    ASSERT_TRUE(waitFor(*running, [&] {
-      return DirectoryEntries(input_) == std::vector<std::string>{"failed"} &&
-             FileExistsOnDisk(input_ + "/failed/bad.ps.error.txt");
-    })) << describe();
-    running->signal(SIGTERM);
-    EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    drain(*start({"--jobs", "2", overwrite ? "--overwrite" : "--no-overwrite"}), 2);
+    ASSERT_FALSE(HasFatalFailure());
 
     EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"bad.ps", "bad.ps.error.txt"}));
     // Every line is whole and of a known form; a file's failure names the file.
-    std::set<std::string> inputPaths;
-    for (const Input& input : inputs) inputPaths.insert(input_ + "/" + input.name);
     std::multiset<std::string> deleted;
     for (const std::string& line : linesOf(ReadBytes(log_))) {
       if (line.find(" --> ") != std::string::npos) continue;
-      if (const auto at = line.rfind(" deleted"); at != std::string::npos && at + 8 == line.size()) {
-        deleted.insert(line.substr(0, at));
+      if (line.size() > 8 && line.ends_with(" deleted")) {
+        deleted.insert(line.substr(0, line.size() - 8));
         continue;
       }
       EXPECT_EQ(line, input_ + "/bad.ps: Unable to create PDF.");
     }
+    // Each input handed out once.
     const std::vector<std::pair<std::string, std::string>> handed = arrows();
     ASSERT_EQ(handed.size(), inputs.size()) << describe();
     std::map<std::string, std::string> outputOf(handed.begin(), handed.end());
-    EXPECT_EQ(std::set<std::string>(inputPaths), [&] {
-      std::set<std::string> seen;
-      for (const auto& [in, out] : handed) seen.insert(in);
-      return seen;
-    }());
-
     std::set<std::string> made;
-    for (const Input& input : inputs) {
-      if (input.sample.empty()) continue;
-      made.insert(outputOf[input_ + "/" + input.name]);
+    for (const auto& [name, sample] : inputs) {
+      ASSERT_EQ(outputOf.count(input_ + "/" + name), 1u) << name;
+      if (!sample.empty()) made.insert(outputOf[input_ + "/" + name]);
     }
     if (!overwrite) {
       // Three inputs named a, two named hopper: each got a name of its own.
       EXPECT_EQ(made.size(), inputs.size() - 1);
       EXPECT_TRUE(deleted.empty());
-      for (const Input& input : inputs) {
-        if (!input.sample.empty()) expectMadeFrom(input.name, outputOf[input_ + "/" + input.name]);
+      for (const auto& [name, sample] : inputs) {
+        if (!sample.empty()) expectMadeFrom(name, outputOf[input_ + "/" + name]);
       }
     } else {
       // One after the other, each a.* replaced the PDF before it: the last one handed out
@@ -242,11 +247,11 @@ TEST_F(DaemonProgramTest, LanesConvertABurstWithoutLosingOrMixingFiles) {
       expectMadeFrom(lastOfA, output_ + "/a.pdf");
       EXPECT_EQ(PdfText(output_ + "/a.pdf").find("an earlier document"), std::string::npos);
     }
-    std::vector<std::string> pdfs;
+    std::set<std::string> pdfs;
     for (const std::string& name : DirectoryEntries(output_)) {
-      if (name.size() > 4 && name.substr(name.size() - 4) == ".pdf") pdfs.push_back(output_ + "/" + name);
+      if (name.ends_with(".pdf")) pdfs.insert(output_ + "/" + name);
     }
-    EXPECT_EQ(std::set<std::string>(pdfs.begin(), pdfs.end()), made) << describe();
+    EXPECT_EQ(pdfs, made) << describe();
     const std::vector<std::string> errorLines = linesOf(ReadBytes(errors_));
     ASSERT_EQ(errorLines.size(), 1u) << describe();
     EXPECT_EQ(errorLines[0].rfind("vellumdkd: " + input_ + "/bad.ps: ", 0), 0u) << errorLines[0];
@@ -262,17 +267,13 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
     WriteSettledFile(input_ + "/slow" + std::to_string(n) + ".ps", slowJob(3000, "finished slowly " + std::to_string(n)));
   }
   auto running = start({"--jobs", "2"});
-  std::set<pid_t> seen;
   ASSERT_TRUE(waitFor(*running, [&] { return arrows().size() == 2 && lanesOf(running->pid()).size() == 2; }))
       << describe();
-  const std::set<pid_t> lanes = lanesOf(running->pid());
-  seen = descendantsOf(running->pid());
-  ::kill(*lanes.begin(), SIGKILL);
+  std::set<pid_t> seen = descendantsOf(running->pid());
+  ::kill(*lanesOf(running->pid()).begin(), SIGKILL);
 
-  ASSERT_TRUE(waitFor(*running, [&] {
-    const std::vector<std::string> failed = DirectoryEntries(input_ + "/failed");
-    return failed.size() == 2 && arrows().size() >= 3;
-  })) << describe();
+  ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_ + "/failed").size() == 2 && arrows().size() >= 3; }))
+      << describe();
   const std::set<pid_t> more = descendantsOf(running->pid());
   seen.insert(more.begin(), more.end());
   running->signal(SIGTERM);
@@ -280,28 +281,22 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   for (const pid_t pid : seen) EXPECT_TRUE(ProcessEnds(pid)) << "process " << pid << " was left running";
 
   // Each file is in exactly one place: still waiting, converted, or kept as failed.
-  const std::map<std::string, std::string> outputOf = [&] {
-    const auto handed = arrows();
-    return std::map<std::string, std::string>(handed.begin(), handed.end());
-  }();
+  const auto handed = arrows();
+  const std::map<std::string, std::string> outputOf(handed.begin(), handed.end());
   int converted = 0;
   int failed = 0;
   for (int n = 0; n < kFiles; ++n) {
     const std::string name = "slow" + std::to_string(n) + ".ps";
     SCOPED_TRACE(name);
-    const std::string in = input_ + "/" + name;
-    const bool waiting = FileExistsOnDisk(in);
+    const bool waiting = FileExistsOnDisk(input_ + "/" + name);
     const bool kept = FileExistsOnDisk(input_ + "/failed/" + name);
-    const auto arrow = outputOf.find(in);
+    const auto arrow = outputOf.find(input_ + "/" + name);
+    EXPECT_NE(waiting, arrow != outputOf.end());
     if (arrow == outputOf.end()) {
-      EXPECT_TRUE(waiting && !kept) << describe();
-      continue;
-    }
-    EXPECT_FALSE(waiting);
-    if (kept) {
+      EXPECT_FALSE(kept) << describe();
+    } else if (kept) {
       ++failed;
-      EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("lane stopped unexpectedly"),
-                std::string::npos);
+      EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("lane stopped unexpectedly"), std::string::npos);
       EXPECT_FALSE(FileExistsOnDisk(arrow->second));
     } else {
       ++converted;
@@ -313,54 +308,40 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   EXPECT_GE(converted, 2) << describe();
 }
 
-// The interpreter workers still running for the client with the given process id.
-std::vector<std::string> workersOf(pid_t client) {
-  std::vector<std::string> workers;
-  const std::string mark = std::string("--client=") + std::to_string(client) + '\0';
-  for (const std::string& pid : DirectoryEntries("/proc")) {
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (ReadBytes("/proc/" + pid + "/cmdline").find(mark) != std::string::npos) workers.push_back(pid);
-  }
-  return workers;
-}
-
-// Killed mid-job, the program leaves no half-written PDF and its worker goes with it; the
-// restart takes the file again, and a stop signal while it converts lets it finish.
+// Killed mid-job, the program leaves no half-written PDF and its helpers go with it; its
+// folder is free again, the restart takes the file again, and a stop signal while it
+// converts lets it finish. In its own process and in lanes alike.
 TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinishOneWholePdf) {
   for (const bool overwrite : {false, true}) {
-    const int stopSignal = overwrite ? SIGINT : SIGTERM;
     SCOPED_TRACE(overwrite);
     for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
     // With overwrite, an earlier PDF of the name is set aside while its replacement is made.
     if (overwrite) MakeTextPdf(output_ + "/slow.pdf", {"earlier slow"});
     WriteSettledFile(input_ + "/slow.ps", slowJob(3000, "finished slowly"));
-    const std::vector<std::string> extra = overwrite ? std::vector<std::string>{"--overwrite"} : std::vector<std::string>{};
+    const std::vector<std::string> extra = {"--jobs", overwrite ? "2" : "1", overwrite ? "--overwrite" : "--no-overwrite"};
     const std::string arrow = input_ + "/slow.ps --> " + output_ + "/slow.pdf";
     const auto converting = [&] { return ReadBytes(log_).find(arrow) != std::string::npos; };
     std::remove(log_.c_str());
     pid_t killed = 0;
+    std::set<pid_t> helpers;
     {
       auto running = start(extra);
       ASSERT_TRUE(waitFor(*running, converting)) << describe();
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       killed = running->pid();
+      helpers = descendantsOf(killed);
+      EXPECT_FALSE(helpers.empty());
       running->signal(SIGKILL);
       EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
     }
     // Mid-job, nothing half-written ever had the PDF's name.
-    if (!overwrite) {
-      EXPECT_FALSE(FileExistsOnDisk(output_ + "/slow.pdf"));
-    }
-    // The interpreter worker went with its client.
-    for (int waited = 0; waited < 100 && !workersOf(killed).empty(); ++waited) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_EQ(workersOf(killed), std::vector<std::string>{});
+    EXPECT_TRUE(overwrite || !FileExistsOnDisk(output_ + "/slow.pdf"));
+    for (const pid_t pid : helpers) EXPECT_TRUE(ProcessEnds(pid, 10)) << "process " << pid << " outlived its program";
 
     std::remove(log_.c_str());
     auto restarted = start(extra);
     ASSERT_TRUE(waitFor(*restarted, converting)) << describe();
-    restarted->signal(stopSignal);
+    restarted->signal(overwrite ? SIGINT : SIGTERM);
     EXPECT_EQ(restarted->waitForExit(std::chrono::seconds(120)), 0) << describe();
     EXPECT_TRUE(DirectoryEntries(input_).empty());
     // One whole PDF under the final name: no numbered one beside a damaged one, no
@@ -377,60 +358,6 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
     }
     EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
     EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
-  }
-}
-
-TEST_F(DaemonProgramTest, OneInstanceScansAFolderAndItsClaimEndsWithItsProcess) {
-  constexpr int kFiles = 120;
-  std::set<std::string> expected;
-  for (int i = 0; i < kFiles; ++i) {
-    const std::string name = "photo " + std::to_string(i);
-    CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/" + name + ".jpg");
-    expected.insert(name + ".pdf");
-  }
-  const auto outputs = [&] {
-    std::set<std::string> pdfs;
-    for (const std::string& name : DirectoryEntries(output_)) {
-      if (name.front() != '.') pdfs.insert(name);
-    }
-    return pdfs;
-  };
-  const auto instance = [&](const std::string& input, const std::string& name) {
-    return std::make_unique<RunningProgram>(
-        program_, std::vector<std::string>{"--input", input, "--output", output_, "--interval", "1"},
-        environment_.path(name + ".out"), std::vector<std::pair<std::string, std::string>>{},
-        environment_.path(name + ".err"));
-  };
-  auto first = instance(input_, "first");
-  ASSERT_TRUE(waitFor(*first, [&] { return outputs().size() >= 5; })) << describe();
-
-  // A second instance, on another spelling of the same folder, says who serves it and ends.
-  const std::string otherSpelling = environment_.path("home/link to in");
-  ASSERT_EQ(symlink(input_.c_str(), otherSpelling.c_str()), 0);
-  auto second = instance(otherSpelling + "/", "second");
-  EXPECT_EQ(second->waitForExit(std::chrono::seconds(60)), 4);
-  EXPECT_EQ(ReadBytes(environment_.path("second.err")),
-            "vellumdkd: " + otherSpelling + "/ is already being scanned by another instance (process " +
-                std::to_string(first->pid()) + "). Not scanning.\n");
-
-  // Killed outright, the first leaves no claim behind: a third takes the folder over.
-  ASSERT_TRUE(waitFor(*first, [&] { return outputs().size() >= 20; })) << describe();
-  first->signal(SIGKILL);
-  EXPECT_EQ(first->waitForExit(std::chrono::seconds(60)), -1);
-  auto third = instance(input_, "third");
-  CopySettledFile(Corpus("jpg/flower.jpg"), input_ + "/late.jpg");
-  expected.insert("late.pdf");
-  ASSERT_TRUE(waitFor(*third, [&] { return DirectoryEntries(input_).empty(); }))
-      << ReadBytes(environment_.path("third.err"));
-  third->signal(SIGTERM);
-  EXPECT_EQ(third->waitForExit(std::chrono::seconds(60)), 0);
-
-  // Every input became one whole PDF of its own; none was lost.
-  EXPECT_EQ(outputs(), expected);
-  const std::string jpeg = ReadBytes(Corpus("jpg/flower.jpg"));
-  for (const std::string& pdf : expected) {
-    EXPECT_EQ(PageCount(output_ + "/" + pdf), 1) << pdf;
-    EXPECT_NE(ReadBytes(output_ + "/" + pdf).find(jpeg), std::string::npos) << pdf;
   }
 }
 
