@@ -1,13 +1,19 @@
-// The scan cycle without a window, against a recording observer: what is listed, how
-// outputs are named, what is reported and logged, stops, failures and the mended faults.
+// The scan cycle without a window, against a recording observer: what is listed, which
+// engine operation each file reaches, how outputs are named, what is logged, stops, failures
+// and the mended faults; and a program of the core alone, as a server without a window is
+// built.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <set>
 
 #include "ScanCycleFixture.h"
+#include "platform/MessageBoxes.h"
 
 namespace vd::test {
 namespace {
@@ -22,15 +28,6 @@ class ScanCycleTest : public ScanCycleFixture {
     }
     return inputs;
   }
-  // A script file in the input directory naming two text files outside it.
-  void writeScript(const std::string& name) {
-    const std::string parts = environment.path("home/parts");
-    ASSERT_TRUE(ensureDirectory(parts));
-    WriteSettledFile(parts + "/one.txt", "one");
-    WriteSettledFile(parts + "/two.txt", "two");
-    WriteSettledFile(in(name), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
-  }
-  std::string scanningText() const { return "Scanning for files in " + inputDir + "..."; }
 };
 
 TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTheRest) {
@@ -53,7 +50,6 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   for (const std::string& name : observer.lists[0]) listedInputs.push_back(in(name));
   EXPECT_EQ(listedInputs, inputs);
   EXPECT_TRUE(observer.lists[1].empty());  // the pass is over
-  EXPECT_EQ(observer.highlighted, (std::vector<int>{0, 0, 1, 2, 3, 4}));
   std::vector<std::string> arrows;
   std::vector<std::pair<std::string, std::string>> converted;
   for (const std::string& name : observer.lists[0]) {
@@ -71,12 +67,54 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   EXPECT_NE(PdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
   EXPECT_NE(PdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
   EXPECT_TRUE(FileExistsOnDisk(out("caf\xe9 ~.pdf")));
-
-  EXPECT_EQ(observer.statuses, (std::vector<std::string>{scanningText(), "Processing 5 files...",
-                                                         "Processing 5 files...done.", scanningText()}));
-  EXPECT_EQ(statusAtPause, (std::vector<std::string>{"", "Processing 5 files...done."}));
+  EXPECT_EQ(observer.statuses.back(), "Scanning for files in " + inputDir + "...");
   EXPECT_EQ(engine.enginesAlive, 0);
   EXPECT_EQ(pump.pausedMilliseconds, 2000);
+}
+
+TEST_F(ScanCycleTest, EveryExtensionReachesItsOperationWithItsOutputInputAndSecurity) {
+  // Name, operation, and the security it carries: applied as set (A), always off (O), or no
+  // such argument (-). The text row also takes every extension outside the table, and names
+  // without one.
+  const std::vector<std::tuple<std::string, std::string, char>> rows = {
+      {"archive.tar.ps", "PS", 'O'},    {"figure.eps", "PS", 'O'},         {"Art.EPS", "PS", 'O'},
+      {"Q1.XLS", "Excel", 'A'},         {"deck.ppt", "PowerPoint", 'A'},   {"letter.doc", "Word", 'A'},
+      {"notes.rtf", "Word", 'A'},       {"Page.HTM", "Word", 'A'},         {"site.html", "Word", 'A'},
+      {"flyer.pub", "Pub", 'A'},        {"plan.dwg", "AutoCAD", '-'},      {"list.txt", "TextFile3", '-'},
+      {"run.bat", "TextFile3", '-'},    {"README", "TextFile3", '-'},      {"new.docx", "TextFile3", '-'},
+      {"data.csv", "TextFile3", '-'},   {"sales.rpt", "CrystalReport", '-'}, {"chart.vsd", "Visio", '-'},
+      {"photo.JPG", "ImageFile", '-'},  {"scan.tiff", "ImageFile", '-'},   {"pic.png", "ImageFile", '-'},
+      {"logo.emf", "ImageFile", '-'}};
+  for (const bool security : {true, false}) {
+    SCOPED_TRACE(security);
+    pump = ScriptedEventPump{};
+    engine.calls.clear();
+    ScanSettings scan = settings();
+    scan.security = security;
+    for (const auto& [name, operation, carries] : rows) WriteSettledFile(in(name), "content of " + name);
+    runPasses(scan, 1);
+    ASSERT_EQ(engine.calls.size(), rows.size());
+
+    for (const auto& [name, operation, carries] : rows) {
+      SCOPED_TRACE(name);
+      const auto call = std::find_if(engine.calls.begin(), engine.calls.end(), [&](const EngineCall& made) {
+        return made.arguments.at(1).ends_with("=\"" + in(name) + "\"");
+      });
+      ASSERT_NE(call, engine.calls.end());
+      EXPECT_EQ(call->operation, "CreatePDFfrom" + operation);
+      const auto dot = name.find_last_of('.');
+      EXPECT_EQ(call->arguments.at(0), "strPDFFile=\"" + out((dot == std::string::npos ? name : name.substr(0, dot)) + ".pdf") + "\"");
+      const auto applied = std::find_if(call->arguments.begin(), call->arguments.end(), [](const std::string& argument) {
+        return argument.rfind("blnApplySecurity=", 0) == 0;
+      });
+      if (carries == '-') {
+        EXPECT_EQ(applied, call->arguments.end());
+      } else {
+        ASSERT_EQ(applied, call->arguments.end() - 1);
+        EXPECT_EQ(*applied, std::string("blnApplySecurity=") + (security && carries == 'A' ? "true" : "false"));
+      }
+    }
+  }
 }
 
 TEST_F(ScanCycleTest, SymbolicLinksInTheInputFolderAreLeftAloneWhateverTheyPointAt) {
@@ -292,84 +330,71 @@ TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilIt
   EXPECT_FALSE(FileExistsOnDisk(in("locked.txt")));
 }
 
-TEST_F(ScanCycleTest, FailedConversionsAreMovedToTheFailedFolderWithTheirReason) {
+TEST_F(ScanCycleTest, FailedInputsAreKeptInTheFailedFolderWithTheirReasonWhateverTheirNameLength) {
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   engine.outcomeByExtension["rpt"] = EngineOutcome::WriteNothing;
-  WriteSettledFile(in("plan.dwg"), "drawing one");
-  WriteSettledFile(in("sales.rpt"), "report");
+  // 255 bytes: the longest name there is. Two that differ only at their end, one ending in
+  // a two-byte letter, and short ones with room for ".error.txt" to spare.
+  const std::string stem(240, 'n');
+  const std::vector<std::string> names = {"plan.dwg", stem + "-first-0000.dwg", stem + "-second-000.dwg",
+                                          std::string(248, 'u') + "\xc3\xa4.dwg", "sales.rpt"};
+  for (const std::string& name : names) WriteSettledFile(in(name), "drawing " + name);
   betweenPasses = [&](int pause) {
-    if (pause == 2) WriteSettledFile(in("plan.dwg"), "drawing two");
+    // The same names fail again: nothing is overwritten, and the numbered names fit too.
+    if (pause != 2) return;
+    for (const std::string& name : {names[0], names[1]}) WriteSettledFile(in(name), "again " + name);
   };
   runPasses(2);
 
   const std::string failed = inputDir + "/failed/";
-  EXPECT_EQ(ReadBytes(failed + "plan.dwg"), "drawing one");
-  EXPECT_EQ(ReadBytes(failed + "plan_1.dwg"), "drawing two");  // nothing overwritten
-  EXPECT_EQ(ReadBytes(failed + "sales.rpt"), "report");
-  const std::string reason = ReadBytes(failed + "plan.dwg.error.txt");
-  EXPECT_NE(reason.find("CreatePDFfromAutoCAD could not convert " + in("plan.dwg") + "."), std::string::npos) << reason;
-  EXPECT_TRUE(FileExistsOnDisk(failed + "plan_1.dwg.error.txt"));
+  EXPECT_EQ(ReadBytes(failed + "plan.dwg"), "drawing plan.dwg");
+  EXPECT_EQ(ReadBytes(failed + "plan_1.dwg"), "again plan.dwg");
+  EXPECT_EQ(ReadBytes(failed + "plan.dwg.error.txt").rfind("CreatePDFfromAutoCAD could not convert " + in("plan.dwg") + ".", 0), 0u);
   EXPECT_NE(ReadBytes(failed + "sales.rpt.error.txt").find("No PDF"), std::string::npos);
   EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
-  EXPECT_EQ(std::count(observer.log.begin(), observer.log.end(), "Unable to create PDF."), 3);
-  EXPECT_EQ(observer.log.size(), 6u);
+  EXPECT_EQ(std::count(observer.log.begin(), observer.log.end(), "Unable to create PDF."), 7);
+  EXPECT_EQ(observer.log.size(), 14u);
   // The engine's error text itself stays out of the log; the observer gets it.
   for (const std::string& line : observer.log) EXPECT_EQ(line.find("could not convert"), std::string::npos);
-  ASSERT_EQ(observer.failed.size(), 3u);
-  const std::string reasons = reason + ReadBytes(failed + "plan_1.dwg.error.txt") + ReadBytes(failed + "sales.rpt.error.txt");
+  EXPECT_TRUE(observer.converted.empty());
+  ASSERT_EQ(observer.failed.size(), 7u);
+  std::string reasons;
+  std::vector<std::string> notes;
+  std::vector<std::string> kept;
+  for (const std::string& entry : DirectoryEntries(failed)) {
+    EXPECT_LE(entry.size(), 255u);
+    const bool note = entry.ends_with(".error.txt");
+    (note ? notes : kept).push_back(entry);
+    if (note) reasons += ReadBytes(failed + entry);
+  }
+  ASSERT_EQ(kept.size(), 7u);
+  ASSERT_EQ(notes.size(), kept.size());
   std::set<std::string> failedInputs;
   for (const auto& [input, why] : observer.failed) {
     failedInputs.insert(input);
     EXPECT_NE(reasons.find(why), std::string::npos) << why;
   }
-  EXPECT_EQ(failedInputs, (std::set<std::string>{in("plan.dwg"), in("sales.rpt")}));
-  EXPECT_TRUE(observer.converted.empty());
-}
-
-TEST_F(ScanCycleTest, FailedFilesWithNamesNearTheLengthLimitKeepTheirReason) {
-  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
-  // 255 bytes: the longest name there is. Two that differ only at their end, one ending in
-  // a two-byte letter, and one with room for ".error.txt" to spare.
-  const std::string stem(240, 'n');
-  const std::vector<std::string> names = {stem + "-first-0000.dwg", stem + "-second-000.dwg",
-                                          std::string(248, 'u') + "\xc3\xa4.dwg", "short.dwg"};
-  for (const std::string& name : names) WriteSettledFile(in(name), "drawing " + name);
-  betweenPasses = [&](int pause) {
-    // The same long name fails again: its numbered name must fit too.
-    if (pause == 2) WriteSettledFile(in(names[0]), "drawing again");
-  };
-  runPasses(2);
-
-  const std::string failed = inputDir + "/failed/";
-  std::vector<std::string> notes;
-  std::vector<std::string> kept;
-  for (const std::string& entry : DirectoryEntries(failed)) {
-    EXPECT_LE(entry.size(), 255u);
-    const bool note = entry.size() > 10 && entry.substr(entry.size() - 10) == ".error.txt";
-    (note ? notes : kept).push_back(entry);
-  }
-  ASSERT_EQ(kept.size(), names.size() + 1);
-  ASSERT_EQ(notes.size(), kept.size());
-  // A name with room to spare keeps its plain note.
-  EXPECT_EQ(ReadBytes(failed + "short.dwg.error.txt").rfind("CreatePDFfromAutoCAD could not convert", 0), 0u);
-  // Each kept file has exactly one note that begins like its name and tells the whole
+  std::set<std::string> expected;
+  for (const std::string& name : names) expected.insert(in(name));
+  EXPECT_EQ(failedInputs, expected);
+  // Each kept drawing has exactly one note that begins like its name and tells the whole
   // name and the engine's reason.
   for (const std::string& name : kept) {
     const std::string content = ReadBytes(failed + name);
-    ASSERT_EQ(content.rfind("drawing ", 0), 0u) << name;
-    const std::string original = content == "drawing again" ? names[0] : content.substr(8);
+    const std::string original = content.substr(content.find(' ') + 1);
+    if (original == "sales.rpt") continue;
     int matching = 0;
     for (const std::string& note : notes) {
       const std::string reason = ReadBytes(failed + note);
       if (reason.find("could not convert " + in(original) + ".") == std::string::npos) continue;
-      if (name.size() > 245 && reason.rfind(name + "\r\n", 0) != 0) continue;
+      // A name too long for its note's is told on the note's first line.
+      if (name.size() > 245 ? reason.rfind(name + "\r\n", 0) != 0 : note != name + ".error.txt") continue;
       const std::size_t shared = std::min<std::size_t>(name.size(), 200);
       EXPECT_EQ(note.compare(0, shared, name, 0, shared), 0) << note;
       ++matching;
     }
     EXPECT_EQ(matching, 1) << name;
   }
-  EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
 }
 
 TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
@@ -392,7 +417,12 @@ TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
 }
 
 TEST_F(ScanCycleTest, StopInsideAScriptRunKeepsTheScriptFile) {
-  writeScript("Book.scr");
+  // A script file in the input directory naming two text files outside it.
+  const std::string parts = environment.path("home/parts");
+  ASSERT_TRUE(ensureDirectory(parts));
+  WriteSettledFile(parts + "/one.txt", "one");
+  WriteSettledFile(parts + "/two.txt", "two");
+  WriteSettledFile(in("Book.scr"), parts + "/one.txt\r\n" + parts + "/two.txt\r\n");
   ScanCycle& running = makeCycle(settings());
   engine.duringCall = [&](const EngineCall&) { running.requestStop(); };
   running.run();
@@ -410,6 +440,29 @@ TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
   // The pass in whose wait the stop came lists too: a failed listing has no check point.
   EXPECT_EQ(pump.pauses, 4);
   EXPECT_EQ(observer.log, std::vector<std::string>(4, "Unable to create PDF."));
+}
+
+TEST_F(ScanCycleTest, MessageBoxOfTheCoreIsWrittenToStandardErrorAndNoWidgetsAreLoaded) {
+  ASSERT_NE(QCoreApplication::instance(), nullptr);
+  const std::string captured = environment.path("stderr.txt");
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  dup2(file, STDERR_FILENO);
+  close(file);
+  // The core's own boxes, not the fixture's recording ones.
+  MessageBoxes* const recording = Seam<MessageBoxes>::swap(nullptr);
+  messageBoxes().show("Unable to process that Type of data.", "Vellumdock", MessageIcon::None);
+  Seam<MessageBoxes>::swap(recording);
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  EXPECT_EQ(ReadBytes(captured), "Vellumdock: Unable to process that Type of data.\n");
+
+  const std::string maps = ReadBytes("/proc/self/maps");
+  EXPECT_NE(maps.find("/libQt6Core.so"), std::string::npos);
+  EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos);
 }
 
 }  // namespace
