@@ -1,7 +1,8 @@
 // The scan cycle with the real engine against what goes wrong around it: an output folder
 // that is full, read-only or gone, inputs that are empty, cut short or noise in every
-// converted kind, awkward names, a file written to while it is converted. Whatever happens, every input ends as a whole PDF or in failed/
-// with its reason, the cycle goes on, and no helper process outlives it.
+// converted kind, awkward names, a file written to while it is converted. Whatever happens,
+// every input ends as a whole PDF or in failed/ with its reason, the cycle goes on, and no
+// helper process outlives it.
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -21,17 +22,6 @@
 
 namespace vd::test {
 namespace {
-
-// A log line seen as it is written: the cycle runs on the test's thread, so a step that
-// must fall within a conversion starts from the arrow line that comes just before it.
-class HookedObserver : public RecordingObserver {
- public:
-  void logLine(const std::string& line) override {
-    RecordingObserver::logLine(line);
-    if (onLine) onLine(line);
-  }
-  std::function<void(const std::string&)> onLine;
-};
 
 // A small file system of its own over a folder, gone again with the object.
 struct ScratchMount {
@@ -53,6 +43,7 @@ class RobustnessTest : public ScanCycleFixture {
  protected:
   void SetUp() override {
     ScanCycleFixture::SetUp();
+    realEngine = true;
     environment.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
     environment.set("VELLUMDOCK_PROGRAM_DIR", VD_BUILD_PROGRAM_DIR);
     environment.set("VELLUMDOCK_JOB_TIMEOUT", "20");
@@ -69,18 +60,6 @@ class RobustnessTest : public ScanCycleFixture {
 
   static bool isInterpreterWorker(pid_t pid) {
     return ReadBytes("/proc/" + std::to_string(pid) + "/comm").rfind("vellumdk-gs", 0) == 0;
-  }
-
-  // Runs `passes` passes of a cycle with the real engine; betweenPasses(k) runs in the
-  // wait before pass k.
-  void runRealPasses(ScanSettings scanSettings, int passes) {
-    ScanCycle running(scanSettings, watcher, defaultEngineFactory());
-    pump.pauses = 0;
-    pump.onPause = [&](int pause) {
-      if (betweenPasses) betweenPasses(pause);
-      if (pause == passes + 1) running.requestStop();
-    };
-    running.run();
   }
 
   // The input ended as a whole PDF of its base name, or in failed/ with its reason.
@@ -105,11 +84,7 @@ class RobustnessTest : public ScanCycleFixture {
       EXPECT_EQ(entry.find(".replaced"), std::string::npos) << entry;
     }
   }
-
-  HookedObserver watcher;
 };
-
-std::string firstHalfOf(const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); }
 
 std::string noise(std::size_t length, unsigned seed) {
   std::mt19937 random(seed);
@@ -162,7 +137,7 @@ TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoe
       ASSERT_TRUE(ensureDirectory(outputDir));
       CopySettledFile(Corpus("jpg/flower.jpg"), in("after.jpg"));
     };
-    runRealPasses(settings(), 2);
+    runPasses(settings(), 2);
     betweenPasses = nullptr;
 
     EXPECT_FALSE(endedWholeOrFailed("photo.jpg"));
@@ -190,7 +165,7 @@ TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWit
     const std::string whole = sample.empty() ? in("letters.ps") + "\r\n" : ReadBytes(Corpus(sample));
     // Each its own base name: a PostScript and an EPS file of one name share their PDF's.
     WriteSettledFile(in("empty-" + kind + "." + kind), "");
-    WriteSettledFile(in("half-" + kind + "." + kind), firstHalfOf(whole));
+    WriteSettledFile(in("half-" + kind + "." + kind), whole.substr(0, whole.size() / 2));
     WriteSettledFile(in("noise-" + kind + "." + kind), noise(4096, seed++));
     for (const std::string stem : {"empty-", "half-", "noise-"}) damaged.push_back(stem + kind + "." + kind);
   }
@@ -200,7 +175,7 @@ TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWit
   for (const std::string& name : awkward) {
     CopySettledFile(Corpus(GetExtension(name) == "ps" ? "ps/alphabet.ps" : "jpg/flower.jpg"), in(name));
   }
-  runRealPasses(settings(), 1);
+  runPasses(settings(), 1);
 
   for (const std::string& name : damaged) endedWholeOrFailed(name);
   // Nothing at all cannot be a document, whatever its kind.
@@ -234,7 +209,9 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
     WriteSettledFile(in("growing.ps"), firstPart);
     std::thread writer;
     bool appended = false;
-    watcher.onLine = [&](const std::string& line) {
+    // The cycle runs on the test's thread: the writer starts from the arrow line that comes
+    // just before the conversion.
+    observer.onLine = [&](const std::string& line) {
       if (line != arrow("growing.ps", "growing.pdf") || appended) return;
       appended = true;
       writer = std::thread([&] {
@@ -250,9 +227,9 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
     };
     ScanSettings scanSettings = settings();
     scanSettings.overwrite = overwrite;
-    runRealPasses(scanSettings, 4);
+    runPasses(scanSettings, 4);
     if (writer.joinable()) writer.join();
-    watcher.onLine = nullptr;
+    observer.onLine = nullptr;
     betweenPasses = nullptr;
 
     EXPECT_FALSE(FileExistsOnDisk(in("growing.ps")));

@@ -1,6 +1,6 @@
 // The common ground of the scan cycle's tests without a window: an isolated scratch world
 // with an input and an output directory, a recording observer, recorded message boxes, a
-// scripted event pump and recording engines.
+// scripted event pump and recording engines (or the real one).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,26 +22,27 @@
 
 namespace vd::test {
 
-// Everything a cycle reported, in order per kind.
+// Everything a cycle reported, in order per kind; onLine sees each log line as it is written.
 class RecordingObserver : public ScanObserver {
  public:
   void statusChanged(const std::string& text) override { statuses.push_back(text); }
   void filesListed(const std::vector<std::string>& names) override { lists.push_back(names); }
-  void entryHighlighted(int index) override { highlighted.push_back(index); }
-  void logLine(const std::string& line) override { log.push_back(line); }
+  void entryHighlighted(int) override {}
+  void logLine(const std::string& line) override {
+    log.push_back(line);
+    if (onLine) onLine(line);
+  }
   void fileConverted(const std::string& input, const std::string& output) override {
     converted.emplace_back(input, output);
   }
   void fileFailed(const std::string& input, const std::string& reason) override { failed.emplace_back(input, reason); }
 
-  std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
-
   std::vector<std::string> statuses;
   std::vector<std::vector<std::string>> lists;
-  std::vector<int> highlighted;
   std::vector<std::string> log;
   std::vector<std::pair<std::string, std::string>> converted;
   std::vector<std::pair<std::string, std::string>> failed;
+  std::function<void(const std::string&)> onLine;
 };
 
 class ScanCycleFixture : public ::testing::Test {
@@ -56,19 +57,22 @@ class ScanCycleFixture : public ::testing::Test {
   // One-second interval, overwrite set, security clear, as a first start leaves them.
   ScanSettings settings() const { return ScanSettings{inputDir, outputDir, 1, true, false}; }
 
+  // A cycle with the recording engine, or with the real one once realEngine is set.
   ScanCycle& makeCycle(const ScanSettings& scanSettings) {
+    const auto onLine = observer.onLine;
     observer = RecordingObserver{};
-    statusAtPause.clear();
-    cycle = std::make_unique<ScanCycle>(scanSettings, observer, RecordingEngineFactory(engine));
+    observer.onLine = onLine;
+    cycle = std::make_unique<ScanCycle>(scanSettings, observer,
+                                        realEngine ? defaultEngineFactory() : RecordingEngineFactory(engine));
     return *cycle;
   }
 
-  // Runs a cycle and stops it in the wait of the pass after `passes` complete passes.
-  // statusAtPause collects the last status reported at each pause.
+  // Runs a cycle and stops it in the wait of the pass after `passes` complete passes;
+  // betweenPasses(k) runs in the wait before pass k.
   void runPasses(const ScanSettings& scanSettings, int passes) {
     ScanCycle& running = makeCycle(scanSettings);
+    pump.pauses = 0;
     pump.onPause = [this, &running, passes](int pause) {
-      statusAtPause.push_back(observer.status());
       if (betweenPasses) betweenPasses(pause);
       if (pause == passes + 1) running.requestStop();
     };
@@ -86,11 +90,11 @@ class ScanCycleFixture : public ::testing::Test {
   ScriptedEventPump pump;
   ScopedSeam<EventPump> pumpSeam{pump};
   EngineScript engine;
+  bool realEngine = false;
   RecordingObserver observer;
   std::unique_ptr<ScanCycle> cycle;
   std::string inputDir;
   std::string outputDir;
-  std::vector<std::string> statusAtPause;
   std::function<void(int)> betweenPasses;
 };
 
