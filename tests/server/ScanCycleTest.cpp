@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -85,7 +86,9 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   EXPECT_EQ(std::set<std::string>(made.begin(), made.end()), pdfs);
   EXPECT_NE(PdfText(out("a.pdf.pdf")).find("Converted a.pdf.txt"), std::string::npos);
   EXPECT_NE(PdfText(out("Résumé 'q' -x.pdf")).find("Converted"), std::string::npos);
-  EXPECT_EQ(observer.statuses.back(), "Scanning for files in " + inputDir + "...");
+  const std::string scanning = "Scanning for files in " + inputDir + "...";
+  EXPECT_EQ(observer.statuses, (std::vector<std::string>{scanning, "Processing 5 files...", "Processing 5 files...done.",
+                                                         scanning}));
   EXPECT_EQ(engine.enginesAlive, 0);
   EXPECT_EQ(pump.pausedMilliseconds, 2000);
   // The links and what they point at are as they were.
@@ -216,21 +219,20 @@ TEST_F(ScanCycleTest, PdfSetAsideComesBackWhenItsInputVanishes) {
   };
   const Case cases[] = {{"v3.dwg", false}, {"v3.txt", false}, {nullptr, true}};
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
-  int run = 0;
   for (const Case& test : cases) {
     SCOPED_TRACE(test.next != nullptr ? test.next : "stop");
-    ScanSettings scan = settings();
-    scan.inputDir = environment.path("home/in " + std::to_string(++run));
-    scan.outputDir = environment.path("home/out " + std::to_string(run));
-    ASSERT_TRUE(ensureDirectory(scan.inputDir) && ensureDirectory(scan.outputDir));
-    MakeTextPdf(scan.outputDir + "/v1.pdf", {"old v1"});
-    WriteSettledFile(scan.inputDir + "/v1.txt", "v1");
-    if (test.next != nullptr) WriteSettledFile(scan.inputDir + "/" + test.next, "v3");
+    for (const std::string& folder : {inputDir, outputDir}) {
+      std::filesystem::remove_all(folder);
+      ASSERT_TRUE(ensureDirectory(folder));
+    }
+    MakeTextPdf(out("v1.pdf"), {"old v1"});
+    WriteSettledFile(in("v1.txt"), "v1");
+    if (test.next != nullptr) WriteSettledFile(in(test.next), "v3");
     InputVanishingAtSetAside files;
-    files.pdf = scan.outputDir + "/v1.pdf";
-    files.input = scan.inputDir + "/v1.txt";
+    files.pdf = out("v1.pdf");
+    files.input = in("v1.txt");
     ScopedSeam<FileSystem> vanishing(files);
-    ScanCycle& running = makeCycle(scan);
+    ScanCycle& running = makeCycle(settings());
     if (test.stop) files.then = [&] { running.requestStop(); };
     pump = ScriptedEventPump{};
     pump.onPause = [&](int pause) {
@@ -238,10 +240,10 @@ TEST_F(ScanCycleTest, PdfSetAsideComesBackWhenItsInputVanishes) {
     };
     running.run();
 
-    EXPECT_NE(PdfText(scan.outputDir + "/v1.pdf").find("old v1"), std::string::npos);
+    EXPECT_NE(PdfText(out("v1.pdf")).find("old v1"), std::string::npos);
     std::vector<std::string> expected = {"v1.pdf"};
     if (test.next != nullptr && std::string(test.next) == "v3.txt") expected.push_back("v3.pdf");
-    EXPECT_EQ(DirectoryEntries(scan.outputDir), expected);
+    EXPECT_EQ(DirectoryEntries(outputDir), expected);
   }
 }
 
@@ -346,12 +348,10 @@ TEST_F(ScanCycleTest, FailedInputsAreKeptInTheFailedFolderWithTheirReasonWhateve
   ASSERT_EQ(notes.size(), kept.size());
   std::set<std::string> failedInputs;
   for (const auto& [input, why] : observer.failed) {
-    failedInputs.insert(input);
+    failedInputs.insert(input.substr(inputDir.size() + 1));
     EXPECT_NE(reasons.find(why), std::string::npos) << why;
   }
-  std::set<std::string> expected;
-  for (const std::string& name : names) expected.insert(in(name));
-  EXPECT_EQ(failedInputs, expected);
+  EXPECT_EQ(failedInputs, std::set<std::string>(names.begin(), names.end()));
   // Each kept drawing has exactly one note that begins like its name and tells the whole
   // name and the engine's reason.
   for (const std::string& name : kept) {

@@ -4,7 +4,6 @@
 // no half-written PDF, and bad command lines end with the documented codes.
 #include <signal.h>
 
-#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
