@@ -1,7 +1,7 @@
 // Script runs with a real engine: entries converted into temporaries in the input
 // directory, joined in script order, temporaries removed; the error rule and the stop;
-// the script file's line format, the network locations its entries may name, and the
-// builder's network path option on the same mount table.
+// the network locations entries may name, and the builder's network path option on the
+// same mount table.
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "AssemblyFixture.h"
 #include "common/Errors.h"
@@ -20,7 +21,6 @@
 #include "scripts/FolderBrowsing.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptBuilder.h"
-#include "scripts/ScriptFile.h"
 #include "support/RecordingEngine.h"
 #include "support/TestBounds.h"
 #include "server/ScriptRun.h"
@@ -32,10 +32,10 @@ class ScriptRunTest : public AssemblyTest {
  protected:
   void SetUp() override { engine_.setAcrobatVersion("10.0"); }
 
-  ScriptRunEnd run(const std::string& scriptBytes) {
+  ScriptRunEnd run(const std::string& scriptBytes, CreatePDF* engine = nullptr) {
     const std::string script = inputDir_ + "/multiple.scr";
     fileSystem().writeFile(script, scriptBytes);
-    ScriptRunContext context{engine_, inputDir_, [this] { return ++checkPoints_ > stopAfter_; },
+    ScriptRunContext context{engine ? *engine : engine_, inputDir_, [this] { return stopAsked(); },
                              [this] { ++failures_; }};
     return RunScript(context, script, combined());
   }
@@ -44,18 +44,14 @@ class ScriptRunTest : public AssemblyTest {
 
   // What is left in the input directory besides the script.
   std::vector<std::string> leftovers() {
-    std::vector<std::string> names;
-    auto listing = fileSystem().listOrdinaryFiles(inputDir_);
-    while (auto name = listing->next()) {
-      if (*name != "multiple.scr") names.push_back(*name);
-    }
+    std::vector<std::string> names = DirectoryEntries(inputDir_);
+    names.erase(std::remove(names.begin(), names.end(), "multiple.scr"), names.end());
     return names;
   }
 
   std::string inputDir_ = scratchFolder("in");
   int failures_ = 0;
-  int checkPoints_ = 0;
-  int stopAfter_ = 1000;
+  std::function<bool()> stopAsked = [] { return false; };
 };
 
 TEST_F(ScriptRunTest, JoinsTheEntriesInScriptOrder) {
@@ -114,16 +110,11 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
   std::string script;
   for (int i = 0; i < kEntries; ++i) script += (i % 2 == 0 ? even : odd) + "\r\n";
   std::size_t mostFilesAtOnce = 0;
-  ScriptRunContext context{engine_, inputDir_,
-                           [&] {
-                             if (++checkPoints_ % 100 == 0) {
-                               mostFilesAtOnce = std::max(mostFilesAtOnce, DirectoryEntries(inputDir_).size());
-                             }
-                             return false;
-                           },
-                           [this] { ++failures_; }};
-  fileSystem().writeFile(inputDir_ + "/multiple.scr", script);
-  EXPECT_EQ(RunScript(context, inputDir_ + "/multiple.scr", combined()), ScriptRunEnd::Finished);
+  stopAsked = [&, checkPoints = 0]() mutable {
+    if (++checkPoints % 100 == 0) mostFilesAtOnce = std::max(mostFilesAtOnce, DirectoryEntries(inputDir_).size());
+    return false;
+  };
+  EXPECT_EQ(run(script), ScriptRunEnd::Finished);
   EXPECT_EQ(failures_, 0);
   const std::vector<std::string> pages = PageTexts(combined());
   ASSERT_EQ(pages.size(), static_cast<std::size_t>(kEntries));
@@ -132,7 +123,7 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
   EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(ScriptRunTest, FailuresAreLoggedAndLeaveNoTemporaries) {
+TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
   // Failed entries are logged each, and the rest is joined.
   run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + makePdf("good.pdf", {"Good"}) + "\r\n" +
       Corpus("wmf/drawing.wmf") + "\r\n");
@@ -151,7 +142,6 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndLeaveNoTemporaries) {
   failures_ = 0;
   const std::string broken = scratch("broken.pdf");
   fileSystem().writeFile(broken, "%PDF-1.4\nnot really\n");
-  std::remove(combined().c_str());
   run(makePdf("a.pdf", {"A"}) + "\r\n" + broken + "\r\n");
   EXPECT_EQ(failures_, 1);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
@@ -163,14 +153,12 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndLeaveNoTemporaries) {
   ScriptRunContext context{engine_, inputDir_, [] { return false; }, [this] { ++failures_; }};
   EXPECT_EQ(RunScript(context, inputDir_ + "/vanished.scr", combined()), ScriptRunEnd::Finished);
   EXPECT_EQ(failures_, 1);
-}
 
-TEST_F(ScriptRunTest, AStopEndsTheRunBeforeTheNextLine) {
-  stopAfter_ = 1;
-  const std::string a = makePdf("a.pdf", {"A"});
-  EXPECT_EQ(run(a + "\r\n" + makePdf("b.pdf", {"B"}) + "\r\n"), ScriptRunEnd::StopRequested);
+  // A stop ends the run before the next line; the next start runs the script again from
+  // its first line, so nothing of this run stays.
+  stopAsked = [checkPoints = 0]() mutable { return ++checkPoints > 1; };
+  EXPECT_EQ(run(scratch("a.pdf") + "\r\n" + makePdf("b.pdf", {"B"}) + "\r\n"), ScriptRunEnd::StopRequested);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
-  // The next start runs the script again from its first line: nothing of this run stays.
   EXPECT_TRUE(leftovers().empty());
   EXPECT_TRUE(FileExistsOnDisk(inputDir_ + "/multiple.scr"));
 }
@@ -181,15 +169,12 @@ TEST_F(ScriptRunTest, EntriesTakeTheirRowWithoutSecurityAndAnyFailureIsLogged) {
     if (call.arguments.at(1).find("first.txt") != std::string::npos) throw 42;  // not even a std::exception
   };
   RecordingEngine recording(script);
-  std::vector<std::string> entries;
+  std::string lines;
   for (const char* name : {"first.txt", "book.xls", "nested.scr", "tool.exe"}) {
-    entries.push_back(scratch(name));
-    fileSystem().writeFile(entries.back(), name);
+    fileSystem().writeFile(scratch(name), name);
+    lines += scratch(name) + "\r\n";
   }
-  fileSystem().writeFile(inputDir_ + "/multiple.scr", entries[0] + "\r\n" + entries[1] + "\r\n" + entries[2] + "\r\n" +
-                                                          entries[3] + "\r\n");
-  ScriptRunContext context{recording, inputDir_, [] { return false; }, [this] { ++failures_; }};
-  EXPECT_EQ(RunScript(context, inputDir_ + "/multiple.scr", combined()), ScriptRunEnd::Finished);
+  EXPECT_EQ(run(lines, &recording), ScriptRunEnd::Finished);
   EXPECT_EQ(failures_, 1);
   std::vector<std::string> operations;
   for (const EngineCall& call : script.calls) operations.push_back(call.operation);
@@ -221,7 +206,6 @@ TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
   // A link to an ordinary file is still an entry.
   const std::string linked = scratch("linked.pdf");
   ASSERT_EQ(symlink(good.c_str(), linked.c_str()), 0);
-
   run(good + "\r\n" + pipePdf + "\r\n" + pipePs + "\r\n" + endless + "\r\n" + image + "\r\n" + folder + "\r\n" +
       linked + "\r\n");
   EXPECT_EQ(failures_, 5);
@@ -247,32 +231,26 @@ TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
   EXPECT_EQ(ReadBytes(scratch("copy.txt")), text);
 }
 
-const char* const kMountInfo =
-    "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-    "40 22 0:40 / /mnt/office\\040share rw,relatime shared:20 - cifs //Server/Office rw,vers=3.0\n"
-    "41 22 0:41 / /home/exports rw - nfs4 nas:/srv/exports rw\n"
-    "42 22 0:42 / /mnt/laptop rw - fuse.sshfs ann@laptop:/home/ann rw\n"
-    "43 41 8:2 / /home/exports/local rw - ext4 /dev/sdb1 rw\n";
-
-class FixedMounts : public MountTable {
+class ListedMounts : public MountTable {
  public:
-  std::vector<MountEntry> mounts() override { return ParseMountInfo(kMountInfo); }
+  std::vector<MountEntry> mounts() override { return entries; }
+  std::vector<MountEntry> entries;
 };
 
-class NetworkPathsTest : public ::testing::Test {
- protected:
-  FixedMounts mounts_;
-  ScopedSeam<MountTable> seam_{mounts_};
-};
-
-TEST_F(NetworkPathsTest, MountInfoIsReadWithItsEscapes) {
-  const std::vector<MountEntry> entries = ParseMountInfo(kMountInfo);
-  ASSERT_EQ(entries.size(), 5u);
-  EXPECT_EQ(entries[1].mountPoint, "/mnt/office share");
-  EXPECT_EQ(entries[1].source, "//Server/Office");
-  EXPECT_EQ(entries[1].fileSystem, "cifs");
+TEST(NetworkPathsTest, DrivesAndNetworkLocationsFollowTheMountTableWithItsEscapes) {
+  ListedMounts mounts;
+  const ScopedSeam<MountTable> seam(mounts);
+  mounts.entries = ParseMountInfo(
+      "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+      "40 22 0:40 / /mnt/office\\040share rw,relatime shared:20 - cifs //Server/Office rw,vers=3.0\n"
+      "41 22 0:41 / /home/exports rw - nfs4 nas:/srv/exports rw\n"
+      "42 22 0:42 / /mnt/laptop rw - fuse.sshfs ann@laptop:/home/ann rw\n"
+      "43 41 8:2 / /home/exports/local rw - ext4 /dev/sdb1 rw\n");
+  ASSERT_EQ(mounts.entries.size(), 5u);
+  EXPECT_EQ(mounts.entries[1].mountPoint, "/mnt/office share");
+  EXPECT_EQ(mounts.entries[1].source, "//Server/Office");
+  EXPECT_EQ(mounts.entries[1].fileSystem, "cifs");
   EXPECT_FALSE(LinuxMountTable().mounts().empty());
-
   // Only blanks separate fields: other white space is part of a name, as the kernel
   // writes it unescaped.
   const std::vector<MountEntry> odd =
@@ -281,9 +259,7 @@ TEST_F(NetworkPathsTest, MountInfoIsReadWithItsEscapes) {
   EXPECT_EQ(odd[0].mountPoint, "/mnt/odd\rname\f\vx");
   EXPECT_EQ(odd[0].source, "//S/Odd\rShare");
   EXPECT_EQ(odd[0].fileSystem, "cifs");
-}
 
-TEST_F(NetworkPathsTest, DrivesAreMountsAndNetworkDrivesAreRemote) {
   EXPECT_EQ(DriveOfPath("/mnt/office share/a.doc"), "/mnt/office share");
   EXPECT_EQ(DriveOfPath("/mnt/office sharex/a.doc"), "/");
   EXPECT_EQ(DriveOfPath("/home/exports/local/a.doc"), "/home/exports/local");
@@ -291,142 +267,110 @@ TEST_F(NetworkPathsTest, DrivesAreMountsAndNetworkDrivesAreRemote) {
   EXPECT_EQ(GetDriveType("/home/exports"), DRIVE_REMOTE);
   EXPECT_EQ(GetDriveType("/home/exports/local"), DRIVE_FIXED);
   EXPECT_EQ(GetDriveType("/nowhere"), DRIVE_NO_ROOT_DIR);
-
   std::string network = "stale";
   EXPECT_EQ(GetUNCPath("/mnt/office share", network), NO_ERROR_CODE);
   EXPECT_EQ(network, "//Server/Office");
   EXPECT_EQ(GetUNCPath("/", network), ERROR_NOT_CONNECTED);
   EXPECT_EQ(network, "");
 
-  // The builder writes network locations only for files on network drives.
-  EXPECT_EQ(ToNetworkPath("/mnt/office share/docs/a.doc"), "//Server/Office/docs/a.doc");
-  EXPECT_EQ(ToNetworkPath("/home/exports/b.xls"), "nas:/srv/exports/b.xls");
-  EXPECT_EQ(ToNetworkPath("/home/exports/local/c.pdf"), "/home/exports/local/c.pdf");
-  EXPECT_EQ(ToNetworkPath("relative/a.doc"), "relative/a.doc");
-}
-
-TEST_F(NetworkPathsTest, NetworkLocationsResolveThroughMountedShares) {
-  EXPECT_EQ(ResolveNetworkLocation("\\\\server\\office\\docs\\a.doc"), "/mnt/office share/docs/a.doc");
-  EXPECT_EQ(ResolveNetworkLocation("//SERVER/OFFICE/docs/a.doc"), "/mnt/office share/docs/a.doc");
-  EXPECT_EQ(ResolveNetworkLocation("nas:/srv/exports/b.xls"), "/home/exports/b.xls");
-  EXPECT_EQ(ResolveNetworkLocation("//laptop/home/ann/notes.txt"), "/mnt/laptop/notes.txt");
-  // NFS paths keep their case; a share name must end at a folder boundary.
-  EXPECT_EQ(ResolveNetworkLocation("nas:/SRV/exports/b.xls"), std::nullopt);
-  EXPECT_EQ(ResolveNetworkLocation("//server/officex/a.doc"), std::nullopt);
-  EXPECT_EQ(ResolveNetworkLocation("\\\\other\\office\\a.doc"), std::nullopt);
-  EXPECT_EQ(ResolveNetworkLocation("/mnt/office share/a.doc"), std::nullopt);
-}
-
-TEST_F(NetworkPathsTest, WhatTheBuilderWritesTheRunReadsAsANetworkLocation) {
-  // A script made on this machine names the files of every kind of share so that the run
-  // takes them for network locations and finds them through the same mount.
-  for (const std::string path : {"/mnt/office share/docs/a.doc", "/home/exports/b.xls", "/mnt/laptop/notes.txt"}) {
-    const std::string written = ToNetworkPath(path);
-    EXPECT_NE(written, path);
-    EXPECT_TRUE(IsNetworkLocation(written)) << written;
-    EXPECT_EQ(ResolveNetworkLocation(written), path) << written;
+  // The builder writes network locations only for files on network drives, and the run
+  // takes what it writes for a network location and finds it through the same mount.
+  const std::pair<std::string, std::string> written[] = {
+      {"/mnt/office share/docs/a.doc", "//Server/Office/docs/a.doc"}, {"/home/exports/b.xls", "nas:/srv/exports/b.xls"},
+      {"/mnt/laptop/notes.txt", "ann@laptop:/home/ann/notes.txt"},    {"/home/exports/local/c.pdf", ""},
+      {"relative/a.doc", ""}};
+  for (const auto& [path, location] : written) {
+    EXPECT_EQ(ToNetworkPath(path), location.empty() ? path : location) << path;
+    if (location.empty()) continue;
+    EXPECT_TRUE(IsNetworkLocation(location)) << location;
+    EXPECT_EQ(ResolveNetworkLocation(location), path) << location;
   }
-  const std::vector<std::pair<std::string, bool>> entries = {
+  // NFS paths keep their case; a share name must end at a folder boundary.
+  const std::pair<std::string, std::optional<std::string>> resolved[] = {
+      {"\\\\server\\office\\docs\\a.doc", "/mnt/office share/docs/a.doc"},
+      {"//SERVER/OFFICE/docs/a.doc", "/mnt/office share/docs/a.doc"},
+      {"//laptop/home/ann/notes.txt", "/mnt/laptop/notes.txt"},
+      {"nas:/SRV/exports/b.xls", std::nullopt},
+      {"//server/officex/a.doc", std::nullopt},
+      {"\\\\other\\office\\a.doc", std::nullopt},
+      {"/mnt/office share/a.doc", std::nullopt}};
+  for (const auto& [location, path] : resolved) EXPECT_EQ(ResolveNetworkLocation(location), path) << location;
+  const std::pair<std::string, bool> entries[] = {
       {"\\\\server\\office\\a.doc", true}, {"//server/office/a.doc", true}, {"nas:/srv/exports/b.xls", true},
       {"ann@laptop:/home/ann/c.txt", true},   {"/mnt/a.doc", false},            {"relative/a.doc", false},
       {"C:\\Docs\\a.doc", false},             {"dir/x:/a.doc", false},          {"ann@:/a.doc", false},
       {":/a.doc", false},                     {"host:", false},                 {"host:relative", false}};
-  for (const auto& [entry, network] : entries) EXPECT_EQ(IsNetworkLocation(entry), network) << entry;
+  for (const auto& [entry, isNetwork] : entries) EXPECT_EQ(IsNetworkLocation(entry), isNetwork) << entry;
 }
 
 // The builder and the run on one machine: a share mounted over a folder of the test's.
-class BuilderNetworkPathsTest : public ScriptRunTest {
- protected:
-  class ScratchMounts : public MountTable {
-   public:
-    std::vector<MountEntry> mounts() override { return entries; }
-    std::vector<MountEntry> entries;
-  };
-
-  void SetUp() override {
-    ScriptRunTest::SetUp();
-    for (const std::string& folder : {share_, local_}) {
-      ASSERT_TRUE(ensureDirectory(folder + "/docs"));
-      WriteBytes(folder + "/docs/a.doc", "a");
-    }
-    mounts_.entries = {{"overlay", "/", "overlay"},
-                       {"proc", "/proc", "proc"},
-                       {"tmpfs", "/dev/shm", "tmpfs"},
-                       {"/dev/sda1", local_, "ext4"},
-                       {"/dev/sda1", environment.path("hosts"), "ext4"},  // a file mounted over a file
-                       {"//Server/Office/", share_, "cifs"}};
-    WriteBytes(environment.path("hosts"), "");
+TEST_F(ScriptRunTest, BuilderAddsFilesOnANetworkDriveByTheirNetworkNameOnlyWithTheOptionAndTheRunFindsThem) {
+  const std::string share = environment.path("mnt/office");
+  const std::string local = environment.path("data disk");
+  for (const std::string& folder : {share, local}) {
+    ASSERT_TRUE(ensureDirectory(folder + "/docs"));
+    WriteBytes(folder + "/docs/a.doc", "a");
   }
-
-  std::string addFrom(ScriptBuilder& builder, const std::string& folder) {
+  WriteBytes(environment.path("hosts"), "");
+  ListedMounts mounts;
+  const ScopedSeam<MountTable> seam(mounts);
+  mounts.entries = {{"overlay", "/", "overlay"},
+                    {"proc", "/proc", "proc"},
+                    {"tmpfs", "/dev/shm", "tmpfs"},
+                    {"/dev/sda1", local, "ext4"},
+                    {"/dev/sda1", environment.path("hosts"), "ext4"},  // a file mounted over a file
+                    {"//Server/Office/", share, "cifs"}};
+  const auto addFrom = [](ScriptBuilder& builder, const std::string& folder) {
     EXPECT_TRUE(builder.changeDirectory(folder + "/docs"));
     builder.selectFile(0);
     builder.addSelectedFile();
     return builder.entries().back();
-  }
+  };
+  // The drive list shows the volumes that hold files.
+  std::vector<std::string> labels;
+  for (const DriveEntry& drive : MountedDrives()) labels.push_back(drive.label);
+  std::vector<std::string> expected = {"/", local, share + "  [//Server/Office/]"};
+  std::sort(expected.begin() + 1, expected.end());
+  EXPECT_EQ(labels, expected);
 
-  const std::string share_ = environment.path("mnt/office");
-  const std::string local_ = environment.path("data disk");
-  ScratchMounts mounts_;
-  ScopedSeam<MountTable> seam_{mounts_};
-};
-
-TEST_F(BuilderNetworkPathsTest, OnlyFilesOnANetworkDriveAreAddedByTheirNetworkNameAndOnlyWithTheOption) {
   ScriptBuilder builder;
+  // A drive whose root cannot be listed falls back to the root of all.
+  builder.changeDrive(environment.path("gone"));
+  EXPECT_EQ(builder.directory(), "/");
+  builder.changeDrive(share);
+  EXPECT_EQ(builder.directory(), share);
   EXPECT_FALSE(builder.uncPaths());
-  EXPECT_EQ(addFrom(builder, share_), share_ + "/docs/a.doc");
+  EXPECT_EQ(addFrom(builder, share), share + "/docs/a.doc");
   builder.setUncPaths(true);
   EXPECT_EQ(settingsStore().read("UNC"), "1");
   // The entry added before the change keeps its form.
-  EXPECT_EQ(builder.entries().front(), share_ + "/docs/a.doc");
-  EXPECT_EQ(addFrom(builder, share_), "//Server/Office/docs/a.doc");
-  EXPECT_EQ(addFrom(builder, local_), local_ + "/docs/a.doc");
+  EXPECT_EQ(builder.entries().front(), share + "/docs/a.doc");
+  EXPECT_EQ(addFrom(builder, share), "//Server/Office/docs/a.doc");
+  EXPECT_EQ(addFrom(builder, local), local + "/docs/a.doc");
   // The run finds the file the builder named by its network name, and reads a share's
   // files through their mount, whichever way the name is written.
-  EXPECT_EQ(ResolveNetworkLocation("//Server/Office/docs/a.doc"), share_ + "/docs/a.doc");
-  MakeTextPdf(share_ + "/docs/q1.pdf", {"Quarter"});
+  EXPECT_EQ(ResolveNetworkLocation("//Server/Office/docs/a.doc"), share + "/docs/a.doc");
+  MakeTextPdf(share + "/docs/q1.pdf", {"Quarter"});
   run("\\\\server\\office\\docs\\q1.pdf\r\n//Server/Office/docs/q1.pdf\r\n\\\\elsewhere\\office\\docs\\q1.pdf\r\n");
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Quarter", "Quarter"}));
   EXPECT_EQ(failures_, 0);
 
   // The next opening reads the stored option; a later mount that is no share hides the share.
-  mounts_.entries.push_back({"/dev/sdb1", share_, "ext4"});
+  mounts.entries.push_back({"/dev/sdb1", share, "ext4"});
   ScriptBuilder reopened;
   EXPECT_TRUE(reopened.uncPaths());
-  EXPECT_EQ(addFrom(reopened, share_), share_ + "/docs/a.doc");
-  mounts_.entries.pop_back();
+  EXPECT_EQ(addFrom(reopened, share), share + "/docs/a.doc");
+  mounts.entries.pop_back();
 
   // A file name with a line break would be two entries of the script: it is not added.
-  WriteBytes(local_ + "/docs/two\nlines.doc", "");
-  ASSERT_TRUE(reopened.changeDirectory(local_ + "/docs"));
+  WriteBytes(local + "/docs/two\nlines.doc", "");
+  ASSERT_TRUE(reopened.changeDirectory(local + "/docs"));
   const auto& files = reopened.files();
-  const auto odd = std::find(files.begin(), files.end(), "two\nlines.doc");
-  ASSERT_NE(odd, files.end());
-  reopened.selectFile(static_cast<int>(odd - files.begin()));
+  const auto twoLines = std::find(files.begin(), files.end(), "two\nlines.doc");
+  ASSERT_NE(twoLines, files.end());
+  reopened.selectFile(static_cast<int>(twoLines - files.begin()));
   reopened.addSelectedFile();
   EXPECT_EQ(reopened.entries().size(), 1u);
-}
-
-TEST_F(BuilderNetworkPathsTest, TheDriveListShowsTheVolumesThatHoldFiles) {
-  std::vector<std::string> labels;
-  for (const DriveEntry& drive : MountedDrives()) labels.push_back(drive.label);
-  std::vector<std::string> expected = {"/", local_, share_ + "  [//Server/Office/]"};
-  std::sort(expected.begin() + 1, expected.end());
-  EXPECT_EQ(labels, expected);
-
-  // A drive whose root cannot be listed falls back to the root of all.
-  ScriptBuilder builder;
-  builder.changeDrive(environment.path("gone"));
-  EXPECT_EQ(builder.directory(), "/");
-  builder.changeDrive(share_);
-  EXPECT_EQ(builder.directory(), share_);
-}
-
-TEST(ScriptFileTest, LinesEndWithCrLfWhenWrittenAndAnyEndingWhenRead) {
-  EXPECT_EQ(FormatScriptFile({"/a b/x.doc", "//s/h/y.pdf"}), "/a b/x.doc\r\n//s/h/y.pdf\r\n");
-  EXPECT_EQ(SplitScriptLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitScriptLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-  EXPECT_TRUE(SplitScriptLines("").empty());
 }
 
 }  // namespace

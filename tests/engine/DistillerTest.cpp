@@ -14,12 +14,15 @@
 namespace vd::test {
 namespace {
 
-// The events in order as "Name a b"; pages and percents also on their own.
+// The events in order as "Name a b", percents on their own; with a folder, what it holds
+// each time a page is finished.
 class RecordingEvents : public CreatePDFEvents {
  public:
+  explicit RecordingEvents(std::string folder = {}, std::function<void()> atFirstPage = {})
+      : folder_(std::move(folder)), atFirstPage_(std::move(atFirstPage)) {}
   std::vector<std::string> events;
-  std::vector<std::int32_t> pages;
   std::vector<std::int32_t> percents;
+  std::vector<std::vector<std::string>> listings;
   std::string log;
   void JobStart(std::string& in, std::string& out) override { events.push_back("JobStart " + in + " " + out); }
   void JobDone(std::string&, std::string&) override { events.push_back("JobDone"); }
@@ -27,54 +30,34 @@ class RecordingEvents : public CreatePDFEvents {
   void LogMessage(std::string& message) override { log += message + "\n"; }
   void PercentDone(std::int32_t& percent) override { percents.push_back(percent); }
   void PageNumber(std::int32_t& page) override {
-    pages.push_back(page);
     events.push_back("PageNumber " + std::to_string(page));
-  }
-};
-
-void expectAll(const std::string& text, const std::vector<std::string>& parts) {
-  for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
-}
-
-const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
-
-class DistillerTest : public IsolatedTest {
- protected:
-  // Converts the corpus alphabet with options; returns the PDF's path.
-  std::string alphabet(DistillingOptions& options, const std::string& name = "a.pdf") {
-    engine->CreatePDFfromPS(scratch(name), Corpus("ps/alphabet.ps"), options);
-    return scratch(name);
-  }
-  std::string alphabet() {
-    DistillingOptions defaults;
-    return alphabet(defaults);
-  }
-  // Made again when a test hands in another detection.
-  std::optional<CreatePDF> engine{std::in_place};
-  RecordingEvents events;
-};
-
-// Looks at the output folder each time a page is finished.
-class FolderAtEachPage : public RecordingEvents {
- public:
-  FolderAtEachPage(std::string folder, std::function<void()> atFirstPage = {})
-      : folder_(std::move(folder)), atFirstPage_(std::move(atFirstPage)) {}
-  void PageNumber(std::int32_t& page) override {
-    RecordingEvents::PageNumber(page);
-    listings.push_back(DirectoryEntries(folder_));
+    if (!folder_.empty()) listings.push_back(DirectoryEntries(folder_));
     if (page == 1 && atFirstPage_) atFirstPage_();
   }
-  std::vector<std::vector<std::string>> listings;
 
  private:
   std::string folder_;
   std::function<void()> atFirstPage_;
 };
 
+const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
+
+class DistillerTest : public IsolatedTest {
+ protected:
+  // Converts the corpus alphabet; returns the PDF's path.
+  std::string alphabet(DistillingOptions options = {}, const std::string& name = "a.pdf") {
+    engine->CreatePDFfromPS(scratch(name), Corpus("ps/alphabet.ps"), options);
+    return scratch(name);
+  }
+  // Made again when a test hands in another detection.
+  std::optional<CreatePDF> engine{std::in_place};
+  RecordingEvents events;
+};
+
 TEST_F(DistillerTest, PagesRaiseTheirEventsInOrderAndThePdfAppearsOnlyWhenTheJobSucceeded) {
   const std::string out = scratchFolder("out");
   const std::string pdf = out + "/ps3d.pdf";
-  FolderAtEachPage watcher(out);
+  RecordingEvents watcher(out);
   engine->setEvents(&watcher);
   engine->CreatePDFfromPS(pdf, Corpus("ps/ps3d.ps"));
 
@@ -96,7 +79,7 @@ TEST_F(DistillerTest, PagesRaiseTheirEventsInOrderAndThePdfAppearsOnlyWhenTheJob
   EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"ps3d.pdf"});
 }
 
-TEST_F(DistillerTest, FailedJobsAndJobsWithoutPagesLeaveNoPdfButTheLogAndRaiseNothing) {
+TEST_F(DistillerTest, FailedJobsAndJobsWithoutPagesLeaveNoPdfButTheLogAndRaiseNothingAndMissingInputRaises) {
   const std::vector<std::pair<std::string, std::string>> jobs{
       {"broken job", "%!PS\n72 72 moveto nosuchoperator showpage\n"},
       {"empty", ""},
@@ -115,30 +98,38 @@ TEST_F(DistillerTest, FailedJobsAndJobsWithoutPagesLeaveNoPdfButTheLogAndRaiseNo
     EXPECT_EQ(events.events, (std::vector<std::string>{"JobStart " + ps + " " + pdf, "JobFail"}));
     const std::string log = ReadBytes(scratch(name + ".log"));
     if (name == "broken job") {
-      expectAll(log, {"undefined", "nosuchoperator", "\r\n"});
+      ExpectContainsAll(log, {"undefined", "nosuchoperator", "\r\n"});
       EXPECT_NE(events.log.find("nosuchoperator"), std::string::npos);
     } else {
-      expectAll(log, {"The job produced no page.", "No PDF file"});
+      ExpectContainsAll(log, {"The job produced no page.", "No PDF file"});
     }
   }
+  // A missing input raises before anything happens.
+  events.events.clear();
+  const std::string pdf = scratch("kept.pdf");
+  WriteBytes(pdf, "existing output");
+  const std::string missing = scratch("no such file.ps");
+  EXPECT_EQ(EngineErrorOf([&] { engine->CreatePDFfromPS(pdf, missing); }), "File " + missing + " does not exist.");
+  EXPECT_EQ(ReadBytes(pdf), "existing output");
+  EXPECT_TRUE(events.events.empty());
 }
 
 TEST_F(DistillerTest, EndlessGreedyAndKilledJobsFailAloneAndTheNextJobWorks) {
   environment.set("VELLUMDOCK_JOB_TIMEOUT", "3");
   environment.set("VELLUMDOCK_JOB_MEMORY_MB", "400");
-  WriteBytes(scratch("endless.ps"), "%!PS\n{} loop\n");
   engine->setEvents(&events);
-  engine->CreatePDFfromPS(scratch("endless.pdf"), scratch("endless.ps"));
-  EXPECT_FALSE(FileExistsOnDisk(scratch("endless.pdf")));
-  EXPECT_EQ(events.events.back(), "JobFail");
+  // Each greedy round keeps the previous strings alive: without a memory bound this would
+  // eat the machine.
+  const std::pair<std::string, std::string> bounded[] = {
+      {"endless", "%!PS\n{} loop\n"},
+      {"greedy", "%!PS\n/keep null def { /keep [ keep 16000000 string ] def } loop\n"}};
+  for (const auto& [name, job] : bounded) {
+    WriteBytes(scratch(name + ".ps"), job);
+    engine->CreatePDFfromPS(scratch(name + ".pdf"), scratch(name + ".ps"));
+    EXPECT_FALSE(FileExistsOnDisk(scratch(name + ".pdf"))) << name;
+    EXPECT_EQ(events.events.back(), "JobFail") << name;
+  }
   EXPECT_NE(ReadBytes(scratch("endless.log")).find("did not finish within 3 seconds"), std::string::npos);
-
-  // Each round keeps the previous strings alive: without a memory bound this would eat
-  // the machine.
-  WriteBytes(scratch("greedy.ps"), "%!PS\n/keep null def { /keep [ keep 16000000 string ] def } loop\n");
-  engine->CreatePDFfromPS(scratch("greedy.pdf"), scratch("greedy.ps"));
-  EXPECT_FALSE(FileExistsOnDisk(scratch("greedy.pdf")));
-  EXPECT_EQ(events.events.back(), "JobFail");
   unsetenv("VELLUMDOCK_JOB_TIMEOUT");
   unsetenv("VELLUMDOCK_JOB_MEMORY_MB");
 
@@ -146,26 +137,15 @@ TEST_F(DistillerTest, EndlessGreedyAndKilledJobsFailAloneAndTheNextJobWorks) {
   const std::string ps = scratch("endless pages.ps");
   WriteBytes(ps, "%!PS\n{ 72 72 moveto 100 100 lineto stroke showpage } loop\n");
   const std::string out = scratchFolder("out");
-  FolderAtEachPage killer(out, [] { kill(ghostscriptWorker().pid(), SIGKILL); });
+  RecordingEvents killer(out, [] { kill(ghostscriptWorker().pid(), SIGKILL); });
   engine->setEvents(&killer);
   engine->CreatePDFfromPS(out + "/endless pages.pdf", ps);
   EXPECT_EQ(killer.events.back(), "JobFail");
   EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"endless pages.log"});
   EXPECT_NE(ReadBytes(out + "/endless pages.log").find("The PostScript interpreter stopped unexpectedly"),
             std::string::npos);
-
   engine->setEvents(&events);
   EXPECT_NE(PdfText(alphabet()).find(kAlphabet), std::string::npos);
-}
-
-TEST_F(DistillerTest, MissingInputRaisesBeforeAnythingHappens) {
-  const std::string pdf = scratch("kept.pdf");
-  WriteBytes(pdf, "existing output");
-  const std::string missing = scratch("no such file.ps");
-  engine->setEvents(&events);
-  EXPECT_EQ(EngineErrorOf([&] { engine->CreatePDFfromPS(pdf, missing); }), "File " + missing + " does not exist.");
-  EXPECT_EQ(ReadBytes(pdf), "existing output");
-  EXPECT_TRUE(events.events.empty());
 }
 
 TEST_F(DistillerTest, SecurityWithNothingConfiguredAllowsPrintAndCopyAndVersionFiveAppliesNone) {
@@ -174,9 +154,9 @@ TEST_F(DistillerTest, SecurityWithNothingConfiguredAllowsPrintAndCopyAndVersionF
   engine.emplace(EngineDetection{"7.0", "Adobe PDF"});
   engine->setEvents(&events);
   const std::string plain = alphabet(options, "default.pdf");
-  expectAll(ProgramOutput("qpdf", {"--show-encryption", plain}),
-            {"R = 6", "print high resolution: allowed", "extract for any purpose: allowed", "modify other: not allowed",
-             "modify document assembly: not allowed"});
+  ExpectContainsAll(ProgramOutput("qpdf", {"--show-encryption", plain}),
+                    {"R = 6", "print high resolution: allowed", "extract for any purpose: allowed",
+                     "modify other: not allowed", "modify document assembly: not allowed"});
   EXPECT_NE(PdfText(plain).find(kAlphabet), std::string::npos);
   EXPECT_TRUE(events.events.empty());  // the security-capable Distiller has no events
 
@@ -195,7 +175,6 @@ TEST_F(DistillerTest, FiftyJobsLeaveNoDescriptorsOrChildrenBehind) {
   const std::string joined = MakeTextPdf(scratch("source.pdf"), {"One", "Two"});
   engine->CreatePDFfromPS(scratch("warm.pdf"), good);  // the warm worker is part of the steady state
   const std::size_t descriptorsBefore = OpenDescriptors();
-
   for (int job = 0; job < 50; ++job) {
     const std::string out = scratch("job " + std::to_string(job) + ".pdf");
     switch (job % 4) {

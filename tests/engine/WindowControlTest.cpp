@@ -1,7 +1,6 @@
-// The engine's window control and helper launch: the keystroke-helper command lines, the
-// file-settle wait and its bound, the document-window close, CloseAcrobat and
-// IsAcrobatHidden over the real window table; the hidden, detached process start and the
-// per-user window table shared by the instances of one user.
+// The engine's window control and helper launch over the real window table: keystroke
+// helper command lines, the bounded file-settle wait, closing the viewer's windows; the
+// hidden, detached process start and the window table shared by one user's instances.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,11 +51,6 @@ class PausedTime : public Clock {
   ScopedSeam<EventPump> pumpSeam_{pump};
 };
 
-void makeExecutable(const std::string& path) {
-  WriteBytes(path, "#!/bin/true\n");
-  chmod(path.c_str(), 0755);
-}
-
 class WindowControlTest : public IsolatedTest {
  protected:
   void SetUp() override {
@@ -76,9 +70,11 @@ TEST_F(WindowControlTest, KeystrokeHelperComesFromTheHelperOrProgramFolderWithIt
             "into your Window's System Directory.");
   EXPECT_TRUE(launcher.commandLines.empty());
 
-  makeExecutable(program_ + "/tabnudge");
-  engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
-  makeExecutable(helpers_ + "/tabnudge");  // the helper folder comes first
+  for (const std::string& folder : {program_, helpers_}) {  // the helper folder comes first
+    WriteBytes(folder + "/tabnudge", "#!/bin/true\n");
+    chmod((folder + "/tabnudge").c_str(), 0755);
+    if (folder == program_) engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
+  }
   const std::string security = "adobe pdf - security";
   engine.LaunchKeystrokeHelper("/out/my file~1.pdf", "Save As", &security);
   EXPECT_EQ(launcher.commandLines, (std::vector<std::string>{
@@ -151,12 +147,6 @@ TEST_F(WindowControlTest, ViewerWindowsAreFoundByClassOrCaptionAndClosed) {
   windowTable().unregisterWindow(stubborn);
 }
 
-// Waits (bounded) for a file the started program writes; the program runs on its own.
-bool appears(const std::string& path) {
-  for (int i = 0; i < 500 && !FileExistsOnDisk(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return FileExistsOnDisk(path);
-}
-
 TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOfOurs) {
   // The program lists its own descriptors into the file its one argument names.
   int leaky[2];
@@ -168,7 +158,9 @@ TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOf
   ASSERT_EQ(chmod(lister.c_str(), 0755), 0);
   const std::string listing = scratch("save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~");
   ASSERT_TRUE(processLauncher().startHidden(lister, listing));
-  ASSERT_TRUE(appears(listing));
+  // The program runs on its own: a bounded wait for what it writes.
+  for (int i = 0; i < 500 && !FileExistsOnDisk(listing); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(FileExistsOnDisk(listing));
   const std::string descriptors = ReadBytes(listing);
   EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << descriptors;
   EXPECT_EQ(descriptors.find("pipe:[" + std::to_string(info.st_ino) + "]"), std::string::npos) << descriptors;
