@@ -265,14 +265,12 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   TIFF* tiff = TIFFOpen(path.c_str(), "w");
   ASSERT_NE(tiff, nullptr);
   for (const TiffPage& page : pages) {
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, page.photometric);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_FILLORDER, page.fillOrder);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, page.compression);
+    const std::pair<ttag_t, unsigned> tags[] = {
+        {TIFFTAG_IMAGEWIDTH, page.width},          {TIFFTAG_IMAGELENGTH, page.height},
+        {TIFFTAG_BITSPERSAMPLE, page.bits},        {TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel},
+        {TIFFTAG_PHOTOMETRIC, page.photometric},   {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+        {TIFFTAG_FILLORDER, page.fillOrder},       {TIFFTAG_COMPRESSION, page.compression}};
+    for (const auto& [tag, value] : tags) TIFFSetField(tiff, tag, value);
     if (page.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, page.group3Options);
     std::uint16_t kinds[] = {page.extraSample};
     if (page.extraSample != 0) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);

@@ -19,7 +19,7 @@ std::vector<std::string> texts(const std::string& prefix, int count) {
   return pages;
 }
 
-TEST_F(PdfJoiningTest, JoinsExistingDocumentsInListOrderSkippingMissingOnesLinearizedForOlderViewers) {
+TEST_F(PdfJoiningTest, JoinsInListOrderSkippingMissingOnesLinearizedForOlderViewersOrPaddedWithBlankPages) {
   const PathArray list{1, {makePdf("b.pdf", texts("B", 2)), scratch("missing.pdf"), makePdf("a.pdf", texts("A", 1)),
                            makePdf("c d.pdf", texts("C", 3))}};
   for (const auto& [version, linearized] : std::vector<std::pair<std::string, bool>>{
@@ -31,6 +31,15 @@ TEST_F(PdfJoiningTest, JoinsExistingDocumentsInListOrderSkippingMissingOnesLinea
     EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"B1", "B2", "A1", "C1", "C2", "C3"}));
     EXPECT_EQ(IsLinearized(out), linearized);
   }
+  // Blank pages make every document start on an odd page; that join needs a list from zero.
+  const std::string out = scratch("padded.pdf");
+  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)),
+                                                    makePdf("c.pdf", texts("C", 5))}});
+  EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "B1", "B2", "C1", "C2", "C3", "C4", "C5"}));
+  EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
+  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("d.pdf", texts("D", 3))}});
+  EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "D1", "D2", "D3"}));
+  EXPECT_THROW(engine_.CreatePDFfromMultiPDF2(scratch("x.pdf"), list), EngineError);
 }
 
 TEST_F(PdfJoiningTest, BookmarksComeAlongAndPointAtTheirPages) {
@@ -80,18 +89,6 @@ TEST_F(PdfJoiningTest, FailuresAreReportedAndLoseNothing) {
   EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
   // Only missing entries: still saved, as an empty document is all there is.
   EXPECT_NO_THROW(engine_.CreatePDFfromMultiPDF(scratch("none.pdf"), PathArray{0, {scratch("gone.pdf")}}));
-}
-
-TEST_F(PdfJoiningTest, BlankPagesMakeEveryDocumentStartOnAnOddPage) {
-  const std::string out = scratch("padded.pdf");
-  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)),
-                                                    makePdf("c.pdf", texts("C", 5))}});
-  EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "B1", "B2", "C1", "C2", "C3", "C4", "C5"}));
-  EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
-  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("d.pdf", texts("D", 3))}});
-  EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "D1", "D2", "D3"}));
-  // The padded join needs a list starting at zero.
-  EXPECT_THROW(engine_.CreatePDFfromMultiPDF2(scratch("x.pdf"), PathArray{1, {makePdf("a.pdf", {"A"})}}), EngineError);
 }
 
 TEST_F(PdfJoiningTest, PostScriptExportWritesEveryPage) {
