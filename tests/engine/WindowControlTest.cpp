@@ -51,17 +51,13 @@ class PausedTime : public Clock {
   ScopedSeam<EventPump> pumpSeam_{pump};
 };
 
-class WindowControlTest : public IsolatedTest {
- protected:
-  void SetUp() override {
-    environment.set("VELLUMDOCK_HELPER_DIR", helpers_);
-    environment.set("VELLUMDOCK_PROGRAM_DIR", program_);
-  }
-  const std::string helpers_ = scratchFolder("helpers");
-  const std::string program_ = scratchFolder("program");
-};
+using WindowControlTest = IsolatedTest;
 
 TEST_F(WindowControlTest, KeystrokeHelperComesFromTheHelperOrProgramFolderWithItsCommandLines) {
+  const std::string helpers_ = scratchFolder("helpers");
+  const std::string program_ = scratchFolder("program");
+  environment.set("VELLUMDOCK_HELPER_DIR", helpers_);
+  environment.set("VELLUMDOCK_PROGRAM_DIR", program_);
   RecordingLauncher launcher;
   ScopedSeam<ProcessLauncher> seam(launcher);
   InspectableEngine engine;
