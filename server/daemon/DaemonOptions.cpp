@@ -44,6 +44,10 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
     if (const auto equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
       attached = option.substr(equals + 1);
       option.resize(equals);
+    } else if (option.size() > 2 && option.rfind("-j", 0) == 0) {
+      // "-j4", as make and most tools take it.
+      attached = option.substr(2);
+      option.resize(2);
     }
     const auto value = [&]() -> std::optional<std::string> {
       if (attached) return attached;

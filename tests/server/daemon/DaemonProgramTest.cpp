@@ -235,7 +235,7 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   for (int n = 0; n < kFiles; ++n) {
     WriteSettledFile(input_ + "/slow" + std::to_string(n) + ".ps", slowJob(3000, "finished slowly " + std::to_string(n)));
   }
-  auto running = start({"--jobs", "2"});
+  auto running = start({"-j2"});
   ASSERT_TRUE(waitFor(*running, [&] { return arrows().size() == 2 && processes("vellumdk-lane").size() == 2; }))
       << describe();
   ::kill(*processes("vellumdk-lane").begin(), SIGKILL);
@@ -339,6 +339,7 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--overwrite=1"}, 2, "", "--overwrite takes no value"},
       {{"--jobs", "0"}, 2, "", "--jobs takes a whole number from 1 to 256"},
       {{"--jobs=many"}, 2, "", "--jobs takes a whole number from 1 to 256"},
+      {{"-j0"}, 2, "", "-j takes a whole number from 1 to 256"},
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
       {{"--input", notADirectory, "--output", output_}, 3, "", "not a directory"},
