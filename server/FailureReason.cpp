@@ -1,5 +1,7 @@
 #include "server/FailureReason.h"
 
+#include <algorithm>
+
 #include "engine/EngineError.h"
 
 namespace vd {
@@ -10,6 +12,12 @@ std::string FailureReason(const std::exception& error) {
            engineError->source() + ")";
   }
   return error.what();
+}
+
+std::string ReasonLine(const std::string& reason) {
+  std::string line = kReasonPrefix + reason;
+  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return line;
 }
 
 }  // namespace vd

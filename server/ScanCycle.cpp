@@ -243,7 +243,10 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
                                      eventPump().processEvents();
                                      return stopRequested_;
                                    },
-                                   [this] { observer_.logLine(kUnableToCreatePdf); }};
+                                   [this](const std::string& why) {
+                                     observer_.logLine(kUnableToCreatePdf);
+                                     observer_.logLine(ReasonLine(why));
+                                   }};
     const DispatchCall call{out, in, ext, settings_.security};
     stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;

@@ -12,6 +12,7 @@
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
 #include "server/Dispatch.h"
+#include "server/FailureReason.h"
 #include "server/PathNames.h"
 
 namespace vd {
@@ -66,17 +67,24 @@ class ScriptRun {
   // Temporaries joined into one part once a group has this many.
   static constexpr std::size_t kJoinGroup = 64;
 
-  // The error rule: a failed step is logged and the run goes on with the next one.
+  // The error rule: a failed step is logged and the run goes on with the next one. The
+  // reason starts with the entry the step was for, if any: no other log line names it.
   template <class Action>
-  bool step(Action action) {
+  bool step(Action action, const std::string& entry = {}) {
+    // Whatever the failure, it ends only this step: the run goes on with the next.
     try {
       action();
       return true;
+    } catch (const std::exception& error) {
+      failed(entry, FailureReason(error));
     } catch (...) {
-      // Whatever the failure, it ends only this step: the run goes on with the next.
-      if (context_.logFailure) context_.logFailure();
-      return false;
+      failed(entry, "The conversion failed for an unknown reason.");
     }
+    return false;
+  }
+
+  void failed(const std::string& entry, const std::string& why) {
+    if (context_.logFailure) context_.logFailure(entry.empty() ? why : entry + ": " + why);
   }
 
   // A name of the input directory for a temporary of `base`: base_tmp.pdf, then
@@ -106,12 +114,12 @@ class ScriptRun {
     // A script may name anything; only an ordinary file (or a link to one) is an entry.
     // A pipe would block the run until someone writes to it, a device might never end.
     if (!fileSystem().fileLength(entry)) {
-      if (context_.logFailure) context_.logFailure();
+      failed(entry, "not an ordinary file, so the script's entry is left out.");
       return;
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    step([&] { convertEntry(context_.engine, entry, temporary); });
+    step([&] { convertEntry(context_.engine, entry, temporary); }, entry);
     if (!PathExists(temporary)) return;
     add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });

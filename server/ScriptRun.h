@@ -14,8 +14,8 @@ struct ScriptRunContext {
   std::string inputDir;
   // A check point: lets the window process its events; true when a stop is requested.
   std::function<bool()> checkPoint;
-  // The scan cycle's error rule: logs "Unable to create PDF." for a failed step.
-  std::function<void()> logFailure;
+  // The scan cycle's error rule: logs "Unable to create PDF." for a failed step, and why.
+  std::function<void(const std::string& why)> logFailure;
 };
 
 enum class ScriptRunEnd { Finished, StopRequested };

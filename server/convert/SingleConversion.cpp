@@ -20,6 +20,8 @@
 #include "server/Dispatch.h"
 #include "server/EngineFactory.h"
 #include "server/PathNames.h"
+#include "server/FailureReason.h"
+#include "server/ScanCycle.h"
 #include "server/ScriptRun.h"
 #include "server/convert/ConvertCommand.h"
 
@@ -91,7 +93,10 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   try {
     std::unique_ptr<CreatePDF> engine = defaultEngineFactory()();
     ScriptRunContext scriptContext{*engine, folderOf(input), [] { return false; },
-                                   [&] { logLine("Unable to create PDF."); }};
+                                   [&](const std::string& why) {
+                                     logLine(kUnableToCreatePdf);
+                                     logLine(ReasonLine(why));
+                                   }};
     const DispatchCall call{output, input, GetExtension(fileNameOf(input)), security};
     Dispatch(*engine, call, scriptContext);
   } catch (const std::exception& error) {

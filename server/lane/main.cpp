@@ -37,7 +37,10 @@ class Lane {
       if (!engine_) throw std::runtime_error("The conversion engine could not be created.");
       // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
       vd::ScriptRunContext scriptContext{*engine_, job[4], [] { return false; },
-                                         [&reporter] { reporter.line(vd::kUnableToCreatePdf); }};
+                                         [&reporter](const std::string& why) {
+                                           reporter.line(vd::kUnableToCreatePdf);
+                                           reporter.line(vd::ReasonLine(why));
+                                         }};
       vd::Dispatch(*engine_, vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, scriptContext);
       return 0;
     } catch (const std::exception& error) {

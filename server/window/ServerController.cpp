@@ -254,9 +254,7 @@ void ServerController::fileConverted(const std::string& /*input*/, const std::st
 void ServerController::fileFailed(const std::string& /*input*/, const std::string& reason) {
   percent_ = page_ = -1;
   view_.hideProgress();
-  std::string oneLine = reason;
-  std::replace_if(oneLine.begin(), oneLine.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-  log(kReasonPrefix + oneLine);
+  log(ReasonLine(reason));
 }
 
 void ServerController::percentDone(int percent) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/EngineFactory.h"
+#include "server/FailureReason.h"
 #include "server/LogFile.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
@@ -26,9 +27,6 @@ inline constexpr const char* kNoDistillerMessage =
 inline constexpr const char* kSecurityNotice = "Adobe PDF security settings will be applied to the generated PDF file.";
 // The log box's line end.
 inline constexpr const char* kLineEnd = "\r\n";
-
-// The line after "Unable to create PDF." that says why.
-inline constexpr const char* kReasonPrefix = "Reason: ";
 
 // True when one of the printers is the Distiller printer ("Adobe PDF" or "Acrobat
 // Distiller", whole name, any letter case).

@@ -36,7 +36,7 @@ class ScriptRunTest : public AssemblyTest {
     const std::string script = inputDir_ + "/multiple.scr";
     fileSystem().writeFile(script, scriptBytes);
     ScriptRunContext context{engine ? *engine : engine_, inputDir_, [this] { return stopAsked(); },
-                             [this] { ++failures_; }};
+                             [this](const std::string& why) { failed(why); }};
     return RunScript(context, script, combined());
   }
 
@@ -50,7 +50,13 @@ class ScriptRunTest : public AssemblyTest {
   }
 
   std::string inputDir_ = scratchFolder("in");
+  void failed(const std::string& why) {
+    ++failures_;
+    reasons_.push_back(why);
+  }
   int failures_ = 0;
+  // Each failure's reason, as the log's "Reason: " line gives it.
+  std::vector<std::string> reasons_;
   std::function<bool()> stopAsked = [] { return false; };
 };
 
@@ -117,6 +123,8 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
   run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + makePdf("good.pdf", {"Good"}) + "\r\n" +
       Corpus("wmf/drawing.wmf") + "\r\n");
   EXPECT_EQ(failures_, 2);
+  ASSERT_EQ(reasons_.size(), 2u);
+  EXPECT_EQ(reasons_[0].rfind(Corpus("broken/truncated_jpeg.jpg") + ": The image ", 0), 0u) << reasons_[0];
   EXPECT_EQ(PageTexts(combined()), std::vector<std::string>{"Good"});
   EXPECT_TRUE(leftovers().empty());
 
@@ -139,7 +147,8 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
 
   // An unreadable script is logged once.
   failures_ = 0;
-  ScriptRunContext context{engine_, inputDir_, [] { return false; }, [this] { ++failures_; }};
+  ScriptRunContext context{engine_, inputDir_, [] { return false; },
+                           [this](const std::string& why) { failed(why); }};
   EXPECT_EQ(RunScript(context, inputDir_ + "/vanished.scr", combined()), ScriptRunEnd::Finished);
   EXPECT_EQ(failures_, 1);
 
@@ -164,7 +173,7 @@ TEST_F(ScriptRunTest, EntriesTakeTheirRowWithoutSecurityAndAnyFailureIsLogged) {
     lines += scratch(name) + "\r\n";
   }
   EXPECT_EQ(run(lines, &recording), ScriptRunEnd::Finished);
-  EXPECT_EQ(failures_, 1);
+  EXPECT_EQ(reasons_, std::vector<std::string>{scratch("first.txt") + ": The conversion failed for an unknown reason."});
   std::vector<std::string> operations;
   for (const EngineCall& call : script.calls) operations.push_back(call.operation);
   EXPECT_EQ(operations, (std::vector<std::string>{"CreatePDFfromTextFile3", "CreatePDFfromExcel", "CreatePDFfromTextFile3",
@@ -197,7 +206,12 @@ TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
   ASSERT_EQ(symlink(good.c_str(), linked.c_str()), 0);
   run(good + "\r\n" + pipePdf + "\r\n" + pipePs + "\r\n" + endless + "\r\n" + image + "\r\n" + folder + "\r\n" +
       linked + "\r\n");
-  EXPECT_EQ(failures_, 5);
+  EXPECT_EQ(reasons_, (std::vector<std::string>{
+                          pipePdf + ": not an ordinary file, so the script's entry is left out.",
+                          pipePs + ": not an ordinary file, so the script's entry is left out.",
+                          endless + ": not an ordinary file, so the script's entry is left out.",
+                          image + ": not an ordinary file, so the script's entry is left out.",
+                          folder + ": not an ordinary file, so the script's entry is left out."}));
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Good", "Good"}));
   EXPECT_TRUE(leftovers().empty());
 
