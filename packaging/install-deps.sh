@@ -18,6 +18,12 @@ packages=(
   libdeflate-dev libgif-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
+  # office documents: the suite without its windows, its SDK (cppumaker and the UNO
+  # headers the office worker is built with), and the metric-compatible typefaces that keep
+  # documents at their page count
+  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
+  libreoffice-dev fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
+  fonts-dejavu-core
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
   # benchmarks: the reference tools compared against

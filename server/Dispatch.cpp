@@ -140,14 +140,16 @@ const std::vector<DispatchRow>& dispatchTable() {
   static const std::vector<DispatchRow> rows = {
       // EPS is PostScript too: the Distiller crops its page to the bounding box.
       {{"ps", "eps"}, toPostScript},
-      {{"xls"}, toExcel},
-      {{"ppt"}, toPowerPoint},
-      {{"doc", "rtf", "htm", "html"}, toWord},
+      // Today's office formats join their application's row: as text they would come out
+      // as a PDF of the bytes of a zip archive, and the document would be deleted.
+      {{"xls", "xlsx", "xlsm", "ods", "fods"}, toExcel},
+      {{"ppt", "pptx", "pptm", "odp", "fodp"}, toPowerPoint},
+      {{"doc", "rtf", "htm", "html", "docx", "docm", "dotx", "odt", "fodt"}, toWord},
       {{"pub"}, toPublisher},
       {{"dwg"}, toAutoCAD},
       {{"txt", "bat"}, toTextFile},
       {{"rpt"}, toCrystalReport},
-      {{"vsd"}, toVisio},
+      {{"vsd", "vsdx"}, toVisio},
       {{"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"}, toImage},
   };
   return rows;

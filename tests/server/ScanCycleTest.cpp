@@ -113,8 +113,14 @@ TEST_F(ScanCycleTest, EveryExtensionReachesItsOperationWithItsOutputInputAndSecu
       {"Q1.XLS", "Excel", 'A'},         {"deck.ppt", "PowerPoint", 'A'},   {"letter.doc", "Word", 'A'},
       {"notes.rtf", "Word", 'A'},       {"Page.HTM", "Word", 'A'},         {"site.html", "Word", 'A'},
       {"flyer.pub", "Pub", 'A'},        {"plan.dwg", "AutoCAD", '-'},      {"list.txt", "TextFile3", '-'},
-      {"run.bat", "TextFile3", '-'},    {"README", "TextFile3", '-'},      {"new.docx", "TextFile3", '-'},
-      {"data.csv", "TextFile3", '-'},   {"sales.rpt", "CrystalReport", '-'}, {"chart.vsd", "Visio", '-'},
+      {"run.bat", "TextFile3", '-'},    {"README", "TextFile3", '-'},      {"data.csv", "TextFile3", '-'},
+      {"sales.rpt", "CrystalReport", '-'}, {"chart.vsd", "Visio", '-'},
+      // Today's office formats go to their application's row, never to the text row.
+      {"new.docx", "Word", 'A'},        {"plan.ODT", "Word", 'A'},         {"form.docm", "Word", 'A'},
+      {"memo.dotx", "Word", 'A'},       {"flat.fodt", "Word", 'A'},        {"sum.xlsx", "Excel", 'A'},
+      {"macro.xlsm", "Excel", 'A'},     {"calc.ods", "Excel", 'A'},        {"flat.fods", "Excel", 'A'},
+      {"talk.pptx", "PowerPoint", 'A'}, {"talk2.pptm", "PowerPoint", 'A'}, {"show.odp", "PowerPoint", 'A'},
+      {"flat.fodp", "PowerPoint", 'A'}, {"chart2.vsdx", "Visio", '-'},
       {"photo.JPG", "ImageFile", '-'},  {"scan.tiff", "ImageFile", '-'},   {"pic.png", "ImageFile", '-'},
       {"logo.emf", "ImageFile", '-'}};
   for (const bool security : {true, false}) {
