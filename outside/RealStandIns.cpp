@@ -1,6 +1,7 @@
 // The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
-// PostScript interpreter's worker, the printer drivers of outside/printing. The office
-// applications, AutoCAD and Crystal Reports have no stand-in yet: their slots stay empty.
+// PostScript interpreter's worker, the printer drivers of outside/printing, Word on the
+// office suite's worker. The other office applications, AutoCAD and Crystal Reports have
+// no stand-in yet: their slots stay empty.
 #include "outside/StandInFactories.h"
 
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include "outside/acrobat/Viewer.h"
 #include "outside/distiller/GhostscriptDistiller.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
+#include "outside/office/OfficeSuite.h"
+#include "outside/office/WordStandIn.h"
 #include "outside/printing/PrintSubmission.h"
 
 namespace vd {
@@ -25,6 +28,13 @@ std::unique_ptr<DistillerObject> makeDistiller(bool securityCapable) {
   return std::make_unique<GhostscriptDistiller>(securityCapable);
 }
 
+void requireOfficeWorker(const char* application) {
+  const std::string worker = OfficeWorkerPath();
+  if (access(worker.c_str(), X_OK) != 0) {
+    throw std::runtime_error(std::string(application) + " is not available: " + worker + " is missing.");
+  }
+}
+
 }  // namespace
 
 StandInFactories RealStandIns() {
@@ -35,6 +45,12 @@ StandInFactories RealStandIns() {
   standIns.distiller = [] { return makeDistiller(false); };
   standIns.secureDistiller = [] { return makeDistiller(true); };
   standIns.printerDrivers = RealPrinterDrivers();
+  // One office suite for the applications of one set, ended with the set.
+  const auto suite = std::make_shared<OfficeSuite>();
+  standIns.word = [suite] {
+    requireOfficeWorker("Word.Application");
+    return MakeWordStandIn(suite);
+  };
   return standIns;
 }
 

@@ -55,7 +55,6 @@ class ApplicationSlots : public CreatePDF {
   ApplicationSlots(EngineDetection detection, StandInFactories standIns)
       : CreatePDF(std::move(detection), std::move(standIns)) {}
   using CreatePDF::CreateVisioApplication;
-  using CreatePDF::CreateWordApplication;
 };
 
 TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheComponent) {
@@ -68,7 +67,7 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   secureOnly.secureDistiller = RealStandIns().secureDistiller;
   ApplicationSlots eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
   CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
-  // The real stand-ins have no office applications either (each slot is named alike).
+  // The real stand-ins have no Visio yet (each slot is named alike).
   ApplicationSlots real(EngineDetection{}, RealStandIns());
 
   const std::pair<std::function<void()>, std::string> cases[] = {
@@ -76,7 +75,6 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
       {[&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, "AcroExch.App"},
       {[&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller"},
       {[&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); }, "Acrobat Distiller"},
-      {[&] { real.CreateWordApplication(); }, "Word.Application"},
       {[&] { real.CreateVisioApplication(); }, "Visio.Application"},
   };
   for (const auto& [call, component] : cases) EXPECT_EQ(EngineErrorOf(call), component + " is not available.");

@@ -1,8 +1,9 @@
 // The built vellumdk run as the operator's auto-start would run it ("vellumdk m" on the
 // offscreen platform, after set-up), converting real files as they are dropped into its
 // input directory: PostScript (EPS included) through the Distiller, images one page per
-// frame, a script file joining its entries; drawings and reports, which have no
-// converter here, end in failed/ with their reason. Results are checked by content.
+// frame, a script file joining its entries, Word documents through the office suite;
+// drawings and reports, which have no converter here, end in failed/ with their reason.
+// Results are checked by content.
 #include <signal.h>
 
 #include <map>
@@ -112,6 +113,39 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   }
   EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * kept.size());
   EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
+}
+
+TEST_F(ConversionEndToEndTest, WordDocumentsOldAndNewComeOutAsTheirDocuments) {
+  // Today's formats are made from a sample document by the office suite itself, in a
+  // profile of the test's own.
+  const std::string sample = sources_ + "/SampleDoc.doc";
+  CopySettledFile(Corpus("doc/SampleDoc.doc"), sample);
+  for (const char* format : {"docx", "odt"}) {
+    ASSERT_EQ(RunProgram("soffice", {"-env:UserInstallation=file://" + environment_.path("office-profile"),
+                                     "--headless", "--convert-to", format, "--outdir", sources_, sample}),
+              0);
+    CopySettledFile(sources_ + "/SampleDoc." + format, input_ + "/Sample " + format + "." + format);
+  }
+  drop("doc/SampleDoc.doc", "Sample doc.doc");
+  drop("rtf/testTextConversion.rtf", "headings.RTF");
+  drop("broken/Fuzzed.doc", "fuzzed.doc");
+
+  const std::string log = environment_.path("vellumdk.log");
+  RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "120"}});
+  EXPECT_TRUE(WaitUntil(running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
+                        std::chrono::seconds(400)))
+      << "left in the input directory; log:\n" << ReadBytes(log);
+
+  for (const char* name : {"Sample docx", "Sample odt", "Sample doc"}) {
+    SCOPED_TRACE(name);
+    const std::string made = output_ + "/" + name + ".pdf";
+    EXPECT_EQ(PageCount(made), 2);
+    ExpectContainsAll(PdfText(made), {"I am a test document", "This is page two"});
+  }
+  EXPECT_EQ(PageCount(output_ + "/headings.pdf"), 2);
+  ExpectContainsAll(PdfText(output_ + "/headings.pdf"), {"First Heading"});
+  EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/Fuzzed.doc")));
+  EXPECT_FALSE(FileExistsOnDisk(output_ + "/fuzzed.pdf"));
 }
 
 TEST_F(ConversionEndToEndTest, PdfBeingReplacedComesBackWhenTheProgramIsEndedMidConversion) {

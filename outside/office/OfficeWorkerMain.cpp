@@ -1,0 +1,444 @@
+// vellumdk-officeworker: the office suite's job handler on the worker machinery
+// (outside/worker/WorkerMain.h). It keeps one headless LibreOffice of its own warm between
+// jobs, with a private profile in the worker's temporary folder and a pipe name no other
+// worker uses, and drives it through UNO. Started, bounded and ended by the office client
+// (outside/office/OfficeSuite.h); never started by hand.
+//
+// A job (OfficeJobs.h) loads one document hidden, read-only, with its macros never run and
+// its links never updated, applies the page settings the stand-in collected, writes the
+// suite's print stream (PDF) to the file named and closes the document.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/drawing/XDrawPages.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
+#include <com/sun/star/sheet/XPrintAreas.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/style/NumberingType.hpp>
+#include <com/sun/star/style/ParagraphAdjust.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/ControlCharacter.hpp>
+#include <com/sun/star/text/PageNumberType.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/uri.hxx>
+
+#include "outside/office/OfficeJobs.h"
+#include "outside/worker/WorkerMain.h"
+
+namespace {
+
+namespace css = com::sun::star;
+using rtl::OUString;
+using rtl::OUStringToOString;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using vd::worker::JobReporter;
+
+constexpr const char* kProgramDir = "/usr/lib/libreoffice/program";
+// The suite's first start on a new profile creates it and restarts itself; that and a
+// start on a busy machine fit in this.
+constexpr double kConnectSeconds = 120;
+
+OUString u(const std::string& text) { return OStringToOUString(rtl::OString(text.c_str(), static_cast<sal_Int32>(text.size())), RTL_TEXTENCODING_UTF8); }
+std::string utf8(const OUString& text) { return OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr(); }
+
+css::beans::PropertyValue property(const char* name, Any value) {
+  css::beans::PropertyValue made;
+  made.Name = OUString::createFromAscii(name);
+  made.Value = std::move(value);
+  return made;
+}
+
+Sequence<css::beans::PropertyValue> properties(const std::vector<css::beans::PropertyValue>& list) {
+  return Sequence<css::beans::PropertyValue>(list.data(), static_cast<sal_Int32>(list.size()));
+}
+
+// A local path as a file URL, every character that needs it escaped.
+OUString fileUrl(const std::string& path) {
+  std::string absolute = path;
+  if (absolute.empty() || absolute.front() != '/') {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer) != nullptr) absolute = std::string(buffer) + "/" + path;
+  }
+  return "file://" + rtl::Uri::encode(u(absolute), rtl_UriCharClassUricNoSlash, rtl_UriEncodeIgnoreEscapes,
+                                      RTL_TEXTENCODING_UTF8)
+                         .replaceAll("%2F", "/");
+}
+
+std::string temporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// The suite's process and the connection to it. Everything UNO lives here and is
+// released before main returns: UNO references that outlive main crash at exit.
+class Suite {
+ public:
+  ~Suite() { stop(); }
+
+  Reference<css::frame::XDesktop2> desktop(JobReporter* reporter) {
+    if (desktop_.is() && running()) return desktop_;
+    stop();
+    start(reporter);
+    return desktop_;
+  }
+
+  // After a failure the suite may be in pieces: the next job starts a fresh one.
+  void discard() { stop(); }
+
+ private:
+  bool running() {
+    if (pid_ == 0) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = 0;
+      return false;
+    }
+    return true;
+  }
+
+  void start(JobReporter* reporter) {
+    static int started = 0;
+    const std::string profile = temporaryFolder() + "/office-profile";
+    mkdir(profile.c_str(), 0700);
+    pipeName_ = "vellumdock-" + std::to_string(getpid()) + "-" + std::to_string(++started);
+    const std::string program = std::string(kProgramDir) + "/soffice";
+    std::vector<std::string> arguments = {program,
+                                          "--headless",
+                                          "--invisible",
+                                          "--norestore",
+                                          "--nologo",
+                                          "--nodefault",
+                                          "--nolockcheck",
+                                          "--nofirststartwizard",
+                                          "-env:UserInstallation=" + utf8(fileUrl(profile)),
+                                          "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+      pid_ = 0;
+      throw std::runtime_error("The office suite could not be started (" + program + ").");
+    }
+    if (reporter != nullptr) reporter->line("Started the office suite (process " + std::to_string(pid_) + ").");
+
+    if (!local_.is()) local_ = cppu::defaultBootstrap_InitialComponentContext();
+    const Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(local_);
+    const OUString url = u("uno:pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kConnectSeconds);
+    for (;;) {
+      try {
+        const Reference<css::uno::XComponentContext> remote(resolver->resolve(url), UNO_QUERY_THROW);
+        desktop_ = css::frame::Desktop::create(remote);
+        return;
+      } catch (const css::connection::NoConnectException&) {
+      }
+      if (!running() || std::chrono::steady_clock::now() > deadline) {
+        stop();
+        throw std::runtime_error("The office suite did not start.");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+
+  void stop() {
+    if (desktop_.is()) {
+      try {
+        desktop_->terminate();
+      } catch (const css::uno::Exception&) {
+      }
+      desktop_.clear();
+    }
+    if (pid_ != 0) {
+      // The suite ends on its own within moments of terminate(); one that does not is killed
+      // with whatever it started.
+      for (int i = 0; i < 50 && running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (pid_ != 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+      }
+    }
+    // The suite started by the launcher script leaves its office process as a child of
+    // ours only while the script runs: any still in our group goes too.
+  }
+
+ public:
+  void release() {
+    stop();
+    if (local_.is()) {
+      Reference<css::lang::XComponent>(local_, UNO_QUERY)->dispose();
+      local_.clear();
+    }
+  }
+
+ private:
+  pid_t pid_ = 0;
+  std::string pipeName_;
+  Reference<css::uno::XComponentContext> local_;
+  Reference<css::frame::XDesktop2> desktop_;
+};
+
+Suite* suite = nullptr;
+
+using Settings = std::map<std::string, std::string>;
+
+std::string setting(const Settings& settings, const std::string& key, const std::string& fallback = "") {
+  const auto found = settings.find(key);
+  return found == settings.end() ? fallback : found->second;
+}
+bool flag(const Settings& settings, const std::string& key) { return setting(settings, key) == "1"; }
+long number(const Settings& settings, const std::string& key, long fallback) {
+  const std::string text = setting(settings, key);
+  if (text.empty()) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  return *end == '\0' ? value : fallback;
+}
+
+template <class T>
+T get(const Reference<css::beans::XPropertySet>& set, const char* name) {
+  T value{};
+  set->getPropertyValue(OUString::createFromAscii(name)) >>= value;
+  return value;
+}
+template <class T>
+void put(const Reference<css::beans::XPropertySet>& set, const char* name, const T& value) {
+  set->setPropertyValue(OUString::createFromAscii(name), Any(value));
+}
+
+Reference<css::beans::XPropertySet> pageStyle(const Reference<css::lang::XComponent>& document, const OUString& name) {
+  const Reference<css::style::XStyleFamiliesSupplier> families(document, UNO_QUERY_THROW);
+  const Reference<css::container::XNameAccess> pageStyles(families->getStyleFamilies()->getByName("PageStyles"),
+                                                          UNO_QUERY_THROW);
+  return Reference<css::beans::XPropertySet>(pageStyles->getByName(name), UNO_QUERY_THROW);
+}
+
+// Portrait or landscape, with width and height following.
+void orient(const Reference<css::beans::XPropertySet>& style, bool landscape) {
+  css::awt::Size size = get<css::awt::Size>(style, "Size");
+  const bool wide = size.Width > size.Height;
+  if (wide != landscape) std::swap(size.Width, size.Height);
+  put(style, "IsLandscape", landscape);
+  put(style, "Size", size);
+}
+
+// A paragraph holding the page number, aligned as asked, at the end of a header or footer.
+void addPageNumber(const Reference<css::lang::XComponent>& document, const Reference<css::text::XText>& text,
+                   long alignment) {
+  const Reference<css::lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
+  const Reference<css::text::XTextContent> field(factory->createInstance("com.sun.star.text.TextField.PageNumber"),
+                                                 UNO_QUERY_THROW);
+  const Reference<css::beans::XPropertySet> fieldProperties(field, UNO_QUERY_THROW);
+  put(fieldProperties, "NumberingType", css::style::NumberingType::ARABIC);
+  put(fieldProperties, "SubType", css::text::PageNumberType_CURRENT);
+  const Reference<css::text::XTextCursor> cursor = text->createTextCursor();
+  cursor->gotoEnd(false);
+  const Reference<css::text::XTextRange> end(cursor.get());
+  if (!text->getString().isEmpty()) {
+    text->insertControlCharacter(end, css::text::ControlCharacter::PARAGRAPH_BREAK, false);
+  }
+  const Reference<css::beans::XPropertySet> paragraph(cursor, UNO_QUERY_THROW);
+  const css::style::ParagraphAdjust adjust = alignment == 0   ? css::style::ParagraphAdjust_LEFT
+                                             : alignment == 2 ? css::style::ParagraphAdjust_RIGHT
+                                                              : css::style::ParagraphAdjust_CENTER;
+  put(paragraph, "ParaAdjust", static_cast<sal_Int16>(adjust));
+  text->insertTextContent(end, field, false);
+}
+
+// Word's page settings: orientation and page numbers on the page style of the first page.
+void applyWordSettings(const Reference<css::lang::XComponent>& document, const Settings& settings,
+                       std::vector<css::beans::PropertyValue>& filterData) {
+  const Reference<css::text::XTextDocument> text(document, UNO_QUERY_THROW);
+  const Reference<css::beans::XPropertySet> start(text->getText()->createTextCursor(), UNO_QUERY_THROW);
+  const Reference<css::beans::XPropertySet> style = pageStyle(document, get<OUString>(start, "PageStyleName"));
+  if (setting(settings, "orientation") == "1" || setting(settings, "orientation") == "0") {
+    orient(style, setting(settings, "orientation") == "1");
+  }
+  const bool footer = flag(settings, "numbersInFooter");
+  const bool header = flag(settings, "numbersInHeader");
+  if (footer || header) {
+    const long alignment = number(settings, "numberAlignment", 1);
+    const bool firstPage = flag(settings, "numberFirstPage");
+    const auto addNumbers = [&](const char* on, const char* textName, const char* firstTextName) {
+      const bool wasOn = get<bool>(style, on);
+      put(style, on, true);
+      const Reference<css::text::XText> text = get<Reference<css::text::XText>>(style, textName);
+      const OUString before = wasOn ? text->getString() : OUString();
+      addPageNumber(document, text, alignment);
+      if (firstPage) return;
+      // The first page gets a header or footer of its own, with what it had before the number.
+      put(style, "FirstIsShared", false);
+      const Reference<css::text::XText> first = get<Reference<css::text::XText>>(style, firstTextName);
+      if (first.is() && first->getString() != before) first->setString(before);
+    };
+    if (footer) addNumbers("FooterIsOn", "FooterText", "FooterTextFirst");
+    if (header) addNumbers("HeaderIsOn", "HeaderText", "HeaderTextFirst");
+  }
+  const std::string pages = setting(settings, "pages");
+  if (!pages.empty()) filterData.push_back(property("PageRange", Any(u(pages))));
+}
+
+Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
+                                      const Settings& settings) {
+  std::vector<css::beans::PropertyValue> arguments = {
+      property("Hidden", Any(true)),
+      property("ReadOnly", Any(true)),
+      property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+      property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
+  };
+  const std::string password = setting(settings, "password");
+  if (!password.empty()) arguments.push_back(property("Password", Any(u(password))));
+  Reference<css::lang::XComponent> document;
+  try {
+    document = desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, properties(arguments));
+  } catch (const css::lang::IllegalArgumentException&) {
+  } catch (const css::io::IOException&) {
+  }
+  if (!document.is()) {
+    throw std::runtime_error("The document " + path + " could not be opened" +
+                             (password.empty() ? std::string(".") : std::string(" with the password given.")));
+  }
+  return document;
+}
+
+const char* exportFilter(const Reference<css::lang::XComponent>& document) {
+  if (Reference<css::text::XTextDocument>(document, UNO_QUERY).is()) return "writer_pdf_Export";
+  if (Reference<css::sheet::XSpreadsheetDocument>(document, UNO_QUERY).is()) return "calc_pdf_Export";
+  const Reference<css::lang::XServiceInfo> info(document, UNO_QUERY);
+  if (info.is() && info->supportsService("com.sun.star.presentation.PresentationDocument")) return "impress_pdf_Export";
+  return "draw_pdf_Export";
+}
+
+void closeDocument(const Reference<css::lang::XComponent>& document) {
+  const Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+  if (closeable.is()) {
+    closeable->close(true);
+  } else {
+    document->dispose();
+  }
+}
+
+// job: {"print", application, document, print file, key, value, ...}
+int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
+  if (job.size() < 4 || job[0] != "print" || (job.size() - 4) % 2 != 0) {
+    throw std::invalid_argument("not an office job");
+  }
+  const std::string& application = job[1];
+  const std::string& input = job[2];
+  const std::string& output = job[3];
+  Settings settings;
+  for (std::size_t i = 4; i + 1 < job.size(); i += 2) settings[job[i]] = job[i + 1];
+
+  const Reference<css::frame::XDesktop2> desktop = suite->desktop(&reporter);
+  Reference<css::lang::XComponent> document = load(desktop, input, settings);
+  try {
+    std::vector<css::beans::PropertyValue> filterData;
+    if (application == "word") {
+      if (!Reference<css::text::XTextDocument>(document, UNO_QUERY).is()) {
+        throw std::runtime_error("The document " + input + " is not a text document.");
+      }
+      applyWordSettings(document, settings, filterData);
+    }
+    const std::vector<css::beans::PropertyValue> store = {
+        property("FilterName", Any(OUString::createFromAscii(exportFilter(document)))),
+        property("Overwrite", Any(true)),
+        property("FilterData", Any(properties(filterData))),
+    };
+    Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)->storeToURL(fileUrl(output), properties(store));
+  } catch (...) {
+    try {
+      closeDocument(document);
+    } catch (...) {
+    }
+    throw;
+  }
+  closeDocument(document);
+  return 0;
+}
+
+int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
+  try {
+    return printJob(job, reporter);
+  } catch (const css::lang::DisposedException&) {
+    suite->discard();
+    throw std::runtime_error("The office suite ended while it worked on " + (job.size() > 2 ? job[2] : "a document") +
+                             ".");
+  } catch (const css::uno::Exception& error) {
+    // A failed call may have left the suite in pieces.
+    suite->discard();
+    throw std::runtime_error("The office suite failed on " + (job.size() > 2 ? job[2] : "a document") + ": " +
+                             utf8(error.Message));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Without a bootstrap file the UNO runtime crashes on its first use instead of failing.
+  setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc", 1);
+  Suite kept;
+  suite = &kept;
+  // The suite starts before the first job arrives, so the first document waits less.
+  const int code = vd::worker::serveJobs(argc, argv, handleJob, [] {
+    try {
+      suite->desktop(nullptr);
+    } catch (...) {
+      // The job that comes next reports why.
+    }
+  });
+  kept.release();
+  suite = nullptr;
+  return code;
+}
