@@ -109,7 +109,10 @@ std::int32_t GhostscriptDistiller::FileToPDF2(const std::string& strInputPostScr
     std::optional<ReplacementFile> plain;
     if (secured) plain.emplace(strOutputPDF);
     const std::string written = plain ? plain->temporaryPath() : pdf.temporaryPath();
-    GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop"}, strInputPostScript, written, {}};
+    // A PDF given for PostScript (the office suite prints PDF) is read by the interpreter's
+    // older PDF reader: the newer one of this version writes the text of a ligature ("fi",
+    // "ff") as one character of another script, so the PDF's text could no longer be found.
+    GhostscriptJob job{{"-sDEVICE=pdfwrite", "-dEPSCrop", "-dNEWPDF=false"}, strInputPostScript, written, {}};
     std::string why;
     if (!strJobOptions.empty() && !readJobOptions(strJobOptions, job.prolog, why)) {
       fail(why);

@@ -50,6 +50,8 @@ TEST_F(OfficeConverterTest, WordDocumentsComeOutWithTheirPagesAndText) {
       {"doc/HeaderFooterUnicode.doc", 2, {"with a \xE2\x82\xAC euro symbol in it"}},
       {"doc/header_image.doc", 1, {"\xD0\xA1\xD1\x82\xD0\xBE\xD1\x80\xD0\xBE\xD0\xBD\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xB8"}},
       {"doc/word2.doc", 4, {"PARTICIPANTS LIST", "New Orleans"}},
+      // A ligature's text survives the Distiller.
+      {"rtf/testTextConversion.rtf", 2, {"First Heading", "Fff"}},
       {"html/tutapi.html", 12, {"libwmf-0.2.0 Tutorial 1: The API"}},
   };
   for (const Case& c : cases) {
@@ -65,7 +67,7 @@ TEST_F(OfficeConverterTest, WordDocumentsComeOutWithTheirPagesAndText) {
     // Neither the blank distiller name nor anything else is written back.
     EXPECT_EQ(options.strDistiller, "");
   }
-  // The page's pictures, found beside it, come along.
+  // The last page's pictures, found beside it, come along.
   EXPECT_NE(ProgramOutput("pdfimages", {"-list", scratch("out.pdf")}).find(" 400   300 "), std::string::npos)
       << ProgramOutput("pdfimages", {"-list", scratch("out.pdf")});
   // The print file is gone once the PDF is made.
