@@ -34,6 +34,16 @@ pid_t clientOf(int argc, char** argv) {
   return 0;
 }
 
+// The worker's process group, when it leads one (as its client starts it); 0 otherwise.
+volatile pid_t ownGroup = 0;
+
+// The client is gone: whatever this worker started (an office suite and its launcher)
+// goes with it, not only the worker.
+void endWithWhatWasStarted(int) {
+  if (ownGroup != 0) kill(-ownGroup, SIGKILL);
+  _exit(1);
+}
+
 std::string memoryBoundText() {
   rlimit limit{};
   if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return "";
@@ -52,8 +62,10 @@ bool JobReporter::report(char type, const std::string& payload) {
 }
 
 int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJobs& betweenJobs) {
-  // The worker ends with its client, even in the middle of a job.
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // The worker ends with its client, even in the middle of a job, and takes its group.
+  if (getpgrp() == getpid()) ownGroup = getpid();
+  signal(SIGTERM, endWithWhatWasStarted);
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
   const pid_t client = clientOf(argc, argv);
   if (client != 0 && getppid() != client) return 0;
   signal(SIGPIPE, SIG_IGN);

@@ -325,6 +325,17 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
   }
 }
 
+// The office suite a warm worker keeps running goes with a killed daemon, too.
+TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
+  WriteSettledFile(input_ + "/letter.doc", ReadBytes(Corpus("doc/SampleDoc.doc")));
+  auto running = start({"--jobs", "1"});
+  ASSERT_TRUE(waitFor(*running, [&] { return FileExistsOnDisk(output_ + "/letter.pdf"); })) << describe();
+  EXPECT_FALSE(processes("soffice").empty());
+  running->signal(SIGKILL);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
+  expectNoProcessLeft();
+}
+
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
