@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace vd {
 
@@ -83,9 +84,139 @@ class WordApplication : public OutsideApplication {
   virtual void ActivePrinter(const std::string& printer) = 0;
   virtual void Quit() = 0;
 };
-class ExcelApplication : public OutsideApplication {};
-class PowerPointApplication : public OutsideApplication {};
-class PublisherApplication : public OutsideApplication {};
+// Excel: a workbook's sheets, a sheet's page setup and printing a range of it to a file.
+class ExcelPageSetup {
+ public:
+  virtual ~ExcelPageSetup() = default;
+  virtual void PrintGridlines(bool value) = 0;
+  virtual void LeftHeader(const std::string& text) = 0;
+  virtual void CenterHeader(const std::string& text) = 0;
+  virtual void RightHeader(const std::string& text) = 0;
+  virtual void LeftFooter(const std::string& text) = 0;
+  virtual void CenterFooter(const std::string& text) = 0;
+  virtual void RightFooter(const std::string& text) = 0;
+  // Margins in points.
+  virtual void TopMargin(double points) = 0;
+  virtual void LeftMargin(double points) = 0;
+  virtual void RightMargin(double points) = 0;
+  virtual void BottomMargin(double points) = 0;
+  virtual void HeaderMargin(double points) = 0;
+  virtual void FooterMargin(double points) = 0;
+  virtual void FirstPageNumber(std::int32_t value) = 0;
+};
+
+// PrintOut's named arguments.
+struct ExcelPrintOutArguments {
+  std::int16_t Copies = 1;
+  bool Preview = false;
+  std::string ActivePrinter;
+  bool PrintToFile = false;
+  bool Collate = true;
+  std::string PrToFilename;
+};
+
+class ExcelRange {
+ public:
+  virtual ~ExcelRange() = default;
+  // Writes the range's print stream to PrToFilename.
+  virtual void PrintOut(const ExcelPrintOutArguments& arguments) = 0;
+};
+
+class ExcelWorksheet {
+ public:
+  virtual ~ExcelWorksheet() = default;
+  virtual ExcelPageSetup& PageSetup() = 0;
+  // A range by its address ("A1:C20") or name ("Print_Area").
+  virtual std::unique_ptr<ExcelRange> Range(const std::string& Cell1) = 0;
+};
+
+class ExcelWorkbook {
+ public:
+  virtual ~ExcelWorkbook() = default;
+  virtual ExcelWorksheet& ActiveSheet() = 0;
+  // A sheet by its index (from 1) or its name.
+  virtual ExcelWorksheet& Worksheets(const std::variant<std::int32_t, std::string>& Index) = 0;
+  virtual void Close(bool SaveChanges) = 0;
+};
+
+class ExcelWorkbooks {
+ public:
+  virtual ~ExcelWorkbooks() = default;
+  virtual std::unique_ptr<ExcelWorkbook> Open(const std::string& Filename, const std::string& Password,
+                                              const std::string& WriteResPassword) = 0;
+};
+
+class ExcelApplication : public OutsideApplication {
+ public:
+  virtual ExcelWorkbooks& Workbooks() = 0;
+  virtual void DisplayAlerts(bool value) = 0;
+  virtual double InchesToPoints(double inches) = 0;
+  virtual void Quit() = 0;
+};
+// PowerPoint: a presentation's print options and slide orientation, printing a range of
+// slides to a file.
+class PowerPointPrintOptions {
+ public:
+  virtual ~PowerPointPrintOptions() = default;
+  // 0 false, -1 true.
+  virtual void PrintInBackground(std::int16_t value) = 0;
+  // 1 colour.
+  virtual void PrintColorType(std::int16_t value) = 0;
+  virtual std::string ActivePrinter() = 0;
+  virtual void ActivePrinter(const std::string& printer) = 0;
+};
+
+class PowerPointPageSetup {
+ public:
+  virtual ~PowerPointPageSetup() = default;
+  // 1 horizontal, 2 vertical.
+  virtual void SlideOrientation(std::int16_t value) = 0;
+};
+
+class PowerPointPresentation {
+ public:
+  virtual ~PowerPointPresentation() = default;
+  virtual PowerPointPrintOptions& PrintOptions() = 0;
+  virtual PowerPointPageSetup& PageSetup() = 0;
+  // From and To as given; a value below 1 leaves that end of the slides open. Writes the
+  // print stream to PrintToFile and returns once it is written.
+  virtual void PrintOut(std::int32_t From, std::int32_t To, const std::string& PrintToFile) = 0;
+  virtual void Close() = 0;
+};
+
+class PowerPointPresentations {
+ public:
+  virtual ~PowerPointPresentations() = default;
+  virtual std::unique_ptr<PowerPointPresentation> Open(const std::string& FileName) = 0;
+};
+
+class PowerPointApplication : public OutsideApplication {
+ public:
+  // -1 visible; 2 minimised.
+  virtual void Visible(std::int16_t value) = 0;
+  virtual void WindowState(std::int16_t value) = 0;
+  virtual PowerPointPresentations& Presentations() = 0;
+  virtual void Quit() = 0;
+};
+
+// Publisher: the application's active document, printed whole.
+class PublisherDocument {
+ public:
+  virtual ~PublisherDocument() = default;
+  virtual std::string ActivePrinter() = 0;
+  virtual void ActivePrinter(const std::string& printer) = 0;
+  // The first two positional arguments (the page range) left out: every page.
+  virtual void PrintOut(const std::string& PrintToFile) = 0;
+  virtual void Close() = 0;
+};
+
+class PublisherApplication : public OutsideApplication {
+ public:
+  virtual void Open(const std::string& FileName) = 0;
+  // Throws when no document is open.
+  virtual PublisherDocument& ActiveDocument() = 0;
+  virtual void Quit() = 0;
+};
 class VisioApplication : public OutsideApplication {};
 class AutoCADApplication : public OutsideApplication {};
 class CrystalReportsApplication : public OutsideApplication {};

@@ -1,7 +1,7 @@
 // The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
 // PostScript interpreter's worker, the printer drivers of outside/printing, Word on the
-// office suite's worker. The other office applications, AutoCAD and Crystal Reports have
-// no stand-in yet: their slots stay empty.
+// office suite's worker, and Excel, PowerPoint and Publisher there too. Visio, AutoCAD and
+// Crystal Reports have no stand-in yet: their slots stay empty.
 #include "outside/StandInFactories.h"
 
 #include <unistd.h>
@@ -12,7 +12,9 @@
 #include "outside/acrobat/Viewer.h"
 #include "outside/distiller/GhostscriptDistiller.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
+#include "outside/office/ExcelStandIn.h"
 #include "outside/office/OfficeSuite.h"
+#include "outside/office/PresentationStandIns.h"
 #include "outside/office/WordStandIn.h"
 #include "outside/printing/PrintSubmission.h"
 
@@ -50,6 +52,18 @@ StandInFactories RealStandIns() {
   standIns.word = [suite] {
     requireOfficeWorker("Word.Application");
     return MakeWordStandIn(suite);
+  };
+  standIns.excel = [suite] {
+    requireOfficeWorker("Excel.Application");
+    return MakeExcelStandIn(suite);
+  };
+  standIns.powerPoint = [suite] {
+    requireOfficeWorker("Powerpoint.Application");
+    return MakePowerPointStandIn(suite);
+  };
+  standIns.publisher = [suite] {
+    requireOfficeWorker("Publisher.Application");
+    return MakePublisherStandIn(suite);
   };
   return standIns;
 }

@@ -11,6 +11,9 @@ namespace vd::office {
 
 inline constexpr const char* kPrintJob = "print";
 inline constexpr const char* kWord = "word";
+inline constexpr const char* kExcel = "excel";
+inline constexpr const char* kPowerPoint = "powerpoint";
+inline constexpr const char* kPublisher = "publisher";
 
 inline constexpr const char* kPassword = "password";
 // Word: "1" landscape, "0" portrait; absent leaves the document's own.
@@ -22,5 +25,23 @@ inline constexpr const char* kNumberAlignment = "numberAlignment";
 inline constexpr const char* kNumberFirstPage = "numberFirstPage";
 // A page selection such as "1,3-5"; absent prints every page.
 inline constexpr const char* kPages = "pages";
+
+// Excel: the sheet by index (from 1) or name, absent for the active sheet; the range by
+// address or name ("Print_Area": the sheet's print area, else its used area); switches and
+// texts of the page setup; margins in points; the first page's number.
+inline constexpr const char* kSheetIndex = "sheetIndex";
+inline constexpr const char* kSheetName = "sheetName";
+inline constexpr const char* kRange = "range";
+inline constexpr const char* kGridlines = "gridlines";
+inline constexpr const char* kFirstPageNumber = "firstPageNumber";
+// Header and footer texts: "header.left", "header.center", ..., "footer.right".
+// Margins: "margin.top", "margin.left", "margin.right", "margin.bottom", "margin.header",
+// "margin.footer".
+
+// PowerPoint: "1" horizontal (landscape) slides, "2" vertical; the first and last slide,
+// a value below 1 leaving that end open.
+inline constexpr const char* kSlideOrientation = "slideOrientation";
+inline constexpr const char* kFrom = "from";
+inline constexpr const char* kTo = "to";
 
 }  // namespace vd::office

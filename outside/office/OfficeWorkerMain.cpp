@@ -13,10 +13,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <map>
+#include <locale>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -330,6 +334,180 @@ void applyWordSettings(const Reference<css::lang::XComponent>& document, const S
   if (!pages.empty()) filterData.push_back(property("PageRange", Any(u(pages))));
 }
 
+// Points as the suite's hundredths of a millimetre.
+sal_Int32 hundredthsOfMillimetre(double points) { return static_cast<sal_Int32>(points * 2540.0 / 72.0 + 0.5); }
+
+double points(const Settings& settings, const std::string& key) {
+  const std::string text = setting(settings, key);
+  if (text.empty()) return -1;
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  double value = -1;
+  in >> value;
+  return in ? value : -1;
+}
+
+Reference<css::sheet::XSpreadsheet> chosenSheet(const Reference<css::lang::XComponent>& document,
+                                               const Settings& settings) {
+  const Reference<css::sheet::XSpreadsheetDocument> book(document, UNO_QUERY_THROW);
+  const Reference<css::sheet::XSpreadsheets> sheets = book->getSheets();
+  const Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
+  const std::string index = setting(settings, "sheetIndex");
+  if (!index.empty()) {
+    const long number = std::strtol(index.c_str(), nullptr, 10);
+    if (number < 1 || number > byIndex->getCount()) throw std::runtime_error("The workbook has no sheet " + index + ".");
+    return Reference<css::sheet::XSpreadsheet>(byIndex->getByIndex(static_cast<sal_Int32>(number - 1)), UNO_QUERY_THROW);
+  }
+  const std::string name = setting(settings, "sheetName");
+  if (settings.count("sheetName") != 0) {
+    if (!sheets->hasByName(u(name))) throw std::runtime_error("The workbook has no sheet named " + name + ".");
+    return Reference<css::sheet::XSpreadsheet>(sheets->getByName(u(name)), UNO_QUERY_THROW);
+  }
+  const Reference<css::frame::XModel> model(document, UNO_QUERY);
+  Reference<css::sheet::XSpreadsheetView> view;
+  if (model.is()) view.set(model->getCurrentController(), UNO_QUERY);
+  if (view.is()) return view->getActiveSheet();
+  return Reference<css::sheet::XSpreadsheet>(byIndex->getByIndex(0), UNO_QUERY_THROW);
+}
+
+// The cells to print: the range asked for; "Print_Area" is the sheet's print area, or its
+// used area when it has none.
+Reference<css::table::XCellRange> chosenRange(const Reference<css::sheet::XSpreadsheet>& sheet,
+                                              const std::string& range) {
+  std::string folded = range;
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (folded == "print_area") {
+    const Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
+    const Sequence<css::table::CellRangeAddress> defined = areas->getPrintAreas();
+    if (defined.getLength() > 0) {
+      const css::table::CellRangeAddress& area = defined[0];
+      return sheet->getCellRangeByPosition(area.StartColumn, area.StartRow, area.EndColumn, area.EndRow);
+    }
+    const Reference<css::sheet::XSheetCellCursor> cursor = sheet->createCursor();
+    const Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+    used->gotoStartOfUsedArea(false);
+    used->gotoEndOfUsedArea(true);
+    return Reference<css::table::XCellRange>(cursor, UNO_QUERY_THROW);
+  }
+  try {
+    return sheet->getCellRangeByName(u(range));
+  } catch (const css::uno::RuntimeException&) {
+    throw std::runtime_error("The sheet has no range " + range + ".");
+  }
+}
+
+// A header or footer part's text, with Excel's codes for the page number (&P) and the
+// number of pages (&N) as the suite's fields; "&&" is one "&".
+void setPartText(const Reference<css::lang::XComponent>& document, const Reference<css::text::XText>& text,
+                 const std::string& value) {
+  text->setString(OUString());
+  const Reference<css::lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
+  const Reference<css::text::XTextCursor> cursor = text->createTextCursor();
+  cursor->gotoEnd(false);
+  const Reference<css::text::XTextRange> end(cursor.get());
+  std::string pending;
+  const auto flush = [&] {
+    if (!pending.empty()) text->insertString(end, u(pending), false);
+    pending.clear();
+  };
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char code = i + 1 < value.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(value[i + 1]))) : 0;
+    if (value[i] == '&' && (code == 'P' || code == 'N')) {
+      flush();
+      const Reference<css::text::XTextContent> field(
+          factory->createInstance(code == 'P' ? OUString("com.sun.star.text.TextField.PageNumber")
+                                              : OUString("com.sun.star.text.TextField.PageCount")),
+          UNO_QUERY_THROW);
+      text->insertTextContent(end, field, false);
+      ++i;
+    } else if (value[i] == '&' && value.compare(i, 2, "&&") == 0) {
+      pending += '&';
+      ++i;
+    } else {
+      pending += value[i];
+    }
+  }
+  flush();
+}
+
+void setHeaderFooter(const Reference<css::lang::XComponent>& document, const Reference<css::beans::XPropertySet>& style,
+                     const Settings& settings, const char* part) {
+  const std::string prefix = part;
+  const std::string left = prefix + ".left", center = prefix + ".center", right = prefix + ".right";
+  if (settings.count(left) + settings.count(center) + settings.count(right) == 0) return;
+  const bool header = prefix == "header";
+  put(style, header ? "HeaderIsOn" : "FooterIsOn", true);
+  for (const char* side : {"RightPage", "LeftPage"}) {
+    const std::string property = std::string(side) + (header ? "HeaderContent" : "FooterContent");
+    const Reference<css::sheet::XHeaderFooterContent> content =
+        get<Reference<css::sheet::XHeaderFooterContent>>(style, property.c_str());
+    if (!content.is()) continue;
+    if (settings.count(left) != 0) setPartText(document, content->getLeftText(), setting(settings, left));
+    if (settings.count(center) != 0) setPartText(document, content->getCenterText(), setting(settings, center));
+    if (settings.count(right) != 0) setPartText(document, content->getRightText(), setting(settings, right));
+    put(style, property.c_str(), content);
+  }
+}
+
+// Excel's page setup on the chosen sheet's page style, and the chosen range as what is
+// printed.
+void applyExcelSettings(const Reference<css::lang::XComponent>& document, const Settings& settings,
+                        std::vector<css::beans::PropertyValue>& filterData) {
+  const Reference<css::sheet::XSpreadsheet> sheet = chosenSheet(document, settings);
+  const Reference<css::beans::XPropertySet> sheetProperties(sheet, UNO_QUERY_THROW);
+  const Reference<css::beans::XPropertySet> style = pageStyle(document, get<OUString>(sheetProperties, "PageStyle"));
+  if (settings.count("gridlines") != 0) put(style, "PrintGrid", flag(settings, "gridlines"));
+  setHeaderFooter(document, style, settings, "header");
+  setHeaderFooter(document, style, settings, "footer");
+  const std::pair<const char*, const char*> margins[] = {
+      {"margin.left", "LeftMargin"}, {"margin.right", "RightMargin"}, {"margin.top", "TopMargin"},
+      {"margin.bottom", "BottomMargin"}};
+  for (const auto& [key, property] : margins) {
+    const double value = points(settings, key);
+    if (value > 0) put(style, property, hundredthsOfMillimetre(value));
+  }
+  // The suite measures the top margin to the header and the header's height to the body;
+  // Excel measures the header from the edge and the body from the edge.
+  const auto edgeMargin = [&](const char* key, const char* bodyKey, const char* on, const char* margin,
+                              const char* height) {
+    const double value = points(settings, key);
+    if (value <= 0 || !get<bool>(style, on)) return;
+    const double body = points(settings, bodyKey) > 0 ? points(settings, bodyKey)
+                                                      : get<sal_Int32>(style, margin) * 72.0 / 2540.0 +
+                                                            get<sal_Int32>(style, height) * 72.0 / 2540.0;
+    put(style, margin, hundredthsOfMillimetre(value));
+    if (body > value) {
+      put(style, std::string(on).substr(0, 6) == "Header" ? "HeaderIsDynamicHeight" : "FooterIsDynamicHeight", false);
+      put(style, height, hundredthsOfMillimetre(body - value));
+    }
+  };
+  edgeMargin("margin.header", "margin.top", "HeaderIsOn", "TopMargin", "HeaderHeight");
+  edgeMargin("margin.footer", "margin.bottom", "FooterIsOn", "BottomMargin", "FooterHeight");
+  if (settings.count("firstPageNumber") != 0) {
+    const long first = number(settings, "firstPageNumber", 1);
+    put(style, "FirstPageNumber", static_cast<sal_Int16>(std::clamp<long>(first, 0, 32767)));
+  }
+  const Reference<css::table::XCellRange> range = chosenRange(sheet, setting(settings, "range", "Print_Area"));
+  filterData.push_back(property("Selection", Any(range)));
+}
+
+// PowerPoint's slide range: the first and last slide, a value below 1 leaving that end open.
+void applyPresentationSettings(const Reference<css::lang::XComponent>& document, const Settings& settings,
+                               std::vector<css::beans::PropertyValue>& filterData) {
+  const long from = number(settings, "from", -1);
+  const long to = number(settings, "to", -1);
+  if (from < 1 && to < 1) return;
+  const Reference<css::drawing::XDrawPagesSupplier> supplier(document, UNO_QUERY_THROW);
+  const long slides = supplier->getDrawPages()->getCount();
+  const long first = from < 1 ? 1 : from;
+  const long last = to < 1 ? slides : std::min(to, slides);
+  if (first > last) {
+    throw std::runtime_error("The presentation has no slides " + std::to_string(first) + " to " + std::to_string(last) +
+                             " (it has " + std::to_string(slides) + ").");
+  }
+  filterData.push_back(property("PageRange", Any(u(std::to_string(first) + "-" + std::to_string(last)))));
+}
+
 Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
                                       const Settings& settings) {
   std::vector<css::beans::PropertyValue> arguments = {
@@ -390,6 +568,13 @@ int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
         throw std::runtime_error("The document " + input + " is not a text document.");
       }
       applyWordSettings(document, settings, filterData);
+    } else if (application == "excel") {
+      if (!Reference<css::sheet::XSpreadsheetDocument>(document, UNO_QUERY).is()) {
+        throw std::runtime_error("The document " + input + " is not a workbook.");
+      }
+      applyExcelSettings(document, settings, filterData);
+    } else if (application == "powerpoint") {
+      applyPresentationSettings(document, settings, filterData);
     }
     const std::vector<css::beans::PropertyValue> store = {
         property("FilterName", Any(OUString::createFromAscii(exportFilter(document)))),

@@ -1,8 +1,9 @@
 // The office converters end to end: the engine, the stand-ins on the office worker with a
-// real LibreOffice, and the Distiller on real Ghostscript, checked by the PDFs' pages and
-// text.
+// real LibreOffice, and the Distiller on real Ghostscript, checked by the PDFs' pages, text
+// and drawing.
 #include <signal.h>
 
+#include <optional>
 #include <thread>
 
 #include "engine/CreatePDF.h"
@@ -113,6 +114,130 @@ TEST_F(OfficeConverterTest, WordPageSettingsShowInThePdf) {
   engine.CreatePDFfromWord(scratch("second.pdf"), document, second);
   EXPECT_EQ(PageCount(scratch("second.pdf")), 1);
   ExpectContainsAll(PdfText(scratch("second.pdf")), {"This is page two"});
+}
+
+// Pixels darker than white on the first page, drawn small in grey.
+long inkOnFirstPage(const std::string& pdf, const std::string& prefix) {
+  if (RunProgram("pdftoppm", {"-gray", "-r", "30", "-f", "1", "-l", "1", "-singlefile", pdf, prefix}) != 0) return -1;
+  const std::string image = ReadBytes(prefix + ".pgm");
+  // "P5\n<width> <height>\n255\n" and the samples.
+  std::size_t at = 0;
+  for (int lines = 0; lines < 3 && at != std::string::npos; ++lines) at = image.find('\n', at + 1);
+  if (at == std::string::npos) return -1;
+  long ink = 0;
+  for (std::size_t i = at + 1; i < image.size(); ++i) ink += static_cast<unsigned char>(image[i]) < 200 ? 1 : 0;
+  return ink;
+}
+
+TEST_F(OfficeConverterTest, WorkbooksPrintTheChosenSheetAndRangeWithTheirPageSetup) {
+  // A blank range prints the print area, and the caller learns its name.
+  ExcelOptions printArea;
+  printArea.strRange = "  ";
+  engine.CreatePDFfromExcel(scratch("area.pdf"), Corpus("xls/SimpleWithPrintArea.xls"), printArea);
+  EXPECT_EQ(printArea.strRange, "Print_Area");
+  EXPECT_EQ(printArea.strDistiller, engine.PrinterName());
+  EXPECT_EQ(PageCount(scratch("area.pdf")), 1);
+  ExpectContainsAll(PdfText(scratch("area.pdf")), {"hi this is some text"});
+
+  // Without a print area the sheet's used cells print: the active sheet, or the one chosen
+  // by index or name, and only that one.
+  const std::string sheets = Corpus("xls/HyperlinksOnManySheets.xls");
+  struct Choice {
+    SheetRef sheet;
+    std::string present;
+    std::string absent;
+  };
+  const Choice choices[] = {
+      {std::nullopt, "Sheet one has URL links", "Sheet two"},
+      {std::int32_t{1}, "Sheet one has URL links", "Sheet two"},
+      {std::string("Emails"), "Sheet two", "Sheet one has URL links"},
+  };
+  for (const Choice& choice : choices) {
+    ExcelOptions options;
+    options.varExcelWorksheet = choice.sheet;
+    engine.CreatePDFfromExcel(scratch("sheet.pdf"), sheets, options);
+    const std::string text = PdfText(scratch("sheet.pdf"));
+    EXPECT_NE(text.find(choice.present), std::string::npos) << text;
+    EXPECT_EQ(text.find(choice.absent), std::string::npos) << text;
+  }
+  ExcelOptions missing;
+  missing.varExcelWorksheet = std::string("No such sheet");
+  EXPECT_NE(EngineErrorOf([&] { engine.CreatePDFfromExcel(scratch("none.pdf"), sheets, missing); })
+                .find("no sheet named No such sheet"),
+            std::string::npos);
+
+  // The page setup shows: gridlines drawn, the header on the right for code 3, the footer
+  // centred with the page number counted from the first page number asked for.
+  const std::string book = Corpus("xls/testEXCEL_95.xls");
+  ExcelOptions plain;
+  engine.CreatePDFfromExcel(scratch("plain.pdf"), book, plain);
+  ExcelOptions setup;
+  setup.blnUseGrid = true;
+  setup.strHeader = "Quarterly vellum ";
+  setup.lngHeaderAlignment = 3;
+  setup.strFooter = "Sheet page &P of &N";
+  setup.lngFooterAlignment = 3;
+  setup.lngFirstPageNumber = 7;
+  setup.dblTopMargin = 2;
+  engine.CreatePDFfromExcel(scratch("setup.pdf"), book, setup);
+  const std::string text = PdfText(scratch("setup.pdf"));
+  ExpectContainsAll(text, {"Quarterly vellum", "Sheet page 7 of 1", "Numbers and their Squares"});
+  EXPECT_GT(inkOnFirstPage(scratch("setup.pdf"), scratch("setup")), inkOnFirstPage(scratch("plain.pdf"), scratch("plain")));
+  // The header sits at the right edge, the footer in the middle.
+  const std::string layout = ProgramOutput("pdftotext", {"-layout", "-f", "1", "-l", "1", scratch("setup.pdf"), "-"});
+  const auto lineOf = [&](const std::string& part) {
+    const auto at = layout.find(part);
+    const auto start = layout.rfind('\n', at);
+    return layout.substr(start + 1, at - start - 1);
+  };
+  EXPECT_GT(lineOf("Quarterly").size(), lineOf("Sheet page").size());
+}
+
+TEST_F(OfficeConverterTest, PresentationsAndPublicationsComeOutWithTheirSlidesAndPages) {
+  struct Case {
+    std::string document;
+    bool presentation;
+    int pages;
+    std::vector<std::string> texts;
+  };
+  const Case cases[] = {
+      {"ppt/SampleShow.ppt", true, 2, {"Title of the first slide", "It has bullet points on it"}},
+      {"ppt/WithMaster.ppt", true, 2, {"This text comes from the Master Slide"}},
+      {"pub/Sample.pub", false, 2, {"This is some text on the first page"}},
+      {"pub/SampleBrochure.pub", false, 2, {"Contoso Art", "Opening hours"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.document);
+    const std::string pdf = scratch("out.pdf");
+    if (c.presentation) {
+      PowerPointOptions options;
+      engine.CreatePDFfromPowerPoint(pdf, Corpus(c.document), options);
+      EXPECT_EQ(options.strDistiller, "");
+    } else {
+      DistillingOptions options;
+      engine.CreatePDFfromPub(pdf, Corpus(c.document), options);
+      // Publisher's blank printer name is written back.
+      EXPECT_EQ(options.strDistiller, engine.PrinterName());
+    }
+    EXPECT_EQ(PageCount(pdf), c.pages);
+    ExpectContainsAll(PdfText(pdf), c.texts);
+  }
+
+  // A slide range: from the second slide of 42 to the fourth, and from the fortieth on.
+  const std::pair<std::pair<int, int>, int> ranges[] = {{{2, 4}, 3}, {{40, -1}, 3}, {{-1, -1}, 42}};
+  for (const auto& [range, pages] : ranges) {
+    PowerPointOptions options;
+    options.lngStartSlide = range.first;
+    options.lngEndSlide = range.second;
+    engine.CreatePDFfromPowerPoint(scratch("range.pdf"), Corpus("ppt/PPT95.ppt"), options);
+    EXPECT_EQ(PageCount(scratch("range.pdf")), pages) << range.first << "-" << range.second;
+  }
+
+  // A presentation the suite refuses fails, and leaves nothing behind.
+  PowerPointOptions options;
+  EXPECT_FALSE(EngineErrorOf([&] { engine.CreatePDFfromPowerPoint(scratch("bg.pdf"), Corpus("ppt/backgrounds.ppt"), options); }).empty());
+  EXPECT_FALSE(FileExistsOnDisk(scratch("bg.pdf")));
+  EXPECT_EQ(DirectoryEntries(engine.TempFilePath()), std::vector<std::string>{});
 }
 
 TEST_F(OfficeConverterTest, FailuresAreEngineErrorsAndTheNextDocumentConverts) {

@@ -1,7 +1,7 @@
 // The built vellumdk run as the operator's auto-start would run it ("vellumdk m" on the
 // offscreen platform, after set-up), converting real files as they are dropped into its
 // input directory: PostScript (EPS included) through the Distiller, images one page per
-// frame, a script file joining its entries, Word documents through the office suite;
+// frame, a script file joining its entries, office documents through the office suite;
 // drawings and reports, which have no converter here, end in failed/ with their reason.
 // Results are checked by content.
 #include <signal.h>
@@ -115,7 +115,7 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
 }
 
-TEST_F(ConversionEndToEndTest, WordDocumentsOldAndNewComeOutAsTheirDocuments) {
+TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) {
   // Today's formats are made from a sample document by the office suite itself, in a
   // profile of the test's own.
   const std::string sample = sources_ + "/SampleDoc.doc";
@@ -129,6 +129,9 @@ TEST_F(ConversionEndToEndTest, WordDocumentsOldAndNewComeOutAsTheirDocuments) {
   drop("doc/SampleDoc.doc", "Sample doc.doc");
   drop("rtf/testTextConversion.rtf", "headings.RTF");
   drop("broken/Fuzzed.doc", "fuzzed.doc");
+  drop("xls/SimpleWithPrintArea.xls", "area.xls");
+  drop("ppt/SampleShow.ppt", "show.ppt");
+  drop("pub/Sample.pub", "sample.pub");
 
   const std::string log = environment_.path("vellumdk.log");
   RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "120"}});
@@ -142,8 +145,15 @@ TEST_F(ConversionEndToEndTest, WordDocumentsOldAndNewComeOutAsTheirDocuments) {
     EXPECT_EQ(PageCount(made), 2);
     ExpectContainsAll(PdfText(made), {"I am a test document", "This is page two"});
   }
-  EXPECT_EQ(PageCount(output_ + "/headings.pdf"), 2);
-  ExpectContainsAll(PdfText(output_ + "/headings.pdf"), {"First Heading"});
+  const std::pair<std::string, std::pair<int, std::string>> others[] = {
+      {"headings", {2, "First Heading"}},
+      {"area", {1, "hi this is some text"}},
+      {"show", {2, "Title of the first slide"}},
+      {"sample", {2, "This is some text on the first page"}}};
+  for (const auto& [name, expected] : others) {
+    EXPECT_EQ(PageCount(output_ + "/" + name + ".pdf"), expected.first) << name;
+    ExpectContainsAll(PdfText(output_ + "/" + name + ".pdf"), {expected.second});
+  }
   EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/Fuzzed.doc")));
   EXPECT_FALSE(FileExistsOnDisk(output_ + "/fuzzed.pdf"));
 }
