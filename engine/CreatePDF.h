@@ -208,6 +208,12 @@ class CreatePDF {
   void FileSettleWait(const std::string& path);
   void CloseDocumentWindow(const std::string& strPDFFile);
   std::string GetRandomStem();
+  // The office converters' shared steps: a fresh print-to-file path in the temporary
+  // folder (nothing of that name left), and the distilling of that file into the PDF,
+  // which replaces an older PDF and removes the print file.
+  std::string NewPrintFilePath();
+  void DistillPrintFile(const std::string& printFile, const std::string& strPDFFile,
+                        const DistillingOptions& options);
   std::string GetSpecialFolderPath(std::int32_t& folder);
 
   // The outside components, made through the factories the engine was given; each raises

@@ -1,5 +1,7 @@
 #include "engine/CreatePDF.h"
 
+#include <memory>
+
 #include "common/IgnoringErrors.h"
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
@@ -15,7 +17,39 @@ std::int16_t wordAlignmentOf(std::int32_t code) {
   return 1;
 }
 
+// The clean-up after a failed conversion: the document closed, then the application
+// quit. A failure while cleaning up is the one reported; it ends the clean-up.
+template <class Document, class Application, class Close>
+void closeThenQuit(std::unique_ptr<Document>& document, std::unique_ptr<Application>& application, Close close) {
+  try {
+    if (document) {
+      close(*document);
+      document.reset();
+    }
+    if (application) {
+      application->Quit();
+      application.reset();
+    }
+  } catch (...) {
+    RaiseAgain();
+  }
+}
+
 }  // namespace
+
+std::string CreatePDF::NewPrintFilePath() {
+  const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
+  if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+  return printFile;
+}
+
+void CreatePDF::DistillPrintFile(const std::string& printFile, const std::string& strPDFFile,
+                                 const DistillingOptions& options) {
+  if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
+  DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
+                 options.blnApplySecurity);
+  fileSystem().deleteFile(printFile);
+}
 
 void CreatePDF::CreatePDFfromExcel(const std::string& strPDFFile, const std::string& strExcelWorkbook,
                                    ExcelOptions& options) {
@@ -54,8 +88,7 @@ void CreatePDF::CreatePDFfromExcel(const std::string& strPDFFile, const std::str
     }
     setup.FirstPageNumber(options.lngFirstPageNumber);
     if (trimSpaces(options.strDistiller).empty()) options.strDistiller = m_PrinterName;
-    const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
-    if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+    const std::string printFile = NewPrintFilePath();
     if (trimSpaces(options.strRange).empty()) options.strRange = "Print_Area";
     ExcelPrintOutArguments printing;
     printing.Copies = 1;
@@ -72,23 +105,9 @@ void CreatePDF::CreatePDFfromExcel(const std::string& strPDFFile, const std::str
     application->Quit();
     application.reset();
 
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-    fileSystem().deleteFile(printFile);
+    DistillPrintFile(printFile, strPDFFile, options);
   } catch (...) {
-    try {
-      if (workbook) {
-        workbook->Close(false);
-        workbook.reset();
-      }
-      if (application) {
-        application->Quit();
-        application.reset();
-      }
-    } catch (...) {
-      RaiseAgain();
-    }
+    closeThenQuit(workbook, application, [](ExcelWorkbook& opened) { opened.Close(false); });
     RaiseAgain();
   }
 }
@@ -116,8 +135,7 @@ void CreatePDF::CreatePDFfromWord(const std::string& strPDFFile, const std::stri
     }
     const std::string savedPrinter = application->ActivePrinter();
     application->ActivePrinter(trimSpaces(options.strDistiller).empty() ? m_PrinterName : options.strDistiller);
-    const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
-    if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+    const std::string printFile = NewPrintFilePath();
     WordPrintOutArguments printing;
     printing.Background = false;
     printing.Outputfilename = printFile;
@@ -133,24 +151,9 @@ void CreatePDF::CreatePDFfromWord(const std::string& strPDFFile, const std::stri
     application->Quit();
     application.reset();
 
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-    fileSystem().deleteFile(printFile);
+    DistillPrintFile(printFile, strPDFFile, options);
   } catch (...) {
-    // A failure while cleaning up is the one reported; it ends the clean-up.
-    try {
-      if (document) {
-        document->Close(false);
-        document.reset();
-      }
-      if (application) {
-        application->Quit();
-        application.reset();
-      }
-    } catch (...) {
-      RaiseAgain();
-    }
+    closeThenQuit(document, application, [](WordDocument& opened) { opened.Close(false); });
     RaiseAgain();
   }
 }
@@ -171,8 +174,7 @@ void CreatePDF::CreatePDFfromPowerPoint(const std::string& strPDFFile, const std
     const std::string savedPrinter = presentation->PrintOptions().ActivePrinter();
     presentation->PrintOptions().ActivePrinter(trimSpaces(options.strDistiller).empty() ? m_PrinterName
                                                                                          : options.strDistiller);
-    const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
-    if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+    const std::string printFile = NewPrintFilePath();
     presentation->PrintOut(options.lngStartSlide, options.lngEndSlide, printFile);
     presentation->PrintOptions().ActivePrinter(savedPrinter);
     presentation->Close();
@@ -180,23 +182,9 @@ void CreatePDF::CreatePDFfromPowerPoint(const std::string& strPDFFile, const std
     application->Quit();
     application.reset();
 
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-    fileSystem().deleteFile(printFile);
+    DistillPrintFile(printFile, strPDFFile, options);
   } catch (...) {
-    try {
-      if (presentation) {
-        presentation->Close();
-        presentation.reset();
-      }
-      if (application) {
-        application->Quit();
-        application.reset();
-      }
-    } catch (...) {
-      RaiseAgain();
-    }
+    closeThenQuit(presentation, application, [](PowerPointPresentation& opened) { opened.Close(); });
     RaiseAgain();
   }
 }
@@ -211,8 +199,7 @@ void CreatePDF::CreatePDFfromPub(const std::string& strPDFFile, const std::strin
     const std::string savedPrinter = application->ActiveDocument().ActivePrinter();
     if (trimSpaces(options.strDistiller).empty()) options.strDistiller = m_PrinterName;
     application->ActiveDocument().ActivePrinter(options.strDistiller);
-    const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
-    if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+    const std::string printFile = NewPrintFilePath();
     application->ActiveDocument().PrintOut(printFile);
     FileSettleWait(printFile);
     application->ActiveDocument().ActivePrinter(savedPrinter);
@@ -220,10 +207,7 @@ void CreatePDF::CreatePDFfromPub(const std::string& strPDFFile, const std::strin
     application->Quit();
     application.reset();
 
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-    fileSystem().deleteFile(printFile);
+    DistillPrintFile(printFile, strPDFFile, options);
   } catch (...) {
     // Each clean-up step is tried whatever the one before did.
     if (application) {
