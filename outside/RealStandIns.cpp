@@ -1,6 +1,7 @@
-// The stand-ins the program runs with: the viewer's objects on qpdf, the Distiller on the
-// PostScript interpreter's worker, the printer drivers of outside/printing, Word on the
-// office suite's worker, and Excel, PowerPoint and Publisher there too. Visio, AutoCAD and
+// The stand-ins the program runs with: the viewer's objects on qpdf (its metafiles drawn
+// by the office suite), the Distiller on the PostScript interpreter's worker, the printer
+// drivers of outside/printing, Word on the office suite's worker, and Excel, PowerPoint and
+// Publisher there too. Visio, AutoCAD and
 // Crystal Reports have no stand-in yet: their slots stay empty.
 #include "outside/StandInFactories.h"
 
@@ -41,14 +42,15 @@ void requireOfficeWorker(const char* application) {
 
 StandInFactories RealStandIns() {
   StandInFactories standIns;
+  // One office suite for the applications of one set, and for the viewer's metafiles,
+  // ended with the set.
+  const auto suite = std::make_shared<OfficeSuite>();
   standIns.pdfDocument = [] { return std::make_unique<QpdfDocument>(); };
-  standIns.viewerDocument = [] { return std::make_unique<ViewerDocument>(); };
+  standIns.viewerDocument = [suite] { return std::make_unique<ViewerDocument>(suite); };
   standIns.viewerApp = [] { return std::make_unique<Viewer>(); };
   standIns.distiller = [] { return makeDistiller(false); };
   standIns.secureDistiller = [] { return makeDistiller(true); };
   standIns.printerDrivers = RealPrinterDrivers();
-  // One office suite for the applications of one set, ended with the set.
-  const auto suite = std::make_shared<OfficeSuite>();
   standIns.word = [suite] {
     requireOfficeWorker("Word.Application");
     return MakeWordStandIn(suite);

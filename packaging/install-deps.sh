@@ -24,6 +24,9 @@ packages=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
   libreoffice-dev fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   fonts-dejavu-core
+  # Chinese, Japanese and Korean text: one compact typeface covers them, so such documents
+  # keep their text instead of empty boxes
+  fonts-wqy-microhei
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
   # benchmarks: the reference tools compared against

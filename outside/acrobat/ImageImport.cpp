@@ -7,17 +7,22 @@
 #include <cstdio>
 #include <vector>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "common/Errors.h"
 #include "common/Paths.h"
+#include "common/PrivateDirectories.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
 #include "outside/acrobat/GifPicture.h"
 #include "outside/acrobat/ImageFacts.h"
 #include "outside/acrobat/RasterImages.h"
 #include "outside/acrobat/TiffPages.h"
+#include "outside/office/OfficeJobs.h"
+#include "outside/office/OfficeSuite.h"
 #include "platform/FileSystem.h"
 
 namespace vd {
@@ -210,9 +215,43 @@ void importDecoded(QPDF& document, const std::string& path, const std::string& b
   }
 }
 
+// The drawing component's PDF of a metafile, held in memory: its temporary file goes
+// before the document is saved anywhere.
+std::shared_ptr<QPDF> importMetafile(const std::string& path, OfficeSuite* drawings) {
+  if (drawings == nullptr) cannotOpen(path, "WMF/EMF pictures need the office suite, which this viewer was not given");
+  TemporaryDirectory folder("vellumdock-picture");
+  if (!folder.ok()) cannotOpen(path, "no temporary folder could be made for it");
+  const std::string drawn = folder.path() + "/picture.pdf";
+  try {
+    drawings->print(office::kDrawing, path, drawn, {});
+  } catch (const std::exception& error) {
+    std::string reason = error.what();
+    while (!reason.empty() && reason.back() == '.') reason.pop_back();
+    cannotOpen(path, reason);
+  }
+  std::string bytes;
+  try {
+    bytes = fileSystem().readFile(drawn);
+  } catch (const FileError& error) {
+    cannotOpen(path, "the office suite's drawing of it cannot be read: " + error.reason());
+  }
+  auto buffer = new Buffer(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), buffer->getBuffer());
+  auto document = std::make_shared<QPDF>();
+  try {
+    document->processInputSource(std::make_shared<BufferInputSource>(path, buffer, true));
+    if (QPDFPageDocumentHelper(*document).getAllPages().empty()) cannotOpen(path, "the office suite drew no page of it");
+  } catch (const EngineError&) {
+    throw;
+  } catch (const std::exception& error) {
+    cannotOpen(path, std::string("the office suite's drawing of it is damaged: ") + error.what());
+  }
+  return document;
+}
+
 }  // namespace
 
-std::shared_ptr<QPDF> ImportImage(const std::string& path) {
+std::shared_ptr<QPDF> ImportImage(const std::string& path, OfficeSuite* drawings) {
   const std::string extension = toLowerAscii(extensionOf(path));
   const std::optional<std::uint64_t> length = fileSystem().fileLength(path);
   if (!length) cannotOpen(path, "the file cannot be read");
@@ -224,9 +263,7 @@ std::shared_ptr<QPDF> ImportImage(const std::string& path) {
   } catch (const FileError& error) {
     cannotOpen(path, error.reason());
   }
-  if (extension == "wmf" || extension == "emf" || LooksLikeMetafile(bytes)) {
-    cannotOpen(path, "WMF/EMF images need the office suite, which is not available in this build");
-  }
+  if (extension == "wmf" || extension == "emf" || LooksLikeMetafile(bytes)) return importMetafile(path, drawings);
   auto document = std::make_shared<QPDF>();
   document->emptyPDF();
   try {

@@ -3,7 +3,8 @@
 // page as large as the frame at its resolution. JPEG data goes in unchanged; PNG rows go
 // in unchanged where PDF can read them; bilevel CCITT TIFF pages go in as fax data (as
 // stored where PDF can read it, else coded anew as Group 4); everything else is decoded
-// and stored losslessly.
+// and stored losslessly. A WMF or EMF picture is drawn by the office suite's drawing
+// component into a PDF page of the picture's own size, which is taken as it is.
 #pragma once
 
 #include <memory>
@@ -13,7 +14,10 @@ class QPDF;
 
 namespace vd {
 
+class OfficeSuite;
+
 // Throws EngineError, naming the file and the reason, when the image cannot be opened.
-std::shared_ptr<QPDF> ImportImage(const std::string& path);
+// Metafiles need drawings, the suite that draws them; without one they cannot be opened.
+std::shared_ptr<QPDF> ImportImage(const std::string& path, OfficeSuite* drawings = nullptr);
 
 }  // namespace vd

@@ -26,7 +26,7 @@ bool ViewerDocument::Open(const std::string& path, const std::string& /*title*/)
   if (namesPdf(path)) {
     if (!shown->Open(path)) throw EngineError("The document " + path + " cannot be opened: " + shown->lastError() + ".");
   } else {
-    shown = std::make_shared<QpdfDocument>(ImportImage(path));
+    shown = std::make_shared<QpdfDocument>(ImportImage(path, drawings_.get()));
   }
   shown_ = std::move(shown);
   activeDocument() = shown_;

@@ -12,10 +12,14 @@
 
 namespace vd {
 
+class OfficeSuite;
+
 class ViewerDocument : public AcroAVDoc {
  public:
   ViewerDocument() = default;
   explicit ViewerDocument(std::shared_ptr<QpdfDocument> shown) : shown_(std::move(shown)) {}
+  // drawings draws the metafiles opened in this window (ImageImport.h).
+  explicit ViewerDocument(std::shared_ptr<OfficeSuite> drawings) : drawings_(std::move(drawings)) {}
 
   // Throws EngineError, with the reason, when the file cannot be shown.
   bool Open(const std::string& path, const std::string& title) override;
@@ -25,6 +29,7 @@ class ViewerDocument : public AcroAVDoc {
 
  private:
   std::shared_ptr<QpdfDocument> shown_;
+  std::shared_ptr<OfficeSuite> drawings_;
 };
 
 class Viewer : public AcroApp {

@@ -14,6 +14,8 @@ inline constexpr const char* kWord = "word";
 inline constexpr const char* kExcel = "excel";
 inline constexpr const char* kPowerPoint = "powerpoint";
 inline constexpr const char* kPublisher = "publisher";
+// A picture (WMF, EMF) opened by the drawing component, printed on a page of its own size.
+inline constexpr const char* kDrawing = "draw";
 
 inline constexpr const char* kPassword = "password";
 // Word: "1" landscape, "0" portrait; absent leaves the document's own.

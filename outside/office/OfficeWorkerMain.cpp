@@ -29,6 +29,7 @@
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -36,8 +37,12 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/drawing/XMasterPagesSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -491,9 +496,57 @@ void applyExcelSettings(const Reference<css::lang::XComponent>& document, const 
   filterData.push_back(property("Selection", Any(range)));
 }
 
-// PowerPoint's slide range: the first and last slide, a value below 1 leaving that end open.
+// Moves and sizes every shape of a page as the page itself was scaled by factor and
+// shifted by (dx, dy), so nothing falls off a page that changed its shape.
+void scaleShapes(const Reference<css::drawing::XShapes>& shapes, double factor, double dx, double dy) {
+  for (sal_Int32 i = 0; i < shapes->getCount(); ++i) {
+    const Reference<css::drawing::XShape> shape(shapes->getByIndex(i), UNO_QUERY);
+    if (!shape.is()) continue;
+    const css::awt::Point at = shape->getPosition();
+    const css::awt::Size size = shape->getSize();
+    shape->setSize(css::awt::Size(static_cast<sal_Int32>(size.Width * factor + 0.5),
+                                  static_cast<sal_Int32>(size.Height * factor + 0.5)));
+    shape->setPosition(css::awt::Point(static_cast<sal_Int32>(at.X * factor + dx + 0.5),
+                                       static_cast<sal_Int32>(at.Y * factor + dy + 0.5)));
+  }
+}
+
+// PowerPoint's slide orientation: "1" wide slides, "2" tall ones. A presentation that must
+// turn gets its width and height swapped, and what is on its slides and masters shrinks to
+// fit the new shape, centred, as the application does.
+void orientSlides(const Reference<css::lang::XComponent>& document, const std::string& orientation) {
+  if (orientation != "1" && orientation != "2") return;
+  const Reference<css::drawing::XDrawPagesSupplier> supplier(document, UNO_QUERY_THROW);
+  const Reference<css::drawing::XDrawPages> slides = supplier->getDrawPages();
+  if (slides->getCount() == 0) return;
+  const Reference<css::beans::XPropertySet> first(slides->getByIndex(0), UNO_QUERY_THROW);
+  const sal_Int32 width = get<sal_Int32>(first, "Width");
+  const sal_Int32 height = get<sal_Int32>(first, "Height");
+  const bool wide = orientation == "1";
+  if (width <= 0 || height <= 0 || width == height || (width > height) == wide) return;
+  // The suite sizes every slide and master alike from the first slide.
+  put(first, "Width", height);
+  put(first, "Height", width);
+  const double factor = std::min(static_cast<double>(height) / width, static_cast<double>(width) / height);
+  const double dx = (height - width * factor) / 2;
+  const double dy = (width - height * factor) / 2;
+  std::vector<Reference<css::drawing::XShapes>> pages;
+  for (sal_Int32 i = 0; i < slides->getCount(); ++i) pages.emplace_back(slides->getByIndex(i), UNO_QUERY);
+  const Reference<css::drawing::XMasterPagesSupplier> masters(document, UNO_QUERY);
+  if (masters.is()) {
+    const Reference<css::drawing::XDrawPages> all = masters->getMasterPages();
+    for (sal_Int32 i = 0; i < all->getCount(); ++i) pages.emplace_back(all->getByIndex(i), UNO_QUERY);
+  }
+  for (const Reference<css::drawing::XShapes>& page : pages) {
+    if (page.is()) scaleShapes(page, factor, dx, dy);
+  }
+}
+
+// PowerPoint's slide orientation and range: the first and last slide, a value below 1
+// leaving that end open.
 void applyPresentationSettings(const Reference<css::lang::XComponent>& document, const Settings& settings,
                                std::vector<css::beans::PropertyValue>& filterData) {
+  orientSlides(document, setting(settings, "slideOrientation"));
   const long from = number(settings, "from", -1);
   const long to = number(settings, "to", -1);
   if (from < 1 && to < 1) return;
@@ -506,6 +559,43 @@ void applyPresentationSettings(const Reference<css::lang::XComponent>& document,
                              " (it has " + std::to_string(slides) + ").");
   }
   filterData.push_back(property("PageRange", Any(u(std::to_string(first) + "-" + std::to_string(last)))));
+}
+
+// A picture opened by the drawing component sits on a page of paper size; the page takes
+// the picture's own size instead, as the page of any other image does.
+void fitPageToPicture(const Reference<css::lang::XComponent>& document, const std::string& path) {
+  const Reference<css::lang::XServiceInfo> info(document, UNO_QUERY);
+  if (!info.is() || !info->supportsService("com.sun.star.drawing.DrawingDocument")) {
+    throw std::runtime_error("The file " + path + " is not a picture the office suite can draw.");
+  }
+  const Reference<css::drawing::XDrawPages> pages =
+      Reference<css::drawing::XDrawPagesSupplier>(document, UNO_QUERY_THROW)->getDrawPages();
+  if (pages->getCount() != 1) return;
+  const Reference<css::drawing::XShapes> page(pages->getByIndex(0), UNO_QUERY_THROW);
+  if (page->getCount() != 1) {
+    throw std::runtime_error("The office suite drew nothing of the picture " + path + ".");
+  }
+  const Reference<css::drawing::XShape> picture(page->getByIndex(0), UNO_QUERY_THROW);
+  css::awt::Size size = picture->getSize();
+  // A picture larger than the paper was shrunk to fit it: its own size is the graphic's.
+  const Reference<css::beans::XPropertySet> shapeProperties(picture, UNO_QUERY);
+  const Reference<css::beans::XPropertySetInfo> known =
+      shapeProperties.is() ? shapeProperties->getPropertySetInfo() : Reference<css::beans::XPropertySetInfo>();
+  if (known.is() && known->hasPropertyByName("Graphic")) {
+    const Reference<css::beans::XPropertySet> graphic = get<Reference<css::beans::XPropertySet>>(shapeProperties, "Graphic");
+    if (graphic.is()) {
+      const css::awt::Size own = get<css::awt::Size>(graphic, "Size100thMM");
+      if (own.Width > 0 && own.Height > 0) size = own;
+    }
+  }
+  // What the suite could not read it keeps as an empty shape on a blank page.
+  if (size.Width <= 0 || size.Height <= 0) throw std::runtime_error("The office suite drew nothing of the picture " + path + ".");
+  const Reference<css::beans::XPropertySet> pageProperties(page, UNO_QUERY_THROW);
+  for (const char* border : {"BorderLeft", "BorderRight", "BorderTop", "BorderBottom"}) put(pageProperties, border, sal_Int32{0});
+  put(pageProperties, "Width", size.Width);
+  put(pageProperties, "Height", size.Height);
+  picture->setSize(size);
+  picture->setPosition(css::awt::Point(0, 0));
 }
 
 Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
@@ -575,6 +665,8 @@ int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
       applyExcelSettings(document, settings, filterData);
     } else if (application == "powerpoint") {
       applyPresentationSettings(document, settings, filterData);
+    } else if (application == "draw") {
+      fitPageToPicture(document, input);
     }
     const std::vector<css::beans::PropertyValue> store = {
         property("FilterName", Any(OUString::createFromAscii(exportFilter(document)))),

@@ -425,16 +425,65 @@ TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheF
   EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());
 }
 
+// pdfinfo's size of the first page in whole points, "W x H".
+std::string pageSize(const std::string& pdf) {
+  const std::string info = ProgramOutput("pdfinfo", {pdf});
+  double width = 0;
+  double height = 0;
+  const auto at = info.find("Page size:");
+  if (at == std::string::npos || std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height) != 2) return "";
+  return std::to_string(static_cast<int>(width + 0.5)) + " x " + std::to_string(static_cast<int>(height + 0.5));
+}
+
+TEST_F(ImageImportTest, MetafilesAreDrawnByTheOfficeSuiteOnPagesOfTheirOwnSize) {
+  struct Case {
+    std::string file;
+    std::string size;  // from the file's header: its frame, or its bounds at its units per inch
+    std::string text;
+  };
+  const Case cases[] = {
+      {"wmf/drawing.wmf", "82 x 82", ""},
+      {"wmf/santa.wmf", "136 x 146", ""},
+      {"emf/drawing.emf", "82 x 82", ""},
+      {"emf/vector_image.emf", "530 x 434", "Existing Policy"},
+  };
+  const std::string temporary = scratchFolder("tmp");
+  environment.set("TMPDIR", temporary);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ImageInfoOptions options;
+    options.strTitle = "Drawn";
+    const std::string pdf = convert(Corpus(c.file), options);
+    EXPECT_EQ(PageCount(pdf), 1);
+    EXPECT_EQ(pageSize(pdf), c.size);
+    if (!c.text.empty()) ExpectContainsAll(PdfText(pdf), {c.text});
+    EXPECT_NE(ProgramOutput("pdfinfo", {pdf}).find("Drawn"), std::string::npos);
+    // The picture is drawn, not a blank page: pixels darker than white.
+    const std::string prefix = scratch("drawn");
+    ASSERT_EQ(RunProgram("pdftoppm", {"-gray", "-r", "72", "-singlefile", pdf, prefix}), 0);
+    const QImage page(QString::fromStdString(prefix + ".pgm"));
+    ASSERT_FALSE(page.isNull());
+    long ink = 0;
+    for (int y = 0; y < page.height(); ++y) {
+      for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 200 ? 1 : 0;
+    }
+    EXPECT_GT(ink, page.width() * page.height() / 100) << pageSize(pdf);
+  }
+  // The drawings' temporary PDFs went with their calls.
+  for (const std::string& entry : DirectoryEntries(temporary)) EXPECT_EQ(entry.find("vellumdock-picture"), std::string::npos);
+}
+
 TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
   const std::string whole = ReadBytes(Corpus("tif/tiff_16bit_RGB.tiff"));
   const std::vector<std::pair<std::string, std::string>> made = {
       {"empty.png", ""},
       {"noise.gif", std::string(4096, '\x5a')},
+      {"noise.emf", std::string(600, '\x11')},
       {"cut -16bit.tiff", whole.substr(0, whole.size() / 2)},
       {"cut.png", ReadBytes(Corpus("png/basn3p08.png")).substr(0, 600)},
       {"header only.tif", std::string("II*\0\x08\0\0\0", 8) + std::string(64, '\xff')}};
   std::vector<std::string> images = {Corpus("broken/truncated_jpeg.jpg"), Corpus("broken/badcrc.png"),
-                                     Corpus("wmf/drawing.wmf"), Corpus("emf/drawing.emf")};
+                                     Corpus("wmf/61338.wmf")};
   for (const auto& [name, bytes] : made) {
     images.push_back(scratch(name));
     WriteBytes(images.back(), bytes);
@@ -447,9 +496,11 @@ TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
     EXPECT_FALSE(FileExistsOnDisk(out));
     EXPECT_EQ(ReadBytes(image), before);
   }
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("x.pdf"), Corpus("wmf/santa.wmf")); })
-                .find("office suite"),
+  // A metafile the suite draws as a blank page is no picture of it.
+  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("x.pdf"), Corpus("wmf/61338.wmf")); })
+                .find("drew nothing of the picture"),
             std::string::npos);
+  EXPECT_FALSE(FileExistsOnDisk(scratch("x.pdf")));
 
   const std::string kept = makePdf("keep.pdf", {"Kept"});
   EXPECT_EQ(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, scratch("no such.png")); }),

@@ -121,7 +121,7 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
 TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
   // Failed entries are logged each, and the rest is joined.
   run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + makePdf("good.pdf", {"Good"}) + "\r\n" +
-      Corpus("wmf/drawing.wmf") + "\r\n");
+      Corpus("broken/badcrc.png") + "\r\n");
   EXPECT_EQ(failures_, 2);
   ASSERT_EQ(reasons_.size(), 2u);
   EXPECT_EQ(reasons_[0].rfind(Corpus("broken/truncated_jpeg.jpg") + ": The image ", 0), 0u) << reasons_[0];

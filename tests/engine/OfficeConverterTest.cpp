@@ -202,7 +202,9 @@ TEST_F(OfficeConverterTest, PresentationsAndPublicationsComeOutWithTheirSlidesAn
   };
   const Case cases[] = {
       {"ppt/SampleShow.ppt", true, 2, {"Title of the first slide", "It has bullet points on it"}},
-      {"ppt/WithMaster.ppt", true, 2, {"This text comes from the Master Slide"}},
+      {"ppt/WithMaster.ppt", true, 2, {"This text comes from the Master", "Footer from the master slide"}},
+      // Chinese and Japanese text stays text (a CJK typeface is installed).
+      {"ppt/54880_chinese.ppt", true, 1, {"\xE8\xA4\x87\xE6\x95\xB0\xE3\x81\xAE\xE6\x96\x87\xE5\xAD\x97", "\xE3\x82\xAB\xE3\x82\xBF\xE3\x82\xAB\xE3\x83\x8A"}},
       {"pub/Sample.pub", false, 2, {"This is some text on the first page"}},
       {"pub/SampleBrochure.pub", false, 2, {"Contoso Art", "Opening hours"}},
   };
@@ -221,6 +223,17 @@ TEST_F(OfficeConverterTest, PresentationsAndPublicationsComeOutWithTheirSlidesAn
     }
     EXPECT_EQ(PageCount(pdf), c.pages);
     ExpectContainsAll(PdfText(pdf), c.texts);
+  }
+
+  // Slides turn as asked, what is on them shrunk onto the turned page: tall unless wide
+  // ones are asked for, whatever the presentation had.
+  for (const bool horizontal : {false, true}) {
+    PowerPointOptions options;
+    options.blnHorizontalOrientation = horizontal;
+    engine.CreatePDFfromPowerPoint(scratch("turned.pdf"), Corpus("ppt/SampleShow.ppt"), options);
+    EXPECT_EQ(pageSize(scratch("turned.pdf")), horizontal ? "720 x 540" : "540 x 720");
+    // Text beyond the page would not be extracted.
+    ExpectContainsAll(PdfText(scratch("turned.pdf")), {"Title of the first slide", "It has bullet points on it"});
   }
 
   // A slide range: from the second slide of 42 to the fourth, and from the fortieth on.
