@@ -19,6 +19,7 @@
 #include <qpdf/QPDF.hh>
 
 #include "AssemblyFixture.h"
+#include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
@@ -201,7 +202,9 @@ TEST_F(ImageImportTest, EveryImageKindComesBackPixelForPixel) {
   for (const std::string& image : images) {
     SCOPED_TRACE(image);
     const std::vector<QImage> frames = qtFrames(image);
+    const std::size_t descriptors = OpenDescriptors();
     const std::string pdf = convert(image);
+    EXPECT_EQ(OpenDescriptors(), descriptors);  // the import keeps nothing open
     const std::vector<QImage> shown = pictures(pdf);
     ASSERT_EQ(shown.size(), frames.size());
     EXPECT_EQ(RunProgram("qpdf", {"--check", pdf}), 0);

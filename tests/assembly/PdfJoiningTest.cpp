@@ -7,6 +7,7 @@
 
 #include "AssemblyFixture.h"
 #include "platform/FileSystem.h"
+#include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
@@ -27,7 +28,9 @@ TEST_F(PdfJoiningTest, JoinsInListOrderSkippingMissingOnesLinearizedForOlderView
     SCOPED_TRACE(version);
     engine_.setAcrobatVersion(version);
     const std::string out = scratch("joined.pdf");
+    const std::size_t descriptors = OpenDescriptors();
     engine_.CreatePDFfromMultiPDF(out, list);
+    EXPECT_EQ(OpenDescriptors(), descriptors);  // the join keeps nothing open
     EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"B1", "B2", "A1", "C1", "C2", "C3"}));
     EXPECT_EQ(IsLinearized(out), linearized);
   }

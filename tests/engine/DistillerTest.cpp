@@ -9,7 +9,6 @@
 #include "outside/ghostscript/GhostscriptRunner.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
-#include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
@@ -166,29 +165,6 @@ TEST_F(DistillerTest, SecurityWithNothingConfiguredAllowsPrintAndCopyAndVersionF
   EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", five}).find("File is not encrypted"), std::string::npos);
   ASSERT_FALSE(events.events.empty());
   EXPECT_EQ(events.events.back(), "JobDone");
-}
-
-TEST_F(DistillerTest, FiftyJobsLeaveNoDescriptorsOrChildrenBehind) {
-  const std::string good = Corpus("ps/alphabet.ps");
-  const std::string bad = scratch("bad.ps");
-  WriteBytes(bad, "%!PS\nnosuchoperator\n");
-  const std::string joined = MakeTextPdf(scratch("source.pdf"), {"One", "Two"});
-  engine->CreatePDFfromPS(scratch("warm.pdf"), good);  // the warm worker is part of the steady state
-  const std::size_t descriptorsBefore = OpenDescriptors();
-  for (int job = 0; job < 50; ++job) {
-    const std::string out = scratch("job " + std::to_string(job) + ".pdf");
-    switch (job % 4) {
-      case 0: engine->CreatePDFfromPS(out, job % 8 == 0 ? good : bad); break;
-      case 1: engine->CreatePDFfromMultiPDF(out, PathArray{0, {joined, good + ".missing"}}); break;
-      case 2: engine->CreatePDFfromImageFile(out, Corpus("png/basn3p08.png")); break;
-      case 3: engine->CreatePSfromPDF(joined, out + ".ps"); break;
-    }
-  }
-  EXPECT_EQ(PageCount(scratch("job 48.pdf")), 1);
-  EXPECT_FALSE(FileExistsOnDisk(scratch("job 44.pdf")));
-  EXPECT_EQ(PageCount(scratch("job 49.pdf")), 2);
-  EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
-  EXPECT_EQ(ZombieChildren(), 0);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
-#include <utility>
 
 #include "common/PrivateDirectories.h"
 #include "engine/CreatePDF.h"
@@ -169,63 +168,47 @@ TEST_F(SecurityCommandTest, AFailureWhileStoringLeavesTheOldSettings) {
   expectSettings("old open", "old owner", std::nullopt);
 }
 
-// The command on a terminal of its own: what it prints and what the terminal echoes.
-struct TerminalRun {
-  explicit TerminalRun(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {kSetup, "security"});
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+// The command on a terminal of its own, each answer typed once its prompt is on the screen:
+// the exit code and everything the terminal showed, echoes included.
+std::pair<int, std::string> atTerminal(std::vector<std::string> arguments,
+                                       const std::vector<std::pair<std::string, std::string>>& answers) {
+  arguments.insert(arguments.begin(), {kSetup, "security"});
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
   }
-  ~TerminalRun() {
-    if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
-    if (master >= 0) close(master);
-  }
-  // Reads until the screen so far ends with text, false when it does not come; with no
-  // text, until the command closes the terminal.
-  bool readUntil(const std::string& text) {
-    pollfd ready{master, POLLIN, 0};
-    char buffer[512];
-    while (text.empty() || !screen.ends_with(text)) {
-      const ssize_t count = poll(&ready, 1, 30000) > 0 ? read(master, buffer, sizeof buffer) : 0;
-      if (count <= 0) return text.empty();
-      screen.append(buffer, static_cast<std::size_t>(count));
-    }
-    return true;
-  }
-  void type(const std::string& text) { EXPECT_EQ(write(master, text.data(), text.size()), ssize_t(text.size())); }
-  // The exit code, once everything up to the command's end was read.
-  int finish() {
-    readUntil("");
-    int status = 0;
-    waitpid(std::exchange(pid, -1), &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
   std::string screen;
-  int master = -1;
-  pid_t pid = -1;
-};
+  std::size_t answered = 0;
+  pollfd ready{terminal, POLLIN, 0};
+  char buffer[512];
+  for (ssize_t count = 0; poll(&ready, 1, 30000) > 0 && (count = read(terminal, buffer, sizeof buffer)) > 0;) {
+    screen.append(buffer, static_cast<std::size_t>(count));
+    if (answered < answers.size() && screen.ends_with(answers[answered].first)) {
+      const std::string typed = answers[answered++].second + "\n";
+      EXPECT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    }
+  }
+  kill(pid, SIGKILL);  // only should it still wait for input
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(terminal);
+  EXPECT_EQ(answered, answers.size()) << screen;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, screen};
+}
 
 TEST_F(SecurityCommandTest, TypedAtATerminalThePasswordIsNeverShownAndAskedTwice) {
   for (const std::string second : {"typed secret", "typed secrex"}) {
-    TerminalRun run({"--open-password", "--permissions", "print"});
-    ASSERT_TRUE(run.readUntil("Open password: ")) << run.screen;
-    run.type("typed secret\n");
-    ASSERT_TRUE(run.readUntil("Type the open password again: ")) << run.screen;
-    run.type(second + "\n");
+    const auto [code, screen] = atTerminal({"--open-password", "--permissions", "print"},
+                                           {{"Open password: ", "typed secret"}, {"Type the open password again: ", second}});
     const bool same = second == "typed secret";
-    EXPECT_EQ(run.finish(), same ? 0 : 2) << run.screen;
-    EXPECT_EQ(run.screen.find("typed secre"), std::string::npos) << run.screen;
-    EXPECT_NE(run.screen.find(same ? "Open password: set"
-                                   : "the two entries of the open password differ; nothing was changed"),
-              std::string::npos)
-        << run.screen;
+    EXPECT_EQ(code, same ? 0 : 2) << screen;
+    EXPECT_EQ(screen.find("typed secre"), std::string::npos) << screen;
+    ExpectContainsAll(screen, {same ? "Open password: set" : "the two entries of the open password differ; nothing was changed"});
     expectSettings("typed secret", "", std::set<std::string>{"print"});
   }
 }
