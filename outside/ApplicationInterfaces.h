@@ -217,7 +217,30 @@ class PublisherApplication : public OutsideApplication {
   virtual PublisherDocument& ActiveDocument() = 0;
   virtual void Quit() = 0;
 };
-class VisioApplication : public OutsideApplication {};
+// Visio: a drawing opened from the documents collection and printed whole on the printer
+// set for it.
+class VisioDocument {
+ public:
+  virtual ~VisioDocument() = default;
+  // The printer Print prints on; "" is the default printer.
+  virtual void Printer(const std::string& printer) = 0;
+  // Prints every page and returns once the printer has finished the job.
+  virtual void Print() = 0;
+  virtual void Close() = 0;
+};
+
+class VisioDocuments {
+ public:
+  virtual ~VisioDocuments() = default;
+  virtual std::unique_ptr<VisioDocument> Open(const std::string& FileName) = 0;
+};
+
+class VisioApplication : public OutsideApplication {
+ public:
+  virtual void Visible(bool value) = 0;
+  virtual VisioDocuments& Documents() = 0;
+  virtual void Quit() = 0;
+};
 class AutoCADApplication : public OutsideApplication {};
 class CrystalReportsApplication : public OutsideApplication {};
 

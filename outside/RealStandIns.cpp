@@ -1,8 +1,8 @@
 // The stand-ins the program runs with: the viewer's objects on qpdf (its metafiles drawn
 // by the office suite), the Distiller on the PostScript interpreter's worker, the printer
-// drivers of outside/printing, Word on the office suite's worker, and Excel, PowerPoint and
-// Publisher there too. Visio, AutoCAD and
-// Crystal Reports have no stand-in yet: their slots stay empty.
+// drivers of outside/printing, Word on the office suite's worker, and Excel, PowerPoint,
+// Publisher and Visio there too (Visio prints through the printer drivers of this set).
+// AutoCAD and Crystal Reports have no stand-in: their slots stay empty.
 #include "outside/StandInFactories.h"
 
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include "outside/office/ExcelStandIn.h"
 #include "outside/office/OfficeSuite.h"
 #include "outside/office/PresentationStandIns.h"
+#include "outside/office/VisioStandIn.h"
 #include "outside/office/WordStandIn.h"
 #include "outside/printing/PrintSubmission.h"
 
@@ -66,6 +67,10 @@ StandInFactories RealStandIns() {
   standIns.publisher = [suite] {
     requireOfficeWorker("Publisher.Application");
     return MakePublisherStandIn(suite);
+  };
+  standIns.visio = [suite, drivers = standIns.printerDrivers] {
+    requireOfficeWorker("Visio.Application");
+    return MakeVisioStandIn(suite, drivers);
   };
   return standIns;
 }

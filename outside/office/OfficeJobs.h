@@ -16,6 +16,9 @@ inline constexpr const char* kPowerPoint = "powerpoint";
 inline constexpr const char* kPublisher = "publisher";
 // A picture (WMF, EMF) opened by the drawing component, printed on a page of its own size.
 inline constexpr const char* kDrawing = "draw";
+// A drawing: a document the suite does not open as a drawing (it reads damaged files as
+// plain text) is refused rather than printed as text.
+inline constexpr const char* kVisio = "visio";
 
 inline constexpr const char* kPassword = "password";
 // Word: "1" landscape, "0" portrait; absent leaves the document's own.

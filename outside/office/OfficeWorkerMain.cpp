@@ -667,6 +667,11 @@ int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
       applyPresentationSettings(document, settings, filterData);
     } else if (application == "draw") {
       fitPageToPicture(document, input);
+    } else if (application == "visio") {
+      const Reference<css::lang::XServiceInfo> info(document, UNO_QUERY);
+      if (!info.is() || !info->supportsService("com.sun.star.drawing.DrawingDocument")) {
+        throw std::runtime_error("The document " + input + " is not a drawing.");
+      }
     }
     const std::vector<css::beans::PropertyValue> store = {
         property("FilterName", Any(OUString::createFromAscii(exportFilter(document)))),

@@ -54,7 +54,7 @@ class ApplicationSlots : public CreatePDF {
  public:
   ApplicationSlots(EngineDetection detection, StandInFactories standIns)
       : CreatePDF(std::move(detection), std::move(standIns)) {}
-  using CreatePDF::CreateVisioApplication;
+  using CreatePDF::CreateAutoCADApplication;
 };
 
 TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheComponent) {
@@ -67,7 +67,7 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   secureOnly.secureDistiller = RealStandIns().secureDistiller;
   ApplicationSlots eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
   CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
-  // The real stand-ins have no Visio yet (each slot is named alike).
+  // The real stand-ins have no AutoCAD (each slot is named alike).
   ApplicationSlots real(EngineDetection{}, RealStandIns());
 
   const std::pair<std::function<void()>, std::string> cases[] = {
@@ -75,7 +75,7 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
       {[&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, "AcroExch.App"},
       {[&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller"},
       {[&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); }, "Acrobat Distiller"},
-      {[&] { real.CreateVisioApplication(); }, "Visio.Application"},
+      {[&] { real.CreateAutoCADApplication(); }, "AutoCAD.Application"},
   };
   for (const auto& [call, component] : cases) EXPECT_EQ(EngineErrorOf(call), component + " is not available.");
   // Exporting reports nothing, whatever happens.
@@ -87,8 +87,8 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
   EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
   StandInFactories filled;
-  filled.visio = [] { return std::make_unique<VisioApplication>(); };
-  EXPECT_NE(ApplicationSlots(EngineDetection{}, filled).CreateVisioApplication(), nullptr);
+  filled.autoCAD = [] { return std::make_unique<AutoCADApplication>(); };
+  EXPECT_NE(ApplicationSlots(EngineDetection{}, filled).CreateAutoCADApplication(), nullptr);
 
   // Without its worker program the Distiller is an engine error naming it; the stale
   // output went before the Distiller was asked for.

@@ -6,7 +6,12 @@
 #include <optional>
 #include <thread>
 
+#include "common/Locations.h"
+#include "common/Paths.h"
 #include "engine/CreatePDF.h"
+#include "outside/printing/PdfFileDriver.h"
+#include "platform/PrintSubsystem.h"
+#include "platform/ProcessLauncher.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/ProcessChecks.h"
@@ -286,6 +291,89 @@ TEST_F(OfficeConverterTest, FailuresAreEngineErrorsAndTheNextDocumentConverts) {
   engine.CreatePDFfromWord(scratch("next.pdf"), Corpus("doc/Word6.doc"), options);
   ExpectContainsAll(PdfText(scratch("next.pdf")), {"The quick brown fox jumps over the lazy dog"});
   EXPECT_NE(officeWorker(), worker);
+}
+
+// The keystroke helper's launches are recorded, not run: the drawings print on a printer
+// that writes its port's PDF without a dialog.
+class RecordingLauncher : public ProcessLauncher {
+ public:
+  std::vector<std::string> commandLines;
+  bool startHidden(const std::string& program, const std::string& argumentText) override {
+    commandLines.push_back(fileNameOf(program) + " " + argumentText);
+    return true;
+  }
+};
+
+TEST_F(OfficeConverterTest, DrawingsPrintWholeOnTheirPrinterAndFailuresLeaveNothingBehind) {
+  environment.set("TMPDIR", scratchFolder("tmp"));
+  const std::string program = scratchFolder("program");
+  environment.set("VELLUMDOCK_PROGRAM_DIR", program);
+  if (!FileExistsOnDisk(helperDir() + "/tabnudge")) WriteBytes(program + "/tabnudge", "");
+  RecordingLauncher launcher;
+  ScopedSeam<ProcessLauncher> launcherSeam(launcher);
+  const std::string pdf = scratch("drawing.pdf");
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Drawings", PdfFileDriver::kDriverName, pdf}));
+  CreatePDF drawings(EngineDetection{"8.0", "Drawings"});
+
+  struct Case {
+    std::string drawing;
+    int pages;
+    std::string size;
+    std::string text;
+  };
+  // Page counts and sizes as the office suite gives them for each drawing on its own.
+  const Case cases[] = {
+      {"vsd/44501.vsd", 1, "612 x 791", "farine"},
+      {"vsd/Visio11PlanWithDimensions.vsd", 1, "792 x 612", "Geometry Width"},
+      {"vsd/v5_Connection_Types.vsd", 1, "612 x 792", "Dynamic to Static"},
+      {"vsd/visio_with_embeded.vsd", 2, "595 x 842", "\xD0\xB4\xD0\xB2\xD0\xB0\xD0\xB4\xD1\x86\xD0\xB0\xD1\x82\xD1\x8C"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.drawing);
+    WriteBytes(pdf, "an older PDF of that name");
+    VisioOptions options;
+    drawings.CreatePDFfromVisio(pdf, Corpus(c.drawing), options);
+    EXPECT_EQ(options.strDistiller, "Drawings");
+    EXPECT_EQ(PageCount(pdf), c.pages);
+    EXPECT_EQ(pageSize(pdf), c.size);
+    ExpectContainsAll(PdfText(pdf), {c.text});
+  }
+  EXPECT_EQ(launcher.commandLines.size(), 2 * std::size(cases));
+  EXPECT_EQ(launcher.commandLines.at(0), "tabnudge save pdf file as~save pdf file as~" + pdf + "~");
+  EXPECT_EQ(launcher.commandLines.at(1), "tabnudge adobe pdf - security~adobe pdf - security~");
+
+  // A truncated drawing, one the suite would read as plain text, a printer that is not
+  // installed and a drawing that is not there: engine errors, no PDF, no print stream left
+  // in the temporary folder.
+  const std::string damaged = scratch("damaged.vsd");
+  WriteBytes(damaged, ReadBytes(Corpus("vsd/44501.vsd")).substr(0, 3000));
+  const std::string text = scratch("text.vsd");
+  WriteBytes(text, "Not a drawing at all, only a line of text.\n");
+  struct Failure {
+    std::string drawing;
+    std::string printer;
+    std::string reason;
+    bool olderPdfKept;
+  };
+  const Failure failures[] = {
+      {damaged, "", "could not be opened", false},
+      {text, "", "is not a drawing", false},
+      {Corpus("vsd/44501.vsd"), "No Such Printer", "\"No Such Printer\" is not installed", false},
+      {scratch("none.vsd"), "", "File " + scratch("none.vsd") + " does not exist.", true},
+  };
+  launcher.commandLines.clear();
+  for (const Failure& failure : failures) {
+    SCOPED_TRACE(failure.drawing);
+    WriteBytes(pdf, "an older PDF of that name");
+    VisioOptions options;
+    options.strDistiller = failure.printer;
+    const std::string error = EngineErrorOf([&] { drawings.CreatePDFfromVisio(pdf, failure.drawing, options); });
+    EXPECT_NE(error.find(failure.reason), std::string::npos) << error;
+    EXPECT_EQ(FileExistsOnDisk(pdf), failure.olderPdfKept);
+    for (const std::string& entry : DirectoryEntries(scratch("tmp"))) EXPECT_EQ(entry.rfind("vellumdock-print", 0), std::string::npos);
+  }
+  // The missing drawing started no helper.
+  EXPECT_EQ(launcher.commandLines.size(), 6u);
 }
 
 }  // namespace
