@@ -21,11 +21,13 @@ struct EngineCall {
   std::string operation;
   // "name=value" in call order; texts quoted, booleans true/false, omitted as "omitted".
   std::vector<std::string> arguments;
-  // The value of the first argument.
-  std::string out() const {
-    const std::string first = arguments.empty() ? std::string() : arguments.front();
-    const auto start = first.find("=\"");
-    return start == std::string::npos ? std::string() : first.substr(start + 2, first.size() - start - 3);
+  // The text of the first argument (the output) and of the second (the input).
+  std::string out() const { return text(0); }
+  std::string in() const { return text(1); }
+  std::string text(std::size_t index) const {
+    const std::string argument = index < arguments.size() ? arguments[index] : std::string();
+    const auto start = argument.find("=\"");
+    return start == std::string::npos ? std::string() : argument.substr(start + 2, argument.size() - start - 3);
   }
 };
 
