@@ -134,6 +134,10 @@ class FileWindowTable : public WindowTable {
 
   std::int64_t sendMessage(WindowHandle window, std::uint32_t message, std::int64_t wParam,
                            const std::string& lParam) override {
+    if (window == HWND_BROADCAST) {
+      for (const WindowInfo& each : windows()) sendMessage(each.handle, message, wParam, lParam);
+      return 0;
+    }
     const auto stored = load(window);
     if (!stored || !ownerAlive(*stored)) return -1;
     // Only an inbox that exists takes mail: a window that is going away refuses it.

@@ -19,6 +19,9 @@ using WindowHandle = std::int64_t;
 
 inline constexpr std::uint32_t WM_DESTROY = 2;
 inline constexpr std::uint32_t WM_CLOSE = 16;
+inline constexpr std::uint32_t WM_WININICHANGE = 26;
+// Sent to this handle, a message goes to every live window of the table.
+inline constexpr WindowHandle HWND_BROADCAST = -1;
 
 struct WindowMessage {
   std::uint32_t message = 0;
@@ -46,6 +49,7 @@ class WindowTable {
   // The live windows, most recently registered first.
   virtual std::vector<WindowInfo> windows() = 0;
   // Puts a message into the window's inbox: 0 when delivered, -1 when the window is gone.
+  // To HWND_BROADCAST: into every live window's inbox, 0 even when there is none.
   virtual std::int64_t sendMessage(WindowHandle window, std::uint32_t message, std::int64_t wParam,
                                    const std::string& lParam) = 0;
   // The messages that arrived for the window, oldest first; the inbox is emptied.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "engine/CreatePDF.h"
+#include "platform/WindowTable.h"
 #include "registry/clsRegistry.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
@@ -76,6 +78,52 @@ TEST_F(PrintSubsystemTest, AttributeAndDeviceEntryNameTheSameDefaultPerUserWitho
   setenv("XDG_DATA_HOME", environment.path("other-user").c_str(), 1);
   EXPECT_EQ(printers.defaultPrinter(), "");
   EXPECT_EQ(printers.installedPrinters().size(), 2u);
+}
+
+TEST_F(PrintSubsystemTest, SetDefPrinterTakesTheFamilysWayAndChangesNothingForUnknownPrinters) {
+  // Old attribute bits on the printer show whether the attribute way replaced them.
+  ASSERT_TRUE(printers.installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:", 0x40}));
+  setAttributes("Adobe PDF", PRINTER_ATTRIBUTE_DEFAULT);
+  const WindowHandle listener = windowTable().registerWindow("Listener", "any window");
+  struct Row {
+    const char* platformId;
+    std::string printer;
+    std::string defaultAfter;
+    std::string deviceAfter;
+    std::uint32_t laserAttributes;
+    bool broadcast;
+  };
+  const std::string pdfDevice = "Adobe PDF,Adobe PDF Converter,Documents\\*.pdf (Adobe PDF)";
+  for (const Row& row : std::initializer_list<Row>{
+           {"2", "", "Adobe PDF", pdfDevice, 0x40, false},
+           {"2", "Missing", "Adobe PDF", pdfDevice, 0x40, false},
+           // The time-outs of the ports entry are not part of the device entry.
+           {"2", "laser", "Laser", "laser,winspool,Ne00:", 0x40 | PRINTER_ATTRIBUTE_DEFAULT, true},
+           {"1", "", "Adobe PDF", pdfDevice, 0x40, false},
+           {"1", "Missing", "Adobe PDF", pdfDevice, 0x40, false},
+           {"1", "Laser", "Laser", "Laser,winspool,Ne00:", PRINTER_ATTRIBUTE_DEFAULT, false},
+       }) {
+    SCOPED_TRACE(std::string(row.platformId) + " '" + row.printer + "'");
+    environment.set("VELLUMDOCK_PLATFORM_ID", row.platformId);
+    setAttributes("Adobe PDF", PRINTER_ATTRIBUTE_DEFAULT);
+    auto laser = *printers.getPrinter5("Laser");
+    laser.attributes = 0x40;
+    ASSERT_TRUE(printers.setPrinter5("Laser", laser));
+    windowTable().takeMessages(listener);
+
+    CreatePDF(EngineDetection{}).SetDefPrinter(row.printer);
+    EXPECT_EQ(printers.defaultPrinter(), row.defaultAfter);
+    EXPECT_EQ(printers.getProfileString("windows", "Device", ""), row.deviceAfter);
+    EXPECT_EQ(printers.getPrinter5("Laser")->attributes, row.laserAttributes);
+    const auto messages = windowTable().takeMessages(listener);
+    ASSERT_EQ(messages.size(), row.broadcast ? 1u : 0u);
+    if (row.broadcast) {
+      EXPECT_EQ(messages[0].message, WM_WININICHANGE);
+      EXPECT_EQ(messages[0].wParam, 0);
+      EXPECT_EQ(messages[0].lParam, "windows");
+    }
+  }
+  windowTable().unregisterWindow(listener);
 }
 
 std::string machineDefault(const std::string& key) {
