@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -206,6 +207,9 @@ class CreatePDF {
   void LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
                              const std::string* strSecurityWindowCaption);
   void FileSettleWait(const std::string& path);
+  // As above, and ends early when printingEnded() gives a reason while no file is there:
+  // the printing process has ended without writing it; the reason becomes the error.
+  void FileSettleWait(const std::string& path, const std::function<std::optional<std::string>()>& printingEnded);
   void CloseDocumentWindow(const std::string& strPDFFile);
   std::string GetRandomStem();
   // The office converters' shared steps: a fresh print-to-file path in the temporary

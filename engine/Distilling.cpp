@@ -125,7 +125,14 @@ void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::
   if (strSecurityWindowCaption != nullptr) start("adobe pdf - security~" + *strSecurityWindowCaption + "~");
 }
 
-void CreatePDF::FileSettleWait(const std::string& path) {
+void CreatePDF::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
+
+void CreatePDF::FileSettleWait(const std::string& path,
+                               const std::function<std::optional<std::string>()>& printingEnded) {
+  auto hasContent = [&] {
+    const auto length = FileExists(path) ? fileSystem().fileLength(path) : std::nullopt;
+    return length && *length >= 1;
+  };
   const double bound = settleBoundSeconds();
   eventPump().pause(kSettleDelayMilliseconds);
   const double deadline = clock().seconds() + bound;
@@ -139,6 +146,10 @@ void CreatePDF::FileSettleWait(const std::string& path) {
         if (fileSystem().fileLength(path) == length) return;
         paused = true;
       }
+    }
+    // A printer that has ended writes nothing more: looked at once more after it ended.
+    if (!paused && printingEnded) {
+      if (const auto reason = printingEnded(); reason && !hasContent()) throw EngineError(*reason);
     }
     // The bound holds for a file that keeps changing as much as for one that never comes.
     if (clock().seconds() >= deadline) {

@@ -241,7 +241,59 @@ class VisioApplication : public OutsideApplication {
   virtual VisioDocuments& Documents() = 0;
   virtual void Quit() = 0;
 };
-class AutoCADApplication : public OutsideApplication {};
-class CrystalReportsApplication : public OutsideApplication {};
+
+// AutoCAD: a drawing opened read-only, one of its layouts made active and plotted to a
+// printer device.
+class AutoCADLayout {
+ public:
+  virtual ~AutoCADLayout() = default;
+};
+
+class AutoCADPlot {
+ public:
+  virtual ~AutoCADPlot() = default;
+  virtual void PlotToDevice(const std::string& PlotConfig) = 0;
+};
+
+class AutoCADDocument {
+ public:
+  virtual ~AutoCADDocument() = default;
+  // The layout by number or name; nothing when the index was omitted.
+  virtual std::unique_ptr<AutoCADLayout> Layouts(const std::optional<std::variant<std::int32_t, std::string>>& Index) = 0;
+  virtual void ActiveLayout(const AutoCADLayout& layout) = 0;
+  virtual AutoCADPlot& Plot() = 0;
+  // SaveChanges left out when nothing is given.
+  virtual void Close(std::optional<bool> SaveChanges) = 0;
+};
+
+class AutoCADDocuments {
+ public:
+  virtual ~AutoCADDocuments() = default;
+  virtual std::unique_ptr<AutoCADDocument> Open(const std::string& Name, bool ReadOnly) = 0;
+};
+
+class AutoCADApplication : public OutsideApplication {
+ public:
+  virtual AutoCADApplication& Application() = 0;
+  virtual AutoCADDocuments& Documents() = 0;
+  virtual void Quit() = 0;
+};
+
+// Crystal Reports: a report printed on a chosen printer, all pages or a range.
+class CrystalReport {
+ public:
+  virtual ~CrystalReport() = default;
+  virtual void SelectPrinter(const std::string& driverName, const std::string& printerName,
+                             const std::string& portName) = 0;
+  // The page numbers are left out of the call where they are nothing.
+  virtual void PrintOut(bool promptUser, std::int16_t numberOfCopy, bool collated,
+                        std::optional<std::int32_t> startPageN, std::optional<std::int32_t> stopPageN) = 0;
+};
+
+class CrystalReportsApplication : public OutsideApplication {
+ public:
+  virtual std::unique_ptr<CrystalReport> OpenReport(const std::string& pFileName) = 0;
+  virtual bool CanClose() = 0;
+};
 
 }  // namespace vd

@@ -2,7 +2,7 @@
 // by the office suite), the Distiller on the PostScript interpreter's worker, the printer
 // drivers of outside/printing, Word on the office suite's worker, and Excel, PowerPoint,
 // Publisher and Visio there too (Visio prints through the printer drivers of this set).
-// AutoCAD and Crystal Reports have no stand-in: their slots stay empty.
+// AutoCAD and Crystal Reports have none on Linux: their slots say so.
 #include "outside/StandInFactories.h"
 
 #include <unistd.h>
@@ -71,6 +71,15 @@ StandInFactories RealStandIns() {
   standIns.visio = [suite, drivers = standIns.printerDrivers] {
     requireOfficeWorker("Visio.Application");
     return MakeVisioStandIn(suite, drivers);
+  };
+  // No program on this system reads these formats: the converters fail with the reason.
+  standIns.autoCAD = []() -> std::unique_ptr<AutoCADApplication> {
+    throw std::runtime_error(
+        "AutoCAD.Application is not available: no program on this system reads AutoCAD drawings (.dwg).");
+  };
+  standIns.crystalReports = []() -> std::unique_ptr<CrystalReportsApplication> {
+    throw std::runtime_error(
+        "CrystalRuntime.Application is not available: no program on this system reads Crystal Reports (.rpt).");
   };
   return standIns;
 }

@@ -29,8 +29,8 @@ packages=(
   fonts-wqy-microhei
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
-  # benchmarks: the reference tools compared against
-  img2pdf
+  # benchmarks: the reference tools compared against (images; text files)
+  img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
 )

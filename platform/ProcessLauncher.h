@@ -3,6 +3,9 @@
 // program parses itself; its output goes to /dev/null and it never becomes a zombie.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 #include "common/Seam.h"
@@ -15,6 +18,21 @@ class ProcessLauncher {
   // Starts program with argumentText as its only argument. False when the program could
   // not be started (missing, not executable).
   virtual bool startHidden(const std::string& program, const std::string& argumentText) = 0;
+
+  // A program started by startWatched, for asking later whether it still runs. A pid of
+  // 0 means a launcher that cannot tell: such a program counts as running.
+  struct StartedProgram {
+    pid_t pid = 0;
+    std::string startTime;
+  };
+  // As startHidden, but the program's standard error goes to errorFile (created 0600,
+  // replacing what was there); nothing when it could not be started.
+  virtual std::optional<StartedProgram> startWatched(const std::string& program, const std::string& argumentText,
+                                                     const std::string& /*errorFile*/) {
+    if (!startHidden(program, argumentText)) return std::nullopt;
+    return StartedProgram{};
+  }
+  virtual bool isRunning(const StartedProgram& /*started*/) { return true; }
 };
 
 template <>

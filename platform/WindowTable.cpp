@@ -19,24 +19,10 @@
 #include "common/PrivateDirectories.h"
 #include "common/ReplacementFile.h"
 #include "common/Text.h"
+#include "platform/ProcessIdentity.h"
 
 namespace vd {
 namespace {
-
-// The kernel's start time of a process tells it from a later process with the same id.
-std::string processStartTime(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return {};
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) return {};
-  std::istringstream fields(line.substr(close + 2));
-  std::string field;
-  // Field 22 of the line is the 20th after the command name.
-  for (int i = 0; i < 20 && (fields >> field); ++i) {
-  }
-  return field;
-}
 
 std::string escapeField(const std::string& text) {
   std::string out;

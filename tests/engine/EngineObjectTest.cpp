@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <stdexcept>
 
 #include "engine/CreatePDF.h"
 #include "registry/clsRegistry.h"
@@ -67,15 +68,15 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   secureOnly.secureDistiller = RealStandIns().secureDistiller;
   ApplicationSlots eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
   CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
-  // The real stand-ins have no AutoCAD (each slot is named alike).
-  ApplicationSlots real(EngineDetection{}, RealStandIns());
+  // An empty slot of any application is named alike.
+  ApplicationSlots empty(EngineDetection{}, StandInFactories{});
 
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { eight.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {pdf}}); }, "AcroExch.PDDoc"},
       {[&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, "AcroExch.App"},
       {[&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller"},
       {[&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); }, "Acrobat Distiller"},
-      {[&] { real.CreateAutoCADApplication(); }, "AutoCAD.Application"},
+      {[&] { empty.CreateAutoCADApplication(); }, "AutoCAD.Application"},
   };
   for (const auto& [call, component] : cases) EXPECT_EQ(EngineErrorOf(call), component + " is not available.");
   // Exporting reports nothing, whatever happens.
@@ -87,7 +88,12 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
   EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
   StandInFactories filled;
-  filled.autoCAD = [] { return std::make_unique<AutoCADApplication>(); };
+  struct Drawings : AutoCADApplication {
+    AutoCADApplication& Application() override { return *this; }
+    AutoCADDocuments& Documents() override { throw std::logic_error("no documents"); }
+    void Quit() override {}
+  };
+  filled.autoCAD = [] { return std::make_unique<Drawings>(); };
   EXPECT_NE(ApplicationSlots(EngineDetection{}, filled).CreateAutoCADApplication(), nullptr);
 
   // Without its worker program the Distiller is an engine error naming it; the stale

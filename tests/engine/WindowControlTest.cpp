@@ -1,6 +1,7 @@
 // The engine's window control and helper launch over the real window table: keystroke
 // helper command lines, the bounded file-settle wait, closing the viewer's windows; the
-// hidden, detached process start and the window table shared by one user's instances.
+// hidden, detached process start and the window table shared by one user's instances;
+// the text converter, which starts the helpers and the text printer on the default printer.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +13,9 @@
 
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
+#include "outside/printing/PdfFileDriver.h"
 #include "platform/Clock.h"
+#include "platform/PrintSubsystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
 #include "support/ContentChecks.h"
@@ -29,15 +32,23 @@ class InspectableEngine : public CreatePDF {
   using CreatePDF::LaunchKeystrokeHelper;
 };
 
-// The process launcher is the seam: the command lines are recorded, nothing starts.
+// The process launcher is the seam: the command lines are recorded with the default
+// printer at the time, nothing starts.
 class RecordingLauncher : public ProcessLauncher {
  public:
   std::vector<std::string> commandLines;
+  std::vector<std::string> defaultPrinters;
   bool startHidden(const std::string& program, const std::string& argumentText) override {
     commandLines.push_back(program + " " + argumentText);
+    defaultPrinters.push_back(printSubsystem().defaultPrinter());
     return true;
   }
 };
+
+void writeProgram(const std::string& path, const std::string& script) {
+  WriteBytes(path, script);
+  ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+}
 
 // Time that passes only when the engine pauses, so bounded waits run instantly.
 class PausedTime : public Clock {
@@ -194,6 +205,172 @@ TEST_F(WindowControlTest, WindowsOfOtherLiveProcessesCountAndThoseOfEndedOnesAre
   EXPECT_EQ(DirectoryEntries(environment.path("runtime/vellumdock/windows")),
             (std::vector<std::string>{std::to_string(ours) + ".inbox", std::to_string(ours) + ".window"}));
   windowTable().unregisterWindow(ours);
+}
+
+TEST_F(WindowControlTest, TextConverterStartsItsHelpersAndPrinterOnTheDistillerAndPutsTheDefaultBack) {
+  const std::string helpers = scratchFolder("helpers");
+  environment.set("VELLUMDOCK_HELPER_DIR", helpers);
+  environment.set("VELLUMDOCK_SETTLE_TIMEOUT", "30");
+  for (const char* name : {"tabnudge", "notepad"}) writeProgram(helpers + "/" + name, "#!/bin/true\n");
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:", PRINTER_ATTRIBUTE_DEFAULT}));
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Adobe PDF", PdfFileDriver::kDriverName, "/x.pdf"}));
+  RecordingLauncher launcher;
+  ScopedSeam<ProcessLauncher> seam(launcher);
+  PausedTime clock;
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"});
+  const std::string text = scratchFolder("my notes") + "/a b.txt";
+  WriteBytes(text, "words\n");
+  const std::string pdf = scratch("a b.pdf");
+  WriteBytes(pdf, "an older PDF");
+
+  // Nothing answers here: the wait for the PDF reaches its bound, and the default is back.
+  TextFileOptions options;
+  EXPECT_NE(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, text, options); }).find("within 30 seconds"),
+            std::string::npos);
+  EXPECT_EQ(launcher.commandLines, (std::vector<std::string>{
+                                       helpers + "/tabnudge save pdf file as~save pdf file as~" + pdf + "~",
+                                       helpers + "/tabnudge adobe pdf - security~adobe pdf - security~",
+                                       helpers + "/notepad /p \"" + text + "\""}));
+  EXPECT_EQ(launcher.defaultPrinters, std::vector<std::string>(3, "Adobe PDF"));
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+  EXPECT_FALSE(FileExistsOnDisk(pdf));
+  EXPECT_EQ(options.strDistiller, "");
+
+  // A missing input and one that is not text start nothing and change nothing.
+  launcher.commandLines.clear();
+  const std::string binary = scratch("archive.dat");
+  WriteBytes(binary, std::string("PK\x03\x04\x14\x00\x00\x00", 8) + "more");
+  WriteBytes(pdf, "an older PDF");
+  EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, scratch("gone.txt"), options); }),
+            "File " + scratch("gone.txt") + " does not exist.");
+  EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, binary, options); }),
+            "The file " + binary + " is not a text file: it holds NUL bytes.");
+  EXPECT_TRUE(launcher.commandLines.empty());
+  EXPECT_EQ(ReadBytes(pdf), "an older PDF");
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+}
+
+TEST_F(WindowControlTest, TextConverterPrintsThroughNotepadOrEndsWithTheReasonItDidNot) {
+  // The real text printer and interpreter worker, beside a keystroke helper with nothing to do.
+  const std::string helpers = scratchFolder("helpers");
+  environment.set("VELLUMDOCK_HELPER_DIR", helpers);
+  // Far above what printing takes, so only a failure that is not noticed reaches it.
+  environment.set("VELLUMDOCK_SETTLE_TIMEOUT", "300");
+  for (const char* name : {"notepad", "vellumdk-gsworker"}) {
+    ASSERT_EQ(symlink((std::string(VD_BUILD_HELPER_DIR) + "/" + name).c_str(), (helpers + "/" + name).c_str()), 0);
+  }
+  writeProgram(helpers + "/tabnudge", "#!/bin/true\n");
+  const std::string pdf = scratch("out/Grüße notes.pdf");
+  scratchFolder("out");
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:", PRINTER_ATTRIBUTE_DEFAULT}));
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Text PDF", PdfFileDriver::kDriverName, pdf}));
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Broken", "No Such Driver", "LPT9:"}));
+  CreatePDF engine(EngineDetection{"8.0", "Text PDF"});
+  const std::string text = scratchFolder("in folder") + "/Grüße notes.bat";
+  WriteBytes(text, "@echo off\r\nREM Gr\xFC\xDF" "e \xE2\x89\x88 \xE6\xBC\xA2\xE5\xAD\x97\r\n");
+
+  TextFileOptions options;
+  engine.CreatePDFfromTextFile3(pdf, text, options);
+  EXPECT_EQ(PageCount(pdf), 1);
+  ExpectContainsAll(PdfText(pdf), {"Grüße notes.bat", "REM Grüße ≈ 漢字", "Page 1"});
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+
+  // The printer ends without a PDF: its reason, long before the bound.
+  options.strDistiller = "Broken";
+  EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, text, options); }),
+            "The text file " + text + " was not printed: The driver \"No Such Driver\" of the printer \"Broken\" is "
+            "not available.");
+  EXPECT_FALSE(FileExistsOnDisk(pdf));
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+}
+
+// Crystal Reports has no stand-in on Linux: a double at the factory slot records the calls
+// and prints a PDF where the Distiller's dialog would have saved it.
+struct ReportCalls {
+  std::string pdf;
+  std::vector<std::string> calls;
+};
+
+class RecordingReports : public CrystalReportsApplication {
+ public:
+  explicit RecordingReports(ReportCalls& log) : log_(log) {}
+  class Report : public CrystalReport {
+   public:
+    explicit Report(ReportCalls& log) : log_(log) {}
+    ~Report() override { log_.calls.push_back("released"); }
+    void SelectPrinter(const std::string& driver, const std::string& printer, const std::string& port) override {
+      log_.calls.push_back("SelectPrinter '" + driver + "' '" + printer + "' '" + port + "'");
+    }
+    void PrintOut(bool prompt, std::int16_t copies, bool collated, std::optional<std::int32_t> start,
+                  std::optional<std::int32_t> end) override {
+      auto page = [](std::optional<std::int32_t> n) { return n ? std::to_string(*n) : std::string("-"); };
+      log_.calls.push_back("PrintOut " + std::to_string(prompt) + " " + std::to_string(copies) + " " +
+                           std::to_string(collated) + " " + page(start) + " " + page(end));
+      MakeTextPdf(log_.pdf, {"report"});
+    }
+
+   private:
+    ReportCalls& log_;
+  };
+  std::unique_ptr<CrystalReport> OpenReport(const std::string& path) override {
+    log_.calls.push_back("OpenReport " + path);
+    return std::make_unique<Report>(log_);
+  }
+  bool CanClose() override {
+    log_.calls.push_back("CanClose");
+    return true;
+  }
+
+ private:
+  ReportCalls& log_;
+};
+
+TEST_F(WindowControlTest, ReportPagesBecomePrintArgumentsAndDrawingsSayTheyCannotBeRead) {
+  const std::string helpers = scratchFolder("helpers");
+  environment.set("VELLUMDOCK_HELPER_DIR", helpers);
+  writeProgram(helpers + "/tabnudge", "#!/bin/true\n");
+  RecordingLauncher launcher;
+  ScopedSeam<ProcessLauncher> seam(launcher);
+  PausedTime clock;
+  const std::string input = scratch("sales.rpt");
+  WriteBytes(input, "report");
+  const std::string pdf = scratch("sales.pdf");
+  ReportCalls reports{pdf, {}};
+  StandInFactories standIns;
+  standIns.crystalReports = [&reports] { return std::make_unique<RecordingReports>(reports); };
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, standIns);
+  const struct {
+    std::int32_t start, end;
+    std::string printOut;
+  } cases[] = {{2, 5, "PrintOut 0 1 0 2 5"}, {0, 5, "PrintOut 0 1 0 - 5"}, {3, 0, "PrintOut 0 1 0 3 -"},
+               {-1, 0, "PrintOut 0 1 0 - -"}, {0, 0, "PrintOut 0 1 0 - -"}};
+  for (const auto& each : cases) {
+    reports.calls.clear();
+    CrystalReportOptions options;
+    options.lngStartPage = each.start;
+    options.lngEndPage = each.end;
+    engine.CreatePDFfromCrystalReport(pdf, input, options);
+    EXPECT_EQ(options.strDistiller, "Adobe PDF");
+    EXPECT_EQ(reports.calls, (std::vector<std::string>{"OpenReport " + input, "SelectPrinter '' 'Adobe PDF' ''",
+                                                        each.printOut, "released", "CanClose"}));
+  }
+  // The save dialog's helper only, once per report.
+  EXPECT_EQ(launcher.commandLines.size(), 5u);
+  EXPECT_EQ(launcher.commandLines.back(), helpers + "/tabnudge save pdf file as~save pdf file as~" + pdf + "~");
+
+  // The program's own stand-ins: no application reads drawings or reports, said after
+  // the check for the input.
+  CreatePDF real(EngineDetection{"8.0", "Adobe PDF"});
+  AutoCADOptions drawing;
+  EXPECT_EQ(EngineErrorOf([&] { real.CreatePDFfromAutoCAD(pdf, scratch("none.dwg"), drawing); }),
+            "File " + scratch("none.dwg") + " does not exist.");
+  EXPECT_NE(EngineErrorOf([&] { real.CreatePDFfromAutoCAD(pdf, input, drawing); })
+                .find("no program on this system reads AutoCAD drawings"),
+            std::string::npos);
+  CrystalReportOptions report;
+  EXPECT_NE(EngineErrorOf([&] { real.CreatePDFfromCrystalReport(pdf, input, report); })
+                .find("no program on this system reads Crystal Reports"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@ foreach(test DistillerTest InterpreterIsolationTest EngineObjectTest WindowContr
   vd_add_test(${test} ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp)
   add_dependencies(${test} vellumdk-gsworker)
 endforeach()
+add_dependencies(WindowControlTest notepad)
 
 # The office converters with a real office suite behind their stand-ins.
 vd_add_test(OfficeConverterTest ${CMAKE_CURRENT_LIST_DIR}/OfficeConverterTest.cpp)

@@ -14,3 +14,9 @@ add_dependencies(PrintSubmissionTest vellumdk-gsworker)
 # conversions protected with what it stored.
 vd_add_test(SecuritySettingsTest ${CMAKE_CURRENT_LIST_DIR}/setup/SecuritySettingsTest.cpp)
 add_dependencies(SecuritySettingsTest vellumdk-setup vellumdk-gsworker)
+
+# The text printer: its reading of files and the notepad program printing on a PDF printer.
+vd_add_test(NotepadTest ${CMAKE_CURRENT_LIST_DIR}/notepad/NotepadTest.cpp)
+add_dependencies(NotepadTest notepad vellumdk-gsworker)
+# A 5 MB text is a thousand pages for the interpreter: minutes on a busy machine.
+set_tests_properties(NotepadTest PROPERTIES TIMEOUT 1200)

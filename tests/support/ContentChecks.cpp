@@ -33,7 +33,7 @@ int PageCount(const std::string& pdf) {
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
-               std::string* errors, const std::string& input) {
+               std::string* errors, const std::string& input, int boundSeconds) {
   QStringList list;
   for (const std::string& argument : arguments) list << QString::fromStdString(argument);
   QProcess process;
@@ -41,7 +41,7 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   if (!process.waitForStarted(30000)) return -1;
   process.write(input.data(), static_cast<qint64>(input.size()));
   process.closeWriteChannel();
-  if (!process.waitForFinished(120000)) return -1;
+  if (!process.waitForFinished(boundSeconds * 1000)) return -1;
   if (output != nullptr) *output = process.readAllStandardOutput().toStdString();
   if (errors != nullptr) *errors = process.readAllStandardError().toStdString();
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

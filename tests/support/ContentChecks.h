@@ -19,10 +19,10 @@ bool IsLinearized(const std::string& pdf);
 // Writes a PDF with one page per text; with bookmarks, one outline item per page titled
 // "Mark <text>" pointing at it. Returns path.
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
-// Exit code of a program run without a shell (-1 when it did not end normally), input
-// written to its standard input, which is then closed.
+// Exit code of a program run without a shell (-1 when it did not end normally or within
+// its bound), input written to its standard input, which is then closed.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr,
-               std::string* errors = nullptr, const std::string& input = {});
+               std::string* errors = nullptr, const std::string& input = {}, int boundSeconds = 120);
 // Standard output of a program run without a shell, whatever its exit code.
 std::string ProgramOutput(const std::string& program, const std::vector<std::string>& arguments);
 std::string ReadBytes(const std::string& path);

@@ -1,0 +1,31 @@
+#include "outside/notepad/NotepadCommand.h"
+
+namespace vd {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::optional<NotepadCommand> parseNotepadCommand(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && isBlank(text[at])) ++at;
+  if (at + 2 > text.size() || (text[at] != '/' && text[at] != '-') || (text[at + 1] != 'p' && text[at + 1] != 'P')) {
+    return std::nullopt;
+  }
+  at += 2;
+  if (at < text.size() && !isBlank(text[at]) && text[at] != '"') return std::nullopt;
+  while (at < text.size() && isBlank(text[at])) ++at;
+  std::string_view name;
+  if (at < text.size() && text[at] == '"') {
+    const std::size_t close = text.find('"', at + 1);
+    name = text.substr(at + 1, close == std::string_view::npos ? std::string_view::npos : close - at - 1);
+  } else {
+    name = text.substr(at);
+    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+  }
+  if (name.empty()) return std::nullopt;
+  return NotepadCommand{std::string(name)};
+}
+
+}  // namespace vd

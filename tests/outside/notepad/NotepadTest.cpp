@@ -1,0 +1,161 @@
+// The text printer: how it judges and reads a file's bytes, and the notepad program run
+// as the engine runs it (one argument text), printing on a PDF-file printer of the table
+// through the real interpreter. Checked by the PDFs' pages and text.
+#include "outside/notepad/TextContent.h"
+
+#include <gtest/gtest.h>
+
+#include "outside/printing/PdfFileDriver.h"
+#include "platform/PrintSubsystem.h"
+#include "support/ContentChecks.h"
+#include "support/IsolatedEnvironment.h"
+
+namespace vd::test {
+namespace {
+
+const std::string kNotepad = std::string(VD_BUILD_HELPER_DIR) + "/notepad";
+
+std::string utf16(const std::u16string& text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+TEST(TextContentTest, TextInEveryEncodingPassesAndArchivesProgramsAndImagesDoNot) {
+  IsolatedEnvironment environment;
+  const std::string zipped = environment.path("home/notes.zip");
+  ASSERT_EQ(RunProgram("zip", {"-jq", zipped, Corpus("txt/GPL-3.txt")}), 0);
+  std::string controls;
+  for (int i = 0; i < 100; ++i) controls += i % 3 == 0 ? "\x01\x02" : "words ";
+  const struct {
+    std::string what;
+    std::string bytes;
+    bool text;
+  } cases[] = {
+      {"utf-8 with its mark", ReadBytes(Corpus("txt/Bug47742-text.txt")), true},
+      {"utf-8", ReadBytes(Corpus("txt/UTF-8-demo.txt")), true},
+      {"utf-16 little-endian", ReadBytes(Corpus("txt/fonts.txt")), true},
+      {"utf-16 big-endian", utf16(u"Gr\u00FC\u00DFe\r\n\tK\u00F6ln\f", true), true},
+      {"latin-1", ReadBytes(Corpus("txt/iso-8859-1_ude_2.txt")), true},
+      {"empty", "", true},
+      {"utf-16 without its mark", std::string("w\0o\0r\0d\0", 8), false},
+      {"zip", ReadBytes(zipped), false},
+      {"png", ReadBytes(Corpus("png/basn2c16.png")), false},
+      {"executable", ReadBytes("/proc/self/exe"), false},
+      {"control codes without NUL", controls, false},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    TextSniffer whole;
+    whole.feed(each.bytes);
+    EXPECT_EQ(!whole.notTextReason().has_value(), each.text);
+    // A byte at a time, sequences split everywhere: the same verdict.
+    TextSniffer pieces;
+    for (const char byte : each.bytes.substr(0, 20000)) pieces.feed(std::string_view(&byte, 1));
+    TextSniffer prefix;
+    prefix.feed(each.bytes.substr(0, 20000));
+    EXPECT_EQ(pieces.notTextReason(), prefix.notTextReason());
+  }
+  // Marks go, both byte orders and the 8-bit forms read as the characters they mean.
+  EXPECT_EQ(decodeText(utf16(u"Gr\u00FC\u00DFe \U0001F600", true)), "Grüße 😀");
+  EXPECT_EQ(decodeText(utf16(u"K\u00F6ln", false)), "Köln");
+  EXPECT_EQ(decodeText("\xEF\xBB\xBFna\xC3\xAFve caf\xE9 \x93quoted\x94 \x80"), "naïve café “quoted” €");
+}
+
+class NotepadTest : public IsolatedTest {
+ protected:
+  NotepadTest() {
+    EXPECT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Paper", PdfFileDriver::kDriverName, printed}));
+    EXPECT_TRUE(printSubsystem().writeProfileString("windows", "Device", "Paper,x,y"));
+  }
+  const std::string printed = scratch("printed.pdf");
+};
+
+TEST_F(NotepadTest, PrintsEveryKindOfTextWithItsNameAndPageNumbers) {
+  std::string numbered;
+  for (int line = 1; line <= 10000; ++line) numbered += "line " + std::to_string(line) + "\r\n";
+  std::string large;
+  for (int row = 1; large.size() < 5'000'000; ++row) large += "row " + std::to_string(row) + std::string(60, '.') + "\n";
+  const std::string largeLast = "row " + std::to_string(std::count(large.begin(), large.end(), '\n'));
+  const std::string longLine = [] {
+    std::string words;
+    for (int i = 1; i <= 60; ++i) words += "word" + std::to_string(i) + " ";
+    return words;
+  }();
+  const struct {
+    std::string name;
+    std::string bytes;
+    std::vector<std::string> argumentTexts;  // FILE stands for the path
+    std::vector<std::string> firstPage;
+    std::string lastPage;                    // "" when there is only one page
+  } cases[] = {
+      {"-dash \u00FCn\u00EF c\u00F6d\u00E9.txt",
+       "first\tcolumn\nNa\u00EFve caf\u00E9 \u2248 \u03A9 \u6F22\u5B57\n" + longLine + "\fafter the break\n\f",
+       {"/p \"FILE\""},
+       {"-dash ünï cödé.txt", "first   column", "Naïve café ≈ Ω 漢字", "word1 ", "word60", "Page 1"},
+       "after the break"},
+      {"fonts.txt", ReadBytes(Corpus("txt/fonts.txt")), {"  -P   \"FILE\"  "}, {"==== Font Faces ===="}, "subFamilyName:"},
+      {"big endian", utf16(u"Gr\u00FC\u00DFe aus K\u00F6ln", true), {"/p FILE  "}, {"Grüße aus Köln", "Page 1"}, ""},
+      {"latin.txt", ReadBytes(Corpus("txt/iso-8859-1_ude_2.txt")), {"/p\"FILE\""}, {"en France dépend à la fois"}, ""},
+      {"empty", "", {"/p", "\"FILE\""}, {"empty", "Page 1"}, ""},
+      {"numbered", numbered, {"/p \"FILE\""}, {"line 1\n"}, "line 10000"},
+      {"large", large, {"/p \"FILE\""}, {"row 1."}, largeLast + "."},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    const std::string file = scratch(each.name);
+    WriteBytes(file, each.bytes);
+    std::vector<std::string> arguments;
+    for (std::string text : each.argumentTexts) {
+      if (const auto at = text.find("FILE"); at != std::string::npos) text.replace(at, 4, file);
+      arguments.push_back(text);
+    }
+    std::string errors;
+    // A thousand pages take the interpreter a minute or more on a busy machine.
+    ASSERT_EQ(RunProgram(kNotepad, arguments, nullptr, &errors, {}, 600), 0) << errors;
+    const auto pages = PageTexts(printed);
+    ASSERT_FALSE(pages.empty());
+    ExpectContainsAll(pages.front(), each.firstPage);
+    if (each.lastPage.empty()) {
+      EXPECT_EQ(pages.size(), 1u);
+    } else {
+      // Every page carries its number, the last one the page count; the text runs to its end.
+      EXPECT_GT(pages.size(), 1u);
+      ExpectContainsAll(pages.back(), {each.lastPage, "Page " + std::to_string(pages.size())});
+      EXPECT_EQ(pages.back().find("Page " + std::to_string(pages.size() + 1)), std::string::npos);
+    }
+  }
+}
+
+TEST_F(NotepadTest, SaysWhyItCannotPrint) {
+  const std::string file = scratch("notes.txt");
+  WriteBytes(file, "words\n");
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{}, 2, "usage"},
+      {{"\"" + file + "\""}, 2, "usage"},
+      {{"/p \"\""}, 2, "usage"},
+      {{"/p \"" + scratch("missing.txt") + "\""}, 1, "missing.txt cannot be read"},
+      {{"/p \"" + scratch("") + "\""}, 1, "cannot be read"},
+  };
+  for (const auto& each : cases) {
+    std::string errors;
+    EXPECT_EQ(RunProgram(kNotepad, each.arguments, nullptr, &errors), each.exitCode) << errors;
+    EXPECT_NE(errors.find(each.message), std::string::npos) << errors;
+  }
+  ASSERT_TRUE(printSubsystem().writeProfileString("windows", "Device", ""));
+  std::string errors;
+  EXPECT_EQ(RunProgram(kNotepad, {"/p \"" + file + "\""}, nullptr, &errors), 1);
+  EXPECT_NE(errors.find("No default printer is set."), std::string::npos) << errors;
+  EXPECT_FALSE(FileExistsOnDisk(printed));
+}
+
+}  // namespace
+}  // namespace vd::test
