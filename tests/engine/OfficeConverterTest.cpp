@@ -78,6 +78,49 @@ TEST_F(OfficeConverterTest, WordDocumentsComeOutWithTheirPagesAndText) {
       << ProgramOutput("pdfimages", {"-list", scratch("out.pdf")});
   // The print file is gone once the PDF is made.
   EXPECT_EQ(DirectoryEntries(engine.TempFilePath()), std::vector<std::string>{});
+
+  // A document whose open event runs a macro of its own converts without running it: the
+  // macro would leave a file behind and replace the document's text.
+  const std::string marker = scratch("the macro ran");
+  const std::string document = scratch("opens with a macro.fodt");
+  WriteBytes(document, R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:script="urn:oasis:names:tc:opendocument:xmlns:script:1.0"
+ xmlns:ooo="http://openoffice.org/2004/office" xmlns:xlink="http://www.w3.org/1999/xlink"
+ office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
+ <office:scripts>
+  <office:script script:language="ooo:Basic">
+   <ooo:libraries>
+    <ooo:library-embedded ooo:name="Standard">
+     <ooo:module ooo:name="Opening">
+      <ooo:source-code>Sub OnOpen
+  Dim n As Integer
+  n = FreeFile
+  Open ")" + marker + R"(" For Output As #n
+  Print #n, "ran"
+  Close #n
+  ThisComponent.Text.String = "Rewritten by the open macro"
+End Sub
+</ooo:source-code>
+     </ooo:module>
+    </ooo:library-embedded>
+   </ooo:libraries>
+  </office:script>
+  <office:event-listeners>
+   <script:event-listener script:language="ooo:script" script:event-name="dom:load" xlink:type="simple"
+    xlink:href="vnd.sun.star.script:Standard.Opening.OnOpen?language=Basic&amp;location=document"/>
+  </office:event-listeners>
+ </office:scripts>
+ <office:body><office:text><text:p>The body as it was written</text:p></office:text></office:body>
+</office:document>
+)");
+  WordOptions options;
+  engine.CreatePDFfromWord(scratch("macro.pdf"), document, options);
+  const std::string text = PdfText(scratch("macro.pdf"));
+  EXPECT_NE(text.find("The body as it was written"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Rewritten"), std::string::npos) << text;
+  EXPECT_FALSE(FileExistsOnDisk(marker));
 }
 
 TEST_F(OfficeConverterTest, WordPageSettingsShowInThePdf) {
