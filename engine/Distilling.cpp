@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/PrintSession.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
 
@@ -116,6 +117,9 @@ void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::
     if (!FileExists(folder + "/" + kHelperName)) throw EngineError(kMissingHelper);
   }
   const std::string helper = folder + "/" + kHelperName;
+  // The helpers answer only the dialogs of this job: one left waiting by an earlier job
+  // whose printing failed would otherwise save this job's document under that job's name.
+  beginPrintSession();
   auto start = [&](const std::string& argumentText) {
     if (!processLauncher().startHidden(helper, argumentText)) {
       throw EngineError("Unable to start " + helper + " " + argumentText);

@@ -22,6 +22,13 @@ inline constexpr std::uint32_t WM_CLOSE = 16;
 inline constexpr std::uint32_t WM_WININICHANGE = 26;
 // Sent to this handle, a message goes to every live window of the table.
 inline constexpr WindowHandle HWND_BROADCAST = -1;
+// What a keystroke helper sends a dialog: the text of its field (the whole text in the
+// message's lParam), then a key (its virtual-key code in wParam). The dialog's owner
+// reads them from its inbox; WM_CLOSE or Escape cancels the dialog, Enter confirms it.
+inline constexpr std::uint32_t WM_SETTEXT = 12;
+inline constexpr std::uint32_t WM_KEYDOWN = 0x100;
+inline constexpr std::int64_t VK_RETURN = 13;
+inline constexpr std::int64_t VK_ESCAPE = 27;
 
 struct WindowMessage {
   std::uint32_t message = 0;

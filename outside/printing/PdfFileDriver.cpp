@@ -1,6 +1,6 @@
 #include "outside/printing/PdfFileDriver.h"
 
-#include "outside/distiller/GhostscriptDistiller.h"
+#include "outside/printing/PdfJobOutput.h"
 
 namespace vd {
 
@@ -10,11 +10,7 @@ void PdfFileDriver::print(const PrintJob& job) {
     throw PrintError("The port \"" + target + "\" of the printer \"" + job.printerName +
                      "\" is not the path of a PDF file.");
   }
-  GhostscriptDistiller distiller(false);
-  if (distiller.FileToPDF(job.streamPath, target, "") != 1) {
-    throw PrintError("The printer \"" + job.printerName + "\" could not print " + job.streamPath + "; see " +
-                     GhostscriptDistiller::LogPathFor(target) + ".");
-  }
+  DistillPrintJob(job, target, false);
 }
 
 }  // namespace vd

@@ -2,7 +2,9 @@
 
 #include <fstream>
 
+#include "outside/printing/DistillerPrinterDriver.h"
 #include "outside/printing/PdfFileDriver.h"
+#include "outside/printing/PdfWriterDriver.h"
 #include "platform/PrintSubsystem.h"
 
 namespace vd {
@@ -29,6 +31,8 @@ void requirePrintStream(const std::string& path) {
 PrinterDriverFactories RealPrinterDrivers() {
   PrinterDriverFactories drivers;
   drivers[PdfFileDriver::kDriverName] = [] { return std::make_unique<PdfFileDriver>(); };
+  drivers[DistillerPrinterDriver::kDriverName] = [] { return std::make_unique<DistillerPrinterDriver>(); };
+  drivers[PdfWriterDriver::kDriverName] = [] { return std::make_unique<PdfWriterDriver>(); };
   return drivers;
 }
 

@@ -12,6 +12,7 @@ constexpr const char* kSecurityKey = "Software\\Vellumdock\\Distiller\\Security"
 constexpr const char* kOpenPasswordValue = "OpenPassword";
 constexpr const char* kPermissionsPasswordValue = "PermissionsPassword";
 constexpr const char* kPermissionsValue = "Permissions";
+constexpr const char* kProtectPrintJobsValue = "ProtectPrintJobs";
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
 constexpr std::uint32_t kRegMultiSz = 7;
@@ -178,6 +179,9 @@ DistillerSecuritySettings DistillerSecuritySettings::read() {
   if (const auto permissions = readValue(registry, key.handle(), kPermissionsValue)) {
     settings.permissions = permissionsOf(*permissions);
   }
+  if (const auto printJobs = readValue(registry, key.handle(), kProtectPrintJobsValue)) {
+    settings.protectPrintJobs = textOf(*printJobs, kProtectPrintJobsValue) == "1";
+  }
   return settings;
 }
 
@@ -190,12 +194,13 @@ void DistillerSecuritySettings::store() const {
   } else {
     changes.push_back(ValueChange{kPermissionsValue, 0, std::nullopt});
   }
+  changes.push_back(textChange(kProtectPrintJobsValue, protectPrintJobs ? "1" : ""));
   changeAll(changes);
 }
 
 void DistillerSecuritySettings::clear() {
   changeAll({ValueChange{kOpenPasswordValue, 0, std::nullopt}, ValueChange{kPermissionsPasswordValue, 0, std::nullopt},
-             ValueChange{kPermissionsValue, 0, std::nullopt}});
+             ValueChange{kPermissionsValue, 0, std::nullopt}, ValueChange{kProtectPrintJobsValue, 0, std::nullopt}});
 }
 
 }  // namespace vd

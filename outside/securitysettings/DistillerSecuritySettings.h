@@ -17,6 +17,10 @@
 //                                  fill-forms     fill in forms only
 //                                  modify         change the document otherwise
 //
+//   value "ProtectPrintJobs"     text "1": the Distiller printer protects every job it
+//                                prints with these settings, once its security dialog
+//                                is confirmed; missing: printed jobs are not protected
+//
 // A missing or empty password value means no such password; a missing Permissions value
 // means the defaults (print, copy, accessibility); an empty one allows nothing. The hive is
 // private to its owner (platform/PrivateFiles.h).
@@ -54,6 +58,8 @@ struct DistillerSecuritySettings {
   std::string permissionsPassword;  // "" none
   // Nothing stored: the defaults apply.
   std::optional<std::set<std::string>> permissions;
+  // The Distiller printer protects what it prints (after its security dialog).
+  bool protectPrintJobs = false;
 
   static const std::set<std::string>& defaultPermissions();
   // What readers may do: the stored permissions or the defaults.
@@ -64,11 +70,11 @@ struct DistillerSecuritySettings {
   // What is stored; nothing stored reads as empty passwords and default permissions.
   // Throws SecuritySettingsError.
   static DistillerSecuritySettings read();
-  // Replaces the three stored values with these, all at once (empty passwords and
+  // Replaces the stored values with these, all at once (empty passwords and
   // missing permissions delete their values). Throws SecuritySettingsError; the stored
   // values are then unchanged.
   void store() const;
-  // Deletes the three values at once. Throws SecuritySettingsError.
+  // Deletes the values at once. Throws SecuritySettingsError.
   static void clear();
 };
 

@@ -43,26 +43,28 @@ int MachineSetup::run(std::ostream& out, std::ostream& errors) {
     return 1;
   }
   out << "Machine-wide state: " << machine << "\n";
-  bool complete = installPrinter(out, errors);
+  bool complete = installPrinter(kPrinterName, kDriverName, kPortName, out, errors);
+  complete = installPrinter(kWriterPrinterName, kWriterDriverName, kWriterPortName, out, errors) && complete;
   complete = registerDefaultValue(kAcrobatVersionKey, kAcrobatVersion, out, errors) && complete;
   complete = registerDefaultValue(kDistillerPrinterKey, kPrinterName, out, errors) && complete;
   out << (complete ? "Set-up complete.\n" : "Set-up incomplete.\n");
   return complete ? 0 : 1;
 }
 
-bool MachineSetup::installPrinter(std::ostream& out, std::ostream& errors) {
+bool MachineSetup::installPrinter(const std::string& name, const std::string& driver, const std::string& port,
+                                  std::ostream& out, std::ostream& errors) {
   PrintSubsystem& printers = printSubsystem();
-  const auto present = printers.getPrinter5(kPrinterName);
-  const std::string expectedPorts = std::string(kDriverName) + "," + kPortName + ",";
-  const std::string ports = printers.getProfileString("PrinterPorts", kPrinterName, "");
-  if (present && present->printerName == kPrinterName && ports.rfind(expectedPorts, 0) == 0) {
-    out << "Printer \"" << kPrinterName << "\" is already installed.\n";
+  const auto present = printers.getPrinter5(name);
+  const std::string expectedPorts = driver + "," + port + ",";
+  const std::string ports = printers.getProfileString("PrinterPorts", name, "");
+  if (present && present->printerName == name && ports.rfind(expectedPorts, 0) == 0) {
+    out << "Printer \"" << name << "\" is already installed.\n";
     return true;
   }
   PrinterRecord printer;
-  printer.name = kPrinterName;
-  printer.driver = kDriverName;
-  printer.port = kPortName;
+  printer.name = name;
+  printer.driver = driver;
+  printer.port = port;
   if (present) {
     // Keep what an administrator set on the existing printer; only driver and port are ours.
     printer.attributes = present->attributes & ~PRINTER_ATTRIBUTE_DEFAULT;
@@ -70,10 +72,10 @@ bool MachineSetup::installPrinter(std::ostream& out, std::ostream& errors) {
     printer.transmissionRetryTimeout = present->transmissionRetryTimeout;
   }
   if (!printers.installPrinter(printer)) {
-    errors << "vellumdk-setup: cannot install the printer \"" << kPrinterName << "\" in " << machineDir() << "\n";
+    errors << "vellumdk-setup: cannot install the printer \"" << name << "\" in " << machineDir() << "\n";
     return false;
   }
-  out << "Installed printer \"" << kPrinterName << "\" (driver \"" << kDriverName << "\", port \"" << kPortName
+  out << "Installed printer \"" << name << "\" (driver \"" << driver << "\", port \"" << port
       << "\").\n";
   return true;
 }

@@ -1,5 +1,6 @@
 // The machine-wide installation the conversion engine expects to find, as the Acrobat
-// setup leaves it: the Distiller printer "Adobe PDF" in the printer table, and in
+// setup leaves it: the Distiller printer "Adobe PDF" and the PDFWriter printer "Acrobat
+// PDFWriter" in the printer table (their drivers are in outside/printing/), and in
 // HKEY_LOCAL_MACHINE the Acrobat version and the Distiller printer's name. Running it
 // again changes nothing that is already in place.
 #pragma once
@@ -14,6 +15,9 @@ class MachineSetup {
   static constexpr const char* kPrinterName = "Adobe PDF";
   static constexpr const char* kDriverName = "Adobe PDF Converter";
   static constexpr const char* kPortName = "Documents\\*.pdf (Adobe PDF)";
+  static constexpr const char* kWriterPrinterName = "Acrobat PDFWriter";
+  static constexpr const char* kWriterDriverName = "Acrobat PDFWriter";
+  static constexpr const char* kWriterPortName = "LPT1:";
   static constexpr const char* kAcrobatVersionKey = "SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion";
   static constexpr const char* kAcrobatVersion = "8.0";
   static constexpr const char* kDistillerPrinterKey = "SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName";
@@ -23,7 +27,8 @@ class MachineSetup {
   int run(std::ostream& out, std::ostream& errors);
 
  private:
-  bool installPrinter(std::ostream& out, std::ostream& errors);
+  bool installPrinter(const std::string& name, const std::string& driver, const std::string& port, std::ostream& out,
+                      std::ostream& errors);
   bool registerDefaultValue(const std::string& key, const std::string& text, std::ostream& out,
                             std::ostream& errors);
 };

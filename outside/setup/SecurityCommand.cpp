@@ -21,6 +21,7 @@ struct Request {
   enum class Action { Set, Show, Clear, Help } action = Action::Set;
   std::vector<Password> passwords;  // in the order given
   std::optional<std::set<std::string>> permissions;
+  std::optional<bool> protectPrintJobs;
 };
 
 std::string knownWordsText() {
@@ -78,11 +79,17 @@ Request parse(const std::vector<std::string>& arguments) {
       if (request.permissions) throw UsageError("--permissions is given twice");
       if (!hasValue && i + 1 == arguments.size()) throw UsageError("--permissions needs a list of words");
       request.permissions = permissionsFrom(hasValue ? argument.substr(name.size() + 1) : arguments[++i]);
+    } else if (name == "--print-jobs") {
+      if (request.protectPrintJobs) throw UsageError("--print-jobs is given twice");
+      if (!hasValue && i + 1 == arguments.size()) throw UsageError("--print-jobs needs on or off");
+      const std::string value = hasValue ? argument.substr(name.size() + 1) : arguments[++i];
+      if (value != "on" && value != "off") throw UsageError("--print-jobs takes on or off");
+      request.protectPrintJobs = value == "on";
     } else {
       throw UsageError("unknown option " + shownName(argument));
     }
   }
-  const bool setting = !request.passwords.empty() || request.permissions;
+  const bool setting = !request.passwords.empty() || request.permissions || request.protectPrintJobs;
   if (show + clear + setting > 1) throw UsageError("--show, --clear and the setting options go one at a time");
   if (show) request.action = Request::Action::Show;
   if (clear) request.action = Request::Action::Clear;
@@ -97,12 +104,16 @@ void describe(const DistillerSecuritySettings& settings, std::ostream& out) {
   const std::string permissions = PermissionsText(settings.effectivePermissions());
   out << "Permissions: " << (permissions.empty() ? "none" : permissions)
       << (settings.permissions ? "" : " (the default)") << "\n";
+  out << "Printed jobs: "
+      << (settings.protectPrintJobs ? "protected (the \"Adobe PDF\" printer asks to confirm each job)" : "not protected")
+      << "\n";
 }
 
 }  // namespace
 
 const char* SecurityCommand::usage() {
   return "Usage: vellumdk-setup security [--open-password] [--permissions-password] [--permissions WORD,WORD,...]\n"
+         "                                [--print-jobs on|off]\n"
          "       vellumdk-setup security --show\n"
          "       vellumdk-setup security --clear\n"
          "Sets the security the Distiller applies when a conversion asks for it (\"Use security\"):\n"
@@ -112,8 +123,11 @@ const char* SecurityCommand::usage() {
          "                          by commas: print, print-low, copy, accessibility, assemble,\n"
          "                          annotate, fill-forms, modify (\"\" allows nothing; default\n"
          "                          print,copy,accessibility)\n"
-         "  --show                  which passwords are set, and the permissions\n"
-         "  --clear                 removes both passwords and the permissions\n"
+         "  --print-jobs on|off     whether the \"Adobe PDF\" printer protects what it prints with\n"
+         "                          these settings, after its security dialog is confirmed\n"
+         "                          (default off)\n"
+         "  --show                  which passwords are set, the permissions and the printer's choice\n"
+         "  --clear                 removes both passwords, the permissions and the printer's choice\n"
          "Passwords are never taken from the command line: each password option reads one, typed\n"
          "at the terminal without echo (twice), or one line of standard input when that is no\n"
          "terminal, in the order the options are given. Settings not given are kept.\n"
@@ -165,6 +179,7 @@ int SecurityCommand::run(const std::vector<std::string>& arguments, PasswordInpu
       return kRefused;
     }
     if (request.permissions) settings.permissions = *request.permissions;
+    if (request.protectPrintJobs) settings.protectPrintJobs = *request.protectPrintJobs;
     settings.store();
     out << "Stored the Distiller's security settings in " << hiveFileOf(HKEY_CURRENT_USER) << ".\n";
     describe(settings, out);

@@ -8,7 +8,7 @@ vd_add_test(WorkerClientTest ${CMAKE_CURRENT_LIST_DIR}/worker/WorkerClientTest.c
 add_dependencies(WorkerClientTest vellumdk-testworker)
 
 vd_add_test(PrintSubmissionTest ${CMAKE_CURRENT_LIST_DIR}/printing/PrintSubmissionTest.cpp)
-add_dependencies(PrintSubmissionTest vellumdk-gsworker)
+add_dependencies(PrintSubmissionTest vellumdk-gsworker vellumdk-setup tabnudge)
 
 # vellumdk-setup's security command, the private per-user hive it writes, and the
 # conversions protected with what it stored.

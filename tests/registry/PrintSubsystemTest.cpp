@@ -136,9 +136,10 @@ TEST(SetupProgramTest, InstallsThePrinterAndKeysKeepsOtherPrintersAndRepairsWhat
   IsolatedEnvironment environment;
   ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:"}));
   runSetup(environment);
-  EXPECT_EQ(printSubsystem().installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF"}));
+  EXPECT_EQ(printSubsystem().installedPrinters(), (std::vector<std::string>{"Laser", "Adobe PDF", "Acrobat PDFWriter"}));
   EXPECT_EQ(printSubsystem().getProfileString("PrinterPorts", "Adobe PDF", ""),
             "Adobe PDF Converter,Documents\\*.pdf (Adobe PDF),15,45");
+  EXPECT_EQ(printSubsystem().getProfileString("PrinterPorts", "Acrobat PDFWriter", ""), "Acrobat PDFWriter,LPT1:,15,45");
   EXPECT_EQ(machineDefault("SOFTWARE\\Classes\\AcroExch.App\\AcrobatVersion"), "8.0");
   EXPECT_EQ(machineDefault("SOFTWARE\\Adobe\\Acrobat Distiller\\8.0\\PrinterName"), "Adobe PDF");
   // Set-up is a machine matter: it chooses no default printer for anyone.

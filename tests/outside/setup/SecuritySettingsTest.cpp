@@ -110,8 +110,11 @@ TEST_F(SecurityCommandTest, SetsShowsAndClearsWithoutEverPrintingAPasswordOrLeav
   expectSettings("second-trace-5528", "first line", std::set<std::string>{});
   EXPECT_EQ(filesHolding(environment.path(""), open), std::vector<std::string>{});
   EXPECT_EQ(filesHolding(environment.path(""), "second-trace-5528"), std::vector<std::string>{hive()});
+  store({"--print-jobs", "on"});
   run = security({"--show"}, "second-trace-5528\n");
-  EXPECT_EQ(run.out, "Open password: set\nPermissions password: set\nPermissions: none\n");
+  EXPECT_EQ(run.out, "Open password: set\nPermissions password: set\nPermissions: none\nPrinted jobs: protected (the "
+                     "\"Adobe PDF\" printer asks to confirm each job)\n");
+  EXPECT_TRUE(DistillerSecuritySettings::read().protectPrintJobs);
   expectNowhere(run, {"first line", "second-trace-5528"});
 
   store({"--clear"});
