@@ -1,8 +1,9 @@
 // The built vellumdk run as the operator's auto-start would run it ("vellumdk m" on the
 // offscreen platform, after set-up), converting real files as they are dropped into its
 // input directory: PostScript (EPS included) through the Distiller, images one page per
-// frame, a script file joining its entries, office documents through the office suite;
-// drawings and reports, which have no converter here, end in failed/ with their reason.
+// frame, a script file joining its entries, office documents and drawings through the
+// office suite; AutoCAD drawings and reports, which have no converter here, end in failed/
+// with their reason.
 // Results are checked by content.
 #include <signal.h>
 
@@ -132,6 +133,10 @@ TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) 
   drop("xls/SimpleWithPrintArea.xls", "area.xls");
   drop("ppt/SampleShow.ppt", "show.ppt");
   drop("pub/Sample.pub", "sample.pub");
+  // A drawing prints on the Distiller printer, whose dialog the keystroke helper answers; a
+  // file the suite can read only as text is not a drawing.
+  drop("vsd/visio_with_embeded.vsd", "drawing.vsd");
+  WriteSettledFile(input_ + "/not a drawing.vsd", "Only a line of text.\n");
 
   const std::string log = environment_.path("vellumdk.log");
   RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "120"}});
@@ -149,13 +154,16 @@ TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) 
       {"headings", {2, "First Heading"}},
       {"area", {1, "hi this is some text"}},
       {"show", {2, "Title of the first slide"}},
-      {"sample", {2, "This is some text on the first page"}}};
+      {"sample", {2, "This is some text on the first page"}},
+      {"drawing", {2, "\xD0\xB4\xD0\xB2\xD0\xB0\xD0\xB4\xD1\x86\xD0\xB0\xD1\x82\xD1\x8C"}}};
   for (const auto& [name, expected] : others) {
     EXPECT_EQ(PageCount(output_ + "/" + name + ".pdf"), expected.first) << name;
     ExpectContainsAll(PdfText(output_ + "/" + name + ".pdf"), {expected.second});
   }
   EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/Fuzzed.doc")));
   EXPECT_FALSE(FileExistsOnDisk(output_ + "/fuzzed.pdf"));
+  EXPECT_NE(ReadBytes(input_ + "/failed/not a drawing.vsd.error.txt").find("is not a drawing"), std::string::npos);
+  EXPECT_FALSE(FileExistsOnDisk(output_ + "/not a drawing.pdf"));
 }
 
 TEST_F(ConversionEndToEndTest, PdfBeingReplacedComesBackWhenTheProgramIsEndedMidConversion) {
