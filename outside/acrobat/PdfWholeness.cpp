@@ -4,6 +4,7 @@
 
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 namespace vd {
@@ -23,6 +24,12 @@ std::optional<std::string> WhyPdfIsNotWhole(const std::string& path) {
     }
     if (document.anyWarnings()) return document.getWarnings().front().what();
     return std::nullopt;
+  } catch (const QPDFExc& error) {
+    // A PDF protected by an open password: its pages can't be read without it, but the
+    // password is checked only after the trailer and the cross-reference table at its end
+    // were read without repair, so the file was written to its end.
+    if (error.getErrorCode() == qpdf_e_password) return std::nullopt;
+    return std::string(error.what());
   } catch (const std::exception& error) {
     return std::string(error.what());
   }

@@ -9,7 +9,8 @@ namespace vd {
 
 // Why the PDF at path is not whole, or nothing when it is: it must open without repair
 // (a trailer and cross-reference table at its end), have at least one page, and every
-// page's content must read to its end without complaint.
+// page's content must read to its end without complaint. Of a PDF protected by an open
+// password only the end can be read, and that is what is checked.
 std::optional<std::string> WhyPdfIsNotWhole(const std::string& path);
 
 }  // namespace vd

@@ -16,6 +16,7 @@
 #include "common/Paths.h"
 #include "engine/CreatePDF.h"
 #include "engine/EngineError.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "outside/StandInFactories.h"
 #include "server/Dispatch.h"
 #include "server/EngineFactory.h"
@@ -116,10 +117,10 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
       problem = "No PDF was created: " + output + " does not exist, is empty or was not written.";
     } else {
       outcome.bytes = static_cast<std::uint64_t>(written->st_size);
-      std::unique_ptr<AcroPDDoc> document = RealStandIns().pdfDocument();
-      if (!endsLikeAPdf(output, outcome.bytes) || !document->Open(output)) {
+      if (!endsLikeAPdf(output, outcome.bytes) || WhyPdfIsNotWhole(output)) {
         problem = output + " is not a complete PDF.";
-      } else {
+      } else if (std::unique_ptr<AcroPDDoc> document = RealStandIns().pdfDocument(); document->Open(output)) {
+        // A PDF protected by an open password is whole but can't be opened to count its pages.
         outcome.pages = document->GetNumPages();
         document->Close();
       }

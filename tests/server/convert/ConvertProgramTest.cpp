@@ -5,6 +5,8 @@
 #include <QJsonObject>
 
 #include "../ProgramFixture.h"
+#include "outside/acrobat/PdfWholeness.h"
+#include "outside/securitysettings/DistillerSecuritySettings.h"
 
 namespace vd::test {
 namespace {
@@ -66,6 +68,28 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
   }
   // The JPEG is carried byte for byte, as in the scan cycle.
   EXPECT_NE(ReadBytes(output_ + "/-flower 'x'.JPG.pdf").find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
+}
+
+TEST_F(ConvertProgramTest, APdfProtectedByAnOpenPasswordIsAConversionNotADamagedFile) {
+  // Its pages can't be read without the password; it used to be taken for a damaged PDF,
+  // reported as a failure and deleted.
+  DistillerSecuritySettings settings;
+  settings.openPassword = "open-7301";
+  settings.protectPrintJobs = true;
+  settings.store();
+  WriteBytes(input_ + "/notes.txt", "protected notes\n");
+  const std::string pdf = output_ + "/notes.pdf";
+  std::string output;
+  std::string errors;
+  ASSERT_EQ(RunProgram(program_, {"--json", pdf, input_ + "/notes.txt"}, &output, &errors), 0) << errors;
+  EXPECT_NE(output.find("\"pages\": 0"), std::string::npos) << output;
+  EXPECT_EQ(RunProgram("qpdf", {"--requires-password", pdf}), 0);
+  EXPECT_EQ(ProgramOutput("qpdf", {"--password=open-7301", "--show-npages", pdf}), "1\n");
+
+  // A protected PDF cut short is still no conversion.
+  const std::string whole = ReadBytes(pdf);
+  WriteBytes(pdf, whole.substr(0, whole.size() / 2));
+  EXPECT_NE(WhyPdfIsNotWhole(pdf), std::nullopt);
 }
 
 TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSizeAndUsageErrorsChangeNothing) {
