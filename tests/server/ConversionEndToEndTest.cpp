@@ -2,8 +2,9 @@
 // offscreen platform, after set-up), converting real files as they are dropped into its
 // input directory: PostScript (EPS included) through the Distiller, images one page per
 // frame, a script file joining its entries, office documents and drawings through the
-// office suite; AutoCAD drawings and reports, which have no converter here, end in failed/
-// with their reason.
+// office suite, text files of any name through the text printer on the Distiller printer;
+// AutoCAD drawings and reports, which have no converter here, and files that are not text
+// end in failed/ with their reason.
 // Results are checked by content.
 #include <signal.h>
 
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "ProgramFixture.h"
+#include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 
 namespace vd::test {
@@ -54,6 +56,23 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   };
   const std::vector<std::string> failing = {"plan.dwg", "sales.rpt", "-rf 'q' ä.dwg"};
   for (const std::string& name : failing) WriteSettledFile(input_ + "/" + name, "content of " + name);
+  // Text of any name prints on the Distiller printer, made the default for the while; an
+  // archive, a program and a picture under a name of no converter are refused as not text.
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Laser", "winspool", "Ne00:", PRINTER_ATTRIBUTE_DEFAULT}));
+  const std::map<std::string, std::vector<std::string>> linesByText = {
+      {"notes ä.txt", {"Grüße, naïve café", "≈ Ω 漢字"}}, {"run.bat", {"@echo off", "REM start the run"}},
+      {"README", {"read me first"}}, {"events.log", {"2026-12-06 started", "\tdone"}}};
+  for (const auto& [name, lines] : linesByText) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    WriteSettledFile(input_ + "/" + name, text);
+  }
+  const std::string zipped = environment_.path("home/archive.zip");
+  ASSERT_EQ(RunProgram("zip", {"-jq", zipped, Corpus("txt/GPL-3.txt")}), 0);
+  const std::map<std::string, std::string> notText = {{"archive.dat", ReadBytes(zipped)},
+                                                      {"program.dat", ReadBytes(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup")},
+                                                      {"picture.dat", ReadBytes(Corpus("png/basn2c16.png"))}};
+  for (const auto& [name, bytes] : notText) WriteSettledFile(input_ + "/" + name, bytes);
   // A script joins its entries in its order; blank lines, a comment and a missing entry
   // are passed over.
   const std::string ps = sources_ + "/alphabet.ps";
@@ -94,6 +113,15 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);
   EXPECT_NE(ProgramOutput("qpdf", {"--json", "--json-key=outlines", combined}).find("Mark Second entry two"),
             std::string::npos);
+  for (const auto& [name, lines] : linesByText) {
+    const std::string made = output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf";
+    ASSERT_TRUE(FileExistsOnDisk(made)) << name;
+    EXPECT_EQ(PageCount(made), 1) << name;
+    std::vector<std::string> expected = lines;
+    for (std::string& line : expected) line.erase(0, line.find_first_not_of('\t'));
+    ExpectContainsAll(PdfText(made), expected);
+  }
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
   // The script's entries stay where they were.
   EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));
 
@@ -106,6 +134,11 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
     kept.insert(name);
   }
   kept.insert({"broken.ps", "forever.ps"});
+  for (const auto& [name, bytes] : notText) {
+    EXPECT_EQ(ReadBytes(input_ + "/failed/" + name), bytes) << name;
+    EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("is not a text file"), std::string::npos) << name;
+    kept.insert(name);
+  }
   for (const std::string& name : kept) {
     EXPECT_FALSE(FileExistsOnDisk(output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf")) << name;
     const std::string reason = ReadBytes(input_ + "/failed/" + name + ".error.txt");

@@ -3,7 +3,8 @@
 vd_add_test(ScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/ScanCycleTest.cpp)
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)
 # The end-to-end test runs the built programs themselves.
-add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vellumdk-officeworker vd_blank_pdf)
+add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vellumdk-officeworker notepad tabnudge
+                 vd_blank_pdf)
 # The scan cycle with the real engine against full, read-only and vanished output folders,
 # damaged inputs of every kind, files changing under it and a killed interpreter worker.
 vd_add_test(RobustnessTest ${CMAKE_CURRENT_LIST_DIR}/RobustnessTest.cpp)
