@@ -18,10 +18,12 @@ packages=(
   libdeflate-dev libgif-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
-  # office documents: the suite without its windows, its SDK (cppumaker and the UNO
-  # headers the office worker is built with), and the metric-compatible typefaces that keep
-  # documents at their page count
-  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-draw-nogui
+  # office documents: the suite (run headless; its window descriptions must be there all the
+  # same: the word processor builds the margin panel of a document's comments from them even
+  # without a display, and the packages without windows lack them, so such documents crash
+  # it), its SDK (cppumaker and the UNO headers the office worker is built with), and the
+  # metric-compatible typefaces that keep documents at their page count
+  libreoffice-writer libreoffice-calc libreoffice-impress libreoffice-draw
   libreoffice-dev fonts-liberation fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   fonts-dejavu-core
   # Chinese, Japanese and Korean text: one compact typeface covers them, so such documents

@@ -162,7 +162,7 @@ TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) 
   }
   drop("doc/SampleDoc.doc", "Sample doc.doc");
   drop("rtf/testTextConversion.rtf", "headings.RTF");
-  drop("broken/Fuzzed.doc", "fuzzed.doc");
+  drop("broken/clusterfuzz-testcase-minimized-POIHWPFFuzzer-5074346559012864.doc", "fuzzed.doc");
   drop("xls/SimpleWithPrintArea.xls", "area.xls");
   drop("ppt/SampleShow.ppt", "show.ppt");
   drop("pub/Sample.pub", "sample.pub");
@@ -193,7 +193,7 @@ TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) 
     EXPECT_EQ(PageCount(output_ + "/" + name + ".pdf"), expected.first) << name;
     ExpectContainsAll(PdfText(output_ + "/" + name + ".pdf"), {expected.second});
   }
-  EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/Fuzzed.doc")));
+  EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/clusterfuzz-testcase-minimized-POIHWPFFuzzer-5074346559012864.doc")));
   EXPECT_FALSE(FileExistsOnDisk(output_ + "/fuzzed.pdf"));
   EXPECT_NE(ReadBytes(input_ + "/failed/not a drawing.vsd.error.txt").find("is not a drawing"), std::string::npos);
   EXPECT_FALSE(FileExistsOnDisk(output_ + "/not a drawing.pdf"));
