@@ -211,6 +211,8 @@ class CreatePDF {
   // the printing process has ended without writing it; the reason becomes the error.
   void FileSettleWait(const std::string& path, const std::function<std::optional<std::string>()>& printingEnded);
   void CloseDocumentWindow(const std::string& strPDFFile);
+  // Makes savedPrinter the default again; "" (there was none) leaves no default printer.
+  void restoreDefaultPrinter(const std::string& savedPrinter);
   std::string GetRandomStem();
   // The office converters' shared steps: a fresh print-to-file path in the temporary
   // folder (nothing of that name left), and the distilling of that file into the PDF,

@@ -147,10 +147,21 @@ void CreatePDF::CreatePDFfromCrystalReport(const std::string& strPDFFile, const 
   }
 }
 
+void CreatePDF::restoreDefaultPrinter(const std::string& savedPrinter) {
+  // Setting the default to no printer changes nothing, so a user who had none would be left
+  // with the PDF printer as the default of every program: the entry is cleared instead.
+  if (savedPrinter.empty()) {
+    printSubsystem().writeProfileString("windows", "Device", "");
+  } else {
+    SetDefPrinter(savedPrinter);
+  }
+}
+
 void CreatePDF::CreatePDFfromTextFile3(const std::string& strPDFFile, const std::string& strTextFile,
                                        TextFileOptions& options) {
   if (!FileExists(strTextFile)) RaiseMissingInput(strTextFile);
-  std::string savedPrinter;
+  // Set once the default printer is about to be switched: only then is it put back.
+  std::optional<std::string> savedPrinter;
   std::string errorFile;
   try {
     // Printed, an archive or a program would come out as pages of garbage, and its input
@@ -178,12 +189,12 @@ void CreatePDF::CreatePDFfromTextFile3(const std::string& strPDFFile, const std:
       return "The text file " + strTextFile + " was not printed" + (why.empty() ? "." : ": " + why);
     });
     if (options.blnCloseAcrobat) CloseDocumentWindow(strPDFFile);
-    SetDefPrinter(savedPrinter);
+    restoreDefaultPrinter(*savedPrinter);
   } catch (...) {
     if (!errorFile.empty()) ignoringErrors([&] { fileSystem().deleteFile(errorFile); });
     // A failure of setting the printer back reaches the caller in place of the first one.
     try {
-      SetDefPrinter(savedPrinter);
+      if (savedPrinter) restoreDefaultPrinter(*savedPrinter);
     } catch (...) {
       RaiseAgain();
     }

@@ -282,6 +282,13 @@ TEST_F(WindowControlTest, TextConverterPrintsThroughNotepadOrEndsWithTheReasonIt
             "not available.");
   EXPECT_FALSE(FileExistsOnDisk(pdf));
   EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+
+  // A user without a default printer is left without one, not with the PDF printer.
+  ASSERT_TRUE(printSubsystem().writeProfileString("windows", "Device", ""));
+  options.strDistiller = "";
+  engine.CreatePDFfromTextFile3(pdf, text, options);
+  EXPECT_EQ(PageCount(pdf), 1);
+  EXPECT_EQ(printSubsystem().defaultPrinter(), "");
 }
 
 // Crystal Reports has no stand-in on Linux: a double at the factory slot records the calls
