@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "ProgramFixture.h"
+#include "common/Paths.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 
@@ -152,13 +153,19 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
 TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) {
   // Today's formats are made from a sample document by the office suite itself, in a
   // profile of the test's own.
-  const std::string sample = sources_ + "/SampleDoc.doc";
-  CopySettledFile(Corpus("doc/SampleDoc.doc"), sample);
-  for (const char* format : {"docx", "odt"}) {
+  const std::pair<const char*, const char*> made[] = {{"doc/SampleDoc.doc", "docx"},
+                                                      {"doc/SampleDoc.doc", "odt"},
+                                                      {"xls/SimpleWithPrintArea.xls", "xlsx"},
+                                                      {"ppt/SampleShow.ppt", "pptx"}};
+  for (const auto& [source, format] : made) {
+    const std::string name = fileNameOf(source);
+    const std::string stem = name.substr(0, name.rfind('.'));
+    CopySettledFile(Corpus(source), sources_ + "/" + name);
     ASSERT_EQ(RunProgram("soffice", {"-env:UserInstallation=file://" + environment_.path("office-profile"),
-                                     "--headless", "--convert-to", format, "--outdir", sources_, sample}),
+                                     "--headless", "--convert-to", format, "--outdir", sources_,
+                                     sources_ + "/" + name}),
               0);
-    CopySettledFile(sources_ + "/SampleDoc." + format, input_ + "/Sample " + format + "." + format);
+    CopySettledFile(sources_ + "/" + stem + "." + format, input_ + "/Sample " + format + "." + format);
   }
   drop("doc/SampleDoc.doc", "Sample doc.doc");
   drop("rtf/testTextConversion.rtf", "headings.RTF");
@@ -188,6 +195,8 @@ TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) 
       {"area", {1, "hi this is some text"}},
       {"show", {2, "Title of the first slide"}},
       {"sample", {2, "This is some text on the first page"}},
+      {"Sample xlsx", {1, "hi this is some text"}},
+      {"Sample pptx", {2, "Title of the first slide"}},
       {"drawing", {2, "\xD0\xB4\xD0\xB2\xD0\xB0\xD0\xB4\xD1\x86\xD0\xB0\xD1\x82\xD1\x8C"}}};
   for (const auto& [name, expected] : others) {
     EXPECT_EQ(PageCount(output_ + "/" + name + ".pdf"), expected.first) << name;
