@@ -17,24 +17,6 @@ std::int16_t wordAlignmentOf(std::int32_t code) {
   return 1;
 }
 
-// The clean-up after a failed conversion: the document closed, then the application
-// quit. A failure while cleaning up is the one reported; it ends the clean-up.
-template <class Document, class Application, class Close>
-void closeThenQuit(std::unique_ptr<Document>& document, std::unique_ptr<Application>& application, Close close) {
-  try {
-    if (document) {
-      close(*document);
-      document.reset();
-    }
-    if (application) {
-      application->Quit();
-      application.reset();
-    }
-  } catch (...) {
-    RaiseAgain();
-  }
-}
-
 }  // namespace
 
 std::string CreatePDF::NewPrintFilePath() {

@@ -101,18 +101,7 @@ void CreatePDF::CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::s
     application.reset();
   } catch (...) {
     // A failure of the clean-up reaches the caller in place of the first one.
-    try {
-      if (document) {
-        document->Close(std::nullopt);
-        document.reset();
-      }
-      if (application) {
-        application->Quit();
-        application.reset();
-      }
-    } catch (...) {
-      RaiseAgain();
-    }
+    closeThenQuit(document, application, [](AutoCADDocument& opened) { opened.Close(std::nullopt); });
     RaiseAgain();
   }
 }
