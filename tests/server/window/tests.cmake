@@ -1,5 +1,5 @@
 # The conversion server's window: start-up and settings, the scan cycle as the window shows
-# it; a long PostScript job goes through the real engine while the window follows it.
+# it.
 vd_add_window_test(ServerWindowTest ${CMAKE_CURRENT_LIST_DIR}/ServerWindowTest.cpp)
 add_dependencies(ServerWindowTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)
 # The built program on an X display of its own without a window manager: it runs the
