@@ -1,10 +1,9 @@
-// The engine object: detection through the registry or handed in, the temporary
+// The engine object: detection through the registry, the temporary
 // directory and its write rules, the stand-ins it is given or misses.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
-#include <stdexcept>
 
 #include "engine/CreatePDF.h"
 #include "registry/clsRegistry.h"
@@ -42,21 +41,7 @@ TEST_F(EngineObjectTest, DetectionTakesTheVersionAndTheHighestDistillerKey) {
   writeDefaultValue(distillerKey("6.0"), "Six Printer");
   writeDefaultValue(distillerKey("8.0"), "Eight Printer");
   EXPECT_EQ(detected(), "6.0|Eight Printer");
-  // The registered name is taken as it is, even empty.
-  writeDefaultValue(distillerKey("10.0"), "");
-  EXPECT_EQ(detected(), "6.0|");
-  // Detection handed in is taken as it is, instead of the registry.
-  CreatePDF engine(EngineDetection{"9.0", "Handed In"}, StandInFactories{});
-  EXPECT_EQ(engine.AcrobatVersion() + "|" + engine.PrinterName(), "9.0|Handed In");
 }
-
-// The applications' slots, reached as the converters will reach them.
-class ApplicationSlots : public CreatePDF {
- public:
-  ApplicationSlots(EngineDetection detection, StandInFactories standIns)
-      : CreatePDF(std::move(detection), std::move(standIns)) {}
-  using CreatePDF::CreateAutoCADApplication;
-};
 
 TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheComponent) {
   const std::string ps = Corpus("ps/alphabet.ps");
@@ -66,35 +51,22 @@ TEST_F(EngineObjectTest, EmptySlotsAndAMissingDistillerAreEngineErrorsNamingTheC
   // The Distiller's version decides between the eventful and the security-capable one.
   StandInFactories secureOnly;
   secureOnly.secureDistiller = RealStandIns().secureDistiller;
-  ApplicationSlots eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
-  CreatePDF five(EngineDetection{"5.0", "Acrobat Distiller"}, secureOnly);
+  CreatePDF eight(EngineDetection{"8.0", "Adobe PDF"}, secureOnly);
   // An empty slot of any application is named alike.
-  ApplicationSlots empty(EngineDetection{}, StandInFactories{});
+  CreatePDF empty(EngineDetection{}, StandInFactories{});
+  AutoCADOptions drawing;
 
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { eight.CreatePDFfromMultiPDF(scratch("out.pdf"), PathArray{0, {pdf}}); }, "AcroExch.PDDoc"},
       {[&] { eight.CreatePDFfromImageFile(scratch("out.pdf"), Corpus("png/basn3p08.png")); }, "AcroExch.App"},
       {[&] { eight.CreatePDFfromPS(scratch("out.pdf"), ps); }, "Acrobat Distiller"},
-      {[&] { five.CreatePDFfromPS(scratch("out.pdf"), ps, secured); }, "Acrobat Distiller"},
-      {[&] { empty.CreateAutoCADApplication(); }, "AutoCAD.Application"},
+      {[&] { empty.CreatePDFfromAutoCAD(scratch("out.pdf"), pdf, drawing); }, "AutoCAD.Application"},
   };
   for (const auto& [call, component] : cases) EXPECT_EQ(EngineErrorOf(call), component + " is not available.");
-  // Exporting reports nothing, whatever happens.
-  EXPECT_NO_THROW(eight.CreatePSfromPDF(pdf, scratch("out.ps")));
   EXPECT_FALSE(FileExistsOnDisk(scratch("out.pdf")));
-  EXPECT_FALSE(FileExistsOnDisk(scratch("out.ps")));
-
-  // The components given do their work.
+  // The one it has does its work.
   eight.CreatePDFfromPS(scratch("secured.pdf"), ps, secured);
-  EXPECT_NE(ProgramOutput("qpdf", {"--show-encryption", scratch("secured.pdf")}).find("R = 6"), std::string::npos);
-  StandInFactories filled;
-  struct Drawings : AutoCADApplication {
-    AutoCADApplication& Application() override { return *this; }
-    AutoCADDocuments& Documents() override { throw std::logic_error("no documents"); }
-    void Quit() override {}
-  };
-  filled.autoCAD = [] { return std::make_unique<Drawings>(); };
-  EXPECT_NE(ApplicationSlots(EngineDetection{}, filled).CreateAutoCADApplication(), nullptr);
+  EXPECT_EQ(PageCount(scratch("secured.pdf")), 1);
 
   // Without its worker program the Distiller is an engine error naming it; the stale
   // output went before the Distiller was asked for.
@@ -121,19 +93,18 @@ TEST_F(EngineObjectTest, TemporaryDirectoryIsAFreshPrivateOneAndFollowsItsWriteR
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(info.st_uid, getuid());
 
-  const std::string created = scratch("new temp");
-  engine.TempFilePath(created);
-  EXPECT_EQ(engine.TempFilePath(), created + "/");
-  EXPECT_TRUE(FileExistsOnDisk(created));
-  const std::string existing = scratchFolder("existing") + "/";
-  engine.TempFilePath(existing);
-  EXPECT_EQ(engine.TempFilePath(), existing);
-  // A parent that does not exist, a plain file and nothing keep the previous value.
+  // A new folder is made, an existing one taken; a parent that does not exist, a plain file
+  // and nothing keep the previous value.
   WriteBytes(scratch("plain"), "x");
-  for (const std::string& refused : {scratch("no/such/parent"), scratch("plain"), std::string()}) {
-    engine.TempFilePath(refused);
-    EXPECT_EQ(engine.TempFilePath(), existing);
+  const std::string existing = scratchFolder("existing") + "/";
+  const std::pair<std::string, std::string> settings[] = {
+      {scratch("new temp"), scratch("new temp/")}, {existing, existing}, {scratch("no/such/parent"), existing},
+      {scratch("plain"), existing}, {"", existing}};
+  for (const auto& [given, taken] : settings) {
+    engine.TempFilePath(given);
+    EXPECT_EQ(engine.TempFilePath(), taken) << given;
   }
+  EXPECT_TRUE(FileExistsOnDisk(scratch("new temp")));
 }
 
 }  // namespace
