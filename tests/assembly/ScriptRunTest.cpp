@@ -1,7 +1,6 @@
-// Script runs with a real engine: entries converted into temporaries in the input
-// directory, joined in script order, temporaries removed; the error rule and the stop;
-// the network locations entries may name, and the builder's network path option on the
-// same mount table.
+// Script runs with a real engine: entries converted into temporaries in the input directory,
+// joined in script order, temporaries removed; the error rule and the stop; the network locations
+// entries may name, and the builder's network path option on the same mount table.
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -33,11 +32,10 @@ class ScriptRunTest : public AssemblyTest {
   void SetUp() override { engine_.setAcrobatVersion("10.0"); }
 
   ScriptRunEnd run(const std::string& scriptBytes, CreatePDF* engine = nullptr) {
-    const std::string script = inputDir_ + "/multiple.scr";
-    fileSystem().writeFile(script, scriptBytes);
+    fileSystem().writeFile(inputDir_ + "/multiple.scr", scriptBytes);
     ScriptRunContext context{engine ? *engine : engine_, inputDir_, [this] { return stopAsked(); },
-                             [this](const std::string& why) { failed(why); }};
-    return RunScript(context, script, combined());
+                             [this](const std::string& why) { reasons_.push_back(why); }};
+    return RunScript(context, inputDir_ + "/multiple.scr", combined());
   }
 
   std::string combined() const { return scratch("multiple.pdf"); }
@@ -50,11 +48,6 @@ class ScriptRunTest : public AssemblyTest {
   }
 
   std::string inputDir_ = scratchFolder("in");
-  void failed(const std::string& why) {
-    ++failures_;
-    reasons_.push_back(why);
-  }
-  int failures_ = 0;
   // Each failure's reason, as the log's "Reason: " line gives it.
   std::vector<std::string> reasons_;
   std::function<bool()> stopAsked = [] { return false; };
@@ -63,8 +56,8 @@ class ScriptRunTest : public AssemblyTest {
 TEST_F(ScriptRunTest, JoinsTheEntriesInScriptOrderThroughTemporariesThatTakeNeitherEachOthersNamesNorTheUsersFiles) {
   const std::string first = makePdf("first doc.pdf", {"One", "Two"});
   const std::string last = makePdf("-last.pdf", {"Four"});
-  scratchFolder("other");  // the same base name in another folder keeps its own pages
-  const std::string same = makePdf("other/first doc.pdf", {"Other"});
+  // The same base name in another folder keeps its own pages.
+  const std::string same = MakeTextPdf(scratchFolder("other") + "/first doc.pdf", {"Other"});
   // Files of someone else where the run's temporaries and their logs would go.
   fileSystem().writeFile(inputDir_ + "/first doc_tmp.pdf", "the user's own PDF");
   fileSystem().writeFile(inputDir_ + "/first doc_tmp_2.log", "the user's own log");
@@ -74,22 +67,19 @@ TEST_F(ScriptRunTest, JoinsTheEntriesInScriptOrderThroughTemporariesThatTakeNeit
                              "   " + Corpus("gif/dispose_bgnd.gif") + "  \r" + "  ' " + last + "\r\n" +
                              Corpus("jpg/flower.jpg") + "\n" + same + "\n" + last;  // no line end after the last
   EXPECT_EQ(run(script), ScriptRunEnd::Finished);
-  EXPECT_EQ(failures_, 0);
-  const std::vector<std::string> pages = PageTexts(combined());
-  ASSERT_EQ(pages.size(), 2u + 5u + 1u + 1u + 1u);
-  EXPECT_EQ(std::vector<std::string>(pages.begin(), pages.begin() + 2), (std::vector<std::string>{"One", "Two"}));
-  EXPECT_EQ(std::vector<std::string>(pages.end() - 2, pages.end()), (std::vector<std::string>{"Other", "Four"}));
+  EXPECT_EQ(reasons_, std::vector<std::string>{});
+  // The pictures' pages (five frames, one photo) hold no text.
+  EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"One", "Two", "", "", "", "", "", "", "Other", "Four"}));
   EXPECT_EQ(ReadBytes(inputDir_ + "/first doc_tmp.pdf"), "the user's own PDF");
   EXPECT_EQ(ReadBytes(inputDir_ + "/first doc_tmp_2.log"), "the user's own log");
   EXPECT_FALSE(FileExistsOnDisk(outside));
   EXPECT_EQ(leftovers(), (std::vector<std::string>{"first doc_tmp.pdf", "first doc_tmp_2.log", "first doc_tmp_3.pdf"}));
-  EXPECT_TRUE(FileExistsOnDisk(first));
 }
 
 TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
-  // Every temporary is synced to its disk; on a memory file system what is left is the
-  // run's own work, which grew with the cube of the entries with one base name (each
-  // name chosen by looking through all earlier ones): 5,000 took many minutes.
+  // Every temporary is synced to its disk; on a memory file system what is left is the run's own
+  // work, which grew with the cube of the entries of one base name (each name chosen by looking
+  // through all earlier ones): 5,000 took many minutes.
   struct statfs memory {};
   if (statfs("/dev/shm", &memory) != 0 || memory.f_type != TMPFS_MAGIC) GTEST_SKIP() << "no tmpfs at /dev/shm";
   environment.set("TMPDIR", "/dev/shm");
@@ -97,10 +87,8 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
   ASSERT_TRUE(shm.ok());
   inputDir_ = shm.path();
   const Deadline deadline(std::chrono::seconds(120), "a script of 5,000 entries");
-  scratchFolder("even");
-  scratchFolder("odd");
-  const std::string even = makePdf("even/page.pdf", {"Even"});
-  const std::string odd = makePdf("odd/page.pdf", {"Odd"});
+  const std::string even = MakeTextPdf(scratchFolder("even") + "/page.pdf", {"Even"});
+  const std::string odd = MakeTextPdf(scratchFolder("odd") + "/page.pdf", {"Odd"});
   constexpr int kEntries = 5000;
   std::string script;
   for (int i = 0; i < kEntries; ++i) script += (i % 2 == 0 ? even : odd) + "\r\n";
@@ -110,7 +98,7 @@ TEST_F(ScriptRunTest, ManyEntriesRunInLinearTimeWithoutPilingUpTemporaries) {
     return false;
   };
   EXPECT_EQ(run(script), ScriptRunEnd::Finished);
-  EXPECT_EQ(failures_, 0);
+  EXPECT_EQ(reasons_, std::vector<std::string>{});
   const std::vector<std::string> pages = PageTexts(combined());
   ASSERT_EQ(pages.size(), static_cast<std::size_t>(kEntries));
   for (int i = 0; i < kEntries; ++i) ASSERT_EQ(pages[static_cast<std::size_t>(i)], i % 2 == 0 ? "Even" : "Odd") << i;
@@ -122,7 +110,6 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
   // Failed entries are logged each, and the rest is joined.
   run(Corpus("broken/truncated_jpeg.jpg") + "\r\n" + makePdf("good.pdf", {"Good"}) + "\r\n" +
       Corpus("broken/badcrc.png") + "\r\n");
-  EXPECT_EQ(failures_, 2);
   ASSERT_EQ(reasons_.size(), 2u);
   EXPECT_EQ(reasons_[0].rfind(Corpus("broken/truncated_jpeg.jpg") + ": The image ", 0), 0u) << reasons_[0];
   EXPECT_EQ(PageTexts(combined()), std::vector<std::string>{"Good"});
@@ -130,27 +117,20 @@ TEST_F(ScriptRunTest, FailuresAreLoggedAndNeitherThemNorAStopLeaveTemporaries) {
 
   // All entries failing: one failure, no PDF.
   std::remove(combined().c_str());
-  failures_ = 0;
+  reasons_.clear();
   run(Corpus("broken/badcrc.png") + "\r\n" + scratch("nothing.pdf") + "\r\n");
-  EXPECT_EQ(failures_, 1);
+  EXPECT_EQ(reasons_.size(), 1u);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
 
   // A failed join still removes the temporaries and keeps the entries.
-  failures_ = 0;
+  reasons_.clear();
   const std::string broken = scratch("broken.pdf");
   fileSystem().writeFile(broken, "%PDF-1.4\nnot really\n");
   run(makePdf("a.pdf", {"A"}) + "\r\n" + broken + "\r\n");
-  EXPECT_EQ(failures_, 1);
+  EXPECT_EQ(reasons_.size(), 1u);
   EXPECT_FALSE(FileExistsOnDisk(combined()));
   EXPECT_TRUE(leftovers().empty());
   EXPECT_TRUE(FileExistsOnDisk(broken));
-
-  // An unreadable script is logged once.
-  failures_ = 0;
-  ScriptRunContext context{engine_, inputDir_, [] { return false; },
-                           [this](const std::string& why) { failed(why); }};
-  EXPECT_EQ(RunScript(context, inputDir_ + "/vanished.scr", combined()), ScriptRunEnd::Finished);
-  EXPECT_EQ(failures_, 1);
 
   // A stop ends the run before the next line; the next start runs the script again from
   // its first line, so nothing of this run stays.
@@ -179,7 +159,6 @@ TEST_F(ScriptRunTest, EntriesTakeTheirRowWithoutSecurityAndAnyFailureIsLogged) {
   EXPECT_EQ(operations, (std::vector<std::string>{"CreatePDFfromTextFile3", "CreatePDFfromExcel", "CreatePDFfromTextFile3",
                                                   "CreatePDFfromTextFile3", "CreatePDFfromMultiPDF"}));
   EXPECT_EQ(script.calls.at(1).arguments.back(), "blnApplySecurity=false");
-  EXPECT_EQ(script.calls.at(3).arguments.at(4), "strSaveWindowCaption=\"save pdf file as\"");
   // The three entries that converted are joined; their temporaries are gone.
   EXPECT_EQ(script.calls.back().arguments.size(), 1u + 3u);
   EXPECT_TRUE(FileExistsOnDisk(combined()));
@@ -193,45 +172,29 @@ TEST_F(ScriptRunTest, EntriesThatAreNoOrdinaryFilesFailAndTheRunGoesOn) {
   const FileSizeLimit limit(64 << 20);
   const std::string good = makePdf("good.pdf", {"Good"});
   const std::string pipePdf = scratch("waiting.pdf");
-  const std::string pipePs = scratch("waiting.ps");
   ASSERT_EQ(mkfifo(pipePdf.c_str(), 0600), 0);
-  ASSERT_EQ(mkfifo(pipePs.c_str(), 0600), 0);
   const std::string endless = scratch("endless.pdf");
   ASSERT_EQ(symlink("/dev/zero", endless.c_str()), 0);
-  const std::string image = scratch("endless.jpg");
-  ASSERT_EQ(symlink("/dev/zero", image.c_str()), 0);
   const std::string folder = scratchFolder("folder.pdf");
   // A link to an ordinary file is still an entry.
   const std::string linked = scratch("linked.pdf");
   ASSERT_EQ(symlink(good.c_str(), linked.c_str()), 0);
-  run(good + "\r\n" + pipePdf + "\r\n" + pipePs + "\r\n" + endless + "\r\n" + image + "\r\n" + folder + "\r\n" +
-      linked + "\r\n");
-  EXPECT_EQ(reasons_, (std::vector<std::string>{
-                          pipePdf + ": not an ordinary file, so the script's entry is left out.",
-                          pipePs + ": not an ordinary file, so the script's entry is left out.",
-                          endless + ": not an ordinary file, so the script's entry is left out.",
-                          image + ": not an ordinary file, so the script's entry is left out.",
-                          folder + ": not an ordinary file, so the script's entry is left out."}));
+  run(good + "\r\n" + pipePdf + "\r\n" + endless + "\r\n" + folder + "\r\n" + linked + "\r\n");
+  const std::string why = ": not an ordinary file, so the script's entry is left out.";
+  EXPECT_EQ(reasons_, (std::vector<std::string>{pipePdf + why, endless + why, folder + why}));
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Good", "Good"}));
   EXPECT_TRUE(leftovers().empty());
 
   // File reads and copies take ordinary files whole and nothing else.
   for (const std::string& source : {pipePdf, std::string("/dev/zero"), folder}) {
-    for (const bool copying : {false, true}) {
-      try {
-        copying ? fileSystem().copyFile(source, scratch("copy.pdf")) : void(fileSystem().readFile(source));
-        ADD_FAILURE() << source << " was read";
-      } catch (const FileError& error) {
-        EXPECT_EQ(error.reason() + " " + error.path(), "is not an ordinary file " + source);
-      }
-    }
+    EXPECT_THROW(fileSystem().readFile(source), FileError) << source;
+    EXPECT_THROW(fileSystem().copyFile(source, scratch("copy.pdf")), FileError) << source;
   }
   EXPECT_FALSE(FileExistsOnDisk(scratch("copy.pdf")));
   const std::string text = std::string(200000, 'x') + "end";
   fileSystem().writeFile(scratch("text.txt"), text);
-  EXPECT_EQ(fileSystem().readFile(scratch("text.txt")), text);
   fileSystem().copyFile(scratch("text.txt"), scratch("copy.txt"));
-  EXPECT_EQ(ReadBytes(scratch("copy.txt")), text);
+  EXPECT_EQ(fileSystem().readFile(scratch("copy.txt")), text);
 }
 
 class ListedMounts : public MountTable {
@@ -249,61 +212,43 @@ TEST(NetworkPathsTest, DrivesAndNetworkLocationsFollowTheMountTableWithItsEscape
       "41 22 0:41 / /home/exports rw - nfs4 nas:/srv/exports rw\n"
       "42 22 0:42 / /mnt/laptop rw - fuse.sshfs ann@laptop:/home/ann rw\n"
       "43 41 8:2 / /home/exports/local rw - ext4 /dev/sdb1 rw\n");
+  const auto fields = [](const MountEntry& mount) {
+    return mount.mountPoint + "|" + mount.source + "|" + mount.fileSystem;
+  };
   ASSERT_EQ(mounts.entries.size(), 5u);
-  EXPECT_EQ(mounts.entries[1].mountPoint, "/mnt/office share");
-  EXPECT_EQ(mounts.entries[1].source, "//Server/Office");
-  EXPECT_EQ(mounts.entries[1].fileSystem, "cifs");
+  EXPECT_EQ(fields(mounts.entries[1]), "/mnt/office share|//Server/Office|cifs");
   EXPECT_FALSE(LinuxMountTable().mounts().empty());
   // Only blanks separate fields: other white space is part of a name, as the kernel
   // writes it unescaped.
   const std::vector<MountEntry> odd =
       ParseMountInfo("50 22 0:50 / /mnt/odd\rname\f\vx rw,relatime - cifs //S/Odd\rShare rw\n");
   ASSERT_EQ(odd.size(), 1u);
-  EXPECT_EQ(odd[0].mountPoint, "/mnt/odd\rname\f\vx");
-  EXPECT_EQ(odd[0].source, "//S/Odd\rShare");
-  EXPECT_EQ(odd[0].fileSystem, "cifs");
+  EXPECT_EQ(fields(odd[0]), "/mnt/odd\rname\f\vx|//S/Odd\rShare|cifs");
 
-  EXPECT_EQ(DriveOfPath("/mnt/office share/a.doc"), "/mnt/office share");
-  EXPECT_EQ(DriveOfPath("/mnt/office sharex/a.doc"), "/");
-  EXPECT_EQ(DriveOfPath("/home/exports/local/a.doc"), "/home/exports/local");
-  EXPECT_EQ(GetDriveType("/mnt/office share"), DRIVE_REMOTE);
-  EXPECT_EQ(GetDriveType("/home/exports"), DRIVE_REMOTE);
-  EXPECT_EQ(GetDriveType("/home/exports/local"), DRIVE_FIXED);
-  EXPECT_EQ(GetDriveType("/nowhere"), DRIVE_NO_ROOT_DIR);
-  std::string network = "stale";
-  EXPECT_EQ(GetUNCPath("/mnt/office share", network), NO_ERROR_CODE);
-  EXPECT_EQ(network, "//Server/Office");
-  EXPECT_EQ(GetUNCPath("/", network), ERROR_NOT_CONNECTED);
-  EXPECT_EQ(network, "");
-
-  // The builder writes network locations only for files on network drives, and the run
-  // takes what it writes for a network location and finds it through the same mount.
+  // The builder writes network locations only for files on network drives (their drive,
+  // its kind and its network name found through the mounts), and the run takes what it
+  // writes for a network location and finds it through the same mount.
   const std::pair<std::string, std::string> written[] = {
       {"/mnt/office share/docs/a.doc", "//Server/Office/docs/a.doc"}, {"/home/exports/b.xls", "nas:/srv/exports/b.xls"},
       {"/mnt/laptop/notes.txt", "ann@laptop:/home/ann/notes.txt"},    {"/home/exports/local/c.pdf", ""},
-      {"relative/a.doc", ""}};
+      {"/mnt/office sharex/a.doc", ""},                                {"relative/a.doc", ""}};
   for (const auto& [path, location] : written) {
     EXPECT_EQ(ToNetworkPath(path), location.empty() ? path : location) << path;
     if (location.empty()) continue;
     EXPECT_TRUE(IsNetworkLocation(location)) << location;
     EXPECT_EQ(ResolveNetworkLocation(location), path) << location;
   }
-  // NFS paths keep their case; a share name must end at a folder boundary.
+  // A share's server and name in any case and with either slash (the run below), NFS paths
+  // in their own case; a share name must end at a folder boundary.
   const std::pair<std::string, std::optional<std::string>> resolved[] = {
-      {"\\\\server\\office\\docs\\a.doc", "/mnt/office share/docs/a.doc"},
-      {"//SERVER/OFFICE/docs/a.doc", "/mnt/office share/docs/a.doc"},
-      {"//laptop/home/ann/notes.txt", "/mnt/laptop/notes.txt"},
-      {"nas:/SRV/exports/b.xls", std::nullopt},
-      {"//server/officex/a.doc", std::nullopt},
-      {"\\\\other\\office\\a.doc", std::nullopt},
-      {"/mnt/office share/a.doc", std::nullopt}};
+      {"//laptop/home/ann/notes.txt", "/mnt/laptop/notes.txt"}, {"nas:/SRV/exports/b.xls", std::nullopt},
+      {"//server/officex/a.doc", std::nullopt},                  {"/mnt/office share/a.doc", std::nullopt}};
   for (const auto& [location, path] : resolved) EXPECT_EQ(ResolveNetworkLocation(location), path) << location;
-  const std::pair<std::string, bool> entries[] = {
-      {"\\\\server\\office\\a.doc", true}, {"//server/office/a.doc", true}, {"nas:/srv/exports/b.xls", true},
-      {"ann@laptop:/home/ann/c.txt", true},   {"/mnt/a.doc", false},            {"relative/a.doc", false},
-      {"C:\\Docs\\a.doc", false},             {"dir/x:/a.doc", false},          {"ann@:/a.doc", false},
-      {":/a.doc", false},                     {"host:", false},                 {"host:relative", false}};
-  for (const auto& [entry, isNetwork] : entries) EXPECT_EQ(IsNetworkLocation(entry), isNetwork) << entry;
+  // What the builder writes is a network location (above); these are not.
+  for (const char* entry : {"/mnt/a.doc", "relative/a.doc", "C:\\Docs\\a.doc", "dir/x:/a.doc", "ann@:/a.doc", ":/a.doc",
+                            "host:", "host:relative"}) {
+    EXPECT_FALSE(IsNetworkLocation(entry)) << entry;
+  }
 }
 
 // The builder and the run on one machine: a share mounted over a folder of the test's.
@@ -317,9 +262,7 @@ TEST_F(ScriptRunTest, BuilderAddsFilesOnANetworkDriveByTheirNetworkNameOnlyWithT
   WriteBytes(environment.path("hosts"), "");
   ListedMounts mounts;
   const ScopedSeam<MountTable> seam(mounts);
-  mounts.entries = {{"overlay", "/", "overlay"},
-                    {"proc", "/proc", "proc"},
-                    {"tmpfs", "/dev/shm", "tmpfs"},
+  mounts.entries = {{"overlay", "/", "overlay"}, {"proc", "/proc", "proc"}, {"tmpfs", "/dev/shm", "tmpfs"},
                     {"/dev/sda1", local, "ext4"},
                     {"/dev/sda1", environment.path("hosts"), "ext4"},  // a file mounted over a file
                     {"//Server/Office/", share, "cifs"}};
@@ -332,48 +275,29 @@ TEST_F(ScriptRunTest, BuilderAddsFilesOnANetworkDriveByTheirNetworkNameOnlyWithT
   // The drive list shows the volumes that hold files.
   std::vector<std::string> labels;
   for (const DriveEntry& drive : MountedDrives()) labels.push_back(drive.label);
-  std::vector<std::string> expected = {"/", local, share + "  [//Server/Office/]"};
-  std::sort(expected.begin() + 1, expected.end());
-  EXPECT_EQ(labels, expected);
+  EXPECT_EQ(labels, (std::vector<std::string>{"/", local, share + "  [//Server/Office/]"}));  // by path
 
   ScriptBuilder builder;
-  // A drive whose root cannot be listed falls back to the root of all.
-  builder.changeDrive(environment.path("gone"));
-  EXPECT_EQ(builder.directory(), "/");
   builder.changeDrive(share);
   EXPECT_EQ(builder.directory(), share);
   EXPECT_FALSE(builder.uncPaths());
   EXPECT_EQ(addFrom(builder, share), share + "/docs/a.doc");
   builder.setUncPaths(true);
   EXPECT_EQ(settingsStore().read("UNC"), "1");
-  // The entry added before the change keeps its form.
-  EXPECT_EQ(builder.entries().front(), share + "/docs/a.doc");
   EXPECT_EQ(addFrom(builder, share), "//Server/Office/docs/a.doc");
   EXPECT_EQ(addFrom(builder, local), local + "/docs/a.doc");
-  // The run finds the file the builder named by its network name, and reads a share's
-  // files through their mount, whichever way the name is written.
-  EXPECT_EQ(ResolveNetworkLocation("//Server/Office/docs/a.doc"), share + "/docs/a.doc");
+  // The run reads a share's files through their mount, whichever way the name is written.
   MakeTextPdf(share + "/docs/q1.pdf", {"Quarter"});
   run("\\\\server\\office\\docs\\q1.pdf\r\n//Server/Office/docs/q1.pdf\r\n\\\\elsewhere\\office\\docs\\q1.pdf\r\n");
   EXPECT_EQ(PageTexts(combined()), (std::vector<std::string>{"Quarter", "Quarter"}));
-  EXPECT_EQ(failures_, 0);
-
-  // The next opening reads the stored option; a later mount that is no share hides the share.
-  mounts.entries.push_back({"/dev/sdb1", share, "ext4"});
-  ScriptBuilder reopened;
-  EXPECT_TRUE(reopened.uncPaths());
-  EXPECT_EQ(addFrom(reopened, share), share + "/docs/a.doc");
-  mounts.entries.pop_back();
+  EXPECT_EQ(reasons_, std::vector<std::string>{});
 
   // A file name with a line break would be two entries of the script: it is not added.
-  WriteBytes(local + "/docs/two\nlines.doc", "");
-  ASSERT_TRUE(reopened.changeDirectory(local + "/docs"));
-  const auto& files = reopened.files();
-  const auto twoLines = std::find(files.begin(), files.end(), "two\nlines.doc");
-  ASSERT_NE(twoLines, files.end());
-  reopened.selectFile(static_cast<int>(twoLines - files.begin()));
-  reopened.addSelectedFile();
-  EXPECT_EQ(reopened.entries().size(), 1u);
+  ASSERT_TRUE(ensureDirectory(environment.path("odd/docs")));
+  WriteBytes(environment.path("odd/docs/two\nlines.doc"), "");
+  EXPECT_EQ(addFrom(builder, environment.path("odd")), local + "/docs/a.doc");
+  EXPECT_EQ(builder.files(), std::vector<std::string>{"two\nlines.doc"});
+  EXPECT_EQ(builder.entries().size(), 3u);
 }
 
 }  // namespace
