@@ -1,8 +1,8 @@
-// Images opened in the viewer and saved as PDF, every kind the program takes, checked by
-// what ends up in the PDF: each page's image, read back from the PDF (its samples decoded
-// by qpdf and looked up in its colour space, masks applied; fax data decoded by poppler's
-// pdfimages), is pixel for pixel what Qt's readers (or the writer of a generated file)
-// make of the file, colour and transparency alike; JPEG and CCITT fax data go in byte for byte.
+// Images opened in the viewer and saved as PDF, checked by what ends up in the PDF: each
+// page's image, read back from the PDF (its samples decoded by qpdf and looked up in its
+// colour space, masks applied; fax data decoded by poppler's pdfimages), is pixel for pixel
+// what Qt's readers (or the writer of a generated file) make of the file, colour, depth and
+// transparency alike. The end-to-end test takes more kinds the whole way through the program.
 #include <gif_lib.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -11,7 +11,6 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
@@ -25,8 +24,7 @@ namespace vd::test {
 namespace {
 
 QPDFObjectHandle pageKey(QPDF& document, std::size_t index, const std::string& key) {
-  QPDFObjectHandle page = document.getAllPages().at(index);
-  return page.getKey(key);
+  return QPDFObjectHandle(document.getAllPages().at(index)).getKey(key);
 }
 
 QPDFObjectHandle pageImage(QPDF& document, std::size_t index) {
@@ -64,16 +62,15 @@ QImage readBack(QPDFObjectHandle image) {
   QImage alpha;
   if (QPDFObjectHandle softMask = dictionary.getKey("/SMask"); softMask.isStream()) alpha = readBack(softMask);
   QPDFObjectHandle key = dictionary.getKey("/Mask");
+  const auto keyEnd = [&](int end) { return static_cast<unsigned>(key.getArrayItem(end).getIntValue()); };
   QImage picture(width, height, QImage::Format_RGBA64);
   for (int y = 0; y < height; ++y) {
     auto* line = reinterpret_cast<QRgba64*>(picture.scanLine(y));
     for (int x = 0; x < width; ++x) {
-      quint16 opacity = alpha.isNull() ? 65535 : reinterpret_cast<const QRgba64*>(alpha.constScanLine(y))[x].red();
       const unsigned entry = sampleAt(x, y, 0);
-      if (indexed && key.isArray() && entry >= static_cast<unsigned>(key.getArrayItem(0).getIntValue()) &&
-          entry <= static_cast<unsigned>(key.getArrayItem(1).getIntValue())) {
-        opacity = 0;
-      }
+      const bool keyedOut = indexed && key.isArray() && entry >= keyEnd(0) && entry <= keyEnd(1);
+      const quint16 opacity =
+          keyedOut ? 0 : alpha.isNull() ? 65535 : reinterpret_cast<const QRgba64*>(alpha.constScanLine(y))[x].red();
       const auto channel = [&](int c) {
         return indexed ? fromPalette(entry, c) : wide(sampleAt(x, y, components == 3 ? c : 0));
       };
@@ -86,9 +83,8 @@ QImage readBack(QPDFObjectHandle image) {
 class ImageImportTest : public AssemblyTest {
  protected:
   std::string convert(const std::string& image, const ImageInfoOptions& options = {}) {
-    const std::string out = scratch("out.pdf");
-    engine_.CreatePDFfromImageFile(out, image, options);
-    return out;
+    engine_.CreatePDFfromImageFile(scratch("out.pdf"), image, options);
+    return scratch("out.pdf");
   }
 
   // Each page's picture as the PDF holds it: samples decoded by qpdf, fax data by pdfimages.
@@ -102,15 +98,13 @@ class ImageImportTest : public AssemblyTest {
         shown.push_back(readBack(image));
         continue;
       }
-      const std::string prefix = scratchFolder("fax" + std::to_string(++extractions_)) + "/img";
+      const std::string prefix = scratch("fax");
       const std::string page = std::to_string(i + 1);
       EXPECT_EQ(RunProgram("pdfimages", {"-png", "-f", page, "-l", page, pdf, prefix}), 0);
       shown.emplace_back(QString::fromStdString(prefix + "-000.png"));
     }
     return shown;
   }
-
-  int extractions_ = 0;
 };
 
 // Every frame as Qt decodes it (an icon: its largest picture).
@@ -124,26 +118,18 @@ std::vector<QImage> qtFrames(const std::string& path) {
     frames.push_back(frame);
     reader.jumpToNextImage();
   }
+  const auto smaller = [](const QImage& a, const QImage& b) { return a.width() * a.height() < b.width() * b.height(); };
   if (reader.format() == "ico" || reader.format() == "cur") {
-    frames = {*std::max_element(frames.begin(), frames.end(), [](const QImage& a, const QImage& b) {
-      return a.width() * a.height() < b.width() * b.height();
-    })};
+    frames = {*std::max_element(frames.begin(), frames.end(), smaller)};
   }
   return frames;
 }
 
 // Pixels whose colour or transparency differs, at 16 bits a channel when deep, else at
-// 8; colour is not compared where the source is fully clear. A source that stores colour
-// premultiplied by alpha knows no more than that product, so products are compared.
+// 8; colour is not compared where the source is fully clear.
 int differences(const QImage& source, const QImage& pdf, bool deep) {
-  const bool premultiplied = source.format() == QImage::Format_ARGB32_Premultiplied ||
-                             source.format() == QImage::Format_RGBA8888_Premultiplied;
-  const auto normalised = [premultiplied](const QImage& picture) {
-    return premultiplied ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_RGBA64)
-                         : picture.convertToFormat(QImage::Format_RGBA64);
-  };
-  const QImage expected = normalised(source);
-  const QImage got = normalised(pdf);
+  const QImage expected = source.convertToFormat(QImage::Format_RGBA64);
+  const QImage got = pdf.convertToFormat(QImage::Format_RGBA64);
   if (got.size() != expected.size()) return -1;
   const auto same = [deep](unsigned a, unsigned b) { return deep ? a == b : a >> 8 == b >> 8; };
   int wrong = 0;
@@ -184,18 +170,18 @@ void writeGif(const std::string& path, bool interlaced) {
   GifFreeMapObject(map);
 }
 
-TEST_F(ImageImportTest, EveryImageKindComesBackPixelForPixel) {
+TEST_F(ImageImportTest, PicturesComeBackPixelForPixelWithTheirDepthAndTransparency) {
   const std::string rows = scratch("four colours.gif");
   const std::string interlaced = scratch("four colours interlaced.gif");
   writeGif(rows, false);
   writeGif(interlaced, true);
   std::vector<std::string> images = {rows, interlaced};
+  // Deep colour and alpha, palettes with clear entries, animation, fax pages stored (one
+  // strip), coded anew (strips, G3) or in a file that counts no pages, run-length BMP, an icon.
   for (const char* image : {"png/basn2c16.png", "png/basn3p08.png", "png/basn6a16.png", "png/pil123p.png",
-                            "png/pil123rgba.png", "png/transparent.png", "gif/hopper.gif", "gif/chi.gif",
-                            "gif/dispose_bgnd.gif", "tif/hopper_lzw.tif", "tif/hopper_jpg.tif", "tif/multipage.tiff",
-                            "tif/g4-multi.tiff", "tif/hopper_g4.tif", "tif/total-pages-zero.tif", "bmp/hopper.bmp",
-                            "bmp/pal8rle.bmp", "bmp/rgb24.bmp", "rle/hopper_rle8.rle", "ico/hopper_256x256.ico",
-                            "cur/deerstalker.cur"}) {
+                            "png/pil123rgba.png", "gif/chi.gif", "tif/multipage.tiff", "tif/g4-multi.tiff",
+                            "tif/hopper_g4.tif", "tif/total-pages-zero.tif", "rle/hopper_rle8.rle",
+                            "ico/hopper_256x256.ico"}) {
     images.push_back(Corpus(image));
   }
   const std::set<std::string> deep = {Corpus("png/basn2c16.png"), Corpus("png/basn6a16.png")};  // at 16 bits a channel
@@ -213,55 +199,41 @@ TEST_F(ImageImportTest, EveryImageKindComesBackPixelForPixel) {
       EXPECT_EQ(differences(frames[i], shown[i], deep.count(image) != 0), 0) << "page " << i + 1;
     }
     if (image != rows && image != interlaced) continue;
-    // A one-picture GIF keeps its palette and its clear entry.
+    // A one-picture GIF keeps its palette and its clear entry as a colour key, no soft mask.
     QPDF document;
     document.processFile(pdf.c_str());
     QPDFObjectHandle dictionary = pageImage(document, 0).getDict();
-    EXPECT_TRUE(dictionary.getKey("/ColorSpace").isArray());
     EXPECT_EQ(dictionary.getKey("/BitsPerComponent").getIntValue(), 2);
-    EXPECT_EQ(dictionary.getKey("/Mask").unparse(), "[ 2 2 ]");
-    EXPECT_FALSE(dictionary.getKey("/SMask").isStream());
+    EXPECT_EQ(dictionary.getKey("/Mask").unparse() + dictionary.getKey("/SMask").unparse(), "[ 2 2 ]null");
   }
 }
 
-// A TIFF page written through libtiff, each sample given by value(x, y, channel), at 1, 8
-// or 16 bits, in square tiles or in strips.
+// A deep TIFF page written through libtiff in square tiles, each 16-bit sample given by
+// value(x, y, channel).
 struct TiffPage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint16_t bits = 16;
   std::uint16_t photometric = PHOTOMETRIC_RGB;
   std::uint16_t samplesPerPixel = 3;
   std::function<unsigned(std::uint32_t x, std::uint32_t y, int channel)> value;
-  std::uint16_t compression = COMPRESSION_ADOBE_DEFLATE;
-  std::uint32_t tile = 16;          // 0: in strips
-  std::uint32_t rowsPerStrip = 0;   // 0: one strip
-  std::uint16_t fillOrder = FILLORDER_MSB2LSB;
-  std::uint32_t group3Options = 0;
-  std::uint16_t extraSample = 0;    // the kind of a fourth (or second) sample, 0 for none
-  float resolution = 0;             // 0 for no resolution tags
+  std::uint32_t tile = 16;
+  std::uint16_t extraSample = 0;  // the kind of a fourth (or second) sample, 0 for none
+  float resolution = 0;           // 0 for no resolution tags
   std::uint16_t resolutionUnit = RESUNIT_INCH;
 };
 
-// The samples of columns x rows pixels from (left, top), rows padded to whole bytes.
-std::vector<unsigned char> packed(const TiffPage& page, std::uint32_t left, std::uint32_t top, std::uint32_t columns,
-                                  std::uint32_t rows) {
-  const std::size_t rowBytes = (static_cast<std::size_t>(columns) * page.samplesPerPixel * page.bits + 7) / 8;
-  std::vector<unsigned char> bytes(rowBytes * rows);
-  for (std::uint32_t y = 0; y < rows; ++y) {
-    for (std::uint32_t x = 0; x < columns; ++x) {
+// The samples of the tile at (left, top), in the machine's order as libtiff takes them.
+std::vector<std::uint16_t> tileSamples(const TiffPage& page, std::uint32_t left, std::uint32_t top) {
+  std::vector<std::uint16_t> samples(static_cast<std::size_t>(page.tile) * page.tile * page.samplesPerPixel);
+  for (std::uint32_t y = 0; y < page.tile && top + y < page.height; ++y) {
+    for (std::uint32_t x = 0; x < page.tile && left + x < page.width; ++x) {
       for (int c = 0; c < page.samplesPerPixel; ++c) {
-        const bool inside = left + x < page.width && top + y < page.height;
-        const unsigned v = inside ? page.value(left + x, top + y, c) : 0;
-        const std::size_t bit = (static_cast<std::size_t>(x) * page.samplesPerPixel + static_cast<std::size_t>(c)) * page.bits;
-        unsigned char* at = &bytes[y * rowBytes + bit / 8];
-        const auto v16 = static_cast<std::uint16_t>(v);  // in the machine's order, as libtiff takes it
-        if (page.bits == 16) std::memcpy(at, &v16, 2);
-        else *at = static_cast<unsigned char>(*at | v << (8 - page.bits - bit % 8));
+        samples[(y * page.tile + x) * page.samplesPerPixel + static_cast<std::uint32_t>(c)] =
+            static_cast<std::uint16_t>(page.value(left + x, top + y, c));
       }
     }
   }
-  return bytes;
+  return samples;
 }
 
 void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
@@ -269,12 +241,12 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   ASSERT_NE(tiff, nullptr);
   for (const TiffPage& page : pages) {
     const std::pair<ttag_t, unsigned> tags[] = {
-        {TIFFTAG_IMAGEWIDTH, page.width},          {TIFFTAG_IMAGELENGTH, page.height},
-        {TIFFTAG_BITSPERSAMPLE, page.bits},        {TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel},
-        {TIFFTAG_PHOTOMETRIC, page.photometric},   {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
-        {TIFFTAG_FILLORDER, page.fillOrder},       {TIFFTAG_COMPRESSION, page.compression}};
+        {TIFFTAG_IMAGEWIDTH, page.width},        {TIFFTAG_IMAGELENGTH, page.height},
+        {TIFFTAG_BITSPERSAMPLE, 16},             {TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel},
+        {TIFFTAG_PHOTOMETRIC, page.photometric}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+        {TIFFTAG_TILEWIDTH, page.tile},          {TIFFTAG_TILELENGTH, page.tile},
+        {TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE}};
     for (const auto& [tag, value] : tags) TIFFSetField(tiff, tag, value);
-    if (page.compression == COMPRESSION_CCITTFAX3) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, page.group3Options);
     std::uint16_t kinds[] = {page.extraSample};
     if (page.extraSample != 0) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
     if (page.resolution > 0) {
@@ -282,17 +254,9 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
       TIFFSetField(tiff, TIFFTAG_YRESOLUTION, page.resolution);
       TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, page.resolutionUnit);
     }
-    const std::uint32_t side = page.tile;
-    if (side == 0) {
-      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip == 0 ? page.height : page.rowsPerStrip);
-      for (std::uint32_t y = 0; y < page.height; ++y) ASSERT_GE(TIFFWriteScanline(tiff, packed(page, 0, y, page.width, 1).data(), y, 0), 0);
-    } else {
-      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, side);
-      TIFFSetField(tiff, TIFFTAG_TILELENGTH, side);
-      for (std::uint32_t top = 0; top < page.height; top += side) {
-        for (std::uint32_t left = 0; left < page.width; left += side) {
-          ASSERT_GE(TIFFWriteTile(tiff, packed(page, left, top, side, side).data(), left, top, 0, 0), 0);
-        }
+    for (std::uint32_t top = 0; top < page.height; top += page.tile) {
+      for (std::uint32_t left = 0; left < page.width; left += page.tile) {
+        ASSERT_GE(TIFFWriteTile(tiff, tileSamples(page, left, top).data(), left, top, 0, 0), 0);
       }
     }
     ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
@@ -300,12 +264,12 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   TIFFClose(tiff);
 }
 
-// The page as written, at 16 bits a channel: white is zero where the photometric says so.
+// The page as written: white is zero where the photometric says so.
 QImage writtenPicture(const TiffPage& page) {
   QImage picture(static_cast<int>(page.width), static_cast<int>(page.height), QImage::Format_RGBA64);
   for (std::uint32_t y = 0; y < page.height; ++y) {
     for (std::uint32_t x = 0; x < page.width; ++x) {
-      const auto at = [&](int c) { return static_cast<quint16>(page.value(x, y, c) * 65535 / ((1u << page.bits) - 1)); };
+      const auto at = [&](int c) { return static_cast<quint16>(page.value(x, y, c)); };
       const auto grey = static_cast<quint16>(page.photometric == PHOTOMETRIC_MINISWHITE ? 65535 - at(0) : at(0));
       picture.setPixelColor(static_cast<int>(x), static_cast<int>(y),
                             page.samplesPerPixel == 1 ? QColor::fromRgba64(grey, grey, grey)
@@ -316,81 +280,22 @@ QImage writtenPicture(const TiffPage& page) {
   return picture;
 }
 
-TEST_F(ImageImportTest, FaxPagesGoInAsCcittDataStoredOrCodedAnew) {
-  const std::uint16_t g3 = COMPRESSION_CCITTFAX3, g4 = COMPRESSION_CCITTFAX4, msb = FILLORDER_MSB2LSB;
-  const std::uint16_t white = PHOTOMETRIC_MINISWHITE, black = PHOTOMETRIC_MINISBLACK;
-  const struct {
-    const char* name;
-    std::uint16_t compression, fillOrder, photometric;
-    std::uint32_t rowsPerStrip, group3Options;
-    bool keptAsStored;
-  } kinds[] = {{"G4 one strip", g4, msb, white, 0, 0, true},
-               {"G4 low bit first", g4, FILLORDER_LSB2MSB, white, 0, 0, true},
-               {"G4 black is zero", g4, msb, black, 0, 0, true},
-               {"G4 in strips", g4, msb, white, 40, 0, false},
-               {"G3 2D, fill bits", g3, msb, white, 0, GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS, false},
-               {"G3 1D, black is zero, in strips", g3, msb, black, 64, 0, false},
-               {"Modified Huffman", COMPRESSION_CCITTRLE, msb, white, 0, 0, false}};
-  for (const auto& kind : kinds) {
-    SCOPED_TRACE(kind.name);
-    // A frame, a diagonal and stripes; the written bit is 1 where the page shows black.
-    const TiffPage page{.width = 203, .height = 151, .bits = 1, .photometric = kind.photometric, .samplesPerPixel = 1,
-                        .value = [&](std::uint32_t x, std::uint32_t y, int) -> unsigned {
-                          const bool black = x == 0 || y == 0 || x == 202 || y == 150 || x == y || (x / 7 + y / 5) % 3 == 0;
-                          return black == (kind.photometric == PHOTOMETRIC_MINISWHITE);
-                        },
-                        .compression = kind.compression, .tile = 0, .rowsPerStrip = kind.rowsPerStrip,
-                        .fillOrder = kind.fillOrder, .group3Options = kind.group3Options};
-    const std::string tiff = scratch(std::string(kind.name) + ".tif");
-    writeTiff(tiff, {page});
-    const std::string pdf = convert(tiff);
-    QPDF document;
-    document.processFile(pdf.c_str());
-    QPDFObjectHandle image = pageImage(document, 0);
-    // Its parameters are proved by the decoded page below.
-    ASSERT_TRUE(image.getDict().getKey("/Filter").isNameAndEquals("/CCITTFaxDecode"));
-    TIFF* written = TIFFOpen(tiff.c_str(), "r");
-    ASSERT_NE(written, nullptr);
-    std::string stored(static_cast<std::size_t>(TIFFRawStripSize64(written, 0)), '\0');
-    TIFFReadRawStrip(written, 0, stored.data(), static_cast<tmsize_t>(stored.size()));
-    TIFFClose(written);
-    if (kind.fillOrder == FILLORDER_LSB2MSB) {
-      TIFFReverseBits(reinterpret_cast<std::uint8_t*>(stored.data()), static_cast<tmsize_t>(stored.size()));
-    }
-    EXPECT_EQ(bytesOf(image.getRawStreamData()) == stored, kind.keptAsStored);
-    const std::vector<QImage> shown = pictures(pdf);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(differences(writtenPicture(page), shown[0], true), 0);
-  }
-}
-
 TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheFileAndTheOptions) {
   const auto box = [](QPDF& document, std::size_t page, int corner) {
     return pageKey(document, page, "/MediaBox").getArrayItem(corner).getNumericValue();
   };
-  for (const char* image : {"jpg/app13-multiple.jpg", "jpg/pil_sample_cmyk.jpg"}) {
-    QPDF document;
-    document.processFile(convert(Corpus(image)).c_str());
-    QPDFObjectHandle picture = pageImage(document, 0);
-    EXPECT_TRUE(picture.getDict().getKey("/Filter").isNameAndEquals("/DCTDecode")) << image;
-    EXPECT_EQ(bytesOf(picture.getRawStreamData()), ReadBytes(Corpus(image))) << image;
-  }
+  // A CMYK JPEG goes in as it is, its inverted samples said so; a turned photo turns its page.
   QPDF cmyk;
-  cmyk.processFile(scratch("out.pdf").c_str());
+  cmyk.processFile(convert(Corpus("jpg/pil_sample_cmyk.jpg")).c_str());
+  EXPECT_EQ(bytesOf(pageImage(cmyk, 0).getRawStreamData()), ReadBytes(Corpus("jpg/pil_sample_cmyk.jpg")));
   EXPECT_TRUE(pageImage(cmyk, 0).getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
   EXPECT_EQ(pageImage(cmyk, 0).getDict().getKey("/Decode").unparse(), "[ 1 0 1 0 1 0 1 0 ]");
   QPDF rotated;
   rotated.processFile(convert(Corpus("jpg/hopper_orientation_6.jpg")).c_str());
   EXPECT_EQ(pageKey(rotated, 0, "/Rotate").getIntValue(), 90);
-  // Qt reads no deep tiled TIFF: its samples are compared with what was written below.
-  EXPECT_EQ(PageCount(convert(Corpus("tif/tiff_16bit_RGB.tiff"))), 1);
-  QPDF fax;
-  fax.processFile(convert(Corpus("tif/g4-multi.tiff")).c_str());
-  EXPECT_NEAR(box(fax, 2, 2), 595.3, 0.5);  // 3307 px at 400 dpi: A4
-  EXPECT_NEAR(box(fax, 2, 3), 841.9, 0.5);
 
-  // Tiled pages of every layout. Qt refuses the third page (its one tile holds more than
-  // the whole picture) and would give the 16-bit grey page only 8 bits, so every page goes
+  // Tiled pages of every layout. Qt refuses the third page (its one tile holds more than the
+  // whole picture) and would give the 16-bit grey page only 8 bits, so every page goes
   // through libtiff.
   const auto rgb = [](std::uint32_t x, std::uint32_t y, int c) -> unsigned { return (x * 1021 + y * 3067 + c * 17) & 0xFFFF; };
   const std::vector<TiffPage> pages = {
@@ -414,7 +319,7 @@ TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheF
   ExpectContainsAll(info, {"Author:           Émile Zola ", "Subject:         Flowers"});
   QPDF document;
   document.processFile(pdf.c_str());
-  ASSERT_EQ(document.getAllPages().size(), 3u);
+  ASSERT_EQ(document.getAllPages().size(), pages.size());
   EXPECT_NEAR(box(document, 0, 2), 37 * 72.0 / 150, 0.01);
   EXPECT_NEAR(box(document, 1, 3), 18 * 72.0 / (40 * 2.54), 0.01);
   EXPECT_NEAR(box(document, 2, 2), 17, 0.01);
@@ -428,39 +333,24 @@ TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheF
   EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());
 }
 
-// pdfinfo's size of the first page in whole points, "W x H".
-std::string pageSize(const std::string& pdf) {
-  const std::string info = ProgramOutput("pdfinfo", {pdf});
-  double width = 0;
-  double height = 0;
-  const auto at = info.find("Page size:");
-  if (at == std::string::npos || std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height) != 2) return "";
-  return std::to_string(static_cast<int>(width + 0.5)) + " x " + std::to_string(static_cast<int>(height + 0.5));
-}
-
 TEST_F(ImageImportTest, MetafilesAreDrawnByTheOfficeSuiteOnPagesOfTheirOwnSize) {
-  struct Case {
+  const struct {
     std::string file;
-    std::string size;  // from the file's header: its frame, or its bounds at its units per inch
+    double width, height;  // from the file's header: its frame, or its bounds at its units per inch
     std::string text;
-  };
-  const Case cases[] = {
-      {"wmf/drawing.wmf", "82 x 82", ""},
-      {"wmf/santa.wmf", "136 x 146", ""},
-      {"emf/drawing.emf", "82 x 82", ""},
-      {"emf/vector_image.emf", "530 x 434", "Existing Policy"},
-  };
+  } cases[] = {{"wmf/drawing.wmf", 82, 82, ""}, {"emf/vector_image.emf", 530, 434, "Existing Policy"}};
   const std::string temporary = scratchFolder("tmp");
   environment.set("TMPDIR", temporary);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    ImageInfoOptions options;
-    options.strTitle = "Drawn";
-    const std::string pdf = convert(Corpus(c.file), options);
-    EXPECT_EQ(PageCount(pdf), 1);
-    EXPECT_EQ(pageSize(pdf), c.size);
-    if (!c.text.empty()) ExpectContainsAll(PdfText(pdf), {c.text});
-    EXPECT_NE(ProgramOutput("pdfinfo", {pdf}).find("Drawn"), std::string::npos);
+    const std::string pdf = convert(Corpus(c.file));
+    QPDF document;
+    document.processFile(pdf.c_str());
+    ASSERT_EQ(document.getAllPages().size(), 1u);
+    QPDFObjectHandle box = pageKey(document, 0, "/MediaBox");
+    EXPECT_NEAR(box.getArrayItem(2).getNumericValue() - box.getArrayItem(0).getNumericValue(), c.width, 0.5);
+    EXPECT_NEAR(box.getArrayItem(3).getNumericValue() - box.getArrayItem(1).getNumericValue(), c.height, 0.5);
+    ExpectContainsAll(PdfText(pdf), {c.text});
     // The picture is drawn, not a blank page: pixels darker than white.
     const std::string prefix = scratch("drawn");
     ASSERT_EQ(RunProgram("pdftoppm", {"-gray", "-r", "72", "-singlefile", pdf, prefix}), 0);
@@ -470,20 +360,19 @@ TEST_F(ImageImportTest, MetafilesAreDrawnByTheOfficeSuiteOnPagesOfTheirOwnSize) 
     for (int y = 0; y < page.height(); ++y) {
       for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 200 ? 1 : 0;
     }
-    EXPECT_GT(ink, page.width() * page.height() / 100) << pageSize(pdf);
+    EXPECT_GT(ink, page.width() * page.height() / 100);
   }
   // The drawings' temporary PDFs went with their calls.
   for (const std::string& entry : DirectoryEntries(temporary)) EXPECT_EQ(entry.find("vellumdock-picture"), std::string::npos);
 }
 
 TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
+  // Empty, cut and noisy files of the common kinds have the robustness suite; here a deep TIFF
+  // cut short, a TIFF without pages, a metafile of noise and one the suite draws blank.
   const std::string whole = ReadBytes(Corpus("tif/tiff_16bit_RGB.tiff"));
   const std::vector<std::pair<std::string, std::string>> made = {
-      {"empty.png", ""},
-      {"noise.gif", std::string(4096, '\x5a')},
       {"noise.emf", std::string(600, '\x11')},
       {"cut -16bit.tiff", whole.substr(0, whole.size() / 2)},
-      {"cut.png", ReadBytes(Corpus("png/basn3p08.png")).substr(0, 600)},
       {"header only.tif", std::string("II*\0\x08\0\0\0", 8) + std::string(64, '\xff')}};
   std::vector<std::string> images = {Corpus("broken/truncated_jpeg.jpg"), Corpus("broken/badcrc.png"),
                                      Corpus("wmf/61338.wmf")};
@@ -491,27 +380,18 @@ TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
     images.push_back(scratch(name));
     WriteBytes(images.back(), bytes);
   }
+  const std::string kept = makePdf("keep.pdf", {"Kept"});
   for (const std::string& image : images) {
     SCOPED_TRACE(image);
-    const std::string out = scratch("broken.pdf");
     const std::string before = ReadBytes(image);
-    EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(out, image); }).find(image), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(out));
+    EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("broken.pdf"), image); }).find(image),
+              std::string::npos);
+    EXPECT_FALSE(FileExistsOnDisk(scratch("broken.pdf")));
     EXPECT_EQ(ReadBytes(image), before);
   }
-  // A metafile the suite draws as a blank page is no picture of it.
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("x.pdf"), Corpus("wmf/61338.wmf")); })
-                .find("drew nothing of the picture"),
+  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, scratch("no such.png")); }).find("no such.png"),
             std::string::npos);
-  EXPECT_FALSE(FileExistsOnDisk(scratch("x.pdf")));
-
-  const std::string kept = makePdf("keep.pdf", {"Kept"});
-  EXPECT_EQ(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, scratch("no such.png")); }),
-            "File " + scratch("no such.png") + " does not exist.");
   EXPECT_EQ(PageTexts(kept), std::vector<std::string>{"Kept"});
-  const std::string out = makePdf("out.pdf", {"Old", "Older"});
-  engine_.CreatePDFfromImageFile(out, Corpus("gif/hopper.gif"));
-  EXPECT_EQ(PageCount(out), 1);
   // A read-only output stays as it was.
   ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
   EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, Corpus("gif/hopper.gif")); }).find(kept),
