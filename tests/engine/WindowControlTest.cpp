@@ -1,7 +1,6 @@
-// The engine's window control and helper launch over the real window table: keystroke
-// helper command lines, the bounded file-settle wait, closing the viewer's windows; the
-// hidden, detached process start and the window table shared by one user's instances;
-// the text converter, which starts the helpers and the text printer on the default printer.
+// The engine's window control and helper launch over the real window table: helper command lines,
+// the bounded file-settle wait, closing viewer windows, the hidden detached start, the table shared
+// by one user's instances; the text converter on the default printer; the converters with no program.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,8 +77,7 @@ TEST_F(WindowControlTest, KeystrokeHelperComesFromTheHelperOrProgramFolderWithIt
   EXPECT_TRUE(launcher.commandLines.empty());
 
   for (const std::string& folder : {program_, helpers_}) {  // the helper folder comes first
-    WriteBytes(folder + "/tabnudge", "#!/bin/true\n");
-    chmod((folder + "/tabnudge").c_str(), 0755);
+    writeProgram(folder + "/tabnudge", "#!/bin/true\n");
     if (folder == program_) engine.LaunchKeystrokeHelper("/out/a.pdf", "save pdf file as", nullptr);
   }
   const std::string security = "adobe pdf - security";
@@ -122,9 +120,6 @@ TEST_F(WindowControlTest, FileSettleWaitEndsWhenTheLengthHoldsAndRaisesAtItsBoun
 TEST_F(WindowControlTest, ViewerWindowsAreFoundByClassOrCaptionAndClosed) {
   PausedTime clock;
   InspectableEngine engine;
-  EXPECT_FALSE(engine.IsAcrobatHidden());
-  EXPECT_FALSE(engine.CloseAcrobat());
-
   // The document window is the one whose caption names the output, ignoring case.
   const WindowHandle other = windowTable().registerWindow("AVL_AVView", "adobe acrobat - [other.pdf]");
   const WindowHandle document = windowTable().registerWindow("AVL_AVView", "Adobe Acrobat Professional - [REPORT.pdf]");
@@ -234,15 +229,12 @@ TEST_F(WindowControlTest, TextConverterStartsItsHelpersAndPrinterOnTheDistillerA
   EXPECT_EQ(launcher.defaultPrinters, std::vector<std::string>(3, "Adobe PDF"));
   EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
   EXPECT_FALSE(FileExistsOnDisk(pdf));
-  EXPECT_EQ(options.strDistiller, "");
 
-  // A missing input and one that is not text start nothing and change nothing.
+  // An input that is not text starts nothing and changes nothing.
   launcher.commandLines.clear();
   const std::string binary = scratch("archive.dat");
   WriteBytes(binary, std::string("PK\x03\x04\x14\x00\x00\x00", 8) + "more");
   WriteBytes(pdf, "an older PDF");
-  EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, scratch("gone.txt"), options); }),
-            "File " + scratch("gone.txt") + " does not exist.");
   EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, binary, options); }),
             "The file " + binary + " is not a text file: it holds NUL bytes.");
   EXPECT_TRUE(launcher.commandLines.empty());
@@ -269,13 +261,8 @@ TEST_F(WindowControlTest, TextConverterPrintsThroughNotepadOrEndsWithTheReasonIt
   const std::string text = scratchFolder("in folder") + "/Grüße notes.bat";
   WriteBytes(text, "@echo off\r\nREM Gr\xFC\xDF" "e \xE2\x89\x88 \xE6\xBC\xA2\xE5\xAD\x97\r\n");
 
-  TextFileOptions options;
-  engine.CreatePDFfromTextFile3(pdf, text, options);
-  EXPECT_EQ(PageCount(pdf), 1);
-  ExpectContainsAll(PdfText(pdf), {"Grüße notes.bat", "REM Grüße ≈ 漢字", "Page 1"});
-  EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
-
   // The printer ends without a PDF: its reason, long before the bound.
+  TextFileOptions options;
   options.strDistiller = "Broken";
   EXPECT_EQ(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(pdf, text, options); }),
             "The text file " + text + " was not printed: The driver \"No Such Driver\" of the printer \"Broken\" is "
@@ -283,101 +270,38 @@ TEST_F(WindowControlTest, TextConverterPrintsThroughNotepadOrEndsWithTheReasonIt
   EXPECT_FALSE(FileExistsOnDisk(pdf));
   EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
 
-  // A user without a default printer is left without one, not with the PDF printer.
+  // Printed, for a user without a default printer, who is left without one, not with the PDF printer.
   ASSERT_TRUE(printSubsystem().writeProfileString("windows", "Device", ""));
   options.strDistiller = "";
   engine.CreatePDFfromTextFile3(pdf, text, options);
   EXPECT_EQ(PageCount(pdf), 1);
+  ExpectContainsAll(PdfText(pdf), {"Grüße notes.bat", "REM Grüße ≈ 漢字", "Page 1"});
   EXPECT_EQ(printSubsystem().defaultPrinter(), "");
 }
 
-// Crystal Reports has no stand-in on Linux: a double at the factory slot records the calls
-// and prints a PDF where the Distiller's dialog would have saved it.
-struct ReportCalls {
-  std::string pdf;
-  std::vector<std::string> calls;
-};
-
-class RecordingReports : public CrystalReportsApplication {
- public:
-  explicit RecordingReports(ReportCalls& log) : log_(log) {}
-  class Report : public CrystalReport {
-   public:
-    explicit Report(ReportCalls& log) : log_(log) {}
-    ~Report() override { log_.calls.push_back("released"); }
-    void SelectPrinter(const std::string& driver, const std::string& printer, const std::string& port) override {
-      log_.calls.push_back("SelectPrinter '" + driver + "' '" + printer + "' '" + port + "'");
-    }
-    void PrintOut(bool prompt, std::int16_t copies, bool collated, std::optional<std::int32_t> start,
-                  std::optional<std::int32_t> end) override {
-      auto page = [](std::optional<std::int32_t> n) { return n ? std::to_string(*n) : std::string("-"); };
-      log_.calls.push_back("PrintOut " + std::to_string(prompt) + " " + std::to_string(copies) + " " +
-                           std::to_string(collated) + " " + page(start) + " " + page(end));
-      MakeTextPdf(log_.pdf, {"report"});
-    }
-
-   private:
-    ReportCalls& log_;
-  };
-  std::unique_ptr<CrystalReport> OpenReport(const std::string& path) override {
-    log_.calls.push_back("OpenReport " + path);
-    return std::make_unique<Report>(log_);
-  }
-  bool CanClose() override {
-    log_.calls.push_back("CanClose");
-    return true;
-  }
-
- private:
-  ReportCalls& log_;
-};
-
-TEST_F(WindowControlTest, ReportPagesBecomePrintArgumentsAndDrawingsSayTheyCannotBeRead) {
-  const std::string helpers = scratchFolder("helpers");
-  environment.set("VELLUMDOCK_HELPER_DIR", helpers);
-  writeProgram(helpers + "/tabnudge", "#!/bin/true\n");
-  RecordingLauncher launcher;
-  ScopedSeam<ProcessLauncher> seam(launcher);
-  PausedTime clock;
+TEST_F(WindowControlTest, DrawingsAndReportsSayNoProgramReadsThemUnlessTheirSlotIsFilled) {
   const std::string input = scratch("sales.rpt");
   WriteBytes(input, "report");
-  const std::string pdf = scratch("sales.pdf");
-  ReportCalls reports{pdf, {}};
-  StandInFactories standIns;
-  standIns.crystalReports = [&reports] { return std::make_unique<RecordingReports>(reports); };
-  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, standIns);
-  const struct {
-    std::int32_t start, end;
-    std::string printOut;
-  } cases[] = {{2, 5, "PrintOut 0 1 0 2 5"}, {0, 5, "PrintOut 0 1 0 - 5"}, {3, 0, "PrintOut 0 1 0 3 -"},
-               {-1, 0, "PrintOut 0 1 0 - -"}, {0, 0, "PrintOut 0 1 0 - -"}};
-  for (const auto& each : cases) {
-    reports.calls.clear();
-    CrystalReportOptions options;
-    options.lngStartPage = each.start;
-    options.lngEndPage = each.end;
-    engine.CreatePDFfromCrystalReport(pdf, input, options);
-    EXPECT_EQ(options.strDistiller, "Adobe PDF");
-    EXPECT_EQ(reports.calls, (std::vector<std::string>{"OpenReport " + input, "SelectPrinter '' 'Adobe PDF' ''",
-                                                        each.printOut, "released", "CanClose"}));
-  }
-  // The save dialog's helper only, once per report.
-  EXPECT_EQ(launcher.commandLines.size(), 5u);
-  EXPECT_EQ(launcher.commandLines.back(), helpers + "/tabnudge save pdf file as~save pdf file as~" + pdf + "~");
-
-  // The program's own stand-ins: no application reads drawings or reports, said after
-  // the check for the input.
-  CreatePDF real(EngineDetection{"8.0", "Adobe PDF"});
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"});
   AutoCADOptions drawing;
-  EXPECT_EQ(EngineErrorOf([&] { real.CreatePDFfromAutoCAD(pdf, scratch("none.dwg"), drawing); }),
-            "File " + scratch("none.dwg") + " does not exist.");
-  EXPECT_NE(EngineErrorOf([&] { real.CreatePDFfromAutoCAD(pdf, input, drawing); })
+  EXPECT_NE(EngineErrorOf([&] { engine.CreatePDFfromAutoCAD(scratch("a.pdf"), input, drawing); })
                 .find("no program on this system reads AutoCAD drawings"),
             std::string::npos);
   CrystalReportOptions report;
-  EXPECT_NE(EngineErrorOf([&] { real.CreatePDFfromCrystalReport(pdf, input, report); })
+  EXPECT_NE(EngineErrorOf([&] { engine.CreatePDFfromCrystalReport(scratch("a.pdf"), input, report); })
                 .find("no program on this system reads Crystal Reports"),
             std::string::npos);
+
+  // A filled slot is what the converter uses: a report application of the test's own.
+  struct UnopenableReports : CrystalReportsApplication {
+    std::unique_ptr<CrystalReport> OpenReport(const std::string&) override { throw std::runtime_error("opens none"); }
+    bool CanClose() override { return true; }
+  };
+  StandInFactories filled;
+  filled.crystalReports = [] { return std::make_unique<UnopenableReports>(); };
+  CreatePDF withReports(EngineDetection{"8.0", "Adobe PDF"}, filled);
+  EXPECT_EQ(EngineErrorOf([&] { withReports.CreatePDFfromCrystalReport(scratch("a.pdf"), input, report); }),
+            "opens none");
 }
 
 }  // namespace

@@ -1,17 +1,6 @@
-// vellumdk-testworker: a second kind of worker, made of nothing but its job handler, for
-// the tests of the worker machinery. The job's first text names what to do:
-//
-//   echo TEXT...          each text as a log line
-//   report TYPE PAYLOAD   one report of the given frame type
-//   exit CODE             ends with that code
-//   throw MESSAGE         throws
-//   sleep SECONDS         sleeps, then ends
-//   crash MARKER          appends a line to the file MARKER, then dies of SIGSEGV
-//   allocate              allocates (and touches) memory without end
-//   descriptors           a line "FD TARGET" per open descriptor
-//   child                 starts a child that sleeps for ever, says its pid, sleeps for ever
-//   garbage               writes a frame header of an impossible length on the socket
-//   pid                   its process id
+// vellumdk-testworker: a second kind of worker, made of nothing but its job handler, for the
+// tests of the worker machinery. A job's first text names what to do (echo, report, exit,
+// throw, sleep, crash, allocate, descriptors, child, garbage, pid), the next ones its arguments.
 #include <sys/wait.h>
 #include <unistd.h>
 
