@@ -1,11 +1,12 @@
 // The built programs in a scratch world after set-up: an input and an output folder, what
-// they printed line by line, a job that keeps the interpreter busy, and command lines run
-// against their expected outcome.
+// they printed line by line, a job that keeps the interpreter busy, command lines run
+// against their expected outcome, and the processes the world's programs left.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "common/Locations.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
 #include "support/RunningProgram.h"
 
 namespace vd::test {
@@ -60,9 +62,26 @@ class ProgramFixture : public testing::Test {
       EXPECT_EQ(RunProgram(program_, c.arguments, &output, &errors), c.exitCode) << errors;
       EXPECT_NE(output.find(c.inOutput), std::string::npos) << output;
       EXPECT_NE(errors.find(c.inErrors), std::string::npos) << errors;
-      if (c.exitCode != 0) {
-        EXPECT_EQ(errors.rfind(name_ + ": ", 0), 0u) << errors;
-      }
+      EXPECT_TRUE(c.exitCode == 0 || errors.rfind(name_ + ": ", 0) == 0) << errors;
+    }
+  }
+
+  // The processes of this scratch world whose command line holds `command`, however deep
+  // below the program and even once their parent is gone: they carry the world's home in
+  // their environment.
+  std::set<pid_t> processes(const std::string& command = "") const {
+    std::set<pid_t> found;
+    const std::string home = "HOME=" + environment_.path("home") + '\0';
+    for (const std::string& pid : DirectoryEntries("/proc")) {
+      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      if (ReadBytes("/proc/" + pid + "/environ").find(home) == std::string::npos) continue;
+      if (ReadBytes("/proc/" + pid + "/cmdline").find(command) != std::string::npos) found.insert(std::stoi(pid));
+    }
+    return found;
+  }
+  void expectNoProcessLeft(const std::string& command = "", double seconds = 10) const {
+    for (const pid_t pid : processes(command)) {
+      EXPECT_TRUE(ProcessEnds(pid, seconds)) << "process " << pid << " was left running";
     }
   }
 

@@ -4,7 +4,6 @@
 // every input ends as a whole PDF or in failed/ with its reason, the cycle goes on, and no
 // helper process outlives it.
 #include <sys/mount.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -18,7 +17,6 @@
 #include "ScanCycleFixture.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "server/PathNames.h"
-#include "support/ProcessChecks.h"
 
 namespace vd::test {
 namespace {
@@ -84,39 +82,22 @@ class RobustnessTest : public ScanCycleFixture {
   }
 };
 
-std::string noise(std::size_t length, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(length, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
-
 TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoesOn) {
-  struct Case {
-    std::string trouble;
-    std::string mountOptions;  // "" for none
-    std::size_t freeBytes;     // left free on a mounted file system with room
-  };
-  // The image's PDF is about 33 KB: it cannot fit in any of the full ones, and is cut at
-  // different places of its writing.
-  const std::vector<Case> cases = {{"full", "size=64k", 0},         {"nearly full", "size=64k", 8192},
-                                   {"almost room", "size=64k", 28672}, {"read-only", "size=64k,ro", 0},
-                                   {"removed", "", 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.trouble);
-    for (const std::string& folder : {inputDir, outputDir}) {
-      std::filesystem::remove_all(folder);
-      ASSERT_TRUE(ensureDirectory(folder));
-    }
+  // The trouble, the options of a file system mounted over the output folder ("" for none)
+  // and the room it has left. The image's PDF is about 33 KB: it cannot fit in any of them,
+  // and is cut at different places of its writing.
+  const std::vector<std::tuple<std::string, std::string, std::size_t>> cases = {
+      {"full", "size=64k", 0}, {"almost room", "size=64k", 28672}, {"read-only", "size=64k,ro", 0}, {"removed", "", 0}};
+  for (const auto& [trouble, mountOptions, freeBytes] : cases) {
+    SCOPED_TRACE(trouble);
+    emptyFolders();
     std::unique_ptr<ScratchMount> mounted;
-    if (!c.mountOptions.empty()) {
-      mounted = std::make_unique<ScratchMount>(outputDir, c.mountOptions);
+    if (!mountOptions.empty()) {
+      mounted = std::make_unique<ScratchMount>(outputDir, mountOptions);
       if (!mounted->mounted) GTEST_SKIP() << "cannot mount a small file system for the output: " << mounted->why;
-      if (c.mountOptions.find("ro") == std::string::npos) {
-        WriteBytes(out("filler"), std::string(64 * 1024 - c.freeBytes, 'f'));
-      }
+      if (!mountOptions.ends_with(",ro")) WriteBytes(out("filler"), std::string(64 * 1024 - freeBytes, 'f'));
     }
-    if (c.trouble == "removed") std::filesystem::remove_all(outputDir);
+    if (trouble == "removed") std::filesystem::remove_all(outputDir);
     CopySettledFile(Corpus("jpg/flower.jpg"), in("photo.jpg"));
     CopySettledFile(Corpus("ps/alphabet.ps"), in("letters.ps"));
     std::vector<std::string> leftInOutput;
@@ -132,35 +113,34 @@ TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoe
       CopySettledFile(Corpus("jpg/flower.jpg"), in("after.jpg"));
     };
     runPasses(settings(), 2);
-    betweenPasses = nullptr;
 
     EXPECT_FALSE(endedWholeOrFailed("photo.jpg"));
     // The small PostScript PDF may fit where the image does not; on the small file systems
     // it went with them.
     EXPECT_NE(FileExistsOnDisk(in("failed/letters.ps")), lettersFitted);
-    EXPECT_TRUE(!lettersFitted || c.trouble == "almost room");
+    EXPECT_TRUE(!lettersFitted || trouble == "almost room");
     for (const std::string& entry : leftInOutput) {
       EXPECT_TRUE(entry == "filler" || entry == "letters.log" || entry == "letters.pdf") << entry;
     }
     EXPECT_TRUE(endedWholeOrFailed("after.jpg"));
-    EXPECT_EQ(ReadBytes(out("after.pdf")).find(ReadBytes(Corpus("jpg/flower.jpg"))) != std::string::npos, true);
+    EXPECT_NE(ReadBytes(out("after.pdf")).find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
   }
 }
 
 TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWithTheirReason) {
   const std::vector<std::pair<std::string, std::string>> samples = {
       {"ps", "ps/alphabet.ps"}, {"eps", "eps/golfer.eps"}, {"jpg", "jpg/flower.jpg"}, {"png", "png/pil123p.png"},
-      {"gif", "gif/hopper.gif"}, {"tif", "tif/hopper_lzw.tif"},
-      {"bmp", "bmp/hopper.bmp"}, {"scr", ""},
-  };
+      {"gif", "gif/hopper.gif"}, {"tif", "tif/hopper_lzw.tif"}, {"bmp", "bmp/hopper.bmp"}, {"scr", ""}};
   std::vector<std::string> damaged;
-  unsigned seed = 1;
   for (const auto& [kind, sample] : samples) {
     const std::string whole = sample.empty() ? in("letters.ps") + "\r\n" : ReadBytes(Corpus(sample));
     // Each its own base name: a PostScript and an EPS file of one name share their PDF's.
     WriteSettledFile(in("empty-" + kind + "." + kind), "");
     WriteSettledFile(in("half-" + kind + "." + kind), whole.substr(0, whole.size() / 2));
-    WriteSettledFile(in("noise-" + kind + "." + kind), noise(4096, seed++));
+    std::mt19937 random(static_cast<unsigned>(damaged.size()));
+    std::string noise(4096, '\0');
+    for (char& byte : noise) byte = static_cast<char>(random() & 0xFF);
+    WriteSettledFile(in("noise-" + kind + "." + kind), noise);
     for (const std::string stem : {"empty-", "half-", "noise-"}) damaged.push_back(stem + kind + "." + kind);
   }
   // Good files under names a shell or a careless parser would trip over: they convert.
@@ -181,11 +161,9 @@ TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWit
     const std::string pdf = environment.path("checked.pdf");
     WriteBytes(pdf, ReadBytes(out(GetBaseName(name) + ".pdf")));
     EXPECT_EQ(PageCount(pdf), 1);
-    if (GetExtension(name) == "ps") {
-      EXPECT_NE(PdfText(pdf).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-    } else {
-      EXPECT_NE(ReadBytes(pdf).find(ReadBytes(Corpus("jpg/flower.jpg"))), std::string::npos);
-    }
+    const bool ps = GetExtension(name) == "ps";
+    const std::string expected = ps ? "abcdefghijklmnopqrstuvwxyz" : ReadBytes(Corpus("jpg/flower.jpg"));
+    EXPECT_NE((ps ? PdfText(pdf) : ReadBytes(pdf)).find(expected), std::string::npos);
   }
   EXPECT_EQ(DirectoryEntries(inputDir), std::vector<std::string>{"failed"});
   expectNoLeftovers(outputDir);
@@ -194,13 +172,10 @@ TEST_F(RobustnessTest, DamagedFilesOfEveryKindAndAwkwardNamesEndWholeOrFailedWit
 TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainWhole) {
   // The first part keeps the interpreter busy for two seconds; the writer adds a second
   // page meanwhile, as a slow copy over the network would.
-  const std::string firstPart = slowJob(2000, "first part");
-  const std::string secondPart = "72 600 moveto (second part) show showpage\n";
   for (const bool overwrite : {true, false}) {
     SCOPED_TRACE(overwrite);
-    std::filesystem::remove_all(outputDir);
-    ASSERT_TRUE(ensureDirectory(outputDir));
-    WriteSettledFile(in("growing.ps"), firstPart);
+    emptyFolders();
+    WriteSettledFile(in("growing.ps"), slowJob(2000, "first part"));
     std::thread writer;
     bool appended = false;
     // The cycle runs on the test's thread: the writer starts from the arrow line that comes
@@ -210,7 +185,7 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
       appended = true;
       writer = std::thread([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        std::ofstream(in("growing.ps"), std::ios::binary | std::ios::app) << secondPart;
+        std::ofstream(in("growing.ps"), std::ios::binary | std::ios::app) << "72 600 moveto (second part) show showpage\n";
       });
     };
     // The cycle's waits take no time here: once the writer is done, its file counts as settled.
@@ -223,8 +198,6 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
     scanSettings.overwrite = overwrite;
     runPasses(scanSettings, 4);
     if (writer.joinable()) writer.join();
-    observer.onLine = nullptr;
-    betweenPasses = nullptr;
 
     EXPECT_FALSE(FileExistsOnDisk(in("growing.ps")));
     // The whole file's PDF: under its own name when it replaced the partial one, numbered
@@ -232,9 +205,7 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
     const std::string whole = out(overwrite ? "growing.pdf" : "growing_1.pdf");
     EXPECT_EQ(PageCount(whole), 2);
     EXPECT_NE(PdfText(whole).find("second part"), std::string::npos);
-    if (!overwrite) {
-      EXPECT_EQ(PageCount(out("growing.pdf")), 1);
-    }
+    EXPECT_EQ(PageCount(out("growing.pdf")), overwrite ? 2 : 1);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,12 +48,7 @@ class RecordingObserver : public ScanObserver {
 
 class ScanCycleFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    inputDir = environment.path("home/in dir");
-    outputDir = environment.path("home/out");
-    ASSERT_TRUE(ensureDirectory(inputDir));
-    ASSERT_TRUE(ensureDirectory(outputDir));
-  }
+  void SetUp() override { ASSERT_TRUE(ensureDirectory(inputDir) && ensureDirectory(outputDir)); }
 
   // One-second interval, overwrite set, security clear, as a first start leaves them.
   ScanSettings settings() const { return ScanSettings{inputDir, outputDir, 1, true, false}; }
@@ -80,6 +76,13 @@ class ScanCycleFixture : public ::testing::Test {
   }
   void runPasses(int passes) { runPasses(settings(), passes); }
 
+  void emptyFolders() {
+    for (const std::string& folder : {inputDir, outputDir}) {
+      std::filesystem::remove_all(folder);
+      ASSERT_TRUE(ensureDirectory(folder));
+    }
+  }
+
   std::string in(const std::string& name) const { return inputDir + "/" + name; }
   std::string out(const std::string& name) const { return outputDir + "/" + name; }
   std::string arrow(const std::string& name, const std::string& pdf) const { return in(name) + " --> " + out(pdf); }
@@ -93,8 +96,8 @@ class ScanCycleFixture : public ::testing::Test {
   bool realEngine = false;
   RecordingObserver observer;
   std::unique_ptr<ScanCycle> cycle;
-  std::string inputDir;
-  std::string outputDir;
+  const std::string inputDir = environment.path("home/in dir");
+  const std::string outputDir = environment.path("home/out");
   std::function<void(int)> betweenPasses;
 };
 

@@ -65,8 +65,7 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   for (const std::string& name : listed) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
   for (const std::string& name : ignored) EXPECT_EQ(ReadBytes(in(name)), "keep");
   EXPECT_TRUE(FileExistsOnDisk(in("sub.txt")));
-  const std::vector<std::string> made = DirectoryEntries(outputDir);
-  EXPECT_EQ(std::set<std::string>(made.begin(), made.end()), pdfs);
+  EXPECT_EQ(DirectoryEntries(outputDir), std::vector<std::string>(pdfs.begin(), pdfs.end()));
   const std::string scanning = "Scanning for files in " + inputDir + "...";
   EXPECT_EQ(observer.statuses, (std::vector<std::string>{scanning, "Processing 5 files...", "Processing 5 files...done.",
                                                          scanning}));
@@ -174,10 +173,7 @@ TEST_F(ScanCycleTest, PdfSetAsideComesBackWhenItsInputVanishes) {
   engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
   for (const std::string next : {"v3.dwg", "v3.txt", "stop"}) {
     SCOPED_TRACE(next);
-    for (const std::string& folder : {inputDir, outputDir}) {
-      std::filesystem::remove_all(folder);
-      ASSERT_TRUE(ensureDirectory(folder));
-    }
+    emptyFolders();
     MakeTextPdf(out("v1.pdf"), {"old v1"});
     WriteSettledFile(in("v1.txt"), "v1");
     if (next != "stop") WriteSettledFile(in(next), "v3");

@@ -1,20 +1,14 @@
 // The built vellumdk on a real X display without a window manager (Xvfb alone, as a kiosk
 // or an auto-start under focus-stealing prevention has it): nobody activates its window,
 // and "vellumdk m" must scan all the same.
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <memory>
-#include <string>
 
-#include "common/Locations.h"
+#include "../ProgramFixture.h"
 #include "platform/SettingsStore.h"
-#include "support/ContentChecks.h"
-#include "support/IsolatedEnvironment.h"
-#include "support/RunningProgram.h"
 
 namespace vd::test {
 namespace {
@@ -50,26 +44,23 @@ struct XvfbDisplay {
   std::string name;
 };
 
-TEST(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
-  IsolatedEnvironment environment;
-  runSetup(environment);
-  ASSERT_FALSE(testing::Test::HasFatalFailure());
-  const std::string input = environment.path("home/in");
-  const std::string output = environment.path("home/out");
-  ASSERT_TRUE(ensureDirectory(input) && ensureDirectory(output));
-  for (const auto& [key, value] : {std::pair{"InputDir", input}, {"OutputDir", output}, {"Seconds", std::string("1")}}) {
+class NoWindowManagerTest : public ProgramFixture {
+ protected:
+  NoWindowManagerTest() : ProgramFixture("vellumdk") {}
+};
+
+TEST_F(NoWindowManagerTest, VellumdkMScansAndConvertsADroppedFile) {
+  for (const auto& [key, value] : {std::pair{"InputDir", input_}, {"OutputDir", output_}, {"Seconds", std::string("1")}}) {
     settingsStore().write(key, value);
   }
+  XvfbDisplay display(environment_.path("xvfb.log"));
+  ASSERT_FALSE(display.name.empty()) << "Xvfb did not start:\n" << ReadBytes(environment_.path("xvfb.log"));
+  const std::string log = environment_.path("vellumdk.log");
+  RunningProgram vellumdk(program_, {"m"}, log, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name}});
+  CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
 
-  XvfbDisplay display(environment.path("xvfb.log"));
-  ASSERT_FALSE(display.name.empty()) << "Xvfb did not start:\n" << ReadBytes(environment.path("xvfb.log"));
-  const std::string log = environment.path("vellumdk.log");
-  RunningProgram vellumdk(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk", {"m"}, log,
-                          {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name}});
-  CopySettledFile(Corpus("ps/alphabet.ps"), input + "/alphabet.ps");
-
-  const std::string pdf = output + "/alphabet.pdf";
-  ASSERT_TRUE(WaitUntil(vellumdk, [&] { return !FileExistsOnDisk(input + "/alphabet.ps") && FileExistsOnDisk(pdf); },
+  const std::string pdf = output_ + "/alphabet.pdf";
+  ASSERT_TRUE(WaitUntil(vellumdk, [&] { return !FileExistsOnDisk(input_ + "/alphabet.ps") && FileExistsOnDisk(pdf); },
                         std::chrono::seconds(60)))
       << "no PDF; vellumdk " << (vellumdk.running() ? "still runs" : "ended") << "; log:\n" << ReadBytes(log);
   EXPECT_NE(PdfText(pdf).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);

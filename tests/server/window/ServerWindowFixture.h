@@ -119,16 +119,6 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles, pub
     return value.isEmpty() ? std::nullopt : std::optional<std::string>(value.asText());
   }
 
-  // Starts the cycle with a one-second interval and stops it in the wait of the pass
-  // after `passes` complete passes.
-  void runPasses(Form1& form, int passes) {
-    pump.onPause = [this, &form, passes](int pause) {
-      if (betweenPasses) betweenPasses(pause);
-      if (pause == passes + 1) clickStop(form);
-    };
-    button(form, "Command1")->click();
-  }
-
   // The log box split into its CR LF terminated lines; a last line without CR LF fails.
   static std::vector<std::string> logLines(const Form1& form) {
     const QString text = QString::fromStdString(form.logText());
@@ -147,7 +137,6 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles, pub
   EngineScript engine;
   const std::string inputDir = environment.path("home/in dir");
   const std::string outputDir = environment.path("home/out");
-  std::function<void(int)> betweenPasses;
 };
 
 }  // namespace vd::test
