@@ -66,9 +66,8 @@ class ProgramFixture : public testing::Test {
     }
   }
 
-  // The processes of this scratch world whose command line holds `command`, however deep
-  // below the program and even once their parent is gone: they carry the world's home in
-  // their environment.
+  // The processes of this scratch world whose command line holds `command`, however deep below
+  // the program and even once their parent is gone: they carry the world's home in their environment.
   std::set<pid_t> processes(const std::string& command = "") const {
     std::set<pid_t> found;
     const std::string home = "HOME=" + environment_.path("home") + '\0';
