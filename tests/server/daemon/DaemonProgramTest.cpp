@@ -4,7 +4,7 @@
 // no half-written PDF, and bad command lines end with the documented codes.
 #include <signal.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
