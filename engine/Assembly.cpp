@@ -26,6 +26,12 @@ void checkListBounds(const PathArray& list) {
 
 void deleteExisting(const std::string& path) { fileSystem().deleteFile(path); }
 
+// A failed document call's message, with the document's own reason when it gives one.
+std::string failureOf(const std::string& message, const AcroPDDoc& document) {
+  const std::string why = document.lastError();
+  return why.empty() ? message + "." : message + ": " + why;
+}
+
 // The element at index of a list, as an array read by index sees it.
 const std::string& elementAt(const PathArray& list, std::int32_t index) {
   const std::int64_t offset = std::int64_t{index} - list.lowerBound;
@@ -52,11 +58,11 @@ void CreatePDF::CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathA
       if (!FileExists(element)) continue;
       // A document that exists but cannot be read would otherwise be left out of the
       // joined file without a word.
-      if (!source->Open(element)) throw EngineError("The document " + element + " cannot be opened.");
+      if (!source->Open(element)) throw EngineError(failureOf("The document " + element + " cannot be opened", *source));
       const std::int32_t n = source->GetNumPages();
       const std::int32_t m = target->GetNumPages();
       if (!target->InsertPages(m - 1, *source, 0, n, 1)) {
-        throw EngineError("The pages of " + element + " cannot be joined to the document.");
+        throw EngineError(failureOf("The pages of " + element + " cannot be joined to the document", *target));
       }
       source->Close();
     }
@@ -68,8 +74,9 @@ void CreatePDF::CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathA
   // A save that fails is reported: the caller would otherwise take the missing file for done.
   const std::int16_t flags = leadingNumber(m_AcrobatVersion) < 7 ? 5 : 1;
   const bool saved = target->Save(flags, strPDFFile);
+  const std::string failure = failureOf("Unable to save the document " + strPDFFile, *target);
   ignoringErrors([&] { target->Close(); });
-  if (!saved) throw EngineError("Unable to save the document " + strPDFFile + ".");
+  if (!saved) throw EngineError(failure);
 }
 
 void CreatePDF::CreatePDFfromMultiPDF2(const std::string& strPDFFile, const PathArray& varPDFFiles) {
@@ -97,7 +104,7 @@ void CreatePDF::CreatePDFfromMultiPDF2(const std::string& strPDFFile, const Path
       if (n % 2 == 1) pad = true;
       source->Close();
     }
-    if (!target->Save(1, strPDFFile)) throw EngineError("Unable to save the document " + strPDFFile + ".");
+    if (!target->Save(1, strPDFFile)) throw EngineError(failureOf("Unable to save the document " + strPDFFile, *target));
     target->Close();
     blank->Close();
   } catch (...) {
@@ -132,9 +139,10 @@ void CreatePDF::CreatePDFfromImageFile(const std::string& strPDFFile, const std:
       if (!trimSpaces(*text).empty()) pdDoc->SetInfo(key, *text);
     }
     if (!pdDoc->Save(37, strPDFFile)) {
+      const std::string failure = failureOf("Unable to save the document " + strPDFFile, *pdDoc);
       pdDoc->Close();
       pdDoc = nullptr;
-      throw EngineError("Unable to save the document " + strPDFFile + ".");
+      throw EngineError(failure);
     }
     pdDoc->Close();
     pdDoc = nullptr;

@@ -32,6 +32,9 @@ class AcroPDDoc {
   virtual bool Save(std::int16_t nType, const std::string& path) = 0;
   virtual bool SetInfo(const std::string& key, const std::string& text) = 0;
   virtual std::unique_ptr<AcroJSObject> GetJSObject() = 0;
+  // Why the last Open, InsertPages or Save returned false ("" when it cannot say): the
+  // operator of a full disk needs to read that, not only that saving failed.
+  virtual std::string lastError() const { return {}; }
 };
 
 class AcroAVDoc {

@@ -59,13 +59,18 @@ void ScanCycle::logLine(const std::string& line) { observer_.logLine(lineSubject
 
 template <class Action>
 bool ScanCycle::attempt(Action&& action) {
+  std::string reason = "unknown error";
   try {
     action();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    reason = FailureReason(error);
   } catch (...) {
   }
+  // A step around the conversion failed (listing, naming, removing the input): the PDF may
+  // well exist, so the operator needs the reason to make sense of the line before it.
   logLine(kUnableToCreatePdf);
+  logLine(ReasonLine(reason));
   return false;
 }
 

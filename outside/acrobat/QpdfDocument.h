@@ -31,8 +31,8 @@ class QpdfDocument : public AcroPDDoc {
   bool SetInfo(const std::string& key, const std::string& text) override;
   std::unique_ptr<AcroJSObject> GetJSObject() override;
 
-  // Why the last Open, InsertPages or Save returned false; "" after a success.
-  const std::string& lastError() const { return lastError_; }
+  // "" after a success.
+  std::string lastError() const override { return lastError_; }
   bool isOpen() const { return document_ != nullptr; }
   std::shared_ptr<QPDF> document() const { return document_; }
 

@@ -203,7 +203,8 @@ TEST_F(ScanCycleTest, FileRemovedAfterTheListingIsSkippedSilently) {
   runPasses(1);
   ASSERT_EQ(engine.calls.size(), 1u);
   const std::string first = engine.calls[0].in().substr(inputDir.size() + 1);
-  EXPECT_EQ(observer.log, (std::vector<std::string>{arrow(first, first.substr(0, 1) + ".pdf"), "Unable to create PDF."}));
+  EXPECT_EQ(observer.log, (std::vector<std::string>{arrow(first, first.substr(0, 1) + ".pdf"), "Unable to create PDF.",
+                                                     "Reason: delete " + in(first) + ": No such file or directory"}));
   EXPECT_EQ(observer.converted.size(), 1u);
   EXPECT_TRUE(observer.failed.empty());
 }
@@ -240,6 +241,7 @@ TEST_F(ScanCycleTest, ConvertedFileThatCannotBeDeletedIsNotConvertedAgainUntilIt
   };
   runPasses(numbering, 4);
   EXPECT_EQ(observer.log, (std::vector<std::string>{arrow("locked.txt", "locked.pdf"), "Unable to create PDF.",
+                                                     "Reason: delete " + in("locked.txt") + ": the file is read-only",
                                                      arrow("locked.txt", "locked_1.pdf")}));
   EXPECT_EQ(engine.calls.size(), 2u);
   EXPECT_FALSE(FileExistsOnDisk(in("locked.txt")));
@@ -318,13 +320,16 @@ TEST_F(ScanCycleTest, FileStillBeingWrittenIsLeftForALaterPass) {
   EXPECT_FALSE(FileExistsOnDisk(in("growing.txt")));
 }
 
-TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedOncePerPass) {
+TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedWithItsReasonOncePerPass) {
   ScanSettings missing = settings();
   missing.inputDir = environment.path("home/missing");
   runPasses(missing, 3);
   // The pass in whose wait the stop came lists too: a failed listing has no check point.
   EXPECT_EQ(pump.pauses, 4);
-  EXPECT_EQ(observer.log, std::vector<std::string>(4, "Unable to create PDF."));
+  std::vector<std::string> perPass = {"Unable to create PDF.", "Reason: list " + missing.inputDir + ": No such file or directory"};
+  std::vector<std::string> expected;
+  for (int pass = 0; pass < 4; ++pass) expected.insert(expected.end(), perPass.begin(), perPass.end());
+  EXPECT_EQ(observer.log, expected);
 }
 
 TEST_F(ScanCycleTest, NoWidgetLibraryIsLoadedIntoAProgramOfTheCore) {
