@@ -117,7 +117,7 @@ TEST_F(RobustnessTest, OutputFolderFullReadOnlyOrGoneFailsItsFilesAndTheCycleGoe
     EXPECT_FALSE(endedWholeOrFailed("photo.jpg"));
     if (mounted) {
       // The operator reads why, in the file system's own words.
-      const std::string why = c.trouble == "read-only" ? "Read-only file system" : "No space left on device";
+      const std::string why = trouble == "read-only" ? "Read-only file system" : "No space left on device";
       EXPECT_NE(ReadBytes(in("failed/photo.jpg.error.txt")).find(why), std::string::npos);
     }
     // The small PostScript PDF may fit where the image does not; on the small file systems
