@@ -24,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <com/sun/star/awt/Size.hpp>
@@ -320,20 +321,27 @@ void applyWordSettings(const Reference<css::lang::XComponent>& document, const S
   if (footer || header) {
     const long alignment = number(settings, "numberAlignment", 1);
     const bool firstPage = flag(settings, "numberFirstPage");
+    // What the first page's header and footer held before the numbers, by their first-page names.
+    std::vector<std::pair<const char*, OUString>> firstPageTexts;
     const auto addNumbers = [&](const char* on, const char* textName, const char* firstTextName) {
       const bool wasOn = get<bool>(style, on);
       put(style, on, true);
       const Reference<css::text::XText> text = get<Reference<css::text::XText>>(style, textName);
-      const OUString before = wasOn ? text->getString() : OUString();
+      firstPageTexts.emplace_back(firstTextName, wasOn ? text->getString() : OUString());
       addPageNumber(document, text, alignment);
-      if (firstPage) return;
-      // The first page gets a header or footer of its own, with what it had before the number.
-      put(style, "FirstIsShared", false);
-      const Reference<css::text::XText> first = get<Reference<css::text::XText>>(style, firstTextName);
-      if (first.is() && first->getString() != before) first->setString(before);
     };
     if (footer) addNumbers("FooterIsOn", "FooterText", "FooterTextFirst");
     if (header) addNumbers("HeaderIsOn", "HeaderText", "HeaderTextFirst");
+    if (!firstPage) {
+      // The first page gets a header and footer of its own, with what they had before the
+      // numbers. Unsharing copies both the numbered header and footer onto the first page,
+      // so it happens once, after both are numbered, and both are put back afterwards.
+      put(style, "FirstIsShared", false);
+      for (const auto& [firstTextName, before] : firstPageTexts) {
+        const Reference<css::text::XText> first = get<Reference<css::text::XText>>(style, firstTextName);
+        if (first.is() && first->getString() != before) first->setString(before);
+      }
+    }
   }
   const std::string pages = setting(settings, "pages");
   if (!pages.empty()) filterData.push_back(property("PageRange", Any(u(pages))));

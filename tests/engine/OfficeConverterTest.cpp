@@ -127,14 +127,18 @@ TEST_F(OfficeConverterTest, WordPageSettingsShowInThePdf) {
   EXPECT_EQ(edgeLine(second[0], false), "2");
   EXPECT_EQ(edgeLine(second[0], true), "2");
 
-  // Numbers in the footer, centred for an unknown alignment code, the first page left out.
+  // Numbers in the footer and the header, centred for an unknown alignment code, the first
+  // page left out of both.
   WordOptions footer;
   footer.blnPageNumberInFooter = true;
+  footer.blnPageNumberInHeader = true;
   footer.lngPageNumberAlignment = 5;
   engine.CreatePDFfromWord(scratch("footer.pdf"), document, footer);
   const std::vector<std::string> pages = PageTexts(scratch("footer.pdf"));
   ASSERT_EQ(pages.size(), 2u);
+  EXPECT_NE(edgeLine(pages[0], false), "1");
   EXPECT_NE(edgeLine(pages[0], true), "1");
+  EXPECT_EQ(edgeLine(pages[1], false), "2");
   EXPECT_EQ(edgeLine(pages[1], true), "2");
 }
 
