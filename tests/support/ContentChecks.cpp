@@ -123,40 +123,37 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
 std::string EngineErrorOf(const std::function<void()>& action) {
   try {
     action();
+    ADD_FAILURE() << "no engine error raised";
   } catch (const EngineError& error) {
     EXPECT_EQ(error.number(), EngineError::kNumber);
     EXPECT_EQ(error.source(), EngineError::kSource);
     return error.description();
   } catch (const std::exception& error) {
     ADD_FAILURE() << "not an engine error: " << error.what();
-    return {};
   }
-  ADD_FAILURE() << "no engine error raised";
   return {};
 }
 
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks) {
   QPDF document;
   document.emptyPDF();
-  QPDFObjectHandle font = document.makeIndirectObject(
-      QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
-  QPDFObjectHandle outlines = document.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+  // An object is named in another's text by its unparsed form, "N 0 R".
+  const auto make = [&document](const std::string& text) {
+    return document.makeIndirectObject(QPDFObjectHandle::parse(&document, text));
+  };
+  const auto quoted = [](const std::string& text) { return QPDFObjectHandle::newString(text).unparse(); };
+  QPDFObjectHandle outlines = make("<< /Type /Outlines >>");
   std::vector<QPDFObjectHandle> items;
   for (const std::string& text : pageTexts) {
-    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << >> >> >>");
-    page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&document, "BT /F1 24 Tf 72 700 Td " + QPDFObjectHandle::newString(text).unparse() + " Tj ET\n"));
-    page = document.makeIndirectObject(page);
+    QPDFObjectHandle contents = document.newStream("BT /F1 24 Tf 72 700 Td " + quoted(text) + " Tj ET\n");
+    QPDFObjectHandle page = make("<< /Type /Page /MediaBox [0 0 612 792] /Contents " + contents.unparse() +
+                                 " /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica"
+                                 " /Encoding /WinAnsiEncoding >> >> >> >>");
     QPDFPageDocumentHelper(document).addPage(QPDFPageObjectHelper(page), false);
-    QPDFObjectHandle item = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    item.replaceKey("/Title", QPDFObjectHandle::newString("Mark " + text));
-    item.replaceKey("/Parent", outlines);
-    item.replaceKey("/Dest", QPDFObjectHandle::newArray({page, QPDFObjectHandle::newName("/Fit")}));
-    if (!items.empty()) {
-      items.back().replaceKey("/Next", item);
-      item.replaceKey("/Prev", items.back());
-    }
-    items.push_back(item);
+    const std::string previous = items.empty() ? std::string() : " /Prev " + items.back().unparse();
+    items.push_back(make("<< /Title " + quoted("Mark " + text) + previous + " /Parent " + outlines.unparse() +
+                         " /Dest [" + page.unparse() + " /Fit] >>"));
+    if (items.size() > 1) items[items.size() - 2].replaceKey("/Next", items.back());
   }
   if (bookmarks && !items.empty()) {
     outlines.replaceKey("/First", items.front());

@@ -16,8 +16,7 @@ int PageCount(const std::string& pdf);
 std::string PdfText(const std::string& pdf);
 std::vector<std::string> PageTexts(const std::string& pdf);
 bool IsLinearized(const std::string& pdf);
-// Writes a PDF with one page per text; with bookmarks, one outline item per page titled
-// "Mark <text>" pointing at it. Returns path.
+// A PDF of one page per text; with bookmarks, an outline item "Mark <text>" for each page. Returns path.
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
 // Exit code of a program run without a shell (-1 when it did not end normally or within
 // its bound), input written to its standard input, which is then closed.
@@ -27,10 +26,9 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 std::string ProgramOutput(const std::string& program, const std::vector<std::string>& arguments);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
-// Moves a file's modification time the given seconds back.
+// Moves a file's modification time the given seconds back; a settled file's lies a minute
+// back, so the scan cycle does not take it for a file still being written.
 void Backdate(const std::string& path, int seconds);
-// Writes a file whose modification time lies a minute back, so the scan cycle does not
-// take it for a file still being written.
 void WriteSettledFile(const std::string& path, const std::string& content);
 void CopySettledFile(const std::string& from, const std::string& to);
 bool FileExistsOnDisk(const std::string& path);

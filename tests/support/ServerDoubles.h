@@ -1,6 +1,5 @@
-// Doubles at the platform seams: message boxes that record (and answer questions as told)
-// instead of blocking (a modal box never returns on the offscreen platform), and an
-// event pump whose pauses and rests take no time and let a test act at chosen points.
+// Doubles at the platform seams: message boxes that record and answer as told (a modal box never
+// returns offscreen), and an event pump whose pauses take no time and let a test act at chosen points.
 #pragma once
 
 #include <QCoreApplication>

@@ -1,6 +1,5 @@
-// Bounds a test puts around a step that, should the fault it tests come back, would
-// block for ever or write without end: the test program then fails with a message
-// instead of hanging the run or filling the disk.
+// Bounds around a step that would block for ever or write without end should its fault come
+// back: the test program then fails with a message instead of hanging the run or filling the disk.
 #pragma once
 
 #include <sys/resource.h>
