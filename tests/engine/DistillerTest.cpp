@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/CreatePDF.h"
+#include "common/Locations.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
@@ -89,7 +90,12 @@ TEST_F(DistillerTest, FailedJobsAndJobsWithoutPagesLeaveNoPdfButTheLogAndRaiseNo
   // A missing input raises before anything happens.
   events.events.clear();
   WriteBytes(scratch("kept.pdf"), "existing output");
-  EXPECT_THROW(engine->CreatePDFfromPS(scratch("kept.pdf"), scratch("none.ps")), EngineError);
+  EXPECT_EQ(EngineErrorOf([&] { engine->CreatePDFfromPS(scratch("kept.pdf"), scratch("none.ps")); }),
+            "File " + scratch("none.ps") + " does not exist.");
+  // One that is there but cannot be read is not called missing.
+  ASSERT_TRUE(ensureDirectory(scratch("folder.ps")));
+  EXPECT_EQ(EngineErrorOf([&] { engine->CreatePDFfromPS(scratch("kept.pdf"), scratch("folder.ps")); }),
+            "File " + scratch("folder.ps") + " cannot be read: it is not a file this account may read.");
   EXPECT_EQ(ReadBytes(scratch("kept.pdf")), "existing output");
   EXPECT_TRUE(events.events.empty());
 }
