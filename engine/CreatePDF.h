@@ -221,6 +221,9 @@ class CreatePDF {
   void DistillPrintFile(const std::string& printFile, const std::string& strPDFFile,
                         const DistillingOptions& options);
   std::string GetSpecialFolderPath(std::int32_t& folder);
+  // A helper program (the keystroke helper, the text printer): the one in the system
+  // folder, else the one beside this program; the path may name no file.
+  std::string HelperProgramPath(const std::string& name);
 
   // The outside components, made through the factories the engine was given; each raises
   // an engine error naming the component when it is not available.

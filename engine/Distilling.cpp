@@ -110,13 +110,8 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
 
 void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
                                       const std::string* strSecurityWindowCaption) {
-  std::int32_t folderNumber = kSystemDirectoryFolder;
-  std::string folder = GetSpecialFolderPath(folderNumber);
-  if (!FileExists(folder + "/" + kHelperName)) {
-    folder = programDir();
-    if (!FileExists(folder + "/" + kHelperName)) throw EngineError(kMissingHelper);
-  }
-  const std::string helper = folder + "/" + kHelperName;
+  const std::string helper = HelperProgramPath(kHelperName);
+  if (!FileExists(helper)) throw EngineError(kMissingHelper);
   // The helpers answer only the dialogs of this job: one left waiting by an earlier job
   // whose printing failed would otherwise save this job's document under that job's name.
   beginPrintSession();
@@ -127,6 +122,12 @@ void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::
   };
   start("save pdf file as~" + strSaveWindowCaption + "~" + strPDFFile + "~");
   if (strSecurityWindowCaption != nullptr) start("adobe pdf - security~" + *strSecurityWindowCaption + "~");
+}
+
+std::string CreatePDF::HelperProgramPath(const std::string& name) {
+  std::int32_t folderNumber = kSystemDirectoryFolder;
+  const std::string inSystemFolder = GetSpecialFolderPath(folderNumber) + "/" + name;
+  return FileExists(inSystemFolder) ? inSystemFolder : programDir() + "/" + name;
 }
 
 void CreatePDF::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }

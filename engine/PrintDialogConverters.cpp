@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "common/IgnoringErrors.h"
-#include "common/Locations.h"
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
 #include "outside/notepad/TextContent.h"
@@ -16,7 +15,6 @@
 namespace vd {
 namespace {
 
-constexpr std::int32_t kSystemDirectoryFolder = 37;
 constexpr const char* kTextPrinterName = "notepad";
 constexpr const char* kPdfWriterKey = "Software\\Adobe\\Acrobat PDFWriter";
 constexpr int kOlderPlotPauseMilliseconds = 1000;
@@ -163,10 +161,7 @@ void CreatePDF::CreatePDFfromTextFile3(const std::string& strPDFFile, const std:
     if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
     LaunchKeystrokeHelper(strPDFFile, options.strSaveWindowCaption, &options.strSecurityWindowCaption);
 
-    std::int32_t folderNumber = kSystemDirectoryFolder;
-    std::string folder = GetSpecialFolderPath(folderNumber);
-    if (!FileExists(folder + "/" + kTextPrinterName)) folder = programDir();
-    const std::string textPrinter = folder + "/" + kTextPrinterName;
+    const std::string textPrinter = HelperProgramPath(kTextPrinterName);
     errorFile = m_TempFilePath + kTextPrinterName + "-" + GetRandomStem() + ".err";
     const std::string argumentText = "/p \"" + strTextFile + "\"";
     const auto started = processLauncher().startWatched(textPrinter, argumentText, errorFile);

@@ -1,4 +1,4 @@
-#include "PrintSession.h"
+#include "platform/PrintSession.h"
 
 #include <cstdlib>
 #include <random>
