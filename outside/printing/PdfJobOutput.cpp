@@ -1,19 +1,10 @@
 #include "outside/printing/PdfJobOutput.h"
 
-#include <sys/stat.h>
-
 #include "common/Paths.h"
 #include "outside/distiller/GhostscriptDistiller.h"
+#include "platform/FileSystem.h"
 
 namespace vd {
-namespace {
-
-bool isFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-}  // namespace
 
 void RequirePdfOutputPath(const std::string& printerName, const std::string& path) {
   auto refuse = [&](const std::string& why) {
@@ -21,9 +12,9 @@ void RequirePdfOutputPath(const std::string& printerName, const std::string& pat
   };
   if (path.find('\0') != std::string::npos) refuse("the name holds a NUL character.");
   if (path.empty() || path.front() != '/') refuse("it is not an absolute path.");
-  if (path.back() == '/' || isFolder(path)) refuse("it is a folder.");
+  if (path.back() == '/' || fileSystem().isDirectory(path)) refuse("it is a folder.");
   const std::string folder = folderOf(path);
-  if (!isFolder(folder)) refuse("the folder " + folder + " does not exist.");
+  if (!fileSystem().isDirectory(folder)) refuse("the folder " + folder + " does not exist.");
 }
 
 void DistillPrintJob(const PrintJob& job, const std::string& pdfPath, bool applySecurity) {
