@@ -5,50 +5,31 @@
 // The argument text is one argument, as a hidden start hands it over (several arguments
 // are joined with blanks). Exit codes: 0 printed, 1 the file could not be printed (the
 // reason on standard error), 2 the text does not ask to print a file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QGuiApplication>
 #include <QString>
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
 
 #include "outside/notepad/TextTypesetter.h"
+#include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/PrivateDirectories.h"
 #include "outside/notepad/NotepadCommand.h"
 #include "outside/notepad/TextContent.h"
 #include "outside/printing/PrintSubmission.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
+// The platform's reader opens only an ordinary file: a FIFO or a device named by mistake
+// is refused instead of blocking the printer.
 std::string readWhole(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error("The file " + path + " cannot be read: " + std::strerror(errno) + ".");
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    throw std::runtime_error("The file " + path + " cannot be read: it is not a regular file.");
+  try {
+    return vd::fileSystem().readFile(path);
+  } catch (const vd::FileError& error) {
+    throw std::runtime_error("The file " + path + " cannot be read: " + error.reason() + ".");
   }
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      close(fd);
-      throw std::runtime_error("The file " + path + " cannot be read: " + std::strerror(error) + ".");
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  close(fd);
-  return bytes;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // through the real interpreter. Checked by the PDFs' pages and text.
 #include "outside/notepad/TextContent.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "outside/printing/PdfFileDriver.h"
@@ -117,12 +119,16 @@ TEST_F(NotepadTest, PrintsEveryKindOfTextWithItsNameAndPageNumbers) {
 TEST_F(NotepadTest, SaysWhyItCannotPrint) {
   const std::string file = scratch("notes.txt");
   WriteBytes(file, "words\n");
+  // A FIFO named by mistake is refused, not waited on for a writer that never comes.
+  const std::string fifo = scratch("pipe.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // The arguments, the exit code and what standard error says.
   const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
       {{}, 2, "usage"},
       {{"\"" + file + "\""}, 2, "usage"},
       {{"/p \"" + scratch("missing.txt") + "\""}, 1, "missing.txt cannot be read"},
       {{"/p \"" + scratch("") + "\""}, 1, "cannot be read"},
+      {{"/p \"" + fifo + "\""}, 1, "pipe.txt cannot be read: is not an ordinary file"},
   };
   for (const auto& [arguments, exitCode, message] : cases) {
     std::string errors;
