@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
 #include "outside/notepad/TextContent.h"
+#include "outside/printing/PdfWriterDriver.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/PrintSubsystem.h"
@@ -16,7 +17,6 @@ namespace vd {
 namespace {
 
 constexpr const char* kTextPrinterName = "notepad";
-constexpr const char* kPdfWriterKey = "Software\\Adobe\\Acrobat PDFWriter";
 constexpr int kOlderPlotPauseMilliseconds = 1000;
 
 // The last line the text printer wrote on its standard error, without its program name.
@@ -76,8 +76,8 @@ void CreatePDF::CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::s
     } else {
       // The PDFWriter printer takes its output file from this value.
       clsRegistry registry;
-      registry.OpenRegistry(HKEY_CURRENT_USER, kPdfWriterKey);
-      registry.CreateValue("PDFFilename", strPDFFile, REG_SZ);
+      registry.OpenRegistry(HKEY_CURRENT_USER, PdfWriterDriver::kSettingsKey);
+      registry.CreateValue(PdfWriterDriver::kFileNameValue, strPDFFile, REG_SZ);
       registry.CloseRegistry();
     }
     if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
