@@ -156,7 +156,9 @@ bool CreatePDF::FileExists(const std::string& path) const {
 void CreatePDF::RaiseMissingInput(const std::string& path) const {
   // The existence check also fails for a file this account may not read, or for a folder:
   // the operator must not be sent looking for a file that is there.
-  if (fileSystem().stamp(path)) throw EngineError("File " + path + " cannot be read: it is not a file this account may read.");
+  if (fileSystem().stamp(path)) {
+    throw EngineError("File " + path + " cannot be read: it is not a file this account may read.");
+  }
   throw EngineError("File " + path + " does not exist.");
 }
 

@@ -11,7 +11,7 @@
 namespace vd {
 namespace {
 
-ssize_t readFully(int fd, void* buffer, std::size_t size) {
+ssize_t readRetryingInterrupts(int fd, void* buffer, std::size_t size) {
   ssize_t got;
   do {
     got = read(fd, buffer, size);
@@ -102,14 +102,14 @@ class DetachedLauncher : public ProcessLauncher {
     while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
     pid_t programPid = 0;
-    if (readFully(identity[0], &programPid, sizeof programPid) != sizeof programPid) programPid = 0;
+    if (readRetryingInterrupts(identity[0], &programPid, sizeof programPid) != sizeof programPid) programPid = 0;
     close(identity[0]);
     // A program that has already ended (a quick failure) has no start time any more and
     // counts as ended from the start.
     StartedProgram started{programPid, programPid > 0 ? processStartTime(programPid) : std::string()};
     // The report pipe closes on a successful exec; a failed one writes its errno first.
     int error = 0;
-    const ssize_t got = readFully(report[0], &error, sizeof error);
+    const ssize_t got = readRetryingInterrupts(report[0], &error, sizeof error);
     close(report[0]);
     if (!(WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0)) return std::nullopt;
     return started;
