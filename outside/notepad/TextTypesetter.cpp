@@ -2,19 +2,56 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
+#include <QPaintDevice>
 #include <QTextLayout>
 #include <QTextOption>
+#include <algorithm>
 #include <stdexcept>
+
+#include "outside/notepad/PrintStreamPdf.h"
 
 namespace vd {
 namespace {
 
 constexpr int kTabColumns = 8;
 constexpr int kResolution = 600;
+
+const QPageLayout& pageLayout() {
+  static const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(54, 36, 54, 36),
+                                  QPageLayout::Point);
+  return layout;
+}
+
+// Text is measured as it will stand on the page: a device that only tells the printer's
+// resolution and its page's printable area.
+class PrinterPage : public QPaintDevice {
+ public:
+  QPaintEngine* paintEngine() const override { return nullptr; }
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    const QRect area = pageLayout().paintRectPixels(kResolution);
+    const QRectF millimetres = pageLayout().paintRect(QPageLayout::Millimeter);
+    switch (metric) {
+      case PdmWidth: return area.width();
+      case PdmHeight: return area.height();
+      case PdmWidthMM: return qRound(millimetres.width());
+      case PdmHeightMM: return qRound(millimetres.height());
+      case PdmNumColors: return INT_MAX;
+      case PdmDepth: return 32;
+      case PdmDpiX:
+      case PdmDpiY:
+      case PdmPhysicalDpiX:
+      case PdmPhysicalDpiY: return kResolution;
+      case PdmDevicePixelRatio: return 1;
+      case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+    }
+    return 0;
+  }
+};
 
 QFont textFont() {
   QFont font;
@@ -30,14 +67,12 @@ QFont textFont() {
 // form feed asks for it, the head and foot drawn as each page begins.
 class PageComposer {
  public:
-  PageComposer(QPdfWriter& writer, QPainter& painter, const QString& documentName)
-      : writer_(writer), painter_(painter), documentName_(documentName), font_(textFont()),
-        metrics_(font_, &writer) {
-    painter_.setFont(font_);
+  PageComposer(PrintStreamPdf& stream, const QString& documentName)
+      : stream_(stream), documentName_(documentName), font_(textFont()), metrics_(font_, &page_) {
     lineSpacing_ = metrics_.lineSpacing();
-    width_ = writer_.width();
+    width_ = page_.width();
     // Head, a blank line, the body, a blank line, the foot.
-    linesPerPage_ = std::max(1, static_cast<int>((writer_.height() - 4 * lineSpacing_) / lineSpacing_));
+    linesPerPage_ = std::max(1, static_cast<int>((page_.height() - 4 * lineSpacing_) / lineSpacing_));
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   }
 
@@ -46,7 +81,7 @@ class PageComposer {
       advance();
       return;
     }
-    QTextLayout layout(text, font_, &writer_);
+    QTextLayout layout(text, font_, &page_);
     layout.setTextOption(option_);
     layout.setCacheEnabled(true);
     layout.beginLayout();
@@ -57,7 +92,7 @@ class PageComposer {
     layout.endLayout();
     for (int i = 0; i < layout.lineCount(); ++i) {
       const double top = advance();
-      layout.lineAt(i).draw(&painter_, QPointF(0, top));
+      draw(layout.lineAt(i), QPointF(0, top));
     }
   }
 
@@ -74,24 +109,42 @@ class PageComposer {
     if (pages_ == 0) beginPage();
     while (pendingBreaks_ > 0 || linesOnPage_ == linesPerPage_) {
       if (pendingBreaks_ > 0) --pendingBreaks_;
-      if (!writer_.newPage()) throw std::runtime_error("The printer's page could not be started.");
       beginPage();
     }
     return (2 + linesOnPage_++) * lineSpacing_;
   }
 
   void beginPage() {
+    stream_.newPage();
     ++pages_;
     linesOnPage_ = 0;
     const double footTop = (3 + linesPerPage_) * lineSpacing_;
-    const QString name = metrics_.elidedText(documentName_, Qt::ElideMiddle, width_);
-    painter_.drawText(QRectF(0, 0, width_, lineSpacing_), Qt::AlignHCenter | Qt::AlignTop, name);
-    painter_.drawText(QRectF(0, footTop, width_, lineSpacing_), Qt::AlignHCenter | Qt::AlignTop,
-                      QStringLiteral("Page %1").arg(pages_));
+    centred(metrics_.elidedText(documentName_, Qt::ElideMiddle, width_), 0);
+    centred(QStringLiteral("Page %1").arg(pages_), footTop);
   }
 
-  QPdfWriter& writer_;
-  QPainter& painter_;
+  // One line of text centred across the page, its top at top.
+  void centred(const QString& text, double top) {
+    QTextLayout layout(text, font_, &page_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+      line.setLineWidth(width_);
+      line.setPosition(QPointF(0, 0));
+    }
+    layout.endLayout();
+    if (line.isValid()) draw(line, QPointF((width_ - line.naturalTextWidth()) / 2, top));
+  }
+
+  void draw(const QTextLine& line, QPointF at) {
+    for (const QGlyphRun& run : line.glyphRuns()) stream_.draw(run, at);
+  }
+
+  PrinterPage page_;
+  PrintStreamPdf& stream_;
   QString documentName_;
   QFont font_;
   QFontMetricsF metrics_;
@@ -109,15 +162,10 @@ bool isDropped(char16_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 
 }  // namespace
 
 int TextTypesetter::typeset(const QString& text, const QString& documentName, const QString& pdfPath) {
-  QPdfWriter writer(pdfPath);
-  writer.setResolution(kResolution);
-  writer.setTitle(documentName);
-  writer.setCreator(QStringLiteral("Vellumdock"));
-  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(54, 36, 54, 36),
-                                   QPageLayout::Point));
-  QPainter painter;
-  if (!painter.begin(&writer)) throw std::runtime_error("The print file " + pdfPath.toStdString() + " cannot be written.");
-  PageComposer pages(writer, painter, documentName);
+  const QRectF paper = pageLayout().fullRectPoints();
+  const QMarginsF margins = pageLayout().marginsPoints();
+  PrintStreamPdf stream(paper.width(), paper.height(), QPointF(margins.left(), margins.top()), kResolution);
+  PageComposer pages(stream, documentName);
 
   QString current;
   int column = 0;
@@ -155,7 +203,7 @@ int TextTypesetter::typeset(const QString& text, const QString& documentName, co
   }
   if (!current.isEmpty()) pages.line(current);
   const int pageCount = pages.finish();
-  if (!painter.end()) throw std::runtime_error("The print file " + pdfPath.toStdString() + " cannot be written.");
+  stream.write(pdfPath.toStdString(), documentName);
   return pageCount;
 }
 

@@ -67,6 +67,21 @@ std::vector<std::string> PageTexts(const std::string& pdf) {
   return pages;
 }
 
+long InkOf(const std::string& pdf, const std::string& prefix, int page, int resolution) {
+  const std::string number = std::to_string(page);
+  if (RunProgram("pdftoppm", {"-gray", "-r", std::to_string(resolution), "-f", number, "-l", number, "-singlefile", pdf,
+                              prefix}) != 0) {
+    return -1;
+  }
+  const std::string image = ReadBytes(prefix + ".pgm");
+  // "P5\n<width> <height>\n255\n" and the samples.
+  std::size_t at = 0;
+  for (int lines = 0; lines < 3 && at != std::string::npos; ++lines) at = image.find('\n', at + 1);
+  if (at == std::string::npos) return -1;
+  return std::count_if(image.begin() + static_cast<long>(at) + 1, image.end(),
+                       [](char sample) { return static_cast<unsigned char>(sample) < 200; });
+}
+
 bool IsLinearized(const std::string& pdf) {
   std::string output;
   return RunProgram("qpdf", {"--check-linearization", pdf}, &output) == 0 &&

@@ -116,6 +116,41 @@ TEST_F(NotepadTest, PrintsEveryKindOfTextWithItsNameAndPageNumbers) {
   }
 }
 
+std::string withoutBlanks(const std::string& text) {
+  std::string kept;
+  std::copy_if(text.begin(), text.end(), std::back_inserter(kept), [](char c) { return c != ' ' && c != '\n'; });
+  return kept;
+}
+
+TEST_F(NotepadTest, FontsGoIntoThePrintStreamWithTheirShapesAndCharacters) {
+  // A page of full blocks: drawn with any other glyph (a wrong code, a glyph lost from a
+  // font's subset) the page holds far less ink. Then more distinct characters of one
+  // face than one font resource holds, and of several faces.
+  std::string blocks;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 40; ++column) blocks += "\u2588";
+    blocks += "\n";
+  }
+  std::string ideographs;
+  for (unsigned c = 0x4E00; c < 0x4E00 + 300; ++c) {
+    ideographs += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                   static_cast<char>(0x80 | (c & 0x3F))};
+  }
+  const std::string mixed = "Ærøskøbing \u00C5ngstr\u00F6m \u01FA\u01FB \u0394\u03B9\u03BF\u03BD\u03CD\u03C3\u03B9\u03BF\u03C2 "
+                            "\u041C\u043E\u0441\u043A\u0432\u0430 \u2200x\u2208\u211D \u2264 \u221E";
+  const std::string file = scratch("glyphs.txt");
+  WriteBytes(file, blocks + "\f" + ideographs + "\n" + mixed + "\n");
+  std::string errors;
+  ASSERT_EQ(RunProgram(kNotepad, {"/p \"" + file + "\""}, nullptr, &errors), 0) << errors;
+
+  const auto pages = PageTexts(printed);
+  ASSERT_EQ(pages.size(), 2u);
+  const long ink = InkOf(printed, scratch("blocks"));
+  EXPECT_GT(ink, 1100) << "three rows of 40 full blocks at 30 dpi cover some 1,400 pixels";
+  const std::string text = withoutBlanks(pages[1]);
+  ExpectContainsAll(text, {ideographs, withoutBlanks(mixed)});
+}
+
 TEST_F(NotepadTest, SaysWhyItCannotPrint) {
   const std::string file = scratch("notes.txt");
   WriteBytes(file, "words\n");
