@@ -43,6 +43,7 @@ double medianSeconds(const Outcome& outcome) { return outcome.failed ? 0 : Sprea
 double caseRatio(const InterleavedRuns& runs, std::size_t index, const Target& target) {
   const Outcome& ours = runs.outcome(index, 0);
   const Outcome& theirs = runs.outcome(index, target.reference);
+  if (target.measure == Target::Measure::Seconds) return medianSeconds(ours);
   if (ours.failed || theirs.failed) return 0;
   if (target.measure == Target::Measure::Size) {
     return theirs.outputBytes > 0 ? static_cast<double>(ours.outputBytes) / static_cast<double>(theirs.outputBytes) : 0;
@@ -117,8 +118,11 @@ std::string Report(const std::string& title, const InterleavedRuns& runs, int ro
   if (!targets.empty()) {
     out << "\nTargets:\n\n" << row({"target", "limit", "measured", "met"}) << rule(4);
     for (const Target& target : targets) {
-      const std::string against = (target.measure == Target::Measure::Time ? "time vs " : "size vs ") +
-                                  converters.at(target.reference).name;
+      const bool seconds = target.measure == Target::Measure::Seconds;
+      const std::string against = seconds ? std::string("s, ours")
+                                          : (target.measure == Target::Measure::Time ? "time vs " : "size vs ") +
+                                                converters.at(target.reference).name;
+      const char* unit = seconds ? " s" : "×";
       std::string measured;
       bool met = true;
       if (!target.sizeClass.empty()) {
@@ -131,11 +135,12 @@ std::string Report(const std::string& title, const InterleavedRuns& runs, int ro
         for (std::size_t i = 0; i < cases.size(); ++i) {
           if (cases[i].label != label) continue;
           const double value = caseRatio(runs, i, target);
-          measured += (measured.empty() ? "" : "; ") + label + " " + (value > 0 ? format("%.2f×", value) : "failed");
+          measured += (measured.empty() ? "" : "; ") + label + " " + (value > 0 ? format("%.2f", value) + unit : "failed");
           met = met && value > 0 && value <= target.limit;
         }
       }
-      out << row({target.what, format("≤ %.2f× ", target.limit) + against, measured, met ? "yes" : "**no**"});
+      out << row({target.what, format(seconds ? "≤ %.1f " : "≤ %.2f× ", target.limit) + against, measured,
+                  met ? "yes" : "**no**"});
     }
   }
   out << "\n";

@@ -1,7 +1,7 @@
 // CreatePDFfromTextFile3 (the text printer on the Distiller printer, its dialogs answered by
 // the keystroke helper) against paps and enscript, each followed by ps2pdf, interleaved, on
-// the repository's text samples and a 10,000-line text made at bench time. Our time counts
-// only what lies beyond the two one-second pauses of the wait for the printed PDF.
+// the repository's text samples, a 10,000-line text and a 5 MB text made at bench time. Our
+// time counts only what lies beyond the two one-second pauses of the wait for the printed PDF.
 //
 //   bench_textprint [--rounds N] [--markdown FILE] [--corpus FOLDER]
 #include <QCoreApplication>
@@ -62,9 +62,10 @@ bool throughPs2pdf(const std::string& program, const QStringList& arguments, con
   return made;
 }
 
-void writeNumberedLines(const std::string& path, int lines) {
+// Numbered lines until the file holds at least bytes.
+void writeNumberedLines(const std::string& path, int lines, long long bytes = 0) {
   std::ofstream out(path, std::ios::binary);
-  for (int line = 1; line <= lines; ++line) {
+  for (int line = 1; line <= lines || out.tellp() < bytes; ++line) {
     out << "Line " << line << ": the quick brown fox jumps over the lazy dog\r\n";
   }
   if (!out) throw std::runtime_error("cannot write " + path);
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
     const std::string numbered = scratch.path() + "/numbered.txt";
     writeNumberedLines(numbered, 10000);
     cases.push_back({"10,000 lines (generated)", "large", {numbered}, FileBytes(numbered)});
+    const std::string fiveMegabytes = scratch.path() + "/five-megabytes.txt";
+    writeNumberedLines(fiveMegabytes, 0, 5'000'000);
+    cases.push_back({"5 MB (generated)", "large", {fiveMegabytes}, FileBytes(fiveMegabytes)});
 
     vd::CreatePDF engine;
     const Converter ours{"ours", [&](const BenchCase& c, const std::string& out, double& seconds) {
@@ -120,12 +124,16 @@ int main(int argc, char** argv) {
 
     using Measure = Target::Measure;
     // paps typesets Unicode text with embedded fonts, as ours does; enscript sets Latin-1
-    // in the printer's built-in Courier, embedding nothing: shown, not a target.
+    // in the printer's built-in Courier, embedding nothing, the quickest there is.
     const std::vector<Target> targets{
         {"text → PDF beyond the settle pauses, each small file and their sum, against paps", Measure::Time, 1, 1.5,
          smallFiles, "small (≤ 40 KB)"},
         {"text → PDF beyond the settle pauses, 10,000 lines, against paps", Measure::Time, 1, 1.5,
-         {"10,000 lines (generated)"}, ""}};
+         {"10,000 lines (generated)"}, ""},
+        {"text → PDF beyond the settle pauses, 10,000 lines, against enscript", Measure::Time, 2, 2.0,
+         {"10,000 lines (generated)"}, ""},
+        {"text → PDF, 5 MB, beyond the settle pauses (the whole conversion within 25 s)", Measure::Seconds, 0, 23.0,
+         {"5 MB (generated)"}, ""}};
     Publish(Report("Text files (CreatePDFfromTextFile3) against paps and enscript", runs, options.rounds, targets),
             options.markdown);
   } catch (const std::exception& error) {
