@@ -2,10 +2,16 @@
 // (outside/worker/WorkerMain.h). Started, bounded and ended by the interpreter's client
 // (GhostscriptRunner); never started by hand.
 #include <dirent.h>
+#include <fcntl.h>
 #include <ghostscript/iapi.h>
 #include <ghostscript/gserrors.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -203,22 +209,22 @@ class ProgressWatcher {
   std::thread thread_;
 };
 
-// Each interpreter instance, and so each job, gets a temporary folder of its own inside
-// the worker's (which the client made private for this worker), named to the interpreter
-// as TMPDIR: under -dSAFER the interpreter may use its temporary folder freely, so that
-// folder must hold nothing but this job's files. It goes, with whatever the job left in
-// it, when the instance ends.
-class JobTemporaryFolder {
+// The temporary folder an instance starts with, inside the worker's (which the client made
+// private for this worker), named to the interpreter as TMPDIR: under -dSAFER the
+// interpreter may use its temporary folder freely, so that folder must hold nothing but
+// the files of the instance it was made for. It goes, with whatever is in it, when the
+// object does.
+class InstanceTemporaryFolder {
  public:
-  // TMPDIR names the worker's own folder here: the last job's folder gave it back.
-  JobTemporaryFolder() : workerFolder_(temporaryBase()), folder_("job") {
-    if (!folder_.ok()) throw std::runtime_error("Cannot create the job's temporary folder in " + workerFolder_ + ".");
+  // TMPDIR names the worker's own folder here.
+  InstanceTemporaryFolder() : workerFolder_(temporaryBase()), folder_("job") {
+    if (!folder_.ok()) throw std::runtime_error("Cannot create the interpreter's temporary folder in " + workerFolder_ + ".");
     setenv("TMPDIR", folder_.path().c_str(), 1);
   }
-  ~JobTemporaryFolder() { setenv("TMPDIR", workerFolder_.c_str(), 1); }
-  JobTemporaryFolder(const JobTemporaryFolder&) = delete;
+  ~InstanceTemporaryFolder() { setenv("TMPDIR", workerFolder_.c_str(), 1); }
+  InstanceTemporaryFolder(const InstanceTemporaryFolder&) = delete;
   const std::string& path() const { return folder_.path(); }
-  JobTemporaryFolder& operator=(const JobTemporaryFolder&) = delete;
+  InstanceTemporaryFolder& operator=(const InstanceTemporaryFolder&) = delete;
 
  private:
   std::string workerFolder_;
@@ -268,11 +274,12 @@ const std::vector<std::string> kCommonSwitches{"-q", "-dSAFER", "-dBATCH", "-dNO
 // The device the next job most likely wants before any job said otherwise: the Distiller's.
 const std::vector<std::string> kFirstDevice{"-sDEVICE=pdfwrite", "-dEPSCrop"};
 
-// One interpreter instance and the temporary folder it was started with. Making an
-// instance ready (reading the interpreter's start-up files, setting up its fonts and the
-// device) is most of the cost of a small job, so the worker makes the next job's instance
-// ready as soon as a job has ended, while its client has nothing for it. Each job still
-// gets an instance nobody used before: nothing one job defines or changes reaches the next.
+// One interpreter instance. Making an instance ready (reading the interpreter's start-up
+// files, setting up its fonts and the device) is most of the cost of a small job, so the
+// worker makes one ready instance, the job template, and never runs a job on it: each job
+// runs in a copy of the worker forked for it, on that copy's image of the template, and
+// the copy ends with its job. Each job so gets an instance nobody used before, and nothing
+// one job defines or changes reaches the template or the next job.
 class Interpreter {
  public:
   Interpreter() {
@@ -298,22 +305,30 @@ class Interpreter {
     started_ = code == 0;
     return code;
   }
-  // Ready for the next job with these device switches: its output goes to a placeholder
-  // in its own temporary folder until the job names its own.
+  // Ready as a template for jobs with these device switches. The folder it was started
+  // with (its temporary files, the device's placeholder output) goes once it is ready:
+  // the interpreter lets a job use that folder's files, and no job may find there what
+  // another one left; each job is given a folder of its own.
   bool makeReady(const std::vector<std::string>& device) {
     device_ = device;
+    InstanceTemporaryFolder folder;
     std::vector<std::string> arguments = kCommonSwitches;
     arguments.insert(arguments.end(), device.begin(), device.end());
-    arguments.push_back("-sOutputFile=" + escapePercent(folder_.path() + "/placeholder"));
+    arguments.push_back("-sOutputFile=" + escapePercent(folder.path() + "/placeholder"));
     return start(arguments) == 0;
   }
   bool readyFor(const std::vector<std::string>& device) const { return started_ && device == device_; }
 
-  // The job on a ready instance: the interpreter may write the output and read the input,
-  // and nothing else beyond its temporary folder and its own resources.
-  int run(const std::string& input, const std::string& output, const std::string& prolog) {
+  // The job on a copy of a ready instance: the interpreter may write the output, read the
+  // input and use the job's temporary folder, and nothing else beyond its own resources.
+  int run(const std::string& input, const std::string& output, const std::string& temporaryFolder,
+          const std::string& prolog) {
     gsapi_add_control_path(instance_, GS_PERMIT_FILE_WRITING, output.c_str());
     gsapi_add_control_path(instance_, GS_PERMIT_FILE_READING, input.c_str());
+    const std::string folderFiles = temporaryFolder + "/*";
+    for (const int kind : {GS_PERMIT_FILE_READING, GS_PERMIT_FILE_WRITING, GS_PERMIT_FILE_CONTROL}) {
+      gsapi_add_control_path(instance_, kind, folderFiles.c_str());
+    }
     int exitCode = 0;
     const std::string setUp = "<< /OutputFile " + postScriptString(escapePercent(output)) + " >> setpagedevice\n" +
                               pageReporting() + "\n" + prolog + "\n";
@@ -333,55 +348,54 @@ class Interpreter {
   }
 
  private:
-  JobTemporaryFolder folder_;
   OutputRoute route_;
   void* instance_ = nullptr;
   bool started_ = false;
   std::vector<std::string> device_;
 };
 
-std::unique_ptr<Interpreter> readyInterpreter;
+std::unique_ptr<Interpreter> jobTemplate;
 
-// Between jobs: the next job's instance, for the device the last job used.
+// The device the last job used, which the next one most likely wants too.
 std::vector<std::string> lastDevice = kFirstDevice;
-// An instance that cannot be made ready leaves the next job to start its own, which then
+
+// An instance that cannot be made ready leaves each job to start its own, which then
 // reports why.
-void prepareNextJob() {
-  if (readyInterpreter) return;
+void makeTemplateFor(const std::vector<std::string>& device) {
+  if (jobTemplate && jobTemplate->readyFor(device)) return;
+  jobTemplate.reset();
   try {
-    readyInterpreter = std::make_unique<Interpreter>();
-    if (!readyInterpreter->makeReady(lastDevice)) readyInterpreter.reset();
+    jobTemplate = std::make_unique<Interpreter>();
+    if (!jobTemplate->makeReady(device)) jobTemplate.reset();
   } catch (const std::exception&) {
-    readyInterpreter.reset();
+    jobTemplate.reset();
   }
 }
 
-// A job is [input, output, prolog, device switches...].
-int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
-  if (texts.size() < 4) return -1;
-  const std::string& input = texts[0];
-  const std::string& output = texts[1];
-  const std::string& prolog = texts[2];
-  const std::vector<std::string> device(texts.begin() + 3, texts.end());
-  lastDevice = device;
+void prepareNextJob() { makeTemplateFor(lastDevice); }
 
-  std::unique_ptr<Interpreter> interpreter = std::move(readyInterpreter);
-  const bool ready = interpreter && interpreter->readyFor(device);
-  if (!ready) {
-    interpreter.reset();
-    interpreter = std::make_unique<Interpreter>();
-  }
+// The job, in the forked copy: on the template's image when there is one, else on an
+// instance of its own started with the job's whole command line.
+int runJob(const std::vector<std::string>& device, const std::string& input, const std::string& output,
+           const std::string& prolog, const std::string& temporaryFolder, JobReporter& reporter) {
+  setenv("TMPDIR", temporaryFolder.c_str(), 1);
   JobContext context(reporter, input);
-  if (!interpreter->created()) {
-    reporter.line("Cannot create an interpreter instance.");
-    return gs_error_Fatal;
+  Interpreter* interpreter = jobTemplate.get();
+  std::unique_ptr<Interpreter> own;
+  if (interpreter == nullptr) {
+    own = std::make_unique<Interpreter>();
+    interpreter = own.get();
+    if (!interpreter->created()) {
+      reporter.line("Cannot create an interpreter instance.");
+      return gs_error_Fatal;
+    }
   }
   interpreter->attach(&context);
   int code = 0;
   {
     const ProgressWatcher watcher(context.progress);
-    if (ready) {
-      code = interpreter->run(input, output, prolog);
+    if (!own) {
+      code = interpreter->run(input, output, temporaryFolder, prolog);
     } else {
       std::vector<std::string> arguments = kCommonSwitches;
       arguments.insert(arguments.end(), device.begin(), device.end());
@@ -395,10 +409,77 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
   }
   const int exitCode = interpreter->finish();
   if (code == 0 || code == gs_error_Quit) code = exitCode;
-  interpreter->attach(nullptr);
-  interpreter.reset();
   context.out.finish();
   context.err.finish();
+  return code;
+}
+
+// Reads the job's code from the forked copy; false when it ended without telling it.
+bool readCode(int fd, int& code) {
+  std::size_t got = 0;
+  auto* bytes = reinterpret_cast<char*>(&code);
+  while (got < sizeof code) {
+    const ssize_t n = read(fd, bytes + got, sizeof code - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// A job is [input, output, prolog, device switches...].
+int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
+  if (texts.size() < 4) return -1;
+  const std::string& input = texts[0];
+  const std::string& output = texts[1];
+  const std::string& prolog = texts[2];
+  const std::vector<std::string> device(texts.begin() + 3, texts.end());
+  lastDevice = device;
+  makeTemplateFor(device);
+
+  // Made and removed here, so it goes with whatever the job left in it, however the job ended.
+  TemporaryDirectory folder("job");
+  if (!folder.ok()) {
+    reporter.line("Cannot create the job's temporary folder in " + temporaryBase() + ".");
+    return gs_error_Fatal;
+  }
+  int codePipe[2];
+  if (pipe2(codePipe, O_CLOEXEC) != 0) {
+    reporter.line("Cannot start the job: no pipe to its interpreter.");
+    return gs_error_Fatal;
+  }
+  const pid_t copy = fork();
+  if (copy < 0) {
+    close(codePipe[0]);
+    close(codePipe[1]);
+    reporter.line("Cannot start the job: the worker cannot be copied.");
+    return gs_error_Fatal;
+  }
+  if (copy == 0) {
+    close(codePipe[0]);
+    // The copy ends with the worker, even a worker killed on its own.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    int code = gs_error_Fatal;
+    try {
+      code = runJob(device, input, output, prolog, folder.path(), reporter);
+    } catch (const std::exception& error) {
+      reporter.line(error.what());
+    }
+    const ssize_t written = write(codePipe[1], &code, sizeof code);
+    _exit(written == static_cast<ssize_t>(sizeof code) ? 0 : 1);
+  }
+  close(codePipe[1]);
+  int code = gs_error_Fatal;
+  const bool told = readCode(codePipe[0], code);
+  close(codePipe[0]);
+  int status = 0;
+  while (waitpid(copy, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!told) {
+    reporter.line(WIFSIGNALED(status) ? "The interpreter ended with signal " + std::to_string(WTERMSIG(status)) + "."
+                                      : std::string("The interpreter ended without finishing its job."));
+    return gs_error_Fatal;
+  }
   return code;
 }
 
@@ -407,6 +488,6 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
 int main(int argc, char** argv) {
   const int code = vd::worker::serveJobs(argc, argv, runInterpreter, prepareNextJob);
   // Before the statics it uses go.
-  readyInterpreter.reset();
+  jobTemplate.reset();
   return code;
 }
