@@ -101,7 +101,7 @@ TEST_F(NotepadTest, PrintsEveryKindOfTextWithItsNameAndPageNumbers) {
       arguments.push_back(text);
     }
     std::string errors;
-    // A thousand pages take the interpreter a minute or more on a busy machine.
+    // A thousand pages take some seconds of CPU, a minute or more of a busy machine.
     ASSERT_EQ(RunProgram(kNotepad, arguments, nullptr, &errors, {}, 600), 0) << errors;
     const auto pages = PageTexts(printed);
     ASSERT_FALSE(pages.empty());
