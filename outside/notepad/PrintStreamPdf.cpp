@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -325,13 +326,20 @@ void PrintStreamPdf::write(const std::string& path, const QString& title) {
     pdf.emptyPDF();
     QPDFObjectHandle fontDictionary = QPDFObjectHandle::newDictionary();
     const auto& resources = fonts_->resources();
+    // A face's tables, read once for all its resources (a large face's outlines run to megabytes).
+    std::map<std::pair<int, std::string>, std::string> tables;
     for (std::size_t number = 0; number < resources.size(); ++number) {
       const Fonts::Resource& resource = resources[number];
       const QRawFont& font = fonts_->face(resource.face).font;
       const auto program = TrueTypeSubset::make(
-          [&font](const char* tag) {
-            const QByteArray table = font.fontTable(tag);
-            return std::string(table.constData(), static_cast<std::size_t>(table.size()));
+          [&](const char* tag) {
+            const auto key = std::make_pair(resource.face, std::string(tag));
+            auto found = tables.find(key);
+            if (found == tables.end()) {
+              const QByteArray table = font.fontTable(tag);
+              found = tables.emplace(key, std::string(table.constData(), static_cast<std::size_t>(table.size()))).first;
+            }
+            return found->second;
           },
           resource.glyphs);
       if (!program) throw std::runtime_error("The font " + font.familyName().toStdString() + " cannot be embedded.");
