@@ -312,12 +312,15 @@ class Interpreter {
   bool makeReady(const std::vector<std::string>& device) {
     device_ = device;
     InstanceTemporaryFolder folder;
+    startFolder_ = folder.path();
     std::vector<std::string> arguments = kCommonSwitches;
     arguments.insert(arguments.end(), device.begin(), device.end());
     arguments.push_back("-sOutputFile=" + escapePercent(folder.path() + "/placeholder"));
     return start(arguments) == 0;
   }
   bool readyFor(const std::vector<std::string>& device) const { return started_ && device == device_; }
+  // The folder it was started with (gone now; its files the device holds open stay).
+  const std::string& startFolder() const { return startFolder_; }
 
   // The job on a copy of a ready instance: the interpreter may write the output, read the
   // input and use the job's temporary folder, and nothing else beyond its own resources.
@@ -352,6 +355,7 @@ class Interpreter {
   void* instance_ = nullptr;
   bool started_ = false;
   std::vector<std::string> device_;
+  std::string startFolder_;
 };
 
 std::unique_ptr<Interpreter> jobTemplate;
@@ -374,6 +378,50 @@ void makeTemplateFor(const std::vector<std::string>& device) {
 
 void prepareNextJob() { makeTemplateFor(lastDevice); }
 
+// A forked copy shares with the worker, and with every other copy, the files the template
+// holds open: its device's output placeholder and scratch files, which the device goes on
+// writing and reading. Each copy gets files of its own in their place, in its job's folder,
+// with what the template had written and at the same position, so nothing one job's device
+// writes reaches another job. False when that cannot be done.
+bool takeOwnCopiesOfOpenFiles(const std::string& templateFolder, const std::string& jobFolder) {
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr) return false;
+  std::vector<int> shared;
+  while (const dirent* entry = readdir(dir)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd <= vd::worker::kWorkerSocketFd || fd == dirfd(dir)) continue;
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::string(entry->d_name);
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0) continue;
+    const std::string path(target, static_cast<std::size_t>(length));
+    if (path.rfind(templateFolder + "/", 0) == 0) shared.push_back(static_cast<int>(fd));
+  }
+  closedir(dir);
+  for (const int fd : shared) {
+    const int own = open(jobFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (own < 0) return false;
+    const off_t position = lseek(fd, 0, SEEK_CUR);
+    char buffer[65536];
+    off_t at = 0;
+    ssize_t n;
+    while ((n = pread(fd, buffer, sizeof buffer, at)) > 0) {
+      if (pwrite(own, buffer, static_cast<std::size_t>(n), at) != n) {
+        close(own);
+        return false;
+      }
+      at += n;
+    }
+    const int flags = fcntl(fd, F_GETFD);
+    const bool replaced = n == 0 && (position < 0 || lseek(own, position, SEEK_SET) == position) && dup2(own, fd) == fd;
+    close(own);
+    if (!replaced) return false;
+    if (flags >= 0) fcntl(fd, F_SETFD, flags);
+  }
+  return true;
+}
+
 // The job, in the forked copy: on the template's image when there is one, else on an
 // instance of its own started with the job's whole command line.
 int runJob(const std::vector<std::string>& device, const std::string& input, const std::string& output,
@@ -381,6 +429,10 @@ int runJob(const std::vector<std::string>& device, const std::string& input, con
   setenv("TMPDIR", temporaryFolder.c_str(), 1);
   JobContext context(reporter, input);
   Interpreter* interpreter = jobTemplate.get();
+  if (interpreter != nullptr && !takeOwnCopiesOfOpenFiles(interpreter->startFolder(), temporaryFolder)) {
+    reporter.line("Cannot give the job's interpreter files of its own.");
+    return gs_error_Fatal;
+  }
   std::unique_ptr<Interpreter> own;
   if (interpreter == nullptr) {
     own = std::make_unique<Interpreter>();
