@@ -109,6 +109,22 @@ TEST_F(InterpreterIsolationTest, JobsReachNoFileOutsideTheirFoldersAndNothingAJo
   }
 }
 
+TEST_F(InterpreterIsolationTest, APdfHoldsOnlyWhatItsOwnJobMade) {
+  // The same file made by a fresh worker and after other jobs in the same worker: a PDF
+  // assembled with anything an earlier job's device left behind is larger, or broken.
+  const std::string alphabet = Corpus("ps/alphabet.ps");
+  ghostscriptWorker().stop();
+  engine.CreatePDFfromPS(scratch("fresh.pdf"), alphabet);
+  for (const char* earlier : {"eps/golfer.eps", "ps/ps3d.ps", "ps/alphabet.ps"}) {
+    engine.CreatePDFfromPS(scratch("earlier.pdf"), Corpus(earlier));
+  }
+  engine.CreatePDFfromPS(scratch("later.pdf"), alphabet);
+  ASSERT_EQ(PageCount(scratch("later.pdf")), 1);
+  const double fresh = static_cast<double>(ReadBytes(scratch("fresh.pdf")).size());
+  EXPECT_NEAR(static_cast<double>(ReadBytes(scratch("later.pdf")).size()), fresh, fresh / 50);
+  EXPECT_EQ(PdfText(scratch("later.pdf")), PdfText(scratch("fresh.pdf")));
+}
+
 TEST_F(InterpreterIsolationTest, TheWorkersTemporaryFolderIsPrivateAndGoesWithIt) {
   const TemporaryDirectory base("vellumdock-base");
   ASSERT_TRUE(base.ok());
