@@ -26,7 +26,7 @@ bool isLink(const std::string& target) {
 // What the desktop's opener says by its exit code (its documented codes).
 std::string openerExitReason(int code) {
   switch (code) {
-    case 2: return "there is no such file";
+    case 2: return "it does not exist";
     case 3: return "no program on this desktop can open it (a tool the desktop's opener needs is missing)";
     case 4: return "no program on this desktop opens it";
     default: return "the desktop's opener (xdg-open) ended with code " + std::to_string(code);
@@ -48,7 +48,7 @@ class XdgDocumentOpener : public DocumentOpener {
     };
     const bool file = !target.empty() && target.front() == '/';
     if (!file && !isLink(target)) return refuse("it is neither a file's full path nor a web or mail address");
-    if (file && access(target.c_str(), F_OK) != 0) return refuse("there is no such file");
+    if (file && access(target.c_str(), F_OK) != 0) return refuse("it does not exist");
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {
       return refuse("no program that opens files and links was found on this desktop (xdg-open is not installed)");

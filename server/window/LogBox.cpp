@@ -75,8 +75,6 @@ QColor LogBox::errorColour(const QPalette& palette) {
   return palette.color(QPalette::Base).lightness() >= 128 ? QColor(0xb0, 0x10, 0x10) : QColor(0xff, 0x73, 0x73);
 }
 
-bool LogBox::lineShownAsFailure(int line) const { return shownAsFailure(document()->findBlockByNumber(line)); }
-
 void LogBox::appendLine(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) {
   QString shown = text(line);
   shown.remove('\r');

@@ -36,8 +36,6 @@ class LogBox : public QPlainTextEdit {
 
   // The error colour for a palette: a red that reads on its base colour.
   static QColor errorColour(const QPalette& palette);
-  // True when the line (numbered from 0) is shown in the error colour.
-  bool lineShownAsFailure(int line) const;
 
  protected:
   bool viewportEvent(QEvent* event) override;

@@ -28,7 +28,7 @@ constexpr const char* kHelpText =
 
 int main(int argc, char** argv) {
   // Answered before the application object exists: it would open the display.
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
     std::fputs(kHelpText, stdout);
     return 0;
   }

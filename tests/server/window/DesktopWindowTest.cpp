@@ -275,7 +275,7 @@ TEST_F(DesktopWindowTest, HelpKeyAndAboutLinksSayWhenNothingOnTheDesktopCanOpenT
   ASSERT_EQ(unlink((program + "/vellumdk.pdf").c_str()), 0);
   pressHelpKey();
   ASSERT_EQ(messages.shown.size(), 3u);
-  EXPECT_EQ(messages.shown[2].text, program + "/vellumdk.pdf cannot be opened: there is no such file.");
+  EXPECT_EQ(messages.shown[2].text, program + "/vellumdk.pdf cannot be opened: it does not exist.");
 }
 
 TEST_F(DesktopWindowTest, AutoStartGoesToTheUsersOwnListWhenTheMachinesIsClosedAndSaysWhenNeitherCanBeWritten) {
