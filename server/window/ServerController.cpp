@@ -248,10 +248,11 @@ void ServerController::filesDropped(const std::vector<std::string>& paths) {
     } catch (const std::exception& error) {
       dropped.refusal = error.what();
     }
+    // A drop during a conversion is no line about the file in hand.
     if (dropped.refusal.empty()) {
-      log(path + " copied to " + dropped.copy);
+      writeLog(path + " copied to " + dropped.copy, nullptr, false);
     } else {
-      log(path + " is not copied into " + state_.InputDir + ": " + dropped.refusal + ".", true);
+      writeLog(path + " is not copied into " + state_.InputDir + ": " + dropped.refusal + ".", nullptr, true);
     }
   }
 }
@@ -294,8 +295,8 @@ void ServerController::logLine(const std::string& line) {
   log(line, line == kUnableToCreatePdf || line.rfind(kReasonPrefix, 0) == 0);
 }
 
-void ServerController::log(const std::string& line, bool saysFailure) {
-  view_.appendLogLine(line, inHand_, saysFailure);
+void ServerController::writeLog(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) {
+  view_.appendLogLine(line, std::move(file), saysFailure);
   ignoringErrors([&] { logFile_.write(line); });
 }
 
@@ -305,7 +306,7 @@ void ServerController::sayProblem(const std::string& problem) {
   } else {
     statusChanged(problem);
   }
-  log(problem, true);
+  writeLog(problem, nullptr, true);
 }
 
 LoggedFile* ServerController::fileInHand(const std::string& input) {

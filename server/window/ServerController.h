@@ -26,8 +26,6 @@ inline constexpr const char* kNoDistillerMessage =
     "The Adobe printer driver 'Adobe PDF' or 'Acrobat Distiller' was not found on this machine. Before using "
     "Vellumdock you must install this from the Adobe Acrobat setup disks.";
 inline constexpr const char* kSecurityNotice = "Adobe PDF security settings will be applied to the generated PDF file.";
-// The log box's line end.
-inline constexpr const char* kLineEnd = "\r\n";
 
 // True when one of the printers is the Distiller printer ("Adobe PDF" or "Acrobat
 // Distiller", whole name, any letter case).
@@ -78,9 +76,10 @@ class ServerController : private ScanObserver {
   void failedFileKept(const std::string& input, const std::string& keptPath) override;
   void percentDone(int percent) override;
   void pageReached(int page) override;
-  // Shows a line in the log box and writes it to the log file; a line written while a file
-  // of the pass is in hand is about that file.
-  void log(const std::string& line, bool saysFailure = false);
+  // Shows a line in the log box and writes it to the log file; a line the cycle writes
+  // while a file of the pass is in hand is about that file.
+  void log(const std::string& line, bool saysFailure = false) { writeLog(line, inHand_, saysFailure); }
+  void writeLog(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure);
   // A problem the operator must see: in the status line and the log.
   void sayProblem(const std::string& problem);
   // The file of the pass in hand, when it is the one named input.
