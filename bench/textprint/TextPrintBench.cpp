@@ -27,6 +27,9 @@ namespace {
 using namespace vd::bench;
 
 constexpr double kSettlePauses = 2.0;
+// paps sets each glyph as a drawing of its own: on 5 MB its PostScript grows past 30 MB and
+// ps2pdf's PDF past 400 MB in over twenty minutes. That case goes without it.
+const std::string kFiveMegabytes = "5 MB (generated)";
 
 // A world of the bench's own: settings, registry hives and printers in the scratch folder,
 // the Distiller printer installed by the set-up, and another printer as the user's default.
@@ -92,7 +95,7 @@ int main(int argc, char** argv) {
     cases.push_back({"10,000 lines (generated)", "large", {numbered}, FileBytes(numbered)});
     const std::string fiveMegabytes = scratch.path() + "/five-megabytes.txt";
     writeNumberedLines(fiveMegabytes, 0, 5'000'000);
-    cases.push_back({"5 MB (generated)", "large", {fiveMegabytes}, FileBytes(fiveMegabytes)});
+    cases.push_back({kFiveMegabytes, "5 MB", {fiveMegabytes}, FileBytes(fiveMegabytes)});
 
     vd::CreatePDF engine;
     const Converter ours{"ours", [&](const BenchCase& c, const std::string& out, double& seconds) {
@@ -112,6 +115,7 @@ int main(int argc, char** argv) {
         {ours,
          {"paps+ps2pdf",
           [](const BenchCase& c, const std::string& out, double&) {
+            if (c.label == kFiveMegabytes) return false;
             return throughPs2pdf("paps", {"--font=Monospace 10", "--header", QString::fromStdString(c.inputs.front())},
                                  out);
           }},
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
         {"text → PDF beyond the settle pauses, 10,000 lines, against enscript", Measure::Time, 2, 2.0,
          {"10,000 lines (generated)"}, ""},
         {"text → PDF, 5 MB, beyond the settle pauses (the whole conversion within 25 s)", Measure::Seconds, 0, 23.0,
-         {"5 MB (generated)"}, ""}};
+         {kFiveMegabytes}, ""}};
     Publish(Report("Text files (CreatePDFfromTextFile3) against paps and enscript", runs, options.rounds, targets),
             options.markdown);
   } catch (const std::exception& error) {
