@@ -119,9 +119,11 @@ std::string Report(const std::string& title, const InterleavedRuns& runs, int ro
     out << "\nTargets:\n\n" << row({"target", "limit", "measured", "met"}) << rule(4);
     for (const Target& target : targets) {
       const bool seconds = target.measure == Target::Measure::Seconds;
-      const std::string against = seconds ? std::string("s, ours")
-                                          : (target.measure == Target::Measure::Time ? "time vs " : "size vs ") +
-                                                converters.at(target.reference).name;
+      std::string against = "s, ours";
+      if (!seconds) {
+        against = target.measure == Target::Measure::Time ? "time vs " : "size vs ";
+        against += converters.at(target.reference).name;
+      }
       const char* unit = seconds ? " s" : "×";
       std::string measured;
       bool met = true;
