@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/EngineError.h"
+#include "common/EngineError.h"
 #include "outside/StandInFactories.h"
 
 namespace vd {

@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/EngineError.h"
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
 #include "common/Text.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"

@@ -12,16 +12,16 @@
 #include <memory>
 #include <optional>
 
+#include "common/EngineError.h"
 #include "common/IgnoringErrors.h"
 #include "common/Paths.h"
 #include "engine/CreatePDF.h"
-#include "engine/EngineError.h"
-#include "outside/acrobat/PdfWholeness.h"
 #include "outside/StandInFactories.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "server/Dispatch.h"
 #include "server/EngineFactory.h"
-#include "server/PathNames.h"
 #include "server/FailureReason.h"
+#include "server/PathNames.h"
 #include "server/ScanCycle.h"
 #include "server/ScriptRun.h"
 #include "server/convert/ConvertCommand.h"
