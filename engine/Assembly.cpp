@@ -157,16 +157,16 @@ void CreatePDF::CreatePDFfromImageFile(const std::string& strPDFFile, const std:
 }
 
 void CreatePDF::CreatePSfromPDF(const std::string& strPDF, const std::string& strPS) {
-  try {
+  // Exporting reports nothing, whatever happens: its callers look for the PostScript
+  // file itself.
+  ignoringErrors([&] {
     std::unique_ptr<AcroPDDoc> document = CreateAcroPDDoc();
     if (document->Open(strPDF)) {
       std::unique_ptr<AcroJSObject> script = document->GetJSObject();
       script->SaveAs(strPS, "com.adobe.acrobat.ps");
       document->Close();
     }
-  } catch (...) {
-    // Exporting reports nothing, whatever happens.
-  }
+  });
 }
 
 std::string CreatePDF::AcrobatViewerVersion(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("viewerVersion"); }

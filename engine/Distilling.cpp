@@ -4,6 +4,7 @@
 #include <random>
 
 #include "common/Environment.h"
+#include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Paths.h"
 #include "common/Text.h"
@@ -187,11 +188,17 @@ void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
 }
 
 bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
-  try {
+  bool closed = false;
+  // Its callers ask only whether the viewer went: a window table that cannot be read
+  // answers "no", never an error.
+  ignoringErrors([&] {
     WindowHandle window = findAcrobatMainWindow();
-    if (window == 0) return false;
+    if (window == 0) return;
     const std::int64_t result = windowTable().sendMessage(window, WM_DESTROY, 0, "0");
-    if (!blnWaitUntilClosed) return result == 0;
+    if (!blnWaitUntilClosed) {
+      closed = result == 0;
+      return;
+    }
     const double deadline = clock().seconds() + intTimeout;
     const std::string className = kMainWindowClass;
     for (;;) {
@@ -201,23 +208,23 @@ bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
       if (clock().seconds() >= deadline) break;
       eventPump().pause(kPollRestMilliseconds);
     }
-    return window == 0;
-  } catch (...) {
-    return false;
-  }
+    closed = window == 0;
+  });
+  return closed;
 }
 
 bool CreatePDF::IsAcrobatHidden() {
-  try {
-    return findAcrobatMainWindow() != 0;
-  } catch (...) {
-    return false;
-  }
+  bool found = false;
+  // As CloseAcrobat: an unreadable window table finds no viewer.
+  ignoringErrors([&] { found = findAcrobatMainWindow() != 0; });
+  return found;
 }
 
 std::string CreatePDF::GetRandomStem() {
   std::string stem = "1";
-  try {
+  // Never raises: when the temporary directory cannot be looked at, the last stem drawn
+  // is used and the file's creation reports the problem.
+  ignoringErrors([&] {
     // Drawn again while the name is taken in the temporary directory, where the caller
     // will create the file (bounded: a directory full of numbers ends the search).
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -228,18 +235,17 @@ std::string CreatePDF::GetRandomStem() {
       const std::string path = m_TempFilePath + stem;
       if (!fileSystem().pathExists(path) && !fileSystem().pathExists(path + ".ps")) break;
     }
-  } catch (...) {
-    // Never raises: the last stem drawn is used.
-  }
+  });
   return stem;
 }
 
 std::string CreatePDF::GetSpecialFolderPath(std::int32_t& folder) {
-  try {
-    if (folder == kSystemDirectoryFolder) return helperDir();
-  } catch (...) {
-  }
-  return {};
+  std::string path;
+  // A folder that cannot be found is "": the caller then looks beside the program.
+  ignoringErrors([&] {
+    if (folder == kSystemDirectoryFolder) path = helperDir();
+  });
+  return path;
 }
 
 }  // namespace vd

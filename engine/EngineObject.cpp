@@ -127,7 +127,9 @@ std::unique_ptr<CrystalReportsApplication> CreatePDF::CreateCrystalReportsApplic
 }
 
 void CreatePDF::TempFilePath(std::string strPath) {
-  try {
+  // Writing the property never reports a failure: a directory that cannot be used keeps
+  // the previous one.
+  ignoringErrors([&] {
     bool usable = false;
     try {
       fileSystem().createDirectory(strPath);
@@ -140,17 +142,15 @@ void CreatePDF::TempFilePath(std::string strPath) {
     if (!usable) return;
     if (strPath.back() != '/') strPath += '/';
     m_TempFilePath = std::move(strPath);
-  } catch (...) {
-    // Writing the property never reports a failure.
-  }
+  });
 }
 
 bool CreatePDF::FileExists(const std::string& path) const {
-  try {
-    return fileSystem().fileLength(path).has_value();
-  } catch (...) {
-    return false;
-  }
+  bool exists = false;
+  // Never raises: a path that cannot be looked at (a missing folder, no permission, "")
+  // names no file the engine could read.
+  ignoringErrors([&] { exists = fileSystem().fileLength(path).has_value(); });
+  return exists;
 }
 
 void CreatePDF::RaiseMissingInput(const std::string& path) const {

@@ -103,11 +103,8 @@ void CreatePDF::CreatePDFfromWord(const std::string& strPDFFile, const std::stri
     application = CreateWordApplication();
     document = application->Documents().Open(strWordDocument, options.strPassword, options.strWritePassword);
     application->DisplayAlerts(0);
-    try {
-      document->PageSetup().Orientation(options.blnLandscape ? 1 : 0);
-    } catch (...) {
-      // A document whose orientation cannot be changed is printed as it is.
-    }
+    // A document whose orientation cannot be changed is printed as it is.
+    ignoringErrors([&] { document->PageSetup().Orientation(options.blnLandscape ? 1 : 0); });
     const std::int16_t alignment = wordAlignmentOf(options.lngPageNumberAlignment);
     if (options.blnPageNumberInFooter) {
       document->Sections(1).Footers(1).PageNumbers().Add(alignment, options.blnFirstPage);
