@@ -1,15 +1,15 @@
-#include "engine/CreatePDF.h"
+#include "converters/EngineObject.h"
 
 #include <cstdlib>
 #include <random>
 
+#include "common/EngineError.h"
 #include "common/Environment.h"
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "outside/AcrobatInterface.h"
-#include "engine/ErrorPolicy.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -59,20 +59,7 @@ class DistillerFieldScope {
 
 }  // namespace
 
-void CreatePDF::CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile,
-                                DistillingOptions& options) {
-  if (!FileExists(strPSFile)) RaiseMissingInput(strPSFile);
-  try {
-    if (trimSpaces(options.strDistiller).empty()) options.strDistiller = m_PrinterName;
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(strPSFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-  } catch (...) {
-    RaiseAgain();
-  }
-}
-
-void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
+void EngineObject::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
                                const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
                                bool blnApplySecurity) {
   if (blnApplySecurity && leadingNumber(m_AcrobatVersion) > 5) {
@@ -87,7 +74,7 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
   // convert call.
   class EventForwarding : public DistillerEvents {
    public:
-    explicit EventForwarding(CreatePDF& engine) : engine_(engine) {}
+    explicit EventForwarding(EngineObject& engine) : engine_(engine) {}
     void OnJobStart(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobStart, in, out); }
     void OnJobDone(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobDone, in, out); }
     void OnJobFail(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobFail, in, out); }
@@ -96,7 +83,7 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
     void OnPercentDone(std::int32_t& percent) override { engine_.RaisePercent(percent); }
 
    private:
-    CreatePDF& engine_;
+    EngineObject& engine_;
   };
 
   const std::unique_ptr<DistillerObject> distiller = CreateDistiller();
@@ -109,7 +96,21 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
   objAdobeDistiller->Connect(nullptr);
 }
 
-void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
+std::string EngineObject::NewPrintFilePath() {
+  const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
+  if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+  return printFile;
+}
+
+void EngineObject::DistillPrintFile(const std::string& printFile, const std::string& strPDFFile,
+                                    const DistillingOptions& options) {
+  if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
+  DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
+                 options.blnApplySecurity);
+  fileSystem().deleteFile(printFile);
+}
+
+void EngineObject::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
                                       const std::string* strSecurityWindowCaption) {
   const std::string helper = HelperProgramPath(kHelperName);
   if (!FileExists(helper)) throw EngineError(kMissingHelper);
@@ -125,15 +126,15 @@ void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::
   if (strSecurityWindowCaption != nullptr) start("adobe pdf - security~" + *strSecurityWindowCaption + "~");
 }
 
-std::string CreatePDF::HelperProgramPath(const std::string& name) {
+std::string EngineObject::HelperProgramPath(const std::string& name) {
   std::int32_t folderNumber = kSystemDirectoryFolder;
   const std::string inSystemFolder = GetSpecialFolderPath(folderNumber) + "/" + name;
   return FileExists(inSystemFolder) ? inSystemFolder : programDir() + "/" + name;
 }
 
-void CreatePDF::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
+void EngineObject::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
 
-void CreatePDF::FileSettleWait(const std::string& path,
+void EngineObject::FileSettleWait(const std::string& path,
                                const std::function<std::optional<std::string>()>& printingEnded) {
   auto hasContent = [&] {
     const auto length = FileExists(path) ? fileSystem().fileLength(path) : std::nullopt;
@@ -166,7 +167,7 @@ void CreatePDF::FileSettleWait(const std::string& path,
   }
 }
 
-void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
+void EngineObject::CloseDocumentWindow(const std::string& strPDFFile) {
   const std::string name = toLowerAscii(fileNameOf(strPDFFile));
   const auto dot = name.find('.');
   std::string key = "[";
@@ -187,7 +188,7 @@ void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
   }
 }
 
-bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
+bool EngineObject::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
   bool closed = false;
   // Its callers ask only whether the viewer went: a window table that cannot be read
   // answers "no", never an error.
@@ -213,14 +214,14 @@ bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
   return closed;
 }
 
-bool CreatePDF::IsAcrobatHidden() {
+bool EngineObject::IsAcrobatHidden() {
   bool found = false;
   // As CloseAcrobat: an unreadable window table finds no viewer.
   ignoringErrors([&] { found = findAcrobatMainWindow() != 0; });
   return found;
 }
 
-std::string CreatePDF::GetRandomStem() {
+std::string EngineObject::GetRandomStem() {
   std::string stem = "1";
   // Never raises: when the temporary directory cannot be looked at, the last stem drawn
   // is used and the file's creation reports the problem.
@@ -239,7 +240,7 @@ std::string CreatePDF::GetRandomStem() {
   return stem;
 }
 
-std::string CreatePDF::GetSpecialFolderPath(std::int32_t& folder) {
+std::string EngineObject::GetSpecialFolderPath(std::int32_t& folder) {
   std::string path;
   // A folder that cannot be found is "": the caller then looks beside the program.
   ignoringErrors([&] {

@@ -24,11 +24,10 @@
 namespace vd::test {
 namespace {
 
-class InspectableEngine : public CreatePDF {
+// The engine object whose shared steps the converters call.
+class InspectableEngine : public EngineObject {
  public:
-  using CreatePDF::CloseDocumentWindow;
-  using CreatePDF::FileSettleWait;
-  using CreatePDF::LaunchKeystrokeHelper;
+  InspectableEngine() : EngineObject(EngineDetection::FromRegistry(), RealStandIns()) {}
 };
 
 // The process launcher is the seam: the command lines are recorded with the default
