@@ -12,6 +12,7 @@
 #include "converters/postscript/PostScriptConverter.h"
 #include "converters/powerpoint/PowerPointConverter.h"
 #include "converters/publisher/PublisherConverter.h"
+#include "converters/svg/SvgConverter.h"
 #include "converters/textfile/TextFileConverter.h"
 #include "converters/visio/VisioConverter.h"
 #include "converters/word/WordConverter.h"
@@ -33,6 +34,7 @@ ConverterRegistry StandardConverters() {
   converters.add(std::make_unique<ImageConverter>());
   converters.add(std::make_unique<JoiningConverter>());
   converters.add(std::make_unique<PaddedJoiningConverter>());
+  converters.add(std::make_unique<SvgConverter>());
   return converters;
 }
 
