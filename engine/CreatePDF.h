@@ -31,7 +31,8 @@ class CreatePDF {
   explicit CreatePDF(EngineDetection detected, StandInFactories standIns = RealStandIns());
   // With the given converters in place of the standard ones (a test's recording doubles).
   CreatePDF(EngineDetection detected, StandInFactories standIns, ConverterRegistry converters);
-  ~CreatePDF();
+  // Virtual: clients and tests derive from the engine and hold it by its base.
+  virtual ~CreatePDF();
   CreatePDF(const CreatePDF&) = delete;
   CreatePDF& operator=(const CreatePDF&) = delete;
 
