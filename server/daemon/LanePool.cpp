@@ -96,6 +96,7 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   const std::vector<std::string> texts{job.out, job.in, job.ext, job.security ? "1" : "0", job.inputDir};
   lane.busy = true;
   lane.failure.clear();
+  lane.verified.reset();
   // A lane that cannot be written to is found out as dead by the next wait.
   worker::sendAll(lane.socket, worker::encodeFrame(worker::kJobFrame, worker::packTexts(texts)));
   return std::nullopt;
@@ -103,8 +104,8 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
 
 LaneFinished LanePool::died(std::size_t index) {
   const int status = kill(lanes_[index]);
-  return LaneFinished{index, "The conversion lane stopped unexpectedly" + endingOf(status) +
-                                 "; the file may have made it run out of memory or be damaged."};
+  return LaneFinished{index, ConversionOutcome::failed("The conversion lane stopped unexpectedly" + endingOf(status) +
+                                                       "; the file may have made it run out of memory or be damaged.")};
 }
 
 std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
@@ -119,11 +120,14 @@ std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
         case lane::kFailureReport:
           lane.failure = frame->payload;
           break;
+        case lane::kVerifiedReport:
+          lane.verified = lane::parseVerified(frame->payload);
+          break;
         case worker::kEndFrame: {
           lane.busy = false;
-          if (frame->payload == "0") return LaneFinished{index, std::nullopt};
+          if (frame->payload == "0" && lane.verified) return LaneFinished{index, {std::nullopt, lane.verified, false}};
           if (lane.failure.empty()) lane.failure = "The conversion failed in its lane (code " + frame->payload + ").";
-          return LaneFinished{index, lane.failure};
+          return LaneFinished{index, ConversionOutcome::failed(lane.failure)};
         }
         default:
           break;

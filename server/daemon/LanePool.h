@@ -48,6 +48,7 @@ class LanePool : public ConversionLanes {
     int socket = -1;
     bool busy = false;
     std::string failure;
+    std::optional<VerifiedPdf> verified;
     worker::FrameDecoder decoder;
   };
 
