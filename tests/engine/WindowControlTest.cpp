@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
@@ -17,6 +16,7 @@
 #include "platform/PrintSubsystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
+#include "support/TestBounds.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/ServerDoubles.h"
@@ -156,8 +156,7 @@ TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOf
   const std::string listing = scratch("save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~");
   ASSERT_TRUE(processLauncher().startHidden(lister, listing));
   // The program runs on its own: a bounded wait for what it writes.
-  for (int i = 0; i < 500 && !FileExistsOnDisk(listing); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(FileExistsOnDisk(listing));
+  ASSERT_TRUE(EventuallyHolds([&] { return FileExistsOnDisk(listing); }, std::chrono::seconds(5)));
   const std::string descriptors = ReadBytes(listing);
   EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << descriptors;
   EXPECT_EQ(descriptors.find("pipe:[" + std::to_string(info.st_ino) + "]"), std::string::npos) << descriptors;

@@ -9,7 +9,6 @@
 
 #include <map>
 #include <set>
-#include <thread>
 
 #include "ProgramFixture.h"
 #include "common/Paths.h"
@@ -85,7 +84,6 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   EXPECT_TRUE(WaitUntil(running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
                         std::chrono::seconds(240)))
       << "left in the input directory; log:\n" << ReadBytes(log);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   // Once their own bound has passed, no text printer or keystroke helper of the run is left.
   for (const char* helper : {"/notepad", "/tabnudge"}) {
     expectNoProcessLeft(std::string(VD_BUILD_HELPER_DIR) + helper, 10 + 3);
