@@ -54,8 +54,7 @@ class ConverterWith : public Converter {
   }
 
  protected:
-  virtual void run(EngineObject& engine, const std::string& strPDFFile, const std::string& input,
-                   Options& options) = 0;
+  virtual void run(EngineObject& engine, const std::string& strPDFFile, const std::string& input, Options& options) = 0;
 };
 
 }  // namespace vd

@@ -60,8 +60,8 @@ class DistillerFieldScope {
 }  // namespace
 
 void EngineObject::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
-                               const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
-                               bool blnApplySecurity) {
+                                  const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
+                                  bool blnApplySecurity) {
   if (blnApplySecurity && leadingNumber(m_AcrobatVersion) > 5) {
     const std::unique_ptr<DistillerObject> secure = CreateSecureDistiller();
     secure->bShowWindow = blnShowWindow;
@@ -111,7 +111,7 @@ void EngineObject::DistillPrintFile(const std::string& printFile, const std::str
 }
 
 void EngineObject::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
-                                      const std::string* strSecurityWindowCaption) {
+                                         const std::string* strSecurityWindowCaption) {
   const std::string helper = HelperProgramPath(kHelperName);
   if (!FileExists(helper)) throw EngineError(kMissingHelper);
   // The helpers answer only the dialogs of this job: one left waiting by an earlier job
@@ -135,7 +135,7 @@ std::string EngineObject::HelperProgramPath(const std::string& name) {
 void EngineObject::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
 
 void EngineObject::FileSettleWait(const std::string& path,
-                               const std::function<std::optional<std::string>()>& printingEnded) {
+                                  const std::function<std::optional<std::string>()>& printingEnded) {
   auto hasContent = [&] {
     const auto length = FileExists(path) ? fileSystem().fileLength(path) : std::nullopt;
     return length && *length >= 1;

@@ -160,7 +160,7 @@ void EngineObject::RaiseMissingInput(const std::string& path) const {
 }
 
 void EngineObject::RaiseEvent(void (CreatePDFEvents::*event)(std::string&, std::string&), std::string a,
-                           std::string b) {
+                              std::string b) {
   if (events_ != nullptr) (events_->*event)(a, b);
 }
 void EngineObject::RaiseLog(std::string message) {

@@ -50,9 +50,8 @@ class EngineObject {
   // The distilling step: strPSFile into strPDFFile by the Distiller, the security-capable
   // one when security is asked and the viewer is newer than 5; the eventful one's events
   // become the engine's.
-  void DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
-                      const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
-                      bool blnApplySecurity);
+  void DistillingStep(const std::string& strPSFile, const std::string& strPDFFile, const std::string& strJobOptionsFile,
+                      bool blnShowWindow, bool blnSpoolJobs, bool blnApplySecurity);
   // The office converters' shared steps: a fresh print-to-file path in the temporary
   // folder (nothing of that name left), and the distilling of that file into the PDF,
   // which replaces an older PDF and removes the print file.

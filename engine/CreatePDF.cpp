@@ -123,7 +123,9 @@ void CreatePDF::CreatePSfromPDF(const std::string& strPDF, const std::string& st
   });
 }
 
-std::string CreatePDF::AcrobatViewerVersion(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("viewerVersion"); }
+std::string CreatePDF::AcrobatViewerVersion(AcroPDDoc& objDoc) {
+  return objDoc.GetJSObject()->AppValue("viewerVersion");
+}
 std::string CreatePDF::AcrobatViewerType(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("viewerType"); }
 std::string CreatePDF::AcrobatViewerVariation(AcroPDDoc& objDoc) {
   return objDoc.GetJSObject()->AppValue("viewerVariation");

@@ -36,7 +36,8 @@ ConversionOutcome ConvertFile(CreatePDF* engine, const DispatchCall& call, const
   try {
     if (engine == nullptr) throw EngineError("The conversion engine could not be created.");
     ScriptRunContext scriptContext{*engine, script.inputDir, script.checkPoint, script.logFailure};
-    if (Dispatch(*engine, call, scriptContext) == ScriptRunEnd::StopRequested) return {std::nullopt, std::nullopt, true};
+    if (Dispatch(*engine, call, scriptContext) == ScriptRunEnd::StopRequested)
+      return {std::nullopt, std::nullopt, true};
     return judgeOutput(call.out, before);
   } catch (const std::exception& error) {
     failure = FailureReason(error);

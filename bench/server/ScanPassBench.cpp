@@ -98,9 +98,8 @@ double cycleAlone(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   CountingObserver observer;
   vd::ScanCycle* running = nullptr;
-  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false}, observer, [&] {
-    return FirstConversion(began, [&] { running->requestStop(); });
-  });
+  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false}, observer,
+                      [&] { return FirstConversion(began, [&] { running->requestStop(); }); });
   running = &cycle;
   const Clock::time_point start = Clock::now();
   cycle.run();

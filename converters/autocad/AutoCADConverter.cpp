@@ -29,7 +29,7 @@ OperationOptions AutoCADConverter::fixedOptions(bool /*security*/) const {
 }
 
 void AutoCADConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strDWGFile,
-                          AutoCADOptions& options) {
+                           AutoCADOptions& options) {
   if (!engine.FileExists(strDWGFile)) engine.RaiseMissingInput(strDWGFile);
   std::unique_ptr<AutoCADApplication> application;
   std::unique_ptr<AutoCADDocument> document;

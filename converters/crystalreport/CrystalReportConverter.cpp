@@ -22,8 +22,8 @@ OperationOptions CrystalReportConverter::fixedOptions(bool /*security*/) const {
   return options;
 }
 
-void CrystalReportConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strCrystalReport,
-                                CrystalReportOptions& options) {
+void CrystalReportConverter::run(EngineObject& engine, const std::string& strPDFFile,
+                                 const std::string& strCrystalReport, CrystalReportOptions& options) {
   if (!engine.FileExists(strCrystalReport)) engine.RaiseMissingInput(strCrystalReport);
   std::unique_ptr<CrystalReportsApplication> application;
   std::unique_ptr<CrystalReport> report;

@@ -39,7 +39,7 @@ OperationOptions ExcelConverter::fixedOptions(bool security) const {
 }
 
 void ExcelConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strExcelWorkbook,
-                        ExcelOptions& options) {
+                         ExcelOptions& options) {
   if (!engine.FileExists(strExcelWorkbook)) engine.RaiseMissingInput(strExcelWorkbook);
   std::unique_ptr<ExcelApplication> application;
   std::unique_ptr<ExcelWorkbook> workbook;
@@ -66,9 +66,12 @@ void ExcelConverter::run(EngineObject& engine, const std::string& strPDFFile, co
       }
     }
     const std::pair<double, void (ExcelPageSetup::*)(double)> margins[] = {
-        {options.dblTopMargin, &ExcelPageSetup::TopMargin},       {options.dblLeftMargin, &ExcelPageSetup::LeftMargin},
-        {options.dblRightMargin, &ExcelPageSetup::RightMargin},   {options.dblBottomMargin, &ExcelPageSetup::BottomMargin},
-        {options.dblHeaderMargin, &ExcelPageSetup::HeaderMargin}, {options.dblFooterMargin, &ExcelPageSetup::FooterMargin},
+        {options.dblTopMargin, &ExcelPageSetup::TopMargin},
+        {options.dblLeftMargin, &ExcelPageSetup::LeftMargin},
+        {options.dblRightMargin, &ExcelPageSetup::RightMargin},
+        {options.dblBottomMargin, &ExcelPageSetup::BottomMargin},
+        {options.dblHeaderMargin, &ExcelPageSetup::HeaderMargin},
+        {options.dblFooterMargin, &ExcelPageSetup::FooterMargin},
     };
     for (const auto& [inches, member] : margins) {
       if (inches > 0) (setup.*member)(application->InchesToPoints(inches));

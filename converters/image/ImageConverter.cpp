@@ -20,7 +20,9 @@ std::string failureOf(const std::string& message, const AcroPDDoc& document) {
 
 }  // namespace
 
-std::vector<std::string> ImageConverter::extensions() const { return {"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"}; }
+std::vector<std::string> ImageConverter::extensions() const {
+  return {"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"};
+}
 
 OperationOptions ImageConverter::fixedOptions(bool /*security*/) const {
   ImageInfoOptions options;
@@ -32,7 +34,7 @@ OperationOptions ImageConverter::fixedOptions(bool /*security*/) const {
 }
 
 void ImageConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strImagefile,
-                        ImageInfoOptions& options) {
+                         ImageInfoOptions& options) {
   if (!engine.FileExists(strImagefile)) engine.RaiseMissingInput(strImagefile);
   std::unique_ptr<AcroApp> app;
   std::unique_ptr<AcroAVDoc> avDoc;
@@ -48,11 +50,10 @@ void ImageConverter::run(EngineObject& engine, const std::string& strPDFFile, co
     }
     if (engine.FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
     pdDoc = avDoc->GetPDDoc();
-    const std::pair<const char*, const std::string*> information[] = {
-        {"Title", &options.strTitle},
-        {"Author", &options.strAuthor},
-        {"Subject", &options.strSubject},
-        {"Keywords", &options.strKeywords}};
+    const std::pair<const char*, const std::string*> information[] = {{"Title", &options.strTitle},
+                                                                      {"Author", &options.strAuthor},
+                                                                      {"Subject", &options.strSubject},
+                                                                      {"Keywords", &options.strKeywords}};
     for (const auto& [key, text] : information) {
       if (!trimSpaces(*text).empty()) pdDoc->SetInfo(key, *text);
     }

@@ -23,7 +23,7 @@ OperationOptions PostScriptConverter::fixedOptions(bool /*security*/) const {
 }
 
 void PostScriptConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strPSFile,
-                             DistillingOptions& options) {
+                              DistillingOptions& options) {
   if (!engine.FileExists(strPSFile)) engine.RaiseMissingInput(strPSFile);
   try {
     if (trimSpaces(options.strDistiller).empty()) options.strDistiller = engine.PrinterName();

@@ -25,7 +25,7 @@ OperationOptions PowerPointConverter::fixedOptions(bool security) const {
 }
 
 void PowerPointConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strPPDocument,
-                             PowerPointOptions& options) {
+                              PowerPointOptions& options) {
   if (!engine.FileExists(strPPDocument)) engine.RaiseMissingInput(strPPDocument);
   std::unique_ptr<PowerPointApplication> application;
   std::unique_ptr<PowerPointPresentation> presentation;
@@ -39,7 +39,7 @@ void PowerPointConverter::run(EngineObject& engine, const std::string& strPDFFil
     presentation->PageSetup().SlideOrientation(options.blnHorizontalOrientation ? 1 : 2);
     const std::string savedPrinter = presentation->PrintOptions().ActivePrinter();
     presentation->PrintOptions().ActivePrinter(trimSpaces(options.strDistiller).empty() ? engine.PrinterName()
-                                                                                         : options.strDistiller);
+                                                                                        : options.strDistiller);
     const std::string printFile = engine.NewPrintFilePath();
     presentation->PrintOut(options.lngStartSlide, options.lngEndSlide, printFile);
     presentation->PrintOptions().ActivePrinter(savedPrinter);

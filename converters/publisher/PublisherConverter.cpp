@@ -22,7 +22,7 @@ OperationOptions PublisherConverter::fixedOptions(bool security) const {
 }
 
 void PublisherConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strPubFile,
-                            DistillingOptions& options) {
+                             DistillingOptions& options) {
   if (!engine.FileExists(strPubFile)) engine.RaiseMissingInput(strPubFile);
   std::unique_ptr<PublisherApplication> application;
   try {

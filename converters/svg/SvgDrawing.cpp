@@ -52,9 +52,9 @@ std::optional<std::string> unpack(std::string_view packed, std::string& xml) {
 std::string text(const QStringView view) { return view.toString().toStdString(); }
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == b;
+         });
 }
 
 std::string trimmed(std::string_view text) {
@@ -77,7 +77,8 @@ std::optional<std::string> outsideUrl(const std::string& css) {
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
   for (std::size_t at = lower.find("url("); at != std::string::npos; at = lower.find("url(", at + 4)) {
     const std::size_t end = css.find(')', at + 4);
-    std::string target = trimmed(std::string_view(css).substr(at + 4, (end == std::string::npos ? css.size() : end) - at - 4));
+    std::string target =
+        trimmed(std::string_view(css).substr(at + 4, (end == std::string::npos ? css.size() : end) - at - 4));
     if (target.size() >= 2 && (target.front() == '"' || target.front() == '\'') && target.back() == target.front()) {
       target = trimmed(std::string_view(target).substr(1, target.size() - 2));
     }
@@ -132,7 +133,8 @@ std::optional<std::string> refusalOf(const std::string& xml) {
         const bool link = reader.name() == QLatin1String("a");
         for (const QXmlStreamAttribute& attribute : reader.attributes()) {
           const std::string value = text(attribute.value());
-          if (!link && attribute.name().compare(QLatin1String("href"), Qt::CaseInsensitive) == 0 && !staysInside(value)) {
+          if (!link && attribute.name().compare(QLatin1String("href"), Qt::CaseInsensitive) == 0 &&
+              !staysInside(value)) {
             return "refers to another file (" + trimmed(value) + ")";
           }
           if (const auto reference = cssReference(value)) return *reference;
@@ -151,8 +153,7 @@ std::optional<std::string> refusalOf(const std::string& xml) {
           if (const auto reference = cssReference(style)) return *reference;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (reader.hasError()) {

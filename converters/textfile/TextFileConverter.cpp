@@ -42,7 +42,7 @@ OperationOptions TextFileConverter::fixedOptions(bool /*security*/) const {
 }
 
 void TextFileConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strTextFile,
-                           TextFileOptions& options) {
+                            TextFileOptions& options) {
   if (!engine.FileExists(strTextFile)) engine.RaiseMissingInput(strTextFile);
   // Set once the default printer is about to be switched: only then is it put back.
   std::optional<std::string> savedPrinter;

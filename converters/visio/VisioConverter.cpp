@@ -22,7 +22,7 @@ OperationOptions VisioConverter::fixedOptions(bool /*security*/) const {
 }
 
 void VisioConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strVisioFile,
-                        VisioOptions& options) {
+                         VisioOptions& options) {
   if (!engine.FileExists(strVisioFile)) engine.RaiseMissingInput(strVisioFile);
   std::unique_ptr<VisioApplication> application;
   std::unique_ptr<VisioDocument> document;

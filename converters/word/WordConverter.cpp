@@ -19,7 +19,9 @@ std::int16_t wordAlignmentOf(std::int32_t code) {
 
 }  // namespace
 
-std::vector<std::string> WordConverter::extensions() const { return {"doc", "rtf", "htm", "html", "docx", "docm", "dotx", "odt", "fodt"}; }
+std::vector<std::string> WordConverter::extensions() const {
+  return {"doc", "rtf", "htm", "html", "docx", "docm", "dotx", "odt", "fodt"};
+}
 
 OperationOptions WordConverter::fixedOptions(bool security) const {
   WordOptions options;
@@ -41,7 +43,7 @@ OperationOptions WordConverter::fixedOptions(bool security) const {
 }
 
 void WordConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strWordDocument,
-                       WordOptions& options) {
+                        WordOptions& options) {
   if (!engine.FileExists(strWordDocument)) engine.RaiseMissingInput(strWordDocument);
   std::unique_ptr<WordApplication> application;
   std::unique_ptr<WordDocument> document;

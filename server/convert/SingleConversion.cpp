@@ -81,13 +81,15 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   } catch (const std::exception& error) {
     engineProblem = reasonOf(error);
   }
-  const ScriptSurroundings script{folderOf(input), [] { return false; }, [&](const std::string& why) {
+  const ScriptSurroundings script{folderOf(input), [] { return false; },
+                                  [&](const std::string& why) {
                                     logLine(kUnableToCreatePdf);
                                     logLine(ReasonLine(why));
                                   }};
   const vd::ConversionOutcome converted =
-      engineProblem ? vd::ConversionOutcome::failed(*engineProblem)
-                    : ConvertFile(engine.get(), DispatchCall{output, input, GetExtension(fileNameOf(input)), security}, script);
+      engineProblem
+          ? vd::ConversionOutcome::failed(*engineProblem)
+          : ConvertFile(engine.get(), DispatchCall{output, input, GetExtension(fileNameOf(input)), security}, script);
   ConversionOutcome outcome;
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (converted.pdf) {

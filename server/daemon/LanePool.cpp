@@ -120,9 +120,7 @@ std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
         case lane::kFailureReport:
           lane.failure = frame->payload;
           break;
-        case lane::kVerifiedReport:
-          lane.verified = lane::parseVerified(frame->payload);
-          break;
+        case lane::kVerifiedReport: lane.verified = lane::parseVerified(frame->payload); break;
         case worker::kEndFrame: {
           lane.busy = false;
           if (frame->payload == "0" && lane.verified) return LaneFinished{index, {std::nullopt, lane.verified, false}};

@@ -41,7 +41,8 @@ class Lane {
       }
     }
     // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
-    const vd::ScriptSurroundings script{job[4], [] { return false; }, [&reporter](const std::string& why) {
+    const vd::ScriptSurroundings script{job[4], [] { return false; },
+                                        [&reporter](const std::string& why) {
                                           reporter.line(vd::kUnableToCreatePdf);
                                           reporter.line(vd::ReasonLine(why));
                                         }};

@@ -54,8 +54,9 @@ TEST_F(PdfJoiningTest, JoinsInListOrderSkippingMissingOnesWithBookmarksLinearize
   }
   // Blank pages make every document start on an odd page; that join needs a list from zero.
   const std::string out = scratch("padded.pdf");
-  engine_->CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)),
-                                                    makePdf("c.pdf", texts("C", 5))}});
+  engine_->CreatePDFfromMultiPDF2(
+      out, PathArray{
+               0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)), makePdf("c.pdf", texts("C", 5))}});
   EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "B1", "B2", "C1", "C2", "C3", "C4", "C5"}));
   EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
   EXPECT_THROW(engine_->CreatePDFfromMultiPDF2(scratch("x.pdf"), list), EngineError);

@@ -16,10 +16,10 @@
 #include "platform/PrintSubsystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/WindowTable.h"
-#include "support/TestBounds.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/ServerDoubles.h"
+#include "support/TestBounds.h"
 
 namespace vd::test {
 namespace {

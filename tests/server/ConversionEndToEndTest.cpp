@@ -81,9 +81,11 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
 
   const std::string log = environment_.path("vellumdk.log");
   RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "5"}, {"VELLUMDOCK_HELPER_TIMEOUT", "10"}});
-  EXPECT_TRUE(WaitUntil(running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
-                        std::chrono::seconds(240)))
-      << "left in the input directory; log:\n" << ReadBytes(log);
+  EXPECT_TRUE(WaitUntil(
+      running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
+      std::chrono::seconds(240)))
+      << "left in the input directory; log:\n"
+      << ReadBytes(log);
   // Once their own bound has passed, no text printer or keystroke helper of the run is left.
   for (const char* helper : {"/notepad", "/tabnudge"}) {
     expectNoProcessLeft(std::string(VD_BUILD_HELPER_DIR) + helper, 10 + 3);

@@ -27,7 +27,8 @@ class FileConversionTest : public IsolatedTest {
 };
 
 TEST_F(FileConversionTest, AWholePdfCarriesItsOwnPagesAndSize) {
-  const std::vector<std::string> inputs = {Corpus("tif/g4-multi.tiff"), Corpus("png/basn2c16.png"), Corpus("jpg/flower.jpg")};
+  const std::vector<std::string> inputs = {Corpus("tif/g4-multi.tiff"), Corpus("png/basn2c16.png"),
+                                           Corpus("jpg/flower.jpg")};
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input);
     const std::string out = scratch(GetBaseName(input) + ".pdf");

@@ -64,9 +64,10 @@ std::string arg(const std::string& name, Number value) {
 // parameters; the five distilling parameters come last.
 inline void describeDistilling(const DistillingOptions& options, std::vector<std::string>& into) {
   using recorded::arg;
-  for (std::string text : {arg("strDistiller", options.strDistiller), arg("blnShowWindow", options.blnShowWindow),
-                           arg("blnSpoolJobs", options.blnSpoolJobs), arg("strJobOptionsFile", options.strJobOptionsFile),
-                           arg("blnApplySecurity", options.blnApplySecurity)}) {
+  for (std::string text :
+       {arg("strDistiller", options.strDistiller), arg("blnShowWindow", options.blnShowWindow),
+        arg("blnSpoolJobs", options.blnSpoolJobs), arg("strJobOptionsFile", options.strJobOptionsFile),
+        arg("blnApplySecurity", options.blnApplySecurity)}) {
     into.push_back(std::move(text));
   }
 }
@@ -114,7 +115,8 @@ inline std::vector<std::string> describeOptions(const OperationOptions& options)
                                arg("lngEndPage", o.lngEndPage)});
     }
     void operator()(const AutoCADOptions& o) const {
-      into.insert(into.end(), {arg("strPDFWriter", o.strPDFWriter), arg("strSaveWindowCaption", o.strSaveWindowCaption)});
+      into.insert(into.end(),
+                  {arg("strPDFWriter", o.strPDFWriter), arg("strSaveWindowCaption", o.strSaveWindowCaption)});
     }
   };
   std::visit(Describe{into}, options);

@@ -55,9 +55,11 @@ std::vector<int> colourAt(const std::string& pdf, double x, double y) {
   int width = 0;
   int height = 0;
   int headerEnd = 0;
-  if (std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &width, &height, &headerEnd) != 2 || width < 1 || height < 1) return {};
-  const std::size_t at = static_cast<std::size_t>(headerEnd + 1) +
-                         3 * (static_cast<std::size_t>(y * (height - 1)) * width + static_cast<std::size_t>(x * (width - 1)));
+  if (std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &width, &height, &headerEnd) != 2 || width < 1 || height < 1)
+    return {};
+  const std::size_t at =
+      static_cast<std::size_t>(headerEnd + 1) +
+      3 * (static_cast<std::size_t>(y * (height - 1)) * width + static_cast<std::size_t>(x * (width - 1)));
   if (at + 3 > ppm.size()) return {};
   return {static_cast<unsigned char>(ppm[at]), static_cast<unsigned char>(ppm[at + 1]),
           static_cast<unsigned char>(ppm[at + 2])};
@@ -103,7 +105,8 @@ class SvgConverterTest : public IsolatedTest {
 };
 
 TEST_F(SvgConverterTest, DrawingsBecomeVectorPdfsOfTheirSizeWithTextAndGradientsPackedOrNot) {
-  const std::vector<std::pair<std::string, std::string>> drawings = {{"chart.svg", kChart}, {"packed.svgz", gzip(kChart)}};
+  const std::vector<std::pair<std::string, std::string>> drawings = {{"chart.svg", kChart},
+                                                                     {"packed.svgz", gzip(kChart)}};
   for (const auto& [name, bytes] : drawings) {
     SCOPED_TRACE(name);
     write(name, bytes);
@@ -131,18 +134,25 @@ TEST_F(SvgConverterTest, DrawingsThatReachOutsideThemselvesOrCannotBeReadAreRefu
   const std::string packed = gzip(kChart);
 
   const std::vector<std::pair<std::string, std::pair<std::string, std::string>>> cases = {
-      {"linked.svg", {svg + "<image xlink:href=\"file://" + secret + "\"/></svg>", "refers to another file (file://" + secret + ")"}},
+      {"linked.svg",
+       {svg + "<image xlink:href=\"file://" + secret + "\"/></svg>", "refers to another file (file://" + secret + ")"}},
       {"relative.svg", {svg + "<image href=\" secret.png\"/></svg>", "refers to another file (secret.png)"}},
       {"used.svg", {svg + "<use xlink:href=\"other.svg#r\"/></svg>", "refers to another file (other.svg#r)"}},
       {"painted.svg", {svg + "<rect fill=\"url(other.svg#g)\"/></svg>", "refers to another file (other.svg#g)"}},
-      {"entity.svg", {"<!DOCTYPE svg [<!ENTITY leak SYSTEM \"" + secret + "\">]>" + svg + "<text>&leak;</text></svg>",
-                      "declares an entity that is read from another file (" + secret + ")"}},
-      {"styled.svg", {"<?xml-stylesheet type=\"text/css\" href=\"x.css\"?>" + svg + "</svg>", "refers to a style sheet in another file"}},
+      {"entity.svg",
+       {"<!DOCTYPE svg [<!ENTITY leak SYSTEM \"" + secret + "\">]>" + svg + "<text>&leak;</text></svg>",
+        "declares an entity that is read from another file (" + secret + ")"}},
+      {"styled.svg",
+       {"<?xml-stylesheet type=\"text/css\" href=\"x.css\"?>" + svg + "</svg>",
+        "refers to a style sheet in another file"}},
       {"imported.svg", {svg + "<style>@import url(x.css);</style></svg>", "imports a style sheet from another file"}},
-      {"fonts.svg", {svg + "<style>@font-face { src: url('/usr/share/fonts/x.ttf') }</style></svg>",
-                     "refers to another file (/usr/share/fonts/x.ttf)"}},
-      {"included.svg", {"<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xi=\"http://www.w3.org/2001/XInclude\">"
-                        "<xi:include href=\"#x\"/></svg>", "includes another file"}},
+      {"fonts.svg",
+       {svg + "<style>@font-face { src: url('/usr/share/fonts/x.ttf') }</style></svg>",
+        "refers to another file (/usr/share/fonts/x.ttf)"}},
+      {"included.svg",
+       {"<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xi=\"http://www.w3.org/2001/XInclude\">"
+        "<xi:include href=\"#x\"/></svg>",
+        "includes another file"}},
       {"laughs.svg", {laughs, "is not well-formed XML"}},
       {"broken.svg", {svg + "<g></svg>", "is not well-formed XML"}},
       {"page.svg", {"<html><body>not a drawing</body></html>", "is no SVG drawing: its outermost element is <html>"}},
@@ -170,8 +180,8 @@ TEST_F(SvgScanTest, ADrawingDroppedIntoTheInputFolderBecomesItsPdfAndGoes) {
   realEngine = true;
   WriteSettledFile(in("harbour chart.svg"), kChart);
   runPasses(1);
-  EXPECT_EQ(observer.converted, (std::vector<std::pair<std::string, std::string>>{
-                                    {in("harbour chart.svg"), out("harbour chart.pdf")}}));
+  EXPECT_EQ(observer.converted,
+            (std::vector<std::pair<std::string, std::string>>{{in("harbour chart.svg"), out("harbour chart.pdf")}}));
   EXPECT_TRUE(observer.failed.empty()) << observer.failed.front().second;
   expectTheChart(out("harbour chart.pdf"));
   EXPECT_FALSE(FileExistsOnDisk(in("harbour chart.svg")));
