@@ -53,6 +53,27 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
   }
 }
 
+TEST_F(ConvertProgramTest, ATextFileWhoseNameHoldsQuotesPrintsItselfAndNoOtherFile) {
+  // The text printer's command line quotes the name: a quote inside it used to end the name
+  // there, so 'report".txt' printed the file "report" beside it, and succeeded.
+  WriteSettledFile(input_ + "/report", "the wrong file\n");
+  const std::vector<std::pair<std::string, std::string>> texts = {{"report\".txt", "quoted report"},
+                                                                   {"\"report\"", "report in quotes"}};
+  for (const auto& [name, text] : texts) {
+    SCOPED_TRACE(name);
+    WriteSettledFile(input_ + "/" + name, text + "\n");
+    const std::string pdf = output_ + "/" + name + ".pdf";
+    std::string errors;
+    ASSERT_EQ(RunProgram(program_, {pdf, input_ + "/" + name}, nullptr, &errors), 0) << errors;
+    const std::string printed = PdfText(pdf);
+    EXPECT_NE(printed.find(text), std::string::npos) << printed;
+    EXPECT_NE(printed.find(name), std::string::npos) << printed;  // the heading names it whole
+    EXPECT_EQ(printed.find("the wrong file"), std::string::npos) << printed;
+    EXPECT_EQ(ReadBytes(input_ + "/" + name), text + "\n");
+  }
+  EXPECT_EQ(ReadBytes(input_ + "/report"), "the wrong file\n");
+}
+
 TEST_F(ConvertProgramTest, APdfProtectedByAnOpenPasswordIsAConversionNotADamagedFile) {
   // Its pages can't be read without the password; it used to be taken for a damaged PDF,
   // reported as a failure and deleted.
