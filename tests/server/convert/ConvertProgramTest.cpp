@@ -1,6 +1,8 @@
 // The built vellumdk-convert in a scratch world: each kind of input it is given, with the
 // documented exit codes, the reason on standard error, the outcome as JSON, and the input
 // left where it was.
+#include <signal.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -72,6 +74,21 @@ TEST_F(ConvertProgramTest, ATextFileWhoseNameHoldsQuotesPrintsItselfAndNoOtherFi
     EXPECT_EQ(ReadBytes(input_ + "/" + name), text + "\n");
   }
   EXPECT_EQ(ReadBytes(input_ + "/report"), "the wrong file\n");
+}
+
+TEST_F(ConvertProgramTest, ItsTextPrinterAndKeystrokeHelpersEndWhenItIsKilled) {
+  // A text file of thousands of pages keeps the printer busy for minutes; killed meanwhile,
+  // the program used to leave it running, detached, for all that time.
+  std::string large;
+  for (int row = 1; large.size() < 5'000'000; ++row) large += "row " + std::to_string(row) + std::string(60, '.') + "\n";
+  WriteSettledFile(input_ + "/large.txt", large);
+  RunningProgram running(program_, {output_ + "/large.pdf", input_ + "/large.txt"}, environment_.path("convert.log"));
+  const std::string helpers = std::string(VD_BUILD_HELPER_DIR) + "/";
+  ASSERT_TRUE(WaitUntil(running, [&] { return !processes(helpers + "notepad").empty(); }, std::chrono::seconds(60)));
+  ASSERT_FALSE(processes(helpers + "tabnudge").empty());
+  running.signal(SIGKILL);
+  for (const char* helper : {"notepad", "tabnudge"}) expectNoProcessLeft(helpers + helper, 5);
+  EXPECT_EQ(ReadBytes(input_ + "/large.txt"), large);
 }
 
 TEST_F(ConvertProgramTest, APdfProtectedByAnOpenPasswordIsAConversionNotADamagedFile) {
