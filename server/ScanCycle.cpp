@@ -13,6 +13,7 @@
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
+#include "platform/OpenFolder.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
@@ -145,9 +146,17 @@ ScanCycle::Flow ScanCycle::waitPhase() {
 void ScanCycle::settleLeftovers() {
   RemoveAbandonedReplacements(settings_.outputDir);
   SetAsidePdf::settleLeftoversIn(settings_.outputDir);
-  // Script runs and failed files write into the input folder too.
+  // Script runs and failed files write into the input folder too; failed/ only when it is
+  // a real folder of it, never wherever a link of that name points.
   RemoveAbandonedReplacements(settings_.inputDir);
-  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+  ignoringErrors([&] {
+    const OpenFolder input(settings_.inputDir);
+    std::string refusal;
+    if (!input.hasEntry(kFailedFolder)) return;
+    if (const std::optional<OpenFolder> failed = input.subfolder(kFailedFolder, refusal)) {
+      RemoveAbandonedReplacements(failed->descriptor());
+    }
+  });
 }
 
 bool ScanCycle::includeInPass(const std::string& name) {
