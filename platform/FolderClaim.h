@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/OpenFolder.h"
+
 namespace vd {
 
 class FolderClaim {
@@ -34,13 +36,18 @@ class FolderClaim {
   FolderClaim& operator=(const FolderClaim&) = delete;
 
   const std::string& lockFile() const { return lockFile_; }
+  // The folder claimed, held open since the claim: what is removed from it or moved out of
+  // it goes through this, so a link put in place of the folder is never followed, and
+  // whether its path still names it can be asked. Null when it was not there to be opened.
+  const OpenFolder* folder() const { return folder_.get(); }
 
  private:
-  FolderClaim(int descriptor, std::string key, std::string lockFile);
+  FolderClaim(int descriptor, std::string key, std::string lockFile, std::unique_ptr<OpenFolder> folder);
 
   int descriptor_;
   std::string key_;
   std::string lockFile_;
+  std::unique_ptr<OpenFolder> folder_;
 };
 
 }  // namespace vd

@@ -170,9 +170,14 @@ bool ScanCycle::includeInPass(const std::string& name) {
   return true;
 }
 
+bool ScanCycle::inputFolderIsClaimed() {
+  return claimedFolder_.holds(claim_.get(), settings_.inputDir, [this](const std::string& why) { logLine(why); });
+}
+
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
   listedStamps_.clear();
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -216,6 +221,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
 }
 
 ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return Flow::Go;
   const std::string in = settings_.inputDir + "/" + name;
@@ -298,13 +304,17 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     logLine(in + " changed during its conversion; it stays for the next pass.");
     return;
   }
+  // Removed or moved in the folder claimed, even when its path names another one by now.
+  const OpenFolder* claimed = claim_ ? claim_->folder() : nullptr;
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);
-    handled = attempt([&] { KeepFailedFile(settings_.inputDir, name, *failure); });
+    handled = attempt([&] {
+      claimed != nullptr ? KeepFailedFile(*claimed, name, *failure) : KeepFailedFile(settings_.inputDir, name, *failure);
+    });
   } else {
     observer_.fileConverted(in, out);
-    handled = attempt([&] { fileSystem().deleteFile(in); });
+    handled = attempt([&] { claimed != nullptr ? claimed->removeFile(name) : fileSystem().deleteFile(in); });
   }
   if (!handled) {
     // Left where it is: not handled again in this cycle while it stays unchanged.
@@ -369,6 +379,7 @@ ScanCycle::Flow ScanCycle::processInLanes(const std::vector<std::string>& names)
 }
 
 void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
+  if (!inputFolderIsClaimed()) return;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return;
   const std::string in = settings_.inputDir + "/" + name;

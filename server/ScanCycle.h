@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "server/ClaimedFolderCheck.h"
 #include "server/ConversionLanes.h"
 #include "server/EngineFactory.h"
 #include "server/PassFilter.h"
@@ -70,6 +71,8 @@ class ScanCycle {
   Flow processListedFiles();
   Flow processFile(const std::string& name);
   bool includeInPass(const std::string& name);
+  // True while the input folder's path names the folder claimed; the log says once when not.
+  bool inputFolderIsClaimed();
   // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
   void settleLeftovers();
   std::string chooseOutputPath(const std::string& name);
@@ -119,6 +122,7 @@ class ScanCycle {
   EngineFactory engineFactory_;
   // Held while the cycle runs, so that no second instance scans the same folder.
   std::unique_ptr<FolderClaim> claim_;
+  ClaimedFolderCheck claimedFolder_;
   std::string refusal_;
   std::unique_ptr<CreatePDF> engine_;
   bool stopRequested_ = false;
