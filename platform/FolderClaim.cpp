@@ -80,6 +80,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
     lockFile = userRuntimeDir() + "/" + key + ".lock";
   } catch (const std::exception& error) {
     forget(key);
+    refusal.lockImpossible = true;
     refusal.reason = "No lock can be taken on " + folder + ": " + error.what() + ".";
     return nullptr;
   }
@@ -87,6 +88,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
   if (descriptor < 0) {
     const int error = errno;
     forget(key);
+    refusal.lockImpossible = true;
     refusal.reason = "No lock can be taken on " + folder + ": " + lockFile + ": " + std::strerror(error) + ".";
     return nullptr;
   }
@@ -106,6 +108,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
       refusal.reason = folder + " is already being scanned by another instance" +
                        (known ? " (process " + std::to_string(holder.l_pid) + ")" : std::string()) + ".";
     } else {
+      refusal.lockImpossible = true;
       refusal.reason = "No lock can be taken on " + folder + ": " + lockFile + ": " + std::strerror(error) + ".";
     }
     return nullptr;

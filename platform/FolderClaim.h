@@ -24,9 +24,12 @@ namespace vd {
 
 class FolderClaim {
  public:
-  // Why a claim was not granted, in a sentence an operator can act on.
+  // Why a claim was not granted, in a sentence an operator can act on: another instance
+  // holds the folder, or no lock could be taken at all (a runtime folder that cannot be
+  // used), which waiting does not mend.
   struct Refusal {
     std::string reason;
+    bool lockImpossible = false;
   };
 
   // Claims the folder for this process; the claim lasts as long as the object.

@@ -95,7 +95,7 @@ ScanCycle::End ScanCycle::run() {
     setStatus(refusal_);
     observer_.logLine(refusal_);
     stopRequested_ = false;
-    return End::FolderTaken;
+    return refused.lockImpossible ? End::NoLock : End::FolderTaken;
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();

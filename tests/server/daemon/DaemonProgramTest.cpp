@@ -297,6 +297,10 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
   });
+  // A runtime folder that cannot hold the claim's lock is no other instance, and does not
+  // mend itself: the service is not to restart for ever.
+  environment_.set("XDG_RUNTIME_DIR", notADirectory);
+  expectOutcomes({{{"--input", input_, "--output", output_}, 5, "", "No lock can be taken on " + input_}});
   // Nothing was converted or created by a refused start.
   EXPECT_TRUE(DirectoryEntries(output_).empty());
 }
