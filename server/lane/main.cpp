@@ -7,7 +7,8 @@
 // A job is five texts: the output path, the input path, the listed extension, "1" or "0"
 // for "Use security", and the input folder (where a script's entries make their
 // temporaries). The job's code is 0 when the dispatch returned without an error; otherwise
-// 1, after a report 'F' holding the reason. A script's failed entries are log lines.
+// 1, after a report 'F' holding the reason. A script's failed entries are log lines, and
+// each of its lines is announced by a report 'P', a sign of progress.
 #include <QCoreApplication>
 #include <exception>
 #include <memory>
@@ -36,7 +37,11 @@ class Lane {
       if (!engine_) engine_ = vd::defaultEngineFactory()();
       if (!engine_) throw std::runtime_error("The conversion engine could not be created.");
       // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
-      vd::ScriptRunContext scriptContext{*engine_, job[4], [] { return false; },
+      vd::ScriptRunContext scriptContext{*engine_, job[4],
+                                         [&reporter] {
+                                           reporter.report(vd::lane::kProgressReport, "");
+                                           return false;
+                                         },
                                          [&reporter](const std::string& why) {
                                            reporter.line(vd::kUnableToCreatePdf);
                                            reporter.line(vd::ReasonLine(why));

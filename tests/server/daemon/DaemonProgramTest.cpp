@@ -4,6 +4,7 @@
 // no half-written PDF, and bad command lines end with the documented codes.
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -21,14 +22,14 @@ class DaemonProgramTest : public ProgramFixture {
  protected:
   DaemonProgramTest() : ProgramFixture("vellumdkd") {}
 
-  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {}) {
+  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {},
+                                        const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     // The stored directories are not the ones the command line names: the overrides win.
     settingsStore().write("InputDir", environment_.path("home/stored in"));
     settingsStore().write("OutputDir", environment_.path("home/stored out"));
     std::vector<std::string> arguments = {"--input", input_, "--output", output_, "--interval", "1"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return std::make_unique<RunningProgram>(program_, arguments, log_, std::vector<std::pair<std::string, std::string>>{},
-                                            errors_);
+    return std::make_unique<RunningProgram>(program_, arguments, log_, environment, errors_);
   }
 
   bool waitFor(RunningProgram& running, const std::function<bool()>& done) {
@@ -223,6 +224,46 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   EXPECT_EQ(failed, 1) << describe();
   // The lane's other file and the replacement lane's first one, at least.
   EXPECT_GE(converted, 2) << describe();
+}
+
+// A lane that hangs (stopped, or stuck on a file system) is ended once its job has run past
+// the job bound and a margin; its file goes to failed/ with that reason while the other lane
+// goes on converting, and a fresh lane takes the next file. It used to stall every lane.
+TEST_F(DaemonProgramTest, AHungLaneIsEndedAtItsBoundWhileTheOtherLaneGoesOn) {
+  for (const std::string name : {"warm0.ps", "warm1.ps"}) CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/" + name);
+  auto running = start({"-j2"}, {{"VELLUMDOCK_JOB_TIMEOUT", "5"}, {"VELLUMDOCK_SETTLE_TIMEOUT", "5"}});
+  const auto pdfs = [&] {
+    const std::vector<std::string> made = DirectoryEntries(output_);
+    return std::count_if(made.begin(), made.end(), [](const std::string& name) { return name.ends_with(".pdf"); });
+  };
+  ASSERT_TRUE(waitFor(*running, [&] { return pdfs() == 2 && processes("vellumdk-lane").size() == 2; })) << describe();
+  const pid_t hung = *processes("vellumdk-lane").begin();
+  ::kill(hung, SIGSTOP);
+  // Hidden until all three are there, so that one pass lists them all.
+  const std::vector<std::string> names = {"c.ps", "d.ps", "e.ps"};
+  for (const std::string& name : names) CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/." + name);
+  for (const std::string& name : names) {
+    ASSERT_EQ(std::rename((input_ + "/." + name).c_str(), (input_ + "/" + name).c_str()), 0);
+  }
+
+  ASSERT_TRUE(WaitUntil(*running, [&] { return DirectoryEntries(input_ + "/failed").size() == 2; },
+                        std::chrono::seconds(90)))
+      << describe();
+  // By the time the hung lane's file was given up, the other lane had converted the rest.
+  EXPECT_EQ(pdfs(), 2 + 2) << describe();
+  int failed = 0;
+  for (const std::string& name : names) {
+    if (!FileExistsOnDisk(input_ + "/failed/" + name)) continue;
+    ++failed;
+    EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("did not finish within"), std::string::npos);
+  }
+  EXPECT_EQ(failed, 1);
+  EXPECT_TRUE(ProcessEnds(hung, 5));
+  CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/after.ps");
+  ASSERT_TRUE(waitFor(*running, [&] { return FileExistsOnDisk(output_ + "/after.pdf"); })) << describe();
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+  expectNoProcessLeft();
 }
 
 // Killed mid-job, the program leaves no half-written PDF and its helpers go with it; its
