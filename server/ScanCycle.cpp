@@ -266,7 +266,9 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
                                    [this](const std::string& why) {
                                      observer_.logLine(kUnableToCreatePdf);
                                      observer_.logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   replaced_ ? replaced_->path() : std::string(),
+                                   replaced_ ? replaced_->asidePath() : std::string()};
     const DispatchCall call{out, in, ext, settings_.security};
     stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;
@@ -398,7 +400,10 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   inLanes_[lane] = std::move(work);
   std::optional<std::string> refused;
   try {
-    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir});
+    const SetAsidePdf* replaced = inLanes_[lane]->replaced.get();
+    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir,
+                                          replaced ? replaced->path() : std::string(),
+                                          replaced ? replaced->asidePath() : std::string()});
   } catch (const std::exception& error) {
     refused = FailureReason(error);
   }

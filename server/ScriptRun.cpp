@@ -1,11 +1,14 @@
 #include "server/ScriptRun.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <exception>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/CreatePDF.h"
 #include "platform/FileSystem.h"
@@ -24,16 +27,29 @@ std::string localEntryPath(const std::string& entry) {
   return ResolveNetworkLocation(entry).value_or(entry);
 }
 
-// Converts one entry into the temporary PDF as the scan cycle would convert the file,
-// except that a PDF is copied, security is never applied to a part of a joined
-// document, and a script entry is taken as text, so scripts do not nest.
-void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& temporary) {
+// Converts one entry (read from source) into the temporary PDF as the scan cycle would
+// convert the file, except that a PDF is copied, security is never applied to a part of a
+// joined document, and a script entry is taken as text, so scripts do not nest.
+void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& source, const std::string& temporary) {
   const std::string ext = GetExtension(entry);
   if (ext == "pdf") {
-    fileSystem().copyFile(entry, temporary);
+    fileSystem().copyFile(source, temporary);
     return;
   }
-  ConvertWithEngine(engine, DispatchCall{temporary, entry, ext, false});
+  ConvertWithEngine(engine, DispatchCall{temporary, source, ext, false});
+}
+
+// The folder of a path, links and dots resolved; "" when it cannot be found.
+std::string resolvedFolderOf(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(folderOf(path).c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// True when the entry, however it is spelt, names the file at path.
+bool namesSameFile(const std::string& entry, const std::string& path) {
+  if (fileNameOf(entry) != fileNameOf(path)) return false;
+  const std::string folder = resolvedFolderOf(entry);
+  return !folder.empty() && folder == resolvedFolderOf(path);
 }
 
 // One run's state: the temporary PDFs made so far, in script order. They are joined in
@@ -109,17 +125,26 @@ class ScriptRun {
     return temporary.substr(0, temporary.size() - 4) + ".log";
   }
 
+  // Where an entry is read from: the entry itself, or, for the PDF this run replaces, the
+  // copy kept aside (the PDF's own name is empty until its replacement exists).
+  std::string sourceOf(const std::string& entry) const {
+    const bool replaced = !context_.replacedPdf.empty() && !fileSystem().entryExists(entry) &&
+                          namesSameFile(entry, context_.replacedPdf);
+    return replaced ? context_.replacedPdfAside : entry;
+  }
+
   void convert(const std::string& entry) {
-    if (!PathExists(entry)) return;
+    const std::string source = sourceOf(entry);
+    if (source == entry && !PathExists(entry)) return;
     // A script may name anything; only an ordinary file (or a link to one) is an entry.
     // A pipe would block the run until someone writes to it, a device might never end.
-    if (!fileSystem().fileLength(entry)) {
+    if (!fileSystem().fileLength(source)) {
       failed(entry, "not an ordinary file, so the script's entry is left out.");
       return;
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    step([&] { convertEntry(context_.engine, entry, temporary); }, entry);
+    step([&] { convertEntry(context_.engine, entry, source, temporary); }, entry);
     if (!PathExists(temporary)) return;
     add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });

@@ -4,9 +4,10 @@
 // and says how it went. It never touches the input, failed/ or any name choice: those stay
 // with the daemon, which alone sees every lane.
 //
-// A job is five texts: the output path, the input path, the listed extension, "1" or "0"
-// for "Use security", and the input folder (where a script's entries make their
-// temporaries). The job's code is 0 when the dispatch returned without an error; otherwise
+// A job is seven texts: the output path, the input path, the listed extension, "1" or "0"
+// for "Use security", the input folder (where a script's entries make their temporaries),
+// and under overwrite the PDF being replaced and where it is kept aside meanwhile (empty
+// when none is). The job's code is 0 when the dispatch returned without an error; otherwise
 // 1, after a report 'F' holding the reason. A script's failed entries are log lines, and
 // each of its lines is announced by a report 'P', a sign of progress.
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ namespace {
 class Lane {
  public:
   int convert(const std::vector<std::string>& job, vd::worker::JobReporter& reporter) {
-    if (job.size() != 5) throw std::invalid_argument("A lane's job is five texts.");
+    if (job.size() != 7) throw std::invalid_argument("A lane's job is seven texts.");
     std::string failure;
     try {
       // An engine that could not be made is tried again with the next file.
@@ -45,7 +46,8 @@ class Lane {
                                          [&reporter](const std::string& why) {
                                            reporter.line(vd::kUnableToCreatePdf);
                                            reporter.line(vd::ReasonLine(why));
-                                         }};
+                                         },
+                                         job[5], job[6]};
       vd::Dispatch(*engine_, vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, scriptContext);
       return 0;
     } catch (const std::exception& error) {

@@ -183,6 +183,30 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"a.pdf", "bad.log"})) << describe();
 }
 
+// Under overwrite, a script naming the very PDF it replaces reads that PDF's old pages,
+// in its own process and in lanes: the PDF was set aside before the run, the entry was
+// passed over as missing, and the old pages were lost with the copy kept aside.
+TEST_F(DaemonProgramTest, AScriptNamingThePdfItReplacesReadsItsOldPages) {
+  const std::string sources = environment_.path("home/sources");
+  ASSERT_TRUE(ensureDirectory(sources));
+  const std::string more = MakeTextPdf(sources + "/more.pdf", {"one more page"});
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const std::string combined = output_ + "/bundle" + jobs + ".pdf";
+    MakeTextPdf(combined, {"the old bundle"});
+    WriteSettledFile(input_ + "/bundle" + jobs + ".scr", combined + "\r\n" + more + "\r\n");
+    auto running = start({"--jobs", jobs, "--overwrite"});
+    ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_).empty(); })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    const std::vector<std::string> pages = PageTexts(combined);
+    ASSERT_EQ(pages.size(), 2u) << describe();
+    EXPECT_NE(pages[0].find("the old bundle"), std::string::npos);
+    EXPECT_NE(pages[1].find("one more page"), std::string::npos);
+  }
+  EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"bundle1.pdf", "bundle2.pdf"}));
+}
+
 // A lane killed in the middle of a file: that file is kept in failed/ with the reason, a
 // fresh lane takes the next file; then SIGTERM lets the files in hand finish, the daemon
 // exits 0, files not yet handed out stay, and no lane or worker of a lane is left.
