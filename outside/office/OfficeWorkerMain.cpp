@@ -17,6 +17,8 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <locale>
 #include <memory>
@@ -67,6 +69,10 @@
 #include <com/sun/star/style/NumberingType.hpp>
 #include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/task/PasswordRequest.hpp>
+#include <com/sun/star/task/XInteractionAbort.hpp>
+#include <com/sun/star/task/XInteractionHandler.hpp>
+#include <com/sun/star/task/XInteractionRequest.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
@@ -78,6 +84,8 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
 #include <rtl/uri.hxx>
 
 #include "outside/office/OfficeJobs.h"
@@ -606,6 +614,62 @@ void fitPageToPicture(const Reference<css::lang::XComponent>& document, const st
   picture->setPosition(css::awt::Point(0, 0));
 }
 
+void closeDocument(const Reference<css::lang::XComponent>& document);
+
+// Answers whatever the suite asks while it loads a document with "abort", noting whether it
+// asked for a password.
+class PasswordQuestionWatch : public cppu::WeakImplHelper1<css::task::XInteractionHandler> {
+ public:
+  void SAL_CALL handle(const Reference<css::task::XInteractionRequest>& request) override {
+    if (request->getRequest().isExtractableTo(cppu::UnoType<css::task::PasswordRequest>::get())) asked_ = true;
+    const Sequence<Reference<css::task::XInteractionContinuation>> continuations = request->getContinuations();
+    for (sal_Int32 i = 0; i < continuations.getLength(); ++i) {
+      const Reference<css::task::XInteractionAbort> abort(continuations[i], UNO_QUERY);
+      if (abort.is()) {
+        abort->select();
+        return;
+      }
+    }
+  }
+  bool asked() const { return asked_; }
+
+ private:
+  bool asked_ = false;
+};
+
+// For a document that did not load: whether the suite wants a password for it. Asked by
+// loading it once more with someone to ask, so that documents that load are loaded as
+// before, with nobody to answer questions.
+bool asksForPassword(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
+                     std::vector<css::beans::PropertyValue> arguments) {
+  const rtl::Reference<PasswordQuestionWatch> watch(new PasswordQuestionWatch);
+  const Reference<css::task::XInteractionHandler> handler(watch.get());
+  arguments.push_back(property("InteractionHandler", Any(handler)));
+  try {
+    const Reference<css::lang::XComponent> document =
+        desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, properties(arguments));
+    if (document.is()) closeDocument(document);
+  } catch (const css::uno::Exception&) {
+  }
+  return watch->asked();
+}
+
+// An encrypted PowerPoint 97-2003 file, which the suite cannot open with any password and
+// so never asks for one: its "Current User" stream, which starts on a 64-byte boundary of
+// the compound file, holds the current-user record with the header token of encryption.
+bool isEncryptedPresentation(const std::string& path) {
+  constexpr unsigned char kRecord[] = {0x00, 0x00, 0xF6, 0x0F};
+  constexpr unsigned char kSizeAndToken[] = {0x14, 0x00, 0x00, 0x00, 0xDF, 0xC4, 0xD1, 0xF3};
+  std::ifstream file(path, std::ios::binary);
+  char block[64];
+  while (file.read(block, sizeof block)) {
+    if (std::memcmp(block, kRecord, sizeof kRecord) == 0 && std::memcmp(block + 8, kSizeAndToken, sizeof kSizeAndToken) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
                                       const Settings& settings) {
   std::vector<css::beans::PropertyValue> arguments = {
@@ -623,6 +687,9 @@ Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& de
   } catch (const css::io::IOException&) {
   }
   if (!document.is()) {
+    if (password.empty() && (asksForPassword(desktop, path, arguments) || isEncryptedPresentation(path))) {
+      throw std::runtime_error("The document " + path + " is protected by a password: it cannot be opened without it.");
+    }
     throw std::runtime_error("The document " + path + " could not be opened" +
                              (password.empty() ? std::string(".") : std::string(" with the password given.")));
   }

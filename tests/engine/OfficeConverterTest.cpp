@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <tuple>
@@ -263,6 +264,26 @@ TEST_F(OfficeConverterTest, FailuresAreEngineErrorsAndTheNextDocumentConverts) {
       [&] { engine.CreatePDFfromWord(scratch("a.pdf"), Corpus("protected/PasswordProtected.doc"), wrong); });
   EXPECT_NE(error.find("could not be opened with the password given"), std::string::npos) << error;
   EXPECT_FALSE(FileExistsOnDisk(scratch("a.pdf")));
+  // Without a password, each application's protected document says that it is protected.
+  const std::vector<std::pair<std::string, std::function<void(const std::string&, const std::string&)>>> protectedFiles = {
+      {"protected/PasswordProtected.doc", [&](const std::string& pdf, const std::string& in) {
+         WordOptions options;
+         engine.CreatePDFfromWord(pdf, in, options);
+       }},
+      {"protected/Password_Protected-hello.ppt", [&](const std::string& pdf, const std::string& in) {
+         PowerPointOptions options;
+         engine.CreatePDFfromPowerPoint(pdf, in, options);
+       }},
+      {"protected/password.xls", [&](const std::string& pdf, const std::string& in) {
+         ExcelOptions options;
+         engine.CreatePDFfromExcel(pdf, in, options);
+       }}};
+  for (const auto& [sample, convert] : protectedFiles) {
+    const std::string reason = EngineErrorOf([&] { convert(scratch("p.pdf"), Corpus(sample)); });
+    EXPECT_NE(reason.find(sample.substr(sample.find('/') + 1) + " is protected by a password"), std::string::npos)
+        << reason;
+    EXPECT_FALSE(FileExistsOnDisk(scratch("p.pdf")));
+  }
 
   // A worker killed in the middle of a document fails that document only.
   const pid_t worker = officeWorker();
