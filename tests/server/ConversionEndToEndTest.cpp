@@ -128,6 +128,13 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   }
   EXPECT_EQ(DirectoryEntries(input_ + "/failed").size(), 2 * kept.size());
   EXPECT_NE(ReadBytes(output_ + "/broken.log").find("nosuchoperator"), std::string::npos);
+  // The interpreter's error is the reason, in the note and after the log's line for it.
+  const std::string interpreterError = "Error: /undefined in nosuchoperator";
+  EXPECT_NE(ReadBytes(input_ + "/failed/broken.ps.error.txt").find(interpreterError), std::string::npos);
+  const std::string logged = ReadBytes(environment_.path("state/Vellumdock/vellumdk.log"));
+  EXPECT_NE(logged.find("Reason: The Distiller made no PDF of " + input_ + "/broken.ps: " + interpreterError),
+            std::string::npos)
+      << logged;
 }
 
 TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) {

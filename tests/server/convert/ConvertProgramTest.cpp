@@ -28,7 +28,7 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
   // Input, exit code, and a text in the one-page PDF made or in standard error for a failure.
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"alphabet.ps", 0, "abcdefghijklmnopqrstuvwxyz"}, {"-flower 'x'.JPG", 0, ""},
-      {"broken.ps", 1, "vellumdk-convert: "}, {"plan.dwg", 1, "vellumdk-convert: "},
+      {"broken.ps", 1, "Error: /undefined in nosuchoperator"}, {"plan.dwg", 1, "vellumdk-convert: "},
       {"missing.ps", 3, "missing.ps: No such file or directory"}, {"a folder.ps", 3, "a folder.ps: not a regular file"}};
   for (const auto& [name, exitCode, text] : cases) {
     SCOPED_TRACE(name);

@@ -156,6 +156,13 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   drain(*start({"--jobs", "2", "--overwrite"}), 2);
 
   EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"bad.ps", "bad.ps.error.txt"}));
+  // The interpreter's error is the reason, in the note and on standard error.
+  const std::string interpreterError = "Error: /undefined in nosuchoperator";
+  EXPECT_NE(ReadBytes(input_ + "/failed/bad.ps.error.txt").find(interpreterError), std::string::npos);
+  EXPECT_NE(ReadBytes(errors_).find("vellumdkd: " + input_ + "/bad.ps: The Distiller made no PDF of " + input_ +
+                                    "/bad.ps: " + interpreterError),
+            std::string::npos)
+      << describe();
   // Besides the arrows, the log tells each replacement and the one failure.
   std::multiset<std::string> otherLines;
   for (const std::string& line : linesOf(ReadBytes(log_))) {
