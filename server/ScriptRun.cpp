@@ -15,6 +15,7 @@
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
 #include "server/Dispatch.h"
+#include "server/FailedFiles.h"
 #include "server/FailureReason.h"
 #include "server/PathNames.h"
 
@@ -100,7 +101,8 @@ class ScriptRun {
   }
 
   void failed(const std::string& entry, const std::string& why) {
-    if (context_.logFailure) context_.logFailure(entry.empty() ? why : entry + ": " + why);
+    lastFailure_ = entry.empty() ? why : entry + ": " + why;
+    if (context_.logFailure) context_.logFailure(lastFailure_);
   }
 
   // A name of the input directory for a temporary of `base`: base_tmp.pdf, then
@@ -144,10 +146,23 @@ class ScriptRun {
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    step([&] { convertEntry(context_.engine, entry, source, temporary); }, entry);
-    if (!PathExists(temporary)) return;
+    const bool converted = step([&] { convertEntry(context_.engine, entry, source, temporary); }, entry);
+    if (!PathExists(temporary)) {
+      if (fileSystem().entryExists(distillerLog)) {
+        keepLogOfFailedEntry(distillerLog, converted ? entry + ": no PDF was made of it." : lastFailure_);
+      }
+      return;
+    }
     add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });
+  }
+
+  // Left in the input folder, a failed entry's Distiller log would be taken by the next pass
+  // for a file to convert: it is kept in failed/ with the entry's reason, or else removed.
+  void keepLogOfFailedEntry(const std::string& log, const std::string& why) {
+    if (!step([&] { KeepFailedFile(context_.inputDir, fileNameOf(log), why); })) {
+      step([&] { fileSystem().deleteFile(log); });
+    }
   }
 
   // Adds a file to the group of its level; a full group becomes one part of the next level.
@@ -198,6 +213,8 @@ class ScriptRun {
   std::vector<std::vector<std::string>> groups_;
   std::unordered_map<std::string, int> nextNumber_;
   bool joinFailed_ = false;
+  // The reason the last failed step gave, with the entry it was for.
+  std::string lastFailure_;
 };
 
 }  // namespace

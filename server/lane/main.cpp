@@ -1,8 +1,10 @@
 // vellumdk-lane: one lane of `vellumdkd --jobs N`. The daemon starts one per lane and hands
 // it one file at a time over the worker socket; the lane converts it through the dispatch
 // with an engine it keeps warm between files (and with it the engine's own warm workers)
-// and says how it went. It never touches the input, failed/ or any name choice: those stay
-// with the daemon, which alone sees every lane.
+// and says how it went. It never touches the input or any name choice: those stay with the
+// daemon, which alone sees every lane. Only a script's own files are its business: the
+// entries' temporaries, and the Distiller log of a failed entry, which it keeps in failed/
+// (moving there never replaces a file, so the daemon's moves and its cannot collide).
 //
 // A job is seven texts: the output path, the input path, the listed extension, "1" or "0"
 // for "Use security", the input folder (where a script's entries make their temporaries),

@@ -190,20 +190,24 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"a.pdf", "bad.log"})) << describe();
 }
 
-// Under overwrite, a script naming the very PDF it replaces reads that PDF's old pages,
-// in its own process and in lanes: the PDF was set aside before the run, the entry was
-// passed over as missing, and the old pages were lost with the copy kept aside.
-TEST_F(DaemonProgramTest, AScriptNamingThePdfItReplacesReadsItsOldPages) {
+// A script run in its own process and in lanes. Under overwrite, an entry naming the very
+// PDF the script replaces reads that PDF's old pages: it was set aside before the run, the
+// entry was passed over as missing, and the old pages were lost with the copy kept aside.
+// A failed entry's Distiller log is kept in failed/ with the entry's reason: left in the
+// input folder, the next pass printed it into a PDF as if it were a file of the user's.
+TEST_F(DaemonProgramTest, AScriptReadsThePdfItReplacesAndAFailedEntrysLogNeverBecomesInput) {
   const std::string sources = environment_.path("home/sources");
   ASSERT_TRUE(ensureDirectory(sources));
   const std::string more = MakeTextPdf(sources + "/more.pdf", {"one more page"});
+  WriteSettledFile(sources + "/broken.ps", "%!PS\nnosuchoperator\nshowpage\n");
   for (const std::string jobs : {"1", "2"}) {
     SCOPED_TRACE(jobs);
     const std::string combined = output_ + "/bundle" + jobs + ".pdf";
     MakeTextPdf(combined, {"the old bundle"});
-    WriteSettledFile(input_ + "/bundle" + jobs + ".scr", combined + "\r\n" + more + "\r\n");
+    WriteSettledFile(input_ + "/bundle" + jobs + ".scr", combined + "\r\n" + sources + "/broken.ps\r\n" + more + "\r\n");
     auto running = start({"--jobs", jobs, "--overwrite"});
-    ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_).empty(); })) << describe();
+    ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; }))
+        << describe();
     running->signal(SIGTERM);
     EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
     const std::vector<std::string> pages = PageTexts(combined);
@@ -212,6 +216,12 @@ TEST_F(DaemonProgramTest, AScriptNamingThePdfItReplacesReadsItsOldPages) {
     EXPECT_NE(pages[1].find("one more page"), std::string::npos);
   }
   EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"bundle1.pdf", "bundle2.pdf"}));
+  const std::string failed = input_ + "/failed/";
+  ASSERT_EQ(DirectoryEntries(failed), (std::vector<std::string>{"broken_tmp.log", "broken_tmp.log.error.txt",
+                                                                "broken_tmp_1.log", "broken_tmp_1.log.error.txt"}));
+  EXPECT_NE(ReadBytes(failed + "broken_tmp.log").find("nosuchoperator"), std::string::npos);
+  EXPECT_NE(ReadBytes(failed + "broken_tmp.log.error.txt").find(sources + "/broken.ps: "), std::string::npos);
+  EXPECT_NE(ReadBytes(failed + "broken_tmp_1.log.error.txt").find("Error: /undefined in nosuchoperator"), std::string::npos);
 }
 
 // A lane killed in the middle of a file: that file is kept in failed/ with the reason, a
