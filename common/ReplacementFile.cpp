@@ -84,17 +84,41 @@ void ReplacementFile::write(std::string_view bytes) {
 
 void ReplacementFile::commit() { commit(0666 & ~currentUmask()); }
 
-void ReplacementFile::commit(unsigned mode) {
+void ReplacementFile::finishWriting(unsigned mode) {
   if (temporary_.empty()) throw FileError("replace", target_, "already replaced");
   const bool flushed = fsync(descriptor_) == 0 && fchmod(descriptor_, static_cast<mode_t>(mode)) == 0;
   const int flushError = errno;
   const bool closed = close(descriptor_) == 0;
   descriptor_ = -1;
   if (!flushed || !closed) throw FileError("replace", target_, std::strerror(flushed ? errno : flushError));
+}
+
+void ReplacementFile::commit(unsigned mode) {
+  finishWriting(mode);
   const bool renamed = temporaryName_.empty()
                            ? std::rename(temporary_.c_str(), target_.c_str()) == 0
                            : renameat(folder_, temporaryName_.c_str(), folder_, name_.c_str()) == 0;
   if (!renamed) throw FileError("replace", target_, std::strerror(errno));
+  temporary_.clear();
+  temporaryName_.clear();
+}
+
+void ReplacementFile::commitAsNew() {
+  finishWriting(0666 & ~currentUmask());
+  // Within an open folder by names relative to it, else by paths.
+  const bool inFolder = !temporaryName_.empty();
+  const int folder = inFolder ? folder_ : AT_FDCWD;
+  const char* from = inFolder ? temporaryName_.c_str() : temporary_.c_str();
+  const char* to = inFolder ? name_.c_str() : target_.c_str();
+  if (renameat2(folder, from, folder, to, RENAME_NOREPLACE) != 0) {
+    // File systems that cannot rename without replacing can still link a new name, which
+    // fails as well when the name is taken.
+    if (errno != EINVAL && errno != ENOSYS) throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    if (linkat(folder, from, folder, to, 0) != 0) {
+      throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    }
+    unlinkat(folder, from, 0);
+  }
   temporary_.clear();
   temporaryName_.clear();
 }

@@ -96,4 +96,8 @@ std::string KeepFailedFile(const std::string& inputDir, const std::string& name,
   return KeepFailedFile(OpenFolder(inputDir), name, reason);
 }
 
+std::string FailureNotePath(const std::string& keptPath) {
+  return folderOf(keptPath) + "/" + reasonNameFor(fileNameOf(keptPath));
+}
+
 }  // namespace vd

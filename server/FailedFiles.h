@@ -27,4 +27,7 @@ std::string KeepFailedFile(const OpenFolder& inputFolder, const std::string& nam
 // The same for the input folder at inputDir.
 std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason);
 
+// The reason note of a file KeepFailedFile kept at keptPath.
+std::string FailureNotePath(const std::string& keptPath);
+
 }  // namespace vd
