@@ -88,21 +88,29 @@ class ScriptRun {
   // reason starts with the entry the step was for, if any: no other log line names it.
   template <class Action>
   bool step(Action action, const std::string& entry = {}) {
+    std::string why;
+    if (attempt(action, why)) return true;
+    failed(entry, why);
+    return false;
+  }
+
+  // As step(), but the reason is left in `why` for the caller to log.
+  template <class Action>
+  static bool attempt(Action action, std::string& why) {
     // Whatever the failure, it ends only this step: the run goes on with the next.
     try {
       action();
       return true;
     } catch (const std::exception& error) {
-      failed(entry, FailureReason(error));
+      why = FailureReason(error);
     } catch (...) {
-      failed(entry, "The conversion failed for an unknown reason.");
+      why = "The conversion failed for an unknown reason.";
     }
     return false;
   }
 
   void failed(const std::string& entry, const std::string& why) {
-    lastFailure_ = entry.empty() ? why : entry + ": " + why;
-    if (context_.logFailure) context_.logFailure(lastFailure_);
+    if (context_.logFailure) context_.logFailure(entry.empty() ? why : entry + ": " + why);
   }
 
   // A name of the input directory for a temporary of `base`: base_tmp.pdf, then
@@ -146,11 +154,13 @@ class ScriptRun {
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    const bool converted = step([&] { convertEntry(context_.engine, entry, source, temporary); }, entry);
+    std::string why;
+    const bool converted = attempt([&] { convertEntry(context_.engine, entry, source, temporary); }, why);
     if (!PathExists(temporary)) {
       if (fileSystem().entryExists(distillerLog)) {
-        keepLogOfFailedEntry(distillerLog, converted ? entry + ": no PDF was made of it." : lastFailure_);
+        why = keepLogOfFailedEntry(entry, distillerLog, converted ? "no PDF was made of it." : why);
       }
+      if (!converted) failed(entry, why);
       return;
     }
     add(0, temporary);
@@ -159,10 +169,19 @@ class ScriptRun {
 
   // Left in the input folder, a failed entry's Distiller log would be taken by the next pass
   // for a file to convert: it is kept in failed/ with the entry's reason, or else removed.
-  void keepLogOfFailedEntry(const std::string& log, const std::string& why) {
-    if (!step([&] { KeepFailedFile(context_.inputDir, fileNameOf(log), why); })) {
-      step([&] { fileSystem().deleteFile(log); });
+  // Returns the reason with the log named where it now is (the note lies beside it, and
+  // names it no more), or not at all once removed.
+  std::string keepLogOfFailedEntry(const std::string& entry, const std::string& log, const std::string& why) {
+    const std::string pointer = " (see " + log + ")";
+    const std::string::size_type at = why.find(pointer);
+    std::string withoutPointer = why;
+    if (at != std::string::npos) withoutPointer.erase(at, pointer.size());
+    std::string kept;
+    if (step([&] { kept = KeepFailedFile(context_.inputDir, fileNameOf(log), entry + ": " + withoutPointer); })) {
+      return at == std::string::npos ? why : std::string(why).replace(at, pointer.size(), " (see " + kept + ")");
     }
+    step([&] { fileSystem().deleteFile(log); });
+    return withoutPointer;
   }
 
   // Adds a file to the group of its level; a full group becomes one part of the next level.
@@ -213,8 +232,6 @@ class ScriptRun {
   std::vector<std::vector<std::string>> groups_;
   std::unordered_map<std::string, int> nextNumber_;
   bool joinFailed_ = false;
-  // The reason the last failed step gave, with the entry it was for.
-  std::string lastFailure_;
 };
 
 }  // namespace

@@ -215,6 +215,12 @@ TEST_F(DaemonProgramTest, AScriptReadsThePdfItReplacesAndAFailedEntrysLogNeverBe
     ASSERT_EQ(pages.size(), 2u) << describe();
     EXPECT_NE(pages[0].find("the old bundle"), std::string::npos);
     EXPECT_NE(pages[1].find("one more page"), std::string::npos);
+    // The log points to the entry's Distiller log where it is kept, not where it was.
+    const std::string keptLog = input_ + (jobs == "1" ? "/failed/broken_tmp.log" : "/failed/broken_tmp_1.log");
+    EXPECT_NE(ReadBytes(log_).find(sources + "/broken.ps: The Distiller made no PDF of " + sources +
+                                   "/broken.ps: Error: /undefined in nosuchoperator (see " + keptLog + ")."),
+              std::string::npos)
+        << describe();
   }
   EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"bundle1.pdf", "bundle2.pdf"}));
   const std::string failed = input_ + "/failed/";
@@ -223,6 +229,9 @@ TEST_F(DaemonProgramTest, AScriptReadsThePdfItReplacesAndAFailedEntrysLogNeverBe
   EXPECT_NE(ReadBytes(failed + "broken_tmp.log").find("nosuchoperator"), std::string::npos);
   EXPECT_NE(ReadBytes(failed + "broken_tmp.log.error.txt").find(sources + "/broken.ps: "), std::string::npos);
   EXPECT_NE(ReadBytes(failed + "broken_tmp_1.log.error.txt").find("Error: /undefined in nosuchoperator"), std::string::npos);
+  for (const std::string note : {"broken_tmp.log.error.txt", "broken_tmp_1.log.error.txt"}) {
+    EXPECT_EQ(ReadBytes(failed + note).find(input_ + "/broken_tmp"), std::string::npos) << ReadBytes(failed + note);
+  }
 }
 
 // A lane killed in the middle of a file: that file is kept in failed/ with the reason, a
