@@ -17,6 +17,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <locale>
 #include <memory>
@@ -81,6 +82,7 @@
 #include <rtl/uri.hxx>
 
 #include "outside/office/OfficeJobs.h"
+#include "outside/worker/Confinement.h"
 #include "outside/worker/WorkerMain.h"
 
 namespace {
@@ -131,6 +133,41 @@ std::string temporaryFolder() {
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
+// Only tests let documents run their macros (loaded with a frame of their own, macros
+// allowed by the load and by the profile), to show that without this the same document's
+// macro does not run.
+bool macrosAllowedForTests() {
+  const char* allowed = std::getenv("VELLUMDOCK_TEST_RUN_MACROS");
+  return allowed != nullptr && std::string(allowed) == "1";
+}
+
+// The suite's settings in a new profile: documents follow no link to another file or to
+// the network when loaded or printed (the referring document is never a trusted location),
+// and no macro runs, whatever a document asks. The suite keeps the file and adds its own.
+void writeProfileSettings(const std::string& profile) {
+  const std::string user = profile + "/user";
+  const std::string settings = user + "/registrymodifications.xcu";
+  if (access(settings.c_str(), F_OK) == 0) return;
+  mkdir(profile.c_str(), 0700);
+  mkdir(user.c_str(), 0700);
+  const auto item = [](const char* path, const char* name, const std::string& value) {
+    return std::string("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name + "\" oor:op=\"fuse\"><value>" +
+           value + "</value></prop></item>\n";
+  };
+  const char* scripting = "/org.openoffice.Office.Common/Security/Scripting";
+  const bool macros = macrosAllowedForTests();
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+  text += item(scripting, "BlockUntrustedRefererLinks", "true");
+  text += item(scripting, "DisableMacrosExecution", macros ? "false" : "true");
+  // 3: only macros from trusted locations, of which there are none.
+  text += item(scripting, "MacroSecurityLevel", macros ? "0" : "3");
+  text += "</oor:items>\n";
+  std::ofstream(settings) << text;
+}
+
 // The suite's process and the connection to it. Everything UNO lives here and is
 // released before main returns: UNO references that outlive main crash at exit.
 class Suite {
@@ -161,23 +198,23 @@ class Suite {
   void start(JobReporter* reporter) {
     static int started = 0;
     const std::string profile = temporaryFolder() + "/office-profile";
-    mkdir(profile.c_str(), 0700);
+    writeProfileSettings(profile);
     pipeName_ = "vellumdock-" + std::to_string(getpid()) + "-" + std::to_string(++started);
     const std::string program = std::string(kProgramDir) + "/soffice";
-    std::vector<std::string> arguments = {program,
-                                          "--headless",
-                                          "--invisible",
-                                          "--norestore",
-                                          "--nologo",
-                                          "--nodefault",
-                                          "--nolockcheck",
-                                          "--nofirststartwizard",
-                                          "-env:UserInstallation=" + utf8(fileUrl(profile)),
-                                          "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const std::vector<std::string> arguments = {program,
+                                                "--headless",
+                                                "--invisible",
+                                                "--norestore",
+                                                "--nologo",
+                                                "--nodefault",
+                                                "--nolockcheck",
+                                                "--nofirststartwizard",
+                                                "-env:UserInstallation=" + utf8(fileUrl(profile)),
+                                                "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
+    // The suite gets none of our descriptors (the client's socket among them) and connects
+    // nowhere: the pipe is its listening end.
+    pid_ = vd::worker::startWithoutConnections(arguments, environ, vd::worker::thisProcessIsConfined());
+    if (pid_ < 0) {
       pid_ = 0;
       throw std::runtime_error("The office suite could not be started (" + program + ").");
     }
@@ -609,9 +646,11 @@ void fitPageToPicture(const Reference<css::lang::XComponent>& document, const st
 Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
                                       const Settings& settings) {
   std::vector<css::beans::PropertyValue> arguments = {
-      property("Hidden", Any(true)),
+      // A hidden document has no frame to run the macros of its events in.
+      property("Hidden", Any(!macrosAllowedForTests())),
       property("ReadOnly", Any(true)),
-      property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+      property("MacroExecutionMode", Any(macrosAllowedForTests() ? css::document::MacroExecMode::ALWAYS_EXECUTE_NO_WARN
+                                                                 : css::document::MacroExecMode::NEVER_EXECUTE)),
       property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
   };
   const std::string password = setting(settings, "password");
@@ -720,8 +759,13 @@ int main(int argc, char** argv) {
   setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc", 1);
   Suite kept;
   suite = &kept;
+  // Beyond the system's trees the suite reads its configuration and the caches of its
+  // extensions, which the distribution keeps outside its program folder.
+  vd::worker::ConfinementRules rules;
+  rules.readable = {"/etc/libreoffice", "/var/lib/libreoffice", "/var/spool/libreoffice"};
+  rules.sockets = true;
   // The suite starts before the first job arrives, so the first document waits less.
-  const int code = vd::worker::serveJobs(argc, argv, handleJob, [] {
+  const int code = vd::worker::serveConfinedJobs(argc, argv, rules, handleJob, [] {
     try {
       suite->desktop(nullptr);
     } catch (...) {
