@@ -4,8 +4,13 @@
 #include "outside/worker/WorkerClient.h"
 
 #include <QTimer>
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +20,8 @@
 #include <utility>
 
 #include "common/Seam.h"
+#include "outside/worker/JobFolder.h"
+#include "outside/worker/WorkerSpawn.h"
 #include "platform/EventPump.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
@@ -50,6 +57,45 @@ class InterruptingEventPump : public QtEventPump {
 };
 
 bool reaped(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// A listening socket of the test's own ("tcp:PORT" on the loopback address, or "unix:PATH")
+// that counts the connections made to it.
+class Listener {
+ public:
+  explicit Listener(const std::string& unixPath = "") {
+    fd_ = socket(unixPath.empty() ? AF_INET : AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (unixPath.empty()) {
+      sockaddr_in at{};
+      at.sin_family = AF_INET;
+      at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      socklen_t length = sizeof at;
+      bind(fd_, reinterpret_cast<sockaddr*>(&at), length);
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
+      address_ = "tcp:" + std::to_string(ntohs(at.sin_port));
+    } else {
+      sockaddr_un at{};
+      at.sun_family = AF_UNIX;
+      unixPath.copy(at.sun_path, sizeof at.sun_path - 1);
+      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+      address_ = "unix:" + unixPath;
+    }
+    listen(fd_, 8);
+  }
+  ~Listener() { close(fd_); }
+  const std::string& address() const { return address_; }
+  int connections() {
+    for (int accepted; (accepted = accept(fd_, nullptr, nullptr)) >= 0;) {
+      close(accepted);
+      ++connections_;
+    }
+    return connections_;
+  }
+
+ private:
+  int fd_;
+  int connections_ = 0;
+  std::string address_;
+};
 
 class WorkerClientTest : public IsolatedTest {
  protected:
@@ -184,6 +230,69 @@ TEST_F(WorkerClientTest, WorkerGetsOnlyItsSocketAndLeavesNothingBehind) {
   client.reset();
   EXPECT_TRUE(reaped(last));
   EXPECT_EQ(OpenDescriptors(), descriptorsWithWorker - 1);
+}
+
+TEST_F(WorkerClientTest, ConfinedWorkerReachesOnlyItsJobsFilesAndNoOtherProcess) {
+  const std::string secret = scratch("secret.txt");
+  WriteBytes(secret, "SECRET\n");
+  Listener network;
+  Listener local(scratch("listening"));
+  environment.set("VELLUMDOCK_TEST_CONFINED_WORKER", "1");
+  // Whether each attempt reaches its target confined and, where the kernel cannot confine,
+  // unconfined (nothing when that depends on the account), so that every refusal is seen to
+  // be the confinement's. A file under /tmp is not even there for a confined worker.
+  const auto attempts = [&](JobFolder& files) {
+    return std::vector<std::tuple<std::vector<std::string>, bool, std::optional<bool>>>{
+        {{"read", secret}, false, true},
+        {{"read", "/etc/shadow"}, false, std::nullopt},
+        {{"read", "/etc/passwd"}, true, true},
+        {{"read", files.placeInput(secret, "given.txt")}, true, true},
+        {{"write", scratch("made.txt"), "made"}, false, true},
+        {{"write", files.outputPath("made.txt"), "made"}, true, true},
+        {{"connect", network.address()}, false, true},
+        {{"connect", local.address()}, false, true},
+        {{"signal", std::to_string(getpid())}, false, true},
+    };
+  };
+  for (const bool confined : {true, false}) {
+    SCOPED_TRACE(confined ? "confined" : "unconfined");
+    if (!confined) environment.set("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1");
+    EXPECT_EQ(worker::confinementProblem(client->programPath()).empty(), confined);
+    client.emplace(WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}});
+    JobFolder files(*client);
+    for (const auto& [job, whenConfined, whenNot] : attempts(files)) {
+      SCOPED_TRACE(job.at(1));
+      ASSERT_TRUE(run(job).succeeded());
+      ASSERT_EQ(heard.lines.size(), 1u);
+      const std::string& said = heard.lines[0];
+      const bool reached = said == "done" || said.rfind("read: ", 0) == 0;
+      if (confined || whenNot) {
+        EXPECT_EQ(reached, confined ? whenConfined : *whenNot) << said;
+      }
+      if (reached && job[0] == "read" && job[1].rfind("/etc/", 0) != 0) {
+        EXPECT_EQ(said, "read: SECRET");
+      }
+    }
+    EXPECT_EQ(network.connections() > 0, !confined);
+    EXPECT_EQ(local.connections() > 0, !confined);
+    EXPECT_EQ(FileExistsOnDisk(scratch("made.txt")), !confined);
+    // The output comes out; a link planted in place of one is not followed.
+    ASSERT_TRUE(files.takeOutput("made.txt", scratch("taken.txt")));
+    EXPECT_EQ(ReadBytes(scratch("taken.txt")), "made");
+    ASSERT_TRUE(run({"link", secret, files.outputPath("planted.txt")}).succeeded());
+    EXPECT_FALSE(files.takeOutput("planted.txt", scratch("stolen.txt")));
+    EXPECT_FALSE(FileExistsOnDisk(scratch("stolen.txt")));
+  }
+
+  // Required and not possible: no job runs, and each says why.
+  environment.set("VELLUMDOCK_REQUIRE_CONFINEMENT", "1");
+  client.emplace(WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}});
+  const JobOutcome refused = run({"write", scratch("required.txt"), "x"});
+  EXPECT_EQ(refused.code, -1);
+  ASSERT_EQ(heard.lines.size(), 1u);
+  EXPECT_NE(heard.lines[0].find("cannot confine"), std::string::npos) << heard.lines[0];
+  EXPECT_NE(heard.lines[0].find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << heard.lines[0];
+  EXPECT_FALSE(FileExistsOnDisk(scratch("required.txt")));
 }
 
 TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwn) {
