@@ -10,6 +10,7 @@
 #include "common/ReplacementFile.h"
 #include "common/Text.h"
 #include "engine/EngineError.h"
+#include "outside/InterpreterConfinement.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
@@ -96,6 +97,7 @@ ScanCycle::End ScanCycle::run() {
     stopRequested_ = false;
     return End::FolderTaken;
   }
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
   if (lanes_ == nullptr) {

@@ -268,11 +268,6 @@ bool confined = false;
 
 bool thisProcessIsConfined() { return confined; }
 
-bool confinementRequired() {
-  const char* required = std::getenv("VELLUMDOCK_REQUIRE_CONFINEMENT");
-  return required != nullptr && std::strcmp(required, "1") == 0;
-}
-
 std::string confineThisProcess(const ConfinementRules& rules) {
   const char* simulated = std::getenv("VELLUMDOCK_SIMULATE_NO_CONFINEMENT");
   if (simulated != nullptr && std::strcmp(simulated, "1") == 0) return "confinement is switched off for a test";

@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "outside/worker/WorkerProtocol.h"
+
 namespace vd::worker {
 
 struct ConfinementRules {
@@ -47,9 +49,6 @@ std::string confineThisProcess(const ConfinementRules& rules);
 
 // Whether confineThisProcess confined this process.
 bool thisProcessIsConfined();
-
-// Whether VELLUMDOCK_REQUIRE_CONFINEMENT=1 forbids unconfined jobs.
-bool confinementRequired();
 
 // Starts a program with the environment envp in this process's group, with no descriptor of
 // ours but the standard streams, unable to connect any socket; its process id, or -1 with

@@ -33,6 +33,9 @@ inline constexpr const char* kFolderOption = "--folder=";
 // Asks a confined worker program whether the kernel can confine it, instead of serving
 // jobs: it says "confined" or why not on its standard output and ends.
 inline constexpr const char* kProbeOption = "--probe-confinement";
+// Whether VELLUMDOCK_REQUIRE_CONFINEMENT=1 forbids a worker that cannot be confined to run
+// its jobs; its client says so in the log.
+bool confinementRequired();
 
 struct Frame {
   char type = 0;

@@ -21,14 +21,14 @@ class DaemonProgramTest : public ProgramFixture {
  protected:
   DaemonProgramTest() : ProgramFixture("vellumdkd") {}
 
-  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {}) {
+  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {},
+                                        std::vector<std::pair<std::string, std::string>> variables = {}) {
     // The stored directories are not the ones the command line names: the overrides win.
     settingsStore().write("InputDir", environment_.path("home/stored in"));
     settingsStore().write("OutputDir", environment_.path("home/stored out"));
     std::vector<std::string> arguments = {"--input", input_, "--output", output_, "--interval", "1"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return std::make_unique<RunningProgram>(program_, arguments, log_, std::vector<std::pair<std::string, std::string>>{},
-                                            errors_);
+    return std::make_unique<RunningProgram>(program_, arguments, log_, variables, errors_);
   }
 
   bool waitFor(RunningProgram& running, const std::function<bool()>& done) {
@@ -280,6 +280,40 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   running->signal(SIGKILL);
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
   expectNoProcessLeft();
+}
+
+// Where the kernel cannot confine the interpreters the log says so once, and converting goes
+// on; with confinement required, what needs them stays in failed/ saying why, on two lanes as
+// on one, and the rest converts.
+TEST_F(DaemonProgramTest, WithoutConfinementTheLogSaysSoOnceAndRequiredConfinementFailsWhatNeedsIt) {
+  for (const bool required : {false, true}) {
+    SCOPED_TRACE(required ? "required" : "not required");
+    for (const std::string& made : DirectoryEntries(output_)) std::remove((output_ + "/" + made).c_str());
+    CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
+    CopySettledFile(Corpus("png/basn2c16.png"), input_ + "/picture.png");
+    auto running = start({"--jobs", required ? "2" : "1", "--overwrite"},
+                         {{"VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1"}, {"VELLUMDOCK_REQUIRE_CONFINEMENT", required ? "1" : "0"}});
+    ASSERT_TRUE(waitFor(*running, [&] {
+      return FileExistsOnDisk(output_ + "/picture.pdf") &&
+             (required ? FileExistsOnDisk(input_ + "/failed/alphabet.ps") : FileExistsOnDisk(output_ + "/alphabet.pdf"));
+    })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
+    const std::string said = ReadBytes(log_);
+    const std::string notice = required ? "with VELLUMDOCK_REQUIRE_CONFINEMENT=1 no document that needs them is converted"
+                                        : "run unconfined: the kernel cannot confine them";
+    std::size_t times = 0;
+    for (std::size_t at = said.find(notice); at != std::string::npos; at = said.find(notice, at + 1)) ++times;
+    EXPECT_EQ(times, 1u) << said;
+    if (required) {
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/alphabet.pdf"));
+      // The Distiller's log of the job says why.
+      const std::string why = ReadBytes(output_ + "/alphabet.log");
+      EXPECT_NE(why.find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << why;
+    } else {
+      ExpectContainsAll(PdfText(output_ + "/alphabet.pdf"), {"abcdefghijklmnopqrstuvwxyz"});
+    }
+  }
 }
 
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
