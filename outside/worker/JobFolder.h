@@ -23,8 +23,8 @@ class JobFolder {
   JobFolder(const JobFolder&) = delete;
   JobFolder& operator=(const JobFolder&) = delete;
 
-  // Makes source readable (and only readable) to the job under name: a hard link where the
-  // file system allows one, else a copy. Returns the path the job reads. Throws FileError.
+  // Copies source (an ordinary file, or a link to one) into the folder under name, readable
+  // and only readable to the job; returns the path the job reads. Throws FileError.
   std::string placeInput(const std::string& source, const std::string& name);
   // Where the job writes its output called name.
   std::string outputPath(const std::string& name) const;

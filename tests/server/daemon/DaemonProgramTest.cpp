@@ -259,13 +259,10 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
     // One whole PDF under the final name: no numbered one beside a damaged one, no
     // temporary, nothing set aside.
     EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
-    // Nor does the killed run's worker folder or interpreter input link outlive the restart.
-    const std::string killedMark = std::to_string(killed) + "-";
+    // Nor does the killed run's worker folder, with its job's input, outlive the restart.
+    const std::string killedFolder = "vellumdock-worker-" + std::to_string(killed) + "-";
     const std::string temporaryBase = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
-    for (const auto& [folder, prefix] : {std::pair{temporaryBase, "vellumdock-worker-"},
-                                         {environment_.path("runtime/vellumdock/interpreter-input"), "job-"}}) {
-      for (const std::string& entry : DirectoryEntries(folder)) EXPECT_NE(entry.rfind(prefix + killedMark, 0), 0u) << entry;
-    }
+    for (const std::string& entry : DirectoryEntries(temporaryBase)) EXPECT_NE(entry.rfind(killedFolder, 0), 0u) << entry;
     EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
     EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
   }
