@@ -4,11 +4,6 @@
 // the scan cycle with the real interpreter and office suite, none of them gets a byte of the
 // private files into a PDF, a Distiller log or a failure note, none reaches the network, and
 // each still converts.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -22,6 +17,7 @@
 #include "ScanCycleFixture.h"
 #include "common/Paths.h"
 #include "server/PathNames.h"
+#include "support/Listener.h"
 
 namespace vd::test {
 namespace {
@@ -31,35 +27,6 @@ namespace {
 const std::map<std::string, std::string> kSecretWords = {
     {"txt", "TXTSECRETWORD"}, {"pdf", "PDFSECRETWORD"}, {"svg", "SVGSECRETWORD"},
     {"ps", "PSSECRETWORD"},   {"name", "NAMESECRETWORD"}};
-
-// A loopback port of the test's own that counts the connections made to it.
-class WebServer {
- public:
-  WebServer() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    bind(fd_, reinterpret_cast<sockaddr*>(&at), length);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
-    listen(fd_, 8);
-    url_ = "http://127.0.0.1:" + std::to_string(ntohs(at.sin_port)) + "/picture.png";
-  }
-  ~WebServer() { close(fd_); }
-  const std::string& url() const { return url_; }
-  int connections() {
-    for (int accepted; (accepted = accept(fd_, nullptr, nullptr)) >= 0;) {
-      close(accepted);
-      ++connections_;
-    }
-    return connections_;
-  }
-
- private:
-  int fd_;
-  int connections_ = 0;
-  std::string url_;
-};
 
 // A zip archive of stored (uncompressed) entries, as a .docx may be.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -301,8 +268,8 @@ class LeakProbeTest : public ScanCycleFixture {
 };
 
 TEST_F(LeakProbeTest, DroppedDocumentsGetNoPrivateFileIntoTheirPdfsOrLogsAndReachNoNetwork) {
-  WebServer web;
-  const std::map<std::string, std::string> probes = writeProbes(web.url());
+  Listener web;
+  const std::map<std::string, std::string> probes = writeProbes(web.webAddress("picture.png"));
   const std::vector<std::string> privateFiles = DirectoryEntries(secrets);
   runPasses(1);
 

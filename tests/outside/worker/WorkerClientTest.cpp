@@ -4,13 +4,8 @@
 #include "outside/worker/WorkerClient.h"
 
 #include <QTimer>
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +20,7 @@
 #include "platform/EventPump.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/Listener.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {
@@ -57,45 +53,6 @@ class InterruptingEventPump : public QtEventPump {
 };
 
 bool reaped(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
-
-// A listening socket of the test's own ("tcp:PORT" on the loopback address, or "unix:PATH")
-// that counts the connections made to it.
-class Listener {
- public:
-  explicit Listener(const std::string& unixPath = "") {
-    fd_ = socket(unixPath.empty() ? AF_INET : AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (unixPath.empty()) {
-      sockaddr_in at{};
-      at.sin_family = AF_INET;
-      at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      socklen_t length = sizeof at;
-      bind(fd_, reinterpret_cast<sockaddr*>(&at), length);
-      getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
-      address_ = "tcp:" + std::to_string(ntohs(at.sin_port));
-    } else {
-      sockaddr_un at{};
-      at.sun_family = AF_UNIX;
-      unixPath.copy(at.sun_path, sizeof at.sun_path - 1);
-      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-      address_ = "unix:" + unixPath;
-    }
-    listen(fd_, 8);
-  }
-  ~Listener() { close(fd_); }
-  const std::string& address() const { return address_; }
-  int connections() {
-    for (int accepted; (accepted = accept(fd_, nullptr, nullptr)) >= 0;) {
-      close(accepted);
-      ++connections_;
-    }
-    return connections_;
-  }
-
- private:
-  int fd_;
-  int connections_ = 0;
-  std::string address_;
-};
 
 class WorkerClientTest : public IsolatedTest {
  protected:
@@ -283,16 +240,6 @@ TEST_F(WorkerClientTest, ConfinedWorkerReachesOnlyItsJobsFilesAndNoOtherProcess)
     EXPECT_FALSE(files.takeOutput("planted.txt", scratch("stolen.txt")));
     EXPECT_FALSE(FileExistsOnDisk(scratch("stolen.txt")));
   }
-
-  // Required and not possible: no job runs, and each says why.
-  environment.set("VELLUMDOCK_REQUIRE_CONFINEMENT", "1");
-  client.emplace(WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}});
-  const JobOutcome refused = run({"write", scratch("required.txt"), "x"});
-  EXPECT_EQ(refused.code, -1);
-  ASSERT_EQ(heard.lines.size(), 1u);
-  EXPECT_NE(heard.lines[0].find("cannot confine"), std::string::npos) << heard.lines[0];
-  EXPECT_NE(heard.lines[0].find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << heard.lines[0];
-  EXPECT_FALSE(FileExistsOnDisk(scratch("required.txt")));
 }
 
 TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwn) {
