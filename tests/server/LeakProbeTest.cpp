@@ -7,8 +7,6 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
-#include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -27,56 +25,6 @@ namespace {
 const std::map<std::string, std::string> kSecretWords = {
     {"txt", "TXTSECRETWORD"}, {"pdf", "PDFSECRETWORD"}, {"svg", "SVGSECRETWORD"},
     {"ps", "PSSECRETWORD"},   {"name", "NAMESECRETWORD"}};
-
-// A zip archive of stored (uncompressed) entries, as a .docx may be.
-std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t n = 0; n < 256; ++n) {
-    std::uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  const auto crc = [&](const std::string& bytes) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (const unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-  };
-  const auto little = [](std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-  };
-  std::string archive;
-  std::string directory;
-  for (const auto& [name, content] : entries) {
-    const std::uint32_t offset = static_cast<std::uint32_t>(archive.size());
-    const std::uint32_t sum = crc(content);
-    const auto size = static_cast<std::uint32_t>(content.size());
-    const auto nameLength = static_cast<std::uint32_t>(name.size());
-    little(archive, 0x04034b50, 4);
-    for (const auto& [value, bytes] : {std::pair{20u, 2}, {0u, 2}, {0u, 2}, {0u, 2}, {0u, 2}}) little(archive, value, bytes);
-    for (const auto& [value, bytes] : {std::pair{sum, 4}, {size, 4}, {size, 4}, {nameLength, 2}, {0u, 2}}) {
-      little(archive, value, bytes);
-    }
-    archive += name + content;
-    little(directory, 0x02014b50, 4);
-    for (const auto& [value, bytes] : {std::pair{20u, 2}, {20u, 2}, {0u, 2}, {0u, 2}, {0u, 2}, {0u, 2}}) {
-      little(directory, value, bytes);
-    }
-    for (const auto& [value, bytes] : {std::pair{sum, 4}, {size, 4}, {size, 4}, {nameLength, 2}, {0u, 2}, {0u, 2},
-                                       {0u, 2}, {0u, 2}, {0u, 4}, {offset, 4}}) {
-      little(directory, value, bytes);
-    }
-    directory += name;
-  }
-  const auto count = static_cast<std::uint32_t>(entries.size());
-  const auto start = static_cast<std::uint32_t>(archive.size());
-  archive += directory;
-  little(archive, 0x06054b50, 4);
-  for (const auto& [value, bytes] : {std::pair{0u, 2}, {0u, 2}, {count, 2}, {count, 2}}) little(archive, value, bytes);
-  little(archive, static_cast<std::uint32_t>(directory.size()), 4);
-  little(archive, start, 4);
-  little(archive, 0, 2);
-  return archive;
-}
 
 // A PostScript string in hexadecimal, so that no character of a path needs escaping.
 std::string psString(const std::string& text) { return "<" + QByteArray::fromStdString(text).toHex().toStdString() + ">"; }
@@ -248,20 +196,28 @@ class LeakProbeTest : public ScanCycleFixture {
                      "\" TargetMode=\"External\"/>";
     const std::string declaration = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
     const std::string packageRelationships = "http://schemas.openxmlformats.org/package/2006/relationships";
-    return storedZip({
-        {"[Content_Types].xml",
-         declaration + R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-                       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-                       R"(<Default Extension="xml" ContentType="application/xml"/><Override PartName="/word/document.xml" )"
-                       R"(ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
-                       "</Types>"},
-        {"_rels/.rels", declaration + "<Relationships xmlns=\"" + packageRelationships +
-                            "\"><Relationship Id=\"rId1\" Type=\"" + relationship +
-                            "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
-        {"word/document.xml", declaration + "<w:document " + namespaces + "><w:body>" + paragraphs + "</w:body></w:document>"},
-        {"word/_rels/document.xml.rels",
-         declaration + "<Relationships xmlns=\"" + packageRelationships + "\">" + relationships + "</Relationships>"},
-    });
+    const std::string parts = environment.path("word parts");
+    std::filesystem::create_directories(parts + "/_rels");
+    std::filesystem::create_directories(parts + "/word/_rels");
+    WriteBytes(parts + "/[Content_Types].xml",
+               declaration + R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+                             R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+                             R"(<Default Extension="xml" ContentType="application/xml"/><Override PartName="/word/document.xml" )"
+                             R"(ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
+                             "</Types>");
+    WriteBytes(parts + "/_rels/.rels", declaration + "<Relationships xmlns=\"" + packageRelationships +
+                                           "\"><Relationship Id=\"rId1\" Type=\"" + relationship +
+                                           "officeDocument\" Target=\"word/document.xml\"/></Relationships>");
+    WriteBytes(parts + "/word/document.xml",
+               declaration + "<w:document " + namespaces + "><w:body>" + paragraphs + "</w:body></w:document>");
+    WriteBytes(parts + "/word/_rels/document.xml.rels",
+               declaration + "<Relationships xmlns=\"" + packageRelationships + "\">" + relationships + "</Relationships>");
+    // Each folder given goes into the archive under its own name.
+    const std::string packed = environment.path("word.docx");
+    EXPECT_EQ(RunProgram("/usr/bin/python3", {"-m", "zipfile", "-c", packed, parts + "/[Content_Types].xml",
+                                              parts + "/_rels", parts + "/word"}),
+              0);
+    return ReadBytes(packed);
   }
 
   std::string secrets;
