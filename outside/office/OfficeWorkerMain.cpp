@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <iterator>
 #include <locale>
 #include <memory>
 #include <sstream>
@@ -82,6 +83,7 @@
 #include <rtl/uri.hxx>
 
 #include "outside/office/OfficeJobs.h"
+#include "outside/office/RtfPictureFields.h"
 #include "outside/worker/Confinement.h"
 #include "outside/worker/WorkerMain.h"
 
@@ -685,6 +687,41 @@ void closeDocument(const Reference<css::lang::XComponent>& document) {
   }
 }
 
+// The document the suite loads: the job's own, or where it is rich text with a picture
+// field, a copy of it (of the same name, in the worker's temporary folder) without one.
+class DisarmedCopy {
+ public:
+  explicit DisarmedCopy(const std::string& input) : path_(input) {
+    if (!vd::office::isRichText(input)) return;
+    std::ifstream in(input, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) throw std::runtime_error("The document " + input + " could not be read.");
+    if (!vd::office::disarmPictureFields(text)) return;
+    folder_ = temporaryFolder() + "/disarmed";
+    mkdir(folder_.c_str(), 0700);
+    const std::size_t slash = input.find_last_of('/');
+    path_ = folder_ + "/" + (slash == std::string::npos ? input : input.substr(slash + 1));
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    if (!(out << text) || !out.flush()) {
+      unlink(path_.c_str());
+      throw std::runtime_error("The document " + input + " could not be copied to " + folder_ + ".");
+    }
+  }
+  ~DisarmedCopy() {
+    if (folder_.empty()) return;
+    unlink(path_.c_str());
+    rmdir(folder_.c_str());
+  }
+  DisarmedCopy(const DisarmedCopy&) = delete;
+  DisarmedCopy& operator=(const DisarmedCopy&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string folder_;
+};
+
 // job: {"print", application, document, print file, key, value, ...}
 int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
   if (job.size() < 4 || job[0] != "print" || (job.size() - 4) % 2 != 0) {
@@ -697,7 +734,8 @@ int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
   for (std::size_t i = 4; i + 1 < job.size(); i += 2) settings[job[i]] = job[i + 1];
 
   const Reference<css::frame::XDesktop2> desktop = suite->desktop(&reporter);
-  Reference<css::lang::XComponent> document = load(desktop, input, settings);
+  const DisarmedCopy disarmed(input);
+  Reference<css::lang::XComponent> document = load(desktop, disarmed.path(), settings);
   try {
     std::vector<css::beans::PropertyValue> filterData;
     if (application == "word") {

@@ -3,7 +3,8 @@
 // from a web address, and PostScript that opens, runs, lists and writes files. Converted by
 // the scan cycle with the real interpreter and office suite, none of them gets a byte of the
 // private files into a PDF, a Distiller log or a failure note, none reaches the network, and
-// each still converts.
+// each still converts: confined, and again as where the kernel cannot confine. A document
+// that carries a private picture and word in itself shows that the checks find them.
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -14,6 +15,7 @@
 #include "ProgramFixture.h"
 #include "ScanCycleFixture.h"
 #include "common/Paths.h"
+#include "outside/worker/WorkerSpawn.h"
 #include "server/PathNames.h"
 #include "support/Listener.h"
 
@@ -223,12 +225,52 @@ class LeakProbeTest : public ScanCycleFixture {
   std::string secrets;
 };
 
-TEST_F(LeakProbeTest, DroppedDocumentsGetNoPrivateFileIntoTheirPdfsOrLogsAndReachNoNetwork) {
+// What of the private files a file the program wrote shows: the private words in its bytes
+// or its text, "ink" when a page of it shows the private pictures' colour.
+std::vector<std::string> privateThingsIn(const std::string& file, const std::string& pagePrefix) {
+  std::vector<std::string> found;
+  const bool pdf = extensionOf(file) == "pdf";
+  const std::string bytes = ReadBytes(file);
+  const std::string text = pdf ? PdfText(file) : bytes;
+  for (const auto& [kind, word] : kSecretWords) {
+    if (bytes.find(word) != std::string::npos || text.find(word) != std::string::npos) found.push_back(word);
+  }
+  if (pdf && secretInk(file, pagePrefix) != 0) found.push_back("ink");
+  return found;
+}
+
+// Each layer holds alone: the kernel's confinement, and where the kernel cannot confine
+// (simulated), the office suite's settings for links with the interpreter's own file rules.
+class LeakProbeLayers : public LeakProbeTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LeakProbeLayers, DroppedDocumentsGetNoPrivateFileIntoTheirPdfsOrLogsAndReachNoNetwork) {
+  const bool confined = GetParam();
+  if (!confined) environment.set("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1");
+  const std::string problem = worker::confinementProblem(VD_BUILD_HELPER_DIR "/vellumdk-gsworker");
+  if (confined && !problem.empty()) GTEST_SKIP() << "The kernel cannot confine: " << problem;
+  ASSERT_EQ(problem.empty(), confined) << problem;
+
   Listener web;
   const std::map<std::string, std::string> probes = writeProbes(web.webAddress("picture.png"));
+  // The control: a document that carries a private picture and word in itself, which the
+  // checks below must find in its PDF, so that finding nothing elsewhere is evidence.
+  const QByteArray picture = QByteArray::fromStdString(ReadBytes(secret("png"))).toBase64();
+  WriteSettledFile(in("control.fodt"), R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" office:version="1.3"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:mimetype="application/vnd.oasis.opendocument.text"><office:body><office:text><text:p>)" +
+                                          kSecretWords.at("txt") + R"(</text:p><text:p><draw:frame draw:name="carried" )"
+                                          R"(text:anchor-type="as-char" svg:width="4cm" svg:height="4cm"><draw:image>)"
+                                          "<office:binary-data>" + picture.toStdString() +
+                                          "</office:binary-data></draw:image></draw:frame></text:p>"
+                                          "</office:text></office:body></office:document>\n");
   const std::vector<std::string> privateFiles = DirectoryEntries(secrets);
   runPasses(1);
 
+  ASSERT_TRUE(FileExistsOnDisk(out("control.pdf"))) << ReadBytes(in("failed/control.fodt.error.txt"));
+  EXPECT_EQ(privateThingsIn(out("control.pdf"), environment.path("page")),
+            (std::vector<std::string>{kSecretWords.at("txt"), "ink"}));
   // Every probe converted (a link followed or waited for would have shown or failed it).
   for (const auto& [name, body] : probes) {
     SCOPED_TRACE(name);
@@ -236,29 +278,22 @@ TEST_F(LeakProbeTest, DroppedDocumentsGetNoPrivateFileIntoTheirPdfsOrLogsAndReac
     ASSERT_TRUE(FileExistsOnDisk(pdf)) << ReadBytes(in("failed/" + name + ".error.txt"));
     ExpectContainsAll(PdfText(pdf), {body});
   }
-  // Nothing the program wrote holds a private word; no page shows the private picture.
-  std::vector<std::string> written;
+  // Nothing else the program wrote holds a private word; no page shows the private picture.
   for (const std::string& folder : {outputDir, inputDir}) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-      if (entry.is_regular_file()) written.push_back(entry.path().string());
-    }
-  }
-  for (const std::string& file : written) {
-    SCOPED_TRACE(file);
-    const bool pdf = extensionOf(file) == "pdf";
-    const std::string bytes = ReadBytes(file);
-    const std::string text = pdf ? PdfText(file) : bytes;
-    for (const auto& [kind, word] : kSecretWords) {
-      EXPECT_EQ(bytes.find(word), std::string::npos) << word;
-      EXPECT_EQ(text.find(word), std::string::npos) << word << "\n" << text;
-    }
-    if (pdf) {
-      EXPECT_EQ(secretInk(file, environment.path("page")), 0);
+      if (!entry.is_regular_file() || GetBaseName(entry.path().filename().string()) == "control") continue;
+      EXPECT_EQ(privateThingsIn(entry.path().string(), environment.path("page")), std::vector<std::string>{})
+          << entry.path().string() << "\n" << (extensionOf(entry.path().string()) == "pdf" ? PdfText(entry.path().string()) : "");
     }
   }
   EXPECT_EQ(web.connections(), 0);
   EXPECT_EQ(DirectoryEntries(secrets), privateFiles);
 }
+
+INSTANTIATE_TEST_SUITE_P(Layers, LeakProbeLayers, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& layer) {
+                           return layer.param ? "Confined" : "UnconfinedSettingsAlone";
+                         });
 
 }  // namespace
 }  // namespace vd::test
