@@ -9,6 +9,7 @@
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
 #include "engine/EngineError.h"
+#include "outside/InterpreterConfinement.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
@@ -91,6 +92,7 @@ ScanCycle::End ScanCycle::run() {
     stopRequested_ = false;
     return refused.lockImpossible ? End::NoLock : End::FolderTaken;
   }
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
   if (lanes_ == nullptr) {

@@ -65,7 +65,7 @@ LanePool::~LanePool() {
 bool LanePool::spawn(Lane& lane, std::string& why) {
   worker::StartedWorker started;
   worker::WorkerStartFailure failure;
-  if (!worker::startWorkerProcess(program_, nullptr, started, failure)) {
+  if (!worker::startWorkerProcess(program_, nullptr, {}, started, failure)) {
     const std::string reason = std::strerror(failure.error);
     why = failure.atSocket ? "Cannot create the socket to a conversion lane: " + reason + "."
                            : "Cannot start the conversion lane " + program_ + ": " + reason + ".";

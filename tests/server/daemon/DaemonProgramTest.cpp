@@ -351,13 +351,10 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
     // One whole PDF under the final name: no numbered one beside a damaged one, no
     // temporary, nothing set aside.
     EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
-    // Nor does the killed run's worker folder or interpreter input link outlive the restart.
-    const std::string killedMark = std::to_string(killed) + "-";
+    // Nor does the killed run's worker folder, with its job's input, outlive the restart.
+    const std::string killedFolder = "vellumdock-worker-" + std::to_string(killed) + "-";
     const std::string temporaryBase = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
-    for (const auto& [folder, prefix] : {std::pair{temporaryBase, "vellumdock-worker-"},
-                                         {environment_.path("runtime/vellumdock/interpreter-input"), "job-"}}) {
-      for (const std::string& entry : DirectoryEntries(folder)) EXPECT_NE(entry.rfind(prefix + killedMark, 0), 0u) << entry;
-    }
+    for (const std::string& entry : DirectoryEntries(temporaryBase)) EXPECT_NE(entry.rfind(killedFolder, 0), 0u) << entry;
     EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
     EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
   }
@@ -372,6 +369,46 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   running->signal(SIGKILL);
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
   expectNoProcessLeft();
+}
+
+// Where the kernel cannot confine the interpreters the log says so once, and converting goes
+// on; with confinement required, what needs them (PostScript, an office document) stays in
+// failed/ saying why, on two lanes as on one, and the rest converts.
+TEST_F(DaemonProgramTest, WithoutConfinementTheLogSaysSoOnceAndRequiredConfinementFailsWhatNeedsIt) {
+  for (const bool required : {false, true}) {
+    SCOPED_TRACE(required ? "required" : "not required");
+    for (const std::string& made : DirectoryEntries(output_)) std::remove((output_ + "/" + made).c_str());
+    CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
+    CopySettledFile(Corpus("png/basn2c16.png"), input_ + "/picture.png");
+    // The office suite's worker refuses alike (converted, it would only start a suite).
+    if (required) CopySettledFile(Corpus("doc/Lists.doc"), input_ + "/lists.doc");
+    auto running = start({"--jobs", required ? "2" : "1", "--overwrite"},
+                         {{"VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1"}, {"VELLUMDOCK_REQUIRE_CONFINEMENT", required ? "1" : "0"}});
+    ASSERT_TRUE(waitFor(*running, [&] {
+      return FileExistsOnDisk(output_ + "/picture.pdf") &&
+             (required ? FileExistsOnDisk(input_ + "/failed/alphabet.ps") && FileExistsOnDisk(input_ + "/failed/lists.doc")
+                       : FileExistsOnDisk(output_ + "/alphabet.pdf"));
+    })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
+    const std::string said = ReadBytes(log_);
+    const std::string notice = required ? "with VELLUMDOCK_REQUIRE_CONFINEMENT=1 no document that needs them is converted"
+                                        : "run unconfined: the kernel cannot confine them";
+    std::size_t times = 0;
+    for (std::size_t at = said.find(notice); at != std::string::npos; at = said.find(notice, at + 1)) ++times;
+    EXPECT_EQ(times, 1u) << said;
+    if (required) {
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/alphabet.pdf"));
+      // The Distiller's log of the job says why.
+      const std::string why = ReadBytes(output_ + "/alphabet.log");
+      EXPECT_NE(why.find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << why;
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/lists.pdf"));
+      const std::string note = ReadBytes(input_ + "/failed/lists.doc.error.txt");
+      EXPECT_NE(note.find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << note;
+    } else {
+      ExpectContainsAll(PdfText(output_ + "/alphabet.pdf"), {"abcdefghijklmnopqrstuvwxyz"});
+    }
+  }
 }
 
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
