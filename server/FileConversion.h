@@ -39,6 +39,9 @@ struct ScriptSurroundings {
   std::string inputDir;
   std::function<bool()> checkPoint;
   std::function<void(const std::string& why)> logFailure;
+  // Under overwrite, the PDF this conversion replaces and where it is kept aside meanwhile.
+  std::string replacedPdf;
+  std::string replacedPdfAside;
 };
 
 // engine may be null (it could not be made): the conversion then fails with that reason.

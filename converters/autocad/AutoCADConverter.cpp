@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "converters/EngineObject.h"
 #include "converters/ErrorPolicy.h"
+#include "converters/JobHelpers.h"
 #include "outside/printing/PdfWriterDriver.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -31,6 +32,7 @@ OperationOptions AutoCADConverter::fixedOptions(bool /*security*/) const {
 void AutoCADConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strDWGFile,
                            AutoCADOptions& options) {
   if (!engine.FileExists(strDWGFile)) engine.RaiseMissingInput(strDWGFile);
+  const JobHelpers helpers;
   std::unique_ptr<AutoCADApplication> application;
   std::unique_ptr<AutoCADDocument> document;
   try {

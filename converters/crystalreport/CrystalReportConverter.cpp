@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "converters/EngineObject.h"
 #include "converters/ErrorPolicy.h"
+#include "converters/JobHelpers.h"
 #include "platform/FileSystem.h"
 
 namespace vd {
@@ -25,6 +26,7 @@ OperationOptions CrystalReportConverter::fixedOptions(bool /*security*/) const {
 void CrystalReportConverter::run(EngineObject& engine, const std::string& strPDFFile,
                                  const std::string& strCrystalReport, CrystalReportOptions& options) {
   if (!engine.FileExists(strCrystalReport)) engine.RaiseMissingInput(strCrystalReport);
+  const JobHelpers helpers;
   std::unique_ptr<CrystalReportsApplication> application;
   std::unique_ptr<CrystalReport> report;
   try {

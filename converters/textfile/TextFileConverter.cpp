@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "converters/EngineObject.h"
 #include "converters/ErrorPolicy.h"
+#include "converters/JobHelpers.h"
 #include "outside/notepad/TextContent.h"
 #include "platform/FileSystem.h"
 #include "platform/PrintSubsystem.h"
@@ -44,6 +45,7 @@ OperationOptions TextFileConverter::fixedOptions(bool /*security*/) const {
 void TextFileConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strTextFile,
                             TextFileOptions& options) {
   if (!engine.FileExists(strTextFile)) engine.RaiseMissingInput(strTextFile);
+  const JobHelpers helpers;
   // Set once the default printer is about to be switched: only then is it put back.
   std::optional<std::string> savedPrinter;
   std::string errorFile;

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "converters/EngineObject.h"
 #include "converters/ErrorPolicy.h"
+#include "converters/JobHelpers.h"
 #include "platform/FileSystem.h"
 
 namespace vd {
@@ -24,6 +25,7 @@ OperationOptions VisioConverter::fixedOptions(bool /*security*/) const {
 void VisioConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& strVisioFile,
                          VisioOptions& options) {
   if (!engine.FileExists(strVisioFile)) engine.RaiseMissingInput(strVisioFile);
+  const JobHelpers helpers;
   std::unique_ptr<VisioApplication> application;
   std::unique_ptr<VisioDocument> document;
   try {

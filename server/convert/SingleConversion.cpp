@@ -85,7 +85,8 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
                                   [&](const std::string& why) {
                                     logLine(kUnableToCreatePdf);
                                     logLine(ReasonLine(why));
-                                  }};
+                                  },
+                                  /*replacedPdf=*/{}, /*replacedPdfAside=*/{}};
   const vd::ConversionOutcome converted =
       engineProblem
           ? vd::ConversionOutcome::failed(*engineProblem)

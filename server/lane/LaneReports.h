@@ -25,6 +25,9 @@ inline std::optional<VerifiedPdf> parseVerified(const std::string& text) {
   if (std::sscanf(text.c_str(), "%" SCNd32 " %" SCNu64, &pdf.pages, &pdf.bytes) != 2) return std::nullopt;
   return pdf;
 }
+// The job goes on: a script's next entry begins. Each entry is bounded on its own, so the
+// daemon's bound on the lane counts from the latest sign of progress.
+inline constexpr char kProgressReport = 'P';
 
 // The lane program in the helper folder.
 inline constexpr const char* kLaneProgram = "vellumdk-lane";

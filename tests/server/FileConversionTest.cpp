@@ -19,7 +19,7 @@ namespace {
 class FileConversionTest : public IsolatedTest {
  protected:
   ConversionOutcome convert(const std::string& out, const std::string& in) {
-    const ScriptSurroundings script{scratch(""), [] { return false; }, [](const std::string&) {}};
+    const ScriptSurroundings script{scratch(""), [] { return false; }, [](const std::string&) {}, {}, {}};
     return ConvertFile(&engine_, DispatchCall{out, in, GetExtension(in), false}, script);
   }
 
