@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "server/FileConversion.h"
+
 namespace vd {
 
-// One conversion as the dispatch runs it.
+// One conversion as ConvertFile runs it.
 struct LaneJob {
   std::string out;
   std::string in;
@@ -20,12 +22,16 @@ struct LaneJob {
   bool security = false;
   // Where a script's entries make their temporary PDFs.
   std::string inputDir;
+  // Under overwrite, the PDF being replaced and where it is kept aside meanwhile, for a
+  // script entry that names it; empty when nothing is replaced.
+  std::string replacedPdf;
+  std::string replacedPdfAside;
 };
 
 struct LaneFinished {
   std::size_t lane = 0;
-  // Why the conversion failed; nothing when the dispatch returned without an error.
-  std::optional<std::string> failure;
+  // Decided in the lane (ConvertFile), or the lane's own failure.
+  ConversionOutcome outcome;
 };
 
 class ConversionLanes {

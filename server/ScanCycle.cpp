@@ -5,13 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/EngineError.h"
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "engine/EngineError.h"
-#include "outside/acrobat/PdfWholeness.h"
+#include "outside/InterpreterConfinement.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
+#include "platform/OpenFolder.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
@@ -40,7 +41,6 @@ struct ScanCycle::InLane {
   std::string name;
   std::string in;
   std::string out;
-  std::optional<FileStamp> outBefore;
   std::unique_ptr<SetAsidePdf> replaced;
   bool script = false;
 };
@@ -88,8 +88,9 @@ ScanCycle::End ScanCycle::run() {
     setStatus(refusal_);
     observer_.logLine(refusal_);
     stopRequested_ = false;
-    return End::FolderTaken;
+    return refused.lockImpossible ? End::NoLock : End::FolderTaken;
   }
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
   if (lanes_ == nullptr) {
@@ -139,9 +140,17 @@ ScanCycle::Flow ScanCycle::waitPhase() {
 void ScanCycle::settleLeftovers() {
   RemoveAbandonedReplacements(settings_.outputDir);
   SetAsidePdf::settleLeftoversIn(settings_.outputDir);
-  // Script runs and failed files write into the input folder too.
+  // Script runs and failed files write into the input folder too; failed/ only when it is
+  // a real folder of it, never wherever a link of that name points.
   RemoveAbandonedReplacements(settings_.inputDir);
-  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+  ignoringErrors([&] {
+    const OpenFolder input(settings_.inputDir);
+    std::string refusal;
+    if (!input.hasEntry(kFailedFolder)) return;
+    if (const std::optional<OpenFolder> failed = input.subfolder(kFailedFolder, refusal)) {
+      RemoveAbandonedReplacements(failed->descriptor());
+    }
+  });
 }
 
 bool ScanCycle::includeInPass(const std::string& name) {
@@ -155,9 +164,14 @@ bool ScanCycle::includeInPass(const std::string& name) {
   return true;
 }
 
+bool ScanCycle::inputFolderIsClaimed() {
+  return claimedFolder_.holds(claim_.get(), settings_.inputDir, [this](const std::string& why) { logLine(why); });
+}
+
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
   listedStamps_.clear();
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -201,6 +215,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
 }
 
 ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return Flow::Go;
   const std::string in = settings_.inputDir + "/" + name;
@@ -210,15 +225,13 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
     return Flow::Go;
   }
   observer_.logLine(in + " --> " + out);
-  const std::optional<FileStamp> outBefore = fileSystem().stamp(out);
-  bool stopFound = false;
-  std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
-  if (stopFound) {
+  const ConversionOutcome outcome = convert(out, in, GetExtension(name));
+  if (outcome.stopFound) {
     settleReplacedPdf(false);
     carryOutStop();  // the script file stays for the next start
     return Flow::Stopped;
   }
-  finishInput(name, out, outBefore, std::move(failure));
+  finishInput(name, out, outcome);
   return Flow::Go;
 }
 
@@ -232,48 +245,26 @@ void ScanCycle::settleReplacedPdf(bool replaced) {
   replaced_.reset();
 }
 
-std::optional<std::string> ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext,
-                                               bool& stopFound) {
-  std::optional<std::string> failure;
-  try {
-    if (!engine_) throw EngineError("The conversion engine could not be created.");
-    ScriptRunContext scriptContext{*engine_, settings_.inputDir,
-                                   [this] {
-                                     eventPump().processEvents();
-                                     return stopRequested_;
-                                   },
-                                   [this](const std::string& why) {
-                                     observer_.logLine(kUnableToCreatePdf);
-                                     observer_.logLine(ReasonLine(why));
-                                   }};
-    const DispatchCall call{out, in, ext, settings_.security};
-    stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
-    return std::nullopt;
-  } catch (const std::exception& error) {
-    failure = FailureReason(error);
-  } catch (...) {
-    failure = "The conversion failed for an unknown reason.";
-  }
-  logLine(kUnableToCreatePdf);
-  return failure;
+ConversionOutcome ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext) {
+  const ScriptSurroundings script{settings_.inputDir,
+                                  [this] {
+                                    eventPump().processEvents();
+                                    return stopRequested_;
+                                  },
+                                  [this](const std::string& why) {
+                                    observer_.logLine(kUnableToCreatePdf);
+                                    observer_.logLine(ReasonLine(why));
+                                  },
+                                  replaced_ ? replaced_->path() : std::string(),
+                                  replaced_ ? replaced_->asidePath() : std::string()};
+  ConversionOutcome outcome = ConvertFile(engine_.get(), DispatchCall{out, in, ext, settings_.security}, script);
+  if (outcome.failure) logLine(kUnableToCreatePdf);
+  return outcome;
 }
 
-void ScanCycle::finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
-                            std::optional<std::string> failure) {
+void ScanCycle::finishInput(const std::string& name, const std::string& out, const ConversionOutcome& outcome) {
   const std::string in = settings_.inputDir + "/" + name;
-  if (!failure) {
-    const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
-    const bool untouched = outBefore.has_value() && fileSystem().stamp(out) == outBefore;
-    if (!length || *length == 0 || untouched) {
-      logLine(kUnableToCreatePdf);
-      failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
-    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(out)) {
-      // Cut short (a full disk) or damaged: it is no conversion, and it goes.
-      logLine(kUnableToCreatePdf);
-      failure = "The PDF " + out + " is not complete: " + *damage;
-      ignoringErrors([&] { fileSystem().deleteFile(out); });
-    }
-  }
+  const std::optional<std::string>& failure = outcome.failure;
   settleReplacedPdf(!failure);
   const auto listed = listedStamps_.find(name);
   const std::optional<FileStamp> stampNow = fileSystem().stamp(in);
@@ -283,15 +274,20 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     logLine(in + " changed during its conversion; it stays for the next pass.");
     return;
   }
+  // Removed or moved in the folder claimed, even when its path names another one by now.
+  const OpenFolder* claimed = claim_ ? claim_->folder() : nullptr;
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);
     std::string kept;
-    handled = attempt([&] { kept = KeepFailedFile(settings_.inputDir, name, *failure); });
+    handled = attempt([&] {
+      kept = claimed != nullptr ? KeepFailedFile(*claimed, name, *failure)
+                                : KeepFailedFile(settings_.inputDir, name, *failure);
+    });
     if (handled) observer_.failedFileKept(in, kept);
   } else {
     observer_.fileConverted(in, out);
-    handled = attempt([&] { fileSystem().deleteFile(in); });
+    handled = attempt([&] { claimed != nullptr ? claimed->removeFile(name) : fileSystem().deleteFile(in); });
   }
   if (!handled) {
     // Left where it is: not handled again in this cycle while it stays unchanged.
@@ -356,6 +352,7 @@ ScanCycle::Flow ScanCycle::processInLanes(const std::vector<std::string>& names)
 }
 
 void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
+  if (!inputFolderIsClaimed()) return;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return;
   const std::string in = settings_.inputDir + "/" + name;
@@ -368,17 +365,19 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   work->name = name;
   work->in = in;
   work->out = out;
-  work->outBefore = fileSystem().stamp(out);
   work->replaced = std::move(replaced_);
   work->script = GetExtension(name) == "scr";
   inLanes_[lane] = std::move(work);
   std::optional<std::string> refused;
   try {
-    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir});
+    const SetAsidePdf* replaced = inLanes_[lane]->replaced.get();
+    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir,
+                                          replaced ? replaced->path() : std::string(),
+                                          replaced ? replaced->asidePath() : std::string()});
   } catch (const std::exception& error) {
     refused = FailureReason(error);
   }
-  if (refused) finishLane(lane, std::move(refused));
+  if (refused) finishLane(lane, ConversionOutcome::failed(std::move(*refused)));
 }
 
 void ScanCycle::collectFinished(int milliseconds) {
@@ -393,21 +392,21 @@ void ScanCycle::collectFinished(int milliseconds) {
     // is abandoned and kept in failed/, rather than waited for without end.
     lanes_->abandon();
     for (std::size_t lane = 0; lane < inLanes_.size(); ++lane) {
-      if (inLanes_[lane]) finishLane(lane, std::string("The conversion lane could not be waited for."));
+      if (inLanes_[lane]) finishLane(lane, ConversionOutcome::failed("The conversion lane could not be waited for."));
     }
   }
   if (finished && finished->lane < inLanes_.size() && inLanes_[finished->lane]) {
-    finishLane(finished->lane, std::move(finished->failure));
+    finishLane(finished->lane, finished->outcome);
   }
   eventPump().processEvents();
 }
 
-void ScanCycle::finishLane(std::size_t lane, std::optional<std::string> failure) {
+void ScanCycle::finishLane(std::size_t lane, const ConversionOutcome& outcome) {
   const std::unique_ptr<InLane> work = std::move(inLanes_[lane]);
   replaced_ = std::move(work->replaced);
   lineSubject_ = work->in + ": ";
-  if (failure) logLine(kUnableToCreatePdf);
-  finishInput(work->name, work->out, work->outBefore, std::move(failure));
+  if (outcome.failure) logLine(kUnableToCreatePdf);
+  finishInput(work->name, work->out, outcome);
   lineSubject_.clear();
 }
 

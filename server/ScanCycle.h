@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "server/ClaimedFolderCheck.h"
 #include "server/ConversionLanes.h"
 #include "server/EngineFactory.h"
+#include "server/FileConversion.h"
 #include "server/PassFilter.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
@@ -43,10 +45,11 @@ class ScanCycle {
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
 
-  enum class End { Stopped, FolderTaken };
+  enum class End { Stopped, FolderTaken, NoLock };
   // Claims the input folder, makes the engine, then runs passes; returns once a stop has
   // been carried out. When another instance serves the folder, nothing is scanned: the
-  // status line and the log say so (refusal()) and FolderTaken is returned.
+  // status line and the log say so (refusal()) and FolderTaken is returned; NoLock when no
+  // claim could be taken at all (the runtime folder cannot be used).
   End run();
   const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: a conversion under way ends first.
@@ -70,15 +73,14 @@ class ScanCycle {
   Flow processListedFiles();
   Flow processFile(const std::string& name);
   bool includeInPass(const std::string& name);
+  // True while the input folder's path names the folder claimed; the log says once when not.
+  bool inputFolderIsClaimed();
   // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
   void settleLeftovers();
   std::string chooseOutputPath(const std::string& name);
-  // Runs the dispatch; the reason of a failure, or nothing. Sets stopFound for a script
-  // run that met a stop.
-  std::optional<std::string> convert(const std::string& out, const std::string& in, const std::string& ext,
-                                     bool& stopFound);
-  void finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
-                   std::optional<std::string> failure);
+  // Converts the file and decides the outcome (ConvertFile).
+  ConversionOutcome convert(const std::string& out, const std::string& in, const std::string& ext);
+  void finishInput(const std::string& name, const std::string& out, const ConversionOutcome& outcome);
   // Removes the PDF set aside once its replacement exists; puts it back otherwise.
   void settleReplacedPdf(bool replaced);
   // A line for the log; in lanes, a line about a file names it, as lines of several
@@ -99,7 +101,7 @@ class ScanCycle {
   void startInLane(std::size_t lane, const std::string& name);
   // Waits up to the given time for a lane to finish, then finishes its input.
   void collectFinished(int milliseconds);
-  void finishLane(std::size_t lane, std::optional<std::string> failure);
+  void finishLane(std::size_t lane, const ConversionOutcome& outcome);
   void drainLanes();
 
   // Passes the engine's progress events on to the observer.
@@ -119,6 +121,7 @@ class ScanCycle {
   EngineFactory engineFactory_;
   // Held while the cycle runs, so that no second instance scans the same folder.
   std::unique_ptr<FolderClaim> claim_;
+  ClaimedFolderCheck claimedFolder_;
   std::string refusal_;
   std::unique_ptr<CreatePDF> engine_;
   bool stopRequested_ = false;
