@@ -28,6 +28,7 @@
 
 #include "common/PrivateDirectories.h"
 #include "outside/ghostscript/InterpreterReports.h"
+#include "outside/worker/Confinement.h"
 #include "outside/worker/WorkerMain.h"
 #include "outside/worker/WorkerProtocol.h"
 
@@ -479,6 +480,17 @@ bool readCode(int fd, int& code) {
   return true;
 }
 
+// What a job's copy of a confined worker keeps of its files: it reads its input and writes
+// in the folder of its output and in its temporary folder.
+vd::worker::JobFiles jobFiles(const std::string& input, const std::string& output, const std::string& temporaryFolder) {
+  const std::size_t slash = output.rfind('/');
+  vd::worker::JobFiles files;
+  files.readable = {input};
+  files.writable = {temporaryFolder};
+  if (slash != std::string::npos && slash > 0) files.writable.push_back(output.substr(0, slash));
+  return files;
+}
+
 // A job is [input, output, prolog, device switches...].
 int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
   if (texts.size() < 4) return -1;
@@ -512,10 +524,16 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
     // The copy ends with the worker, even a worker killed on its own.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     int code = gs_error_Fatal;
-    try {
-      code = runJob(device, input, output, prolog, folder.path(), reporter);
-    } catch (const std::exception& error) {
-      reporter.line(error.what());
+    // While it has one thread: the copy reaches the job's own files and no other job's.
+    const std::string narrowing = vd::worker::narrowToJob(jobFiles(input, output, folder.path()));
+    if (!narrowing.empty()) {
+      reporter.line("Cannot confine the interpreter to its job's files (" + narrowing + ").");
+    } else {
+      try {
+        code = runJob(device, input, output, prolog, folder.path(), reporter);
+      } catch (const std::exception& error) {
+        reporter.line(error.what());
+      }
     }
     const ssize_t written = write(codePipe[1], &code, sizeof code);
     _exit(written == static_cast<ssize_t>(sizeof code) ? 0 : 1);

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "outside/worker/WorkerProtocol.h"
@@ -170,50 +171,61 @@ std::string xdgFolder(const char* variable, const char* fallback) {
   return home.empty() ? "" : home + fallback;
 }
 
-std::string applyFileAndNetworkRules(int abi, const ConfinementRules& rules) {
-  const std::uint64_t all = fsRightsOf(abi);
-  const std::uint64_t read = kReadFile | kReadDir;
-  // Whatever a program does in its own folder, except running what it wrote or making
-  // device nodes.
-  const std::uint64_t own = all & ~(kExecute | kMakeChar | kMakeBlock);
-  Ruleset ruleset(abi, all);
-  if (!ruleset.made()) return errorText("cannot make a Landlock ruleset");
+using Allowance = std::pair<std::string, std::uint64_t>;
 
-  std::vector<std::pair<std::string, std::uint64_t>> allowed;
+constexpr std::uint64_t kRead = kReadFile | kReadDir;
+
+// Whatever a program does in its own folder, except running what it wrote or making device
+// nodes.
+std::uint64_t ownRights(int abi) { return fsRightsOf(abi) & ~(kExecute | kMakeChar | kMakeBlock); }
+
+// What every confined process reaches beyond its client's folder: the system's programs and
+// libraries, what of /etc a program, its fonts and its paper need (nothing else of it: its
+// secrets), a few devices, the user's own fonts and the worker's own interpreter trees.
+std::vector<Allowance> systemAllowances(const ConfinementRules& rules) {
+  std::vector<Allowance> allowed;
   for (const char* programs : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/opt"}) {
-    allowed.emplace_back(programs, read | kExecute);
+    allowed.emplace_back(programs, kRead | kExecute);
   }
-  // What of /etc a program, its fonts and its paper need; nothing else of it (its secrets).
   for (const char* configuration :
        {"/etc/fonts", "/etc/ld.so.cache", "/etc/ld.so.conf", "/etc/ld.so.conf.d", "/etc/localtime", "/etc/timezone",
         "/etc/nsswitch.conf", "/etc/passwd", "/etc/group", "/etc/papersize", "/etc/paperspecs", "/etc/locale.alias",
         "/etc/locale.conf", "/etc/default/locale", "/etc/mime.types", "/etc/gnutls", "/var/cache/fontconfig", "/proc",
         "/sys/devices/system/cpu"}) {
-    allowed.emplace_back(configuration, read);
+    allowed.emplace_back(configuration, kRead);
   }
   for (const char* device : {"/dev/null", "/dev/zero", "/dev/full", "/dev/random", "/dev/urandom"}) {
     allowed.emplace_back(device, kReadFile | kWriteFile | kIoctlDev);
   }
-  // The user's own fonts and font settings.
   const std::string home = homeFolder();
   if (!home.empty()) {
-    for (const char* fonts : {"/.fonts", "/.fonts.conf", "/.fonts.conf.d"}) allowed.emplace_back(home + fonts, read);
+    for (const char* fonts : {"/.fonts", "/.fonts.conf", "/.fonts.conf.d"}) allowed.emplace_back(home + fonts, kRead);
   }
   const std::string dataHome = xdgFolder("XDG_DATA_HOME", "/.local/share");
-  if (!dataHome.empty()) allowed.emplace_back(dataHome + "/fonts", read);
+  if (!dataHome.empty()) allowed.emplace_back(dataHome + "/fonts", kRead);
   const std::string configHome = xdgFolder("XDG_CONFIG_HOME", "/.config");
-  if (!configHome.empty()) allowed.emplace_back(configHome + "/fontconfig", read);
-  for (const std::string& tree : rules.readable) allowed.emplace_back(tree, read);
-  allowed.emplace_back(rules.folder + "/" + kInputsPart, read);
-  allowed.emplace_back(rules.folder + "/" + kWorkPart, own);
-  // The private /tmp (sockets and temporary files of programs that ignore TMPDIR).
-  allowed.emplace_back("/tmp", own);
+  if (!configHome.empty()) allowed.emplace_back(configHome + "/fontconfig", kRead);
+  for (const std::string& tree : rules.readable) allowed.emplace_back(tree, kRead);
+  return allowed;
+}
 
+std::string enforceAllowances(int abi, const std::vector<Allowance>& allowed) {
+  Ruleset ruleset(abi, fsRightsOf(abi));
+  if (!ruleset.made()) return errorText("cannot make a Landlock ruleset");
   for (const auto& [path, rights] : allowed) {
     if (!ruleset.allow(path, rights)) return errorText("cannot allow " + path);
   }
   if (!ruleset.enforce()) return errorText("cannot enforce the Landlock rules");
   return "";
+}
+
+std::string applyFileAndNetworkRules(int abi, const ConfinementRules& rules) {
+  std::vector<Allowance> allowed = systemAllowances(rules);
+  allowed.emplace_back(rules.folder + "/" + kInputsPart, kRead);
+  allowed.emplace_back(rules.folder + "/" + kWorkPart, ownRights(abi));
+  // The private /tmp (sockets and temporary files of programs that ignore TMPDIR).
+  allowed.emplace_back("/tmp", ownRights(abi));
+  return enforceAllowances(abi, allowed);
 }
 
 #if defined(__x86_64__)
@@ -264,6 +276,9 @@ std::string dropCapabilities() {
 }
 
 bool confined = false;
+// The rules this process was confined with, and the Landlock version they were made for.
+ConfinementRules confinedWith;
+int confinedAbi = 0;
 
 }  // namespace
 
@@ -291,7 +306,20 @@ std::string confineThisProcess(const ConfinementRules& rules) {
   mkdir(cache.c_str(), 0700);
   setenv("XDG_CACHE_HOME", cache.c_str(), 1);
   confined = true;
+  confinedWith = rules;
+  confinedAbi = static_cast<int>(abi);
   return "";
+}
+
+std::string narrowToJob(const JobFiles& files) {
+  if (!confined) return "";
+  std::vector<Allowance> allowed = systemAllowances(confinedWith);
+  for (const std::string& path : files.readable) allowed.emplace_back(path, kRead);
+  for (const std::string& folder : files.writable) allowed.emplace_back(folder, ownRights(confinedAbi));
+  // The font caches the worker wrote stay readable; a job writes none another job reads.
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache != nullptr && cache[0] == '/') allowed.emplace_back(cache, kRead);
+  return enforceAllowances(confinedAbi, allowed);
 }
 
 pid_t startWithoutConnections(const std::vector<std::string>& argv, char* const* envp, bool filterRequired) {

@@ -50,6 +50,21 @@ std::string confineThisProcess(const ConfinementRules& rules);
 // Whether confineThisProcess confined this process.
 bool thisProcessIsConfined();
 
+// One job's files, absolute paths.
+struct JobFiles {
+  // Files and folders the job reads.
+  std::vector<std::string> readable;
+  // Folders the job reads and writes in (it executes nothing there).
+  std::vector<std::string> writable;
+};
+
+// Narrows a confined process, one that will run a single job and end, to that job's files:
+// of its client's folder, its /tmp and the worker's own temporary files it keeps only what
+// files names, and the system's trees stay as they were. The narrowing adds to the rules
+// of confineThisProcess and can never widen them. "" when it is narrowed, or when this
+// process is not confined at all (there is nothing to narrow); else why not.
+std::string narrowToJob(const JobFiles& files);
+
 // Starts a program with the environment envp in this process's group, with no descriptor of
 // ours but the standard streams, unable to connect any socket; its process id, or -1 with
 // errno set. A kernel without system-call filters runs it unfiltered unless filtered is

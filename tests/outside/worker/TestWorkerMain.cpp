@@ -1,8 +1,10 @@
 // vellumdk-testworker: a second kind of worker, made of nothing but its job handler, for the
 // tests of the worker machinery. A job's first text names what to do (echo, report, exit,
 // throw, sleep, crash, allocate, descriptors, child, garbage, pid; and what a confined worker
-// must not do: read, write, link, connect, signal), the next ones its arguments. With
-// VELLUMDOCK_TEST_CONFINED_WORKER=1 it confines itself as the interpreters' workers do.
+// must not do: read, write, link, connect, signal), the next ones its arguments; "narrowed
+// INPUT FOLDER JOB..." runs JOB in a copy of the worker narrowed to those files, as the
+// interpreter's worker runs each job. With VELLUMDOCK_TEST_CONFINED_WORKER=1 it confines
+// itself as the interpreters' workers do.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -54,6 +56,24 @@ bool connectTo(const std::string& address) {
   close(fd);
   errno = error;
   return code == 0;
+}
+
+int handleJob(const std::vector<std::string>& job, JobReporter& reporter);
+
+int runNarrowed(const std::vector<std::string>& job, JobReporter& reporter) {
+  const pid_t copy = fork();
+  if (copy == 0) {
+    const std::string why = vd::worker::narrowToJob({{job.at(1)}, {job.at(2)}});
+    if (!why.empty()) {
+      reporter.line("not narrowed: " + why);
+      _exit(1);
+    }
+    _exit(handleJob(std::vector<std::string>(job.begin() + 3, job.end()), reporter));
+  }
+  int status = 0;
+  while (waitpid(copy, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
@@ -113,6 +133,8 @@ int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
     reporter.line(outcome(connectTo(argument)));
   } else if (what == "signal") {
     reporter.line(outcome(kill(static_cast<pid_t>(std::atol(argument.c_str())), 0) == 0));
+  } else if (what == "narrowed") {
+    return runNarrowed(job, reporter);
   } else if (what == "pid") {
     reporter.line(std::to_string(getpid()));
   } else {

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <utility>
 
+#include "common/Paths.h"
 #include "common/Seam.h"
 #include "outside/worker/JobFolder.h"
 #include "outside/worker/WorkerSpawn.h"
@@ -197,13 +198,25 @@ TEST_F(WorkerClientTest, ConfinedWorkerReachesOnlyItsJobsFilesAndNoOtherProcess)
   environment.set("VELLUMDOCK_TEST_CONFINED_WORKER", "1");
   // Whether each attempt reaches its target confined and, where the kernel cannot confine,
   // unconfined (nothing when that depends on the account), so that every refusal is seen to
-  // be the confinement's. A file under /tmp is not even there for a confined worker.
-  const auto attempts = [&](JobFolder& files) {
+  // be the confinement's. A file under /tmp is not even there for a confined worker. A copy
+  // narrowed to one job's files reaches no other job's that the worker reaches.
+  const auto attempts = [&](JobFolder& files, JobFolder& other) {
+    const std::string given = files.placeInput(secret, "given.txt");
+    const std::vector<std::string> narrowed{"narrowed", given, folderOf(files.outputPath("made.txt"))};
+    const auto inCopy = [&narrowed](std::vector<std::string> job) {
+      job.insert(job.begin(), narrowed.begin(), narrowed.end());
+      return job;
+    };
     return std::vector<std::tuple<std::vector<std::string>, bool, std::optional<bool>>>{
+        {inCopy({"read", given}), true, true},
+        {inCopy({"write", files.outputPath("own.txt"), "own"}), true, true},
+        {inCopy({"read", other.placeInput(secret, "other.txt")}), false, true},
+        {inCopy({"write", other.outputPath("made.txt"), "made"}), false, true},
+        {inCopy({"read", secret}), false, true},
         {{"read", secret}, false, true},
         {{"read", "/etc/shadow"}, false, std::nullopt},
         {{"read", "/etc/passwd"}, true, true},
-        {{"read", files.placeInput(secret, "given.txt")}, true, true},
+        {{"read", given}, true, true},
         {{"write", scratch("made.txt"), "made"}, false, true},
         {{"write", files.outputPath("made.txt"), "made"}, true, true},
         {{"connect", network.address()}, false, true},
@@ -217,8 +230,9 @@ TEST_F(WorkerClientTest, ConfinedWorkerReachesOnlyItsJobsFilesAndNoOtherProcess)
     EXPECT_EQ(worker::confinementProblem(client->programPath()).empty(), confined);
     client.emplace(WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}});
     JobFolder files(*client);
-    for (const auto& [job, whenConfined, whenNot] : attempts(files)) {
-      SCOPED_TRACE(job.at(1));
+    JobFolder other(*client);
+    for (const auto& [job, whenConfined, whenNot] : attempts(files, other)) {
+      SCOPED_TRACE(::testing::PrintToString(job));
       ASSERT_TRUE(run(job).succeeded());
       ASSERT_EQ(heard.lines.size(), 1u);
       const std::string& said = heard.lines[0];
