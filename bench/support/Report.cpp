@@ -98,19 +98,24 @@ std::string Report(const std::string& title, const InterleavedRuns& runs, int ro
   for (const std::string& sizeClass : runs.sizeClasses()) {
     int files = 0;
     std::vector<long long> bytes(converters.size(), 0);
+    // A class sum that leaves out a file one side failed on compares nothing.
+    std::vector<bool> failed(converters.size(), false);
     for (std::size_t i = 0; i < cases.size(); ++i) {
       if (cases[i].sizeClass != sizeClass) continue;
       ++files;
-      for (std::size_t c = 0; c < converters.size(); ++c) bytes[c] += std::max(0LL, runs.outcome(i, c).outputBytes);
+      for (std::size_t c = 0; c < converters.size(); ++c) {
+        bytes[c] += std::max(0LL, runs.outcome(i, c).outputBytes);
+        if (runs.outcome(i, c).failed) failed[c] = true;
+      }
     }
     std::vector<std::string> cells{sizeClass, std::to_string(files)};
     for (std::size_t c = 0; c < converters.size(); ++c) cells.push_back(milliseconds(runs.classTotals(sizeClass, c)));
     const double oursTotal = SpreadOf(runs.classTotals(sizeClass, 0)).median;
     for (std::size_t c = 1; c < converters.size(); ++c) {
-      cells.push_back(ratio(oursTotal, SpreadOf(runs.classTotals(sizeClass, c)).median));
+      cells.push_back(failed[0] || failed[c] ? "-" : ratio(oursTotal, SpreadOf(runs.classTotals(sizeClass, c)).median));
     }
     for (std::size_t c = 1; c < converters.size(); ++c) {
-      cells.push_back(ratio(static_cast<double>(bytes[0]), static_cast<double>(bytes[c])));
+      cells.push_back(failed[0] || failed[c] ? "-" : ratio(static_cast<double>(bytes[0]), static_cast<double>(bytes[c])));
     }
     out << row(cells);
   }
