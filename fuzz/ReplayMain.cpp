@@ -27,7 +27,7 @@ const std::map<std::string, Target>& targets() {
       {"PngFacts", FuzzPngFacts},
       {"BmpResolution", FuzzBmpResolution},     {"RegistryValues", FuzzRegistryValues},
       {"MountInfo", FuzzMountInfo},             {"DesktopEntry", FuzzDesktopEntry},
-      {"TextContent", FuzzTextContent},
+      {"TextContent", FuzzTextContent},         {"FolderConfig", FuzzFolderConfig},
   };
   return byName;
 }
