@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 
 #include "Errors.h"
 #include "Paths.h"
@@ -30,6 +32,22 @@ unsigned currentUmask() {
   return 022;
 }
 
+// The temporaries of this process's living objects.
+std::mutex livingMutex;
+std::set<std::string>& livingTemporaries() {
+  static std::set<std::string> paths;
+  return paths;
+}
+
+void noteLiving(const std::string& path, bool living) {
+  const std::lock_guard<std::mutex> guard(livingMutex);
+  if (living) {
+    livingTemporaries().insert(path);
+  } else {
+    livingTemporaries().erase(path);
+  }
+}
+
 }  // namespace
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
@@ -38,6 +56,7 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
   descriptor_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor_ < 0) throw FileError("replace", target_, std::strerror(errno));
   temporary_ = pattern;
+  noteLiving(temporary_, true);
   // The lock ends with the descriptor, however this program ends. A file system without
   // locks only loses the sweep of abandoned temporaries.
   flock(descriptor_, LOCK_EX | LOCK_NB);
@@ -45,7 +64,9 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
 
 ReplacementFile::~ReplacementFile() {
   if (descriptor_ >= 0) close(descriptor_);
-  if (!temporary_.empty()) unlink(temporary_.c_str());
+  if (temporary_.empty()) return;
+  unlink(temporary_.c_str());
+  noteLiving(temporary_, false);
 }
 
 void ReplacementFile::write(std::string_view bytes) {
@@ -67,6 +88,7 @@ void ReplacementFile::commit(unsigned mode) {
   descriptor_ = -1;
   if (!flushed || !closed) throw FileError("replace", target_, std::strerror(flushed ? errno : flushError));
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) throw FileError("replace", target_, std::strerror(errno));
+  noteLiving(temporary_, false);
   temporary_.clear();
 }
 
@@ -94,6 +116,16 @@ int RemoveAbandonedReplacements(const std::string& folder) {
     close(descriptor);
   }
   closedir(listing);
+  return removed;
+}
+
+int RemoveOwnReplacementsBeforeExit() {
+  const std::lock_guard<std::mutex> guard(livingMutex);
+  int removed = 0;
+  for (const std::string& path : livingTemporaries()) {
+    if (unlink(path.c_str()) == 0) ++removed;
+  }
+  livingTemporaries().clear();
   return removed;
 }
 

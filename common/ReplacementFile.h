@@ -42,4 +42,9 @@ void ReplaceFileContent(const std::string& target, std::string_view content);
 // killed while it wrote left there. Returns how many went; errors are not reported.
 int RemoveAbandonedReplacements(const std::string& folder);
 
+// Removes the temporaries that this process's own living ReplacementFiles hold (their
+// locks keep RemoveAbandonedReplacements from them), for a program about to end at once,
+// without unwinding, on an operator's second stop signal. Returns how many went.
+int RemoveOwnReplacementsBeforeExit();
+
 }  // namespace vd

@@ -17,8 +17,10 @@
 #include "server/daemon/ConsoleObserver.h"
 #include "server/daemon/DaemonOptions.h"
 #include "server/daemon/DirectoryCheck.h"
+#include "server/daemon/EndAtOnce.h"
 #include "server/daemon/ExitCodes.h"
 #include "server/daemon/LanePool.h"
+#include "server/daemon/ServiceNotifications.h"
 #include "server/daemon/StopSignals.h"
 #include "server/lane/LaneReports.h"
 
@@ -37,7 +39,8 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
                             (setting.key == vd::option::Security && overrides.security);
     if (overridden) continue;
     const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
-    WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead));
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead),
+                   Priority::Warning);
   }
   for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
                                   std::pair{settings.outputDir, DirectoryUse::Write}}) {
@@ -47,9 +50,14 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       return kExitBadDirectory;
     }
   }
+  // Before any lane is started: what the service manager asks of this process is not
+  // handed down to them.
+  ServiceNotifications notifications;
   try {
     StopSignals stopSignals;
-    ConsoleObserver observer(stdout, stderr, kProgram);
+    const ConsoleStream log(stdout);
+    const ConsoleStream errors(stderr);
+    ConsoleObserver observer(log, errors, kProgram);
     const std::size_t jobs = command.jobs ? static_cast<std::size_t>(*command.jobs) : DefaultLaneCount();
     // One job is the window's own cycle, in this process; more go to lanes.
     std::unique_ptr<LanePool> lanes;
@@ -65,7 +73,15 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     }
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
-    stopSignals.onStop([&cycle] { cycle->requestStop(); });
+    stopSignals.onStop([&] {
+      notifications.stopping("Stopping after the files in hand.");
+      cycle->requestStop();
+    });
+    stopSignals.onStopAtOnce([&] {
+      errors.writeLine(std::string(kProgram) + ": ending at once; the files in hand stay in the input folder",
+                       Priority::Notice);
+      EndAtOnce(lanes.get(), {settings}, kExitStopped);
+    });
     if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
       return kExitFolderTaken;
