@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,14 @@
 namespace {
 
 constexpr const char* kProgram = "vellumdkd";
+
+// The first line of a run, and the service manager's status while it runs.
+std::string startupLine(const vd::ScanSettings& folder, std::size_t jobs) {
+  return std::string(kProgram) + " " + VD_VERSION + ": scanning " + folder.inputDir + " for PDFs in " + folder.outputDir +
+         " every " + std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") +
+         " existing PDFs, " + (folder.security ? "with" : "no") + " security), " +
+         (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
+}
 
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
@@ -81,6 +90,13 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       errors.writeLine(std::string(kProgram) + ": ending at once; the files in hand stay in the input folder",
                        Priority::Notice);
       EndAtOnce(lanes.get(), {settings}, kExitStopped);
+    });
+    // The cycle processes no event before its folder is claimed: the first one finds it
+    // claimed and scanning.
+    QTimer::singleShot(0, [&] {
+      const std::string line = startupLine(settings, jobs);
+      log.writeLine(line, Priority::Info);
+      notifications.ready(line);
     });
     if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
