@@ -25,6 +25,8 @@ struct DaemonCommand {
   ScanOverrides overrides;
   // Files converted at once (--jobs); nothing for the machine's default.
   std::optional<int> jobs;
+  // The file naming the folders to serve (--config), in place of the stored settings.
+  std::optional<std::string> configFile;
   // For Usage: what is wrong with the command line.
   std::string problem;
 };
