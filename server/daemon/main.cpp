@@ -8,11 +8,16 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/Locations.h"
+#include "server/FolderConfig.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
@@ -30,14 +35,20 @@ namespace {
 constexpr const char* kProgram = "vellumdkd";
 
 // The first line of a run, and the service manager's status while it runs.
-std::string startupLine(const vd::ScanSettings& folder, std::size_t jobs) {
-  return std::string(kProgram) + " " + VD_VERSION + ": scanning " + folder.inputDir + " for PDFs in " + folder.outputDir +
-         " every " + std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") +
-         " existing PDFs, " + (folder.security ? "with" : "no") + " security), " +
-         (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
+std::string startupLine(const std::vector<vd::WatchedFolder>& folders, std::size_t jobs) {
+  std::string line = std::string(kProgram) + " " + VD_VERSION + ": ";
+  for (std::size_t k = 0; k < folders.size(); ++k) {
+    const vd::ScanSettings& folder = folders[k].settings;
+    line += (k == 0 ? "" : "; ") + (folders[k].name.empty() ? std::string() : "[" + folders[k].name + "] ") +
+            "scanning " + folder.inputDir + " for PDFs in " + folder.outputDir + " every " +
+            std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") + " existing PDFs, " +
+            (folder.security ? "with" : "no") + " security)";
+  }
+  return line + ", " + (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
 }
 
-int runDaemon(const vd::daemon::DaemonCommand& command) {
+// The folders of the stored settings with the command line's overrides laid over them.
+std::vector<vd::WatchedFolder> storedFolder(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
   std::vector<vd::UnreadableSetting> unreadable;
   const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
@@ -51,13 +62,52 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead),
                    Priority::Warning);
   }
-  for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
-                                  std::pair{settings.outputDir, DirectoryUse::Write}}) {
-    if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
-      WriteWholeLine(stderr, std::string(kProgram) + ": " + (use == DirectoryUse::Scan ? "input" : "output") +
-                                 " directory " + *problem);
-      return kExitBadDirectory;
+  return {vd::WatchedFolder{std::string(), settings}};
+}
+
+// The folders of a configuration file; nothing, with the reason written out, when it cannot
+// be read or a line is wrong.
+std::optional<std::vector<vd::WatchedFolder>> configuredFolders(const std::string& file) {
+  using vd::daemon::WriteWholeLine;
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream.is_open()) {
+    WriteWholeLine(stderr, std::string(kProgram) + ": cannot read the configuration " + file + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << stream.rdbuf();
+  const std::string base = std::filesystem::absolute(file).parent_path().string();
+  vd::FolderConfig config = vd::ParseFolderConfig(text.str(), base);
+  if (config.problem) {
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + file +
+                               (config.problem->line > 0 ? ":" + std::to_string(config.problem->line) : std::string()) +
+                               ": " + config.problem->problem);
+    return std::nullopt;
+  }
+  return std::move(config.folders);
+}
+
+int runDaemon(const vd::daemon::DaemonCommand& command) {
+  using namespace vd::daemon;
+  std::vector<vd::WatchedFolder> folders;
+  if (command.configFile) {
+    std::optional<std::vector<vd::WatchedFolder>> configured = configuredFolders(*command.configFile);
+    if (!configured) return kExitUsage;
+    folders = std::move(*configured);
+  } else {
+    folders = storedFolder(command);
+  }
+  std::vector<vd::ScanSettings> settings;
+  for (const vd::WatchedFolder& folder : folders) {
+    for (const auto& [path, use] : {std::pair{folder.settings.inputDir, DirectoryUse::Scan},
+                                    std::pair{folder.settings.outputDir, DirectoryUse::Write}}) {
+      if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
+        WriteWholeLine(stderr, std::string(kProgram) + ": " + (use == DirectoryUse::Scan ? "input" : "output") +
+                                   " directory " + *problem);
+        return kExitBadDirectory;
+      }
     }
+    settings.push_back(folder.settings);
   }
   // Before any lane is started: what the service manager asks of this process is not
   // handed down to them.
@@ -82,6 +132,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     }
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
+    cycle->wakeOnChanges();
     stopSignals.onStop([&] {
       notifications.stopping("Stopping after the files in hand.");
       cycle->requestStop();
@@ -89,12 +140,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     stopSignals.onStopAtOnce([&] {
       errors.writeLine(std::string(kProgram) + ": ending at once; the files in hand stay in the input folder",
                        Priority::Notice);
-      EndAtOnce(lanes.get(), {settings}, kExitStopped);
+      EndAtOnce(lanes.get(), settings, kExitStopped);
     });
     // The cycle processes no event before its folder is claimed: the first one finds it
     // claimed and scanning.
     QTimer::singleShot(0, [&] {
-      const std::string line = startupLine(settings, jobs);
+      const std::string line = startupLine(folders, jobs);
       log.writeLine(line, Priority::Info);
       notifications.ready(line);
     });
