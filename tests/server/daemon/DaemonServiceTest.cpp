@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -187,6 +188,42 @@ TEST_F(DaemonServiceTest, SmallFilesPassALongJobInTheOtherLane) {
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), 0) << describe();
   EXPECT_TRUE(FileExistsOnDisk(input_ + "/long.ps"));
   expectNoProcessLeft();
+}
+
+// Two scripts dropped together never run at once (their entries' temporaries share the
+// input folder): the second is taken only once the first has ended, while a small file
+// passes both in the other lane; both PDFs hold their entries.
+TEST_F(DaemonServiceTest, ScriptsTakeTurnsWhileOtherFilesPassThem) {
+  const std::string sources = environment_.path("home/sources");
+  ASSERT_TRUE(ensureDirectory(sources));
+  for (const std::string name : {"first", "second"}) {
+    WriteSettledFile(sources + "/" + name + ".ps", slowJob(3000, "entry of the " + name + " script"));
+    WriteSettledFile(input_ + "/" + name + ".scr", sources + "/" + name + ".ps\r\n");
+  }
+  auto running = start({"--input", input_, "--output", output_, "--interval", "1", "--jobs", "2"});
+  ASSERT_TRUE(WaitUntil(*running, [&] { return ReadBytes(log_).find(".scr --> ") != std::string::npos; },
+                        std::chrono::seconds(60))) << describe();
+  WriteBytes(input_ + "/small.ps", smallJob("passing by"));
+  bool overlapped = false;
+  ASSERT_TRUE(WaitUntil(*running, [&] {
+    const bool bothTaken = linesOf(ReadBytes(log_)).size() >= 3 &&
+                           ReadBytes(log_).find("first.scr --> ") != std::string::npos &&
+                           ReadBytes(log_).find("second.scr --> ") != std::string::npos;
+    const int scriptsLeft = FileExistsOnDisk(input_ + "/first.scr") + FileExistsOnDisk(input_ + "/second.scr");
+    if (bothTaken && scriptsLeft == 2) overlapped = true;
+    return scriptsLeft == 0;
+  }, std::chrono::seconds(120))) << describe();
+  EXPECT_FALSE(overlapped) << describe();
+  for (const std::string name : {"first", "second"}) {
+    EXPECT_NE(PdfText(output_ + "/" + name + ".pdf").find("entry of the " + name + " script"), std::string::npos);
+  }
+  EXPECT_NE(PdfText(output_ + "/small.pdf").find("passing by"), std::string::npos);
+  // The small file was handed out while a script still ran: its arrow comes before the second script's.
+  const std::string log = ReadBytes(log_);
+  const std::size_t secondTaken = std::max(log.find("first.scr --> "), log.find("second.scr --> "));
+  EXPECT_LT(log.find("small.ps --> "), secondTaken) << describe();
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
 }
 
 // A file dropped (written as a copy would, not backdated) wakes the daemon long before its
