@@ -125,7 +125,8 @@ std::optional<FileInHand> FolderPasses::take(const std::string& name, const File
   return file;
 }
 
-void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile) {
+std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, std::optional<std::string> failure,
+                                                        bool nameTheFile) {
   subject_ = nameTheFile ? file.in + ": " : std::string();
   const std::string& in = file.in;
   const std::string& out = file.out;
@@ -161,7 +162,7 @@ void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, b
     // later pass, which converts it whole.
     logLine(in + " changed during its conversion; it stays for the next pass.");
     subject_.clear();
-    return;
+    return std::nullopt;
   }
   bool handled = false;
   if (failure) {
@@ -176,6 +177,7 @@ void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, b
     if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
   }
   subject_.clear();
+  return CycleState::Outcome{in, out, std::move(failure), std::chrono::system_clock::now()};
 }
 
 }  // namespace vd

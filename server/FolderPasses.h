@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "server/CycleState.h"
 #include "server/FailureReason.h"
 #include "server/FileInHand.h"
 #include "server/PassFilter.h"
@@ -78,8 +79,9 @@ class FolderPasses {
   std::optional<FileInHand> take(const std::string& name, const FilesInHand& inHand);
   // After the conversion: the PDF checked, the earlier PDF discarded or put back, the input
   // removed or kept in failed/. failure is the conversion's reason; in lanes, where the
-  // lines of several files interleave, nameTheFile puts the input before each line.
-  void finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile);
+  // lines of several files interleave, nameTheFile puts the input before each line. The
+  // outcome; nothing when the input was written to meanwhile and stays for a later pass.
+  std::optional<CycleState::Outcome> finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile);
 
  private:
   bool includeInPass(const std::string& name, const FilesInHand& inHand);

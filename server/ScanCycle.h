@@ -19,6 +19,7 @@
 
 #include "platform/FolderChanges.h"
 #include "server/ConversionLanes.h"
+#include "server/CycleState.h"
 #include "server/EngineFactory.h"
 #include "server/FileConversion.h"
 #include "server/FolderPasses.h"
@@ -56,7 +57,11 @@ class ScanCycle {
   // first.
   void requestStop() { stopRequested_ = true; }
   // The interval of the (first) folder from the next wait on.
-  void setInterval(std::int16_t seconds) { folders_.front()->setInterval(seconds); }
+  void setInterval(std::int16_t seconds) {
+    folders_.front()->setInterval(seconds);
+    state_.folders.front().seconds = seconds;
+  }
+  const CycleState& state() const { return state_; }
   // A file appearing in a folder ends the wait before its next pass at once, where the
   // folder gives change notification; where it does not, the log says so once and the
   // interval alone paces its passes.
@@ -101,6 +106,7 @@ class ScanCycle {
   std::vector<FolderWait> waits_;
   std::unique_ptr<FileConversion> conversion_;
   FilesInHand inHand_;
+  CycleState state_;
   std::string refusal_;
   bool stopRequested_ = false;
   bool wakeOnChanges_ = false;
