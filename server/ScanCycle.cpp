@@ -6,6 +6,7 @@
 #include <chrono>
 #include <utility>
 
+#include "outside/InterpreterConfinement.h"
 #include "platform/EventPump.h"
 #include "server/LaneConversion.h"
 #include "server/SerialConversion.h"
@@ -70,17 +71,18 @@ ScanCycle::Flow ScanCycle::checkPoint() {
 
 ScanCycle::End ScanCycle::run() {
   for (const std::unique_ptr<FolderPasses>& folder : folders_) {
-    if (const std::optional<std::string> refused = folder->claim()) {
+    if (const std::optional<FolderClaim::Refusal> refused = folder->claim()) {
       for (const std::unique_ptr<FolderPasses>& claimed : folders_) claimed->release();
-      refusal_ = *refused + " Not scanning.";
+      refusal_ = refused->reason + " Not scanning.";
       setStatus(refusal_);
       observer_.logLine(refusal_);
       stopRequested_ = false;
-      return End::FolderTaken;
+      return refused->lockImpossible ? End::NoLock : End::FolderTaken;
     }
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->settleLeftovers();
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   if (wakeOnChanges_) watchFolders();
   conversion_->begin();
   for (;;) {

@@ -47,10 +47,11 @@ class ScanCycle {
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
 
-  enum class End { Stopped, FolderTaken };
+  enum class End { Stopped, FolderTaken, NoLock };
   // Claims the input folders, makes the engine, then runs passes; returns once a stop has
   // been carried out. When another instance serves a folder, nothing is scanned: the status
-  // line and the log say so (refusal()) and FolderTaken is returned.
+  // line and the log say so (refusal()) and FolderTaken is returned; NoLock when no claim
+  // could be taken at all (the runtime folder cannot be used).
   End run();
   const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: the conversions under way end
