@@ -41,7 +41,7 @@ class Lane {
     // The lane, and the workers it starts, take the environment when it starts.
     if (!confined_) setenv(kUnconfined, "1", 1);
     const std::optional<std::string> refused =
-        pool_.start(0, vd::LaneJob{output, input, vd::GetExtension(input), false, fs::path(input).parent_path().string()});
+        pool_.start(0, vd::LaneJob{output, input, vd::GetExtension(input), false, fs::path(input).parent_path().string(), {}, {}});
     unsetenv(kUnconfined);
     if (refused) {
       std::fprintf(stderr, "the lane refused %s: %s\n", input.c_str(), refused->c_str());
