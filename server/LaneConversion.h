@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/ConversionLanes.h"
-#include "server/FileConversion.h"
+#include "server/ConversionWay.h"
 #include "server/ScanObserver.h"
 
 namespace vd {

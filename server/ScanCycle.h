@@ -21,7 +21,7 @@
 #include "server/ConversionLanes.h"
 #include "server/CycleState.h"
 #include "server/EngineFactory.h"
-#include "server/FileConversion.h"
+#include "server/ConversionWay.h"
 #include "server/FolderPasses.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "server/EngineFactory.h"
-#include "server/FileConversion.h"
+#include "server/ConversionWay.h"
 #include "server/ScanObserver.h"
 
 namespace vd {
