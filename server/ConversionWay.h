@@ -19,9 +19,9 @@ struct ConversionEnded {
   bool stoppedInScript = false;
 };
 
-class FileConversion {
+class ConversionWay {
  public:
-  virtual ~FileConversion() = default;
+  virtual ~ConversionWay() = default;
 
   // Once the folders are claimed: what the conversions need (an engine) is made now.
   virtual void begin() {}

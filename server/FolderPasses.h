@@ -2,7 +2,7 @@
 // instance off the folder, what a killed run left behind, which files a pass takes, the
 // output name each gets, and what happens to the input once its conversion has ended.
 // How the files are converted (one after the other here, or in lanes) is the business of a
-// FileConversion; the cycle (ScanCycle) joins the two.
+// ConversionWay; the cycle (ScanCycle) joins the two.
 #pragma once
 
 #include <exception>

@@ -13,7 +13,7 @@
 
 namespace vd {
 
-class LaneConversion : public FileConversion {
+class LaneConversion : public ConversionWay {
  public:
   // The lanes must outlive this object.
   LaneConversion(ConversionLanes& lanes, ScanObserver& observer);

@@ -11,7 +11,7 @@
 
 namespace vd {
 
-class SerialConversion : public FileConversion {
+class SerialConversion : public ConversionWay {
  public:
   // stopRequested is asked between a script's entries (events processed first).
   SerialConversion(EngineFactory engineFactory, ScanObserver& observer, std::function<bool()> stopRequested);
