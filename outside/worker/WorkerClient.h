@@ -37,6 +37,8 @@ struct WorkerKind {
   std::string title;
   // The limits before the environment's say.
   WorkerLimits limits;
+  // Variables the worker gets ("NAME=value") where the environment sets none of its own.
+  std::vector<std::string> environmentDefaults = {};
 };
 
 // What a running job reports; every call arrives on the thread that runs the job.
@@ -77,6 +79,8 @@ class WorkerClient {
   pid_t pid() const { return pid_; }
   // helperDir() + "/" + the kind's program name.
   std::string programPath() const;
+  // The kind's limits as the environment sets them.
+  WorkerLimits limits() const { return kind_.limits.overriddenByEnvironment(); }
 
  private:
   enum class Exchange { Finished, NotAccepted, TimedOut, Died, Damaged };
