@@ -20,6 +20,9 @@ struct LaneJob {
   bool security = false;
   // Where a script's entries make their temporary PDFs.
   std::string inputDir;
+  // Text recognition of scanned pages (ScanSettings).
+  std::string ocrLanguages;
+  bool ocrRotate = false;
 };
 
 struct LaneFinished {

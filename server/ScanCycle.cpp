@@ -100,7 +100,7 @@ ScanCycle::End ScanCycle::run() {
   settleLeftovers();
   if (lanes_ == nullptr) {
     attempt([this] {
-      engine_ = engineFactory_();
+      engine_ = engineFactory_(recognition());
       if (engine_) engine_->setEvents(&progressEvents_);
     });
   }
@@ -117,6 +117,10 @@ ScanCycle::End ScanCycle::run() {
     setStatus(status_ + "done.");
     observer_.filesListed({});
   }
+}
+
+TextRecognition ScanCycle::recognition() {
+  return RecognitionOf(settings_.ocrLanguages, settings_.ocrRotate, [this](const std::string& line) { logLine(line); });
 }
 
 void ScanCycle::carryOutStop() {
@@ -251,7 +255,8 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
                                    [this](const std::string& why) {
                                      observer_.logLine(kUnableToCreatePdf);
                                      observer_.logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   recognition()};
     const DispatchCall call{out, in, ext, settings_.security};
     stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;
@@ -378,7 +383,8 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   inLanes_[lane] = std::move(work);
   std::optional<std::string> refused;
   try {
-    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir});
+    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir,
+                                          settings_.ocrLanguages, settings_.ocrRotate});
   } catch (const std::exception& error) {
     refused = FailureReason(error);
   }

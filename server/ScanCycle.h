@@ -64,6 +64,8 @@ class ScanCycle {
   template <class Action>
   bool attempt(Action&& action);
   void setStatus(const std::string& text);
+  // The text recognition of the settings, its notes going to the log.
+  TextRecognition recognition();
 
   Flow waitPhase();
   Flow listFiles();

@@ -8,6 +8,7 @@
 
 #include "common/Text.h"
 #include "engine/CreatePDF.h"
+#include "outside/ocr/SearchableScans.h"
 #include "platform/FileSystem.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
@@ -25,12 +26,14 @@ std::string localEntryPath(const std::string& entry) {
 }
 
 // Converts one entry into the temporary PDF as the scan cycle would convert the file,
-// except that a PDF is copied, security is never applied to a part of a joined
-// document, and a script entry is taken as text, so scripts do not nest.
-void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& temporary) {
+// except that a PDF is copied (with a text layer on its scanned pages when recognition
+// is enabled), security is never applied to a part of a joined document, and a script
+// entry is taken as text, so scripts do not nest.
+void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& temporary,
+                  const TextRecognition& recognition) {
   const std::string ext = GetExtension(entry);
   if (ext == "pdf") {
-    fileSystem().copyFile(entry, temporary);
+    if (!WriteWithTextOnScannedPages(entry, temporary, recognition)) fileSystem().copyFile(entry, temporary);
     return;
   }
   ConvertWithEngine(engine, DispatchCall{temporary, entry, ext, false});
@@ -119,7 +122,7 @@ class ScriptRun {
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    step([&] { convertEntry(context_.engine, entry, temporary); }, entry);
+    step([&] { convertEntry(context_.engine, entry, temporary, context_.recognition); }, entry);
     if (!PathExists(temporary)) return;
     add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "outside/ocr/TextRecognition.h"
+
 namespace vd {
 
 class CreatePDF;
@@ -16,6 +18,8 @@ struct ScriptRunContext {
   std::function<bool()> checkPoint;
   // The scan cycle's error rule: logs "Unable to create PDF." for a failed step, and why.
   std::function<void(const std::string& why)> logFailure;
+  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
+  TextRecognition recognition = {};
 };
 
 enum class ScriptRunEnd { Finished, StopRequested };

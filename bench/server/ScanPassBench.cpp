@@ -89,7 +89,7 @@ double cycleAlone(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   CountingObserver observer;
   vd::ScanCycle* running = nullptr;
-  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false}, observer, [&] {
+  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false, "", false}, observer, [&](const vd::TextRecognition&) {
     return std::make_unique<FirstConversion>(began, [&] { running->requestStop(); });
   });
   running = &cycle;

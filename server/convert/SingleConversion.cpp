@@ -79,6 +79,7 @@ void appendJsonString(std::string& json, const std::string& text) {
 }  // namespace
 
 ConversionOutcome ConvertOneFile(const std::string& output, const std::string& input, bool security,
+                                 const RecognitionSettings& recognition,
                                  const std::function<void(const std::string&)>& logLine) {
   const std::optional<struct stat> inputStatus = statusOf(input);
   if (!inputStatus) return failure(kExitNoInput, input + ": " + std::strerror(errno));
@@ -92,12 +93,14 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   const auto started = std::chrono::steady_clock::now();
   std::optional<std::string> problem;
   try {
-    std::unique_ptr<CreatePDF> engine = defaultEngineFactory()();
+    const TextRecognition pages = RecognitionOf(recognition.languages, recognition.turnUpright, logLine);
+    std::unique_ptr<CreatePDF> engine = defaultEngineFactory()(pages);
     ScriptRunContext scriptContext{*engine, folderOf(input), [] { return false; },
                                    [&](const std::string& why) {
                                      logLine(kUnableToCreatePdf);
                                      logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   pages};
     const DispatchCall call{output, input, GetExtension(fileNameOf(input)), security};
     Dispatch(*engine, call, scriptContext);
   } catch (const std::exception& error) {

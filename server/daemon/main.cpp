@@ -34,9 +34,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const vd::daemon::ScanOverrides& overrides = command.overrides;
     const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
                             (setting.key == vd::option::Overwrite && overrides.overwrite) ||
-                            (setting.key == vd::option::Security && overrides.security);
+                            (setting.key == vd::option::Security && overrides.security) ||
+                            (setting.key == vd::option::OCR && overrides.ocrLanguages);
     if (overridden) continue;
-    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
+    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds)
+                                    : setting.key == vd::option::OCR   ? "\"\" (no text recognition)"
+                                                                       : "0 (clear)";
     WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead));
   }
   for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},

@@ -4,10 +4,12 @@
 // and says how it went. It never touches the input, failed/ or any name choice: those stay
 // with the daemon, which alone sees every lane.
 //
-// A job is five texts: the output path, the input path, the listed extension, "1" or "0"
-// for "Use security", and the input folder (where a script's entries make their
-// temporaries). The job's code is 0 when the dispatch returned without an error; otherwise
-// 1, after a report 'F' holding the reason. A script's failed entries are log lines.
+// A job is seven texts: the output path, the input path, the listed extension, "1" or "0"
+// for "Use security", the input folder (where a script's entries make their temporaries),
+// the languages of text recognition ("" for none) and "1" or "0" for turning recognised
+// pages upright. The job's code is 0 when the dispatch returned without an error;
+// otherwise 1, after a report 'F' holding the reason. A script's failed entries, and pages
+// left without text, are log lines.
 #include <QCoreApplication>
 #include <exception>
 #include <memory>
@@ -29,18 +31,34 @@ namespace {
 class Lane {
  public:
   int convert(const std::vector<std::string>& job, vd::worker::JobReporter& reporter) {
-    if (job.size() != 5) throw std::invalid_argument("A lane's job is five texts.");
+    if (job.size() != 7) throw std::invalid_argument("A lane's job is seven texts.");
     std::string failure;
+    reporter_ = &reporter;
+    struct Done {
+      vd::worker::JobReporter*& reporter;
+      ~Done() { reporter = nullptr; }
+    } done{reporter_};
     try {
-      // An engine that could not be made is tried again with the next file.
-      if (!engine_) engine_ = vd::defaultEngineFactory()();
+      const vd::TextRecognition recognition =
+          vd::RecognitionOf(job[5], job[6] == "1", [this](const std::string& line) {
+            if (reporter_ != nullptr) reporter_->line(line);
+          });
+      // An engine that could not be made is tried again with the next file; one made for
+      // another recognition is made anew.
+      if (engine_ && (languages_ != job[5] || turnUpright_ != (job[6] == "1"))) engine_.reset();
+      if (!engine_) {
+        engine_ = vd::defaultEngineFactory()(recognition);
+        languages_ = job[5];
+        turnUpright_ = job[6] == "1";
+      }
       if (!engine_) throw std::runtime_error("The conversion engine could not be created.");
       // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
       vd::ScriptRunContext scriptContext{*engine_, job[4], [] { return false; },
                                          [&reporter](const std::string& why) {
                                            reporter.line(vd::kUnableToCreatePdf);
                                            reporter.line(vd::ReasonLine(why));
-                                         }};
+                                         },
+                                         recognition};
       vd::Dispatch(*engine_, vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, scriptContext);
       return 0;
     } catch (const std::exception& error) {
@@ -54,6 +72,11 @@ class Lane {
 
  private:
   std::unique_ptr<vd::CreatePDF> engine_;
+  // The recognition the engine was made for.
+  std::string languages_;
+  bool turnUpright_ = false;
+  // The job in hand's, for the notes of the engine's recognition.
+  vd::worker::JobReporter* reporter_ = nullptr;
 };
 
 }  // namespace
