@@ -14,13 +14,12 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include "engine/CreatePDF.h"
-#include "outside/ghostscript/GhostscriptRunner.h"
 #include "outside/ocr/SearchableScans.h"
 #include "server/ScriptRun.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/TestBounds.h"
-#include "support/TextPages.h"
+#include "support/TextPageRendering.h"
 
 namespace vd::test {
 namespace {
@@ -103,15 +102,9 @@ std::vector<std::string> allTokens(const TextPages& pages) {
 
 class SearchableScansTest : public IsolatedTest {
  protected:
-  // The pages rendered by Ghostscript with device at 300 dpi into the work folder.
+  // The pages rendered with device at 300 dpi into the work folder.
   std::string render(const TextPages& pages, const std::string& device, const std::string& name) {
-    const std::string source = scratch(name + ".ps");
-    WriteBytes(source, pages.postScript);
-    const std::string picture = scratch(name);
-    const GhostscriptResult rendered = RunGhostscriptJob(
-        {"-sDEVICE=" + device, "-r300", "-dTextAlphaBits=4", "-dGraphicsAlphaBits=4"}, source, picture);
-    EXPECT_TRUE(rendered.ok) << rendered.messages;
-    return picture;
+    return RenderTextPages(pages, device, scratch(name));
   }
 
   // The image converted as the scan cycle converts it, with recognition in languages
@@ -273,6 +266,25 @@ TEST_F(SearchableScansTest, DocumentPastItsBoundKeepsTheRestOfItsPagesWithoutTex
       << notes_.back();
   const std::vector<std::string> texts = PageTexts(pdf);
   EXPECT_EQ(texts.back().find_first_not_of(" \n\f"), std::string::npos);
+}
+
+TEST_F(SearchableScansTest, PosterSizedPictureIsRecognisedWithinTheWorkersBounds) {
+  // The short form of the soak command's 20,000 x 20,000 picture: read at a fraction of its
+  // size, it keeps within a worker bound of a gigabyte and still gives its words.
+  TextPages poster;
+  poster.postScript =
+      "%!PS\n<< /PageSize [4800 4800] >> setpagedevice\n"
+      "/Times-Roman findfont 40 scalefont setfont 100 4600 moveto (A poster sized scan with a few words) show\n"
+      "/Times-Roman findfont 400 scalefont setfont 200 2400 moveto (HUGE TEXT) show showpage\n";
+  const std::string picture = render(poster, "jpeggray", "poster.jpg");
+  const ScopedVariable bound("VELLUMDOCK_JOB_MEMORY_MB", "1024");
+  const std::string plain = convert(picture, "plain.pdf", "");
+  const std::string searchable = convert(picture, "poster.pdf", "eng");
+  EXPECT_EQ(PageCount(searchable), 1);
+  EXPECT_EQ(PictureStreams(searchable), PictureStreams(plain));
+  EXPECT_EQ(TokensOf(PdfText(searchable)),
+            (std::vector<std::string>{"A", "poster", "sized", "scan", "with", "a", "few", "words", "HUGE", "TEXT"}));
+  EXPECT_EQ(notes_, std::vector<std::string>{});
 }
 
 TEST_F(SearchableScansTest, ScannedPdfOfAScriptGetsItsTextAndOtherPdfsGoInAsTheyAre) {

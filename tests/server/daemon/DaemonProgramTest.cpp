@@ -13,6 +13,7 @@
 #include "../ProgramFixture.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/SettingsStore.h"
+#include "support/TextPageRendering.h"
 
 namespace vd::test {
 namespace {
@@ -282,6 +283,34 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   expectNoProcessLeft();
 }
 
+// Lanes make their engines for the recognition the daemon was given: a scan gets its words,
+// and a page left without text is logged under its file's name.
+TEST_F(DaemonProgramTest, LanesGiveScansTheirWordsAndLogThePagesLeftWithout) {
+  environment_.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  TextPageLayout layout;
+  layout.height = 160;
+  const std::string text = "Scanned pages dropped into the folder come out searchable";
+  const std::string scan = RenderTextPages(SetTextPages(WordsOf(text), 1, layout), "jpeggray",
+                                           environment_.path("home/scan.jpg"));
+  for (const char* languages : {"eng", "xyz"}) {
+    SCOPED_TRACE(languages);
+    std::remove((output_ + "/scan.pdf").c_str());
+    std::unique_ptr<RunningProgram> running = start({"--jobs", "2", "--ocr", languages});
+    CopySettledFile(scan, input_ + "/scan.jpg");
+    ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_).empty(); })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
+    const double found = ShareFound(TokensOf(text), TokensOf(PdfText(output_ + "/scan.pdf")));
+    const std::string note = input_ + "/scan.jpg: Page 1 of " + input_ + "/scan.jpg kept no text: The language data";
+    if (std::string(languages) == "eng") {
+      EXPECT_GT(found, 0.9) << describe();
+    } else {
+      EXPECT_EQ(found, 0) << describe();
+      EXPECT_NE(ReadBytes(log_).find(note), std::string::npos) << describe();
+    }
+  }
+}
+
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
@@ -294,6 +323,8 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--overwrite=1"}, 2, "", "--overwrite takes no value"},
       {{"--jobs=many"}, 2, "", "--jobs takes a whole number from 1 to 256"},
       {{"-j0"}, 2, "", "-j takes a whole number from 1 to 256"},
+      {{"--ocr"}, 2, "", "--ocr needs a list of languages"},
+      {{"--ocr", "../eng"}, 2, "", "--ocr takes language names joined by '+'"},
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
   });
