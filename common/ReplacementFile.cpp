@@ -59,14 +59,32 @@ void ReplacementFile::write(std::string_view bytes) {
 
 void ReplacementFile::commit() { commit(0666 & ~currentUmask()); }
 
-void ReplacementFile::commit(unsigned mode) {
+void ReplacementFile::finishWriting(unsigned mode) {
   if (temporary_.empty()) throw FileError("replace", target_, "already replaced");
   const bool flushed = fsync(descriptor_) == 0 && fchmod(descriptor_, static_cast<mode_t>(mode)) == 0;
   const int flushError = errno;
   const bool closed = close(descriptor_) == 0;
   descriptor_ = -1;
   if (!flushed || !closed) throw FileError("replace", target_, std::strerror(flushed ? errno : flushError));
+}
+
+void ReplacementFile::commit(unsigned mode) {
+  finishWriting(mode);
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) throw FileError("replace", target_, std::strerror(errno));
+  temporary_.clear();
+}
+
+void ReplacementFile::commitAsNew() {
+  finishWriting(0666 & ~currentUmask());
+  if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+    // File systems that cannot rename without replacing can still link a new name, which
+    // fails as well when the name is taken.
+    if (errno != EINVAL && errno != ENOSYS) throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    if (link(temporary_.c_str(), target_.c_str()) != 0) {
+      throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    }
+    unlink(temporary_.c_str());
+  }
   temporary_.clear();
 }
 

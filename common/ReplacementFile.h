@@ -28,8 +28,14 @@ class ReplacementFile {
   // file gets under the umask) and renames it over the target; throws FileError.
   void commit();
   void commit(unsigned mode);
+  // As commit(), but the temporary only takes the target's name while nothing has it: a
+  // file that appeared there meanwhile stays, and FileError says "exists".
+  void commitAsNew();
 
  private:
+  // Flushes, gives the mode and closes the temporary; throws FileError.
+  void finishWriting(unsigned mode);
+
   std::string target_;
   std::string temporary_;
   int descriptor_ = -1;

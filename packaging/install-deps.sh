@@ -34,6 +34,9 @@ packages=(
   fonts-wqy-microhei
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
+  # the tray icon's test and its screenshot: a system tray on that display (Debian's only
+  # stand-alone tray)
+  trayer
   # benchmarks: the reference tools compared against (images; text files)
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)

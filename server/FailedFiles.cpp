@@ -102,4 +102,8 @@ std::string KeepFailedFile(const std::string& inputDir, const std::string& name,
   return target;
 }
 
+std::string FailureNotePath(const std::string& keptPath) {
+  return folderOf(keptPath) + "/" + reasonNameFor(fileNameOf(keptPath));
+}
+
 }  // namespace vd

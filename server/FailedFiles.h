@@ -20,4 +20,7 @@ inline constexpr const char* kFailedFolder = "failed";
 // file in full on its first line.
 std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason);
 
+// The reason note of a file KeepFailedFile kept at keptPath.
+std::string FailureNotePath(const std::string& keptPath);
+
 }  // namespace vd

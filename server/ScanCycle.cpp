@@ -8,7 +8,6 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "common/Text.h"
 #include "engine/EngineError.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
@@ -25,11 +24,6 @@ namespace {
 
 // How long one wait for the lanes lasts before events (a stop) get their turn.
 constexpr int kLaneWaitMilliseconds = 200;
-
-bool leftOutByName(const std::string& name) {
-  const std::string ext = GetExtension(name);
-  return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
-}
 
 }  // namespace
 
@@ -155,7 +149,7 @@ void ScanCycle::settleLeftovers() {
 }
 
 bool ScanCycle::includeInPass(const std::string& name) {
-  if (leftOutByName(name)) return false;
+  if (LeftAloneByName(name)) return false;
   const std::string path = settings_.inputDir + "/" + name;
   const std::optional<FileStamp> stamp = fileSystem().stamp(path);
   if (!stamp) return false;  // gone again since the listing saw it
@@ -297,7 +291,9 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);
-    handled = attempt([&] { KeepFailedFile(settings_.inputDir, name, *failure); });
+    std::string kept;
+    handled = attempt([&] { kept = KeepFailedFile(settings_.inputDir, name, *failure); });
+    if (handled) observer_.failedFileKept(in, kept);
   } else {
     observer_.fileConverted(in, out);
     handled = attempt([&] { fileSystem().deleteFile(in); });

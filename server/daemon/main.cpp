@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
@@ -29,7 +30,11 @@ constexpr const char* kProgram = "vellumdkd";
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
   std::vector<vd::UnreadableSetting> unreadable;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  // Relative folders (given here or stored) mean the folder the daemon was started in; the
+  // converters hand paths to helpers that run elsewhere.
+  settings.inputDir = vd::absolutePath(settings.inputDir);
+  settings.outputDir = vd::absolutePath(settings.outputDir);
   for (const vd::UnreadableSetting& setting : unreadable) {
     const vd::daemon::ScanOverrides& overrides = command.overrides;
     const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
@@ -84,6 +89,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
 
 int main(int argc, char** argv) {
   using namespace vd::daemon;
+  vd::makeLocationVariablesAbsolute();
   QCoreApplication application(argc, argv);
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const DaemonCommand command = ParseDaemonCommand(arguments);

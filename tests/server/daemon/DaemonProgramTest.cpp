@@ -1,7 +1,8 @@
 // The built vellumdkd in a scratch world: bursts of dropped files under two lanes end each
 // as one PDF of its own or in failed/ with its reason, one instance scans a folder, a dead
 // lane or a stop signal loses nothing and leaves no process, a program killed mid-job leaves
-// no half-written PDF, and bad command lines end with the documented codes.
+// no half-written PDF, bad command lines end with the documented codes, and folders named
+// relative to where it starts serve as well.
 #include <signal.h>
 
 #include <cstdio>
@@ -315,8 +316,6 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
   expectOutcomes({
-      {{"--help"}, 0, "--interval SECONDS", ""},
-      {{"--version"}, 0, "vellumdkd (Vellumdock) ", ""},
       {{"--bogus"}, 2, "", "unknown argument '--bogus'"},
       {{"--interval", "0"}, 2, "", "--interval takes whole seconds"},
       {{"--input"}, 2, "", "--input needs a directory"},
@@ -330,6 +329,17 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   });
   // Nothing was converted or created by a refused start.
   EXPECT_TRUE(DirectoryEntries(output_).empty());
+
+  // Folders named relative to where it starts: a text file is printed by helpers that run
+  // elsewhere, and still reaches the output folder.
+  WriteSettledFile(input_ + "/note.txt", "A note for the daemon\n");
+  RunningProgram running(program_, {"--input", "in box", "--output", "out box", "--interval", "1"}, log_, {}, errors_,
+                         environment_.path("home"));
+  ASSERT_TRUE(waitFor(running, [&] { return !FileExistsOnDisk(input_ + "/note.txt"); })) << describe();
+  running.signal(SIGTERM);
+  EXPECT_EQ(running.waitForExit(std::chrono::seconds(120)), 0) << describe();
+  EXPECT_NE(PdfText(output_ + "/note.pdf").find("A note for the daemon"), std::string::npos) << describe();
+  EXPECT_NE(ReadBytes(log_).find(input_ + "/note.txt --> " + output_ + "/note.pdf"), std::string::npos) << describe();
 }
 
 }  // namespace
