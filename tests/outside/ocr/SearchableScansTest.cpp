@@ -8,7 +8,6 @@
 #include <sys/resource.h>
 
 #include <cmath>
-#include <regex>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -23,41 +22,6 @@
 
 namespace vd::test {
 namespace {
-
-struct WordBox {
-  double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
-  std::string text;
-};
-
-// pdftotext's words with their boxes (points from the page's top left).
-std::vector<WordBox> WordBoxes(const std::string& pdf) {
-  const std::string html = ProgramOutput("pdftotext", {"-bbox", pdf, "-"});
-  static const std::regex word(
-      R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-  std::vector<WordBox> boxes;
-  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
-    boxes.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]), (*it)[5]});
-  }
-  return boxes;
-}
-
-std::string bytesOf(const std::shared_ptr<Buffer>& buffer) {
-  return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-}
-
-// Each page's picture streams as stored (filters and data), in page order.
-std::vector<std::string> PictureStreams(const std::string& pdf) {
-  QPDF document;
-  document.processFile(pdf.c_str());
-  std::vector<std::string> streams;
-  for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(document).getAllPages()) {
-    for (auto& [name, image] : page.getImages()) {
-      streams.push_back(name + image.getDict().getKey("/Filter").unparse() +
-                        image.getDict().getKey("/DecodeParms").unparse() + bytesOf(image.getRawStreamData()));
-    }
-  }
-  return streams;
-}
 
 int PageRotation(const std::string& pdf, int index) {
   QPDF document;
@@ -143,14 +107,7 @@ TEST_F(SearchableScansTest, GreyPageGivesItsWordsInReadingOrderWhereTheyStandAnd
   // Every word sits on one of the lines it was set on, inside the text's margins.
   const std::vector<WordBox> boxes = WordBoxes(searchable);
   ASSERT_GT(boxes.size(), 500u);
-  for (const WordBox& box : boxes) {
-    SCOPED_TRACE(box.text);
-    const double baseline = box.yMin + 0.8 * (box.yMax - box.yMin);
-    const double line = (baseline - layout.margin - layout.fontSize) / layout.leading;
-    EXPECT_LT(std::abs(line - std::round(line)), 0.25);
-    EXPECT_GT(box.xMin, layout.margin - 3);
-    EXPECT_LT(box.xMax, layout.width - layout.margin / 2);
-  }
+  EXPECT_EQ(WordsOffTheirLines(boxes, layout), std::vector<std::string>{});
   // The JPEG is the same bytes, and the text is never painted.
   EXPECT_EQ(PictureStreams(searchable), PictureStreams(plain));
   EXPECT_EQ(ink(searchable), ink(plain));
