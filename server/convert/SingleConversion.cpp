@@ -100,6 +100,7 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
                                      logLine(kUnableToCreatePdf);
                                      logLine(ReasonLine(why));
                                    },
+                                   /*replacedPdf=*/{}, /*replacedPdfAside=*/{},
                                    pages};
     const DispatchCall call{output, input, GetExtension(fileNameOf(input)), security};
     Dispatch(*engine, call, scriptContext);

@@ -74,9 +74,9 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
     stopSignals.onStop([&cycle] { cycle->requestStop(); });
-    if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
+    if (const vd::ScanCycle::End end = cycle->run(); end != vd::ScanCycle::End::Stopped) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
-      return kExitFolderTaken;
+      return end == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
     }
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());

@@ -1,15 +1,19 @@
 // vellumdk-lane: one lane of `vellumdkd --jobs N`. The daemon starts one per lane and hands
 // it one file at a time over the worker socket; the lane converts it through the dispatch
 // with an engine it keeps warm between files (and with it the engine's own warm workers)
-// and says how it went. It never touches the input, failed/ or any name choice: those stay
-// with the daemon, which alone sees every lane.
+// and says how it went. It never touches the input or any name choice: those stay with the
+// daemon, which alone sees every lane. Only a script's own files are its business: the
+// entries' temporaries, and the Distiller log of a failed entry, which it keeps in failed/
+// (moving there never replaces a file, so the daemon's moves and its cannot collide).
 //
-// A job is seven texts: the output path, the input path, the listed extension, "1" or "0"
+// A job is nine texts: the output path, the input path, the listed extension, "1" or "0"
 // for "Use security", the input folder (where a script's entries make their temporaries),
-// the languages of text recognition ("" for none) and "1" or "0" for turning recognised
-// pages upright. The job's code is 0 when the dispatch returned without an error;
-// otherwise 1, after a report 'F' holding the reason. A script's failed entries, and pages
-// left without text, are log lines.
+// under overwrite the PDF being replaced and where it is kept aside meanwhile (empty when
+// none is), the languages of text recognition ("" for none) and "1" or "0" for turning
+// recognised pages upright. The job's code is 0 when the dispatch returned without an
+// error; otherwise 1, after a report 'F' holding the reason. A script's failed entries,
+// and pages left without text, are log lines, and each of the script's lines is announced
+// by a report 'P', a sign of progress.
 #include <QCoreApplication>
 #include <exception>
 #include <memory>
@@ -31,7 +35,7 @@ namespace {
 class Lane {
  public:
   int convert(const std::vector<std::string>& job, vd::worker::JobReporter& reporter) {
-    if (job.size() != 7) throw std::invalid_argument("A lane's job is seven texts.");
+    if (job.size() != 9) throw std::invalid_argument("A lane's job is nine texts.");
     std::string failure;
     reporter_ = &reporter;
     struct Done {
@@ -40,25 +44,29 @@ class Lane {
     } done{reporter_};
     try {
       const vd::TextRecognition recognition =
-          vd::RecognitionOf(job[5], job[6] == "1", [this](const std::string& line) {
+          vd::RecognitionOf(job[7], job[8] == "1", [this](const std::string& line) {
             if (reporter_ != nullptr) reporter_->line(line);
           });
       // An engine that could not be made is tried again with the next file; one made for
       // another recognition is made anew.
-      if (engine_ && (languages_ != job[5] || turnUpright_ != (job[6] == "1"))) engine_.reset();
+      if (engine_ && (languages_ != job[7] || turnUpright_ != (job[8] == "1"))) engine_.reset();
       if (!engine_) {
         engine_ = vd::defaultEngineFactory()(recognition);
-        languages_ = job[5];
-        turnUpright_ = job[6] == "1";
+        languages_ = job[7];
+        turnUpright_ = job[8] == "1";
       }
       if (!engine_) throw std::runtime_error("The conversion engine could not be created.");
       // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
-      vd::ScriptRunContext scriptContext{*engine_, job[4], [] { return false; },
+      vd::ScriptRunContext scriptContext{*engine_, job[4],
+                                         [&reporter] {
+                                           reporter.report(vd::lane::kProgressReport, "");
+                                           return false;
+                                         },
                                          [&reporter](const std::string& why) {
                                            reporter.line(vd::kUnableToCreatePdf);
                                            reporter.line(vd::ReasonLine(why));
                                          },
-                                         recognition};
+                                         job[5], job[6], recognition};
       vd::Dispatch(*engine_, vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, scriptContext);
       return 0;
     } catch (const std::exception& error) {

@@ -142,7 +142,7 @@ void ServerController::startClicked() {
       stopPending_ = false;
       cycle.requestStop();
     }
-    if (cycle.run() == ScanCycle::End::FolderTaken) refusal = cycle.refusal();
+    if (cycle.run() != ScanCycle::End::Stopped) refusal = cycle.refusal();
   }
   showStopped();
   // The operator must see why Start did nothing: the status line keeps the reason.
