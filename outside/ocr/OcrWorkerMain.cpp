@@ -288,8 +288,13 @@ int recognise(const std::vector<std::string>& job, JobReporter& reporter) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A picture is untrusted input read by image decoders: the worker is confined like the
+  // interpreters. Its language data lies in the system's trees unless TESSDATA_PREFIX
+  // points elsewhere.
+  vd::worker::ConfinementRules rules;
+  if (const char* data = std::getenv("TESSDATA_PREFIX"); data != nullptr && data[0] == '/') rules.readable = {data};
   // Tesseract's notes go nowhere: the job's log lines say what matters.
-  const int code = vd::worker::serveJobs(argc, argv, recognise, [] { models.orientation(); });
+  const int code = vd::worker::serveConfinedJobs(argc, argv, rules, recognise, [] { models.orientation(); });
   models.release();
   return code;
 }

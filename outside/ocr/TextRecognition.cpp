@@ -9,7 +9,10 @@
 #include <sstream>
 
 #include "common/Environment.h"
+#include "common/Errors.h"
+#include "common/Paths.h"
 #include "outside/ocr/RecognitionReports.h"
+#include "outside/worker/JobFolder.h"
 
 namespace vd {
 namespace {
@@ -125,9 +128,18 @@ RecognitionOutcome RecognizePicture(WorkerClient& worker, const std::string& pic
   // The worker stops recognising a little before its bound, so a slow page ends with the
   // worker kept warm; the bound itself stops whatever cannot be stopped so.
   const double ownStop = std::max(1.0, seconds * 0.9);
+  // A confined worker reads nothing but its job's folder: the picture is copied there.
+  std::optional<JobFolder> files;
+  std::string placed;
+  try {
+    files.emplace(worker);
+    placed = files->placeInput(pictureFile, fileNameOf(pictureFile));
+  } catch (const FileError& error) {
+    outcome.failure = std::string(kTitle) + " could not be given the page's picture: " + error.reason() + ".";
+    return outcome;
+  }
   const JobOutcome ran = worker.run(
-      {pictureFile, languages, std::to_string(std::lround(std::isfinite(dpi) && dpi > 0 ? dpi : 0)),
-       decimal(ownStop)},
+      {placed, languages, std::to_string(std::lround(std::isfinite(dpi) && dpi > 0 ? dpi : 0)), decimal(ownStop)},
       limits, &listener);
   if (ran.succeeded()) {
     if (listener.answer()) outcome.page = ParseRecognitionAnswer(*listener.answer());

@@ -1,5 +1,6 @@
 // Recognising the text of a scanned page's picture, in the warm, bounded worker program
-// vellumdk-ocrworker (outside/worker/WorkerClient.h): Tesseract with its language models
+// vellumdk-ocrworker (outside/worker/WorkerClient.h), confined to its jobs like the
+// interpreters (outside/worker/Confinement.h): Tesseract with its language models
 // loaded once and kept between pages, one page at a time in one thread. Several workers
 // recognise the pages of one document side by side. A page that runs past its time bound,
 // or a worker that dies or passes its memory bound, ends as a page without text; the

@@ -14,6 +14,8 @@
 
 #include "engine/CreatePDF.h"
 #include "outside/ocr/SearchableScans.h"
+#include "outside/ocr/TextRecognition.h"
+#include "outside/worker/WorkerSpawn.h"
 #include "server/ScriptRun.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
@@ -207,6 +209,45 @@ TEST_F(SearchableScansTest, PageThatCannotBeRecognisedKeepsItsPictureAndTheDocum
   }
 }
 
+// The recogniser reads pictures, untrusted input, confined like the interpreters: a picture
+// named by its own path is out of its reach, the copy its client places in the job's folder
+// is read; where the kernel cannot confine (simulated) it reads both, unless confinement is
+// required, and then it recognises nothing and the page's note says why.
+TEST_F(SearchableScansTest, RecogniserReadsOnlyThePicturesPlacedForItsJob) {
+  TextPageLayout layout;
+  layout.height = 150;
+  const TextPages pages = SetTextPages(licence_, 1, layout);
+  const std::string picture = render(pages, "jpeggray", "page.jpg");
+  WorkerClient& worker = textRecognitionWorker(0);
+  // Simulated no confinement, confinement required, the picture read by its own path, and
+  // what the placed picture's failure says ("" when it is recognised).
+  const std::vector<std::tuple<const char*, const char*, bool, std::string>> cases = {
+      {"0", "0", false, ""},
+      {"1", "0", true, ""},
+      {"1", "1", false, "VELLUMDOCK_REQUIRE_CONFINEMENT=1"},
+  };
+  for (const auto& [simulated, required, readsOwnPath, refusal] : cases) {
+    SCOPED_TRACE(std::string("simulated ") + simulated + ", required " + required);
+    const ScopedVariable simulate("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", simulated);
+    const ScopedVariable require("VELLUMDOCK_REQUIRE_CONFINEMENT", required);
+    const std::string problem = worker::confinementProblem(worker.programPath());
+    if (std::string(simulated) == "0" && !problem.empty()) GTEST_SKIP() << "The kernel cannot confine: " << problem;
+    worker.stop();  // the next job starts a worker under these variables
+    const JobOutcome direct = worker.run({picture, "eng", "300", "60"}, worker.limits(), nullptr);
+    EXPECT_EQ(direct.succeeded(), readsOwnPath) << direct.failure;
+    const RecognitionOutcome placed = RecognizePicture(worker, picture, "eng", 300, 60);
+    EXPECT_EQ(placed.page.has_value(), refusal.empty()) << placed.failure;
+    EXPECT_NE(placed.failure.find(refusal), std::string::npos) << placed.failure;
+    if (!placed.page) continue;
+    std::string words;
+    for (const RecognizedLine& line : placed.page->lines) {
+      for (const RecognizedWord& word : line.words) words += word.text + " ";
+    }
+    EXPECT_GE(ShareFound(allTokens(pages), TokensOf(words)), 0.97);
+  }
+  worker.stop();
+}
+
 TEST_F(SearchableScansTest, DocumentPastItsBoundKeepsTheRestOfItsPagesWithoutText) {
   // The short form of a long hostile TIFF (the soak command in bench/ocr takes 500 pages):
   // once the document's bound is spent, no page is given to the recogniser any more.
@@ -257,7 +298,7 @@ TEST_F(SearchableScansTest, ScannedPdfOfAScriptGetsItsTextAndOtherPdfsGoInAsThey
   CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns(recognition));
   std::vector<std::string> failures;
   ScriptRunContext context{engine, inputDir, [] { return false; },
-                           [&failures](const std::string& why) { failures.push_back(why); }, recognition};
+                           [&failures](const std::string& why) { failures.push_back(why); }, {}, {}, recognition};
   const std::string joined = scratch("joined.pdf");
   EXPECT_EQ(RunScript(context, inputDir + "/joined.scr", joined), ScriptRunEnd::Finished);
   EXPECT_EQ(failures, std::vector<std::string>{});
