@@ -216,6 +216,11 @@ std::optional<CmykPage> TiffPages::cmykPage(int index) {
   const bool alpha = firstExtra == EXTRASAMPLE_UNASSALPHA;
 
   const int sampleBytes = bits / 8;
+  if (static_cast<std::uint64_t>(width) * height * samplesPerPixel * sampleBytes >
+      static_cast<std::uint64_t>(kLargestAllocation)) {
+    fail("is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels of " +
+         std::to_string(samplesPerPixel) + " samples)");
+  }
   const std::string all = readInterleaved(width, height, samplesPerPixel, sampleBytes);
   CmykPage page;
   page.width = static_cast<int>(width);
