@@ -142,18 +142,6 @@ TEST_F(OfficeConverterTest, WordPageSettingsShowInThePdf) {
   EXPECT_EQ(edgeLine(pages[1], true), "2");
 }
 
-// Pixels darker than white on the first page, drawn small in grey.
-long inkOf(const std::string& pdf, const std::string& prefix) {
-  if (RunProgram("pdftoppm", {"-gray", "-r", "30", "-f", "1", "-l", "1", "-singlefile", pdf, prefix}) != 0) return -1;
-  const std::string image = ReadBytes(prefix + ".pgm");
-  // "P5\n<width> <height>\n255\n" and the samples.
-  std::size_t at = 0;
-  for (int lines = 0; lines < 3 && at != std::string::npos; ++lines) at = image.find('\n', at + 1);
-  if (at == std::string::npos) return -1;
-  return std::count_if(image.begin() + static_cast<long>(at) + 1, image.end(),
-                       [](char sample) { return static_cast<unsigned char>(sample) < 200; });
-}
-
 TEST_F(OfficeConverterTest, WorkbooksPrintTheChosenSheetAndRangeWithTheirPageSetup) {
   // A blank range prints the print area, and the caller learns its name.
   ExcelOptions printArea;
@@ -200,7 +188,7 @@ TEST_F(OfficeConverterTest, WorkbooksPrintTheChosenSheetAndRangeWithTheirPageSet
   engine.CreatePDFfromExcel(scratch("setup.pdf"), book, setup);
   const std::string text = PdfText(scratch("setup.pdf"));
   ExpectContainsAll(text, {"Quarterly vellum", "Sheet page 7 of 1", "Numbers and their Squares"});
-  EXPECT_GT(inkOf(scratch("setup.pdf"), scratch("setup")), inkOf(scratch("plain.pdf"), scratch("plain")));
+  EXPECT_GT(InkOf(scratch("setup.pdf"), scratch("setup"), 30, 1, 1), InkOf(scratch("plain.pdf"), scratch("plain"), 30, 1, 1));
   // The header sits at the right edge, the footer in the middle.
   const std::string layout = ProgramOutput("pdftotext", {"-layout", "-f", "1", "-l", "1", scratch("setup.pdf"), "-"});
   const auto column = [&](const std::string& part) {
