@@ -10,10 +10,10 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/CreatePDF.h"
 #include "support/ContentChecks.h"
@@ -185,7 +185,14 @@ TEST_F(OfficeLayoutTest, EverySheetPrintsWhatTheSuitePrintsOfIt) {
       const std::string pdf = scratch("sheet.pdf");
       ExcelOptions options;
       options.varExcelWorksheet = sheet;
-      engine.CreatePDFfromExcel(pdf, sample(workbook), options);
+      // A sheet the reference has pages for that ours printed blank leaves the count short
+      // at the end: the workbook has no further sheet.
+      try {
+        engine.CreatePDFfromExcel(pdf, sample(workbook), options);
+      } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what() << ": " << referencePages - printed << " pages of the reference not printed";
+        break;
+      }
       const int pages = PageCount(pdf);
       const long ink = InkOf(pdf, scratch("ours"), 50);
       // The text without blanks: the extraction may cut a word where the reference has it
