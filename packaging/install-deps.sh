@@ -29,8 +29,12 @@ packages=(
   # Chinese, Japanese and Korean text: one compact typeface covers them, so such documents
   # keep their text instead of empty boxes
   fonts-wqy-microhei
-  # tests: content checks of the PDFs made; an X display without a window manager
-  libgtest-dev poppler-utils xvfb
+  # tests: content checks of the PDFs made; an X display without a window manager; packing
+  # the Word documents the tests write (python3's zipfile)
+  libgtest-dev poppler-utils xvfb python3
+  # the tray icon's test and its screenshot: a system tray on that display (Debian's only
+  # stand-alone tray)
+  trayer
   # benchmarks: the reference tools compared against (images; text files)
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)

@@ -1,10 +1,13 @@
 #include "server/Dispatch.h"
 
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "engine/CreatePDF.h"
+#include "server/DistillerLogWatch.h"
 
 namespace vd {
 namespace {
@@ -165,7 +168,11 @@ Conversion conversionFor(const std::string& ext) {
 
 }  // namespace
 
-void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) { conversionFor(call.ext)(engine, call); }
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
+  const DistillerLogWatch distillerLog(call.out);
+  conversionFor(call.ext)(engine, call);
+  if (const std::optional<std::string> failure = distillerLog.failure(call.in)) throw std::runtime_error(*failure);
+}
 
 ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {
   // No other row takes "scr", so looking at it first keeps the table's order.

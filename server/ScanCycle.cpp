@@ -8,11 +8,12 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "common/Text.h"
 #include "engine/EngineError.h"
+#include "outside/InterpreterConfinement.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
+#include "platform/OpenFolder.h"
 #include "server/Dispatch.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
@@ -25,11 +26,6 @@ namespace {
 
 // How long one wait for the lanes lasts before events (a stop) get their turn.
 constexpr int kLaneWaitMilliseconds = 200;
-
-bool leftOutByName(const std::string& name) {
-  const std::string ext = GetExtension(name);
-  return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
-}
 
 }  // namespace
 
@@ -94,8 +90,9 @@ ScanCycle::End ScanCycle::run() {
     setStatus(refusal_);
     observer_.logLine(refusal_);
     stopRequested_ = false;
-    return End::FolderTaken;
+    return refused.lockImpossible ? End::NoLock : End::FolderTaken;
   }
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   // Only the instance that holds the folder may settle what a killed run left in it.
   settleLeftovers();
   if (lanes_ == nullptr) {
@@ -145,13 +142,21 @@ ScanCycle::Flow ScanCycle::waitPhase() {
 void ScanCycle::settleLeftovers() {
   RemoveAbandonedReplacements(settings_.outputDir);
   SetAsidePdf::settleLeftoversIn(settings_.outputDir);
-  // Script runs and failed files write into the input folder too.
+  // Script runs and failed files write into the input folder too; failed/ only when it is
+  // a real folder of it, never wherever a link of that name points.
   RemoveAbandonedReplacements(settings_.inputDir);
-  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+  ignoringErrors([&] {
+    const OpenFolder input(settings_.inputDir);
+    std::string refusal;
+    if (!input.hasEntry(kFailedFolder)) return;
+    if (const std::optional<OpenFolder> failed = input.subfolder(kFailedFolder, refusal)) {
+      RemoveAbandonedReplacements(failed->descriptor());
+    }
+  });
 }
 
 bool ScanCycle::includeInPass(const std::string& name) {
-  if (leftOutByName(name)) return false;
+  if (LeftAloneByName(name)) return false;
   const std::string path = settings_.inputDir + "/" + name;
   const std::optional<FileStamp> stamp = fileSystem().stamp(path);
   if (!stamp) return false;  // gone again since the listing saw it
@@ -161,9 +166,14 @@ bool ScanCycle::includeInPass(const std::string& name) {
   return true;
 }
 
+bool ScanCycle::inputFolderIsClaimed() {
+  return claimedFolder_.holds(claim_.get(), settings_.inputDir, [this](const std::string& why) { logLine(why); });
+}
+
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
   listedStamps_.clear();
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -207,6 +217,7 @@ std::string ScanCycle::chooseOutputPath(const std::string& name) {
 }
 
 ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
+  if (!inputFolderIsClaimed()) return Flow::Go;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return Flow::Go;
   const std::string in = settings_.inputDir + "/" + name;
@@ -251,7 +262,9 @@ std::optional<std::string> ScanCycle::convert(const std::string& out, const std:
                                    [this](const std::string& why) {
                                      observer_.logLine(kUnableToCreatePdf);
                                      observer_.logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   replaced_ ? replaced_->path() : std::string(),
+                                   replaced_ ? replaced_->asidePath() : std::string()};
     const DispatchCall call{out, in, ext, settings_.security};
     stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
     return std::nullopt;
@@ -289,13 +302,20 @@ void ScanCycle::finishInput(const std::string& name, const std::string& out, con
     logLine(in + " changed during its conversion; it stays for the next pass.");
     return;
   }
+  // Removed or moved in the folder claimed, even when its path names another one by now.
+  const OpenFolder* claimed = claim_ ? claim_->folder() : nullptr;
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);
-    handled = attempt([&] { KeepFailedFile(settings_.inputDir, name, *failure); });
+    std::string kept;
+    handled = attempt([&] {
+      kept = claimed != nullptr ? KeepFailedFile(*claimed, name, *failure)
+                                : KeepFailedFile(settings_.inputDir, name, *failure);
+    });
+    if (handled) observer_.failedFileKept(in, kept);
   } else {
     observer_.fileConverted(in, out);
-    handled = attempt([&] { fileSystem().deleteFile(in); });
+    handled = attempt([&] { claimed != nullptr ? claimed->removeFile(name) : fileSystem().deleteFile(in); });
   }
   if (!handled) {
     // Left where it is: not handled again in this cycle while it stays unchanged.
@@ -360,6 +380,7 @@ ScanCycle::Flow ScanCycle::processInLanes(const std::vector<std::string>& names)
 }
 
 void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
+  if (!inputFolderIsClaimed()) return;
   std::string out;
   if (!attempt([&] { out = chooseOutputPath(name); })) return;
   const std::string in = settings_.inputDir + "/" + name;
@@ -378,7 +399,10 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   inLanes_[lane] = std::move(work);
   std::optional<std::string> refused;
   try {
-    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir});
+    const SetAsidePdf* replaced = inLanes_[lane]->replaced.get();
+    refused = lanes_->start(lane, LaneJob{out, in, GetExtension(name), settings_.security, settings_.inputDir,
+                                          replaced ? replaced->path() : std::string(),
+                                          replaced ? replaced->asidePath() : std::string()});
   } catch (const std::exception& error) {
     refused = FailureReason(error);
   }

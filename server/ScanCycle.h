@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "server/ClaimedFolderCheck.h"
 #include "server/ConversionLanes.h"
 #include "server/EngineFactory.h"
 #include "server/PassFilter.h"
@@ -43,10 +44,11 @@ class ScanCycle {
   ScanCycle(const ScanCycle&) = delete;
   ScanCycle& operator=(const ScanCycle&) = delete;
 
-  enum class End { Stopped, FolderTaken };
+  enum class End { Stopped, FolderTaken, NoLock };
   // Claims the input folder, makes the engine, then runs passes; returns once a stop has
   // been carried out. When another instance serves the folder, nothing is scanned: the
-  // status line and the log say so (refusal()) and FolderTaken is returned.
+  // status line and the log say so (refusal()) and FolderTaken is returned; NoLock when no
+  // claim could be taken at all (the runtime folder cannot be used).
   End run();
   const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: a conversion under way ends first.
@@ -70,6 +72,8 @@ class ScanCycle {
   Flow processListedFiles();
   Flow processFile(const std::string& name);
   bool includeInPass(const std::string& name);
+  // True while the input folder's path names the folder claimed; the log says once when not.
+  bool inputFolderIsClaimed();
   // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
   void settleLeftovers();
   std::string chooseOutputPath(const std::string& name);
@@ -119,6 +123,7 @@ class ScanCycle {
   EngineFactory engineFactory_;
   // Held while the cycle runs, so that no second instance scans the same folder.
   std::unique_ptr<FolderClaim> claim_;
+  ClaimedFolderCheck claimedFolder_;
   std::string refusal_;
   std::unique_ptr<CreatePDF> engine_;
   bool stopRequested_ = false;

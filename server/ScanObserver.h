@@ -25,6 +25,9 @@ class ScanObserver {
   virtual void fileConverted(const std::string& input, const std::string& output) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
+  // The failed input now lies at keptPath in the failed folder (its name may be numbered
+  // there), with its reason beside it (FailureNotePath).
+  virtual void failedFileKept(const std::string& /*input*/, const std::string& /*keptPath*/) {}
   // The engine's progress on the document being converted, as it reports it (a PostScript
   // job: percent of its input read, the page being made). Nothing is reported for
   // conversions the engine does not follow.

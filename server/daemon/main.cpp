@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
@@ -29,7 +30,11 @@ constexpr const char* kProgram = "vellumdkd";
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
   std::vector<vd::UnreadableSetting> unreadable;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  // Relative folders (given here or stored) mean the folder the daemon was started in; the
+  // converters hand paths to helpers that run elsewhere.
+  settings.inputDir = vd::absolutePath(settings.inputDir);
+  settings.outputDir = vd::absolutePath(settings.outputDir);
   for (const vd::UnreadableSetting& setting : unreadable) {
     const vd::daemon::ScanOverrides& overrides = command.overrides;
     const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
@@ -66,9 +71,9 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
     stopSignals.onStop([&cycle] { cycle->requestStop(); });
-    if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
+    if (const vd::ScanCycle::End end = cycle->run(); end != vd::ScanCycle::End::Stopped) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
-      return kExitFolderTaken;
+      return end == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
     }
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
@@ -81,6 +86,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
 
 int main(int argc, char** argv) {
   using namespace vd::daemon;
+  vd::makeLocationVariablesAbsolute();
   QCoreApplication application(argc, argv);
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const DaemonCommand command = ParseDaemonCommand(arguments);
