@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "server/FileConversion.h"
+
 namespace vd {
 
-// One conversion as the dispatch runs it.
+// One conversion as ConvertFile runs it.
 struct LaneJob {
   std::string out;
   std::string in;
@@ -31,8 +33,8 @@ struct LaneJob {
 
 struct LaneFinished {
   std::size_t lane = 0;
-  // Why the conversion failed; nothing when the dispatch returned without an error.
-  std::optional<std::string> failure;
+  // Decided in the lane (ConvertFile), or the lane's own failure.
+  ConversionOutcome outcome;
 };
 
 class ConversionLanes {

@@ -5,12 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/EngineError.h"
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "engine/EngineError.h"
 #include "outside/InterpreterConfinement.h"
-#include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
 #include "platform/OpenFolder.h"
@@ -42,7 +41,6 @@ struct ScanCycle::InLane {
   std::string name;
   std::string in;
   std::string out;
-  std::optional<FileStamp> outBefore;
   std::unique_ptr<SetAsidePdf> replaced;
   bool script = false;
 };
@@ -231,15 +229,13 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
     return Flow::Go;
   }
   observer_.logLine(in + " --> " + out);
-  const std::optional<FileStamp> outBefore = fileSystem().stamp(out);
-  bool stopFound = false;
-  std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
-  if (stopFound) {
+  const ConversionOutcome outcome = convert(out, in, GetExtension(name));
+  if (outcome.stopFound) {
     settleReplacedPdf(false);
     carryOutStop();  // the script file stays for the next start
     return Flow::Stopped;
   }
-  finishInput(name, out, outBefore, std::move(failure));
+  finishInput(name, out, outcome);
   return Flow::Go;
 }
 
@@ -253,51 +249,27 @@ void ScanCycle::settleReplacedPdf(bool replaced) {
   replaced_.reset();
 }
 
-std::optional<std::string> ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext,
-                                               bool& stopFound) {
-  std::optional<std::string> failure;
-  try {
-    if (!engine_) throw EngineError("The conversion engine could not be created.");
-    ScriptRunContext scriptContext{*engine_, settings_.inputDir,
-                                   [this] {
-                                     eventPump().processEvents();
-                                     return stopRequested_;
-                                   },
-                                   [this](const std::string& why) {
-                                     observer_.logLine(kUnableToCreatePdf);
-                                     observer_.logLine(ReasonLine(why));
-                                   },
-                                   replaced_ ? replaced_->path() : std::string(),
-                                   replaced_ ? replaced_->asidePath() : std::string(),
-                                   recognition()};
-    const DispatchCall call{out, in, ext, settings_.security};
-    stopFound = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
-    return std::nullopt;
-  } catch (const std::exception& error) {
-    failure = FailureReason(error);
-  } catch (...) {
-    failure = "The conversion failed for an unknown reason.";
-  }
-  logLine(kUnableToCreatePdf);
-  return failure;
+ConversionOutcome ScanCycle::convert(const std::string& out, const std::string& in, const std::string& ext) {
+  const ScriptSurroundings script{settings_.inputDir,
+                                  [this] {
+                                    eventPump().processEvents();
+                                    return stopRequested_;
+                                  },
+                                  [this](const std::string& why) {
+                                    observer_.logLine(kUnableToCreatePdf);
+                                    observer_.logLine(ReasonLine(why));
+                                  },
+                                  replaced_ ? replaced_->path() : std::string(),
+                                  replaced_ ? replaced_->asidePath() : std::string(),
+                                  recognition()};
+  ConversionOutcome outcome = ConvertFile(engine_.get(), DispatchCall{out, in, ext, settings_.security}, script);
+  if (outcome.failure) logLine(kUnableToCreatePdf);
+  return outcome;
 }
 
-void ScanCycle::finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
-                            std::optional<std::string> failure) {
+void ScanCycle::finishInput(const std::string& name, const std::string& out, const ConversionOutcome& outcome) {
   const std::string in = settings_.inputDir + "/" + name;
-  if (!failure) {
-    const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
-    const bool untouched = outBefore.has_value() && fileSystem().stamp(out) == outBefore;
-    if (!length || *length == 0 || untouched) {
-      logLine(kUnableToCreatePdf);
-      failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
-    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(out)) {
-      // Cut short (a full disk) or damaged: it is no conversion, and it goes.
-      logLine(kUnableToCreatePdf);
-      failure = "The PDF " + out + " is not complete: " + *damage;
-      ignoringErrors([&] { fileSystem().deleteFile(out); });
-    }
-  }
+  const std::optional<std::string>& failure = outcome.failure;
   settleReplacedPdf(!failure);
   const auto listed = listedStamps_.find(name);
   const std::optional<FileStamp> stampNow = fileSystem().stamp(in);
@@ -398,7 +370,6 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   work->name = name;
   work->in = in;
   work->out = out;
-  work->outBefore = fileSystem().stamp(out);
   work->replaced = std::move(replaced_);
   work->script = GetExtension(name) == "scr";
   inLanes_[lane] = std::move(work);
@@ -412,7 +383,7 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
   } catch (const std::exception& error) {
     refused = FailureReason(error);
   }
-  if (refused) finishLane(lane, std::move(refused));
+  if (refused) finishLane(lane, ConversionOutcome::failed(std::move(*refused)));
 }
 
 void ScanCycle::collectFinished(int milliseconds) {
@@ -427,21 +398,21 @@ void ScanCycle::collectFinished(int milliseconds) {
     // is abandoned and kept in failed/, rather than waited for without end.
     lanes_->abandon();
     for (std::size_t lane = 0; lane < inLanes_.size(); ++lane) {
-      if (inLanes_[lane]) finishLane(lane, std::string("The conversion lane could not be waited for."));
+      if (inLanes_[lane]) finishLane(lane, ConversionOutcome::failed("The conversion lane could not be waited for."));
     }
   }
   if (finished && finished->lane < inLanes_.size() && inLanes_[finished->lane]) {
-    finishLane(finished->lane, std::move(finished->failure));
+    finishLane(finished->lane, finished->outcome);
   }
   eventPump().processEvents();
 }
 
-void ScanCycle::finishLane(std::size_t lane, std::optional<std::string> failure) {
+void ScanCycle::finishLane(std::size_t lane, const ConversionOutcome& outcome) {
   const std::unique_ptr<InLane> work = std::move(inLanes_[lane]);
   replaced_ = std::move(work->replaced);
   lineSubject_ = work->in + ": ";
-  if (failure) logLine(kUnableToCreatePdf);
-  finishInput(work->name, work->out, work->outBefore, std::move(failure));
+  if (outcome.failure) logLine(kUnableToCreatePdf);
+  finishInput(work->name, work->out, outcome);
   lineSubject_.clear();
 }
 

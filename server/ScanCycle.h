@@ -15,6 +15,7 @@
 #include "server/ClaimedFolderCheck.h"
 #include "server/ConversionLanes.h"
 #include "server/EngineFactory.h"
+#include "server/FileConversion.h"
 #include "server/PassFilter.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
@@ -79,12 +80,9 @@ class ScanCycle {
   // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
   void settleLeftovers();
   std::string chooseOutputPath(const std::string& name);
-  // Runs the dispatch; the reason of a failure, or nothing. Sets stopFound for a script
-  // run that met a stop.
-  std::optional<std::string> convert(const std::string& out, const std::string& in, const std::string& ext,
-                                     bool& stopFound);
-  void finishInput(const std::string& name, const std::string& out, const std::optional<FileStamp>& outBefore,
-                   std::optional<std::string> failure);
+  // Converts the file and decides the outcome (ConvertFile).
+  ConversionOutcome convert(const std::string& out, const std::string& in, const std::string& ext);
+  void finishInput(const std::string& name, const std::string& out, const ConversionOutcome& outcome);
   // Removes the PDF set aside once its replacement exists; puts it back otherwise.
   void settleReplacedPdf(bool replaced);
   // A line for the log; in lanes, a line about a file names it, as lines of several
@@ -105,7 +103,7 @@ class ScanCycle {
   void startInLane(std::size_t lane, const std::string& name);
   // Waits up to the given time for a lane to finish, then finishes its input.
   void collectFinished(int milliseconds);
-  void finishLane(std::size_t lane, std::optional<std::string> failure);
+  void finishLane(std::size_t lane, const ConversionOutcome& outcome);
   void drainLanes();
 
   // Passes the engine's progress events on to the observer.

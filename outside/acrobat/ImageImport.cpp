@@ -12,11 +12,11 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
+#include "common/EngineError.h"
 #include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/PrivateDirectories.h"
 #include "common/Text.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/GifPicture.h"
 #include "outside/acrobat/ImageFacts.h"
 #include "outside/acrobat/RasterImages.h"

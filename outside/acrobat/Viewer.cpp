@@ -2,9 +2,9 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "common/EngineError.h"
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/ImageImport.h"
 #include "outside/ocr/SearchableScans.h"
 

@@ -84,7 +84,7 @@ QImage readBack(QPDFObjectHandle image) {
 class ImageImportTest : public AssemblyTest {
  protected:
   std::string convert(const std::string& image, const ImageInfoOptions& options = {}) {
-    engine_.CreatePDFfromImageFile(scratch("out.pdf"), image, options);
+    engine_->CreatePDFfromImageFile(scratch("out.pdf"), image, options);
     return scratch("out.pdf");
   }
 
@@ -556,17 +556,17 @@ TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
   for (const std::string& image : images) {
     SCOPED_TRACE(image);
     const std::string before = ReadBytes(image);
-    EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("broken.pdf"), image); }).find(image),
+    EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(scratch("broken.pdf"), image); }).find(image),
               std::string::npos);
     EXPECT_FALSE(FileExistsOnDisk(scratch("broken.pdf")));
     EXPECT_EQ(ReadBytes(image), before);
   }
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, scratch("no such.png")); }).find("no such.png"),
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(kept, scratch("no such.png")); }).find("no such.png"),
             std::string::npos);
   EXPECT_EQ(PageTexts(kept), std::vector<std::string>{"Kept"});
   // A read-only output stays as it was.
   ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, Corpus("gif/hopper.gif")); }).find(kept),
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(kept, Corpus("gif/hopper.gif")); }).find(kept),
             std::string::npos);
   EXPECT_EQ(PageTexts(kept), std::vector<std::string>{"Kept"});
 }

@@ -15,8 +15,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "common/EngineError.h"
 #include "common/Environment.h"
-#include "engine/EngineError.h"
 
 namespace vd::test {
 
