@@ -42,6 +42,8 @@ packages=(
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
+  # CI's check that the lines a change touches follow .clang-format (clang-format-diff)
+  clang-format
 )
 
 missing=()

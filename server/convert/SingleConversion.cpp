@@ -83,12 +83,15 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   } catch (const std::exception& error) {
     engineProblem = reasonOf(error);
   }
-  const ScriptSurroundings script{folderOf(input), [] { return false; },
+  const ScriptSurroundings script{folderOf(input),
+                                  [] { return false; },
                                   [&](const std::string& why) {
                                     logLine(kUnableToCreatePdf);
                                     logLine(ReasonLine(why));
                                   },
-                                  /*replacedPdf=*/{}, /*replacedPdfAside=*/{}, pages};
+                                  /*replacedPdf=*/{},
+                                  /*replacedPdfAside=*/{},
+                                  pages};
   const vd::ConversionOutcome converted =
       engineProblem
           ? vd::ConversionOutcome::failed(*engineProblem)

@@ -68,7 +68,9 @@ class Lane {
                                           reporter.line(vd::kUnableToCreatePdf);
                                           reporter.line(vd::ReasonLine(why));
                                         },
-                                        job[5], job[6], recognition};
+                                        job[5],
+                                        job[6],
+                                        recognition};
     const vd::ConversionOutcome outcome =
         vd::ConvertFile(engine_.get(), vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, script);
     if (outcome.pdf) {
