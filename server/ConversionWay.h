@@ -1,22 +1,22 @@
 // The ways of converting the files a pass takes: one after the other in this process
 // (SerialConversion, the window's way), or several at once in lanes (LaneConversion). The
 // cycle treats both alike: it starts a file when there is room, and takes back each file
-// whose conversion has ended, with its reason when it failed.
+// whose conversion has ended with its outcome, decided by ConvertFile wherever it ran.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "server/FileConversion.h"
 #include "server/FileInHand.h"
 
 namespace vd {
 
 struct ConversionEnded {
   FileInHand file;
-  // Why the conversion failed; nothing when the converter returned without an error.
-  std::optional<std::string> failure;
-  // A script run met a stop between its entries: the script stays for the next start.
-  bool stoppedInScript = false;
+  // The PDF checked whole, or why there is none; a script run that met a stop between its
+  // entries (stopFound) decides nothing, and the script stays for the next start.
+  ConversionOutcome outcome;
 };
 
 class ConversionWay {

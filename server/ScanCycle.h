@@ -19,9 +19,9 @@
 
 #include "platform/FolderChanges.h"
 #include "server/ConversionLanes.h"
+#include "server/ConversionWay.h"
 #include "server/CycleState.h"
 #include "server/EngineFactory.h"
-#include "server/ConversionWay.h"
 #include "server/FolderPasses.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
