@@ -14,6 +14,7 @@
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
 #include "support/ProcessChecks.h"
+#include "support/TestBounds.h"
 
 namespace vd::test {
 namespace {
@@ -274,16 +275,26 @@ TEST_F(OfficeConverterTest, FailuresAreEngineErrorsAndTheNextDocumentConverts) {
     EXPECT_FALSE(FileExistsOnDisk(scratch("p.pdf")));
   }
 
-  // A worker killed in the middle of a document fails that document only.
+  // A worker killed in the middle of a document fails that document only. The document is
+  // long enough to take seconds, and the worker is killed once it has spent a third of a
+  // second of processor time on it.
+  std::string longDocument = "<html><body>";
+  for (int paragraph = 0; paragraph < 6000; ++paragraph) {
+    longDocument +=
+        "<p>Paragraph " + std::to_string(paragraph) + " of a long document, <b>bold</b> and <i>not</i>.</p>";
+  }
+  WriteBytes(scratch("long.html"), longDocument + "</body></html>");
   const pid_t worker = officeWorker();
   ASSERT_NE(worker, 0);
-  std::thread killer([worker] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const long idle = GroupProcessorTicks(worker);
+  const long third = sysconf(_SC_CLK_TCK) / 3;
+  std::thread killer([worker, idle, third] {
+    EventuallyHolds([&] { return GroupProcessorTicks(worker) >= idle + third; }, std::chrono::seconds(120));
     kill(-worker, SIGKILL);
   });
   WordOptions options;
   const std::string killedError =
-      EngineErrorOf([&] { engine.CreatePDFfromWord(scratch("k.pdf"), Corpus("html/tutapi.html"), options); });
+      EngineErrorOf([&] { engine.CreatePDFfromWord(scratch("k.pdf"), scratch("long.html"), options); });
   killer.join();
   EXPECT_FALSE(killedError.empty());
   engine.CreatePDFfromWord(scratch("next.pdf"), Corpus("doc/Word6.doc"), options);
