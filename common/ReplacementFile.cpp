@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 
 #include "Errors.h"
 #include "Paths.h"
@@ -31,6 +33,22 @@ unsigned currentUmask() {
   return 022;
 }
 
+// The temporaries of this process's living objects.
+std::mutex livingMutex;
+std::set<std::string>& livingTemporaries() {
+  static std::set<std::string> paths;
+  return paths;
+}
+
+void noteLiving(const std::string& path, bool living) {
+  const std::lock_guard<std::mutex> guard(livingMutex);
+  if (living) {
+    livingTemporaries().insert(path);
+  } else {
+    livingTemporaries().erase(path);
+  }
+}
+
 }  // namespace
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
@@ -39,6 +57,7 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
   descriptor_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor_ < 0) throw FileError("replace", target_, std::strerror(errno));
   temporary_ = pattern;
+  noteLiving(temporary_, true);
   // The lock ends with the descriptor, however this program ends. A file system without
   // locks only loses the sweep of abandoned temporaries.
   flock(descriptor_, LOCK_EX | LOCK_NB);
@@ -61,6 +80,7 @@ ReplacementFile::ReplacementFile(int folderDescriptor, std::string name, std::st
   }
   if (descriptor_ < 0) throw FileError("replace", target_, "no free temporary name");
   temporary_ = folderOf(target_) + "/" + temporaryName_;
+  noteLiving(temporary_, true);
   flock(descriptor_, LOCK_EX | LOCK_NB);
 }
 
@@ -71,6 +91,7 @@ ReplacementFile::~ReplacementFile() {
   } else if (!temporary_.empty()) {
     unlink(temporary_.c_str());
   }
+  if (!temporary_.empty()) noteLiving(temporary_, false);
 }
 
 void ReplacementFile::write(std::string_view bytes) {
@@ -99,6 +120,7 @@ void ReplacementFile::commit(unsigned mode) {
                            ? std::rename(temporary_.c_str(), target_.c_str()) == 0
                            : renameat(folder_, temporaryName_.c_str(), folder_, name_.c_str()) == 0;
   if (!renamed) throw FileError("replace", target_, std::strerror(errno));
+  noteLiving(temporary_, false);
   temporary_.clear();
   temporaryName_.clear();
 }
@@ -119,6 +141,7 @@ void ReplacementFile::commitAsNew() {
     }
     unlinkat(folder, from, 0);
   }
+  noteLiving(temporary_, false);
   temporary_.clear();
   temporaryName_.clear();
 }
@@ -152,6 +175,16 @@ int removeAbandonedIn(DIR* listing) {
 }
 
 }  // namespace
+
+int RemoveOwnReplacementsBeforeExit() {
+  const std::lock_guard<std::mutex> guard(livingMutex);
+  int removed = 0;
+  for (const std::string& path : livingTemporaries()) {
+    if (unlink(path.c_str()) == 0) ++removed;
+  }
+  livingTemporaries().clear();
+  return removed;
+}
 
 int RemoveAbandonedReplacements(const std::string& folder) { return removeAbandonedIn(opendir(folder.c_str())); }
 

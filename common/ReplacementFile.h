@@ -59,4 +59,9 @@ int RemoveAbandonedReplacements(const std::string& folder);
 // The same for the folder open at folderDescriptor.
 int RemoveAbandonedReplacements(int folderDescriptor);
 
+// Removes the temporaries that this process's own living ReplacementFiles hold (their
+// locks keep RemoveAbandonedReplacements from them), for a program about to end at once,
+// without unwinding, on an operator's second stop signal. Returns how many went.
+int RemoveOwnReplacementsBeforeExit();
+
 }  // namespace vd

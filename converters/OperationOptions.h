@@ -32,6 +32,13 @@ struct DistillingOptions {
   bool blnApplySecurity = false;
 };
 
+// The dispatch's distilling parameters: the engine's own Distiller, window, spooling and job
+// options, with the folder's "Use security".
+inline void UseEngineDistilling(DistillingOptions& options, bool security) {
+  options = DistillingOptions{};
+  options.blnApplySecurity = security;
+}
+
 struct ImageInfoOptions {
   std::string strTitle;
   std::string strAuthor;

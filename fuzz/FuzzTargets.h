@@ -17,6 +17,7 @@ int FuzzRegistryValues(const std::uint8_t* data, std::size_t size);
 int FuzzMountInfo(const std::uint8_t* data, std::size_t size);
 int FuzzDesktopEntry(const std::uint8_t* data, std::size_t size);
 int FuzzTextContent(const std::uint8_t* data, std::size_t size);
+int FuzzFolderConfig(const std::uint8_t* data, std::size_t size);
 int FuzzSvgDrawing(const std::uint8_t* data, std::size_t size);
 
 // Aborts, naming the broken promise, when holds is false.

@@ -26,6 +26,9 @@ struct LaneJob {
   // script entry that names it; empty when nothing is replaced.
   std::string replacedPdf;
   std::string replacedPdfAside;
+  // Text recognition of scanned pages (ScanSettings).
+  std::string ocrLanguages;
+  bool ocrRotate = false;
 };
 
 struct LaneFinished {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "outside/ocr/TextRecognition.h"
 #include "server/Dispatch.h"
 
 namespace vd {
@@ -42,6 +43,8 @@ struct ScriptSurroundings {
   // Under overwrite, the PDF this conversion replaces and where it is kept aside meanwhile.
   std::string replacedPdf;
   std::string replacedPdfAside;
+  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
+  TextRecognition recognition = {};
 };
 
 // engine may be null (it could not be made): the conversion then fails with that reason.

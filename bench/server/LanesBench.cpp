@@ -1,26 +1,35 @@
-// Bursts of small files (images and PostScript, copied from the sample files to as many
-// names) dropped at once into the input folder of vellumdkd, run with --jobs 1 and with
-// --jobs 2, each in a scratch world of its own: the PDFs it made (all of them, none lost)
-// and the burst's wall time, from the daemon's start until the input folder is empty. The
-// two runs of a size take turns over the rounds (1 then 2, 2 then 1, ...), so a noisy
-// neighbour touches both alike; the ratio of their medians is held against 0.55 on a
-// two-core machine.
+// vellumdkd under bursts and drops, each run in a scratch world of its own:
 //
-//   bench_lanes [files...] [--rounds N]     (default 200 and 500 files, 2 rounds)
+// - the burst: 200 and 500 small files (images and PostScript, copied from the sample files
+//   to as many names) present when the daemon starts, with --jobs 1 and --jobs 2 taking turns
+//   over the rounds (1 then 2, 2 then 1, ...) so a noisy neighbour touches both alike: the
+//   PDFs it made (all, none lost) and the wall time from the daemon's start until the input
+//   folder is empty, and the ratio of the medians against the target of 0.55 on a two-core
+//   machine;
+// - the mixed burst: one 200-page PostScript file among 300 small files, dropped at once
+//   into a running daemon, in interleaved rounds of --jobs 1 and --jobs 2: the wall time
+//   until the folder is empty (target: two lanes at most 0.6 of one) and each small file's
+//   latency from the drop to its PDF (target: a median under 2 s with two lanes), and when
+//   the long file's PDF came;
+// - the lone drop: one small file written into the folder of a daemon with a 5-second
+//   interval, 20 times at different moments of the interval: the latency from the drop to
+//   its PDF (median, min, max).
+//
+//   bench_lanes [files...] [--rounds N] [--only burst|mixed|lone]   (default 200 and 500 files, 3 rounds)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <map>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -40,6 +49,16 @@ const std::vector<std::string> kSamples = {
     "eps/ridt91.eps",  "jpg/flower.jpg",    "png/basn2c16.png", "png/basn6a16.png",
     "gif/hopper.gif",  "bmp/hopper.bmp",    "tif/hopper_lzw.tif", "rle/hopper_rle8.rle",
 };
+
+// 200 pages of text and filled shapes: a job that keeps one lane busy for a while.
+const char* kLongJob =
+    "%!PS\n/Helvetica findfont 9 scalefont setfont\n"
+    "1 1 200 { /page exch def\n"
+    "  0 1 70 { /line exch def 36 770 line 10 mul sub moveto (Page ) show page 10 string cvs show\n"
+    "    ( line ) show line 10 string cvs show ( the quick brown fox jumps over the lazy dog) show } for\n"
+    "  0 1 1500 { /k exch def k 7 mul 500 mod 40 add k 13 mul 700 mod 40 add moveto k 3 mul 100 mod 20 add 0\n"
+    "    rlineto 0 k 5 mul 60 mod 5 add rlineto closepath k 1500 div setgray fill } for\n"
+    "  showpage } for\n";
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::string& log) {
   posix_spawn_file_actions_t actions;
@@ -72,17 +91,26 @@ std::size_t filesIn(const fs::path& folder, const std::string& extension = "") {
   return count;
 }
 
-struct BurstResult {
-  double seconds = 0;
-  std::size_t pdfs = 0;
-  std::size_t failed = 0;
-  std::size_t left = 0;
-  bool finished = false;
-};
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-BurstResult runBurst(const fs::path& scratch, int jobs, std::size_t files) {
-  const fs::path world = scratch / ("jobs" + std::to_string(jobs));
-  // Each burst starts from nothing: no PDFs of an earlier round to number around.
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string loadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+// A scratch world after set-up: its folders, the environment pointing at them.
+fs::path makeWorld(const fs::path& scratch, const std::string& name) {
+  const fs::path world = scratch / name;
+  // Each world starts from nothing: no PDFs of an earlier round to number around.
   fs::remove_all(world);
   for (const char* folder : {"home", "config", "data", "xdg", "runtime", "machine", "in", "out", "staged"}) {
     fs::create_directories(world / folder);
@@ -97,8 +125,38 @@ BurstResult runBurst(const fs::path& scratch, int jobs, std::size_t files) {
   if (waitFor(spawn({std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup"}, (world / "setup.log").string())) != 0) {
     throw std::runtime_error("vellumdk-setup failed; see " + (world / "setup.log").string());
   }
-  // Copied and settled beside the input folder first, then moved in at once: the burst.
-  const auto settled = fs::file_time_type::clock::now() - std::chrono::seconds(30);
+  return world;
+}
+
+pid_t startDaemon(const fs::path& world, int jobs, int interval) {
+  return spawn({std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd", "--jobs", std::to_string(jobs), "--input",
+                (world / "in").string(), "--output", (world / "out").string(), "--interval", std::to_string(interval),
+                "--no-overwrite", "--no-security"},
+               (world / "daemon.log").string());
+}
+
+void stopDaemon(pid_t daemon) {
+  kill(daemon, SIGTERM);
+  waitFor(daemon);
+}
+
+// Waits until the daemon has written its start-up line (its folder claimed) or ended.
+void waitUntilScanning(const fs::path& world, pid_t daemon) {
+  const auto bound = Clock::now() + std::chrono::minutes(2);
+  while (Clock::now() < bound) {
+    std::ifstream log(world / "daemon.log");
+    std::string first;
+    if (std::getline(log, first) && first.find("scanning") != std::string::npos) return;
+    int status = 0;
+    if (waitpid(daemon, &status, WNOHANG) == daemon) throw std::runtime_error("vellumdkd ended early");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  throw std::runtime_error("vellumdkd did not start scanning");
+}
+
+// Copies of the samples, settled (a minute old) beside the input folder, to be moved in.
+std::vector<fs::path> stageSmallFiles(const fs::path& world, std::size_t files) {
+  const auto settled = fs::file_time_type::clock::now() - std::chrono::seconds(60);
   std::vector<fs::path> staged;
   for (std::size_t i = 0; i < files; ++i) {
     const fs::path sample = fs::path(VD_CORPUS_DIR) / kSamples[i % kSamples.size()];
@@ -109,17 +167,31 @@ BurstResult runBurst(const fs::path& scratch, int jobs, std::size_t files) {
     fs::last_write_time(copy, settled);
     staged.push_back(copy);
   }
-  for (const fs::path& copy : staged) fs::rename(copy, world / "in" / copy.filename());
+  return staged;
+}
 
-  const auto started = Clock::now();
-  const pid_t daemon = spawn({std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd", "--jobs", std::to_string(jobs),
-                              "--input", (world / "in").string(), "--output", (world / "out").string(), "--interval",
-                              "1", "--no-overwrite", "--no-security"},
-                             (world / "daemon.log").string());
+struct BurstResult {
+  double seconds = 0;
+  std::size_t pdfs = 0;
+  std::size_t failed = 0;
+  std::size_t left = 0;
+  bool finished = false;
+  // Seconds from the drop to each PDF, by the PDF's name.
+  std::map<std::string, double> latency;
+};
+
+// Watches the folders until the input folder is empty: when each PDF appeared.
+BurstResult watchBurst(const fs::path& world, pid_t daemon, Clock::time_point dropped) {
   BurstResult result;
   // The bound only keeps a broken build from running forever.
-  const auto bound = started + std::chrono::minutes(30);
+  const auto bound = dropped + std::chrono::minutes(30);
   while (Clock::now() < bound) {
+    for (const auto& entry : fs::directory_iterator(world / "out")) {
+      const std::string name = entry.path().filename().string();
+      if (entry.path().extension() == ".pdf" && name.front() != '.' && result.latency.count(name) == 0) {
+        result.latency[name] = secondsSince(dropped);
+      }
+    }
     if (filesIn(world / "in") == 0) {
       result.finished = true;
       break;
@@ -128,70 +200,183 @@ BurstResult runBurst(const fs::path& scratch, int jobs, std::size_t files) {
     if (waitpid(daemon, &status, WNOHANG) == daemon) throw std::runtime_error("vellumdkd ended early");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-  kill(daemon, SIGTERM);
-  waitFor(daemon);
-  result.pdfs = filesIn(world / "out", ".pdf");
-  result.left = filesIn(world / "in");
-  if (fs::exists(world / "in" / "failed")) result.failed = filesIn(world / "in" / "failed") / 2;
+  result.seconds = secondsSince(dropped);
   return result;
 }
 
-std::string loadAverage() {
-  std::ifstream file("/proc/loadavg");
-  std::string one, five, fifteen;
-  file >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
+void count(const fs::path& world, BurstResult& result) {
+  result.pdfs = filesIn(world / "out", ".pdf");
+  result.left = filesIn(world / "in");
+  if (fs::exists(world / "in" / "failed")) result.failed = filesIn(world / "in" / "failed") / 2;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+// The burst of small files, present when the daemon starts: from its start to an empty folder.
+BurstResult runBurst(const fs::path& scratch, int jobs, std::size_t files) {
+  const fs::path world = makeWorld(scratch, "burst-jobs" + std::to_string(jobs));
+  for (const fs::path& copy : stageSmallFiles(world, files)) fs::rename(copy, world / "in" / copy.filename());
+  const auto started = Clock::now();
+  const pid_t daemon = startDaemon(world, jobs, 1);
+  BurstResult result = watchBurst(world, daemon, started);
+  stopDaemon(daemon);
+  count(world, result);
+  return result;
+}
+
+// The mixed burst, dropped into a running daemon: the long job first, then the small files.
+BurstResult runMixedBurst(const fs::path& scratch, int jobs, std::size_t smallFiles, int round) {
+  const fs::path world = makeWorld(scratch, "mixed-" + std::to_string(round) + "-jobs" + std::to_string(jobs));
+  const std::vector<fs::path> staged = stageSmallFiles(world, smallFiles);
+  const fs::path longJob = world / "staged" / "long-200-pages.ps";
+  std::ofstream(longJob) << kLongJob;
+  fs::last_write_time(longJob, fs::file_time_type::clock::now() - std::chrono::seconds(60));
+  const pid_t daemon = startDaemon(world, jobs, 1);
+  waitUntilScanning(world, daemon);
+  const auto dropped = Clock::now();
+  fs::rename(longJob, world / "in" / longJob.filename());
+  for (const fs::path& copy : staged) fs::rename(copy, world / "in" / copy.filename());
+  BurstResult result = watchBurst(world, daemon, dropped);
+  stopDaemon(daemon);
+  count(world, result);
+  return result;
+}
+
+struct LoneResult {
+  std::vector<double> latencies;
+  std::size_t missing = 0;
+};
+
+// One small file at a time, written into the folder the way a copy does, at moments spread
+// over the interval.
+LoneResult runLoneDrops(const fs::path& scratch, int drops, int interval) {
+  const fs::path world = makeWorld(scratch, "lone");
+  const pid_t daemon = startDaemon(world, 2, interval);
+  waitUntilScanning(world, daemon);
+  LoneResult result;
+  const std::string sample = fs::path(VD_CORPUS_DIR) / "png/basn2c16.png";
+  for (int drop = 0; drop < drops; ++drop) {
+    // Not in step with the interval: each drop comes at another moment of it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300 + (drop * 1370) % (interval * 1000)));
+    const std::string name = "lone-" + std::to_string(drop);
+    const fs::path pdf = world / "out" / (name + ".pdf");
+    const auto dropped = Clock::now();
+    fs::copy_file(sample, world / "in" / (name + ".png"));
+    const auto bound = dropped + std::chrono::seconds(interval + 60);
+    while (!fs::exists(pdf) && Clock::now() < bound) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (fs::exists(pdf)) {
+      result.latencies.push_back(secondsSince(dropped));
+    } else {
+      ++result.missing;
+    }
+  }
+  stopDaemon(daemon);
+  return result;
+}
+
+int benchBurst(const fs::path& scratch, const std::vector<std::size_t>& sizes, int rounds) {
+  constexpr double kTarget = 0.55;
+  int status = 0;
+  for (const std::size_t files : sizes) {
+    std::printf("\nburst of %zu files (%zu kinds, images and PostScript) present at start, %d interleaved rounds, "
+                "load %s\n",
+                files, kSamples.size(), rounds, loadAverage().c_str());
+    std::map<int, std::vector<double>> seconds;
+    for (int round = 0; round < rounds; ++round) {
+      for (const int jobs : round % 2 == 0 ? std::vector<int>{1, 2} : std::vector<int>{2, 1}) {
+        const BurstResult result = runBurst(scratch, jobs, files);
+        std::printf("round %d --jobs %d: %zu PDFs, %zu failed, %zu left, %.1f s%s (load now %s)\n", round + 1, jobs,
+                    result.pdfs, result.failed, result.left, result.seconds, result.finished ? "" : " (did not finish)",
+                    loadAverage().c_str());
+        std::fflush(stdout);
+        if (result.pdfs != files || result.failed != 0 || result.left != 0) status = 1;
+        seconds[jobs].push_back(result.seconds);
+      }
+    }
+    const double ratio = median(seconds[2]) / median(seconds[1]);
+    const bool met = ratio <= kTarget;
+    std::printf("%zu files: median --jobs 1 %.1f s, --jobs 2 %.1f s, ratio %.2f (target <= %.2f: %s)\n", files,
+                median(seconds[1]), median(seconds[2]), ratio, kTarget, met ? "met" : "NOT met");
+    if (!met) status = 1;
+  }
+  return status;
+}
+
+int benchMixedBurst(const fs::path& scratch, int rounds) {
+  const std::size_t smallFiles = 300;
+  int status = 0;
+  std::printf("\nmixed burst: one 200-page PostScript file among %zu small files, dropped at once into a running\n"
+              "daemon; %d interleaved rounds, load %s\n", smallFiles, rounds, loadAverage().c_str());
+  std::map<int, std::vector<double>> walls;
+  std::map<int, std::vector<double>> medians;
+  for (int round = 0; round < rounds; ++round) {
+    // The order turns from round to round, so a load that changes favours neither.
+    for (const int jobs : round % 2 == 0 ? std::vector<int>{1, 2} : std::vector<int>{2, 1}) {
+      const BurstResult result = runMixedBurst(scratch, jobs, smallFiles, round);
+      std::vector<double> small;
+      double longJob = 0;
+      for (const auto& [name, seconds] : result.latency) {
+        if (name.rfind("long-", 0) == 0) {
+          longJob = seconds;
+        } else {
+          small.push_back(seconds);
+        }
+      }
+      walls[jobs].push_back(result.seconds);
+      medians[jobs].push_back(median(small));
+      std::printf("round %d --jobs %d: %zu PDFs, %zu failed, %zu left, wall %.1f s, small files' latency median "
+                  "%.2f s (max %.2f), long job's PDF at %.1f s (load %s)\n",
+                  round + 1, jobs, result.pdfs, result.failed, result.left, result.seconds, median(small),
+                  small.empty() ? 0.0 : *std::max_element(small.begin(), small.end()), longJob, loadAverage().c_str());
+      if (result.pdfs != smallFiles + 1 || result.failed != 0 || result.left != 0) status = 1;
+    }
+  }
+  const double ratio = median(walls[2]) / median(walls[1]);
+  std::printf("median wall: --jobs 1 %.1f s, --jobs 2 %.1f s; ratio %.2f (target <= 0.60: %s)\n", median(walls[1]),
+              median(walls[2]), ratio, ratio <= 0.6 ? "met" : "NOT met");
+  std::printf("small files' median latency with --jobs 2: %.2f s (target < 2 s: %s); with --jobs 1: %.2f s\n",
+              median(medians[2]), median(medians[2]) < 2 ? "met" : "NOT met", median(medians[1]));
+  if (ratio > 0.6 || median(medians[2]) >= 2) status = 1;
+  return status;
+}
+
+int benchLoneDrops(const fs::path& scratch) {
+  const int drops = 20;
+  const int interval = 5;
+  std::printf("\nlone drops: one small PNG written into the folder %d times, interval %d s, --jobs 2, load %s\n",
+              drops, interval, loadAverage().c_str());
+  const LoneResult result = runLoneDrops(scratch, drops, interval);
+  const auto [least, most] = std::minmax_element(result.latencies.begin(), result.latencies.end());
+  std::printf("drop to PDF: median %.2f s (min %.2f, max %.2f), %zu never came (load now %s)\n",
+              median(result.latencies), result.latencies.empty() ? 0.0 : *least,
+              result.latencies.empty() ? 0.0 : *most, result.missing, loadAverage().c_str());
+  return result.missing == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::size_t> sizes;
-  int rounds = 2;
+  int rounds = 3;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--rounds" && i + 1 < argc) {
-      rounds = std::max(1, std::stoi(argv[++i]));
+      rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (argument == "--only" && i + 1 < argc) {
+      only = argv[++i];
     } else {
       sizes.push_back(static_cast<std::size_t>(std::stoul(argument)));
     }
   }
   if (sizes.empty()) sizes = {200, 500};
-  constexpr double kTarget = 0.55;
   char pattern[] = "/tmp/vellumdock-bench-lanes-XXXXXX";
   if (mkdtemp(pattern) == nullptr) return 1;
   const fs::path scratch = pattern;
   int status = 0;
   try {
-    for (const std::size_t files : sizes) {
-      std::printf("burst of %zu files (%zu kinds, images and PostScript), %u cores, %d rounds, load at start %s\n", files,
-                  kSamples.size(), std::thread::hardware_concurrency(), rounds, loadAverage().c_str());
-      std::map<int, std::vector<double>> seconds;
-      for (int round = 0; round < rounds; ++round) {
-        const std::vector<int> order = round % 2 == 0 ? std::vector<int>{1, 2} : std::vector<int>{2, 1};
-        for (const int jobs : order) {
-          const BurstResult result = runBurst(scratch, jobs, files);
-          std::printf("  round %d --jobs %d: %zu PDFs, %zu failed, %zu left, %.1f s%s (load now %s)\n", round + 1, jobs,
-                      result.pdfs, result.failed, result.left, result.seconds, result.finished ? "" : " (did not finish)",
-                      loadAverage().c_str());
-          std::fflush(stdout);
-          if (result.pdfs != files || result.failed != 0 || result.left != 0) status = 1;
-          seconds[jobs].push_back(result.seconds);
-        }
-      }
-      const double ratio = median(seconds[2]) / median(seconds[1]);
-      const bool met = ratio <= kTarget;
-      std::printf("%zu files: median --jobs 1 %.1f s, --jobs 2 %.1f s, ratio %.2f (target <= %.2f: %s)\n\n", files,
-                  median(seconds[1]), median(seconds[2]), ratio, kTarget, met ? "met" : "NOT met");
-      if (!met) status = 1;
-    }
+    std::printf("vellumdkd, %u cores\n", std::thread::hardware_concurrency());
+    if (only.empty() || only == "burst") status |= benchBurst(scratch, sizes, rounds);
+    if (only.empty() || only == "mixed") status |= benchMixedBurst(scratch, rounds);
+    if (only.empty() || only == "lone") status |= benchLoneDrops(scratch);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_lanes: %s\n", error.what());
     status = 1;

@@ -98,8 +98,9 @@ double cycleAlone(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   CountingObserver observer;
   vd::ScanCycle* running = nullptr;
-  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false}, observer,
-                      [&] { return FirstConversion(began, [&] { running->requestStop(); }); });
+  vd::ScanCycle cycle(
+      vd::ScanSettings{input, output, 0, true, false, "", false}, observer,
+      [&](const vd::TextRecognition&) { return FirstConversion(began, [&] { running->requestStop(); }); });
   running = &cycle;
   const Clock::time_point start = Clock::now();
   cycle.run();

@@ -29,12 +29,7 @@ OperationOptions ExcelConverter::fixedOptions(bool security) const {
   options.dblHeaderMargin = 0;
   options.dblFooterMargin = 0;
   options.lngFirstPageNumber = 1;
-  // Distiller, window and spooling, job options: the engine's defaults.
-  options.strDistiller = "";
-  options.blnShowWindow = false;
-  options.blnSpoolJobs = false;
-  options.strJobOptionsFile = "";
-  options.blnApplySecurity = security;
+  UseEngineDistilling(options, security);
   return options;
 }
 

@@ -15,12 +15,7 @@ OperationOptions PowerPointConverter::fixedOptions(bool security) const {
   options.lngStartSlide = -1;
   options.lngEndSlide = -1;
   options.blnHorizontalOrientation = false;
-  // Distiller, window and spooling, job options: the engine's defaults.
-  options.strDistiller = "";
-  options.blnShowWindow = false;
-  options.blnSpoolJobs = false;
-  options.strJobOptionsFile = "";
-  options.blnApplySecurity = security;
+  UseEngineDistilling(options, security);
   return options;
 }
 

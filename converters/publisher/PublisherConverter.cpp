@@ -13,11 +13,7 @@ std::vector<std::string> PublisherConverter::extensions() const { return {"pub"}
 
 OperationOptions PublisherConverter::fixedOptions(bool security) const {
   DistillingOptions options;
-  options.strDistiller = "";
-  options.blnShowWindow = false;
-  options.blnSpoolJobs = false;
-  options.strJobOptionsFile = "";
-  options.blnApplySecurity = security;
+  UseEngineDistilling(options, security);
   return options;
 }
 

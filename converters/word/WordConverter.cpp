@@ -33,12 +33,7 @@ OperationOptions WordConverter::fixedOptions(bool security) const {
   options.blnPageNumberInHeader = false;
   options.lngPageNumberAlignment = 1;
   options.blnFirstPage = false;
-  // Distiller, window and spooling, job options: the engine's defaults.
-  options.strDistiller = "";
-  options.blnShowWindow = false;
-  options.blnSpoolJobs = false;
-  options.strJobOptionsFile = "";
-  options.blnApplySecurity = security;
+  UseEngineDistilling(options, security);
   return options;
 }
 

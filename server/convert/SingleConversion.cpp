@@ -63,6 +63,7 @@ void appendJsonString(std::string& json, const std::string& text) {
 }  // namespace
 
 ConversionOutcome ConvertOneFile(const std::string& output, const std::string& input, bool security,
+                                 const RecognitionSettings& recognition,
                                  const std::function<void(const std::string&)>& logLine) {
   const std::optional<struct stat> inputStatus = statusOf(input);
   if (!inputStatus) return failure(kExitNoInput, input + ": " + std::strerror(errno));
@@ -74,19 +75,23 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   }
 
   const auto started = std::chrono::steady_clock::now();
+  const TextRecognition pages = RecognitionOf(recognition.languages, recognition.turnUpright, logLine);
   std::unique_ptr<CreatePDF> engine;
   std::optional<std::string> engineProblem;
   try {
-    engine = defaultEngineFactory()();
+    engine = defaultEngineFactory()(pages);
   } catch (const std::exception& error) {
     engineProblem = reasonOf(error);
   }
-  const ScriptSurroundings script{folderOf(input), [] { return false; },
+  const ScriptSurroundings script{folderOf(input),
+                                  [] { return false; },
                                   [&](const std::string& why) {
                                     logLine(kUnableToCreatePdf);
                                     logLine(ReasonLine(why));
                                   },
-                                  /*replacedPdf=*/{}, /*replacedPdfAside=*/{}};
+                                  /*replacedPdf=*/{},
+                                  /*replacedPdfAside=*/{},
+                                  pages};
   const vd::ConversionOutcome converted =
       engineProblem
           ? vd::ConversionOutcome::failed(*engineProblem)

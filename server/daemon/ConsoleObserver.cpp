@@ -1,21 +1,50 @@
 #include "server/daemon/ConsoleObserver.h"
 
+#include <sys/stat.h>
+
 #include <utility>
+
+#include "common/Environment.h"
+#include "server/ScanCycle.h"
 
 namespace vd::daemon {
 
-void WriteWholeLine(std::FILE* stream, const std::string& text) {
-  std::string line = text;
-  // A reason may hold line ends of its own (an interpreter's log); one event, one line.
-  for (char& c : line) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stream);
-  std::fflush(stream);
+bool IsJournalStream(int descriptor) {
+  // "device:inode" of the journal's stream, as the service manager sets it.
+  const std::string expected = environmentText("JOURNAL_STREAM");
+  struct stat info {};
+  if (expected.empty() || fstat(descriptor, &info) != 0) return false;
+  return expected == std::to_string(static_cast<unsigned long long>(info.st_dev)) + ":" +
+                         std::to_string(static_cast<unsigned long long>(info.st_ino));
 }
 
-ConsoleObserver::ConsoleObserver(std::FILE* log, std::FILE* errors, std::string programName)
+ConsoleStream::ConsoleStream(std::FILE* stream) : stream_(stream), journal_(IsJournalStream(fileno(stream))) {}
+
+void ConsoleStream::writeLine(const std::string& text, Priority priority) const {
+  std::string line = journal_ ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
+  line += text;
+  // A reason may hold line ends of its own (an interpreter's log); one event, one line.
+  for (std::size_t at = line.size() - text.size(); at < line.size(); ++at) {
+    if (line[at] == '\n' || line[at] == '\r') line[at] = ' ';
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stream_);
+  std::fflush(stream_);
+}
+
+void WriteWholeLine(std::FILE* stream, const std::string& text, Priority priority) {
+  ConsoleStream(stream).writeLine(text, priority);
+}
+
+Priority LogLinePriority(const std::string& line) {
+  // A line about one file of several in lanes starts with the file's path and ": ".
+  const std::string unable = kUnableToCreatePdf;
+  const bool unableLine = line.size() >= unable.size() && line.compare(line.size() - unable.size(), unable.size(), unable) == 0;
+  const bool reasonLine = line.rfind("Reason: ", 0) == 0 || line.find(": Reason: ") != std::string::npos;
+  return unableLine || reasonLine ? Priority::Error : Priority::Info;
+}
+
+ConsoleObserver::ConsoleObserver(const ConsoleStream& log, const ConsoleStream& errors, std::string programName)
     : log_(log), errors_(errors), programName_(std::move(programName)) {}
 
 // The status line and the file list are the window's passing display, not its log.
@@ -24,10 +53,10 @@ void ConsoleObserver::filesListed(const std::vector<std::string>& /*names*/) {}
 void ConsoleObserver::entryHighlighted(int /*index*/) {}
 void ConsoleObserver::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {}
 
-void ConsoleObserver::logLine(const std::string& line) { WriteWholeLine(log_, line); }
+void ConsoleObserver::logLine(const std::string& line) { log_.writeLine(line, LogLinePriority(line)); }
 
 void ConsoleObserver::fileFailed(const std::string& input, const std::string& reason) {
-  WriteWholeLine(errors_, programName_ + ": " + input + ": " + reason);
+  errors_.writeLine(programName_ + ": " + input + ": " + reason, Priority::Error);
 }
 
 }  // namespace vd::daemon

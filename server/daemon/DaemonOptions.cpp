@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "server/Options.h"
+
 namespace vd::daemon {
 namespace {
 
@@ -78,13 +80,31 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       if (!text) return usage(option + " needs a number of files");
       command.jobs = parseWholeNumber(*text, 1, kMostJobs);
       if (!command.jobs) return usage(option + " takes a whole number from 1 to 256, not '" + *text + "'");
+    } else if (option == "--config") {
+      const std::optional<std::string> file = value();
+      if (!file || file->empty()) return usage("--config needs a file");
+      command.configFile = *file;
     } else if (option == "--overwrite" || option == "--no-overwrite") {
       if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
     } else if (option == "--security" || option == "--no-security") {
       if (!flag(command.overrides.security, option == "--security")) return usage(option + " takes no value");
+    } else if (option == "--ocr") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage("--ocr needs a list of languages such as eng or eng+deu");
+      command.overrides.ocrLanguages = toLanguageList(*text);
+      if (!command.overrides.ocrLanguages) {
+        return usage("--ocr takes language names joined by '+' (eng, eng+deu), not '" + *text + "'");
+      }
     } else {
       return usage("unknown argument '" + arguments[i] + "'");
     }
+  }
+  const ScanOverrides& given = command.overrides;
+  if (command.configFile && command.action == DaemonCommand::Action::Run &&
+      (given.inputDir || given.outputDir || given.seconds || given.overwrite || given.security || given.ocrLanguages)) {
+    return usage(
+        "--config gives each folder its own settings: --input, --output, --interval, --overwrite, "
+        "--security and --ocr cannot be added to it");
   }
   return command;
 }
@@ -96,6 +116,7 @@ ScanSettings ApplyOverrides(ScanSettings stored, const ScanOverrides& overrides)
   if (stored.seconds < 1) stored.seconds = kFallbackSeconds;
   if (overrides.overwrite) stored.overwrite = *overrides.overwrite;
   if (overrides.security) stored.security = *overrides.security;
+  if (overrides.ocrLanguages) stored.ocrLanguages = *overrides.ocrLanguages;
   return stored;
 }
 
@@ -112,6 +133,10 @@ std::string DaemonHelpText() {
          "  --no-overwrite     number the new PDF instead (name_1.pdf, ...)\n"
          "  --security         apply the distiller's security settings\n"
          "  --no-security      do not apply them\n"
+         "  --ocr LANGS        give scanned pages a text layer, recognised in the\n"
+         "                     languages LANGS (eng, eng+deu, ...); \"\" for none\n"
+         "  --config FILE      serve the folders of FILE instead: one section per folder\n"
+         "                     with its input, output, overwrite, security, interval and ocr\n"
          "  -j, --jobs N       convert up to N files at once, each in a lane process of\n"
          "                     its own (default: one per core, at most one per GiB of\n"
          "                     available memory); 1 converts one file after the other\n"

@@ -17,6 +17,8 @@ struct ScanOverrides {
   std::optional<std::int16_t> seconds;
   std::optional<bool> overwrite;
   std::optional<bool> security;
+  // Text recognition's languages; "" turns it off.
+  std::optional<std::string> ocrLanguages;
 };
 
 struct DaemonCommand {
@@ -25,6 +27,8 @@ struct DaemonCommand {
   ScanOverrides overrides;
   // Files converted at once (--jobs); nothing for the machine's default.
   std::optional<int> jobs;
+  // The file naming the folders to serve (--config), in place of the stored settings.
+  std::optional<std::string> configFile;
   // For Usage: what is wrong with the command line.
   std::string problem;
 };

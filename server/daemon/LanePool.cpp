@@ -106,8 +106,9 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   if (lane.pid != 0 && worker::hasEnded(lane.pid)) kill(lane);
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
-  const std::vector<std::string> texts{job.out,      job.in,          job.ext, job.security ? "1" : "0",
-                                       job.inputDir, job.replacedPdf, job.replacedPdfAside};
+  const std::vector<std::string> texts{job.out,          job.in,          job.ext,
+                                       job.security ? "1" : "0", job.inputDir,    job.replacedPdf,
+                                       job.replacedPdfAside,     job.ocrLanguages, job.ocrRotate ? "1" : "0"};
   lane.busy = true;
   lane.failure.clear();
   lane.verified.reset();

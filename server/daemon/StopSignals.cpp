@@ -52,15 +52,27 @@ StopSignals::~StopSignals() {
 
 void StopSignals::onStop(std::function<void()> onStop) {
   onStop_ = std::move(onStop);
-  notifier_ = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });
+  if (!notifier_) {
+    notifier_ = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });
+  }
 }
+
+void StopSignals::onStopAtOnce(std::function<void()> onStopAtOnce) { onStopAtOnce_ = std::move(onStopAtOnce); }
 
 void StopSignals::drain() {
   char bytes[64];
-  bool received = false;
-  while (read(stopPipe[0], bytes, sizeof bytes) > 0) received = true;
-  if (received && onStop_) onStop_();
+  ssize_t n = 0;
+  while ((n = read(stopPipe[0], bytes, sizeof bytes)) > 0) received_ += static_cast<int>(n);
+  // Each is called once, the stop first: what the end at once does builds on it.
+  if (received_ >= 1 && onStop_ && !stopCalled_) {
+    stopCalled_ = true;
+    onStop_();
+  }
+  if (received_ >= 2 && onStopAtOnce_ && !stopAtOnceCalled_) {
+    stopAtOnceCalled_ = true;
+    onStopAtOnce_();
+  }
 }
 
 }  // namespace vd::daemon

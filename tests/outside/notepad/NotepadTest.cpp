@@ -145,7 +145,7 @@ TEST_F(NotepadTest, FontsGoIntoThePrintStreamWithTheirShapesAndCharacters) {
 
   const auto pages = PageTexts(printed);
   ASSERT_EQ(pages.size(), 2u);
-  const long ink = InkOf(printed, scratch("blocks"));
+  const long ink = InkOf(printed, scratch("blocks"), 30, 1, 1);
   EXPECT_GT(ink, 1100) << "three rows of 40 full blocks at 30 dpi cover some 1,400 pixels";
   const std::string text = withoutBlanks(pages[1]);
   ExpectContainsAll(text, {ideographs, withoutBlanks(mixed)});
