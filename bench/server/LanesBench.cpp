@@ -276,9 +276,10 @@ int benchBurst(const fs::path& scratch, const std::vector<std::size_t>& sizes, i
   constexpr double kTarget = 0.55;
   int status = 0;
   for (const std::size_t files : sizes) {
-    std::printf("\nburst of %zu files (%zu kinds, images and PostScript) present at start, %d interleaved rounds, "
-                "load %s\n",
-                files, kSamples.size(), rounds, loadAverage().c_str());
+    std::printf(
+        "\nburst of %zu files (%zu kinds, images and PostScript) present at start, %d interleaved rounds, "
+        "load %s\n",
+        files, kSamples.size(), rounds, loadAverage().c_str());
     std::map<int, std::vector<double>> seconds;
     for (int round = 0; round < rounds; ++round) {
       for (const int jobs : round % 2 == 0 ? std::vector<int>{1, 2} : std::vector<int>{2, 1}) {

@@ -136,8 +136,9 @@ TEST_F(NotepadTest, FontsGoIntoThePrintStreamWithTheirShapesAndCharacters) {
     ideographs += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
                    static_cast<char>(0x80 | (c & 0x3F))};
   }
-  const std::string mixed = "Ærøskøbing \u00C5ngstr\u00F6m \u01FA\u01FB \u0394\u03B9\u03BF\u03BD\u03CD\u03C3\u03B9\u03BF\u03C2 "
-                            "\u041C\u043E\u0441\u043A\u0432\u0430 \u2200x\u2208\u211D \u2264 \u221E";
+  const std::string mixed =
+      "Ærøskøbing \u00C5ngstr\u00F6m \u01FA\u01FB \u0394\u03B9\u03BF\u03BD\u03CD\u03C3\u03B9\u03BF\u03C2 "
+      "\u041C\u043E\u0441\u043A\u0432\u0430 \u2200x\u2208\u211D \u2264 \u221E";
   const std::string file = scratch("glyphs.txt");
   WriteBytes(file, blocks + "\f" + ideographs + "\n" + mixed + "\n");
   std::string errors;
