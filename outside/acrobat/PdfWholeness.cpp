@@ -1,7 +1,13 @@
 #include "outside/acrobat/PdfWholeness.h"
 
+#include <sys/stat.h>
+#include <time.h>
+
+#include <deque>
 #include <exception>
 #include <fstream>
+#include <mutex>
+#include <utility>
 
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDF.hh>
@@ -25,11 +31,63 @@ bool endsLikeAPdf(const std::string& path) {
   return file && end.find("%%EOF") != std::string::npos;
 }
 
-}  // namespace
+// A file as it stands: the same file (device and inode, which a rename keeps) with the same
+// length and modification time holds the same bytes.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t length = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
 
-std::optional<std::string> WhyPdfIsNotWhole(const std::string& path) { return CheckPdfWholeness(path).damage; }
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  return FileIdentity{status.st_dev, status.st_ino, status.st_size,
+                      status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+}
 
-PdfWholeness CheckPdfWholeness(const std::string& path) {
+// The PDFs found whole lately in this process, with their pages. A conversion's PDF is checked
+// where it is written (the Distiller, before it takes its name) and again where the outcome is
+// decided; the second check finds the first one's verdict here instead of reading the file
+// again. Only whole verdicts are kept: a damaged file is looked at every time.
+class WholePdfs {
+ public:
+  std::optional<std::int32_t> pagesOf(const FileIdentity& file) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [identity, pages] : recent_) {
+      if (identity == file) return pages;
+    }
+    return std::nullopt;
+  }
+
+  void remember(const FileIdentity& file, std::int32_t pages) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    recent_.emplace_back(file, pages);
+    if (recent_.size() > kKept) recent_.pop_front();
+  }
+
+ private:
+  // A conversion's checks follow each other closely; a few are enough.
+  static constexpr std::size_t kKept = 16;
+  std::mutex mutex_;
+  std::deque<std::pair<FileIdentity, std::int32_t>> recent_;
+};
+
+// The clock the kernel stamps a file's modification with.
+std::int64_t fileClockNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+WholePdfs& wholePdfs() {
+  static WholePdfs kept;
+  return kept;
+}
+
+PdfWholeness readWholeness(const std::string& path) {
   if (!endsLikeAPdf(path)) return {"it does not end with %%EOF: it was cut short", 0};
   try {
     QPDF document;
@@ -54,6 +112,26 @@ PdfWholeness CheckPdfWholeness(const std::string& path) {
   } catch (const std::exception& error) {
     return {std::string(error.what()), 0};
   }
+}
+
+}  // namespace
+
+std::optional<std::string> WhyPdfIsNotWhole(const std::string& path) { return CheckPdfWholeness(path).damage; }
+
+PdfWholeness CheckPdfWholeness(const std::string& path) {
+  const std::optional<FileIdentity> before = identityOf(path);
+  if (before) {
+    if (const std::optional<std::int32_t> pages = wholePdfs().pagesOf(*before)) return {std::nullopt, *pages};
+  }
+  PdfWholeness wholeness = readWholeness(path);
+  // Kept only when nothing wrote the file while it was read, and when a later write would
+  // change its time: the file's time is a tick of a coarse clock, which a write within the
+  // same tick would leave as it was.
+  if (!wholeness.damage && before && identityOf(path) == before &&
+      before->modifiedNanoseconds < fileClockNanoseconds()) {
+    wholePdfs().remember(*before, wholeness.pages);
+  }
+  return wholeness;
 }
 
 }  // namespace vd

@@ -16,7 +16,10 @@ struct PdfWholeness {
 };
 
 // The checks of WhyPdfIsNotWhole, with the pages they counted on the way, so that whoever
-// needs both opens the PDF once.
+// needs both opens the PDF once. A file found whole is not read again in this process while
+// it stays as it was (the same file, length and modification time, under whatever name it
+// was renamed to): the check where a PDF is written hands its verdict on to the check where
+// the conversion's outcome is decided.
 PdfWholeness CheckPdfWholeness(const std::string& path);
 
 // Why the PDF at path is not whole, or nothing when it is: it must end with its "%%EOF" and

@@ -1,7 +1,12 @@
 // One conversion and its outcome with the real engine, as the scan cycle, a lane and
 // vellumdk-convert decide it: the pages the outcome carries are the PDF's own, a failed
 // conversion leaves nothing where there was nothing and keeps what was there, and a PDF
-// cut short before its end is no conversion.
+// cut short before its end is no conversion; a PDF found whole is not read again while it
+// stays as it was.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,7 +33,7 @@ class FileConversionTest : public IsolatedTest {
 
 TEST_F(FileConversionTest, AWholePdfCarriesItsOwnPagesAndSize) {
   const std::vector<std::string> inputs = {Corpus("tif/g4-multi.tiff"), Corpus("png/basn2c16.png"),
-                                           Corpus("jpg/flower.jpg")};
+                                           Corpus("jpg/flower.jpg"), Corpus("ps/alphabet.ps")};
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input);
     const std::string out = scratch(GetBaseName(input) + ".pdf");
@@ -69,6 +74,31 @@ TEST_F(FileConversionTest, APdfCutShortBeforeItsEndIsNotWhole) {
   WriteBytes(cut, bytes);
   ASSERT_NE(CheckPdfWholeness(cut).damage, std::nullopt);
   EXPECT_EQ(CheckPdfWholeness(cut).pages, 0);
+}
+
+TEST_F(FileConversionTest, AWholePdfIsReadAgainOnlyOnceItChanged) {
+  const std::string written = MakeTextPdf(scratch("written.pdf"), {"one", "two"});
+  // Older than the clock's tick, as a PDF is by the time it has been checked.
+  Backdate(written, 60);
+  ASSERT_EQ(CheckPdfWholeness(written).pages, 2);
+  // Renamed, as a PDF takes its name after the check where it is written.
+  const std::string named = scratch("named.pdf");
+  ASSERT_EQ(std::rename(written.c_str(), named.c_str()), 0);
+  struct stat status {};
+  ASSERT_EQ(stat(named.c_str(), &status), 0);
+  // Damaged in place with its length and time kept, which only a test does: a check that
+  // still finds it whole did not read it again.
+  std::string bytes = ReadBytes(named);
+  bytes.replace(bytes.rfind("%%EOF"), 5, "%%EOX");
+  WriteBytes(named, bytes);
+  const timespec times[2] = {status.st_atim, status.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, named.c_str(), times, 0), 0);
+  const PdfWholeness handedOn = CheckPdfWholeness(named);
+  EXPECT_FALSE(handedOn.damage);
+  EXPECT_EQ(handedOn.pages, 2);
+  // Written since: read again, and its damage found.
+  Backdate(named, 30);
+  EXPECT_NE(CheckPdfWholeness(named).damage, std::nullopt);
 }
 
 }  // namespace
