@@ -18,7 +18,7 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "AssemblyFixture.h"
+#include "support/AssemblyFixture.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {
