@@ -51,8 +51,9 @@ class Lane {
     }
     for (;;) {
       if (const std::optional<vd::LaneFinished> finished = pool_.wait(1000, [](std::size_t, const std::string&) {})) {
-        if (finished->failure) std::fprintf(stderr, "%s: %s\n", input.c_str(), finished->failure->c_str());
-        return !finished->failure;
+        if (finished->outcome.failure)
+          std::fprintf(stderr, "%s: %s\n", input.c_str(), finished->outcome.failure->c_str());
+        return !finished->outcome.failure;
       }
     }
   }

@@ -114,7 +114,8 @@ double window(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   std::unique_ptr<vd::Form1> form;
   const auto click = [&](const char* name) { form->findChild<QPushButton*>(name)->click(); };
-  form = std::make_unique<vd::Form1>("", [&] { return FirstConversion(began, [&] { click("Command2"); }); });
+  form = std::make_unique<vd::Form1>(
+      "", [&](const vd::TextRecognition&) { return FirstConversion(began, [&] { click("Command2"); }); });
   form->show();
   QCoreApplication::processEvents();
   const Clock::time_point start = Clock::now();
