@@ -134,38 +134,46 @@ using Conversion = void (*)(CreatePDF& engine, const DispatchCall& call);
 struct DispatchRow {
   std::vector<std::string_view> extensions;
   Conversion convert;
+  // How counts and reports name the converter.
+  std::string_view converter;
 };
 
 const std::vector<DispatchRow>& dispatchTable() {
   static const std::vector<DispatchRow> rows = {
       // EPS is PostScript too: the Distiller crops its page to the bounding box.
-      {{"ps", "eps"}, toPostScript},
+      {{"ps", "eps"}, toPostScript, "postscript"},
       // Today's office formats join their application's row: as text they would come out
       // as a PDF of the bytes of a zip archive, and the document would be deleted.
-      {{"xls", "xlsx", "xlsm", "ods", "fods"}, toExcel},
-      {{"ppt", "pptx", "pptm", "odp", "fodp"}, toPowerPoint},
-      {{"doc", "rtf", "htm", "html", "docx", "docm", "dotx", "odt", "fodt"}, toWord},
-      {{"pub"}, toPublisher},
-      {{"dwg"}, toAutoCAD},
-      {{"txt", "bat"}, toTextFile},
-      {{"rpt"}, toCrystalReport},
-      {{"vsd", "vsdx"}, toVisio},
-      {{"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"}, toImage},
+      {{"xls", "xlsx", "xlsm", "ods", "fods"}, toExcel, "excel"},
+      {{"ppt", "pptx", "pptm", "odp", "fodp"}, toPowerPoint, "powerpoint"},
+      {{"doc", "rtf", "htm", "html", "docx", "docm", "dotx", "odt", "fodt"}, toWord, "word"},
+      {{"pub"}, toPublisher, "publisher"},
+      {{"dwg"}, toAutoCAD, "autocad"},
+      {{"txt", "bat"}, toTextFile, "text"},
+      {{"rpt"}, toCrystalReport, "crystalreport"},
+      {{"vsd", "vsdx"}, toVisio, "visio"},
+      {{"jpg", "jpeg", "tif", "tiff", "bmp", "png", "gif", "ico", "cur", "rle", "wmf", "emf"}, toImage, "image"},
   };
   return rows;
 }
 
-Conversion conversionFor(const std::string& ext) {
+const DispatchRow& rowFor(const std::string& ext) {
   for (const DispatchRow& row : dispatchTable()) {
-    if (std::find(row.extensions.begin(), row.extensions.end(), ext) != row.extensions.end()) return row.convert;
+    if (std::find(row.extensions.begin(), row.extensions.end(), ext) != row.extensions.end()) return row;
   }
   // An extension of no row, "scr" included, is taken for text.
-  return toTextFile;
+  static const DispatchRow text{{}, toTextFile, "text"};
+  return text;
 }
 
 }  // namespace
 
-void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) { conversionFor(call.ext)(engine, call); }
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) { rowFor(call.ext).convert(engine, call); }
+
+std::string ConverterName(const std::string& ext) {
+  if (ext == "scr") return "script";
+  return std::string(rowFor(ext).converter);
+}
 
 ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {
   // No other row takes "scr", so looking at it first keeps the table's order.

@@ -22,6 +22,10 @@ struct DispatchCall {
 // extension of no row, "scr" included, goes to the text-file converter.
 void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
 
+// The converter a file of that extension goes to, as counts and reports name it:
+// "postscript", "word", "image", "text", "script", ...
+std::string ConverterName(const std::string& ext);
+
 // Calls exactly one engine operation, or runs the script (extension "scr") with
 // scriptContext. Whatever the operation raises passes through. Returns StopRequested
 // only when a script run found a stop.
