@@ -29,8 +29,14 @@ packages=(
   # Chinese, Japanese and Korean text: one compact typeface covers them, so such documents
   # keep their text instead of empty boxes
   fonts-wqy-microhei
+  # vellumdkd --listen: the embeddable HTTP server (header and library) it serves its
+  # status page, health, metrics and conversions with
+  libcpp-httplib-dev
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
+  # tests: the status page in a real browser, driven headless (the driver is an npm
+  # package pinned in tests/browser/, installed by the build)
+  chromium
   # benchmarks: the reference tools compared against (images; text files)
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)
@@ -38,6 +44,10 @@ packages=(
 )
 
 missing=()
+# The browser test's driver runs on Node.js; a machine that has it from elsewhere keeps it.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
