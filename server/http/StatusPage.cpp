@@ -69,7 +69,9 @@ class Page {
   std::string render() {
     html_ += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-             "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kPageRefreshSeconds) + "\">"
+             // The address is named: a refresh of "/#folder-0", where a form leads back to,
+             // would only scroll to the folder instead of loading the page again.
+             "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kPageRefreshSeconds) + "; url=/\">"
              "<title>Vellumdock</title><style>" + std::string(kStyle) + "</style></head>\n<body>\n";
     header();
     for (std::size_t i = 0; i < status_.folders.size(); ++i) folder(i);
