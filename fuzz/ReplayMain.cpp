@@ -28,6 +28,7 @@ const std::map<std::string, Target>& targets() {
       {"BmpResolution", FuzzBmpResolution},     {"RegistryValues", FuzzRegistryValues},
       {"MountInfo", FuzzMountInfo},             {"DesktopEntry", FuzzDesktopEntry},
       {"TextContent", FuzzTextContent},         {"FolderConfig", FuzzFolderConfig},
+      {"HttpTexts", FuzzHttpTexts},
   };
   return byName;
 }
