@@ -34,6 +34,8 @@ packages=(
   libcpp-httplib-dev
   # tests: content checks of the PDFs made; an X display without a window manager
   libgtest-dev poppler-utils xvfb
+  # tests: a second HTTP client, one that asks before it sends a large body
+  curl
   # tests: the status page in a real browser, driven headless (the driver is an npm
   # package pinned in tests/browser/, installed by the build)
   chromium

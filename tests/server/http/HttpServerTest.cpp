@@ -350,6 +350,27 @@ TEST_F(HttpServerTest, ConvertsWhatIsPostedAndSaysWhoseFaultAFailureWas) {
     EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json") << r.what;
     EXPECT_NE(answer->body.find(r.reason), std::string::npos) << r.what << ": " << answer->body;
   }
+  // Past the bound in chunks of unknown length, and announced to a client that waits for
+  // leave to send it: refused all the same.
+  httplib::Result chunked = loop_.until(std::async(std::launch::async, [&] {
+    return client().Post(
+        "/convert?name=big.png",
+        [](std::size_t offset, httplib::DataSink& sink) {
+          const std::string block(1 << 16, 'x');
+          return offset > (2 << 20) ? (sink.done(), true) : sink.write(block.data(), block.size());
+        },
+        "image/png");
+  }));
+  ASSERT_TRUE(chunked) << httplib::to_string(chunked.error());
+  EXPECT_EQ(chunked->status, 413) << chunked->body;
+  WriteBytes(scratch("big.png"), std::string(2 << 20, 'x'));
+  std::string curlOutput;
+  EXPECT_EQ(RunProgram("curl", {"-sS", "-H", "Expect: 100-continue", "--data-binary", "@" + scratch("big.png"),
+                                "-w", "%{http_code}", "-o", "/dev/null",
+                                "http://127.0.0.1:" + std::to_string(server_->port()) + "/convert?name=big.png"},
+                       &curlOutput),
+            0);
+  EXPECT_EQ(curlOutput, "413");
   // Nothing of theirs is left behind in the temporary folder.
   for (const std::string& entry : DirectoryEntries(temporaryBase())) {
     EXPECT_NE(entry.rfind(std::string(http::kUploadPrefix) + std::to_string(getpid()) + "-", 0), 0u) << entry;
