@@ -32,6 +32,8 @@ struct ConvertDocument {
   std::string output;  // a PDF path beside it
   // The file name the sender gave it, for the page and the log lines.
   std::string name;
+  // "Use security" for it, as the daemon was told for documents sent to it.
+  bool security = false;
 };
 
 // Put a file kept in a folder's failed/ back into its input folder for another try

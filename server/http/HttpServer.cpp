@@ -307,7 +307,7 @@ class HttpServer::Routes {
     }
 
     auto request = std::make_shared<DaemonRequest>(
-        ConvertDocument{document->inputPath(), document->outputPath(), document->name()});
+        ConvertDocument{document->inputPath(), document->outputPath(), document->name(), settings_.security});
     {
       const std::lock_guard lock(mutex_);
       std::erase_if(waiting_, [](const auto& waiting) { return waiting.expired(); });

@@ -34,6 +34,9 @@ struct HttpSettings {
   // converted before a client is told 503.
   std::size_t lanes = 1;
   std::size_t waitingPerLane = 4;
+  // "Use security" for the documents sent (the daemon's own option, as a folder's is for
+  // the files dropped into it).
+  bool security = false;
 };
 
 class HttpServer {

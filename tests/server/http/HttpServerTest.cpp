@@ -68,7 +68,7 @@ class StandInLoop {
       std::string failure;
       try {
         if (!engine_) engine_ = defaultEngineFactory()();
-        ConvertWithEngine(*engine_, {convert->output, convert->input, GetExtension(convert->name), false});
+        ConvertWithEngine(*engine_, {convert->output, convert->input, GetExtension(convert->name), convert->security});
       } catch (const std::exception& error) {
         failure = error.what();
       }
