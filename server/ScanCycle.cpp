@@ -109,13 +109,17 @@ ScanCycle::End ScanCycle::run() {
     setStatus("Scanning for files in " + settings_.inputDir + "...");
     if (listFiles() == Flow::Stopped) return End::Stopped;
     lastPassFoundNothing_ = listed_.empty();
-    if (listed_.empty()) continue;
+    if (listed_.empty()) {
+      observer_.passCompleted();
+      continue;
+    }
     observer_.filesListed(listed_);
     observer_.entryHighlighted(0);
     setStatus("Processing " + std::to_string(listed_.size()) + " files...");
     if (processListedFiles() == Flow::Stopped) return End::Stopped;
     setStatus(status_ + "done.");
     observer_.filesListed({});
+    observer_.passCompleted();
   }
 }
 
@@ -164,6 +168,7 @@ bool ScanCycle::includeInPass(const std::string& name) {
 ScanCycle::Flow ScanCycle::listFiles() {
   listed_.clear();
   listedStamps_.clear();
+  if (paused_) return Flow::Go;
   std::unique_ptr<DirectoryListing> listing;
   if (!attempt([&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) return Flow::Go;
   for (bool first = true;; first = false) {
@@ -216,6 +221,7 @@ ScanCycle::Flow ScanCycle::processFile(const std::string& name) {
     return Flow::Go;
   }
   observer_.logLine(in + " --> " + out);
+  observer_.fileTaken(in, out, 0);
   const std::optional<FileStamp> outBefore = fileSystem().stamp(out);
   bool stopFound = false;
   std::optional<std::string> failure = convert(out, in, GetExtension(name), stopFound);
@@ -368,6 +374,7 @@ void ScanCycle::startInLane(std::size_t lane, const std::string& name) {
     return;
   }
   observer_.logLine(in + " --> " + out);
+  observer_.fileTaken(in, out, lane);
   auto work = std::make_unique<InLane>();
   work->name = name;
   work->in = in;

@@ -53,6 +53,8 @@ class ScanCycle {
   void requestStop() { stopRequested_ = true; }
   // The interval from the next wait on.
   void setInterval(std::int16_t seconds) { settings_.seconds = seconds; }
+  // A paused cycle lists nothing: its passes go on, empty, and the files in hand finish.
+  void setPaused(bool paused) { paused_ = paused; }
 
  private:
   enum class Flow { Go, Stopped };
@@ -137,6 +139,7 @@ class ScanCycle {
   // Put before the log lines of the file being finished, in lanes.
   std::string lineSubject_;
   bool lastPassFoundNothing_ = false;
+  bool paused_ = false;
 };
 
 }  // namespace vd
