@@ -9,10 +9,15 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "common/Locations.h"
+#include "server/DaemonMailbox.h"
+#include "server/FailedFiles.h"
+#include "server/FailureReason.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
@@ -21,8 +26,11 @@
 #include "server/daemon/EndAtOnce.h"
 #include "server/daemon/ExitCodes.h"
 #include "server/daemon/LanePool.h"
+#include "server/daemon/SentConversions.h"
 #include "server/daemon/ServiceNotifications.h"
+#include "server/daemon/StatusBoard.h"
 #include "server/daemon/StopSignals.h"
+#include "server/http/HttpServer.h"
 #include "server/lane/LaneReports.h"
 
 namespace {
@@ -37,8 +45,39 @@ std::string startupLine(const vd::ScanSettings& folder, std::size_t jobs) {
          (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
 }
 
+// Carries out on the loop's thread what a client asked of the folder: a failed file put
+// back, the folder paused or resumed.
+void carryOutFolderRequest(vd::DaemonRequest& request, const vd::ScanSettings& folder, vd::ScanCycle& cycle,
+                           vd::daemon::StatusBoard& board) {
+  if (const auto* retry = std::get_if<vd::ReturnFailed>(&request.what())) {
+    if (retry->folder != 0) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    try {
+      vd::ReturnFailedFile(folder.inputDir, retry->name);
+      request.finish(vd::DaemonRequest::End::Done);
+    } catch (const std::exception& error) {
+      request.finish(vd::DaemonRequest::End::Failed, vd::FailureReason(error));
+    }
+  } else if (const auto* pause = std::get_if<vd::PauseFolder>(&request.what())) {
+    if (pause->folder != 0) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    cycle.setPaused(pause->paused);
+    board.change([&](vd::DaemonStatus& status) { status.folders[0].paused = pause->paused; });
+    request.finish(vd::DaemonRequest::End::Done);
+  } else {
+    request.finish(vd::DaemonRequest::End::Refused, "The scan loop takes no such request.");
+  }
+}
+
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
+  std::optional<std::string> token;
+  if (command.tokenFile) {
+    std::string problem;
+    token = vd::http::ReadAccessToken(*command.tokenFile, problem);
+    if (!token) {
+      WriteWholeLine(stderr, std::string(kProgram) + ": " + problem);
+      return kExitUsage;
+    }
+  }
   std::vector<vd::UnreadableSetting> unreadable;
   const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
   for (const vd::UnreadableSetting& setting : unreadable) {
@@ -70,20 +109,45 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const std::size_t jobs = command.jobs ? static_cast<std::size_t>(*command.jobs) : DefaultLaneCount();
     // One job is the window's own cycle, in this process; more go to lanes.
     std::unique_ptr<LanePool> lanes;
-    if (jobs > 1) {
+    // Documents sent over HTTP are converted in lanes too, whatever the folder's jobs.
+    const std::string laneProgram = vd::helperDir() + "/" + vd::lane::kLaneProgram;
+    if (jobs > 1 || command.listen) {
       // Without its lane program every file would end in failed/: better not to start.
-      const std::string laneProgram = vd::helperDir() + "/" + vd::lane::kLaneProgram;
       if (access(laneProgram.c_str(), X_OK) != 0) {
         WriteWholeLine(stderr, std::string(kProgram) + ": cannot run the lane program " + laneProgram + ": " +
                                    std::strerror(errno));
         return kExitFailure;
       }
-      lanes = std::make_unique<LanePool>(jobs, laneProgram);
     }
-    const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
-                             : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
+    if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, laneProgram);
+    vd::DaemonMailbox mailbox;
+    StatusBoard board(observer, mailbox, settings, jobs, VD_VERSION);
+    const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
+                             : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
+    std::unique_ptr<SentConversions> sent;
+    std::unique_ptr<vd::http::HttpServer> server;
+    if (command.listen) {
+      QObject* loop = QCoreApplication::instance();
+      sent = std::make_unique<SentConversions>(mailbox, board, jobs, laneProgram,
+                                               [&, loop](std::shared_ptr<vd::DaemonRequest> request) {
+                                                 // Carried out at the loop's next check point.
+                                                 QMetaObject::invokeMethod(loop, [&, request] {
+                                                   carryOutFolderRequest(*request, settings, *cycle, board);
+                                                 }, Qt::QueuedConnection);
+                                               });
+      vd::http::HttpSettings http;
+      http.address = *command.listen;
+      http.token = token;
+      http.maxUploadBytes = static_cast<std::uint64_t>(command.maxUploadMegabytes) << 20;
+      http.lanes = jobs;
+      http.security = settings.security;
+      server = std::make_unique<vd::http::HttpServer>(http, mailbox);
+      server->start();
+      log.writeLine(std::string(kProgram) + ": listening on " + server->url(), Priority::Info);
+    }
     stopSignals.onStop([&] {
       notifications.stopping("Stopping after the files in hand.");
+      board.change([](vd::DaemonStatus& status) { status.stopping = true; });
       cycle->requestStop();
     });
     stopSignals.onStopAtOnce([&] {
@@ -98,7 +162,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       log.writeLine(line, Priority::Info);
       notifications.ready(line);
     });
-    if (cycle->run() == vd::ScanCycle::End::FolderTaken) {
+    const vd::ScanCycle::End end = cycle->run();
+    board.change([](vd::DaemonStatus& status) { status.stopping = true; });
+    // Clients still waiting are answered before the lanes of their documents end.
+    if (server) server->stop();
+    if (sent) sent->stop();
+    if (end == vd::ScanCycle::End::FolderTaken) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
       return kExitFolderTaken;
     }

@@ -1,0 +1,53 @@
+// What vellumdkd shows of itself while it runs: the scan cycle's reports, passed on to the
+// console as before, kept as the daemon's status (its folder, the files in hand and their
+// lanes, the outcomes, counts by converter) and published on the mailbox after each change,
+// for the HTTP server to read on its own threads.
+//
+// The cycle's reports arrive on the loop's thread; the conversions sent over HTTP change
+// their part of the status from the thread that runs them, through change().
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "server/DaemonMailbox.h"
+#include "server/DaemonStatus.h"
+#include "server/ScanObserver.h"
+#include "server/ScanSettings.h"
+
+namespace vd::daemon {
+
+class StatusBoard : public ScanObserver {
+ public:
+  // Publishes the first status at once: the folder as configured, claimed by the cycle
+  // that is about to run, and the cycle's lanes idle.
+  StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const ScanSettings& folder, std::size_t lanes,
+              std::string version);
+
+  // Any thread: changes the status and publishes it.
+  void change(const std::function<void(DaemonStatus&)>& edit);
+
+  void statusChanged(const std::string& text) override { console_.statusChanged(text); }
+  void filesListed(const std::vector<std::string>& names) override;
+  void entryHighlighted(int index) override { console_.entryHighlighted(index); }
+  void logLine(const std::string& line) override { console_.logLine(line); }
+  void fileTaken(const std::string& input, const std::string& output, std::size_t lane) override;
+  void fileConverted(const std::string& input, const std::string& output) override;
+  void fileFailed(const std::string& input, const std::string& reason) override;
+  void passCompleted() override;
+  void percentDone(int percent) override;
+  void pageReached(int page) override;
+
+ private:
+  void ended(const std::string& input, const std::string& output, std::optional<std::string> failure);
+
+  ScanObserver& console_;
+  DaemonMailbox& mailbox_;
+  std::mutex mutex_;
+  DaemonStatus status_;
+  const std::size_t cycleLanes_;
+};
+
+}  // namespace vd::daemon
