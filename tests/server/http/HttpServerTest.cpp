@@ -6,8 +6,6 @@
 #include <poll.h>
 #include <sys/stat.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <future>
 #include <thread>
 
@@ -76,39 +74,18 @@ class StandInLoop {
       mailbox_.publish(status_);
       request->finish(failure.empty() ? DaemonRequest::End::Done : DaemonRequest::End::Failed, failure);
     } else if (const auto* retry = std::get_if<ReturnFailed>(&request->what())) {
-      std::string returned;
       try {
-        returned = ReturnFailedFile(status_.folders.at(retry->folder).inputDir, retry->name);
+        ReturnFailedFile(status_.folders.at(retry->folder).inputDir, retry->name);
         request->finish(DaemonRequest::End::Done);
       } catch (const std::exception& error) {
         request->finish(DaemonRequest::End::Failed, error.what());
       }
-      if (!returned.empty()) passOver(status_.folders.at(retry->folder), returned);
     } else if (const auto* pause = std::get_if<PauseFolder>(&request->what())) {
       pauses.push_back(*pause);
       status_.folders.at(pause->folder).paused = pause->paused;
       mailbox_.publish(status_);
       request->finish(DaemonRequest::End::Done);
     }
-  }
-
-  // What the next pass does with a file put back: convert it and show the outcome.
-  void passOver(FolderStatus& folder, const std::string& name) {
-    const std::string in = folder.inputDir + "/" + name;
-    const std::string out = folder.outputDir + "/" + GetBaseName(name) + ".pdf";
-    FileOutcome outcome{std::chrono::system_clock::now(), in, out, 0, 0.5, std::nullopt};
-    try {
-      if (!engine_) engine_ = defaultEngineFactory()();
-      ConvertWithEngine(*engine_, {out, in, GetExtension(name), false});
-      outcome.pages = PageCount(out);
-      std::remove(in.c_str());
-    } catch (const std::exception& error) {
-      outcome.failure = error.what();
-    }
-    KeepOutcome(folder.outcomes, outcome);
-    folder.lastPass = std::chrono::steady_clock::now();
-    folder.lastPassWall = outcome.finished;
-    mailbox_.publish(status_);
   }
 
   DaemonMailbox& mailbox_;
@@ -468,48 +445,6 @@ TEST_F(HttpServerTest, TheFormsReachTheLoopOnlyFromThePage) {
   ASSERT_EQ(loop_.pauses.size(), 1u);
   EXPECT_TRUE(loop_.pauses[0].paused);
   EXPECT_NE(get("/")->body.find("action=\"/resume\""), std::string::npos);
-}
-
-// The page in Debian's chromium: a failed file whose name holds markup shows as text with
-// its reason; after the operator mends it, Retry puts it back and the page, refreshing
-// itself, shows it converted. The screenshots stay in the build tree.
-TEST_F(HttpServerTest, TheStatusPageInABrowser) {
-  const std::string driver = std::string(VD_BROWSER_DRIVER_DIR) + "/StatusPage.mjs";
-  ASSERT_TRUE(FileExistsOnDisk(driver)) << "the browser test's driver is missing: install npm (packaging/install-deps.sh)"
-                                        << " and build the target vd_browser_driver";
-  ASSERT_EQ(access("/usr/bin/chromium", X_OK), 0) << "chromium is missing: packaging/install-deps.sh installs it";
-  serve();
-  const std::string name = "<script>window.injected=1<\\script> report & \"notes\".ps";
-  WriteBytes(input_ + "/" + name, "%!PS\nnosuchoperator\n");
-  KeepFailedFile(input_, name, "Distiller: undefined in nosuchoperator");
-  WriteBytes(input_ + "/failed/" + name,
-             "%!PS\n/Helvetica findfont 20 scalefont setfont 72 700 moveto (the mended report) show showpage\n");
-  const std::string shots = std::string(VD_BUILD_DIR) + "/screenshots";
-  ASSERT_TRUE(ensureDirectory(shots));
-
-  std::string output;
-  std::string errors;
-  const int exitCode = loop_.until(std::async(std::launch::async, [&] {
-    return RunProgram("node", {driver, "http://127.0.0.1:" + std::to_string(server_->port()) + "/", name,
-                               shots + "/status-page", "90"},
-                      &output, &errors, "", 180);
-  }));
-  ASSERT_EQ(exitCode, 0) << errors;
-  const QJsonObject seen = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
-  ASSERT_FALSE(seen.isEmpty()) << output << errors;
-  EXPECT_EQ(seen["problem"].toString().toStdString(), "");
-  EXPECT_TRUE(seen["failedShown"].toBool()) << output;
-  EXPECT_EQ(seen["reason"].toString().toStdString(), "Distiller: undefined in nosuchoperator");
-  EXPECT_EQ(seen["scripts"].toInt(-1), 0);
-  EXPECT_TRUE(seen["injected"].isNull()) << output;
-  ASSERT_TRUE(seen["converted"].toBool()) << output << errors;
-  const std::string pdf = "<script>window.injected=1<\\script> report & \"notes\".pdf";
-  EXPECT_EQ(seen["output"].toString().toStdString(), pdf);
-  EXPECT_EQ(seen["pages"].toString().toStdString(), "1");
-  EXPECT_NE(PdfText(scratch("out/" + pdf)).find("the mended report"), std::string::npos);
-  for (const char* shot : {"failed", "phone", "converted"}) {
-    EXPECT_EQ(ReadBytes(shots + "/status-page-" + shot + ".png").substr(0, 4), "\x89PNG") << shot;
-  }
 }
 
 }  // namespace

@@ -2,5 +2,4 @@
 # with the test standing in for the scan loop on the other side of the mailbox.
 vd_add_test(HttpServerTest ${CMAKE_CURRENT_LIST_DIR}/HttpServerTest.cpp)
 target_link_libraries(HttpServerTest PRIVATE vd_http PkgConfig::CPP_HTTPLIB)
-add_dependencies(HttpServerTest vellumdk-setup vellumdk-gsworker vd_blank_pdf vd_browser_driver)
-target_compile_definitions(HttpServerTest PRIVATE VD_BROWSER_DRIVER_DIR="${VD_BROWSER_DRIVER_DIR}")
+add_dependencies(HttpServerTest vellumdk-setup vellumdk-gsworker vd_blank_pdf)
