@@ -90,7 +90,10 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   Lane& lane = lanes_.at(index);
   if (lane.busy) throw std::logic_error("a conversion lane was given a second job");
   // A warm lane that ended while idle is replaced before it is given the file.
-  if (lane.pid != 0 && worker::hasEnded(lane.pid)) kill(lane);
+  if (lane.pid != 0 && worker::hasEnded(lane.pid)) {
+    kill(lane);
+    ++lost_;
+  }
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
   const std::vector<std::string> texts{job.out, job.in, job.ext, job.security ? "1" : "0", job.inputDir};
@@ -103,6 +106,7 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
 
 LaneFinished LanePool::died(std::size_t index) {
   const int status = kill(lanes_[index]);
+  ++lost_;
   return LaneFinished{index, "The conversion lane stopped unexpectedly" + endingOf(status) +
                                  "; the file may have made it run out of memory or be damaged."};
 }

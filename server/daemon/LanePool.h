@@ -16,6 +16,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class LanePool : public ConversionLanes {
 
   // The running lanes' process ids.
   std::vector<pid_t> pids() const;
+  // Lanes that died, in a job or while idle, and were (or will be) replaced.
+  std::uint64_t lost() const { return lost_; }
 
  private:
   struct Lane {
@@ -61,6 +64,7 @@ class LanePool : public ConversionLanes {
 
   std::string program_;
   std::vector<Lane> lanes_;
+  std::uint64_t lost_ = 0;
 };
 
 // Lanes for a machine: one per core this process may run on, but no more than one per GiB

@@ -93,6 +93,8 @@ void SentConversions::run() {
       } catch (const std::exception& error) {
         refused = FailureReason(error);
       }
+      // A lane that cannot start (its program gone, no processes left) is what health reports.
+      board_.change([&](DaemonStatus& status) { status.lanesCannotStart = refused; });
       if (refused) finish(lane, std::move(refused));
     }
     if (!anyInLane()) continue;
@@ -105,6 +107,7 @@ void SentConversions::run() {
         if (inLanes_[lane]) finish(lane, std::string("The conversion lane could not be waited for."));
       }
     }
+    board_.sentLanesLost(lanes.lost());
     if (finished && finished->lane < laneCount_ && inLanes_[finished->lane]) {
       finish(finished->lane, std::move(finished->failure));
     }

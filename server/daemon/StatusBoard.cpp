@@ -34,6 +34,18 @@ void StatusBoard::change(const std::function<void(DaemonStatus&)>& edit) {
   mailbox_.publish(status_);
 }
 
+void StatusBoard::sentLanesLost(std::uint64_t lost) {
+  const std::lock_guard lock(mutex_);
+  if (lost == sentLost_) return;
+  sentLost_ = lost;
+  showLosses(status_);
+  mailbox_.publish(status_);
+}
+
+void StatusBoard::showLosses(DaemonStatus& status) const {
+  if (cycleLost_ + sentLost_ > 0) status.workerRestarts["lane"] = cycleLost_ + sentLost_;
+}
+
 void StatusBoard::filesListed(const std::vector<std::string>& names) {
   console_.filesListed(names);
   change([&](DaemonStatus& status) { status.folders[0].filesWaiting = names.size(); });
@@ -65,7 +77,10 @@ void StatusBoard::ended(const std::string& input, const std::string& output, std
   // Read before the lock: the status stays readable meanwhile.
   const int pages = failure ? 0 : PdfPageCount(output).value_or(0);
   const WallTime now = std::chrono::system_clock::now();
+  const std::uint64_t lost = lanesOfCycle_ != nullptr ? lanesOfCycle_->lost() : 0;
   change([&](DaemonStatus& status) {
+    cycleLost_ = lost;
+    showLosses(status);
     FolderStatus& folder = status.folders[0];
     const auto file = std::find_if(folder.inHand.begin(), folder.inHand.end(),
                                    [&](const FileInHand& held) { return held.input == input; });

@@ -7,6 +7,7 @@
 // their part of the status from the thread that runs them, through change().
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "server/DaemonStatus.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
+#include "server/daemon/LanePool.h"
 
 namespace vd::daemon {
 
@@ -28,6 +30,11 @@ class StatusBoard : public ScanObserver {
 
   // Any thread: changes the status and publishes it.
   void change(const std::function<void(DaemonStatus&)>& edit);
+  // The lanes of the cycle, whose losses are shown as worker restarts; read on the loop's
+  // thread only, as the cycle uses them.
+  void countLossesOf(const LanePool* lanes) { lanesOfCycle_ = lanes; }
+  // The losses of the lanes of sent documents, from their thread.
+  void sentLanesLost(std::uint64_t lost);
 
   void statusChanged(const std::string& text) override { console_.statusChanged(text); }
   void filesListed(const std::vector<std::string>& names) override;
@@ -42,12 +49,17 @@ class StatusBoard : public ScanObserver {
 
  private:
   void ended(const std::string& input, const std::string& output, std::optional<std::string> failure);
+  // Under the lock.
+  void showLosses(DaemonStatus& status) const;
 
   ScanObserver& console_;
   DaemonMailbox& mailbox_;
   std::mutex mutex_;
   DaemonStatus status_;
   const std::size_t cycleLanes_;
+  const LanePool* lanesOfCycle_ = nullptr;
+  std::uint64_t cycleLost_ = 0;
+  std::uint64_t sentLost_ = 0;
 };
 
 }  // namespace vd::daemon

@@ -122,6 +122,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, laneProgram);
     vd::DaemonMailbox mailbox;
     StatusBoard board(observer, mailbox, settings, jobs, VD_VERSION);
+    board.countLossesOf(lanes.get());
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
     std::unique_ptr<SentConversions> sent;

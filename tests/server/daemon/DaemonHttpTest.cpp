@@ -193,7 +193,8 @@ TEST_F(DaemonHttpTest, AnswersEachPostedDocumentWithItsPdfOrWhoseFaultItWas) {
 }
 
 // Eight documents posted at once into two lanes: every client gets an answer, and each
-// answer is its own document.
+// answer is its own document. A lane killed in the middle of a document fails that one
+// only, is counted as a worker restart, and the next document gets a new lane.
 TEST_F(DaemonHttpTest, PostsAtOnceAreAllAnsweredAndNoneMixedUp) {
   const int port = start({"--jobs", "2"});
   ASSERT_NE(port, 0);
@@ -217,6 +218,19 @@ TEST_F(DaemonHttpTest, PostsAtOnceAreAllAnsweredAndNoneMixedUp) {
       }
     }
   }
+
+  auto killed = std::async(std::launch::async, [&] { return post(port, "long.ps", slowJob(60000, "long")); });
+  ASSERT_TRUE(WaitUntil(*daemon_, [&] {
+    return sample(client(port).Get("/metrics")->body, "vellumdock_lanes_busy") == 1;
+  }, 60s));
+  // No file was dropped: the lanes of this world are those of the documents sent.
+  for (const pid_t lane : processes("vellumdk-lane")) kill(lane, SIGKILL);
+  httplib::Result failed = killed.get();
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->status, 422) << failed->body;
+  EXPECT_NE(failed->body.find("stopped unexpectedly"), std::string::npos) << failed->body;
+  EXPECT_GE(sample(client(port).Get("/metrics")->body, "vellumdock_worker_restarts_total{kind=\"lane\"}"), 1);
+  EXPECT_EQ(post(port, "after.png", ReadBytes(Corpus("png/basn2c16.png")))->status, 200);
 }
 
 // With a token, no request is answered without it; an address other than loopback needs one.
