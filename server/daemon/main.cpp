@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "common/Locations.h"
+#include "outside/worker/WorkerLimits.h"
 #include "server/DaemonMailbox.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
@@ -141,6 +144,10 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       http.token = token;
       http.maxUploadBytes = static_cast<std::uint64_t>(command.maxUploadMegabytes) << 20;
       http.lanes = jobs;
+      // The bound the worker programs put on one job (VELLUMDOCK_JOB_TIMEOUT) is also how
+      // long a client waits for its document, queue included.
+      http.jobBound = std::chrono::seconds(
+          static_cast<long long>(std::ceil(vd::WorkerLimits{}.overriddenByEnvironment().jobSeconds)));
       http.security = settings.security;
       server = std::make_unique<vd::http::HttpServer>(http, mailbox);
       server->start();
