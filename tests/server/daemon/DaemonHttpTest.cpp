@@ -263,6 +263,34 @@ TEST_F(DaemonHttpTest, TheTokenRule) {
             std::string::npos);
 }
 
+// Pause stops the listing, not the passes: a file dropped into a paused folder stays there
+// pass after pass, and is converted once the folder is resumed.
+TEST_F(DaemonHttpTest, APausedFolderIsPassedOverUntilResumed) {
+  const int port = start({"--jobs", "1"});
+  ASSERT_NE(port, 0);
+  const std::string page = client(port).Get("/")->body;
+  const std::size_t value = page.find("name=\"form\" value=\"") + 19;
+  const std::string form = "folder=0&form=" + page.substr(value, page.find('"', value) - value);
+  ASSERT_EQ(client(port).Post("/pause", form, "application/x-www-form-urlencoded")->status, 303);
+  const auto lastPass = [&] {
+    const QJsonObject folder = jsonOf(client(port).Get("/health")->body)["folders"].toArray()[0].toObject();
+    EXPECT_TRUE(folder["paused"].toBool());
+    return folder["lastPass"].toString().toStdString();
+  };
+  ASSERT_TRUE(WaitUntil(*daemon_, [&] { return !lastPass().empty(); }, 30s));
+  WriteSettledFile(input_ + "/held.ps", slowJob(0, "held back"));
+  // Two passes later (the times have a second's resolution): still there.
+  for (int pass = 0; pass < 2; ++pass) {
+    const std::string before = lastPass();
+    ASSERT_TRUE(WaitUntil(*daemon_, [&] { return lastPass() != before; }, 30s));
+  }
+  EXPECT_TRUE(FileExistsOnDisk(input_ + "/held.ps"));
+  EXPECT_FALSE(FileExistsOnDisk(output_ + "/held.pdf"));
+  ASSERT_EQ(client(port).Post("/resume", form, "application/x-www-form-urlencoded")->status, 303);
+  ASSERT_TRUE(WaitUntil(*daemon_, [&] { return FileExistsOnDisk(output_ + "/held.pdf"); }, 120s));
+  EXPECT_NE(PdfText(output_ + "/held.pdf").find("held back"), std::string::npos);
+}
+
 // The status page in Debian's chromium: a failed file whose name holds markup shows as text
 // with its reason; once the operator has mended it, Retry puts it back and the page,
 // refreshing itself, shows it converted by the daemon. The screenshots stay in the build tree.
