@@ -25,7 +25,7 @@ using WallTime = std::chrono::system_clock::time_point;
 using SteadyTime = std::chrono::steady_clock::time_point;
 
 // A file a lane (or the loop itself, with one lane) is converting now.
-struct FileInHand {
+struct FileBeingConverted {
   std::string input;   // its path
   std::string output;  // the PDF it becomes
   std::size_t lane = 0;
@@ -62,7 +62,7 @@ struct FolderStatus {
   std::optional<WallTime> lastPassWall;
   // Files listed and waiting for a lane.
   std::size_t filesWaiting = 0;
-  std::vector<FileInHand> inHand;
+  std::vector<FileBeingConverted> inHand;
   // Newest first, at most kKeptOutcomes.
   std::deque<FileOutcome> outcomes;
 };
@@ -91,7 +91,7 @@ struct DaemonStatus {
   std::map<std::string, std::uint64_t> workerRestarts;
   // Conversions asked for through a DaemonMailbox: in hand, and their outcomes (newest
   // first, at most kKeptOutcomes), under the names their senders gave.
-  std::vector<FileInHand> sentInHand;
+  std::vector<FileBeingConverted> sentInHand;
   std::deque<FileOutcome> sentOutcomes;
 
   std::size_t lanesBusy() const {

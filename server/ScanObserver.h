@@ -26,12 +26,13 @@ class ScanObserver {
   virtual void fileConverted(const std::string& input, const std::string& output) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
-  // A file was handed to a lane (0 with one file at a time) to be converted into output.
-  // Its end is fileConverted or fileFailed, or nothing when it was written to meanwhile and
-  // stays for the next pass.
-  virtual void fileTaken(const std::string& /*input*/, const std::string& /*output*/, std::size_t /*lane*/) {}
-  // A pass is through: its listing found nothing, or every file it listed has ended.
-  virtual void passCompleted() {}
+  // A file of the cycle's folder (numbered as the cycle was given them) was taken to be
+  // converted into output. Its end is fileConverted or fileFailed, or nothing when it was
+  // written to meanwhile and stays for the next pass (which takes it again).
+  virtual void fileTaken(std::size_t /*folder*/, const std::string& /*input*/, const std::string& /*output*/) {}
+  // A pass over the folder is through: its listing found nothing, or every file it listed
+  // has been handed out (in lanes) or converted (one after the other).
+  virtual void passCompleted(std::size_t /*folder*/) {}
   // The engine's progress on the document being converted, as it reports it (a PostScript
   // job: percent of its input read, the page being made). Nothing is reported for
   // conversions the engine does not follow.

@@ -80,6 +80,10 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       if (!text) return usage(option + " needs a number of files");
       command.jobs = parseWholeNumber(*text, 1, kMostJobs);
       if (!command.jobs) return usage(option + " takes a whole number from 1 to 256, not '" + *text + "'");
+    } else if (option == "--config") {
+      const std::optional<std::string> file = value();
+      if (!file || file->empty()) return usage("--config needs a file");
+      command.configFile = *file;
     } else if (option == "--overwrite" || option == "--no-overwrite") {
       if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
     } else if (option == "--security" || option == "--no-security") {
@@ -111,6 +115,12 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       return usage("--listen on " + command.listen->host + ", which is not a loopback address, needs --listen-token-file");
     }
   }
+  const ScanOverrides& given = command.overrides;
+  if (command.configFile && command.action == DaemonCommand::Action::Run &&
+      (given.inputDir || given.outputDir || given.seconds || given.overwrite || given.security)) {
+    return usage("--config gives each folder its own settings: --input, --output, --interval, --overwrite and "
+                 "--security cannot be added to it");
+  }
   return command;
 }
 
@@ -137,6 +147,8 @@ std::string DaemonHelpText() {
          "  --no-overwrite     number the new PDF instead (name_1.pdf, ...)\n"
          "  --security         apply the distiller's security settings\n"
          "  --no-security      do not apply them\n"
+         "  --config FILE      serve the folders of FILE instead: one section per folder\n"
+         "                     with its input, output, overwrite, security and interval\n"
          "  -j, --jobs N       convert up to N files at once, each in a lane process of\n"
          "                     its own (default: one per core, at most one per GiB of\n"
          "                     available memory); 1 converts one file after the other\n"

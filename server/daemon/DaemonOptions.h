@@ -31,6 +31,8 @@ struct DaemonCommand {
   std::optional<http::ListenAddress> listen;
   std::optional<std::string> tokenFile;
   int maxUploadMegabytes = 100;
+  // The file naming the folders to serve (--config), in place of the stored settings.
+  std::optional<std::string> configFile;
   // For Usage: what is wrong with the command line.
   std::string problem;
 };

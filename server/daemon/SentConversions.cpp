@@ -149,7 +149,7 @@ void SentConversions::finish(std::size_t lane, std::optional<std::string> failur
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - work->since).count();
   const int pages = failure ? 0 : PdfPageCount(output).value_or(0);
   board_.change([&](DaemonStatus& status) {
-    std::erase_if(status.sentInHand, [&](const FileInHand& file) { return file.lane == lane; });
+    std::erase_if(status.sentInHand, [&](const FileBeingConverted& file) { return file.lane == lane; });
     status.lanes[firstLane_ + lane] = {false, "idle"};
     status.stats.record(ConverterName(GetExtension(work->document.name)), !failure, seconds);
     KeepOutcome(status.sentOutcomes, {std::chrono::system_clock::now(), work->document.name,

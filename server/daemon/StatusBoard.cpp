@@ -10,20 +10,22 @@
 
 namespace vd::daemon {
 
-StatusBoard::StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const ScanSettings& folder, std::size_t lanes,
-                         std::string version)
+StatusBoard::StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const std::vector<WatchedFolder>& folders,
+                         std::size_t lanes, std::string version)
     : console_(console), mailbox_(mailbox), cycleLanes_(std::max<std::size_t>(lanes, 1)) {
   status_.version = std::move(version);
   status_.started = std::chrono::system_clock::now();
   status_.startedSteady = std::chrono::steady_clock::now();
-  FolderStatus shown;
-  shown.name = folder.inputDir;
-  shown.inputDir = folder.inputDir;
-  shown.outputDir = folder.outputDir;
-  // A folder without an interval is listed again at once: a pass is due every second.
-  shown.intervalSeconds = std::max<int>(folder.seconds, 1);
-  shown.claimed = true;
-  status_.folders.push_back(std::move(shown));
+  for (const WatchedFolder& folder : folders) {
+    FolderStatus shown;
+    shown.name = folder.name.empty() ? folder.settings.inputDir : folder.name;
+    shown.inputDir = folder.settings.inputDir;
+    shown.outputDir = folder.settings.outputDir;
+    // A folder without an interval is listed again at once: a pass is due every second.
+    shown.intervalSeconds = std::max<int>(folder.settings.seconds, 1);
+    shown.claimed = true;
+    status_.folders.push_back(std::move(shown));
+  }
   status_.lanes.assign(cycleLanes_, LaneStatus{false, "idle"});
   mailbox_.publish(status_);
 }
@@ -46,19 +48,51 @@ void StatusBoard::showLosses(DaemonStatus& status) const {
   if (cycleLost_ + sentLost_ > 0) status.workerRestarts["lane"] = cycleLost_ + sentLost_;
 }
 
-void StatusBoard::filesListed(const std::vector<std::string>& names) {
-  console_.filesListed(names);
-  change([&](DaemonStatus& status) { status.folders[0].filesWaiting = names.size(); });
+void StatusBoard::statusChanged(const std::string& text) {
+  console_.statusChanged(text);
+  // "Scanning for files in INPUT...": the pass over that folder begins.
+  static const std::string kScanning = "Scanning for files in ";
+  if (text.rfind(kScanning, 0) != 0) return;
+  const std::lock_guard lock(mutex_);
+  for (std::size_t k = 0; k < status_.folders.size(); ++k) {
+    if (text == kScanning + status_.folders[k].inputDir + "...") passFolder_ = k;
+  }
 }
 
-void StatusBoard::fileTaken(const std::string& input, const std::string& output, std::size_t lane) {
-  console_.fileTaken(input, output, lane);
+void StatusBoard::filesListed(const std::vector<std::string>& names) {
+  console_.filesListed(names);
+  change([&](DaemonStatus& status) { status.folders[passFolder_].filesWaiting = names.size(); });
+}
+
+std::size_t StatusBoard::folderOfInput(const DaemonStatus& status, const std::string& input) const {
+  for (std::size_t k = 0; k < status.folders.size(); ++k) {
+    for (const FileBeingConverted& file : status.folders[k].inHand) {
+      if (file.input == input) return k;
+    }
+  }
+  for (std::size_t k = 0; k < status.folders.size(); ++k) {
+    if (folderOf(input) == status.folders[k].inputDir) return k;
+  }
+  return 0;
+}
+
+void StatusBoard::fileTaken(std::size_t folderIndex, const std::string& input, const std::string& output) {
+  console_.fileTaken(folderIndex, input, output);
   change([&](DaemonStatus& status) {
-    FolderStatus& folder = status.folders[0];
+    if (folderIndex >= status.folders.size()) return;
+    FolderStatus& folder = status.folders[folderIndex];
     if (folder.filesWaiting > 0) --folder.filesWaiting;
-    // A file the lane had before and that ended without a report (written to meanwhile).
-    std::erase_if(folder.inHand, [&](const FileInHand& file) { return file.lane == lane; });
-    folder.inHand.push_back({input, output, lane, std::chrono::system_clock::now()});
+    // Taken again: it stayed from an earlier pass, written to while it was converted.
+    std::erase_if(folder.inHand, [&](const FileBeingConverted& file) { return file.input == input; });
+    // The lowest lane no file in hand holds: the cycle's lanes take files as they come free.
+    std::vector<bool> held(cycleLanes_, false);
+    for (const FolderStatus& each : status.folders) {
+      for (const FileBeingConverted& file : each.inHand) {
+        if (file.lane < cycleLanes_) held[file.lane] = true;
+      }
+    }
+    const std::size_t lane = static_cast<std::size_t>(std::find(held.begin(), held.end(), false) - held.begin());
+    folder.inHand.push_back({input, output, std::min(lane, cycleLanes_ - 1), std::chrono::system_clock::now()});
     if (lane < cycleLanes_) status.lanes[lane] = {true, "converting"};
   });
 }
@@ -81,9 +115,9 @@ void StatusBoard::ended(const std::string& input, const std::string& output, std
   change([&](DaemonStatus& status) {
     cycleLost_ = lost;
     showLosses(status);
-    FolderStatus& folder = status.folders[0];
+    FolderStatus& folder = status.folders[folderOfInput(status, input)];
     const auto file = std::find_if(folder.inHand.begin(), folder.inHand.end(),
-                                   [&](const FileInHand& held) { return held.input == input; });
+                                   [&](const FileBeingConverted& held) { return held.input == input; });
     double seconds = 0;
     if (file != folder.inHand.end()) {
       seconds = std::chrono::duration<double>(now - file->since).count();
@@ -95,30 +129,35 @@ void StatusBoard::ended(const std::string& input, const std::string& output, std
   });
 }
 
-void StatusBoard::passCompleted() {
-  console_.passCompleted();
+void StatusBoard::passCompleted(std::size_t folderIndex) {
+  console_.passCompleted(folderIndex);
   change([&](DaemonStatus& status) {
-    FolderStatus& folder = status.folders[0];
+    if (folderIndex >= status.folders.size()) return;
+    FolderStatus& folder = status.folders[folderIndex];
     folder.lastPass = std::chrono::steady_clock::now();
     folder.lastPassWall = std::chrono::system_clock::now();
-    // Every file of the pass has ended: one still shown stayed for the next pass.
-    folder.inHand.clear();
+    // Its files are handed out or converted; one that must wait for another is listed again
+    // by a later pass.
     folder.filesWaiting = 0;
-    for (std::size_t lane = 0; lane < cycleLanes_; ++lane) status.lanes[lane] = {false, "idle"};
   });
 }
 
 void StatusBoard::percentDone(int percent) {
   console_.percentDone(percent);
+  // Reported one file at a time only, the file in hand then being the only one.
   change([&](DaemonStatus& status) {
-    for (FileInHand& file : status.folders[0].inHand) file.percent = percent;
+    for (FolderStatus& folder : status.folders) {
+      for (FileBeingConverted& file : folder.inHand) file.percent = percent;
+    }
   });
 }
 
 void StatusBoard::pageReached(int page) {
   console_.pageReached(page);
   change([&](DaemonStatus& status) {
-    for (FileInHand& file : status.folders[0].inHand) file.page = page;
+    for (FolderStatus& folder : status.folders) {
+      for (FileBeingConverted& file : folder.inHand) file.page = page;
+    }
   });
 }
 

@@ -10,8 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -21,6 +24,7 @@
 #include "server/DaemonMailbox.h"
 #include "server/FailedFiles.h"
 #include "server/FailureReason.h"
+#include "server/FolderConfig.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
 #include "server/daemon/ConsoleObserver.h"
@@ -41,33 +45,78 @@ namespace {
 constexpr const char* kProgram = "vellumdkd";
 
 // The first line of a run, and the service manager's status while it runs.
-std::string startupLine(const vd::ScanSettings& folder, std::size_t jobs) {
-  return std::string(kProgram) + " " + VD_VERSION + ": scanning " + folder.inputDir + " for PDFs in " + folder.outputDir +
-         " every " + std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") +
-         " existing PDFs, " + (folder.security ? "with" : "no") + " security), " +
-         (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
+std::string startupLine(const std::vector<vd::WatchedFolder>& folders, std::size_t jobs) {
+  std::string line = std::string(kProgram) + " " + VD_VERSION + ": ";
+  for (std::size_t k = 0; k < folders.size(); ++k) {
+    const vd::ScanSettings& folder = folders[k].settings;
+    line += (k == 0 ? "" : "; ") + (folders[k].name.empty() ? std::string() : "[" + folders[k].name + "] ") +
+            "scanning " + folder.inputDir + " for PDFs in " + folder.outputDir + " every " +
+            std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") + " existing PDFs, " +
+            (folder.security ? "with" : "no") + " security)";
+  }
+  return line + ", " + (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
 }
 
-// Carries out on the loop's thread what a client asked of the folder: a failed file put
+// Carries out on the loop's thread what a client asked of a folder: a failed file put
 // back, the folder paused or resumed.
-void carryOutFolderRequest(vd::DaemonRequest& request, const vd::ScanSettings& folder, vd::ScanCycle& cycle,
-                           vd::daemon::StatusBoard& board) {
+void carryOutFolderRequest(vd::DaemonRequest& request, const std::vector<vd::ScanSettings>& folders,
+                           vd::ScanCycle& cycle, vd::daemon::StatusBoard& board) {
   if (const auto* retry = std::get_if<vd::ReturnFailed>(&request.what())) {
-    if (retry->folder != 0) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    if (retry->folder >= folders.size()) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
     try {
-      vd::ReturnFailedFile(folder.inputDir, retry->name);
+      vd::ReturnFailedFile(folders[retry->folder].inputDir, retry->name);
       request.finish(vd::DaemonRequest::End::Done);
     } catch (const std::exception& error) {
       request.finish(vd::DaemonRequest::End::Failed, vd::FailureReason(error));
     }
   } else if (const auto* pause = std::get_if<vd::PauseFolder>(&request.what())) {
-    if (pause->folder != 0) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
-    cycle.setPaused(pause->paused);
-    board.change([&](vd::DaemonStatus& status) { status.folders[0].paused = pause->paused; });
+    if (pause->folder >= folders.size()) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    cycle.setPaused(pause->folder, pause->paused);
+    board.change([&](vd::DaemonStatus& status) { status.folders[pause->folder].paused = pause->paused; });
     request.finish(vd::DaemonRequest::End::Done);
   } else {
     request.finish(vd::DaemonRequest::End::Refused, "The scan loop takes no such request.");
   }
+}
+
+// The folders of the stored settings with the command line's overrides laid over them.
+std::vector<vd::WatchedFolder> storedFolder(const vd::daemon::DaemonCommand& command) {
+  using namespace vd::daemon;
+  std::vector<vd::UnreadableSetting> unreadable;
+  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  for (const vd::UnreadableSetting& setting : unreadable) {
+    const vd::daemon::ScanOverrides& overrides = command.overrides;
+    const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
+                            (setting.key == vd::option::Overwrite && overrides.overwrite) ||
+                            (setting.key == vd::option::Security && overrides.security);
+    if (overridden) continue;
+    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead),
+                   Priority::Warning);
+  }
+  return {vd::WatchedFolder{std::string(), settings}};
+}
+
+// The folders of a configuration file; nothing, with the reason written out, when it cannot
+// be read or a line is wrong.
+std::optional<std::vector<vd::WatchedFolder>> configuredFolders(const std::string& file) {
+  using vd::daemon::WriteWholeLine;
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream.is_open()) {
+    WriteWholeLine(stderr, std::string(kProgram) + ": cannot read the configuration " + file + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << stream.rdbuf();
+  const std::string base = std::filesystem::absolute(file).parent_path().string();
+  vd::FolderConfig config = vd::ParseFolderConfig(text.str(), base);
+  if (config.problem) {
+    WriteWholeLine(stderr, std::string(kProgram) + ": " + file +
+                               (config.problem->line > 0 ? ":" + std::to_string(config.problem->line) : std::string()) +
+                               ": " + config.problem->problem);
+    return std::nullopt;
+  }
+  return std::move(config.folders);
 }
 
 int runDaemon(const vd::daemon::DaemonCommand& command) {
@@ -81,25 +130,25 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       return kExitUsage;
     }
   }
-  std::vector<vd::UnreadableSetting> unreadable;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
-  for (const vd::UnreadableSetting& setting : unreadable) {
-    const vd::daemon::ScanOverrides& overrides = command.overrides;
-    const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
-                            (setting.key == vd::option::Overwrite && overrides.overwrite) ||
-                            (setting.key == vd::option::Security && overrides.security);
-    if (overridden) continue;
-    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
-    WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead),
-                   Priority::Warning);
+  std::vector<vd::WatchedFolder> folders;
+  if (command.configFile) {
+    std::optional<std::vector<vd::WatchedFolder>> configured = configuredFolders(*command.configFile);
+    if (!configured) return kExitUsage;
+    folders = std::move(*configured);
+  } else {
+    folders = storedFolder(command);
   }
-  for (const auto& [path, use] : {std::pair{settings.inputDir, DirectoryUse::Scan},
-                                  std::pair{settings.outputDir, DirectoryUse::Write}}) {
-    if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
-      WriteWholeLine(stderr, std::string(kProgram) + ": " + (use == DirectoryUse::Scan ? "input" : "output") +
-                                 " directory " + *problem);
-      return kExitBadDirectory;
+  std::vector<vd::ScanSettings> settings;
+  for (const vd::WatchedFolder& folder : folders) {
+    for (const auto& [path, use] : {std::pair{folder.settings.inputDir, DirectoryUse::Scan},
+                                    std::pair{folder.settings.outputDir, DirectoryUse::Write}}) {
+      if (const std::optional<std::string> problem = DirectoryProblem(path, use)) {
+        WriteWholeLine(stderr, std::string(kProgram) + ": " + (use == DirectoryUse::Scan ? "input" : "output") +
+                                   " directory " + *problem);
+        return kExitBadDirectory;
+      }
     }
+    settings.push_back(folder.settings);
   }
   // Before any lane is started: what the service manager asks of this process is not
   // handed down to them.
@@ -124,10 +173,11 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     }
     if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, laneProgram);
     vd::DaemonMailbox mailbox;
-    StatusBoard board(observer, mailbox, settings, jobs, VD_VERSION);
+    StatusBoard board(observer, mailbox, folders, jobs, VD_VERSION);
     board.countLossesOf(lanes.get());
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
+    cycle->wakeOnChanges();
     std::unique_ptr<SentConversions> sent;
     std::unique_ptr<vd::http::HttpServer> server;
     if (command.listen) {
@@ -148,7 +198,9 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       // long a client waits for its document, queue included.
       http.jobBound = std::chrono::seconds(
           static_cast<long long>(std::ceil(vd::WorkerLimits{}.overriddenByEnvironment().jobSeconds)));
-      http.security = settings.security;
+      // Sent documents take the first folder's "Use security", the daemon's own where it
+      // serves one folder.
+      http.security = settings.front().security;
       server = std::make_unique<vd::http::HttpServer>(http, mailbox);
       server->start();
       log.writeLine(std::string(kProgram) + ": listening on " + server->url(), Priority::Info);
@@ -161,12 +213,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     stopSignals.onStopAtOnce([&] {
       errors.writeLine(std::string(kProgram) + ": ending at once; the files in hand stay in the input folder",
                        Priority::Notice);
-      EndAtOnce(lanes.get(), {settings}, kExitStopped);
+      EndAtOnce(lanes.get(), settings, kExitStopped);
     });
     // The cycle processes no event before its folder is claimed: the first one finds it
     // claimed and scanning.
     QTimer::singleShot(0, [&] {
-      const std::string line = startupLine(settings, jobs);
+      const std::string line = startupLine(folders, jobs);
       log.writeLine(line, Priority::Info);
       notifications.ready(line);
     });

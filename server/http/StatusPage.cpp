@@ -122,7 +122,7 @@ class Page {
     html_ += "</section>\n";
   }
 
-  void inHand(const std::vector<FileInHand>& files) {
+  void inHand(const std::vector<FileBeingConverted>& files) {
     html_ += "<h3>In hand</h3>";
     if (files.empty()) {
       html_ += "<p class=\"empty\">Nothing is being converted.</p>";
@@ -130,7 +130,7 @@ class Page {
     }
     html_ += "<table class=\"in-hand\"><thead><tr><th>File</th><th>Lane</th><th>Progress</th><th>Since</th></tr>"
              "</thead><tbody>";
-    for (const FileInHand& file : files) {
+    for (const FileBeingConverted& file : files) {
       std::string progress = "converting";
       if (file.percent >= 0) {
         progress = "<progress max=\"100\" value=\"" + std::to_string(file.percent) + "\">" +

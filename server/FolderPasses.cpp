@@ -1,0 +1,181 @@
+#include "server/FolderPasses.h"
+
+#include <utility>
+
+#include "common/Errors.h"
+#include "common/IgnoringErrors.h"
+#include "common/ReplacementFile.h"
+#include "common/Text.h"
+#include "outside/acrobat/PdfWholeness.h"
+#include "platform/EventPump.h"
+#include "platform/FolderClaim.h"
+#include "server/FailedFiles.h"
+#include "server/PathNames.h"
+
+namespace vd {
+namespace {
+
+bool leftOutByName(const std::string& name) {
+  const std::string ext = GetExtension(name);
+  return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
+}
+
+}  // namespace
+
+FolderPasses::FolderPasses(std::size_t index, ScanSettings settings, ScanObserver& observer)
+    : index_(index), settings_(std::move(settings)), observer_(observer) {}
+
+FolderPasses::~FolderPasses() = default;
+
+std::optional<std::string> FolderPasses::claim() {
+  FolderClaim::Refusal refused;
+  claim_ = FolderClaim::tryClaim(settings_.inputDir, refused);
+  if (claim_) return std::nullopt;
+  return refused.reason;
+}
+
+void FolderPasses::release() { claim_.reset(); }
+
+void FolderPasses::settleLeftovers() {
+  RemoveAbandonedReplacements(settings_.outputDir);
+  SetAsidePdf::settleLeftoversIn(settings_.outputDir);
+  // Script runs and failed files write into the input folder too.
+  RemoveAbandonedReplacements(settings_.inputDir);
+  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+}
+
+bool FolderPasses::includeInPass(const std::string& name, const FilesInHand& inHand) {
+  if (leftOutByName(name)) return false;
+  const std::string path = settings_.inputDir + "/" + name;
+  if (inHand.holdsInput(path)) return false;
+  const std::optional<FileStamp> stamp = fileSystem().stamp(path);
+  if (!stamp) return false;  // gone again since the listing saw it
+  if (IsStillBeingWritten(*stamp)) {
+    leftFresh_ = true;
+    return false;
+  }
+  if (leftInPlace_.isUnchanged(path, *stamp)) return false;
+  listedStamps_[name] = *stamp;
+  return true;
+}
+
+FolderPasses::Listing FolderPasses::list(std::vector<std::string>& names, const FilesInHand& inHand,
+                                         const std::function<bool()>& stopAt) {
+  names.clear();
+  leftFresh_ = false;
+  // The stamps of files still in hand stay: their conversions end after this listing.
+  for (auto it = listedStamps_.begin(); it != listedStamps_.end();) {
+    it = inHand.holdsInput(settings_.inputDir + "/" + it->first) ? std::next(it) : listedStamps_.erase(it);
+  }
+  std::unique_ptr<DirectoryListing> listing;
+  if (!AttemptStep(observer_, subject_, [&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) {
+    return Listing::Done;
+  }
+  for (bool first = true;; first = false) {
+    if (!first && stopAt()) return Listing::Stopped;
+    std::optional<std::string> entry;
+    if (!AttemptStep(observer_, subject_, [&] { entry = listing->next(); }) || !entry) return Listing::Done;
+    if (!includeInPass(*entry, inHand)) continue;
+    names.push_back(*entry);
+    if (names.size() >= static_cast<std::size_t>(kMaxListEntries)) return Listing::Done;
+  }
+}
+
+bool FolderPasses::mustWait(const std::string& name, const FilesInHand& inHand) const {
+  if (settings_.overwrite && inHand.holdsOutput(settings_.outputDir + "/" + GetBaseName(name) + ".pdf")) return true;
+  return GetExtension(name) == "scr" && inHand.holdsScript();
+}
+
+std::string FolderPasses::chooseOutputPath(const std::string& name, const FilesInHand& inHand,
+                                           std::unique_ptr<SetAsidePdf>& replaced) {
+  const std::string base = settings_.outputDir + "/" + GetBaseName(name);
+  std::string path = base + ".pdf";
+  if (!PathExists(path) && !inHand.holdsOutput(path)) return path;
+  if (settings_.overwrite) {
+    AttemptStep(observer_, subject_, [&] { replaced = std::make_unique<SetAsidePdf>(path); });
+    observer_.logLine(path + " deleted");
+    return path;
+  }
+  for (std::int16_t n = 1;; ++n) {
+    eventPump().processEvents();
+    path = base + "_" + std::to_string(n) + ".pdf";
+    if (!PathExists(path) && !inHand.holdsOutput(path)) return path;
+    if (n == INT16_MAX) throw FileError("number the output for", settings_.inputDir + "/" + name, "every numbered name is taken");
+  }
+}
+
+std::optional<FileInHand> FolderPasses::take(const std::string& name, const FilesInHand& inHand) {
+  FileInHand file;
+  if (!AttemptStep(observer_, subject_, [&] { file.out = chooseOutputPath(name, inHand, file.replaced); })) {
+    return std::nullopt;
+  }
+  file.folder = index_;
+  file.name = name;
+  file.in = settings_.inputDir + "/" + name;
+  if (!PathExists(file.in)) {
+    // Gone since the listing: nothing replaces the PDF set aside for it.
+    if (file.replaced) file.replaced->putBack();
+    return std::nullopt;
+  }
+  observer_.logLine(file.in + " --> " + file.out);
+  file.ext = GetExtension(name);
+  file.security = settings_.security;
+  file.inputDir = settings_.inputDir;
+  file.outBefore = fileSystem().stamp(file.out);
+  return file;
+}
+
+void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile) {
+  subject_ = nameTheFile ? file.in + ": " : std::string();
+  const std::string& in = file.in;
+  const std::string& out = file.out;
+  if (failure) logLine(kUnableToCreatePdf);
+  if (!failure) {
+    const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
+    const bool untouched = file.outBefore.has_value() && fileSystem().stamp(out) == file.outBefore;
+    if (!length || *length == 0 || untouched) {
+      logLine(kUnableToCreatePdf);
+      failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
+    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(out)) {
+      // Cut short (a full disk) or damaged: it is no conversion, and it goes.
+      logLine(kUnableToCreatePdf);
+      failure = "The PDF " + out + " is not complete: " + *damage;
+      ignoringErrors([&] { fileSystem().deleteFile(out); });
+    }
+  }
+  if (file.replaced) {
+    if (failure) {
+      file.replaced->putBack();
+    } else {
+      file.replaced->discard();
+    }
+    file.replaced.reset();
+  }
+  const auto listed = listedStamps_.find(file.name);
+  const std::optional<FileStamp> listedStamp =
+      listed != listedStamps_.end() ? std::optional<FileStamp>(listed->second) : std::nullopt;
+  if (listed != listedStamps_.end()) listedStamps_.erase(listed);
+  const std::optional<FileStamp> stampNow = fileSystem().stamp(in);
+  if (listedStamp && stampNow && *stampNow != *listedStamp) {
+    // Written to while it was converted: the PDF may hold a part of it only. It stays for a
+    // later pass, which converts it whole.
+    logLine(in + " changed during its conversion; it stays for the next pass.");
+    subject_.clear();
+    return;
+  }
+  bool handled = false;
+  if (failure) {
+    observer_.fileFailed(in, *failure);
+    handled = AttemptStep(observer_, subject_, [&] { KeepFailedFile(settings_.inputDir, file.name, *failure); });
+  } else {
+    observer_.fileConverted(in, out);
+    handled = AttemptStep(observer_, subject_, [&] { fileSystem().deleteFile(in); });
+  }
+  if (!handled) {
+    // Left where it is: not handled again in this cycle while it stays unchanged.
+    if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
+  }
+  subject_.clear();
+}
+
+}  // namespace vd
