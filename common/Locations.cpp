@@ -75,6 +75,13 @@ std::string defaultWorkDir() {
   return dir;
 }
 
+void makeLocationVariablesAbsolute() {
+  for (const char* variable : {"VELLUMDOCK_MACHINE_DIR", "VELLUMDOCK_PROGRAM_DIR", "VELLUMDOCK_HELPER_DIR"}) {
+    const std::string value = environmentText(variable);
+    if (!value.empty() && value.front() != '/') setenv(variable, absolutePath(value).c_str(), 1);
+  }
+}
+
 bool ensureDirectory(const std::string& path, unsigned mode) {
   if (path.empty()) return false;
   struct stat info {};

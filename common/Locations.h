@@ -31,6 +31,12 @@ std::string defaultWorkDir();
 // The user's home directory ($HOME, else the password database).
 std::string homeDir();
 
+// Makes the folders that VELLUMDOCK_MACHINE_DIR, VELLUMDOCK_PROGRAM_DIR and
+// VELLUMDOCK_HELPER_DIR name absolute, against the current folder. Each program calls it
+// once at start, before anything reads them, so that what it says and what its helpers
+// inherit name the same folders wherever those run.
+void makeLocationVariablesAbsolute();
+
 // Creates a directory and its parents with the given mode; true when it exists afterwards.
 bool ensureDirectory(const std::string& path, unsigned mode = 0755);
 

@@ -1,5 +1,10 @@
 #include "Paths.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+
 namespace vd {
 namespace {
 
@@ -42,6 +47,25 @@ std::string extensionOf(std::string_view path) {
 std::string withoutExtension(std::string_view path) {
   path = withoutTrailingSlashes(path);
   return std::string(path.substr(0, extensionDot(path)));
+}
+
+std::string absolutePath(std::string_view path) {
+  if (path.empty() || path.front() == '/') return std::string(path);
+  char buffer[PATH_MAX];
+  std::string absolute = getcwd(buffer, sizeof buffer) != nullptr ? buffer : "/";
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, slash - start);
+    if (!part.empty() && part != ".") {
+      if (absolute.back() != '/') absolute += '/';
+      absolute += part;
+    }
+    start = slash + 1;
+  }
+  // A folder named with its trailing slash keeps it ("out/" stays a folder's name).
+  if (path.back() == '/' && absolute.back() != '/') absolute += '/';
+  return absolute;
 }
 
 }  // namespace vd

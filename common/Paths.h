@@ -17,4 +17,10 @@ std::string extensionOf(std::string_view path);
 // The path without the dot and extension of its last part.
 std::string withoutExtension(std::string_view path);
 
+// A relative path made absolute against the current folder, which is the one thing looked
+// up here: "." parts and doubled slashes go, ".." parts stay (behind a link they lead
+// elsewhere than the text suggests). An absolute or empty path comes back as it is. The
+// programs take their paths so once, at start: the helpers they start run elsewhere.
+std::string absolutePath(std::string_view path);
+
 }  // namespace vd

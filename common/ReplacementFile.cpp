@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,11 +63,35 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
   flock(descriptor_, LOCK_EX | LOCK_NB);
 }
 
+ReplacementFile::ReplacementFile(int folderDescriptor, std::string name, std::string shownAs)
+    : target_(std::move(shownAs)), folder_(folderDescriptor), name_(std::move(name)) {
+  if (name_.empty() || name_.find('/') != std::string::npos) throw FileError("replace", target_, "no file name");
+  for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
+    unsigned char random[8];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) continue;
+    std::string candidate(kTemporaryPrefix);
+    for (const unsigned char byte : random) candidate += "0123456789abcdefghijklmnopqrstuv"[byte % 32];
+    descriptor_ = openat(folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor_ >= 0) {
+      temporaryName_ = candidate;
+    } else if (errno != EEXIST) {
+      throw FileError("replace", target_, std::strerror(errno));
+    }
+  }
+  if (descriptor_ < 0) throw FileError("replace", target_, "no free temporary name");
+  temporary_ = folderOf(target_) + "/" + temporaryName_;
+  noteLiving(temporary_, true);
+  flock(descriptor_, LOCK_EX | LOCK_NB);
+}
+
 ReplacementFile::~ReplacementFile() {
   if (descriptor_ >= 0) close(descriptor_);
-  if (temporary_.empty()) return;
-  unlink(temporary_.c_str());
-  noteLiving(temporary_, false);
+  if (!temporaryName_.empty()) {
+    unlinkat(folder_, temporaryName_.c_str(), 0);
+  } else if (!temporary_.empty()) {
+    unlink(temporary_.c_str());
+  }
+  if (!temporary_.empty()) noteLiving(temporary_, false);
 }
 
 void ReplacementFile::write(std::string_view bytes) {
@@ -80,16 +105,45 @@ void ReplacementFile::write(std::string_view bytes) {
 
 void ReplacementFile::commit() { commit(0666 & ~currentUmask()); }
 
-void ReplacementFile::commit(unsigned mode) {
+void ReplacementFile::finishWriting(unsigned mode) {
   if (temporary_.empty()) throw FileError("replace", target_, "already replaced");
   const bool flushed = fsync(descriptor_) == 0 && fchmod(descriptor_, static_cast<mode_t>(mode)) == 0;
   const int flushError = errno;
   const bool closed = close(descriptor_) == 0;
   descriptor_ = -1;
   if (!flushed || !closed) throw FileError("replace", target_, std::strerror(flushed ? errno : flushError));
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) throw FileError("replace", target_, std::strerror(errno));
+}
+
+void ReplacementFile::commit(unsigned mode) {
+  finishWriting(mode);
+  const bool renamed = temporaryName_.empty()
+                           ? std::rename(temporary_.c_str(), target_.c_str()) == 0
+                           : renameat(folder_, temporaryName_.c_str(), folder_, name_.c_str()) == 0;
+  if (!renamed) throw FileError("replace", target_, std::strerror(errno));
   noteLiving(temporary_, false);
   temporary_.clear();
+  temporaryName_.clear();
+}
+
+void ReplacementFile::commitAsNew() {
+  finishWriting(0666 & ~currentUmask());
+  // Within an open folder by names relative to it, else by paths.
+  const bool inFolder = !temporaryName_.empty();
+  const int folder = inFolder ? folder_ : AT_FDCWD;
+  const char* from = inFolder ? temporaryName_.c_str() : temporary_.c_str();
+  const char* to = inFolder ? name_.c_str() : target_.c_str();
+  if (renameat2(folder, from, folder, to, RENAME_NOREPLACE) != 0) {
+    // File systems that cannot rename without replacing can still link a new name, which
+    // fails as well when the name is taken.
+    if (errno != EINVAL && errno != ENOSYS) throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    if (linkat(folder, from, folder, to, 0) != 0) {
+      throw FileError("replace", target_, errno == EEXIST ? "exists" : std::strerror(errno));
+    }
+    unlinkat(folder, from, 0);
+  }
+  noteLiving(temporary_, false);
+  temporary_.clear();
+  temporaryName_.clear();
 }
 
 void ReplaceFileContent(const std::string& target, std::string_view content) {
@@ -98,8 +152,9 @@ void ReplaceFileContent(const std::string& target, std::string_view content) {
   file.commit();
 }
 
-int RemoveAbandonedReplacements(const std::string& folder) {
-  DIR* listing = opendir(folder.c_str());
+namespace {
+
+int removeAbandonedIn(DIR* listing) {
   if (listing == nullptr) return 0;
   int removed = 0;
   while (const dirent* entry = readdir(listing)) {
@@ -119,6 +174,8 @@ int RemoveAbandonedReplacements(const std::string& folder) {
   return removed;
 }
 
+}  // namespace
+
 int RemoveOwnReplacementsBeforeExit() {
   const std::lock_guard<std::mutex> guard(livingMutex);
   int removed = 0;
@@ -127,6 +184,21 @@ int RemoveOwnReplacementsBeforeExit() {
   }
   livingTemporaries().clear();
   return removed;
+}
+
+int RemoveAbandonedReplacements(const std::string& folder) { return removeAbandonedIn(opendir(folder.c_str())); }
+
+int RemoveAbandonedReplacements(int folderDescriptor) {
+  const int own = fcntl(folderDescriptor, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) return 0;
+  DIR* listing = fdopendir(own);
+  if (listing == nullptr) {
+    close(own);
+    return 0;
+  }
+  // A duplicate shares its position with the original: the listing starts from the top.
+  rewinddir(listing);
+  return removeAbandonedIn(listing);
 }
 
 }  // namespace vd

@@ -15,6 +15,11 @@ class ReplacementFile {
  public:
   // Creates the temporary beside target; throws FileError when the folder refuses it.
   explicit ReplacementFile(std::string target);
+  // The same for the file `name` of the folder open at folderDescriptor (which must stay
+  // open while this object lives): the file is replaced in that very folder, whatever its
+  // path names meanwhile, and a link of that name is replaced, never written through.
+  // shownAs names the file in errors; temporaryPath() is not for opening then.
+  ReplacementFile(int folderDescriptor, std::string name, std::string shownAs);
   // Removes the temporary unless it was committed.
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
@@ -28,11 +33,21 @@ class ReplacementFile {
   // file gets under the umask) and renames it over the target; throws FileError.
   void commit();
   void commit(unsigned mode);
+  // As commit(), but the temporary only takes the target's name while nothing has it: a
+  // file that appeared there meanwhile stays, and FileError says "exists".
+  void commitAsNew();
 
  private:
+  // Flushes, gives the mode and closes the temporary; throws FileError.
+  void finishWriting(unsigned mode);
+
   std::string target_;
   std::string temporary_;
   int descriptor_ = -1;
+  // For a file named within an open folder: the folder, the file's and the temporary's names.
+  int folder_ = -1;
+  std::string name_;
+  std::string temporaryName_;
 };
 
 // The whole content at once: ReplacementFile, write, commit.
@@ -41,6 +56,8 @@ void ReplaceFileContent(const std::string& target, std::string_view content);
 // Removes the temporaries in folder that no living ReplacementFile holds: what a program
 // killed while it wrote left there. Returns how many went; errors are not reported.
 int RemoveAbandonedReplacements(const std::string& folder);
+// The same for the folder open at folderDescriptor.
+int RemoveAbandonedReplacements(int folderDescriptor);
 
 // Removes the temporaries that this process's own living ReplacementFiles hold (their
 // locks keep RemoveAbandonedReplacements from them), for a program about to end at once,

@@ -5,6 +5,7 @@
 #include "common/IgnoringErrors.h"
 #include "common/Text.h"
 #include "engine/ErrorPolicy.h"
+#include "engine/JobHelpers.h"
 #include "outside/notepad/TextContent.h"
 #include "outside/printing/PdfWriterDriver.h"
 #include "platform/EventPump.h"
@@ -35,6 +36,7 @@ std::string lastErrorLine(const std::string& errorFile) {
 void CreatePDF::CreatePDFfromVisio(const std::string& strPDFFile, const std::string& strVisioFile,
                                    VisioOptions& options) {
   if (!FileExists(strVisioFile)) RaiseMissingInput(strVisioFile);
+  const JobHelpers helpers;
   std::unique_ptr<VisioApplication> application;
   std::unique_ptr<VisioDocument> document;
   try {
@@ -65,6 +67,7 @@ void CreatePDF::CreatePDFfromVisio(const std::string& strPDFFile, const std::str
 void CreatePDF::CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::string& strDWGFile,
                                      AutoCADOptions& options) {
   if (!FileExists(strDWGFile)) RaiseMissingInput(strDWGFile);
+  const JobHelpers helpers;
   std::unique_ptr<AutoCADApplication> application;
   std::unique_ptr<AutoCADDocument> document;
   try {
@@ -107,6 +110,7 @@ void CreatePDF::CreatePDFfromAutoCAD(const std::string& strPDFFile, const std::s
 void CreatePDF::CreatePDFfromCrystalReport(const std::string& strPDFFile, const std::string& strCrystalReport,
                                            CrystalReportOptions& options) {
   if (!FileExists(strCrystalReport)) RaiseMissingInput(strCrystalReport);
+  const JobHelpers helpers;
   std::unique_ptr<CrystalReportsApplication> application;
   std::unique_ptr<CrystalReport> report;
   try {
@@ -147,6 +151,7 @@ void CreatePDF::restoreDefaultPrinter(const std::string& savedPrinter) {
 void CreatePDF::CreatePDFfromTextFile3(const std::string& strPDFFile, const std::string& strTextFile,
                                        TextFileOptions& options) {
   if (!FileExists(strTextFile)) RaiseMissingInput(strTextFile);
+  const JobHelpers helpers;
   // Set once the default printer is about to be switched: only then is it put back.
   std::optional<std::string> savedPrinter;
   std::string errorFile;

@@ -32,13 +32,17 @@ packages=(
   # vellumdkd --listen: the embeddable HTTP server (header and library) it serves its
   # status page, health, metrics and conversions with
   libcpp-httplib-dev
-  # tests: content checks of the PDFs made; an X display without a window manager
-  libgtest-dev poppler-utils xvfb
   # tests: a second HTTP client, one that asks before it sends a large body
   curl
   # tests: the status page in a real browser, driven headless (the driver is an npm
   # package pinned in tests/browser/, installed by the build)
   chromium
+  # tests: content checks of the PDFs made; an X display without a window manager; packing
+  # the Word documents the tests write (python3's zipfile)
+  libgtest-dev poppler-utils xvfb python3
+  # the tray icon's test and its screenshot: a system tray on that display (Debian's only
+  # stand-alone tray)
+  trayer
   # benchmarks: the reference tools compared against (images; text files)
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)

@@ -46,6 +46,11 @@ std::string AutostartEntries::machineDirectory() {
   return "/etc/xdg/autostart";
 }
 
+std::string AutostartEntries::userDirectory() {
+  const std::string config = environmentText("XDG_CONFIG_HOME");
+  return (!config.empty() && config.front() == '/' ? config : homeDir() + "/.config") + "/autostart";
+}
+
 bool AutostartEntries::usableName(const std::string& name) {
   if (name.empty() || name.front() == '.') return false;
   if (name.size() > 200) return false;
@@ -113,12 +118,21 @@ std::string AutostartEntries::execValueFor(const std::string& commandLine) {
 
 std::int32_t AutostartEntries::write(const std::string& name, const std::string& data) {
   if (!usableName(name) || data.find('\0') != std::string::npos) return ERROR_INVALID_PARAMETER;
+  return writeContent(name, FormatDesktopEntry(name, execValueFor(data), data));
+}
+
+std::int32_t AutostartEntries::hide(const std::string& name) {
+  if (!usableName(name)) return ERROR_INVALID_PARAMETER;
+  return writeContent(name, FormatHiddenDesktopEntry(name));
+}
+
+bool AutostartEntries::has(const std::string& name) const { return usableName(name) && !findEntry(name).empty(); }
+
+std::int32_t AutostartEntries::writeContent(const std::string& name, const std::string& content) {
   if (!hive::directoryWritable(directory_)) return ERROR_ACCESS_DENIED;
   if (!ensureDirectory(directory_, 0755)) return ERROR_ACCESS_DENIED;
   std::string target = findEntry(name);
   if (target.empty()) target = directory_ + "/" + name + kSuffix;
-
-  const std::string content = FormatDesktopEntry(name, execValueFor(data), data);
 
   // A reader (the session starting up) never sees half an entry.
   std::optional<ReplacementFile> entry;

@@ -150,4 +150,8 @@ std::string FormatDesktopEntry(const std::string& name, const std::string& execV
   return content;
 }
 
+std::string FormatHiddenDesktopEntry(const std::string& name) {
+  return "[Desktop Entry]\nType=Application\nName=" + escapeValue(name) + "\nHidden=true\n";
+}
+
 }  // namespace vd

@@ -21,6 +21,8 @@ DesktopEntryFields ParseDesktopEntry(const std::string& content);
 // The entry written for a value NAME with its Exec= value and its data as stored;
 // parsing it gives back execValue and data exactly.
 std::string FormatDesktopEntry(const std::string& name, const std::string& execValue, const std::string& data);
+// An entry NAME that switches off the entry of that name in the lists it overrides.
+std::string FormatHiddenDesktopEntry(const std::string& name);
 
 // The arguments of a Windows command line: white space separates, double quotes group,
 // 2n backslashes before a quote give n and the quote counts, 2n+1 give n and a literal

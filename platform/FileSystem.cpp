@@ -169,19 +169,31 @@ void LinuxFileSystem::deleteFile(const std::string& path) {
   if (unlink(path.c_str()) != 0) throw FileError("delete", path, errnoText(errno));
 }
 
-void LinuxFileSystem::copyFile(const std::string& from, const std::string& to) {
+namespace {
+
+// A reader of the target sees the old file or the whole copy, never half of it.
+void copyWhole(const std::string& from, const std::string& to, bool asNew) {
   OrdinaryFileReader in(from, "copy");
-  // A reader of the target sees the old file or the whole copy, never half of it.
   try {
     ReplacementFile copy(to);
     char buffer[65536];
     for (std::string_view bytes; !(bytes = in.next(buffer, sizeof buffer)).empty();) copy.write(bytes);
-    copy.commit();
+    if (asNew) {
+      copy.commitAsNew();
+    } else {
+      copy.commit();
+    }
   } catch (const FileError& error) {
     if (error.operation() == "copy") throw;
     throw FileError("copy", to, error.reason());
   }
 }
+
+}  // namespace
+
+void LinuxFileSystem::copyFile(const std::string& from, const std::string& to) { copyWhole(from, to, false); }
+
+void LinuxFileSystem::copyFileAsNew(const std::string& from, const std::string& to) { copyWhole(from, to, true); }
 
 void LinuxFileSystem::moveFile(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) == 0) return;

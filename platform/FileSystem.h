@@ -52,6 +52,10 @@ class FileSystem {
   // never ending.
   virtual void deleteFile(const std::string& path) = 0;
   virtual void copyFile(const std::string& from, const std::string& to) = 0;
+  // Copies a file under a name nothing has yet: the copy is written whole under a hidden
+  // name beside the target and only then takes the target's name, which it never takes
+  // from another file (reason "exists" when one appeared meanwhile).
+  virtual void copyFileAsNew(const std::string& from, const std::string& to) = 0;
   // Moves a file, across file systems too; an existing target is replaced.
   virtual void moveFile(const std::string& from, const std::string& to) = 0;
   // Creates one directory; throws FileError, with reason "exists" when it already exists.
@@ -76,6 +80,7 @@ class LinuxFileSystem : public FileSystem {
   bool isDirectory(const std::string& path) override;
   void deleteFile(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
+  void copyFileAsNew(const std::string& from, const std::string& to) override;
   void moveFile(const std::string& from, const std::string& to) override;
   void createDirectory(const std::string& path) override;
   std::string readFile(const std::string& path) override;

@@ -1,7 +1,6 @@
 #include "platform/FolderClaim.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+#include "common/Errors.h"
 #include "common/Locations.h"
 
 namespace vd {
@@ -31,12 +31,21 @@ std::string hex(unsigned long long value) {
   return text;
 }
 
-// The folder's identity: device and inode; a folder that is not there (yet) by its path.
-std::string keyOf(const std::string& folder) {
-  struct stat info {};
-  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return "input-" + hex(static_cast<unsigned long long>(info.st_dev)) + "-" +
-           hex(static_cast<unsigned long long>(info.st_ino));
+// The folder, held open from here on; nothing when it is not there (yet).
+std::unique_ptr<OpenFolder> openIfThere(const std::string& folder) {
+  try {
+    return std::make_unique<OpenFolder>(folder);
+  } catch (const FileError&) {
+    return nullptr;
+  }
+}
+
+// The folder's identity: device and inode of the folder opened; a folder that is not there
+// (yet) by its path.
+std::string keyOf(const std::string& folder, const OpenFolder* opened) {
+  if (opened != nullptr) {
+    return "input-" + hex(static_cast<unsigned long long>(opened->device())) + "-" +
+           hex(static_cast<unsigned long long>(opened->inode()));
   }
   return "input-path-" + hex(std::hash<std::string>{}(folder));
 }
@@ -48,8 +57,8 @@ void forget(const std::string& key) {
 
 }  // namespace
 
-FolderClaim::FolderClaim(int descriptor, std::string key, std::string lockFile)
-    : descriptor_(descriptor), key_(std::move(key)), lockFile_(std::move(lockFile)) {}
+FolderClaim::FolderClaim(int descriptor, std::string key, std::string lockFile, std::unique_ptr<OpenFolder> folder)
+    : descriptor_(descriptor), key_(std::move(key)), lockFile_(std::move(lockFile)), folder_(std::move(folder)) {}
 
 FolderClaim::~FolderClaim() {
   close(descriptor_);
@@ -57,7 +66,8 @@ FolderClaim::~FolderClaim() {
 }
 
 std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Refusal& refusal) {
-  const std::string key = keyOf(folder);
+  std::unique_ptr<OpenFolder> opened = openIfThere(folder);
+  const std::string key = keyOf(folder, opened.get());
   {
     const std::lock_guard<std::mutex> guard(claimsMutex);
     if (!claimsOfThisProcess().insert(key).second) {
@@ -70,6 +80,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
     lockFile = userRuntimeDir() + "/" + key + ".lock";
   } catch (const std::exception& error) {
     forget(key);
+    refusal.lockImpossible = true;
     refusal.reason = "No lock can be taken on " + folder + ": " + error.what() + ".";
     return nullptr;
   }
@@ -77,6 +88,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
   if (descriptor < 0) {
     const int error = errno;
     forget(key);
+    refusal.lockImpossible = true;
     refusal.reason = "No lock can be taken on " + folder + ": " + lockFile + ": " + std::strerror(error) + ".";
     return nullptr;
   }
@@ -96,6 +108,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
       refusal.reason = folder + " is already being scanned by another instance" +
                        (known ? " (process " + std::to_string(holder.l_pid) + ")" : std::string()) + ".";
     } else {
+      refusal.lockImpossible = true;
       refusal.reason = "No lock can be taken on " + folder + ": " + lockFile + ": " + std::strerror(error) + ".";
     }
     return nullptr;
@@ -105,7 +118,7 @@ std::unique_ptr<FolderClaim> FolderClaim::tryClaim(const std::string& folder, Re
   if (ftruncate(descriptor, 0) == 0) {
     [[maybe_unused]] const ssize_t written = pwrite(descriptor, note.data(), note.size(), 0);
   }
-  return std::unique_ptr<FolderClaim>(new FolderClaim(descriptor, key, lockFile));
+  return std::unique_ptr<FolderClaim>(new FolderClaim(descriptor, key, lockFile, std::move(opened)));
 }
 
 }  // namespace vd

@@ -18,13 +18,18 @@
 #include <optional>
 #include <string>
 
+#include "platform/OpenFolder.h"
+
 namespace vd {
 
 class FolderClaim {
  public:
-  // Why a claim was not granted, in a sentence an operator can act on.
+  // Why a claim was not granted, in a sentence an operator can act on: another instance
+  // holds the folder, or no lock could be taken at all (a runtime folder that cannot be
+  // used), which waiting does not mend.
   struct Refusal {
     std::string reason;
+    bool lockImpossible = false;
   };
 
   // Claims the folder for this process; the claim lasts as long as the object.
@@ -34,13 +39,18 @@ class FolderClaim {
   FolderClaim& operator=(const FolderClaim&) = delete;
 
   const std::string& lockFile() const { return lockFile_; }
+  // The folder claimed, held open since the claim: what is removed from it or moved out of
+  // it goes through this, so a link put in place of the folder is never followed, and
+  // whether its path still names it can be asked. Null when it was not there to be opened.
+  const OpenFolder* folder() const { return folder_.get(); }
 
  private:
-  FolderClaim(int descriptor, std::string key, std::string lockFile);
+  FolderClaim(int descriptor, std::string key, std::string lockFile, std::unique_ptr<OpenFolder> folder);
 
   int descriptor_;
   std::string key_;
   std::string lockFile_;
+  std::unique_ptr<OpenFolder> folder_;
 };
 
 }  // namespace vd

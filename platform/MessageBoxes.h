@@ -16,6 +16,9 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void show(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // A message that does not hold up the caller: shown, and the caller goes on at once (a
+  // scan keeps converting while it is on the screen).
+  virtual void tell(const std::string& text, const std::string& title, MessageIcon icon) { show(text, title, icon); }
   // True for Yes. With nobody to ask, the answer is No, the one that changes nothing.
   virtual bool askYesNo(const std::string& /*text*/, const std::string& /*title*/) { return false; }
 };

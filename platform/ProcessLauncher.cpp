@@ -1,10 +1,14 @@
 #include "ProcessLauncher.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <vector>
 
 #include "platform/ProcessIdentity.h"
 
@@ -19,7 +23,7 @@ ssize_t readRetryingInterrupts(int fd, void* buffer, std::size_t size) {
   return got;
 }
 
-class DetachedLauncher : public ProcessLauncher {
+class JobHelperLauncher : public ProcessLauncher {
  public:
   bool startHidden(const std::string& program, const std::string& argumentText) override {
     return start(program, argumentText, nullptr).has_value();
@@ -34,40 +38,48 @@ class DetachedLauncher : public ProcessLauncher {
     return started.pid == 0 || processRunning(started.pid, started.startTime);
   }
 
+  void endAllStarted() override {
+    std::vector<pid_t> started;
+    {
+      const std::lock_guard<std::mutex> guard(mutex_);
+      started.swap(started_);
+    }
+    for (const pid_t pid : started) {
+      // Not reaped until now, so neither its id nor its group's can belong to another
+      // process: the kill reaches only what this job started.
+      ::kill(-pid, SIGKILL);
+      ::kill(pid, SIGKILL);
+      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+
  private:
-  static std::optional<StartedProgram> start(const std::string& program, const std::string& argumentText,
-                                             const std::string* errorFile) {
-    // Everything the children use is prepared before fork: after it only async-signal-safe
+  std::optional<StartedProgram> start(const std::string& program, const std::string& argumentText,
+                                      const std::string* errorFile) {
+    // Everything the child uses is prepared before fork: after it only async-signal-safe
     // calls are made.
     char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argumentText.c_str()), nullptr};
     const char* errorPath = errorFile != nullptr ? errorFile->c_str() : nullptr;
+    const pid_t parent = getpid();
+    sigset_t none;
+    sigemptyset(&none);
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return std::nullopt;
-    // The intermediate child tells the program's id through a pipe of its own, so it
-    // cannot mix with the program's report of a failed start.
-    int identity[2];
-    if (pipe2(identity, O_CLOEXEC) != 0) {
+    const pid_t pid = fork();
+    if (pid < 0) {
       close(report[0]);
       close(report[1]);
       return std::nullopt;
     }
-    const pid_t middle = fork();
-    if (middle < 0) {
-      for (const int fd : {report[0], report[1], identity[0], identity[1]}) close(fd);
-      return std::nullopt;
-    }
-    if (middle == 0) {
-      // The intermediate child ends at once, so the program is adopted by init and reaped
-      // there: we never wait for it and it never lingers as a zombie.
+    if (pid == 0) {
+      // A session and process group of its own: a terminal's Ctrl-C does not reach it, and
+      // the end of the job kills the group. It dies with the thread that started it, so a
+      // killed program leaves no helper behind; one whose starter is gone already goes now.
       setsid();
-      const pid_t program_pid = fork();
-      if (program_pid != 0) {
-        if (program_pid > 0) {
-          ssize_t ignored = write(identity[1], &program_pid, sizeof program_pid);
-          (void)ignored;
-        }
-        _exit(program_pid < 0 ? 1 : 0);
-      }
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(0);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
       const int null = open("/dev/null", O_RDWR);
       if (null >= 0) {
         dup2(null, 0);
@@ -83,7 +95,6 @@ class DetachedLauncher : public ProcessLauncher {
         }
       }
       close(report[0]);
-      close(identity[0]);
       // The program gets standard input and output and nothing else of ours: descriptors
       // opened without close-on-exec (by a library, by whoever started us) would stay open
       // for as long as the helper lives.
@@ -97,30 +108,34 @@ class DetachedLauncher : public ProcessLauncher {
       _exit(127);
     }
     close(report[1]);
-    close(identity[1]);
-    int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_t programPid = 0;
-    if (readRetryingInterrupts(identity[0], &programPid, sizeof programPid) != sizeof programPid) programPid = 0;
-    close(identity[0]);
-    // A program that has already ended (a quick failure) has no start time any more and
-    // counts as ended from the start.
-    StartedProgram started{programPid, programPid > 0 ? processStartTime(programPid) : std::string()};
     // The report pipe closes on a successful exec; a failed one writes its errno first.
     int error = 0;
     const ssize_t got = readRetryingInterrupts(report[0], &error, sizeof error);
     close(report[0]);
-    if (!(WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0)) return std::nullopt;
-    return started;
+    if (got != 0) {
+      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+      return std::nullopt;
+    }
+    {
+      const std::lock_guard<std::mutex> guard(mutex_);
+      started_.push_back(pid);
+    }
+    // A program that has already ended (a quick failure) has no start time any more and
+    // counts as ended from the start.
+    return StartedProgram{pid, processStartTime(pid)};
   }
+
+  std::mutex mutex_;
+  // Started and not yet reaped.
+  std::vector<pid_t> started_;
 };
 
 }  // namespace
 
 template <>
 ProcessLauncher& Seam<ProcessLauncher>::defaultInstance() {
-  static DetachedLauncher instance;
+  static JobHelperLauncher instance;
   return instance;
 }
 

@@ -1,6 +1,12 @@
-// Starting a program the way a hidden command line was started: detached, not waited
-// for, without a shell. The argument text reaches the program as ONE argument, which the
-// program parses itself; its output goes to /dev/null and it never becomes a zombie.
+// Starting a program the way a hidden command line was started: not waited for, without
+// a shell. The argument text reaches the program as ONE argument, which the program parses
+// itself; its output goes to /dev/null.
+//
+// A program started so belongs to the job that started it: it runs in a process group of
+// its own, is killed by the system when the thread that started it ends (however it ends,
+// SIGKILL included), and endAllStarted() ends it, with whatever it started in its group,
+// when the job is over. So no helper outlives its job or its program, and none is left a
+// zombie: each is reaped at the latest when the next one starts or the job ends.
 #pragma once
 
 #include <sys/types.h>
@@ -33,6 +39,8 @@ class ProcessLauncher {
     return StartedProgram{};
   }
   virtual bool isRunning(const StartedProgram& /*started*/) { return true; }
+  // Ends every program started here that still runs, with its process group, and reaps it.
+  virtual void endAllStarted() {}
 };
 
 template <>

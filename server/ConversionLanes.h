@@ -20,6 +20,10 @@ struct LaneJob {
   bool security = false;
   // Where a script's entries make their temporary PDFs.
   std::string inputDir;
+  // Under overwrite, the PDF being replaced and where it is kept aside meanwhile, for a
+  // script entry that names it; empty when nothing is replaced.
+  std::string replacedPdf;
+  std::string replacedPdfAside;
 };
 
 struct LaneFinished {

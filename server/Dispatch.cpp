@@ -1,10 +1,13 @@
 #include "server/Dispatch.h"
 
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "engine/CreatePDF.h"
+#include "server/DistillerLogWatch.h"
 
 namespace vd {
 namespace {
@@ -168,7 +171,11 @@ const DispatchRow& rowFor(const std::string& ext) {
 
 }  // namespace
 
-void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) { rowFor(call.ext).convert(engine, call); }
+void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
+  const DistillerLogWatch distillerLog(call.out);
+  rowFor(call.ext).convert(engine, call);
+  if (const std::optional<std::string> failure = distillerLog.failure(call.in)) throw std::runtime_error(*failure);
+}
 
 std::string ConverterName(const std::string& ext) {
   if (ext == "scr") return "script";

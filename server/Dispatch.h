@@ -19,7 +19,8 @@ struct DispatchCall {
 };
 
 // Calls the engine operation of the extension's row with the row's arguments; an
-// extension of no row, "scr" included, goes to the text-file converter.
+// extension of no row, "scr" included, goes to the text-file converter. A Distiller job
+// that failed in the operation (no PDF, its log written) raises the reason its log gives.
 void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
 
 // The converter a file of that extension goes to, as counts and reports name it:

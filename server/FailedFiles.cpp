@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "common/IgnoringErrors.h"
 #include "common/Paths.h"
 #include "platform/FileSystem.h"
+#include "platform/OpenFolder.h"
 
 namespace vd {
 namespace {
@@ -51,11 +53,9 @@ std::string reasonNameFor(const std::string& name) {
   return beginningOf(name, kLongestName - tag.size() - kReasonSuffix.size()) + tag + std::string(kReasonSuffix);
 }
 
-bool taken(FileSystem& files, const std::string& folder, const std::string& name) {
-  const std::string path = folder + "/" + name;
-  // Hidden names count too: a free name must be free on disk, not only in a listing.
-  return files.stamp(path).has_value() || files.pathExists(path) ||
-         files.stamp(folder + "/" + reasonNameFor(name)).has_value();
+bool taken(const OpenFolder& folder, const std::string& name) {
+  // Hidden names and links count too: a free name must be free on disk.
+  return folder.hasEntry(name) || folder.hasEntry(reasonNameFor(name));
 }
 
 std::string numberedName(const std::string& name, std::uint32_t number) {
@@ -73,37 +73,36 @@ std::string numberedName(const std::string& name, std::uint32_t number) {
   return beginningOf(stem, kLongestName - suffix.size() - extension.size()) + suffix + extension;
 }
 
-std::string freeNameIn(FileSystem& files, const std::string& folder, const std::string& name) {
-  std::string candidate = name;
-  for (std::uint32_t number = 1; taken(files, folder, candidate); ++number) {
-    if (number == UINT32_MAX) throw FileError("keep failed file", folder + "/" + name, "no free name left");
-    candidate = numberedName(name, number);
-  }
-  return candidate;
-}
-
 }  // namespace
 
-std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason) {
-  FileSystem& files = fileSystem();
-  const std::string folder = inputDir + "/" + kFailedFolder;
-  if (!files.isDirectory(folder)) {
-    try {
-      files.createDirectory(folder);
-    } catch (const FileError&) {
-      if (!files.isDirectory(folder)) throw;  // created meanwhile by someone else is fine
-    }
+std::string KeepFailedFile(const OpenFolder& inputFolder, const std::string& name, const std::string& reason) {
+  // Only a real folder of the input folder takes failed files: a link of that name would
+  // have them, and their notes, written wherever it points.
+  std::string refusal;
+  const std::optional<OpenFolder> failed = inputFolder.subfolder(kFailedFolder, refusal);
+  if (!failed) throw FileError("keep failed file", inputFolder.path() + "/" + name, refusal + "; the file stays where it is");
+  std::string keptName = name;
+  for (std::uint32_t number = 1;; ++number) {
+    // Moved only under a name nothing holds, not even a link put there meanwhile.
+    if (!taken(*failed, keptName) && inputFolder.moveWithoutReplacing(name, *failed, keptName)) break;
+    if (number == UINT32_MAX) throw FileError("keep failed file", failed->path() + "/" + name, "no free name left");
+    keptName = numberedName(name, number);
   }
-  const std::string keptName = freeNameIn(files, folder, name);
-  const std::string target = folder + "/" + keptName;
-  files.moveFile(inputDir + "/" + name, target);
   // The note is secondary: the file is safe even when the note cannot be written.
   try {
     const std::string heading = reasonNameIsShortened(keptName) ? keptName + "\r\n" : std::string();
-    files.writeFile(folder + "/" + reasonNameFor(keptName), heading + reason + "\r\n");
+    failed->writeFile(reasonNameFor(keptName), heading + reason + "\r\n");
   } catch (const FileError&) {
   }
-  return target;
+  return failed->path() + "/" + keptName;
+}
+
+std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason) {
+  return KeepFailedFile(OpenFolder(inputDir), name, reason);
+}
+
+std::string FailureNotePath(const std::string& keptPath) {
+  return folderOf(keptPath) + "/" + reasonNameFor(fileNameOf(keptPath));
 }
 
 namespace {

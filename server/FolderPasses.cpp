@@ -5,33 +5,28 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "common/Text.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
 #include "platform/FolderClaim.h"
+#include "platform/OpenFolder.h"
 #include "server/FailedFiles.h"
 #include "server/PathNames.h"
 
 namespace vd {
-namespace {
-
-bool leftOutByName(const std::string& name) {
-  const std::string ext = GetExtension(name);
-  return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
-}
-
-}  // namespace
-
 FolderPasses::FolderPasses(std::size_t index, ScanSettings settings, ScanObserver& observer)
     : index_(index), settings_(std::move(settings)), observer_(observer) {}
 
 FolderPasses::~FolderPasses() = default;
 
-std::optional<std::string> FolderPasses::claim() {
+std::optional<FolderClaim::Refusal> FolderPasses::claim() {
   FolderClaim::Refusal refused;
   claim_ = FolderClaim::tryClaim(settings_.inputDir, refused);
   if (claim_) return std::nullopt;
-  return refused.reason;
+  return refused;
+}
+
+bool FolderPasses::inputFolderIsClaimed() {
+  return claimedFolder_.holds(claim_.get(), settings_.inputDir, [this](const std::string& why) { logLine(why); });
 }
 
 void FolderPasses::release() { claim_.reset(); }
@@ -39,13 +34,21 @@ void FolderPasses::release() { claim_.reset(); }
 void FolderPasses::settleLeftovers() {
   RemoveAbandonedReplacements(settings_.outputDir);
   SetAsidePdf::settleLeftoversIn(settings_.outputDir);
-  // Script runs and failed files write into the input folder too.
+  // Script runs and failed files write into the input folder too; failed/ only when it is
+  // a real folder of it, never wherever a link of that name points.
   RemoveAbandonedReplacements(settings_.inputDir);
-  RemoveAbandonedReplacements(settings_.inputDir + "/" + kFailedFolder);
+  ignoringErrors([&] {
+    const OpenFolder input(settings_.inputDir);
+    std::string refusal;
+    if (!input.hasEntry(kFailedFolder)) return;
+    if (const std::optional<OpenFolder> failed = input.subfolder(kFailedFolder, refusal)) {
+      RemoveAbandonedReplacements(failed->descriptor());
+    }
+  });
 }
 
 bool FolderPasses::includeInPass(const std::string& name, const FilesInHand& inHand) {
-  if (leftOutByName(name)) return false;
+  if (LeftAloneByName(name)) return false;
   const std::string path = settings_.inputDir + "/" + name;
   if (inHand.holdsInput(path)) return false;
   const std::optional<FileStamp> stamp = fileSystem().stamp(path);
@@ -67,6 +70,7 @@ FolderPasses::Listing FolderPasses::list(std::vector<std::string>& names, const 
   for (auto it = listedStamps_.begin(); it != listedStamps_.end();) {
     it = inHand.holdsInput(settings_.inputDir + "/" + it->first) ? std::next(it) : listedStamps_.erase(it);
   }
+  if (!inputFolderIsClaimed()) return Listing::Done;
   std::unique_ptr<DirectoryListing> listing;
   if (!AttemptStep(observer_, subject_, [&] { listing = fileSystem().listOrdinaryFiles(settings_.inputDir); })) {
     return Listing::Done;
@@ -105,6 +109,7 @@ std::string FolderPasses::chooseOutputPath(const std::string& name, const FilesI
 }
 
 std::optional<FileInHand> FolderPasses::take(const std::string& name, const FilesInHand& inHand) {
+  if (!inputFolderIsClaimed()) return std::nullopt;
   FileInHand file;
   if (!AttemptStep(observer_, subject_, [&] { file.out = chooseOutputPath(name, inHand, file.replaced); })) {
     return std::nullopt;
@@ -125,7 +130,8 @@ std::optional<FileInHand> FolderPasses::take(const std::string& name, const File
   return file;
 }
 
-void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile) {
+std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, std::optional<std::string> failure,
+                                                        bool nameTheFile) {
   subject_ = nameTheFile ? file.in + ": " : std::string();
   const std::string& in = file.in;
   const std::string& out = file.out;
@@ -161,21 +167,30 @@ void FolderPasses::finish(FileInHand file, std::optional<std::string> failure, b
     // later pass, which converts it whole.
     logLine(in + " changed during its conversion; it stays for the next pass.");
     subject_.clear();
-    return;
+    return std::nullopt;
   }
+  // Removed or moved in the folder claimed, even when its path names another one by now.
+  const OpenFolder* claimed = claim_ ? claim_->folder() : nullptr;
   bool handled = false;
   if (failure) {
     observer_.fileFailed(in, *failure);
-    handled = AttemptStep(observer_, subject_, [&] { KeepFailedFile(settings_.inputDir, file.name, *failure); });
+    std::string kept;
+    handled = AttemptStep(observer_, subject_, [&] {
+      kept = claimed != nullptr ? KeepFailedFile(*claimed, file.name, *failure)
+                                : KeepFailedFile(settings_.inputDir, file.name, *failure);
+    });
+    if (handled) observer_.failedFileKept(in, kept);
   } else {
     observer_.fileConverted(in, out);
-    handled = AttemptStep(observer_, subject_, [&] { fileSystem().deleteFile(in); });
+    handled = AttemptStep(observer_, subject_,
+                          [&] { claimed != nullptr ? claimed->removeFile(file.name) : fileSystem().deleteFile(in); });
   }
   if (!handled) {
     // Left where it is: not handled again in this cycle while it stays unchanged.
     if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
   }
   subject_.clear();
+  return CycleState::Outcome{in, out, std::move(failure), std::chrono::system_clock::now()};
 }
 
 }  // namespace vd

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/FolderClaim.h"
+#include "server/ClaimedFolderCheck.h"
+#include "server/CycleState.h"
 #include "server/FailureReason.h"
 #include "server/FileInHand.h"
 #include "server/PassFilter.h"
@@ -20,8 +23,6 @@
 #include "server/ScanSettings.h"
 
 namespace vd {
-
-class FolderClaim;
 
 inline constexpr const char* kUnableToCreatePdf = "Unable to create PDF.";
 // A pass lists at most this many files (the window's list has a 16-bit index); the rest
@@ -56,8 +57,8 @@ class FolderPasses {
   const ScanSettings& settings() const { return settings_; }
   void setInterval(std::int16_t seconds) { settings_.seconds = seconds; }
 
-  // Claims the folder; the refusal when another instance serves it.
-  std::optional<std::string> claim();
+  // Claims the folder; the refusal when another instance serves it or no claim can be taken.
+  std::optional<FolderClaim::Refusal> claim();
   void release();
   // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
   void settleLeftovers();
@@ -78,11 +79,14 @@ class FolderPasses {
   std::optional<FileInHand> take(const std::string& name, const FilesInHand& inHand);
   // After the conversion: the PDF checked, the earlier PDF discarded or put back, the input
   // removed or kept in failed/. failure is the conversion's reason; in lanes, where the
-  // lines of several files interleave, nameTheFile puts the input before each line.
-  void finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile);
+  // lines of several files interleave, nameTheFile puts the input before each line. The
+  // outcome; nothing when the input was written to meanwhile and stays for a later pass.
+  std::optional<CycleState::Outcome> finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile);
 
  private:
   bool includeInPass(const std::string& name, const FilesInHand& inHand);
+  // True while the input folder's path names the folder claimed; the log says once when not.
+  bool inputFolderIsClaimed();
   std::string chooseOutputPath(const std::string& name, const FilesInHand& inHand,
                                std::unique_ptr<SetAsidePdf>& replaced);
   void logLine(const std::string& line) { observer_.logLine(subject_ + line); }
@@ -92,6 +96,7 @@ class FolderPasses {
   ScanObserver& observer_;
   // Held while the cycle runs, so that no second instance scans the same folder.
   std::unique_ptr<FolderClaim> claim_;
+  ClaimedFolderCheck claimedFolder_;
   LeftInPlaceFiles leftInPlace_;
   // The stamps of the files listed: a file that differs after its conversion was written
   // to meanwhile.

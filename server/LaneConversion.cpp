@@ -32,7 +32,14 @@ void LaneConversion::start(FileInHand file) {
   const auto idle = std::find_if(inLanes_.begin(), inLanes_.end(), [](const auto& lane) { return !lane.has_value(); });
   if (idle == inLanes_.end()) throw std::logic_error("a file was started with every lane busy");
   const auto lane = static_cast<std::size_t>(idle - inLanes_.begin());
-  const LaneJob job{file.out, file.in, file.ext, file.security, file.inputDir};
+  const SetAsidePdf* replaced = file.replaced.get();
+  const LaneJob job{file.out,
+                    file.in,
+                    file.ext,
+                    file.security,
+                    file.inputDir,
+                    replaced ? replaced->path() : std::string(),
+                    replaced ? replaced->asidePath() : std::string()};
   std::optional<std::string> refused;
   try {
     refused = lanes_.start(lane, job);

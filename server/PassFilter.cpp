@@ -1,8 +1,15 @@
 #include "server/PassFilter.h"
 
+#include "common/Text.h"
 #include "platform/Clock.h"
+#include "server/PathNames.h"
 
 namespace vd {
+
+bool LeftAloneByName(const std::string& name) {
+  const std::string ext = GetExtension(name);
+  return ext == "exe" || ext == "pdf" || toLowerAscii(name) == "st6unst.log";
+}
 
 bool IsStillBeingWritten(const FileStamp& stamp) {
   constexpr std::int64_t kSettleNanoseconds = 1000000000;

@@ -1,5 +1,6 @@
-// Which listed files a pass leaves alone although they are ordinary input files:
-// files still being written, and files already converted whose deletion failed.
+// Which listed files a pass leaves alone although they are ordinary input files: files
+// named as no input (PDFs, programs), files still being written, and files already
+// converted whose deletion failed.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include "platform/FileSystem.h"
 
 namespace vd {
+
+// True for names a pass never takes: PDFs, programs ("exe") and "st6unst.log".
+bool LeftAloneByName(const std::string& name);
 
 // A file counts as still being written while its modification time lies less than one
 // second from now (either way, so a clock step does not make a file look settled).

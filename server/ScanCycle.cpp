@@ -2,9 +2,11 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
+#include "outside/InterpreterConfinement.h"
 #include "platform/EventPump.h"
 #include "server/LaneConversion.h"
 #include "server/SerialConversion.h"
@@ -25,6 +27,8 @@ std::vector<ScanSettings> oneFolder(ScanSettings settings) {
 }  // namespace
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) : observer_(observer) {
+  state_.folders = folders;
+  state_.lastPassEnded.resize(folders.size());
   for (ScanSettings& settings : folders) {
     folders_.push_back(std::make_unique<FolderPasses>(folders_.size(), std::move(settings), observer_));
   }
@@ -43,6 +47,7 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, ConversionLanes& lanes)
     : ScanCycle(std::move(folders), observer) {
   conversion_ = std::make_unique<LaneConversion>(lanes, observer_);
+  state_.conversionsAtOnce = lanes.count();
 }
 
 ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
@@ -67,17 +72,18 @@ ScanCycle::Flow ScanCycle::checkPoint() {
 
 ScanCycle::End ScanCycle::run() {
   for (const std::unique_ptr<FolderPasses>& folder : folders_) {
-    if (const std::optional<std::string> refused = folder->claim()) {
+    if (const std::optional<FolderClaim::Refusal> refused = folder->claim()) {
       for (const std::unique_ptr<FolderPasses>& claimed : folders_) claimed->release();
-      refusal_ = *refused + " Not scanning.";
+      refusal_ = refused->reason + " Not scanning.";
       setStatus(refusal_);
       observer_.logLine(refusal_);
       stopRequested_ = false;
-      return End::FolderTaken;
+      return refused->lockImpossible ? End::NoLock : End::FolderTaken;
     }
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->settleLeftovers();
+  if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   if (wakeOnChanges_) watchFolders();
   conversion_->begin();
   for (;;) {
@@ -86,6 +92,7 @@ ScanCycle::End ScanCycle::run() {
       if (!waits_[k].due) continue;
       waits_[k] = FolderWait{std::move(waits_[k].watch)};
       if (pass(k) == Flow::Stopped) return End::Stopped;
+      state_.lastPassEnded[k] = std::chrono::system_clock::now();
     }
   }
 }
@@ -229,6 +236,7 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     std::optional<FileInHand> file = folder.take(name, inHand_);
     if (!file) continue;
     inHand_.add(*file);
+    state_.inHand.push_back(file->in);
     observer_.fileTaken(k, file->in, file->out);
     conversion_->start(std::move(*file));
     // One after the other, the file is converted by now and is finished before the next.
@@ -249,12 +257,16 @@ ScanCycle::Flow ScanCycle::takeBack(int milliseconds) {
 
 bool ScanCycle::finishEnded(ConversionEnded ended) {
   inHand_.remove(ended.file);
+  state_.inHand.erase(std::find(state_.inHand.begin(), state_.inHand.end(), ended.file.in));
   const std::size_t k = ended.file.folder;
   if (ended.stoppedInScript) {
     if (ended.file.replaced) ended.file.replaced->putBack();
     return false;
   }
-  folders_[k]->finish(std::move(ended.file), std::move(ended.failure), conversion_->interleaves());
+  if (std::optional<CycleState::Outcome> outcome =
+          folders_[k]->finish(std::move(ended.file), std::move(ended.failure), conversion_->interleaves())) {
+    state_.addOutcome(std::move(*outcome));
+  }
   if (waits_[k].waitingForInHand) waits_[k].due = true;
   return true;
 }

@@ -33,6 +33,9 @@ class ScanObserver {
   // A pass over the folder is through: its listing found nothing, or every file it listed
   // has been handed out (in lanes) or converted (one after the other).
   virtual void passCompleted(std::size_t /*folder*/) {}
+  // The failed input now lies at keptPath in the failed folder (its name may be numbered
+  // there), with its reason beside it (FailureNotePath).
+  virtual void failedFileKept(const std::string& /*input*/, const std::string& /*keptPath*/) {}
   // The engine's progress on the document being converted, as it reports it (a PostScript
   // job: percent of its input read, the page being made). Nothing is reported for
   // conversions the engine does not follow.

@@ -1,17 +1,21 @@
 #include "server/ScriptRun.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <exception>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/CreatePDF.h"
 #include "platform/FileSystem.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
 #include "server/Dispatch.h"
+#include "server/FailedFiles.h"
 #include "server/FailureReason.h"
 #include "server/PathNames.h"
 
@@ -24,16 +28,29 @@ std::string localEntryPath(const std::string& entry) {
   return ResolveNetworkLocation(entry).value_or(entry);
 }
 
-// Converts one entry into the temporary PDF as the scan cycle would convert the file,
-// except that a PDF is copied, security is never applied to a part of a joined
-// document, and a script entry is taken as text, so scripts do not nest.
-void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& temporary) {
+// Converts one entry (read from source) into the temporary PDF as the scan cycle would
+// convert the file, except that a PDF is copied, security is never applied to a part of a
+// joined document, and a script entry is taken as text, so scripts do not nest.
+void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& source, const std::string& temporary) {
   const std::string ext = GetExtension(entry);
   if (ext == "pdf") {
-    fileSystem().copyFile(entry, temporary);
+    fileSystem().copyFile(source, temporary);
     return;
   }
-  ConvertWithEngine(engine, DispatchCall{temporary, entry, ext, false});
+  ConvertWithEngine(engine, DispatchCall{temporary, source, ext, false});
+}
+
+// The folder of a path, links and dots resolved; "" when it cannot be found.
+std::string resolvedFolderOf(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(folderOf(path).c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// True when the entry, however it is spelt, names the file at path.
+bool namesSameFile(const std::string& entry, const std::string& path) {
+  if (fileNameOf(entry) != fileNameOf(path)) return false;
+  const std::string folder = resolvedFolderOf(entry);
+  return !folder.empty() && folder == resolvedFolderOf(path);
 }
 
 // One run's state: the temporary PDFs made so far, in script order. They are joined in
@@ -71,14 +88,23 @@ class ScriptRun {
   // reason starts with the entry the step was for, if any: no other log line names it.
   template <class Action>
   bool step(Action action, const std::string& entry = {}) {
+    std::string why;
+    if (attempt(action, why)) return true;
+    failed(entry, why);
+    return false;
+  }
+
+  // As step(), but the reason is left in `why` for the caller to log.
+  template <class Action>
+  static bool attempt(Action action, std::string& why) {
     // Whatever the failure, it ends only this step: the run goes on with the next.
     try {
       action();
       return true;
     } catch (const std::exception& error) {
-      failed(entry, FailureReason(error));
+      why = FailureReason(error);
     } catch (...) {
-      failed(entry, "The conversion failed for an unknown reason.");
+      why = "The conversion failed for an unknown reason.";
     }
     return false;
   }
@@ -109,20 +135,53 @@ class ScriptRun {
     return temporary.substr(0, temporary.size() - 4) + ".log";
   }
 
+  // Where an entry is read from: the entry itself, or, for the PDF this run replaces, the
+  // copy kept aside (the PDF's own name is empty until its replacement exists).
+  std::string sourceOf(const std::string& entry) const {
+    const bool replaced = !context_.replacedPdf.empty() && !fileSystem().entryExists(entry) &&
+                          namesSameFile(entry, context_.replacedPdf);
+    return replaced ? context_.replacedPdfAside : entry;
+  }
+
   void convert(const std::string& entry) {
-    if (!PathExists(entry)) return;
+    const std::string source = sourceOf(entry);
+    if (source == entry && !PathExists(entry)) return;
     // A script may name anything; only an ordinary file (or a link to one) is an entry.
     // A pipe would block the run until someone writes to it, a device might never end.
-    if (!fileSystem().fileLength(entry)) {
+    if (!fileSystem().fileLength(source)) {
       failed(entry, "not an ordinary file, so the script's entry is left out.");
       return;
     }
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
-    step([&] { convertEntry(context_.engine, entry, temporary); }, entry);
-    if (!PathExists(temporary)) return;
+    std::string why;
+    const bool converted = attempt([&] { convertEntry(context_.engine, entry, source, temporary); }, why);
+    if (!PathExists(temporary)) {
+      if (fileSystem().entryExists(distillerLog)) {
+        why = keepLogOfFailedEntry(entry, distillerLog, converted ? "no PDF was made of it." : why);
+      }
+      if (!converted) failed(entry, why);
+      return;
+    }
     add(0, temporary);
     if (PathExists(distillerLog)) step([&] { fileSystem().deleteFile(distillerLog); });
+  }
+
+  // Left in the input folder, a failed entry's Distiller log would be taken by the next pass
+  // for a file to convert: it is kept in failed/ with the entry's reason, or else removed.
+  // Returns the reason with the log named where it now is (the note lies beside it, and
+  // names it no more), or not at all once removed.
+  std::string keepLogOfFailedEntry(const std::string& entry, const std::string& log, const std::string& why) {
+    const std::string pointer = " (see " + log + ")";
+    const std::string::size_type at = why.find(pointer);
+    std::string withoutPointer = why;
+    if (at != std::string::npos) withoutPointer.erase(at, pointer.size());
+    std::string kept;
+    if (step([&] { kept = KeepFailedFile(context_.inputDir, fileNameOf(log), entry + ": " + withoutPointer); })) {
+      return at == std::string::npos ? why : std::string(why).replace(at, pointer.size(), " (see " + kept + ")");
+    }
+    step([&] { fileSystem().deleteFile(log); });
+    return withoutPointer;
   }
 
   // Adds a file to the group of its level; a full group becomes one part of the next level.

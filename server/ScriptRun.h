@@ -16,6 +16,10 @@ struct ScriptRunContext {
   std::function<bool()> checkPoint;
   // The scan cycle's error rule: logs "Unable to create PDF." for a failed step, and why.
   std::function<void(const std::string& why)> logFailure;
+  // Under overwrite, the PDF this run replaces and where it is kept aside meanwhile: an
+  // entry naming that PDF reads its old content from there. Empty when nothing is replaced.
+  std::string replacedPdf;
+  std::string replacedPdfAside;
 };
 
 enum class ScriptRunEnd { Finished, StopRequested };

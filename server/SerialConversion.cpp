@@ -26,10 +26,16 @@ void SerialConversion::start(FileInHand file) {
   ConversionEnded ended{std::move(file), std::nullopt, false};
   try {
     if (!engine_) throw EngineError("The conversion engine could not be created.");
-    ScriptRunContext scriptContext{*engine_, ended.file.inputDir, stopRequested_, [this](const std::string& why) {
+    const SetAsidePdf* replaced = ended.file.replaced.get();
+    ScriptRunContext scriptContext{*engine_,
+                                   ended.file.inputDir,
+                                   stopRequested_,
+                                   [this](const std::string& why) {
                                      observer_.logLine(kUnableToCreatePdf);
                                      observer_.logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   replaced ? replaced->path() : std::string(),
+                                   replaced ? replaced->asidePath() : std::string()};
     const DispatchCall call{ended.file.out, ended.file.in, ended.file.ext, ended.file.security};
     ended.stoppedInScript = Dispatch(*engine_, call, scriptContext) == ScriptRunEnd::StopRequested;
   } catch (const std::exception& error) {

@@ -27,6 +27,8 @@ class SetAsidePdf {
   void putBack();
 
   const std::string& path() const { return path_; }
+  // Where the old PDF is kept meanwhile, for a reader of its old content.
+  const std::string& asidePath() const { return aside_; }
 
   // After a program that set PDFs aside was killed: each one in folder goes back under its
   // own name when nothing holds that name, and is removed when a PDF holds it (its

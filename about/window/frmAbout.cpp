@@ -52,8 +52,8 @@ void LinkLabel::mouseMoveEvent(QMouseEvent* event) {
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
   if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
-  // A link that cannot be opened is no reason to bother the operator.
-  ignoringErrors([this] { documentOpener().open(target_); });
+  // A link that nothing opens would otherwise look like a click that was not taken.
+  ignoringErrors([this] { openOrSayWhyNot(target_); });
 }
 
 frmAbout::frmAbout(const std::string& programFolder, QWidget* parent) : QDialog(parent) {

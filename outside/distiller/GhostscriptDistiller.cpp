@@ -74,6 +74,23 @@ void GhostscriptDistiller::Connect(DistillerEvents* sink) { sink_ = securityCapa
 
 std::string GhostscriptDistiller::LogPathFor(const std::string& pdfPath) { return withoutExtension(pdfPath) + ".log"; }
 
+std::string GhostscriptDistiller::FailureInLog(const std::string& logText) {
+  std::istringstream lines(logText);
+  std::string lastMessage;
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.rfind("Error: ", 0) == 0) return line;
+    // The closing line names the input, which the caller knows; the interpreter's own
+    // closing line, and the stacks it prints, say nothing of the cause.
+    if (line.empty() || line.rfind("%%[", 0) == 0 || line.front() == ' ' || line.find(": Unrecoverable error") != std::string::npos ||
+        line.back() == ':') {
+      continue;
+    }
+    lastMessage = line;
+  }
+  return lastMessage;
+}
+
 std::int32_t GhostscriptDistiller::FileToPDF(const std::string& strInputPostScript, const std::string& strOutputPDF,
                                              const std::string& strJobOptions) {
   return FileToPDF2(strInputPostScript, strOutputPDF, strJobOptions, false);

@@ -23,6 +23,9 @@ class GhostscriptDistiller : public DistillerObject {
 
   // "<folder>/<base name>.log" for a PDF path.
   static std::string LogPathFor(const std::string& pdfPath);
+  // What a failed job's log says went wrong: the interpreter's error ("Error: /undefined in
+  // foo"), else the job's last message; "" when it says neither.
+  static std::string FailureInLog(const std::string& logText);
 
  private:
   bool securityCapable_;

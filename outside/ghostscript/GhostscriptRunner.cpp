@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <exception>
 
-#include "common/Locations.h"
+#include "common/Errors.h"
 #include "common/Paths.h"
-#include "common/PrivateDirectories.h"
 #include "outside/ghostscript/InterpreterReports.h"
+#include "outside/worker/JobFolder.h"
 
 namespace vd {
 namespace {
@@ -25,48 +25,14 @@ std::string absolute(const std::string& path) {
   return std::string(buffer) + "/" + path;
 }
 
-// The interpreter refuses some input names under -dSAFER (a "|" after a "/", for one), so
-// it reads every input through a link of a plain name in a private directory.
-class InputLink {
- public:
-  explicit InputLink(const std::string& target) {
-    static unsigned counter = 0;
-    try {
-      const std::string dir = userRuntimeDir() + "/interpreter-input";
-      if (!makePrivateDirectory(dir)) return;
-      // Links of a program killed mid-job would stay for good.
-      static const bool sweptOnce = [&dir] {
-        RemoveLeftoversOfEndedProcesses(dir, "job-");
-        return true;
-      }();
-      (void)sweptOnce;
-      const std::string candidate =
-          dir + "/job-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + plainExtensionOf(target);
-      unlink(candidate.c_str());
-      if (symlink(target.c_str(), candidate.c_str()) == 0) path_ = candidate;
-    } catch (const std::exception&) {
-      // No private directory to link from: the interpreter reads the input by its own name.
-    }
+// The input's extension with its dot, letters and digits only; "" when none are left.
+std::string plainExtensionOf(const std::string& path) {
+  std::string extension = ".";
+  for (char c : extensionOf(path)) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) extension += c;
   }
-  ~InputLink() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  InputLink(const InputLink&) = delete;
-  InputLink& operator=(const InputLink&) = delete;
-  // The link, or "" when none could be made.
-  const std::string& path() const { return path_; }
-
- private:
-  // The input's extension with its dot, letters and digits only; "" when none are left.
-  static std::string plainExtensionOf(const std::string& path) {
-    std::string extension = ".";
-    for (char c : extensionOf(path)) {
-      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) extension += c;
-    }
-    return extension.size() > 1 ? extension : std::string();
-  }
-  std::string path_;
-};
+  return extension.size() > 1 ? extension : std::string();
+}
 
 int parseNumber(const std::string& text) {
   char* end = nullptr;
@@ -107,18 +73,32 @@ WorkerClient& ghostscriptWorker() {
 
 GhostscriptResult RunGhostscriptJob(const GhostscriptJob& job, GhostscriptProgress* progress) {
   const std::string input = absolute(job.inputFile);
-  const InputLink link(input);
   const std::string output = absolute(job.outputFile);
-  std::vector<std::string> texts{link.path().empty() ? input : link.path(), output, job.prolog};
-  texts.insert(texts.end(), job.deviceArguments.begin(), job.deviceArguments.end());
   GhostscriptResult result;
   ProgressListener listener(result, progress);
-  const JobOutcome outcome = ghostscriptWorker().run(texts, &listener);
-  result.ok = outcome.succeeded();
-  if (!outcome.failure.empty()) listener.onLine(outcome.failure);
-  if (result.ok && result.pages == 0) {
+  try {
+    // The interpreter reads a copy of the input, under a plain name (it refuses some names
+    // under -dSAFER, a "|" after a "/" for one), and writes in its own folder: where it is
+    // confined it reaches nothing else.
+    JobFolder files(ghostscriptWorker());
+    const std::string outputName = "output" + plainExtensionOf(output);
+    std::vector<std::string> texts{files.placeInput(input, "input" + plainExtensionOf(input)),
+                                   files.outputPath(outputName), job.prolog};
+    texts.insert(texts.end(), job.deviceArguments.begin(), job.deviceArguments.end());
+    const JobOutcome outcome = ghostscriptWorker().run(texts, &listener);
+    result.ok = outcome.succeeded();
+    if (!outcome.failure.empty()) listener.onLine(outcome.failure);
+    if (result.ok && result.pages == 0) {
+      result.ok = false;
+      listener.onLine("The job produced no page.");
+    }
+    if (result.ok && !files.takeOutput(outputName, output)) {
+      result.ok = false;
+      listener.onLine("The interpreter wrote no output file.");
+    }
+  } catch (const FileError& error) {
     result.ok = false;
-    listener.onLine("The job produced no page.");
+    listener.onLine(std::string(error.what()) + ".");
   }
   if (result.ok && progress != nullptr) progress->onPercent(100);
   if (!result.ok) std::remove(output.c_str());

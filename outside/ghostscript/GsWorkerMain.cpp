@@ -1,6 +1,6 @@
 // vellumdk-gsworker: the PostScript interpreter's job handler on the worker machinery
-// (outside/worker/WorkerMain.h). Started, bounded and ended by the interpreter's client
-// (GhostscriptRunner); never started by hand.
+// (outside/worker/WorkerMain.h), confined where the kernel allows (Confinement.h). Started,
+// bounded and ended by the interpreter's client (GhostscriptRunner); never started by hand.
 #include <dirent.h>
 #include <ghostscript/iapi.h>
 #include <ghostscript/gserrors.h>
@@ -405,7 +405,11 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int code = vd::worker::serveJobs(argc, argv, runInterpreter, prepareNextJob);
+  // The interpreter reads its font maps and resources beyond the system's trees, and needs
+  // no socket.
+  vd::worker::ConfinementRules rules;
+  rules.readable = {"/var/lib/ghostscript", "/etc/ghostscript"};
+  const int code = vd::worker::serveConfinedJobs(argc, argv, rules, runInterpreter, prepareNextJob);
   // Before the statics it uses go.
   readyInterpreter.reset();
   return code;

@@ -18,8 +18,12 @@ std::optional<NotepadCommand> parseNotepadCommand(std::string_view text) {
   while (at < text.size() && isBlank(text[at])) ++at;
   std::string_view name;
   if (at < text.size() && text[at] == '"') {
-    const std::size_t close = text.find('"', at + 1);
-    name = text.substr(at + 1, close == std::string_view::npos ? std::string_view::npos : close - at - 1);
+    // The name runs to the last quote: a name of this system may hold quotes itself, and
+    // ending it at the first one would print another file, the one its name begins with.
+    std::string_view rest = text.substr(at + 1);
+    while (!rest.empty() && isBlank(rest.back())) rest.remove_suffix(1);
+    if (!rest.empty() && rest.back() == '"') rest.remove_suffix(1);
+    name = rest;
   } else {
     name = text.substr(at);
     while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);

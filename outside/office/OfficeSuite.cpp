@@ -3,12 +3,15 @@
 #include <stdexcept>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
+#include "outside/worker/JobFolder.h"
 #include "outside/office/OfficeJobs.h"
 
 namespace vd {
 namespace {
 
 constexpr const char* kWorkerProgram = "vellumdk-officeworker";
+constexpr const char* kPrintStream = "print.pdf";
 
 WorkerKind officeWorkerKind() {
   WorkerLimits limits;
@@ -32,16 +35,27 @@ OfficeSuite::OfficeSuite() : worker_(officeWorkerKind()) {}
 
 void OfficeSuite::print(const std::string& application, const std::string& document, const std::string& printFile,
                         const std::vector<std::pair<std::string, std::string>>& settings) {
-  std::vector<std::string> job = {office::kPrintJob, application, document, printFile};
+  // The suite opens a copy of the document under its own name (fields and titles may show
+  // it) and prints in its own folder: where it is confined it reaches nothing else.
+  JobFolder files(worker_);
+  const std::string copy = files.placeInput(document, fileNameOf(document));
+  std::vector<std::string> job = {office::kPrintJob, application, copy, files.outputPath(kPrintStream)};
   for (const auto& [key, value] : settings) {
     job.push_back(key);
     job.push_back(value);
   }
   LastLine lines;
   const JobOutcome outcome = worker_.run(job, &lines);
-  if (outcome.succeeded()) return;
+  if (outcome.succeeded()) {
+    if (files.takeOutput(kPrintStream, printFile)) return;
+    throw std::runtime_error("The office suite wrote no print stream for " + document + ".");
+  }
   std::string why = outcome.failure.empty() ? lines.last : outcome.failure;
   if (why.empty()) why = "The office suite did not print " + document + ".";
+  // The worker names the document by its copy.
+  for (std::size_t at = why.find(copy); at != std::string::npos; at = why.find(copy, at + document.size())) {
+    why.replace(at, copy.size(), document);
+  }
   throw std::runtime_error(why);
 }
 

@@ -17,7 +17,10 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
+#include <iterator>
 #include <locale>
 #include <memory>
 #include <sstream>
@@ -67,6 +70,10 @@
 #include <com/sun/star/style/NumberingType.hpp>
 #include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/task/PasswordRequest.hpp>
+#include <com/sun/star/task/XInteractionAbort.hpp>
+#include <com/sun/star/task/XInteractionHandler.hpp>
+#include <com/sun/star/task/XInteractionRequest.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
@@ -78,9 +85,13 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
 #include <rtl/uri.hxx>
 
 #include "outside/office/OfficeJobs.h"
+#include "outside/office/RtfPictureFields.h"
+#include "outside/worker/Confinement.h"
 #include "outside/worker/WorkerMain.h"
 
 namespace {
@@ -131,6 +142,41 @@ std::string temporaryFolder() {
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
+// Only tests let documents run their macros (loaded with a frame of their own, macros
+// allowed by the load and by the profile), to show that without this the same document's
+// macro does not run.
+bool macrosAllowedForTests() {
+  const char* allowed = std::getenv("VELLUMDOCK_TEST_RUN_MACROS");
+  return allowed != nullptr && std::string(allowed) == "1";
+}
+
+// The suite's settings in a new profile: documents follow no link to another file or to
+// the network when loaded or printed (the referring document is never a trusted location),
+// and no macro runs, whatever a document asks. The suite keeps the file and adds its own.
+void writeProfileSettings(const std::string& profile) {
+  const std::string user = profile + "/user";
+  const std::string settings = user + "/registrymodifications.xcu";
+  if (access(settings.c_str(), F_OK) == 0) return;
+  mkdir(profile.c_str(), 0700);
+  mkdir(user.c_str(), 0700);
+  const auto item = [](const char* path, const char* name, const std::string& value) {
+    return std::string("<item oor:path=\"") + path + "\"><prop oor:name=\"" + name + "\" oor:op=\"fuse\"><value>" +
+           value + "</value></prop></item>\n";
+  };
+  const char* scripting = "/org.openoffice.Office.Common/Security/Scripting";
+  const bool macros = macrosAllowedForTests();
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+  text += item(scripting, "BlockUntrustedRefererLinks", "true");
+  text += item(scripting, "DisableMacrosExecution", macros ? "false" : "true");
+  // 3: only macros from trusted locations, of which there are none.
+  text += item(scripting, "MacroSecurityLevel", macros ? "0" : "3");
+  text += "</oor:items>\n";
+  std::ofstream(settings) << text;
+}
+
 // The suite's process and the connection to it. Everything UNO lives here and is
 // released before main returns: UNO references that outlive main crash at exit.
 class Suite {
@@ -161,23 +207,23 @@ class Suite {
   void start(JobReporter* reporter) {
     static int started = 0;
     const std::string profile = temporaryFolder() + "/office-profile";
-    mkdir(profile.c_str(), 0700);
+    writeProfileSettings(profile);
     pipeName_ = "vellumdock-" + std::to_string(getpid()) + "-" + std::to_string(++started);
     const std::string program = std::string(kProgramDir) + "/soffice";
-    std::vector<std::string> arguments = {program,
-                                          "--headless",
-                                          "--invisible",
-                                          "--norestore",
-                                          "--nologo",
-                                          "--nodefault",
-                                          "--nolockcheck",
-                                          "--nofirststartwizard",
-                                          "-env:UserInstallation=" + utf8(fileUrl(profile)),
-                                          "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const std::vector<std::string> arguments = {program,
+                                                "--headless",
+                                                "--invisible",
+                                                "--norestore",
+                                                "--nologo",
+                                                "--nodefault",
+                                                "--nolockcheck",
+                                                "--nofirststartwizard",
+                                                "-env:UserInstallation=" + utf8(fileUrl(profile)),
+                                                "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext"};
+    // The suite gets none of our descriptors (the client's socket among them) and connects
+    // nowhere: the pipe is its listening end.
+    pid_ = vd::worker::startWithoutConnections(arguments, environ, vd::worker::thisProcessIsConfined());
+    if (pid_ < 0) {
       pid_ = 0;
       throw std::runtime_error("The office suite could not be started (" + program + ").");
     }
@@ -606,12 +652,70 @@ void fitPageToPicture(const Reference<css::lang::XComponent>& document, const st
   picture->setPosition(css::awt::Point(0, 0));
 }
 
+void closeDocument(const Reference<css::lang::XComponent>& document);
+
+// Answers whatever the suite asks while it loads a document with "abort", noting whether it
+// asked for a password.
+class PasswordQuestionWatch : public cppu::WeakImplHelper1<css::task::XInteractionHandler> {
+ public:
+  void SAL_CALL handle(const Reference<css::task::XInteractionRequest>& request) override {
+    if (request->getRequest().isExtractableTo(cppu::UnoType<css::task::PasswordRequest>::get())) asked_ = true;
+    const Sequence<Reference<css::task::XInteractionContinuation>> continuations = request->getContinuations();
+    for (sal_Int32 i = 0; i < continuations.getLength(); ++i) {
+      const Reference<css::task::XInteractionAbort> abort(continuations[i], UNO_QUERY);
+      if (abort.is()) {
+        abort->select();
+        return;
+      }
+    }
+  }
+  bool asked() const { return asked_; }
+
+ private:
+  bool asked_ = false;
+};
+
+// For a document that did not load: whether the suite wants a password for it. Asked by
+// loading it once more with someone to ask, so that documents that load are loaded as
+// before, with nobody to answer questions.
+bool asksForPassword(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
+                     std::vector<css::beans::PropertyValue> arguments) {
+  const rtl::Reference<PasswordQuestionWatch> watch(new PasswordQuestionWatch);
+  const Reference<css::task::XInteractionHandler> handler(watch.get());
+  arguments.push_back(property("InteractionHandler", Any(handler)));
+  try {
+    const Reference<css::lang::XComponent> document =
+        desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, properties(arguments));
+    if (document.is()) closeDocument(document);
+  } catch (const css::uno::Exception&) {
+  }
+  return watch->asked();
+}
+
+// An encrypted PowerPoint 97-2003 file, which the suite cannot open with any password and
+// so never asks for one: its "Current User" stream, which starts on a 64-byte boundary of
+// the compound file, holds the current-user record with the header token of encryption.
+bool isEncryptedPresentation(const std::string& path) {
+  constexpr unsigned char kRecord[] = {0x00, 0x00, 0xF6, 0x0F};
+  constexpr unsigned char kSizeAndToken[] = {0x14, 0x00, 0x00, 0x00, 0xDF, 0xC4, 0xD1, 0xF3};
+  std::ifstream file(path, std::ios::binary);
+  char block[64];
+  while (file.read(block, sizeof block)) {
+    if (std::memcmp(block, kRecord, sizeof kRecord) == 0 && std::memcmp(block + 8, kSizeAndToken, sizeof kSizeAndToken) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& desktop, const std::string& path,
                                       const Settings& settings) {
   std::vector<css::beans::PropertyValue> arguments = {
-      property("Hidden", Any(true)),
+      // A hidden document has no frame to run the macros of its events in.
+      property("Hidden", Any(!macrosAllowedForTests())),
       property("ReadOnly", Any(true)),
-      property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+      property("MacroExecutionMode", Any(macrosAllowedForTests() ? css::document::MacroExecMode::ALWAYS_EXECUTE_NO_WARN
+                                                                 : css::document::MacroExecMode::NEVER_EXECUTE)),
       property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
   };
   const std::string password = setting(settings, "password");
@@ -623,6 +727,9 @@ Reference<css::lang::XComponent> load(const Reference<css::frame::XDesktop2>& de
   } catch (const css::io::IOException&) {
   }
   if (!document.is()) {
+    if (password.empty() && (asksForPassword(desktop, path, arguments) || isEncryptedPresentation(path))) {
+      throw std::runtime_error("The document " + path + " is protected by a password: it cannot be opened without it.");
+    }
     throw std::runtime_error("The document " + path + " could not be opened" +
                              (password.empty() ? std::string(".") : std::string(" with the password given.")));
   }
@@ -646,6 +753,41 @@ void closeDocument(const Reference<css::lang::XComponent>& document) {
   }
 }
 
+// The document the suite loads: the job's own, or where it is rich text with a picture
+// field, a copy of it (of the same name, in the worker's temporary folder) without one.
+class DisarmedCopy {
+ public:
+  explicit DisarmedCopy(const std::string& input) : path_(input) {
+    if (!vd::office::isRichText(input)) return;
+    std::ifstream in(input, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) throw std::runtime_error("The document " + input + " could not be read.");
+    if (!vd::office::disarmPictureFields(text)) return;
+    folder_ = temporaryFolder() + "/disarmed";
+    mkdir(folder_.c_str(), 0700);
+    const std::size_t slash = input.find_last_of('/');
+    path_ = folder_ + "/" + (slash == std::string::npos ? input : input.substr(slash + 1));
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    if (!(out << text) || !out.flush()) {
+      unlink(path_.c_str());
+      throw std::runtime_error("The document " + input + " could not be copied to " + folder_ + ".");
+    }
+  }
+  ~DisarmedCopy() {
+    if (folder_.empty()) return;
+    unlink(path_.c_str());
+    rmdir(folder_.c_str());
+  }
+  DisarmedCopy(const DisarmedCopy&) = delete;
+  DisarmedCopy& operator=(const DisarmedCopy&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string folder_;
+};
+
 // job: {"print", application, document, print file, key, value, ...}
 int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
   if (job.size() < 4 || job[0] != "print" || (job.size() - 4) % 2 != 0) {
@@ -658,7 +800,8 @@ int printJob(const std::vector<std::string>& job, JobReporter& reporter) {
   for (std::size_t i = 4; i + 1 < job.size(); i += 2) settings[job[i]] = job[i + 1];
 
   const Reference<css::frame::XDesktop2> desktop = suite->desktop(&reporter);
-  Reference<css::lang::XComponent> document = load(desktop, input, settings);
+  const DisarmedCopy disarmed(input);
+  Reference<css::lang::XComponent> document = load(desktop, disarmed.path(), settings);
   try {
     std::vector<css::beans::PropertyValue> filterData;
     if (application == "word") {
@@ -720,8 +863,13 @@ int main(int argc, char** argv) {
   setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc", 1);
   Suite kept;
   suite = &kept;
+  // Beyond the system's trees the suite reads its configuration and the caches of its
+  // extensions, which the distribution keeps outside its program folder.
+  vd::worker::ConfinementRules rules;
+  rules.readable = {"/etc/libreoffice", "/var/lib/libreoffice", "/var/spool/libreoffice"};
+  rules.sockets = true;
   // The suite starts before the first job arrives, so the first document waits less.
-  const int code = vd::worker::serveJobs(argc, argv, handleJob, [] {
+  const int code = vd::worker::serveConfinedJobs(argc, argv, rules, handleJob, [] {
     try {
       suite->desktop(nullptr);
     } catch (...) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "common/Locations.h"
 #include "outside/setup/MachineSetup.h"
 #include "outside/setup/PasswordInput.h"
 #include "outside/setup/SecurityCommand.h"
 
 int main(int argc, char** argv) {
+  vd::makeLocationVariablesAbsolute();
   if (argc > 1 && std::string(argv[1]) == "security") {
     vd::PasswordInput passwords(STDIN_FILENO, std::cerr);
     return vd::SecurityCommand().run(std::vector<std::string>(argv + 2, argv + argc), passwords, std::cout,
@@ -23,8 +25,14 @@ int main(int argc, char** argv) {
       std::cout << "Usage: vellumdk-setup\n"
                    "Installs the \"Adobe PDF\" printer and registers the components in the machine-wide\n"
                    "state (VELLUMDOCK_MACHINE_DIR, default /var/lib/vellumdock). Running it again\n"
-                   "changes nothing.\n\n"
+                   "changes nothing.\n"
+                   "  --help     show this text and exit\n"
+                   "  --version  show the version and exit\n\n"
                 << vd::SecurityCommand::usage();
+      return 0;
+    }
+    if (argument == "--version") {
+      std::cout << "vellumdk-setup (Vellumdock) " << VD_VERSION << "\n";
       return 0;
     }
     std::cerr << "vellumdk-setup: unexpected argument \"" << argument

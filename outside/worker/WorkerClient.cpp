@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,12 +12,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/Errors.h"
 #include "common/Locations.h"
 #include "common/PrivateDirectories.h"
 #include "outside/worker/WorkerProtocol.h"
@@ -54,10 +57,8 @@ WorkerClient::~WorkerClient() { stop(); }
 
 std::string WorkerClient::programPath() const { return helperDir() + "/" + kind_.programName; }
 
-bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
-  const std::string program = programPath();
-  // The worker's temporary files go to a folder of its own, never to the shared one, and
-  // that folder goes with the worker, whatever the worker left in it.
+std::shared_ptr<const TemporaryDirectory> WorkerClient::sharedFolder() {
+  if (sharedFolder_) return sharedFolder_;
   // The folder carries the client's process id, so that one a killed client left behind
   // can be told from one in use, and goes at the next client's first start.
   static const bool sweptOnce = [] {
@@ -65,13 +66,35 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
     return true;
   }();
   (void)sweptOnce;
-  temporaryFolder_ = std::make_unique<TemporaryDirectory>("vellumdock-worker-" + std::to_string(getpid()));
-  if (!temporaryFolder_->ok()) {
-    temporaryFolder_.reset();
-    why = "Cannot create a temporary folder for " + program + " in " + temporaryBase() + ".";
+  auto folder = std::make_shared<const TemporaryDirectory>("vellumdock-worker-" + std::to_string(getpid()));
+  if (!folder->ok()) throw FileError("create a folder for " + programPath() + " in", temporaryBase(), std::strerror(errno));
+  for (const char* part : {worker::kInputsPart, worker::kWorkPart}) {
+    const std::string path = folder->path() + "/" + part;
+    if (mkdir(path.c_str(), 0700) != 0) throw FileError("create", path, std::strerror(errno));
+  }
+  sharedFolder_ = std::move(folder);
+  return sharedFolder_;
+}
+
+bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
+  const std::string program = programPath();
+  // The worker's temporary files go to a folder of its own, never to the shared one, and
+  // that folder goes with the worker, whatever the worker left in it.
+  std::string folder;
+  try {
+    folder = sharedFolder()->path();
+  } catch (const FileError& error) {
+    why = std::string("Cannot ") + error.what() + ".";
     return false;
   }
-  std::vector<std::string> environment{"TMPDIR=" + temporaryFolder_->path()};
+  static unsigned started = 0;
+  temporaryFolder_ = folder + "/" + worker::kWorkPart + "/process-" + std::to_string(++started);
+  if (mkdir(temporaryFolder_.c_str(), 0700) != 0) {
+    why = "Cannot create a temporary folder for " + program + " in " + folder + ": " + std::strerror(errno) + ".";
+    temporaryFolder_.clear();
+    return false;
+  }
+  std::vector<std::string> environment{"TMPDIR=" + temporaryFolder_};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     if (std::strncmp(*entry, "TMPDIR=", 7) != 0) environment.emplace_back(*entry);
   }
@@ -79,16 +102,16 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  worker::StartedWorker started;
+  worker::StartedWorker process;
   worker::WorkerStartFailure failure;
-  if (!worker::startWorkerProcess(program, envp.data(), started, failure)) {
-    temporaryFolder_.reset();
+  if (!worker::startWorkerProcess(program, envp.data(), {worker::kFolderOption + folder}, process, failure)) {
+    removeTemporaryFolder();
     why = (failure.atSocket ? "Cannot create the socket to " + program : "Cannot start " + program) + ": " +
           std::strerror(failure.error) + ".";
     return false;
   }
-  pid_ = started.pid;
-  socket_ = started.socket;
+  pid_ = process.pid;
+  socket_ = process.socket;
   jobsDone_ = 0;
   startedWithMemory_ = limits.memoryMegabytes;
   // Set before the worker is given anything to do, so every job runs under it.
@@ -118,11 +141,24 @@ int WorkerClient::discard() {
   socket_ = -1;
   pid_ = 0;
   jobsDone_ = 0;
-  temporaryFolder_.reset();
+  removeTemporaryFolder();
   return status;
 }
 
+void WorkerClient::removeTemporaryFolder() {
+  if (temporaryFolder_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(temporaryFolder_, ignored);
+  temporaryFolder_.clear();
+}
+
 void WorkerClient::stop() {
+  endWorker();
+  // Jobs still holding their files keep the folder until they are done.
+  sharedFolder_.reset();
+}
+
+void WorkerClient::endWorker() {
   if (pid_ == 0) return;
   // Closing its socket tells an idle worker to end.
   close(socket_);
@@ -132,7 +168,7 @@ void WorkerClient::stop() {
   worker::killWorkerGroup(pid_);
   pid_ = 0;
   jobsDone_ = 0;
-  temporaryFolder_.reset();
+  removeTemporaryFolder();
 }
 
 JobOutcome WorkerClient::run(const std::vector<std::string>& job, JobListener* listener) {
@@ -153,7 +189,7 @@ JobOutcome WorkerClient::run(const std::vector<std::string>& job, const WorkerLi
 
   if (pid_ != 0 && (startedWithMemory_ != limits.memoryMegabytes ||
                     (limits.jobsPerWorker > 0 && jobsDone_ >= limits.jobsPerWorker))) {
-    stop();
+    endWorker();
   }
   const std::string request = worker::encodeFrame(worker::kJobFrame, worker::packTexts(job));
   const double deadline = clock().seconds() + limits.jobSeconds;

@@ -13,7 +13,11 @@
 //     streams;
 //   - given a private temporary folder of its own as TMPDIR (mode 0700, removed with
 //     everything in it when the worker ends or is killed), so nothing it runs reaches the
-//     shared temporary folder through its own temporary files.
+//     shared temporary folder through its own temporary files;
+//   - given the folder its client shares with it ("--folder=PATH": the jobs' inputs and the
+//     work part its temporary folder lies in), the only files a confined worker reaches
+//     (outside/worker/Confinement.h); a job's files travel through a JobFolder
+//     (outside/worker/JobFolder.h).
 // A new kind of worker is a program whose main() calls serveJobs() with its job handler
 // (outside/worker/WorkerMain.h, built with vd_worker_program in CMake) and a WorkerKind
 // naming it here.
@@ -77,6 +81,9 @@ class WorkerClient {
   pid_t pid() const { return pid_; }
   // helperDir() + "/" + the kind's program name.
   std::string programPath() const;
+  // The folder shared with the workers, made on first use and kept while jobs or workers
+  // use it. Throws FileError when it cannot be made.
+  std::shared_ptr<const TemporaryDirectory> sharedFolder();
 
  private:
   enum class Exchange { Finished, NotAccepted, TimedOut, Died, Damaged };
@@ -84,6 +91,9 @@ class WorkerClient {
   bool idleWorkerAlive() const;
   // Kills the worker and every process of its group; returns its wait status.
   int discard();
+  // Ends the worker, letting it finish on its own for a moment.
+  void endWorker();
+  void removeTemporaryFolder();
   Exchange exchange(double deadline, JobListener* listener, JobOutcome& outcome);
 
   WorkerKind kind_;
@@ -92,7 +102,9 @@ class WorkerClient {
   long long startedWithMemory_ = 0;
   int jobsDone_ = 0;
   bool busy_ = false;
-  std::unique_ptr<TemporaryDirectory> temporaryFolder_;
+  std::shared_ptr<const TemporaryDirectory> sharedFolder_;
+  // The running worker's temporary folder in the work part of the shared folder.
+  std::string temporaryFolder_;
 };
 
 }  // namespace vd

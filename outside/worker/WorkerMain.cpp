@@ -2,14 +2,21 @@
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "outside/worker/WorkerProtocol.h"
 
@@ -42,6 +49,48 @@ volatile pid_t ownGroup = 0;
 void endWithWhatWasStarted(int) {
   if (ownGroup != 0) kill(-ownGroup, SIGKILL);
   _exit(1);
+}
+
+std::string optionValue(int argc, char** argv, const std::string& prefix) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) return argv[i] + prefix.size();
+  }
+  return "";
+}
+
+bool hasOption(int argc, char** argv, const char* option) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], option) == 0) return true;
+  }
+  return false;
+}
+
+// Confines a child in a folder of its own made for the purpose and says how that went.
+int probeConfinement(ConfinementRules rules) {
+  const char* base = std::getenv("TMPDIR");
+  std::string folder = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/vellumdock-probe-XXXXXX";
+  if (mkdtemp(folder.data()) == nullptr) {
+    std::printf("cannot make a folder to try confinement in: %s\n", std::strerror(errno));
+    return 1;
+  }
+  for (const char* part : {kInputsPart, kWorkPart}) mkdir((folder + "/" + part).c_str(), 0700);
+  std::fflush(stdout);
+  rules.folder = folder;
+  const pid_t child = fork();
+  if (child == 0) {
+    const std::string why = confineThisProcess(rules);
+    std::printf("%s\n", why.empty() ? "confined" : why.c_str());
+    std::fflush(stdout);
+    _exit(why.empty() ? 0 : 1);
+  }
+  int status = 1;
+  if (child > 0) {
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 std::string memoryBoundText() {
@@ -114,6 +163,20 @@ int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJob
     if (!sendFrame(kEndFrame, std::to_string(code))) return 0;
     if (betweenJobs) betweenJobs();
   }
+}
+
+int serveConfinedJobs(int argc, char** argv, ConfinementRules rules, const JobHandler& handler,
+                      const BetweenJobs& betweenJobs) {
+  if (hasOption(argc, argv, kProbeOption)) return probeConfinement(std::move(rules));
+  rules.folder = optionValue(argc, argv, kFolderOption);
+  const std::string why = rules.folder.empty() ? "its client gave it no folder" : confineThisProcess(rules);
+  if (why.empty() || !confinementRequired()) return serveJobs(argc, argv, handler, betweenJobs);
+  const std::string refusal = "The kernel cannot confine the interpreter (" + why +
+                              "), and VELLUMDOCK_REQUIRE_CONFINEMENT=1 lets no interpreter run unconfined.";
+  return serveJobs(argc, argv, [&refusal](const std::vector<std::string>&, JobReporter& reporter) {
+    reporter.line(refusal);
+    return -1;
+  });
 }
 
 }  // namespace vd::worker

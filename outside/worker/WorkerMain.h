@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "outside/worker/Confinement.h"
+
 namespace vd::worker {
 
 // How a job handler talks to its client while the job runs. Safe to call from any thread
@@ -36,5 +38,14 @@ using BetweenJobs = std::function<void()>;
 
 // The worker's main loop; returns main's exit code.
 int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJobs& betweenJobs = {});
+
+// The main loop of a worker that interprets untrusted documents: it confines itself first
+// (outside/worker/Confinement.h; rules.folder comes from its client) and then serves its
+// jobs. Where the kernel cannot confine it, it serves them unconfined, or, when
+// VELLUMDOCK_REQUIRE_CONFINEMENT=1, fails every job with the reason and runs nothing of its
+// own (betweenJobs included). Started with kProbeOption, it only says whether it can be
+// confined.
+int serveConfinedJobs(int argc, char** argv, ConfinementRules rules, const JobHandler& handler,
+                      const BetweenJobs& betweenJobs = {});
 
 }  // namespace vd::worker

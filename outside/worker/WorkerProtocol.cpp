@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace vd::worker {
@@ -73,6 +75,11 @@ bool sendAll(int fd, const std::string& data) {
     sent += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool confinementRequired() {
+  const char* required = std::getenv("VELLUMDOCK_REQUIRE_CONFINEMENT");
+  return required != nullptr && std::strcmp(required, "1") == 0;
 }
 
 }  // namespace vd::worker

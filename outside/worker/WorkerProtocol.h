@@ -24,6 +24,19 @@ inline constexpr char kEndFrame = 'E';
 // The worker's end of the socket.
 inline constexpr int kWorkerSocketFd = 3;
 
+// The folder a client shares with its workers ("--folder=PATH" on the worker's command
+// line) has two parts: the jobs' inputs, which a confined worker may only read, and the
+// work part, its only place to write: each worker's temporary folder and the jobs' outputs.
+inline constexpr const char* kInputsPart = "in";
+inline constexpr const char* kWorkPart = "work";
+inline constexpr const char* kFolderOption = "--folder=";
+// Asks a confined worker program whether the kernel can confine it, instead of serving
+// jobs: it says "confined" or why not on its standard output and ends.
+inline constexpr const char* kProbeOption = "--probe-confinement";
+// Whether VELLUMDOCK_REQUIRE_CONFINEMENT=1 forbids a worker that cannot be confined to run
+// its jobs; its client says so in the log.
+bool confinementRequired();
+
 struct Frame {
   char type = 0;
   std::string payload;

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace vd::worker {
 
@@ -28,10 +29,15 @@ struct WorkerStartFailure {
   bool atSocket = false;
 };
 
-// Starts program with the environment envp (ours when null). False, with the reason in
-// failure, when it did not start; nothing is left open then.
-bool startWorkerProcess(const std::string& program, char* const* envp, StartedWorker& started,
-                        WorkerStartFailure& failure);
+// Starts program with the environment envp (ours when null) and the arguments given after
+// "--client=PID". False, with the reason in failure, when it did not start; nothing is left
+// open then.
+bool startWorkerProcess(const std::string& program, char* const* envp, const std::vector<std::string>& arguments,
+                        StartedWorker& started, WorkerStartFailure& failure);
+
+// Asks a worker program that confines itself whether the kernel can confine it
+// (kProbeOption): "" when it can, else why not, as a sentence without its full stop.
+std::string confinementProblem(const std::string& program);
 
 // True when the process has ended; it stays unreaped, so its id (and the id of its
 // process group) cannot be taken by another process meanwhile.

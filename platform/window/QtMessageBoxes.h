@@ -10,6 +10,8 @@ namespace vd {
 class QtMessageBoxes : public MessageBoxes {
  public:
   void show(const std::string& text, const std::string& title, MessageIcon icon) override;
+  // A box that is not modal and goes away when closed.
+  void tell(const std::string& text, const std::string& title, MessageIcon icon) override;
   bool askYesNo(const std::string& text, const std::string& title) override;
 };
 

@@ -81,7 +81,8 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
                                    [&](const std::string& why) {
                                      logLine(kUnableToCreatePdf);
                                      logLine(ReasonLine(why));
-                                   }};
+                                   },
+                                   /*replacedPdf=*/{}, /*replacedPdfAside=*/{}};
     const DispatchCall call{output, input, GetExtension(fileNameOf(input)), security};
     Dispatch(*engine, call, scriptContext);
   } catch (const std::exception& error) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/IgnoringErrors.h"
+#include "common/Locations.h"
+#include "common/Paths.h"
 #include "platform/SettingsStore.h"
 #include "server/Options.h"
 #include "server/convert/ConvertCommand.h"
@@ -37,8 +39,9 @@ void printError(const std::string& text) {
 
 int main(int argc, char** argv) {
   using namespace vd::convert;
+  vd::makeLocationVariablesAbsolute();
   QCoreApplication application(argc, argv);
-  const ConvertCommand command = ParseConvertCommand(std::vector<std::string>(argv + 1, argv + argc));
+  ConvertCommand command = ParseConvertCommand(std::vector<std::string>(argv + 1, argv + argc));
   switch (command.action) {
     case ConvertCommand::Action::Help:
       std::fputs(ConvertHelpText().c_str(), stdout);
@@ -53,6 +56,10 @@ int main(int argc, char** argv) {
     case ConvertCommand::Action::Convert:
       break;
   }
+  // The converters hand both paths to helpers and printers that run in folders of their
+  // own; a shell loop's relative names must mean what they meant here.
+  command.output = vd::absolutePath(command.output);
+  command.input = vd::absolutePath(command.input);
   const bool security = command.security.value_or(storedSecurity());
   const ConversionOutcome outcome =
       ConvertOneFile(command.output, command.input, security, [](const std::string& line) { printError(line); });

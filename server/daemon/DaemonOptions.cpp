@@ -169,7 +169,7 @@ std::string DaemonHelpText() {
          "\n"
          "Exit status: 0 stopped by a signal, 1 could not start, 2 bad arguments,\n"
          "3 a directory is missing or cannot be used, 4 another instance scans the input\n"
-         "directory.\n";
+         "directory, 5 the runtime folder cannot hold the input directory's claim.\n";
 }
 
 }  // namespace vd::daemon

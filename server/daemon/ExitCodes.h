@@ -8,5 +8,6 @@ inline constexpr int kExitFailure = 1;         // could not start: the stop sign
 inline constexpr int kExitUsage = 2;           // an unknown option, a missing or malformed value
 inline constexpr int kExitBadDirectory = 3;    // a directory that is missing or not usable
 inline constexpr int kExitFolderTaken = 4;     // another instance scans the input directory
+inline constexpr int kExitNoClaim = 5;         // no claim on the input directory can be taken (the runtime folder)
 
 }  // namespace vd::daemon

@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/Environment.h"
+#include "outside/worker/WorkerLimits.h"
 #include "outside/worker/WorkerSpawn.h"
 #include "server/lane/LaneReports.h"
 
@@ -30,7 +32,18 @@ std::string endingOf(int status) {
 
 }  // namespace
 
-LanePool::LanePool(std::size_t count, std::string program) : program_(std::move(program)), lanes_(count) {}
+double LaneJobBoundSeconds() {
+  const double step = std::max(WorkerLimits{}.overriddenByEnvironment().jobSeconds,
+                               positiveEnvironmentNumber("VELLUMDOCK_SETTLE_TIMEOUT", 600));
+  // A margin for what no step's bound covers: starting a fresh lane's engine, joining a
+  // script's parts, a busy machine.
+  return 2 * step * 1.1 + 5;
+}
+
+LanePool::LanePool(std::size_t count, std::string program)
+    : program_(std::move(program)),
+      bound_(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(LaneJobBoundSeconds()))),
+      lanes_(count) {}
 
 LanePool::~LanePool() {
   // Closing its socket tells an idle lane to end; its engine then ends its own workers.
@@ -52,7 +65,7 @@ LanePool::~LanePool() {
 bool LanePool::spawn(Lane& lane, std::string& why) {
   worker::StartedWorker started;
   worker::WorkerStartFailure failure;
-  if (!worker::startWorkerProcess(program_, nullptr, started, failure)) {
+  if (!worker::startWorkerProcess(program_, nullptr, {}, started, failure)) {
     const std::string reason = std::strerror(failure.error);
     why = failure.atSocket ? "Cannot create the socket to a conversion lane: " + reason + "."
                            : "Cannot start the conversion lane " + program_ + ": " + reason + ".";
@@ -96,9 +109,11 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   }
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
-  const std::vector<std::string> texts{job.out, job.in, job.ext, job.security ? "1" : "0", job.inputDir};
+  const std::vector<std::string> texts{job.out,      job.in,          job.ext, job.security ? "1" : "0",
+                                       job.inputDir, job.replacedPdf, job.replacedPdfAside};
   lane.busy = true;
   lane.failure.clear();
+  lane.deadline = Clock::now() + bound_;
   // A lane that cannot be written to is found out as dead by the next wait.
   worker::sendAll(lane.socket, worker::encodeFrame(worker::kJobFrame, worker::packTexts(texts)));
   return std::nullopt;
@@ -116,6 +131,7 @@ std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
   Lane& lane = lanes_[index];
   try {
     while (const std::optional<worker::Frame> frame = lane.decoder.next()) {
+      lane.deadline = Clock::now() + bound_;  // a sign of progress
       switch (frame->type) {
         case worker::kLineFrame:
           if (onLine) onLine(index, frame->payload);
@@ -139,6 +155,32 @@ std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
   return std::nullopt;
 }
 
+std::optional<LaneFinished> LanePool::endOverdue() {
+  const Clock::time_point now = Clock::now();
+  for (std::size_t index = 0; index < lanes_.size(); ++index) {
+    Lane& lane = lanes_[index];
+    if (!lane.busy || now < lane.deadline) continue;
+    kill(lane);
+    ++lost_;
+    return LaneFinished{index, "The conversion did not finish within " +
+                                   std::to_string(static_cast<long long>(LaneJobBoundSeconds())) +
+                                   " seconds (its steps' bounds and a margin): its lane hung, stopped or stuck on a "
+                                   "file system, and was ended; a fresh lane takes the next file."};
+  }
+  return std::nullopt;
+}
+
+int LanePool::untilNearestDeadline(int limit) const {
+  const Clock::time_point now = Clock::now();
+  long long nearest = limit;
+  for (const Lane& lane : lanes_) {
+    if (!lane.busy) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lane.deadline - now).count() + 1;
+    nearest = std::min(nearest, std::max(0LL, static_cast<long long>(left)));
+  }
+  return static_cast<int>(nearest);
+}
+
 std::optional<LaneFinished> LanePool::wait(int milliseconds,
                                            const std::function<void(std::size_t, const std::string&)>& onLine) {
   // Frames already read come first: poll would not wake for them.
@@ -146,6 +188,8 @@ std::optional<LaneFinished> LanePool::wait(int milliseconds,
     if (!lanes_[index].busy) continue;
     if (std::optional<LaneFinished> finished = takeFrames(index, onLine)) return finished;
   }
+  if (std::optional<LaneFinished> overdue = endOverdue()) return overdue;
+  milliseconds = untilNearestDeadline(milliseconds);
   std::vector<pollfd> watched;
   std::vector<std::size_t> watchedLanes;
   for (std::size_t index = 0; index < lanes_.size(); ++index) {

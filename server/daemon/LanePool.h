@@ -7,6 +7,12 @@
 // a lane that crashes or is killed takes only its own file with it, and the daemon, which
 // alone chooses names and moves files, carries on.
 //
+// A lane has a bound on each job: twice the longest bound of one step (VELLUMDOCK_JOB_TIMEOUT,
+// VELLUMDOCK_SETTLE_TIMEOUT; an office document is printed, then distilled) and a margin,
+// counted afresh at each sign of progress (a script's next entry). A lane past it hangs
+// (stopped, or stuck on a file system): it is killed, its file fails with that reason, and
+// a fresh lane takes the next file, while the other lanes go on.
+//
 // Each lane is started when it is first given a file and kept warm. It runs in a process
 // group of its own, so a terminal's Ctrl-C reaches only the daemon (which finishes the
 // files in hand), and ends with the daemon, however the daemon ends (the worker
@@ -17,6 +23,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,12 +53,16 @@ class LanePool : public ConversionLanes {
   std::uint64_t lost() const { return lost_; }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   struct Lane {
     pid_t pid = 0;
     int socket = -1;
     bool busy = false;
     std::string failure;
     worker::FrameDecoder decoder;
+    // When the job in hand has run too long without a sign of progress.
+    Clock::time_point deadline;
   };
 
   bool spawn(Lane& lane, std::string& why);
@@ -61,11 +72,19 @@ class LanePool : public ConversionLanes {
   std::optional<LaneFinished> takeFrames(std::size_t index,
                                          const std::function<void(std::size_t, const std::string&)>& onLine);
   LaneFinished died(std::size_t index);
+  // The first busy lane past its deadline, ended; nothing when none is.
+  std::optional<LaneFinished> endOverdue();
+  // Milliseconds until the nearest deadline of a busy lane, at most `limit`.
+  int untilNearestDeadline(int limit) const;
 
   std::string program_;
+  Clock::duration bound_;
   std::vector<Lane> lanes_;
   std::uint64_t lost_ = 0;
 };
+
+// The bound on one job of a lane, from the environment's bounds of its steps.
+double LaneJobBoundSeconds();
 
 // Lanes for a machine: one per core this process may run on, but no more than one per GiB
 // of memory available now (a conversion of a large image or a long PostScript job can take

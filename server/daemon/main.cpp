@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "outside/worker/WorkerLimits.h"
 #include "server/DaemonMailbox.h"
 #include "server/FailedFiles.h"
@@ -83,7 +84,11 @@ void carryOutFolderRequest(vd::DaemonRequest& request, const std::vector<vd::Sca
 std::vector<vd::WatchedFolder> storedFolder(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
   std::vector<vd::UnreadableSetting> unreadable;
-  const vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  vd::ScanSettings settings = ApplyOverrides(vd::StoredScanSettings(&unreadable), command.overrides);
+  // Relative folders (given here or stored) mean the folder the daemon was started in; the
+  // converters hand paths to helpers that run elsewhere.
+  settings.inputDir = vd::absolutePath(settings.inputDir);
+  settings.outputDir = vd::absolutePath(settings.outputDir);
   for (const vd::UnreadableSetting& setting : unreadable) {
     const vd::daemon::ScanOverrides& overrides = command.overrides;
     const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
@@ -227,9 +232,9 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     // Clients still waiting are answered before the lanes of their documents end.
     if (server) server->stop();
     if (sent) sent->stop();
-    if (end == vd::ScanCycle::End::FolderTaken) {
+    if (end != vd::ScanCycle::End::Stopped) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
-      return kExitFolderTaken;
+      return end == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
     }
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
@@ -242,6 +247,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
 
 int main(int argc, char** argv) {
   using namespace vd::daemon;
+  vd::makeLocationVariablesAbsolute();
   QCoreApplication application(argc, argv);
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const DaemonCommand command = ParseDaemonCommand(arguments);

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -12,22 +15,25 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QShortcut>
-#include <QTextBlock>
 #include <QPushButton>
 #include <QMetaObject>
-#include <QScrollBar>
 #include <QShowEvent>
 #include <QStringListModel>
 #include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "scripts/window/frmScripts.h"
 #include "about/window/ProgramIcon.h"
 #include "about/window/frmAbout.h"
+#include "platform/DocumentOpener.h"
 #include "platform/window/FolderPicker.h"
+#include "server/window/TrayIcon.h"
 
 namespace vd {
 namespace {
@@ -41,15 +47,28 @@ Widget* named(QWidget* parent, const char* name, Args&&... args) {
 
 QString text(const std::string& value) { return QString::fromStdString(value); }
 
+// The local files a drag carries; none when it carries anything else as well.
+std::vector<std::string> draggedFiles(const QMimeData* data) {
+  std::vector<std::string> files;
+  if (data == nullptr || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) return {};
+    files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return files;
+}
+
 }  // namespace
 
 Form1::Form1(std::string argumentText, EngineFactory engineFactory, QWidget* parent)
     : QMainWindow(parent), controller_(*this, std::move(argumentText), std::move(engineFactory)) {
   setObjectName("Form1");
   setWindowIcon(ProgramIcon());
+  setAcceptDrops(true);
   createControls();
   arrangeControls();
   connectHandlers();
+  if (QSystemTrayIcon::isSystemTrayAvailable()) createTrayIcon();
   controller_.startUp();
 }
 
@@ -87,13 +106,9 @@ void Form1::createControls() {
   List1_->setModel(listModel_);
   List1_->setUniformItemSizes(true);
   List1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  txtStatus_ = named<QPlainTextEdit>(central, "txtStatus");
-  txtStatus_->setReadOnly(true);
-  // Nobody can undo what the program wrote; an undo history would grow with every line.
-  txtStatus_->setUndoRedoEnabled(false);
-  txtStatus_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  txtStatus_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txtStatus_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txtStatus_ = new LogBox([this] { return controller_.state().OutputDir; }, [this] { return controller_.logFilePath(); },
+                          central);
+  txtStatus_->setObjectName("txtStatus");
   Command3_ = named<QPushButton>(central, "Command3", "Clear");
   cmdScripts_ = named<QPushButton>(central, "cmdScripts", "S&cripts");
   cmdHelp_ = named<QPushButton>(central, "cmdHelp");
@@ -172,6 +187,42 @@ void Form1::connectHandlers() {
   connect(chkAutoRun_, &QCheckBox::clicked, this, [this] { controller_.optionBoxClicked(OptionBox::AutoRun); });
   txtSeconds_->installEventFilter(this);
   txtWinCaption_->installEventFilter(this);
+  // Files dropped anywhere on the window go to the input folder, also over the boxes that
+  // take dropped text.
+  for (QWidget* child : findChildren<QWidget*>()) {
+    if (child->acceptDrops()) child->installEventFilter(this);
+  }
+}
+
+void Form1::createTrayIcon() {
+  TrayCommands commands;
+  commands.showWindow = [this] { showFromTray(); };
+  // From the event loop, as a click on the window's own button: the cycle Start runs must
+  // not run inside the menu that asked for it.
+  commands.startOrStop = [this] {
+    QTimer::singleShot(0, this, [this] {
+      // Under a modal window (about, scripts) Start cannot be pressed in the window either.
+      if (controller_.scanning()) {
+        Command2_->click();
+      } else if (QApplication::activeModalWidget() == nullptr) {
+        Command1_->click();
+      }
+    });
+  };
+  commands.openOutputFolder = [this] { openOrSayWhyNot(controller_.state().OutputDir); };
+  commands.quit = [this] { close(); };
+  tray_ = new TrayIcon(std::move(commands), this);
+  tray_->icon().show();
+}
+
+void Form1::showFromTray() {
+  if (isMinimized()) {
+    showNormal();
+  } else {
+    show();
+  }
+  raise();
+  activateWindow();
 }
 
 bool Form1::event(QEvent* event) {
@@ -222,7 +273,43 @@ void Form1::closeEvent(QCloseEvent* event) {
   }
 }
 
+bool Form1::handleFileDrag(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (draggedFiles(drag->mimeData()).empty()) return false;
+      drag->setDropAction(Qt::CopyAction);
+      drag->accept();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const std::vector<std::string> files = draggedFiles(drop->mimeData());
+      if (files.empty()) return false;
+      // Copied, never moved: the source keeps its file whatever the drag proposed.
+      drop->setDropAction(Qt::CopyAction);
+      drop->accept();
+      controller_.filesDropped(files);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!handleFileDrag(event)) QMainWindow::dragEnterEvent(event);
+}
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+  if (!handleFileDrag(event)) QMainWindow::dragMoveEvent(event);
+}
+void Form1::dropEvent(QDropEvent* event) {
+  if (!handleFileDrag(event)) QMainWindow::dropEvent(event);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != this && handleFileDrag(event)) return true;
   // A context menu or a switch to another application leaves the box being edited: the
   // operator has not left it yet.
   const auto leftTheBox = [event] {
@@ -250,45 +337,33 @@ void Form1::showListEntries(const std::vector<std::string>& names) {
 }
 void Form1::highlightListEntry(int index) { List1_->setCurrentIndex(listModel_->index(index)); }
 
-std::string Form1::logText() const {
-  // The box keeps the lines without their CR; each line end was a CR LF.
-  QString shown = txtStatus_->toPlainText();
-  shown.replace('\n', QStringLiteral("\r\n"));
-  return shown.toStdString();
-}
+std::string Form1::logText() const { return txtStatus_->linesText(); }
 
 void Form1::appendLog(const std::string& value) {
-  QString shown = text(value);
-  shown.remove('\r');
-  txtStatus_->moveCursor(QTextCursor::End);
-  txtStatus_->insertPlainText(shown);
-  dropOldestLogLines();
-  txtStatus_->verticalScrollBar()->setValue(txtStatus_->verticalScrollBar()->maximum());
-}
-
-void Form1::dropOldestLogLines() {
-  QTextDocument* document = txtStatus_->document();
-  // The lines shown: every block but the notice and the one after the last line end.
-  const auto keptLines = [&] {
-    return static_cast<std::size_t>(document->blockCount()) - 1 - (logLinesDropped_ ? 1 : 0);
-  };
-  if (keptLines() <= kLogBoxLines) return;
-  if (!logLinesDropped_) {
-    logLinesDropped_ = true;
-    QTextCursor top(document);
-    top.insertText(text(kLogLinesDroppedNotice + controller_.logFilePath()) + '\n');
-  }
-  while (keptLines() > kLogBoxLines) {
-    // The first line under the notice goes, with its line end.
-    QTextCursor oldest(document->findBlockByNumber(1));
-    oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-    oldest.removeSelectedText();
+  std::size_t start = 0;
+  while (start < value.size()) {
+    const std::size_t end = std::min(value.find('\n', start), value.size());
+    std::string line = value.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    txtStatus_->appendLine(line, nullptr, false);
+    start = end + 1;
   }
 }
 
-void Form1::clearLog() {
-  logLinesDropped_ = false;
-  txtStatus_->clear();
+void Form1::appendLogLine(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) {
+  txtStatus_->appendLine(line, std::move(file), saysFailure);
+}
+
+void Form1::logFileChanged(const LoggedFile& file) { txtStatus_->fileChanged(file); }
+
+void Form1::clearLog() { txtStatus_->clearLines(); }
+
+void Form1::announceFailure(const LoggedFile& file) {
+  if (tray_ != nullptr) tray_->announceFailure(file.input, file.reason);
+}
+
+void Form1::showActivity(Activity activity, const std::string& detail) {
+  if (tray_ != nullptr) tray_->showActivity(activity, detail);
 }
 
 void Form1::setStartVisible(bool visible) { Command1_->setVisible(visible); }

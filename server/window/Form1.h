@@ -5,19 +5,24 @@
 #include <QMainWindow>
 #include <string>
 
+#include "server/window/LogBox.h"
 #include "server/window/ServerController.h"
 #include "server/window/ServerView.h"
 
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QStringListModel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
 namespace vd {
+
+class TrayIcon;
 
 class Form1 : public QMainWindow, public ServerView {
  public:
@@ -30,6 +35,10 @@ class Form1 : public QMainWindow, public ServerView {
   // The log box's text as shown, lines ending with CR LF: the notice of dropped lines
   // once there are any, then the newest kLogBoxLines lines as appended.
   std::string logText() const;
+  // Appends lines ending with CR LF to the log box, about no file.
+  void appendLog(const std::string& text);
+  // The tray icon, where the desktop has a tray; nullptr where it has none.
+  TrayIcon* trayIcon() const { return tray_; }
 
   // ServerView
   void setStatusText(const std::string& text) override;
@@ -39,8 +48,11 @@ class Form1 : public QMainWindow, public ServerView {
   void setHelpText(const std::string& text) override;
   void showListEntries(const std::vector<std::string>& names) override;
   void highlightListEntry(int index) override;
-  void appendLog(const std::string& text) override;
+  void appendLogLine(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) override;
+  void logFileChanged(const LoggedFile& file) override;
   void clearLog() override;
+  void announceFailure(const LoggedFile& file) override;
+  void showActivity(Activity activity, const std::string& detail) override;
   void setStartVisible(bool visible) override;
   void setStopVisible(bool visible) override;
   void setExitVisible(bool visible) override;
@@ -67,6 +79,9 @@ class Form1 : public QMainWindow, public ServerView {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createControls();
@@ -75,13 +90,12 @@ class Form1 : public QMainWindow, public ServerView {
   QCheckBox* optionBox(OptionBox box) const;
   // The activation check ("m" starts scanning), run at most once as the first one.
   void firstActivationCheck();
-  // Keeps the newest kLogBoxLines lines in the box, under a notice once any are dropped.
-  void dropOldestLogLines();
+  void createTrayIcon();
+  void showFromTray();
+  // Files dragged over any part of the window are taken by the window itself.
+  bool handleFileDrag(QEvent* event);
 
   ServerController controller_;
-  // The log box's document holds its lines, and only it: a second copy would double
-  // what a full box costs.
-  bool logLinesDropped_ = false;
   bool busy_ = false;
   // The last deactivation gave the focus to no window of this program (another
   // application, a message box or a file dialog).
@@ -109,17 +123,15 @@ class Form1 : public QMainWindow, public ServerView {
   // A pass lists thousands of names at once: the list lays out uniform rows from a model.
   QListView* List1_ = nullptr;
   QStringListModel* listModel_ = nullptr;
-  QPlainTextEdit* txtStatus_ = nullptr;
+  // The log box's document holds its lines, and only it: a second copy would double
+  // what a full box costs.
+  LogBox* txtStatus_ = nullptr;
   QPushButton* Command3_ = nullptr;
   QPushButton* cmdScripts_ = nullptr;
   QPushButton* cmdHelp_ = nullptr;
   QPushButton* Command6_ = nullptr;
   QProgressBar* prgConversion_ = nullptr;
+  TrayIcon* tray_ = nullptr;
 };
-
-// The log box keeps this many of the newest lines; a server runs for months.
-inline constexpr std::size_t kLogBoxLines = 10000;
-// The box's first line once lines have been dropped, followed by the log file's path.
-inline constexpr const char* kLogLinesDroppedNotice = "Older lines have been dropped from this box; every line is in ";
 
 }  // namespace vd

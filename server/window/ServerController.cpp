@@ -7,14 +7,17 @@
 #include "about/AboutText.h"
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "platform/DocumentOpener.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 #include "server/AutoStart.h"
+#include "server/FailedFiles.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
+#include "server/window/DroppedFiles.h"
 
 namespace vd {
 namespace {
@@ -56,7 +59,9 @@ void ServerController::startUp() {
     view_.setWinCaptionText(state_.WinCaption);
   });
   view_.setStatusText(view_.idlePrompt());
+  if (!startUpProblem_.empty()) view_.setStatusText(startUpProblem_);
   ignoringErrors([&] { startupEngine.reset(); });
+  view_.showActivity(Activity::Idle, "");
   state_.Loading = false;
 }
 
@@ -73,8 +78,10 @@ void ServerController::readSettings() {
     const bool interval = setting.key == option::Seconds;
     logLine(DescribeUnreadableSetting(setting, interval ? "0 (no wait between passes)" : "0 (clear)"));
   }
-  state_.InputDir = stored.inputDir;
-  state_.OutputDir = stored.outputDir;
+  // A folder stored relative means the folder the program started in; the converters hand
+  // paths to helpers that run elsewhere.
+  state_.InputDir = absolutePath(stored.inputDir);
+  state_.OutputDir = absolutePath(stored.outputDir);
   state_.Seconds = stored.seconds;
   view_.setInputDirText(state_.InputDir);
   view_.setOutputDirText(state_.OutputDir);
@@ -114,7 +121,8 @@ void ServerController::startClicked() {
   showScanning();
   std::string refusal;
   {
-    ScanCycle cycle(scanSettings(), *this, engineFactory_);
+    running_ = scanSettings();
+    ScanCycle cycle(running_, *this, engineFactory_);
     cycle_ = &cycle;
     struct Finished {
       ScanCycle*& cycle;
@@ -124,7 +132,7 @@ void ServerController::startClicked() {
       stopPending_ = false;
       cycle.requestStop();
     }
-    if (cycle.run() == ScanCycle::End::FolderTaken) refusal = cycle.refusal();
+    if (cycle.run() != ScanCycle::End::Stopped) refusal = cycle.refusal();
   }
   showStopped();
   // The operator must see why Start did nothing: the status line keeps the reason.
@@ -132,6 +140,7 @@ void ServerController::startClicked() {
 }
 
 void ServerController::showScanning() {
+  view_.showActivity(Activity::Scanning, state_.InputDir);
   view_.setBusyPointer(true);
   view_.setHelpText("");
   view_.setStartVisible(false);
@@ -142,6 +151,9 @@ void ServerController::showScanning() {
 }
 
 void ServerController::showStopped() {
+  inHand_.reset();
+  passFiles_.clear();
+  view_.showActivity(Activity::Idle, "");
   view_.hideProgress();
   view_.setStartVisible(true);
   view_.setStopVisible(false);
@@ -170,10 +182,13 @@ void ServerController::optionBoxClicked(OptionBox box) {
     case OptionBox::Overwrite:
       storeSetting(option::Overwrite, checkStateText(set));
       break;
-    case OptionBox::AutoRun:
-      ignoringErrors([&] { UpdateAutoStartEntry(set); });
+    case OptionBox::AutoRun: {
+      std::string problem;
+      ignoringErrors([&] { problem = UpdateAutoStartEntry(set); });
       storeSetting(option::AutoRun, checkStateText(set));
+      if (!problem.empty()) sayProblem(problem);
       break;
+    }
     case OptionBox::Security:
       storeSetting(option::Security, checkStateText(set));
       if (!state_.Loading && set) {
@@ -225,8 +240,25 @@ void ServerController::browseOutputClicked() {
 
 void ServerController::aboutClicked() { view_.showAboutWindow(); }
 
+void ServerController::filesDropped(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    DroppedFile dropped;
+    try {
+      dropped = CopyDroppedFile(path, state_.InputDir);
+    } catch (const std::exception& error) {
+      dropped.refusal = error.what();
+    }
+    // A drop during a conversion is no line about the file in hand.
+    if (dropped.refusal.empty()) {
+      writeLog(path + " copied to " + dropped.copy, nullptr, false);
+    } else {
+      writeLog(path + " is not copied into " + state_.InputDir + ": " + dropped.refusal + ".", nullptr, true);
+    }
+  }
+}
+
 void ServerController::helpKeyPressed() {
-  ignoringErrors([this] { documentOpener().open(HelpFilePath(state_.ProgramDir)); });
+  ignoringErrors([this] { openOrSayWhyNot(HelpFilePath(state_.ProgramDir)); });
 }
 
 void ServerController::statusChanged(const std::string& text) {
@@ -234,27 +266,86 @@ void ServerController::statusChanged(const std::string& text) {
   view_.repaintStatus();
 }
 
-void ServerController::filesListed(const std::vector<std::string>& names) { view_.showListEntries(names); }
+void ServerController::filesListed(const std::vector<std::string>& names) {
+  passFiles_ = names;
+  if (names.empty()) {
+    // The pass is through: what is logged now is about no file of it.
+    inHand_.reset();
+    if (scanning()) view_.showActivity(Activity::Scanning, running_.inputDir);
+  }
+  view_.showListEntries(names);
+}
 
-void ServerController::entryHighlighted(int index) { view_.highlightListEntry(index); }
+void ServerController::entryHighlighted(int index) {
+  view_.highlightListEntry(index);
+  if (index < 0 || static_cast<std::size_t>(index) >= passFiles_.size()) return;
+  // The cycle highlights each file before it handles it, the first one also once listed.
+  const std::string& name = passFiles_[static_cast<std::size_t>(index)];
+  const std::string input = running_.inputDir + "/" + name;
+  if (inHand_ && inHand_->input == input) return;
+  inHand_ = std::make_shared<LoggedFile>();
+  inHand_->input = input;
+  view_.showActivity(Activity::Converting, name);
+}
 
-void ServerController::logLine(const std::string& line) { log(line); }
+void ServerController::logLine(const std::string& line) {
+  // The file's "-->" line names the PDF it is converted into.
+  const std::string arrow = inHand_ ? inHand_->input + " --> " : std::string();
+  if (inHand_ && line.rfind(arrow, 0) == 0) inHand_->output = line.substr(arrow.size());
+  log(line, line == kUnableToCreatePdf || line.rfind(kReasonPrefix, 0) == 0);
+}
 
-void ServerController::log(const std::string& line) {
-  view_.appendLog(line + kLineEnd);
+void ServerController::writeLog(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) {
+  view_.appendLogLine(line, std::move(file), saysFailure);
   ignoringErrors([&] { logFile_.write(line); });
 }
 
-void ServerController::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {
+void ServerController::sayProblem(const std::string& problem) {
+  if (state_.Loading) {
+    startUpProblem_ = problem;
+  } else {
+    statusChanged(problem);
+  }
+  writeLog(problem, nullptr, true);
+}
+
+LoggedFile* ServerController::fileInHand(const std::string& input) {
+  return inHand_ && inHand_->input == input ? inHand_.get() : nullptr;
+}
+
+void ServerController::fileConverted(const std::string& input, const std::string& output) {
   percent_ = page_ = -1;
   view_.hideProgress();
+  if (LoggedFile* file = fileInHand(input)) {
+    file->outcome = LoggedFile::Outcome::Converted;
+    file->output = output;
+    view_.logFileChanged(*file);
+  }
 }
 
 // The cycle has just logged "Unable to create PDF."; the operator also needs to know why.
-void ServerController::fileFailed(const std::string& /*input*/, const std::string& reason) {
+void ServerController::fileFailed(const std::string& input, const std::string& reason) {
   percent_ = page_ = -1;
   view_.hideProgress();
-  log(ReasonLine(reason));
+  LoggedFile* file = fileInHand(input);
+  if (file != nullptr) {
+    file->outcome = LoggedFile::Outcome::Failed;
+    file->reason = reason;
+  }
+  log(ReasonLine(reason), true);
+  if (file != nullptr) {
+    view_.logFileChanged(*file);
+    view_.announceFailure(*file);
+  } else {
+    view_.announceFailure(LoggedFile{input, "", LoggedFile::Outcome::Failed, reason, "", ""});
+  }
+}
+
+void ServerController::failedFileKept(const std::string& input, const std::string& keptPath) {
+  if (LoggedFile* file = fileInHand(input)) {
+    file->keptPath = keptPath;
+    file->notePath = FailureNotePath(keptPath);
+  }
 }
 
 void ServerController::percentDone(int percent) {

@@ -4,6 +4,7 @@
 // window through this controller.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,6 @@ inline constexpr const char* kNoDistillerMessage =
     "The Adobe printer driver 'Adobe PDF' or 'Acrobat Distiller' was not found on this machine. Before using "
     "Vellumdock you must install this from the Adobe Acrobat setup disks.";
 inline constexpr const char* kSecurityNotice = "Adobe PDF security settings will be applied to the generated PDF file.";
-// The log box's line end.
-inline constexpr const char* kLineEnd = "\r\n";
 
 // True when one of the printers is the Distiller printer ("Adobe PDF" or "Acrobat
 // Distiller", whole name, any letter case).
@@ -53,6 +52,8 @@ class ServerController : private ScanObserver {
   void aboutClicked();
   // F1 without Shift, Ctrl or Alt: the help file in the desktop's PDF viewer.
   void helpKeyPressed();
+  // Files dropped onto the window: copied into the input folder, each said in the log.
+  void filesDropped(const std::vector<std::string>& paths);
 
   const ServerState& state() const { return state_; }
   const std::string& logFilePath() const { return logFile_.path(); }
@@ -72,10 +73,17 @@ class ServerController : private ScanObserver {
   void logLine(const std::string& line) override;
   void fileConverted(const std::string& input, const std::string& output) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
+  void failedFileKept(const std::string& input, const std::string& keptPath) override;
   void percentDone(int percent) override;
   void pageReached(int page) override;
-  // Shows a line in the log box and writes it to the log file.
-  void log(const std::string& line);
+  // Shows a line in the log box and writes it to the log file; a line the cycle writes
+  // while a file of the pass is in hand is about that file.
+  void log(const std::string& line, bool saysFailure = false) { writeLog(line, inHand_, saysFailure); }
+  void writeLog(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure);
+  // A problem the operator must see: in the status line and the log.
+  void sayProblem(const std::string& problem);
+  // The file of the pass in hand, when it is the one named input.
+  LoggedFile* fileInHand(const std::string& input);
 
   ServerView& view_;
   std::string argumentText_;
@@ -89,6 +97,13 @@ class ServerController : private ScanObserver {
   // The engine's progress on the file in hand; -1 until reported.
   int percent_ = -1;
   int page_ = -1;
+  // The settings of the running cycle and the files of its current pass, for the log's
+  // lines about the file in hand.
+  ScanSettings running_;
+  std::vector<std::string> passFiles_;
+  std::shared_ptr<LoggedFile> inHand_;
+  // A problem found while loading, said once the status line has its idle prompt.
+  std::string startUpProblem_;
 };
 
 }  // namespace vd

@@ -2,12 +2,28 @@
 // logic (start-up, commands, the scan cycle's reports) never touches a widget directly.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vd {
 
 enum class OptionBox { Overwrite, AutoRun, Security };
+
+// What the program is doing, as the tray icon shows it.
+enum class Activity { Idle, Scanning, Converting };
+
+// A file of a pass as the log knows it. The lines written about it point to it, and it
+// fills in as the file's conversion ends.
+struct LoggedFile {
+  enum class Outcome { Converting, Converted, Failed };
+  std::string input;
+  std::string output;  // the PDF named by the file's "-->" line
+  Outcome outcome = Outcome::Converting;
+  std::string reason;    // why it failed
+  std::string keptPath;  // where the failed input lies now, in failed/
+  std::string notePath;  // the note with the reason beside it
+};
 
 class ServerView {
  public:
@@ -25,9 +41,16 @@ class ServerView {
   virtual void showListEntries(const std::vector<std::string>& names) = 0;
   virtual void highlightListEntry(int index) = 0;
 
-  // The log box txtStatus.
-  virtual void appendLog(const std::string& text) = 0;
+  // The log box txtStatus: one line (without its line end), the file of the pass it is
+  // about (or none), and whether the line itself says that something failed.
+  virtual void appendLogLine(const std::string& line, std::shared_ptr<const LoggedFile> file, bool saysFailure) = 0;
+  // A file's outcome became known: its lines take their colour.
+  virtual void logFileChanged(const LoggedFile& file) = 0;
   virtual void clearLog() = 0;
+  // Says, where the window is out of sight (the tray), that a file failed and why.
+  virtual void announceFailure(const LoggedFile& file) = 0;
+  // The tray icon's state; detail names the folder scanned or the file converted.
+  virtual void showActivity(Activity activity, const std::string& detail) = 0;
 
   // Start (Command1), Stop (Command2), Exit (Command6).
   virtual void setStartVisible(bool visible) = 0;

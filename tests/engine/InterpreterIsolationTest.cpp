@@ -120,16 +120,20 @@ TEST_F(InterpreterIsolationTest, TheWorkersTemporaryFolderIsPrivateAndGoesWithIt
   engine.CreatePDFfromPS(scratch("a.pdf"), scratch("temporary.ps"));
   ASSERT_EQ(PageCount(scratch("a.pdf")), 1) << ReadBytes(scratch("a.log"));
 
-  // One private folder of the worker's; the job's page names its own folder inside it, gone with the
-  // job and what the job left there (the next job's folder may be there already).
+  // One private folder shared with the worker; the job's page names its own temporary folder
+  // in the worker's part of it, gone with the job and what the job left there (the next
+  // job's folder may be there already).
   const std::vector<std::string> entries = DirectoryEntries(base.path());
   ASSERT_EQ(entries.size(), 1u);
-  const std::string workerFolder = base.path() + "/" + entries.front();
-  EXPECT_EQ(FileMode(workerFolder) & 077, 0);
+  const std::string sharedFolder = base.path() + "/" + entries.front();
+  EXPECT_EQ(FileMode(sharedFolder) & 077, 0);
   const std::string text = PdfText(scratch("a.pdf"));
-  const std::size_t at = text.find(workerFolder + "/job-");
+  const std::size_t at = text.find(sharedFolder + "/work/process-");
   ASSERT_NE(at, std::string::npos) << text;
-  const std::string jobFolder = text.substr(at + workerFolder.size() + 1, std::string("job-XXXXXX").size());
+  const std::size_t jobAt = text.find("/job-", at);
+  ASSERT_NE(jobAt, std::string::npos) << text;
+  const std::string workerFolder = text.substr(at, jobAt - at);
+  const std::string jobFolder = text.substr(jobAt + 1, std::string("job-XXXXXX").size());
   const std::vector<std::string> left = DirectoryEntries(workerFolder);
   EXPECT_LE(left.size(), 1u);
   EXPECT_EQ(std::find(left.begin(), left.end(), jobFolder), left.end()) << jobFolder;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include "platform/WindowTable.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
 #include "support/ServerDoubles.h"
 
 namespace vd::test {
@@ -164,8 +166,9 @@ TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOf
   EXPECT_EQ(descriptors.find("pipe:[" + std::to_string(info.st_ino) + "]"), std::string::npos) << descriptors;
   close(leaky[0]);
   close(leaky[1]);
-  // The launcher reaped its intermediate child; the program itself is not our child.
+  // A program that did not start is reaped at once; one that did, once its job is over.
   EXPECT_FALSE(processLauncher().startHidden(scratch("no such program"), "x"));
+  processLauncher().endAllStarted();
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 }
@@ -240,6 +243,30 @@ TEST_F(WindowControlTest, TextConverterStartsItsHelpersAndPrinterOnTheDistillerA
   EXPECT_TRUE(launcher.commandLines.empty());
   EXPECT_EQ(ReadBytes(pdf), "an older PDF");
   EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
+}
+
+TEST_F(WindowControlTest, HelpersOfAConversionEndWithItAndNoneIsLeftUnreaped) {
+  // A keystroke helper whose dialog never comes and a text printer that never finishes used
+  // to run on, detached, for minutes after the conversion had failed at its bound.
+  const std::string helpers = scratchFolder("helpers");
+  environment.set("VELLUMDOCK_HELPER_DIR", helpers);
+  environment.set("VELLUMDOCK_SETTLE_TIMEOUT", "2");
+  const std::string started = scratch("started");
+  for (const char* name : {"tabnudge", "notepad"}) {
+    writeProgram(helpers + "/" + name, "#!/bin/sh\necho $$ >> '" + started + "'\nexec sleep 300\n");
+  }
+  ASSERT_TRUE(printSubsystem().installPrinter(PrinterRecord{"Adobe PDF", PdfFileDriver::kDriverName, "/x.pdf"}));
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"});
+  const std::string text = scratch("notes.txt");
+  WriteBytes(text, "words\n");
+  TextFileOptions options;
+  EXPECT_NE(EngineErrorOf([&] { engine.CreatePDFfromTextFile3(scratch("notes.pdf"), text, options); }).find("within 2 seconds"),
+            std::string::npos);
+  std::istringstream pids(ReadBytes(started));
+  int helpersSeen = 0;
+  for (pid_t pid = 0; pids >> pid; ++helpersSeen) EXPECT_TRUE(ProcessEnds(pid, 1)) << "helper " << pid << " runs on";
+  EXPECT_EQ(helpersSeen, 3);  // the save and security helpers, the printer
+  EXPECT_TRUE(process::children().empty());
 }
 
 TEST_F(WindowControlTest, TextConverterPrintsThroughNotepadOrEndsWithTheReasonItDidNot) {

@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
+#include <utility>
 
 #include "ScanCycleFixture.h"
 
@@ -61,6 +63,16 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   EXPECT_EQ(observer.log, arrows);
   EXPECT_EQ(observer.converted, converted);
   EXPECT_TRUE(observer.failed.empty());
+  // The state kept for a status page: every outcome in order, nothing in hand, the pass's end.
+  std::vector<std::pair<std::string, std::string>> outcomes;
+  for (const CycleState::Outcome& outcome : cycle->state().recent) {
+    EXPECT_FALSE(outcome.failure.has_value()) << *outcome.failure;
+    outcomes.emplace_back(outcome.input, outcome.output);
+  }
+  EXPECT_EQ(outcomes, converted);
+  EXPECT_TRUE(cycle->state().inHand.empty());
+  ASSERT_EQ(cycle->state().lastPassEnded.size(), 1u);
+  EXPECT_TRUE(cycle->state().lastPassEnded[0].has_value());
   EXPECT_FALSE(FileExistsOnDisk(inputDir + "/failed"));
   for (const std::string& name : listed) EXPECT_FALSE(FileExistsOnDisk(in(name))) << name;
   for (const std::string& name : ignored) EXPECT_EQ(ReadBytes(in(name)), "keep");
@@ -304,6 +316,91 @@ TEST_F(ScanCycleTest, FailedInputsAreKeptInTheFailedFolderWithTheirReasonWhateve
              (name.size() > 245 ? reason.rfind(name + "\r\n", 0) == 0 : note == name + ".error.txt");
     };
     EXPECT_EQ(std::count_if(notes.begin(), notes.end(), tells), 1) << name;
+  }
+}
+
+TEST_F(ScanCycleTest, FailedFilesGoOnlyIntoARealFailedFolderAndNeverThroughALink) {
+  // failed/ is made by whoever drops files: a link to another folder had failed files and
+  // their notes written there, and a link put under a note's name was written through.
+  engine.outcomeByExtension["dwg"] = EngineOutcome::Raise;
+  const std::string elsewhere = environment.path("home/elsewhere");
+  const std::string failed = in("failed");
+  const std::vector<std::pair<std::string, std::function<void()>>> setups = {
+      {"a link to a folder", [&] { ASSERT_EQ(symlink(elsewhere.c_str(), failed.c_str()), 0); }},
+      {"a file", [&] { WriteBytes(failed, "not a folder"); }},
+      {"links at the free names", [&] {
+         ASSERT_TRUE(ensureDirectory(failed));
+         ASSERT_EQ(symlink((elsewhere + "/planted").c_str(), (failed + "/plan.dwg.error.txt").c_str()), 0);
+       }}};
+  for (const auto& [setup, make] : setups) {
+    SCOPED_TRACE(setup);
+    emptyFolders();
+    std::filesystem::remove_all(elsewhere);
+    ASSERT_TRUE(ensureDirectory(elsewhere));
+    make();
+    WriteSettledFile(in("plan.dwg"), "drawing");
+    engine.calls.clear();
+    runPasses(3);
+    EXPECT_TRUE(DirectoryEntries(elsewhere).empty());
+    if (setup == "links at the free names") {
+      EXPECT_EQ(ReadBytes(failed + "/plan_1.dwg"), "drawing");
+      EXPECT_NE(ReadBytes(failed + "/plan_1.dwg.error.txt").find("could not convert"), std::string::npos);
+      continue;
+    }
+    // The file stays, is not tried again while unchanged, and the log says why once.
+    EXPECT_EQ(ReadBytes(in("plan.dwg")), "drawing");
+    EXPECT_EQ(engine.calls.size(), 1u);
+    const auto why = std::count_if(observer.log.begin(), observer.log.end(), [&](const std::string& line) {
+      return line.rfind("Reason: ", 0) == 0 && line.find(failed + " is ") != std::string::npos;
+    });
+    EXPECT_EQ(why, 1) << testing::PrintToString(observer.log);
+  }
+}
+
+TEST_F(ScanCycleTest, AnInputFolderReplacedByALinkIsLeftAloneAndNothingWhereItPointsIsTouched) {
+  // Whoever may write beside the input folder can move it away and put a link to another
+  // folder in its place: that folder's files were converted and removed.
+  const std::string victim = environment.path("home/victim");
+  const std::string movedAway = environment.path("home/in dir, moved");
+  const auto swap = [&] {
+    ASSERT_EQ(rename(inputDir.c_str(), movedAway.c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), inputDir.c_str()), 0);
+  };
+  const auto swapBack = [&] {
+    ASSERT_EQ(unlink(inputDir.c_str()), 0);
+    ASSERT_EQ(rename(movedAway.c_str(), inputDir.c_str()), 0);
+  };
+  const std::string refusal = inputDir + " is no longer the folder claimed when scanning started";
+  for (const std::string when : {"between passes", "during a conversion"}) {
+    SCOPED_TRACE(when);
+    emptyFolders();
+    std::filesystem::remove_all(victim);
+    ASSERT_TRUE(ensureDirectory(victim));
+    for (const std::string name : {"a.txt", "b.txt"}) {
+      WriteSettledFile(victim + "/" + name, "secret " + name);
+      if (when != "between passes") WriteSettledFile(in(name), "dropped " + name);
+    }
+    engine.calls.clear();
+    bool swapped = false;
+    engine.duringCall = [&](const EngineCall&) {
+      if (when != "between passes" && !std::exchange(swapped, true)) swap();
+    };
+    betweenPasses = [&](int pause) {
+      if (when == "between passes" && pause == 2) swap();
+      if (pause == 4) {
+        swapBack();
+        WriteSettledFile(in("later.txt"), "later");
+      }
+    };
+    runPasses(4);
+    for (const std::string name : {"a.txt", "b.txt"}) EXPECT_EQ(ReadBytes(victim + "/" + name), "secret " + name);
+    for (const EngineCall& call : engine.calls) EXPECT_EQ(call.in().find(victim), std::string::npos) << call.in();
+    // Once the folder is back, scanning goes on where it stopped.
+    EXPECT_TRUE(DirectoryEntries(inputDir).empty());
+    EXPECT_TRUE(FileExistsOnDisk(out("later.pdf")));
+    const auto said = std::count_if(observer.log.begin(), observer.log.end(),
+                                    [&](const std::string& line) { return line.find(refusal) != std::string::npos; });
+    EXPECT_EQ(said, 1) << testing::PrintToString(observer.log);
   }
 }
 

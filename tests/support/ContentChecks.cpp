@@ -33,10 +33,11 @@ int PageCount(const std::string& pdf) {
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
-               std::string* errors, const std::string& input, int boundSeconds) {
+               std::string* errors, const std::string& input, int boundSeconds, const std::string& workingDirectory) {
   QStringList list;
   for (const std::string& argument : arguments) list << QString::fromStdString(argument);
   QProcess process;
+  if (!workingDirectory.empty()) process.setWorkingDirectory(QString::fromStdString(workingDirectory));
   process.start(QString::fromStdString(program), list);
   if (!process.waitForStarted(30000)) return -1;
   process.write(input.data(), static_cast<qint64>(input.size()));

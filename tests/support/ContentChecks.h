@@ -19,9 +19,11 @@ bool IsLinearized(const std::string& pdf);
 // A PDF of one page per text; with bookmarks, an outline item "Mark <text>" for each page. Returns path.
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
 // Exit code of a program run without a shell (-1 when it did not end normally or within
-// its bound), input written to its standard input, which is then closed.
+// its bound), input written to its standard input, which is then closed; in the given
+// working directory, else in this program's.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output = nullptr,
-               std::string* errors = nullptr, const std::string& input = {}, int boundSeconds = 120);
+               std::string* errors = nullptr, const std::string& input = {}, int boundSeconds = 120,
+               const std::string& workingDirectory = {});
 // Standard output of a program run without a shell, whatever its exit code.
 std::string ProgramOutput(const std::string& program, const std::vector<std::string>& arguments);
 std::string ReadBytes(const std::string& path);

@@ -20,10 +20,11 @@ namespace vd::test {
 class RunningProgram {
  public:
   // Starts program with the arguments; extraEnvironment is set in the child only. With an
-  // errorLog, standard error goes there instead of into log.
+  // errorLog, standard error goes there instead of into log; with a workingDirectory, the
+  // program runs there.
   RunningProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& log,
                  const std::vector<std::pair<std::string, std::string>>& extraEnvironment = {},
-                 const std::string& errorLog = {}) {
+                 const std::string& errorLog = {}, const std::string& workingDirectory = {}) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -31,6 +32,7 @@ class RunningProgram {
     if (pid_ != 0) return;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     for (const auto& [name, value] : extraEnvironment) setenv(name.c_str(), value.c_str(), 1);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(127);
     if (std::freopen(log.c_str(), "a", stdout) != nullptr &&
         std::freopen((errorLog.empty() ? log : errorLog).c_str(), "a", stderr) != nullptr) {
       execv(program.c_str(), argv.data());

@@ -36,7 +36,8 @@ class RecordingMessageBoxes : public MessageBoxes {
 // Records what would have been opened on the desktop.
 class RecordingDocumentOpener : public DocumentOpener {
  public:
-  bool open(const std::string& target) override {
+  using DocumentOpener::open;
+  bool open(const std::string& target, Failure /*failed*/) override {
     opened.push_back(target);
     return true;
   }

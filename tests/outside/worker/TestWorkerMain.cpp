@@ -1,10 +1,18 @@
 // vellumdk-testworker: a second kind of worker, made of nothing but its job handler, for the
 // tests of the worker machinery. A job's first text names what to do (echo, report, exit,
-// throw, sleep, crash, allocate, descriptors, child, garbage, pid), the next ones its arguments.
+// throw, sleep, crash, allocate, descriptors, child, garbage, pid; and what a confined worker
+// must not do: read, write, link, connect, signal), the next ones its arguments. With
+// VELLUMDOCK_TEST_CONFINED_WORKER=1 it confines itself as the interpreters' workers do.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +28,33 @@
 namespace {
 
 using vd::worker::JobReporter;
+
+// What an attempt came to: "done", or the system's reason.
+std::string outcome(bool done) { return done ? "done" : std::strerror(errno); }
+
+// Connects to "tcp:PORT" on the loopback address or to "unix:PATH".
+bool connectTo(const std::string& address) {
+  const bool tcp = address.rfind("tcp:", 0) == 0;
+  const int fd = socket(tcp ? AF_INET : AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  int code;
+  if (tcp) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(std::atoi(address.c_str() + 4)));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    code = connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  } else {
+    sockaddr_un to{};
+    to.sun_family = AF_UNIX;
+    std::strncpy(to.sun_path, address.c_str() + 5, sizeof to.sun_path - 1);
+    code = connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return code == 0;
+}
 
 int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
   const std::string what = job.empty() ? "" : job[0];
@@ -61,6 +96,23 @@ int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
     const char header[] = {'L', '\xff', '\xff', '\xff', '\xff'};
     if (write(vd::worker::kWorkerSocketFd, header, sizeof header) != static_cast<ssize_t>(sizeof header)) return 1;
     pause();
+  } else if (what == "read") {
+    std::ifstream file(argument);
+    std::string line;
+    if (file && std::getline(file, line)) {
+      reporter.line("read: " + line);
+    } else {
+      reporter.line(outcome(false));
+    }
+  } else if (what == "write") {
+    std::ofstream file(argument);
+    reporter.line(outcome(file && (file << job.at(2)) && file.flush()));
+  } else if (what == "link") {
+    reporter.line(outcome(symlink(argument.c_str(), job.at(2).c_str()) == 0));
+  } else if (what == "connect") {
+    reporter.line(outcome(connectTo(argument)));
+  } else if (what == "signal") {
+    reporter.line(outcome(kill(static_cast<pid_t>(std::atol(argument.c_str())), 0) == 0));
   } else if (what == "pid") {
     reporter.line(std::to_string(getpid()));
   } else {
@@ -72,4 +124,10 @@ int handleJob(const std::vector<std::string>& job, JobReporter& reporter) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return vd::worker::serveJobs(argc, argv, handleJob); }
+int main(int argc, char** argv) {
+  const char* confined = std::getenv("VELLUMDOCK_TEST_CONFINED_WORKER");
+  if (confined != nullptr && std::strcmp(confined, "1") == 0) {
+    return vd::worker::serveConfinedJobs(argc, argv, vd::worker::ConfinementRules{}, handleJob);
+  }
+  return vd::worker::serveJobs(argc, argv, handleJob);
+}

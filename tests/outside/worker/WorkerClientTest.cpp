@@ -15,9 +15,12 @@
 #include <utility>
 
 #include "common/Seam.h"
+#include "outside/worker/JobFolder.h"
+#include "outside/worker/WorkerSpawn.h"
 #include "platform/EventPump.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/Listener.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {
@@ -184,6 +187,59 @@ TEST_F(WorkerClientTest, WorkerGetsOnlyItsSocketAndLeavesNothingBehind) {
   client.reset();
   EXPECT_TRUE(reaped(last));
   EXPECT_EQ(OpenDescriptors(), descriptorsWithWorker - 1);
+}
+
+TEST_F(WorkerClientTest, ConfinedWorkerReachesOnlyItsJobsFilesAndNoOtherProcess) {
+  const std::string secret = scratch("secret.txt");
+  WriteBytes(secret, "SECRET\n");
+  Listener network;
+  Listener local(scratch("listening"));
+  environment.set("VELLUMDOCK_TEST_CONFINED_WORKER", "1");
+  // Whether each attempt reaches its target confined and, where the kernel cannot confine,
+  // unconfined (nothing when that depends on the account), so that every refusal is seen to
+  // be the confinement's. A file under /tmp is not even there for a confined worker.
+  const auto attempts = [&](JobFolder& files) {
+    return std::vector<std::tuple<std::vector<std::string>, bool, std::optional<bool>>>{
+        {{"read", secret}, false, true},
+        {{"read", "/etc/shadow"}, false, std::nullopt},
+        {{"read", "/etc/passwd"}, true, true},
+        {{"read", files.placeInput(secret, "given.txt")}, true, true},
+        {{"write", scratch("made.txt"), "made"}, false, true},
+        {{"write", files.outputPath("made.txt"), "made"}, true, true},
+        {{"connect", network.address()}, false, true},
+        {{"connect", local.address()}, false, true},
+        {{"signal", std::to_string(getpid())}, false, true},
+    };
+  };
+  for (const bool confined : {true, false}) {
+    SCOPED_TRACE(confined ? "confined" : "unconfined");
+    if (!confined) environment.set("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1");
+    EXPECT_EQ(worker::confinementProblem(client->programPath()).empty(), confined);
+    client.emplace(WorkerKind{"vellumdk-testworker", "The test worker", WorkerLimits{}});
+    JobFolder files(*client);
+    for (const auto& [job, whenConfined, whenNot] : attempts(files)) {
+      SCOPED_TRACE(job.at(1));
+      ASSERT_TRUE(run(job).succeeded());
+      ASSERT_EQ(heard.lines.size(), 1u);
+      const std::string& said = heard.lines[0];
+      const bool reached = said == "done" || said.rfind("read: ", 0) == 0;
+      if (confined || whenNot) {
+        EXPECT_EQ(reached, confined ? whenConfined : *whenNot) << said;
+      }
+      if (reached && job[0] == "read" && job[1].rfind("/etc/", 0) != 0) {
+        EXPECT_EQ(said, "read: SECRET");
+      }
+    }
+    EXPECT_EQ(network.connections() > 0, !confined);
+    EXPECT_EQ(local.connections() > 0, !confined);
+    EXPECT_EQ(FileExistsOnDisk(scratch("made.txt")), !confined);
+    // The output comes out; a link planted in place of one is not followed.
+    ASSERT_TRUE(files.takeOutput("made.txt", scratch("taken.txt")));
+    EXPECT_EQ(ReadBytes(scratch("taken.txt")), "made");
+    ASSERT_TRUE(run({"link", secret, files.outputPath("planted.txt")}).succeeded());
+    EXPECT_FALSE(files.takeOutput("planted.txt", scratch("stolen.txt")));
+    EXPECT_FALSE(FileExistsOnDisk(scratch("stolen.txt")));
+  }
 }
 
 TEST_F(WorkerClientTest, EnvironmentSetsTheBoundsOverTheKindsOwn) {

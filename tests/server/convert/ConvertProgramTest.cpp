@@ -1,6 +1,8 @@
 // The built vellumdk-convert in a scratch world: each kind of input it is given, with the
 // documented exit codes, the reason on standard error, the outcome as JSON, and the input
 // left where it was.
+#include <signal.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -26,7 +28,7 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
   // Input, exit code, and a text in the one-page PDF made or in standard error for a failure.
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"alphabet.ps", 0, "abcdefghijklmnopqrstuvwxyz"}, {"-flower 'x'.JPG", 0, ""},
-      {"broken.ps", 1, "vellumdk-convert: "}, {"plan.dwg", 1, "vellumdk-convert: "},
+      {"broken.ps", 1, "Error: /undefined in nosuchoperator"}, {"plan.dwg", 1, "vellumdk-convert: "},
       {"missing.ps", 3, "missing.ps: No such file or directory"}, {"a folder.ps", 3, "a folder.ps: not a regular file"}};
   for (const auto& [name, exitCode, text] : cases) {
     SCOPED_TRACE(name);
@@ -51,6 +53,51 @@ TEST_F(ConvertProgramTest, EachKindOfInputEndsWithItsDocumentedCode) {
     // The input is never removed or changed.
     EXPECT_TRUE(before.empty() || ReadBytes(input) == before);
   }
+
+  // A shell loop's relative names: the text is printed by helpers that run elsewhere.
+  WriteSettledFile(input_ + "/note.txt", "A note from the shell loop\n");
+  std::string errors;
+  EXPECT_EQ(RunProgram(program_, {"out box/note.pdf", "in box/note.txt"}, nullptr, &errors, {}, 120,
+                       environment_.path("home")),
+            0)
+      << errors;
+  EXPECT_NE(PdfText(output_ + "/note.pdf").find("A note from the shell loop"), std::string::npos);
+}
+
+TEST_F(ConvertProgramTest, ATextFileWhoseNameHoldsQuotesPrintsItselfAndNoOtherFile) {
+  // The text printer's command line quotes the name: a quote inside it used to end the name
+  // there, so 'report".txt' printed the file "report" beside it, and succeeded.
+  WriteSettledFile(input_ + "/report", "the wrong file\n");
+  const std::vector<std::pair<std::string, std::string>> texts = {{"report\".txt", "quoted report"},
+                                                                   {"\"report\"", "report in quotes"}};
+  for (const auto& [name, text] : texts) {
+    SCOPED_TRACE(name);
+    WriteSettledFile(input_ + "/" + name, text + "\n");
+    const std::string pdf = output_ + "/" + name + ".pdf";
+    std::string errors;
+    ASSERT_EQ(RunProgram(program_, {pdf, input_ + "/" + name}, nullptr, &errors), 0) << errors;
+    const std::string printed = PdfText(pdf);
+    EXPECT_NE(printed.find(text), std::string::npos) << printed;
+    EXPECT_NE(printed.find(name), std::string::npos) << printed;  // the heading names it whole
+    EXPECT_EQ(printed.find("the wrong file"), std::string::npos) << printed;
+    EXPECT_EQ(ReadBytes(input_ + "/" + name), text + "\n");
+  }
+  EXPECT_EQ(ReadBytes(input_ + "/report"), "the wrong file\n");
+}
+
+TEST_F(ConvertProgramTest, ItsTextPrinterAndKeystrokeHelpersEndWhenItIsKilled) {
+  // A text file of thousands of pages keeps the printer busy for minutes; killed meanwhile,
+  // the program used to leave it running, detached, for all that time.
+  std::string large;
+  for (int row = 1; large.size() < 5'000'000; ++row) large += "row " + std::to_string(row) + std::string(60, '.') + "\n";
+  WriteSettledFile(input_ + "/large.txt", large);
+  RunningProgram running(program_, {output_ + "/large.pdf", input_ + "/large.txt"}, environment_.path("convert.log"));
+  const std::string helpers = std::string(VD_BUILD_HELPER_DIR) + "/";
+  ASSERT_TRUE(WaitUntil(running, [&] { return !processes(helpers + "notepad").empty(); }, std::chrono::seconds(60)));
+  ASSERT_FALSE(processes(helpers + "tabnudge").empty());
+  running.signal(SIGKILL);
+  for (const char* helper : {"notepad", "tabnudge"}) expectNoProcessLeft(helpers + helper, 5);
+  EXPECT_EQ(ReadBytes(input_ + "/large.txt"), large);
 }
 
 TEST_F(ConvertProgramTest, APdfProtectedByAnOpenPasswordIsAConversionNotADamagedFile) {
@@ -97,7 +144,6 @@ TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSizeAndUsageErrorsChan
       {{"--bogus", output_ + "/a.pdf", input}, 2, "", "unknown option '--bogus'"},
       // Naming the input as the output would overwrite the only copy.
       {{input, input}, 2, "", "is the input itself"},
-      {{"--help"}, 0, "Exit status: 0", ""},
   });
   EXPECT_EQ(ReadBytes(input), ReadBytes(Corpus("ps/alphabet.ps")));
   EXPECT_EQ(DirectoryEntries(input_), (std::vector<std::string>{"alphabet.ps", "fax \"3\".tiff"}));

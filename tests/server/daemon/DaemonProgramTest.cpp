@@ -1,9 +1,11 @@
 // The built vellumdkd in a scratch world: bursts of dropped files under two lanes end each
 // as one PDF of its own or in failed/ with its reason, one instance scans a folder, a dead
 // lane or a stop signal loses nothing and leaves no process, a program killed mid-job leaves
-// no half-written PDF, and bad command lines end with the documented codes.
+// no half-written PDF, bad command lines end with the documented codes, and folders named
+// relative to where it starts serve as well.
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -21,14 +23,14 @@ class DaemonProgramTest : public ProgramFixture {
  protected:
   DaemonProgramTest() : ProgramFixture("vellumdkd") {}
 
-  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {}) {
+  std::unique_ptr<RunningProgram> start(std::vector<std::string> extra = {},
+                                        const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     // The stored directories are not the ones the command line names: the overrides win.
     settingsStore().write("InputDir", environment_.path("home/stored in"));
     settingsStore().write("OutputDir", environment_.path("home/stored out"));
     std::vector<std::string> arguments = {"--input", input_, "--output", output_, "--interval", "1"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return std::make_unique<RunningProgram>(program_, arguments, log_, std::vector<std::pair<std::string, std::string>>{},
-                                            errors_);
+    return std::make_unique<RunningProgram>(program_, arguments, log_, environment, errors_);
   }
 
   bool waitFor(RunningProgram& running, const std::function<bool()>& done) {
@@ -158,6 +160,13 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   drain(*start({"--jobs", "2", "--overwrite"}), 2);
 
   EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"bad.ps", "bad.ps.error.txt"}));
+  // The interpreter's error is the reason, in the note and on standard error.
+  const std::string interpreterError = "Error: /undefined in nosuchoperator";
+  EXPECT_NE(ReadBytes(input_ + "/failed/bad.ps.error.txt").find(interpreterError), std::string::npos);
+  EXPECT_NE(ReadBytes(errors_).find("vellumdkd: " + input_ + "/bad.ps: The Distiller made no PDF of " + input_ +
+                                    "/bad.ps: " + interpreterError),
+            std::string::npos)
+      << describe();
   // Besides the arrows, the log tells each replacement and the one failure.
   std::multiset<std::string> otherLines;
   for (const std::string& line : linesOf(ReadBytes(log_))) {
@@ -183,6 +192,49 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   EXPECT_EQ(PdfText(a).find("an earlier document"), std::string::npos);
   // Nothing set aside or half-written is left beside it.
   EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"a.pdf", "bad.log"})) << describe();
+}
+
+// A script run in its own process and in lanes. Under overwrite, an entry naming the very
+// PDF the script replaces reads that PDF's old pages: it was set aside before the run, the
+// entry was passed over as missing, and the old pages were lost with the copy kept aside.
+// A failed entry's Distiller log is kept in failed/ with the entry's reason: left in the
+// input folder, the next pass printed it into a PDF as if it were a file of the user's.
+TEST_F(DaemonProgramTest, AScriptReadsThePdfItReplacesAndAFailedEntrysLogNeverBecomesInput) {
+  const std::string sources = environment_.path("home/sources");
+  ASSERT_TRUE(ensureDirectory(sources));
+  const std::string more = MakeTextPdf(sources + "/more.pdf", {"one more page"});
+  WriteSettledFile(sources + "/broken.ps", "%!PS\nnosuchoperator\nshowpage\n");
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const std::string combined = output_ + "/bundle" + jobs + ".pdf";
+    MakeTextPdf(combined, {"the old bundle"});
+    WriteSettledFile(input_ + "/bundle" + jobs + ".scr", combined + "\r\n" + sources + "/broken.ps\r\n" + more + "\r\n");
+    auto running = start({"--jobs", jobs, "--overwrite"});
+    ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; }))
+        << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    const std::vector<std::string> pages = PageTexts(combined);
+    ASSERT_EQ(pages.size(), 2u) << describe();
+    EXPECT_NE(pages[0].find("the old bundle"), std::string::npos);
+    EXPECT_NE(pages[1].find("one more page"), std::string::npos);
+    // The log points to the entry's Distiller log where it is kept, not where it was.
+    const std::string keptLog = input_ + (jobs == "1" ? "/failed/broken_tmp.log" : "/failed/broken_tmp_1.log");
+    EXPECT_NE(ReadBytes(log_).find(sources + "/broken.ps: The Distiller made no PDF of " + sources +
+                                   "/broken.ps: Error: /undefined in nosuchoperator (see " + keptLog + ")."),
+              std::string::npos)
+        << describe();
+  }
+  EXPECT_EQ(DirectoryEntries(output_), (std::vector<std::string>{"bundle1.pdf", "bundle2.pdf"}));
+  const std::string failed = input_ + "/failed/";
+  ASSERT_EQ(DirectoryEntries(failed), (std::vector<std::string>{"broken_tmp.log", "broken_tmp.log.error.txt",
+                                                                "broken_tmp_1.log", "broken_tmp_1.log.error.txt"}));
+  EXPECT_NE(ReadBytes(failed + "broken_tmp.log").find("nosuchoperator"), std::string::npos);
+  EXPECT_NE(ReadBytes(failed + "broken_tmp.log.error.txt").find(sources + "/broken.ps: "), std::string::npos);
+  EXPECT_NE(ReadBytes(failed + "broken_tmp_1.log.error.txt").find("Error: /undefined in nosuchoperator"), std::string::npos);
+  for (const std::string note : {"broken_tmp.log.error.txt", "broken_tmp_1.log.error.txt"}) {
+    EXPECT_EQ(ReadBytes(failed + note).find(input_ + "/broken_tmp"), std::string::npos) << ReadBytes(failed + note);
+  }
 }
 
 // A lane killed in the middle of a file: that file is kept in failed/ with the reason, a
@@ -228,6 +280,46 @@ TEST_F(DaemonProgramTest, LanesSurviveADeadLaneAndStopWithoutLeavingProcesses) {
   EXPECT_GE(converted, 2) << describe();
 }
 
+// A lane that hangs (stopped, or stuck on a file system) is ended once its job has run past
+// the job bound and a margin; its file goes to failed/ with that reason while the other lane
+// goes on converting, and a fresh lane takes the next file. It used to stall every lane.
+TEST_F(DaemonProgramTest, AHungLaneIsEndedAtItsBoundWhileTheOtherLaneGoesOn) {
+  for (const std::string name : {"warm0.ps", "warm1.ps"}) CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/" + name);
+  auto running = start({"-j2"}, {{"VELLUMDOCK_JOB_TIMEOUT", "5"}, {"VELLUMDOCK_SETTLE_TIMEOUT", "5"}});
+  const auto pdfs = [&] {
+    const std::vector<std::string> made = DirectoryEntries(output_);
+    return std::count_if(made.begin(), made.end(), [](const std::string& name) { return name.ends_with(".pdf"); });
+  };
+  ASSERT_TRUE(waitFor(*running, [&] { return pdfs() == 2 && processes("vellumdk-lane").size() == 2; })) << describe();
+  const pid_t hung = *processes("vellumdk-lane").begin();
+  ::kill(hung, SIGSTOP);
+  // Hidden until all three are there, so that one pass lists them all.
+  const std::vector<std::string> names = {"c.ps", "d.ps", "e.ps"};
+  for (const std::string& name : names) CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/." + name);
+  for (const std::string& name : names) {
+    ASSERT_EQ(std::rename((input_ + "/." + name).c_str(), (input_ + "/" + name).c_str()), 0);
+  }
+
+  ASSERT_TRUE(WaitUntil(*running, [&] { return DirectoryEntries(input_ + "/failed").size() == 2; },
+                        std::chrono::seconds(90)))
+      << describe();
+  // By the time the hung lane's file was given up, the other lane had converted the rest.
+  EXPECT_EQ(pdfs(), 2 + 2) << describe();
+  int failed = 0;
+  for (const std::string& name : names) {
+    if (!FileExistsOnDisk(input_ + "/failed/" + name)) continue;
+    ++failed;
+    EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("did not finish within"), std::string::npos);
+  }
+  EXPECT_EQ(failed, 1);
+  EXPECT_TRUE(ProcessEnds(hung, 5));
+  CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/after.ps");
+  ASSERT_TRUE(waitFor(*running, [&] { return FileExistsOnDisk(output_ + "/after.pdf"); })) << describe();
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+  expectNoProcessLeft();
+}
+
 // Killed mid-job, the program leaves no half-written PDF and its helpers go with it; its
 // folder is free again, the restart takes the file again, and a stop signal while it
 // converts lets it finish. In its own process and in lanes alike.
@@ -262,13 +354,10 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
     // One whole PDF under the final name: no numbered one beside a damaged one, no
     // temporary, nothing set aside.
     EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"slow.pdf"});
-    // Nor does the killed run's worker folder or interpreter input link outlive the restart.
-    const std::string killedMark = std::to_string(killed) + "-";
+    // Nor does the killed run's worker folder, with its job's input, outlive the restart.
+    const std::string killedFolder = "vellumdock-worker-" + std::to_string(killed) + "-";
     const std::string temporaryBase = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
-    for (const auto& [folder, prefix] : {std::pair{temporaryBase, "vellumdock-worker-"},
-                                         {environment_.path("runtime/vellumdock/interpreter-input"), "job-"}}) {
-      for (const std::string& entry : DirectoryEntries(folder)) EXPECT_NE(entry.rfind(prefix + killedMark, 0), 0u) << entry;
-    }
+    for (const std::string& entry : DirectoryEntries(temporaryBase)) EXPECT_NE(entry.rfind(killedFolder, 0), 0u) << entry;
     EXPECT_EQ(PageCount(output_ + "/slow.pdf"), 1);
     EXPECT_NE(PdfText(output_ + "/slow.pdf").find("finished slowly"), std::string::npos);
   }
@@ -285,12 +374,50 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   expectNoProcessLeft();
 }
 
+// Where the kernel cannot confine the interpreters the log says so once, and converting goes
+// on; with confinement required, what needs them (PostScript, an office document) stays in
+// failed/ saying why, on two lanes as on one, and the rest converts.
+TEST_F(DaemonProgramTest, WithoutConfinementTheLogSaysSoOnceAndRequiredConfinementFailsWhatNeedsIt) {
+  for (const bool required : {false, true}) {
+    SCOPED_TRACE(required ? "required" : "not required");
+    for (const std::string& made : DirectoryEntries(output_)) std::remove((output_ + "/" + made).c_str());
+    CopySettledFile(Corpus("ps/alphabet.ps"), input_ + "/alphabet.ps");
+    CopySettledFile(Corpus("png/basn2c16.png"), input_ + "/picture.png");
+    // The office suite's worker refuses alike (converted, it would only start a suite).
+    if (required) CopySettledFile(Corpus("doc/Lists.doc"), input_ + "/lists.doc");
+    auto running = start({"--jobs", required ? "2" : "1", "--overwrite"},
+                         {{"VELLUMDOCK_SIMULATE_NO_CONFINEMENT", "1"}, {"VELLUMDOCK_REQUIRE_CONFINEMENT", required ? "1" : "0"}});
+    ASSERT_TRUE(waitFor(*running, [&] {
+      return FileExistsOnDisk(output_ + "/picture.pdf") &&
+             (required ? FileExistsOnDisk(input_ + "/failed/alphabet.ps") && FileExistsOnDisk(input_ + "/failed/lists.doc")
+                       : FileExistsOnDisk(output_ + "/alphabet.pdf"));
+    })) << describe();
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
+    const std::string said = ReadBytes(log_);
+    const std::string notice = required ? "with VELLUMDOCK_REQUIRE_CONFINEMENT=1 no document that needs them is converted"
+                                        : "run unconfined: the kernel cannot confine them";
+    std::size_t times = 0;
+    for (std::size_t at = said.find(notice); at != std::string::npos; at = said.find(notice, at + 1)) ++times;
+    EXPECT_EQ(times, 1u) << said;
+    if (required) {
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/alphabet.pdf"));
+      // The Distiller's log of the job says why.
+      const std::string why = ReadBytes(output_ + "/alphabet.log");
+      EXPECT_NE(why.find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << why;
+      EXPECT_FALSE(FileExistsOnDisk(output_ + "/lists.pdf"));
+      const std::string note = ReadBytes(input_ + "/failed/lists.doc.error.txt");
+      EXPECT_NE(note.find("VELLUMDOCK_REQUIRE_CONFINEMENT=1"), std::string::npos) << note;
+    } else {
+      ExpectContainsAll(PdfText(output_ + "/alphabet.pdf"), {"abcdefghijklmnopqrstuvwxyz"});
+    }
+  }
+}
+
 TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
   const std::string notADirectory = environment_.path("home/plain file");
   WriteBytes(notADirectory, "x");
   expectOutcomes({
-      {{"--help"}, 0, "--interval SECONDS", ""},
-      {{"--version"}, 0, "vellumdkd (Vellumdock) ", ""},
       {{"--bogus"}, 2, "", "unknown argument '--bogus'"},
       {{"--interval", "0"}, 2, "", "--interval takes whole seconds"},
       {{"--input"}, 2, "", "--input needs a directory"},
@@ -300,8 +427,24 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
   });
+  // A runtime folder that cannot hold the claim's lock is no other instance, and does not
+  // mend itself: the service is not to restart for ever.
+  environment_.set("XDG_RUNTIME_DIR", notADirectory);
+  expectOutcomes({{{"--input", input_, "--output", output_}, 5, "", "No lock can be taken on " + input_}});
+  environment_.set("XDG_RUNTIME_DIR", environment_.path("runtime"));
   // Nothing was converted or created by a refused start.
   EXPECT_TRUE(DirectoryEntries(output_).empty());
+
+  // Folders named relative to where it starts: a text file is printed by helpers that run
+  // elsewhere, and still reaches the output folder.
+  WriteSettledFile(input_ + "/note.txt", "A note for the daemon\n");
+  RunningProgram running(program_, {"--input", "in box", "--output", "out box", "--interval", "1"}, log_, {}, errors_,
+                         environment_.path("home"));
+  ASSERT_TRUE(waitFor(running, [&] { return !FileExistsOnDisk(input_ + "/note.txt"); })) << describe();
+  running.signal(SIGTERM);
+  EXPECT_EQ(running.waitForExit(std::chrono::seconds(120)), 0) << describe();
+  EXPECT_NE(PdfText(output_ + "/note.pdf").find("A note for the daemon"), std::string::npos) << describe();
+  EXPECT_NE(ReadBytes(log_).find(input_ + "/note.txt --> " + output_ + "/note.pdf"), std::string::npos) << describe();
 }
 
 }  // namespace

@@ -27,7 +27,6 @@
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/window/FolderPicker.h"
-#include "registry/clsRegistry.h"
 #include "server/AutoStart.h"
 #include "server/window/Form1.h"
 
@@ -110,15 +109,6 @@ class ServerWindowFixture : public ::testing::Test, protected WindowDoubles, pub
     return look + (option(form, "chkOverwrite")->isEnabled() ? "|options free" : "|options locked") +
            (QApplication::overrideCursor() != nullptr ? "|busy" : "|pointer");
   }
-  // The program's auto-start entry, or nothing.
-  static std::optional<std::string> autoStartEntry() {
-    clsRegistry run;
-    run.OpenRegistry(HKEY_LOCAL_MACHINE, kAutoStartKey);
-    const RegValue value = run.GetValue("Vellumdock");
-    run.CloseRegistry();
-    return value.isEmpty() ? std::nullopt : std::optional<std::string>(value.asText());
-  }
-
   // The log box split into its CR LF terminated lines; a last line without CR LF fails.
   static std::vector<std::string> logLines(const Form1& form) {
     const QString text = QString::fromStdString(form.logText());

@@ -93,10 +93,11 @@ TEST_F(ServerWindowTest, FirstRunShowsTheDefaultsALaterRunWhatWasStoredAndTheBox
 
   option(*form, "chkAutoRun")->click();
   EXPECT_EQ(stored("AutoRun"), "1");
-  EXPECT_EQ(autoStartEntry(), AutoStartCommand());
+  EXPECT_EQ(AutoStartEntryInForce(), AutoStartCommand());
+  EXPECT_TRUE(FileExistsOnDisk(environment.path("xdg/autostart/Vellumdock.desktop")));
   option(*form, "chkAutoRun")->click();
   EXPECT_EQ(stored("AutoRun"), "0");
-  EXPECT_EQ(autoStartEntry(), std::nullopt);
+  EXPECT_EQ(AutoStartEntryInForce(), std::nullopt);
 
   // The browse buttons start the picker at the folder in force, under their title; a cancel
   // changes nothing.
