@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/EngineError.h"
+#include "common/EngineError.h"
 
 namespace vd {
 

@@ -32,17 +32,18 @@ int FuzzFolderConfig(const std::uint8_t* data, std::size_t size) {
     Require(settings.inputDir.front() == '/' && settings.outputDir.front() == '/', "folders are absolute");
     Require(settings.seconds >= 1, "the interval is at least a second");
     written += "[" + folder.name + "]\ninput=" + settings.inputDir + "\noutput=" + settings.outputDir +
-               "\noverwrite=" + (settings.overwrite ? "yes" : "no") + "\nsecurity=" + (settings.security ? "on" : "off") +
-               "\ninterval=" + std::to_string(settings.seconds) + "\n";
+               "\noverwrite=" + (settings.overwrite ? "yes" : "no") +
+               "\nsecurity=" + (settings.security ? "on" : "off") + "\ninterval=" + std::to_string(settings.seconds) +
+               "\nocr=" + settings.ocrLanguages + "\nocr-rotate=" + (settings.ocrRotate ? "1" : "0") + "\n";
   }
   const FolderConfig again = ParseFolderConfig(written, "/elsewhere");
   Require(!again.problem && again.folders.size() == config.folders.size(), "the folders read back when written out");
   for (std::size_t i = 0; i < config.folders.size(); ++i) {
     const ScanSettings& a = config.folders[i].settings;
     const ScanSettings& b = again.folders[i].settings;
-    Require(config.folders[i].name == again.folders[i].name && a.inputDir == b.inputDir &&
-                a.outputDir == b.outputDir && a.seconds == b.seconds && a.overwrite == b.overwrite &&
-                a.security == b.security,
+    Require(config.folders[i].name == again.folders[i].name && a.inputDir == b.inputDir && a.outputDir == b.outputDir &&
+                a.seconds == b.seconds && a.overwrite == b.overwrite && a.security == b.security &&
+                a.ocrLanguages == b.ocrLanguages && a.ocrRotate == b.ocrRotate,
             "each folder reads back as it was");
   }
   return 0;

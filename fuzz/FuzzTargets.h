@@ -18,6 +18,7 @@ int FuzzMountInfo(const std::uint8_t* data, std::size_t size);
 int FuzzDesktopEntry(const std::uint8_t* data, std::size_t size);
 int FuzzTextContent(const std::uint8_t* data, std::size_t size);
 int FuzzFolderConfig(const std::uint8_t* data, std::size_t size);
+int FuzzSvgDrawing(const std::uint8_t* data, std::size_t size);
 int FuzzHttpTexts(const std::uint8_t* data, std::size_t size);
 
 // Aborts, naming the broken promise, when holds is false.

@@ -23,12 +23,10 @@ using Target = int (*)(const std::uint8_t*, std::size_t);
 const std::map<std::string, Target>& targets() {
   using namespace vd::fuzz;
   static const std::map<std::string, Target> byName = {
-      {"ScriptEntries", FuzzScriptEntries},     {"JpegFacts", FuzzJpegFacts},
-      {"PngFacts", FuzzPngFacts},
-      {"BmpResolution", FuzzBmpResolution},     {"RegistryValues", FuzzRegistryValues},
-      {"MountInfo", FuzzMountInfo},             {"DesktopEntry", FuzzDesktopEntry},
-      {"TextContent", FuzzTextContent},         {"FolderConfig", FuzzFolderConfig},
-      {"HttpTexts", FuzzHttpTexts},
+      {"ScriptEntries", FuzzScriptEntries}, {"JpegFacts", FuzzJpegFacts},           {"PngFacts", FuzzPngFacts},
+      {"BmpResolution", FuzzBmpResolution}, {"RegistryValues", FuzzRegistryValues}, {"MountInfo", FuzzMountInfo},
+      {"DesktopEntry", FuzzDesktopEntry},   {"TextContent", FuzzTextContent},       {"SvgDrawing", FuzzSvgDrawing},
+      {"FolderConfig", FuzzFolderConfig},   {"HttpTexts", FuzzHttpTexts},
   };
   return byName;
 }

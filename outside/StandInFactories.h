@@ -9,6 +9,7 @@
 
 #include "outside/AcrobatInterface.h"
 #include "outside/ApplicationInterfaces.h"
+#include "outside/ocr/TextRecognition.h"
 #include "outside/printing/PrinterDriver.h"
 
 namespace vd {
@@ -37,7 +38,8 @@ struct StandInFactories {
 };
 
 // The stand-ins of outside/: the engine's default. A factory whose component cannot be
-// made (its worker program is missing) throws std::runtime_error saying why.
-StandInFactories RealStandIns();
+// made (its worker program is missing) throws std::runtime_error saying why. The viewer
+// gives the pictures it opens a text layer as recognition says (none by default).
+StandInFactories RealStandIns(const TextRecognition& recognition = {});
 
 }  // namespace vd

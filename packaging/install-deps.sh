@@ -18,6 +18,9 @@ packages=(
   libdeflate-dev libgif-dev
   # PDF documents, the Distiller, the registry store
   libqpdf-dev qpdf libgs-dev ghostscript libsqlite3-dev sqlite3
+  # text recognition of scanned pages (the recogniser's worker links the library; its
+  # language data: English, German, and the orientation detector's)
+  libtesseract-dev tesseract-ocr-eng tesseract-ocr-deu tesseract-ocr-osd
   # office documents: the suite (run headless; its window descriptions must be there all the
   # same: the word processor builds the margin panel of a document's comments from them even
   # without a display, and the packages without windows lack them, so such documents crash
@@ -47,6 +50,8 @@ packages=(
   img2pdf paps enscript
   # fuzzing: fuzz/run and its short form in CI (clang's libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
+  # CI's check that the lines a change touches follow .clang-format (clang-format-diff)
+  clang-format
 )
 
 missing=()

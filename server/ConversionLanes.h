@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "server/FileConversion.h"
+
 namespace vd {
 
-// One conversion as the dispatch runs it.
+// One conversion as ConvertFile runs it.
 struct LaneJob {
   std::string out;
   std::string in;
@@ -24,12 +26,15 @@ struct LaneJob {
   // script entry that names it; empty when nothing is replaced.
   std::string replacedPdf;
   std::string replacedPdfAside;
+  // Text recognition of scanned pages (ScanSettings).
+  std::string ocrLanguages;
+  bool ocrRotate = false;
 };
 
 struct LaneFinished {
   std::size_t lane = 0;
-  // Why the conversion failed; nothing when the dispatch returned without an error.
-  std::optional<std::string> failure;
+  // Decided in the lane (ConvertFile), or the lane's own failure.
+  ConversionOutcome outcome;
 };
 
 class ConversionLanes {

@@ -1,6 +1,7 @@
-// The choice of engine operation for one listed file: a table of rows, each a set of
-// extensions and the engine operation it calls with the row's fixed argument values. The
-// scan cycle and the script run convert through the same table.
+// The choice of engine operation for one listed file: the engine's converters form the
+// table's rows, each a set of extensions and the operation it carries out with the row's
+// fixed argument values (converters/, in the order of engine/StandardConverters.cpp); a
+// script file is run here. The scan cycle and the script run convert through the same table.
 #pragma once
 
 #include <string>
@@ -23,8 +24,8 @@ struct DispatchCall {
 // that failed in the operation (no PDF, its log written) raises the reason its log gives.
 void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
 
-// The converter a file of that extension goes to, as counts and reports name it:
-// "postscript", "word", "image", "text", "script", ...
+// The converter a file of that extension goes to, as counts and reports name it: its
+// operation ("CreatePDFfromImageFile", "CreatePDFfromPS", ...), "script" for a script file.
 std::string ConverterName(const std::string& ext);
 
 // Calls exactly one engine operation, or runs the script (extension "scr") with

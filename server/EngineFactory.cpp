@@ -3,7 +3,12 @@
 namespace vd {
 
 EngineFactory defaultEngineFactory() {
-  return [] { return std::make_unique<CreatePDF>(); };
+  return [](const TextRecognition& recognition) { return std::make_unique<CreatePDF>(RealStandIns(recognition)); };
+}
+
+TextRecognition RecognitionOf(const std::string& languages, bool turnUpright,
+                              std::function<void(const std::string&)> note) {
+  return TextRecognition{languages, turnUpright, std::move(note)};
 }
 
 }  // namespace vd

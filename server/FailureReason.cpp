@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/EngineError.h"
+#include "common/EngineError.h"
 
 namespace vd {
 

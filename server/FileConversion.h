@@ -1,41 +1,53 @@
-// The ways of converting the files a pass takes: one after the other in this process
-// (SerialConversion, the window's way), or several at once in lanes (LaneConversion). The
-// cycle treats both alike: it starts a file when there is room, and takes back each file
-// whose conversion has ended, with its reason when it failed.
+// One file converted and its outcome decided, by the same rules wherever a file is
+// converted: the scan cycle of the window and of vellumdkd, a conversion lane, and
+// vellumdk-convert. The dispatch runs; then the output must have been written, be a whole
+// PDF with pages, or the conversion failed; what this conversion left that is no PDF goes.
+// The outcome carries the pages it counted, so that nobody opens the PDF again to learn
+// them.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
-#include "server/FileInHand.h"
+#include "outside/ocr/TextRecognition.h"
+#include "server/Dispatch.h"
 
 namespace vd {
 
-struct ConversionEnded {
-  FileInHand file;
-  // Why the conversion failed; nothing when the converter returned without an error.
+// The output, checked whole.
+struct VerifiedPdf {
+  // 0 when an open password keeps them from being counted.
+  std::int32_t pages = 0;
+  std::uint64_t bytes = 0;
+};
+
+struct ConversionOutcome {
+  // Why there is no PDF; nothing when there is one.
   std::optional<std::string> failure;
-  // A script run met a stop between its entries: the script stays for the next start.
-  bool stoppedInScript = false;
+  // Set exactly when there is no failure.
+  std::optional<VerifiedPdf> pdf;
+  // A script run met a stop: nothing is decided, the script stays for the next start.
+  bool stopFound = false;
+
+  static ConversionOutcome failed(std::string reason) { return {std::move(reason), std::nullopt, false}; }
 };
 
-class FileConversion {
- public:
-  virtual ~FileConversion() = default;
-
-  // Once the folders are claimed: what the conversions need (an engine) is made now.
-  virtual void begin() {}
-  // Once the cycle ends: what begin made goes.
-  virtual void end() {}
-  // True when another file can be started now.
-  virtual bool hasRoom() const = 0;
-  virtual void start(FileInHand file) = 0;
-  // Waits up to the given milliseconds for a conversion to end and returns it.
-  virtual std::optional<ConversionEnded> next(int milliseconds) = 0;
-  // True while a file started has not been taken back by next().
-  virtual bool busy() const = 0;
-  // True when the lines of several files interleave, so each line must name its file.
-  virtual bool interleaves() const = 0;
+// What a script run needs besides the engine (ScriptRunContext): the folder its entries'
+// temporaries go to, its check point and its logging of failed entries.
+struct ScriptSurroundings {
+  std::string inputDir;
+  std::function<bool()> checkPoint;
+  std::function<void(const std::string& why)> logFailure;
+  // Under overwrite, the PDF this conversion replaces and where it is kept aside meanwhile.
+  std::string replacedPdf;
+  std::string replacedPdfAside;
+  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
+  TextRecognition recognition = {};
 };
+
+// engine may be null (it could not be made): the conversion then fails with that reason.
+ConversionOutcome ConvertFile(CreatePDF* engine, const DispatchCall& call, const ScriptSurroundings& script);
 
 }  // namespace vd

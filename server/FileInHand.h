@@ -1,17 +1,15 @@
 // A file taken from its input folder for conversion, as a value: the cycle hands it to a
 // way of converting and gets it back when its conversion has ended, with all it needs to
-// finish the input (which folder, which PDF, what the PDF was before, the earlier PDF kept
-// aside for its replacement).
+// finish the input (which folder, which PDF, the earlier PDF kept aside for its
+// replacement).
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
 #include "server/SetAsidePdf.h"
 
 namespace vd {
@@ -26,8 +24,9 @@ struct FileInHand {
   std::string ext;
   bool security = false;
   std::string inputDir;
-  // The PDF's stamp before the conversion: one not written since is no conversion.
-  std::optional<FileStamp> outBefore;
+  // Text recognition of scanned pages, as its folder's settings ask (ScanSettings).
+  std::string ocrLanguages;
+  bool ocrRotate = false;
   // Under overwrite, the PDF it replaces, kept aside until the replacement exists.
   std::unique_ptr<SetAsidePdf> replaced;
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "common/Text.h"
+#include "outside/ocr/RecognitionReports.h"
 
 namespace vd {
 namespace {
@@ -112,16 +113,23 @@ FolderConfig ParseFolderConfig(std::string_view text, const std::string& baseFol
     if (key == "input" || key == "output") {
       if (value.empty()) return refuse(lineNumber, key + " needs a folder");
       (key == "input" ? settings.inputDir : settings.outputDir) = absoluteFolder(value, baseFolder);
-    } else if (key == "overwrite" || key == "security") {
+    } else if (key == "overwrite" || key == "security" || key == "ocr-rotate") {
       const std::optional<bool> set = parseYesNo(value);
       if (!set) return refuse(lineNumber, key + " takes yes or no, not '" + value + "'");
-      (key == "overwrite" ? settings.overwrite : settings.security) = *set;
+      (key == "overwrite" ? settings.overwrite : key == "security" ? settings.security : settings.ocrRotate) = *set;
+    } else if (key == "ocr") {
+      // Only names the recogniser may be given: none can point at a file of its own choosing.
+      if (!value.empty() && !ocrworker::IsLanguageList(value)) {
+        return refuse(lineNumber, "ocr takes language names joined by '+' (eng, eng+deu), not '" + value + "'");
+      }
+      settings.ocrLanguages = value;
     } else if (key == "interval") {
       const std::optional<std::int16_t> seconds = parseSeconds(value);
       if (!seconds) return refuse(lineNumber, "interval takes whole seconds from 1 to 32767, not '" + value + "'");
       settings.seconds = *seconds;
     } else {
-      return refuse(lineNumber, "unknown key '" + key + "' (the keys are input, output, overwrite, security, interval)");
+      return refuse(lineNumber, "unknown key '" + key +
+                                    "' (the keys are input, output, overwrite, security, interval, ocr, ocr-rotate)");
     }
     if (const auto [at, added] = section.keyLines.emplace(key, lineNumber); !added) {
       return refuse(lineNumber, key + " is given already (line " + std::to_string(at->second) + ")");

@@ -8,11 +8,15 @@
 //   overwrite = no
 //   security = yes
 //   interval = 5
+//   ocr = eng+deu
+//   ocr-rotate = yes
 //
-// Keys are input, output, overwrite, security and interval, in any case; yes/no, true/false,
-// on/off and 1/0 answer the options; the interval is whole seconds from 1 to 32767. A key
-// left out takes what a fresh install starts with (overwrite set, security clear, an
-// interval of 5 seconds); input and output must be given. A relative folder is taken from
+// Keys are input, output, overwrite, security, interval, ocr and ocr-rotate, in any case;
+// yes/no, true/false, on/off and 1/0 answer the options; the interval is whole seconds from
+// 1 to 32767; ocr names the languages scanned pages are recognised in (none: pictures keep
+// no text), ocr-rotate turns pages recognised as turned upright. A key left out takes what
+// a fresh install starts with (overwrite set, security clear, an interval of 5 seconds, no
+// recognition); input and output must be given. A relative folder is taken from
 // the folder that holds the file. A value runs to the end of its line (a # in it is part of
 // it). Anything else is refused with the number of its line.
 #pragma once

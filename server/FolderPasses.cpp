@@ -5,8 +5,8 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
-#include "outside/acrobat/PdfWholeness.h"
 #include "platform/EventPump.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderClaim.h"
 #include "platform/OpenFolder.h"
 #include "server/FailedFiles.h"
@@ -126,29 +126,19 @@ std::optional<FileInHand> FolderPasses::take(const std::string& name, const File
   file.ext = GetExtension(name);
   file.security = settings_.security;
   file.inputDir = settings_.inputDir;
-  file.outBefore = fileSystem().stamp(file.out);
+  file.ocrLanguages = settings_.ocrLanguages;
+  file.ocrRotate = settings_.ocrRotate;
   return file;
 }
 
-std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, std::optional<std::string> failure,
+std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, const ConversionOutcome& outcome,
                                                         bool nameTheFile) {
   subject_ = nameTheFile ? file.in + ": " : std::string();
   const std::string& in = file.in;
   const std::string& out = file.out;
+  // Decided by ConvertFile, here or in a lane: the PDF is whole, or it is gone.
+  const std::optional<std::string>& failure = outcome.failure;
   if (failure) logLine(kUnableToCreatePdf);
-  if (!failure) {
-    const std::optional<std::uint64_t> length = fileSystem().fileLength(out);
-    const bool untouched = file.outBefore.has_value() && fileSystem().stamp(out) == file.outBefore;
-    if (!length || *length == 0 || untouched) {
-      logLine(kUnableToCreatePdf);
-      failure = "No PDF was created: after the conversion " + out + " does not exist, is empty or was not written.";
-    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(out)) {
-      // Cut short (a full disk) or damaged: it is no conversion, and it goes.
-      logLine(kUnableToCreatePdf);
-      failure = "The PDF " + out + " is not complete: " + *damage;
-      ignoringErrors([&] { fileSystem().deleteFile(out); });
-    }
-  }
   if (file.replaced) {
     if (failure) {
       file.replaced->putBack();
@@ -190,7 +180,7 @@ std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, std::op
     if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
   }
   subject_.clear();
-  return CycleState::Outcome{in, out, std::move(failure), std::chrono::system_clock::now()};
+  return CycleState::Outcome{in, out, failure, std::chrono::system_clock::now()};
 }
 
 }  // namespace vd

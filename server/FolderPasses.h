@@ -2,7 +2,7 @@
 // instance off the folder, what a killed run left behind, which files a pass takes, the
 // output name each gets, and what happens to the input once its conversion has ended.
 // How the files are converted (one after the other here, or in lanes) is the business of a
-// FileConversion; the cycle (ScanCycle) joins the two.
+// ConversionWay; the cycle (ScanCycle) joins the two.
 #pragma once
 
 #include <exception>
@@ -17,6 +17,7 @@
 #include "server/ClaimedFolderCheck.h"
 #include "server/CycleState.h"
 #include "server/FailureReason.h"
+#include "server/FileConversion.h"
 #include "server/FileInHand.h"
 #include "server/PassFilter.h"
 #include "server/ScanObserver.h"
@@ -77,11 +78,11 @@ class FolderPasses {
   // Takes the file: chooses its PDF (setting an earlier one aside under overwrite) and logs
   // "IN --> OUT". Nothing when a step failed (logged) or the file is gone meanwhile.
   std::optional<FileInHand> take(const std::string& name, const FilesInHand& inHand);
-  // After the conversion: the PDF checked, the earlier PDF discarded or put back, the input
-  // removed or kept in failed/. failure is the conversion's reason; in lanes, where the
-  // lines of several files interleave, nameTheFile puts the input before each line. The
-  // outcome; nothing when the input was written to meanwhile and stays for a later pass.
-  std::optional<CycleState::Outcome> finish(FileInHand file, std::optional<std::string> failure, bool nameTheFile);
+  // After the conversion, by its outcome (ConvertFile's): the earlier PDF discarded or put
+  // back, the input removed or kept in failed/ with the reason. In lanes, where the lines of
+  // several files interleave, nameTheFile puts the input before each line. The outcome;
+  // nothing when the input was written to meanwhile and stays for a later pass.
+  std::optional<CycleState::Outcome> finish(FileInHand file, const ConversionOutcome& outcome, bool nameTheFile);
 
  private:
   bool includeInPass(const std::string& name, const FilesInHand& inHand);

@@ -39,7 +39,9 @@ void LaneConversion::start(FileInHand file) {
                     file.security,
                     file.inputDir,
                     replaced ? replaced->path() : std::string(),
-                    replaced ? replaced->asidePath() : std::string()};
+                    replaced ? replaced->asidePath() : std::string(),
+                    file.ocrLanguages,
+                    file.ocrRotate};
   std::optional<std::string> refused;
   try {
     refused = lanes_.start(lane, job);
@@ -47,7 +49,7 @@ void LaneConversion::start(FileInHand file) {
     refused = FailureReason(error);
   }
   if (refused) {
-    ended_.push_back(ConversionEnded{std::move(file), std::move(refused), false});
+    ended_.push_back(ConversionEnded{std::move(file), ConversionOutcome::failed(std::move(*refused))});
     return;
   }
   inLanes_[lane] = std::move(file);
@@ -71,7 +73,8 @@ std::optional<ConversionEnded> LaneConversion::next(int milliseconds) {
     lanes_.abandon();
     for (std::optional<FileInHand>& file : inLanes_) {
       if (!file) continue;
-      ended_.push_back(ConversionEnded{std::move(*file), std::string("The conversion lane could not be waited for."), false});
+      ended_.push_back(
+          ConversionEnded{std::move(*file), ConversionOutcome::failed("The conversion lane could not be waited for.")});
       file.reset();
     }
     if (ended_.empty()) return std::nullopt;
@@ -80,7 +83,9 @@ std::optional<ConversionEnded> LaneConversion::next(int milliseconds) {
     return ended;
   }
   if (!finished || finished->lane >= inLanes_.size() || !inLanes_[finished->lane]) return std::nullopt;
-  ConversionEnded ended{std::move(*inLanes_[finished->lane]), std::move(finished->failure), false};
+  // The lane decided the outcome (ConvertFile) and reported the PDF it checked whole: it is
+  // taken at its word, not opened again.
+  ConversionEnded ended{std::move(*inLanes_[finished->lane]), std::move(finished->outcome)};
   inLanes_[finished->lane].reset();
   return ended;
 }

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "server/ConversionLanes.h"
-#include "server/FileConversion.h"
+#include "server/ConversionWay.h"
 #include "server/ScanObserver.h"
 
 namespace vd {
 
-class LaneConversion : public FileConversion {
+class LaneConversion : public ConversionWay {
  public:
   // The lanes must outlive this object.
   LaneConversion(ConversionLanes& lanes, ScanObserver& observer);

@@ -8,6 +8,7 @@
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Text.h"
+#include "outside/ocr/RecognitionReports.h"
 #include "platform/SettingsStore.h"
 
 namespace vd {
@@ -34,6 +35,12 @@ std::optional<bool> toCheckState(const std::string& text) {
   const std::optional<std::int16_t> value = toInt16(text);
   if (!value || (*value != 0 && *value != 1)) return std::nullopt;
   return *value == 1;
+}
+
+std::optional<std::string> toLanguageList(const std::string& text) {
+  std::string trimmed = trimSpaces(text);
+  if (!trimmed.empty() && !ocrworker::IsLanguageList(trimmed)) return std::nullopt;
+  return trimmed;
 }
 
 ScanSettings StoredScanSettings(std::vector<UnreadableSetting>* unreadable) {
@@ -64,6 +71,8 @@ ScanSettings StoredScanSettings(std::vector<UnreadableSetting>* unreadable) {
   number(option::Seconds, "5", toInt16, settings.seconds);
   number(option::Overwrite, "1", toCheckState, settings.overwrite);
   number(option::Security, "0", toCheckState, settings.security);
+  number(option::OCR, "", toLanguageList, settings.ocrLanguages);
+  number(option::OCRRotate, "0", toCheckState, settings.ocrRotate);
   return settings;
 }
 

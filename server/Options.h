@@ -21,6 +21,10 @@ inline constexpr const char* Security = "Security";
 inline constexpr const char* WinCaption = "WinCaption";
 inline constexpr const char* ScriptDir = "ScriptDir";
 inline constexpr const char* UNC = "UNC";
+// Text recognition of scanned pages: a language list ("eng", "eng+deu"); empty is off.
+inline constexpr const char* OCR = "OCR";
+// A check state: pages recognised as turned are turned upright.
+inline constexpr const char* OCRRotate = "OCRRotate";
 }  // namespace option
 
 inline constexpr const char* kDefaultWinCaption = "save pdf file as";
@@ -31,6 +35,9 @@ inline constexpr const char* kDefaultWinCaption = "save pdf file as";
 std::optional<std::int16_t> toInt16(const std::string& text);
 // A check state: 0 clear, 1 set; nothing for anything else.
 std::optional<bool> toCheckState(const std::string& text);
+// A language list for text recognition, spaces around it trimmed: "" (none), or names of
+// letters, digits and "_" joined by "+". Nothing for anything else.
+std::optional<std::string> toLanguageList(const std::string& text);
 inline std::string checkStateText(bool set) { return set ? "1" : "0"; }
 
 // A value in the settings store that cannot be understood, as it is stored.
@@ -41,9 +48,9 @@ struct UnreadableSetting {
 
 // The scan settings in the settings store. Missing ones take their defaults: both
 // directories the default work folder, an interval of 5 seconds, overwrite set, security
-// clear. A value that cannot be read or understood leaves what a fresh window shows: no
-// directory, an interval of 0, the option clear; it is added to `unreadable` when given,
-// so that the front end can say so once.
+// clear, no text recognition. A value that cannot be read or understood leaves what a
+// fresh window shows: no directory, an interval of 0, the option clear, no recognition;
+// it is added to `unreadable` when given, so that the front end can say so once.
 ScanSettings StoredScanSettings(std::vector<UnreadableSetting>* unreadable = nullptr);
 // The log line for an unreadable value: its key, its text, the settings file and what is
 // used instead.

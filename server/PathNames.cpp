@@ -1,5 +1,6 @@
 #include "server/PathNames.h"
 
+#include "common/IgnoringErrors.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "platform/FileSystem.h"
@@ -19,11 +20,10 @@ std::string GetBaseName(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-  try {
-    return fileSystem().pathExists(path);
-  } catch (...) {
-    return false;
-  }
+  bool exists = false;
+  // The scan cycle's test never raises: a path that cannot be looked at is not there.
+  ignoringErrors([&] { exists = fileSystem().pathExists(path); });
+  return exists;
 }
 
 }  // namespace vd

@@ -38,10 +38,13 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) 
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, EngineFactory engineFactory)
     : ScanCycle(std::move(folders), observer) {
-  conversion_ = std::make_unique<SerialConversion>(std::move(engineFactory), observer_, [this] {
-    eventPump().processEvents();
-    return stopRequested_;
-  });
+  conversion_ = std::make_unique<SerialConversion>(
+      std::move(engineFactory), observer_,
+      [this] {
+        eventPump().processEvents();
+        return stopRequested_;
+      },
+      folders_.front()->settings());
 }
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, ConversionLanes& lanes)
@@ -259,12 +262,12 @@ bool ScanCycle::finishEnded(ConversionEnded ended) {
   inHand_.remove(ended.file);
   state_.inHand.erase(std::find(state_.inHand.begin(), state_.inHand.end(), ended.file.in));
   const std::size_t k = ended.file.folder;
-  if (ended.stoppedInScript) {
+  if (ended.outcome.stopFound) {
     if (ended.file.replaced) ended.file.replaced->putBack();
     return false;
   }
   if (std::optional<CycleState::Outcome> outcome =
-          folders_[k]->finish(std::move(ended.file), std::move(ended.failure), conversion_->interleaves())) {
+          folders_[k]->finish(std::move(ended.file), ended.outcome, conversion_->interleaves())) {
     state_.addOutcome(std::move(*outcome));
   }
   if (waits_[k].waitingForInHand) waits_[k].due = true;

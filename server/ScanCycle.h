@@ -1,6 +1,6 @@
 // The scan cycle: passes over one or several input folders until a stop is carried out.
 // It joins the pass logic of each folder (FolderPasses) with one way of converting the
-// files taken (FileConversion: one after the other, or in lanes). It runs on the calling
+// files taken (ConversionWay: one after the other, or in lanes). It runs on the calling
 // thread; events are processed only at the cycle's check points, where a stop requested
 // meanwhile is carried out. It reports through a ScanObserver and touches no widget, so a
 // window and a front end without one drive it alike.
@@ -19,9 +19,9 @@
 
 #include "platform/FolderChanges.h"
 #include "server/ConversionLanes.h"
+#include "server/ConversionWay.h"
 #include "server/CycleState.h"
 #include "server/EngineFactory.h"
-#include "server/FileConversion.h"
 #include "server/FolderPasses.h"
 #include "server/ScanObserver.h"
 #include "server/ScanSettings.h"
@@ -107,7 +107,7 @@ class ScanCycle {
   ScanObserver& observer_;
   std::vector<std::unique_ptr<FolderPasses>> folders_;
   std::vector<FolderWait> waits_;
-  std::unique_ptr<FileConversion> conversion_;
+  std::unique_ptr<ConversionWay> conversion_;
   FilesInHand inHand_;
   CycleState state_;
   std::string refusal_;

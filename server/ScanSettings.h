@@ -1,5 +1,6 @@
-// What a scan cycle works with: the directories, the interval and the two options. A front
-// end reads them from wherever it keeps them (the window from its boxes) and hands them in.
+// What a scan cycle works with: the directories, the interval and the options. A front end
+// reads them from wherever it keeps them (the window from its boxes and the settings file)
+// and hands them in.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,11 @@ struct ScanSettings {
   bool overwrite = false;
   // "Use security": the Distiller's security settings apply to what it makes.
   bool security = false;
+  // Text recognition of scanned pages: Tesseract's language names joined by "+" ("eng",
+  // "eng+deu"); empty leaves pictures without text.
+  std::string ocrLanguages;
+  // Pages recognised as turned are turned upright.
+  bool ocrRotate = false;
 };
 
 }  // namespace vd

@@ -11,6 +11,7 @@
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/CreatePDF.h"
+#include "outside/ocr/SearchableScans.h"
 #include "platform/FileSystem.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptFile.h"
@@ -29,12 +30,14 @@ std::string localEntryPath(const std::string& entry) {
 }
 
 // Converts one entry (read from source) into the temporary PDF as the scan cycle would
-// convert the file, except that a PDF is copied, security is never applied to a part of a
-// joined document, and a script entry is taken as text, so scripts do not nest.
-void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& source, const std::string& temporary) {
+// convert the file, except that a PDF is copied (with a text layer on its scanned pages
+// when recognition is enabled), security is never applied to a part of a joined document,
+// and a script entry is taken as text, so scripts do not nest.
+void convertEntry(CreatePDF& engine, const std::string& entry, const std::string& source, const std::string& temporary,
+                  const TextRecognition& recognition) {
   const std::string ext = GetExtension(entry);
   if (ext == "pdf") {
-    fileSystem().copyFile(source, temporary);
+    if (!WriteWithTextOnScannedPages(source, temporary, recognition)) fileSystem().copyFile(source, temporary);
     return;
   }
   ConvertWithEngine(engine, DispatchCall{temporary, source, ext, false});
@@ -155,7 +158,7 @@ class ScriptRun {
     const std::string temporary = temporaryFor(GetBaseName(entry));
     const std::string distillerLog = distillerLogOf(temporary);
     std::string why;
-    const bool converted = attempt([&] { convertEntry(context_.engine, entry, source, temporary); }, why);
+    const bool converted = attempt([&] { convertEntry(context_.engine, entry, source, temporary, context_.recognition); }, why);
     if (!PathExists(temporary)) {
       if (fileSystem().entryExists(distillerLog)) {
         why = keepLogOfFailedEntry(entry, distillerLog, converted ? "no PDF was made of it." : why);

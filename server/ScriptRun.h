@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "outside/ocr/TextRecognition.h"
+
 namespace vd {
 
 class CreatePDF;
@@ -20,6 +22,8 @@ struct ScriptRunContext {
   // entry naming that PDF reads its old content from there. Empty when nothing is replaced.
   std::string replacedPdf;
   std::string replacedPdfAside;
+  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
+  TextRecognition recognition = {};
 };
 
 enum class ScriptRunEnd { Finished, StopRequested };

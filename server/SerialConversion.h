@@ -1,23 +1,34 @@
 // One file after the other, in this process, with one engine: the window's way, and
-// vellumdkd's with --jobs 1. A file is converted as it is started; next() hands it back.
+// vellumdkd's with --jobs 1. A file is converted as it is started (ConvertFile); next()
+// hands it back. The engine is made for a text recognition: a file whose folder asks for
+// another gets an engine made anew.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
+#include "server/ConversionWay.h"
 #include "server/EngineFactory.h"
-#include "server/FileConversion.h"
 #include "server/ScanObserver.h"
+#include "server/ScanSettings.h"
 
 namespace vd {
 
-class SerialConversion : public FileConversion {
+class SerialConversion : public ConversionWay {
  public:
-  // stopRequested is asked between a script's entries (events processed first).
-  SerialConversion(EngineFactory engineFactory, ScanObserver& observer, std::function<bool()> stopRequested);
+  // stopRequested is asked between a script's entries (events processed first). begin()
+  // makes the engine for the recognition of firstFolder, the folder served first.
+  SerialConversion(EngineFactory engineFactory, ScanObserver& observer, std::function<bool()> stopRequested,
+                   const ScanSettings& firstFolder);
 
   void begin() override;
-  void end() override { engine_.reset(); }
+  void end() override {
+    engine_.reset();
+    engineMadeFor_.reset();
+  }
   bool hasRoom() const override { return !ended_; }
   void start(FileInHand file) override;
   std::optional<ConversionEnded> next(int milliseconds) override;
@@ -36,11 +47,19 @@ class SerialConversion : public FileConversion {
     ScanObserver& observer_;
   };
 
+  // The text recognition a folder's settings ask for, its notes going to the log.
+  TextRecognition recognition(const std::string& languages, bool turnUpright);
+  // Makes the engine for that recognition unless it is made for it already.
+  void makeEngine(const std::string& languages, bool turnUpright);
+
   EngineFactory engineFactory_;
   ScanObserver& observer_;
   std::function<bool()> stopRequested_;
   ProgressEvents progressEvents_{observer_};
   std::unique_ptr<CreatePDF> engine_;
+  // The recognition the engine was made for, or tried for when it could not be made.
+  std::optional<std::pair<std::string, bool>> engineMadeFor_;
+  std::pair<std::string, bool> firstRecognition_;
   std::optional<ConversionEnded> ended_;
 };
 

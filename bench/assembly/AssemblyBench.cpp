@@ -23,9 +23,10 @@ namespace {
 
 using namespace vd::bench;
 
+// The engine of a recent viewer.
 class BenchEngine : public vd::CreatePDF {
  public:
-  BenchEngine() { m_AcrobatVersion = "10.0"; }
+  BenchEngine() : CreatePDF(vd::EngineDetection{"10.0"}) {}
 };
 
 // Letter pages of forty lines of text each.

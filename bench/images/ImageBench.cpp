@@ -24,9 +24,10 @@ namespace {
 
 using namespace vd::bench;
 
+// The engine of a recent viewer.
 class BenchEngine : public vd::CreatePDF {
  public:
-  BenchEngine() { m_AcrobatVersion = "10.0"; }
+  BenchEngine() : CreatePDF(vd::EngineDetection{"10.0"}) {}
 };
 
 // The img2pdf library inside one Python process that answers each conversion with the

@@ -40,8 +40,10 @@ class Lane {
   bool convert(const std::string& input, const std::string& output) {
     // The lane, and the workers it starts, take the environment when it starts.
     if (!confined_) setenv(kUnconfined, "1", 1);
-    const std::optional<std::string> refused =
-        pool_.start(0, vd::LaneJob{output, input, vd::GetExtension(input), false, fs::path(input).parent_path().string()});
+    const std::optional<std::string> refused = pool_.start(
+        0,
+        vd::LaneJob{
+            output, input, vd::GetExtension(input), false, fs::path(input).parent_path().string(), {}, {}, {}, false});
     unsetenv(kUnconfined);
     if (refused) {
       std::fprintf(stderr, "the lane refused %s: %s\n", input.c_str(), refused->c_str());

@@ -23,6 +23,7 @@
 
 #include "common/Locations.h"
 #include "common/Seam.h"
+#include "engine/CreatePDF.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "server/ScanCycle.h"
@@ -33,11 +34,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The first conversion only marks the moment and asks for the stop.
-class FirstConversion : public vd::CreatePDF {
+class FirstConversionMark : public vd::Converter {
  public:
-  FirstConversion(std::optional<Clock::time_point>& began, std::function<void()> stop)
+  FirstConversionMark(std::optional<Clock::time_point>& began, std::function<void()> stop)
       : began_(began), stop_(std::move(stop)) {}
-  void CreatePDFfromTextFile3(const std::string&, const std::string&, vd::TextFileOptions&) override {
+  std::string name() const override { return "first conversion"; }
+  void convert(vd::EngineObject&, vd::ConversionCall&) override {
     if (!began_) began_ = Clock::now();
     stop_();
   }
@@ -46,6 +48,13 @@ class FirstConversion : public vd::CreatePDF {
   std::optional<Clock::time_point>& began_;
   std::function<void()> stop_;
 };
+
+// An engine whose every conversion goes to the mark.
+std::unique_ptr<vd::CreatePDF> FirstConversion(std::optional<Clock::time_point>& began, std::function<void()> stop) {
+  vd::ConverterRegistry converters;
+  converters.addFallback(std::make_unique<FirstConversionMark>(began, std::move(stop)));
+  return std::make_unique<vd::CreatePDF>(vd::EngineDetection{}, vd::StandInFactories{}, std::move(converters));
+}
 
 class SilentMessages : public vd::MessageBoxes {
  public:
@@ -89,9 +98,9 @@ double cycleAlone(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   CountingObserver observer;
   vd::ScanCycle* running = nullptr;
-  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false}, observer, [&] {
-    return std::make_unique<FirstConversion>(began, [&] { running->requestStop(); });
-  });
+  vd::ScanCycle cycle(
+      vd::ScanSettings{input, output, 0, true, false, "", false}, observer,
+      [&](const vd::TextRecognition&) { return FirstConversion(began, [&] { running->requestStop(); }); });
   running = &cycle;
   const Clock::time_point start = Clock::now();
   cycle.run();
@@ -105,7 +114,7 @@ double window(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   std::unique_ptr<vd::Form1> form;
   const auto click = [&](const char* name) { form->findChild<QPushButton*>(name)->click(); };
-  form = std::make_unique<vd::Form1>("", [&] { return std::make_unique<FirstConversion>(began, [&] { click("Command2"); }); });
+  form = std::make_unique<vd::Form1>("", [&] { return FirstConversion(began, [&] { click("Command2"); }); });
   form->show();
   QCoreApplication::processEvents();
   const Clock::time_point start = Clock::now();

@@ -12,11 +12,11 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
+#include "common/EngineError.h"
 #include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/PrivateDirectories.h"
 #include "common/Text.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/GifPicture.h"
 #include "outside/acrobat/ImageFacts.h"
 #include "outside/acrobat/RasterImages.h"
@@ -152,8 +152,8 @@ QPDFObjectHandle makeFaxImage(QPDF& document, const FaxPage& fax) {
   return image;
 }
 
-// TIFF pages in file order: bilevel CCITT pages as fax data, the others decoded by Qt's
-// reader where it can (reader, when qtReads), by libtiff where it cannot or would keep
+// TIFF pages in file order: bilevel CCITT pages as fax data, CMYK pages as their samples,
+// the others decoded by Qt's reader where it can (reader, when qtReads), by libtiff where it cannot or would keep
 // more of a deep page.
 void importTiff(QPDF& document, const std::string& bytes, QImageReader& reader, bool qtReads) {
   TiffPages tiff(bytes);
@@ -162,6 +162,12 @@ void importTiff(QPDF& document, const std::string& bytes, QImageReader& reader, 
     if (std::optional<FaxPage> fax = tiff.faxPage(i)) {
       addImagePage(document, makeFaxImage(document, *fax), fax->width, fax->height,
                    fax->resolution.value_or(Resolution{}), 0);
+      continue;
+    }
+    // CMYK stays CMYK, as a print shop expects: Qt's reader would make it RGB.
+    if (std::optional<CmykPage> cmyk = tiff.cmykPage(i)) {
+      addImagePage(document, MakeCmykImageObject(document, cmyk->width, cmyk->height, cmyk->bits, cmyk->samples, cmyk->alpha),
+                   cmyk->width, cmyk->height, cmyk->resolution.value_or(Resolution{}), 0);
       continue;
     }
     QImage frame;

@@ -2,8 +2,8 @@
 // frame (pages of a TIFF, frames of an animated GIF; an icon's largest picture), each
 // page as large as the frame at its resolution. JPEG data goes in unchanged; PNG rows go
 // in unchanged where PDF can read them; bilevel CCITT TIFF pages go in as fax data (as
-// stored where PDF can read it, else coded anew as Group 4); everything else is decoded
-// and stored losslessly. A WMF or EMF picture is drawn by the office suite's drawing
+// stored where PDF can read it, else coded anew as Group 4); CMYK TIFF pages keep their
+// samples in DeviceCMYK; everything else is decoded and stored losslessly. A WMF or EMF picture is drawn by the office suite's drawing
 // component into a PDF page of the picture's own size, which is taken as it is.
 #pragma once
 

@@ -2,13 +2,26 @@
 // otherwise damaged must never pass for a finished conversion.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vd {
 
-// Why the PDF at path is not whole, or nothing when it is: it must open without repair
-// (a trailer and cross-reference table at its end), have at least one page, and every
+struct PdfWholeness {
+  // Why the PDF is not whole; nothing when it is.
+  std::optional<std::string> damage;
+  // The pages of a whole PDF; 0 when an open password keeps them from being counted.
+  std::int32_t pages = 0;
+};
+
+// The checks of WhyPdfIsNotWhole, with the pages they counted on the way, so that whoever
+// needs both opens the PDF once.
+PdfWholeness CheckPdfWholeness(const std::string& path);
+
+// Why the PDF at path is not whole, or nothing when it is: it must end with its "%%EOF" and
+// open without repair (a trailer and cross-reference table at its end), have at least one
+// page, and every
 // page's content must read to its end without complaint. Of a PDF protected by an open
 // password only the end can be read, and that is what is checked.
 std::optional<std::string> WhyPdfIsNotWhole(const std::string& path);

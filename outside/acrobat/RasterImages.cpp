@@ -289,6 +289,27 @@ void colourSamples(const QImage& picture, Samples& samples, std::string& mask) {
 
 }  // namespace
 
+QPDFObjectHandle MakeCmykImageObject(QPDF& document, int width, int height, int bits, const std::string& samples,
+                                     const std::string& alpha) {
+  Samples cmyk;
+  cmyk.rows = samples;
+  cmyk.bitsPerComponent = bits;
+  cmyk.colours = 4;
+  cmyk.rowBytes = static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(bits / 8);
+  cmyk.continuousTone = true;
+  cmyk.colourSpace = QPDFObjectHandle::newName("/DeviceCMYK");
+  QPDFObjectHandle image = makeStream(document, width, height, cmyk);
+  if (!alpha.empty()) {
+    Samples mask;
+    mask.rows = alpha;
+    mask.bitsPerComponent = bits;
+    mask.rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bits / 8);
+    mask.continuousTone = true;
+    image.getDict().replaceKey("/SMask", makeStream(document, width, height, mask));
+  }
+  return image;
+}
+
 QPDFObjectHandle MakeImageObject(QPDF& document, const QImage& picture) {
   const int width = picture.width();
   const int height = picture.height();

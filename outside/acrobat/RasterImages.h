@@ -5,6 +5,8 @@
 // filtered for Flate as PNG rows are.
 #pragma once
 
+#include <string>
+
 #include <qpdf/QPDFObjectHandle.hh>
 
 class QImage;
@@ -13,5 +15,10 @@ class QPDF;
 namespace vd {
 
 QPDFObjectHandle MakeImageObject(QPDF& document, const QImage& picture);
+
+// CMYK samples as they are (four a pixel, 8 or 16 bits, 16 big-endian), with a soft mask from
+// alpha (one sample a pixel of the same depth) unless it is empty.
+QPDFObjectHandle MakeCmykImageObject(QPDF& document, int width, int height, int bits, const std::string& samples,
+                                     const std::string& alpha);
 
 }  // namespace vd

@@ -2,8 +2,8 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "common/EngineError.h"
 #include "common/PrivateDirectories.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/PdfFileWriter.h"
 #include "outside/acrobat/ViewerInfo.h"
 #include "outside/ghostscript/GhostscriptRunner.h"

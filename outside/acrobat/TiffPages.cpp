@@ -188,6 +188,128 @@ std::optional<FaxPage> TiffPages::faxPage(int index) {
   return page;
 }
 
+std::optional<CmykPage> TiffPages::cmykPage(int index) {
+  select(index);
+  std::uint16_t photometric = 0;
+  std::uint16_t inkSet = INKSET_CMYK;
+  std::uint16_t bits = 1;
+  std::uint16_t samplesPerPixel = 1;
+  std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_INKSET, &inkSet);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+  if (TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric) != 1 || photometric != PHOTOMETRIC_SEPARATED ||
+      inkSet != INKSET_CMYK || (bits != 8 && bits != 16) || sampleFormat != SAMPLEFORMAT_UINT || samplesPerPixel < 4 ||
+      TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width) != 1 || TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height) != 1 ||
+      width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMostPixels) {
+    return std::nullopt;
+  }
+  std::uint16_t extraCount = 0;
+  std::uint16_t* extraKinds = nullptr;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
+  const std::uint16_t firstExtra = samplesPerPixel > 4 && extraCount > 0 && extraKinds != nullptr ? extraKinds[0] : 0;
+  // PDF has no premultiplied colour: such a page goes the decoded way.
+  if (firstExtra == EXTRASAMPLE_ASSOCALPHA) return std::nullopt;
+  const bool alpha = firstExtra == EXTRASAMPLE_UNASSALPHA;
+
+  const int sampleBytes = bits / 8;
+  if (static_cast<std::uint64_t>(width) * height * samplesPerPixel * sampleBytes >
+      static_cast<std::uint64_t>(kLargestAllocation)) {
+    fail("is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels of " +
+         std::to_string(samplesPerPixel) + " samples)");
+  }
+  const std::string all = readInterleaved(width, height, samplesPerPixel, sampleBytes);
+  CmykPage page;
+  page.width = static_cast<int>(width);
+  page.height = static_cast<int>(height);
+  page.bits = bits;
+  page.resolution = resolution();
+  const std::size_t pixels = static_cast<std::size_t>(width) * height;
+  const std::size_t pixelBytes = static_cast<std::size_t>(samplesPerPixel) * sampleBytes;
+  const std::size_t inkBytes = 4u * sampleBytes;
+  page.samples.resize(pixels * inkBytes);
+  if (alpha) page.alpha.resize(pixels * sampleBytes);
+  // Samples come from libtiff in the machine's byte order; PDF reads 16 bits big-endian.
+  const auto copySample = [sampleBytes](char* to, const char* from) {
+    if (sampleBytes == 1) {
+      *to = *from;
+      return;
+    }
+    std::uint16_t value = 0;
+    std::memcpy(&value, from, 2);
+    to[0] = static_cast<char>(value >> 8);
+    to[1] = static_cast<char>(value & 0xFF);
+  };
+  for (std::size_t p = 0; p < pixels; ++p) {
+    const char* pixel = all.data() + p * pixelBytes;
+    for (int ink = 0; ink < 4; ++ink) copySample(&page.samples[p * inkBytes + ink * sampleBytes], pixel + ink * sampleBytes);
+    if (alpha) copySample(&page.alpha[p * sampleBytes], pixel + 4 * sampleBytes);
+  }
+  return page;
+}
+
+// Every sample of the page, pixels interleaved, rows top to bottom, whatever the file's
+// layout: strips or tiles, samples interleaved or in planes of their own.
+std::string TiffPages::readInterleaved(std::uint32_t width, std::uint32_t height, int samplesPerPixel, int sampleBytes) {
+  std::uint16_t planes = PLANARCONFIG_CONTIG;
+  TIFFGetFieldDefaulted(tiff_, TIFFTAG_PLANARCONFIG, &planes);
+  const bool separate = planes == PLANARCONFIG_SEPARATE;
+  const std::size_t pixelBytes = static_cast<std::size_t>(samplesPerPixel) * sampleBytes;
+  // What one pixel takes in one plane: all its samples, or one sample when each has a plane.
+  const std::size_t planePixelBytes = separate ? static_cast<std::size_t>(sampleBytes) : pixelBytes;
+  const int planeCount = separate ? samplesPerPixel : 1;
+  std::string all(pixelBytes * width * height, '\0');
+  // One plane's pixels of a run of a row into place.
+  const auto place = [&](const char* from, std::uint32_t x, std::uint32_t y, std::uint32_t count, int plane) {
+    char* to = all.data() + (static_cast<std::size_t>(y) * width + x) * pixelBytes;
+    if (!separate) {
+      std::memcpy(to, from, count * pixelBytes);
+      return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::memcpy(to + i * pixelBytes + static_cast<std::size_t>(plane) * sampleBytes, from + i * planePixelBytes,
+                  static_cast<std::size_t>(sampleBytes));
+    }
+  };
+  if (TIFFIsTiled(tiff_)) {
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileHeight = 0;
+    TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &tileHeight);
+    const tmsize_t tileBytes = TIFFTileSize(tiff_);
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes <= 0 ||
+        static_cast<std::uint64_t>(tileBytes) != static_cast<std::uint64_t>(tileWidth) * tileHeight * planePixelBytes) {
+      fail("has a damaged tile layout");
+    }
+    std::string tile(static_cast<std::size_t>(tileBytes), '\0');
+    for (int plane = 0; plane < planeCount; ++plane) {
+      for (std::uint32_t top = 0; top < height; top += tileHeight) {
+        for (std::uint32_t left = 0; left < width; left += tileWidth) {
+          if (TIFFReadTile(tiff_, tile.data(), left, top, 0, static_cast<std::uint16_t>(plane)) < 0) fail("cannot be decoded");
+          const std::uint32_t rows = std::min(tileHeight, height - top);
+          const std::uint32_t columns = std::min(tileWidth, width - left);
+          for (std::uint32_t row = 0; row < rows; ++row) {
+            place(tile.data() + static_cast<std::size_t>(row) * tileWidth * planePixelBytes, left, top + row, columns, plane);
+          }
+        }
+      }
+    }
+    return all;
+  }
+  if (TIFFScanlineSize64(tiff_) != planePixelBytes * width) fail("has a damaged row layout");
+  std::string row(planePixelBytes * width, '\0');
+  for (int plane = 0; plane < planeCount; ++plane) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      if (TIFFReadScanline(tiff_, row.data(), y, static_cast<std::uint16_t>(plane)) < 0) fail("cannot be decoded");
+      place(row.data(), 0, y, width, plane);
+    }
+  }
+  return all;
+}
+
 std::optional<Resolution> TiffPages::resolution() {
   float x = 0;
   float y = 0;

@@ -33,6 +33,18 @@ struct FaxPage {
   std::optional<Resolution> resolution;
 };
 
+// A page of the four process inks as the file holds its samples (0 no ink, the largest
+// value full ink, as PDF's DeviceCMYK reads them): pixels interleaved, rows top to bottom,
+// 16-bit samples big-endian.
+struct CmykPage {
+  std::string samples;
+  std::string alpha;  // an unassociated alpha, one sample a pixel of the same depth; empty for none
+  int width = 0;
+  int height = 0;
+  int bits = 8;
+  std::optional<Resolution> resolution;
+};
+
 class TiffPages {
  public:
   // bytes must outlive the object. Throws std::runtime_error with libtiff's reason when the
@@ -49,6 +61,10 @@ class TiffPages {
   // round when the file fills bytes from the low bit), every other such page decoded
   // and coded anew as one Group 4 strip. Nothing for other pages.
   std::optional<FaxPage> faxPage(int index);
+  // Page index as CMYK samples, unchanged, when it is a CMYK page of 8 or 16 bits a sample
+  // (any compression, in strips or tiles, its samples interleaved or in planes) without a
+  // premultiplied alpha. Nothing for other pages, which decode() turns into RGB.
+  std::optional<CmykPage> cmykPage(int index);
   // Page index decoded. Throws std::runtime_error naming the page when it cannot be
   // decoded: a damaged page is an error, never a missing page.
   TiffPage decode(int index);
@@ -69,6 +85,7 @@ class TiffPages {
   std::optional<Resolution> resolution();
   QImage readDeepPage(int colours, bool alpha, bool premultiplied, bool inverted);
   QImage readAsRgba();
+  std::string readInterleaved(std::uint32_t width, std::uint32_t height, int samplesPerPixel, int sampleBytes);
   [[noreturn]] void fail(const std::string& what);
 
   Source source_;

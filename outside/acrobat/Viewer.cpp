@@ -2,10 +2,11 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "common/EngineError.h"
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "engine/EngineError.h"
 #include "outside/acrobat/ImageImport.h"
+#include "outside/ocr/SearchableScans.h"
 
 namespace vd {
 namespace {
@@ -26,7 +27,9 @@ bool ViewerDocument::Open(const std::string& path, const std::string& /*title*/)
   if (namesPdf(path)) {
     if (!shown->Open(path)) throw EngineError("The document " + path + " cannot be opened: " + shown->lastError() + ".");
   } else {
-    shown = std::make_shared<QpdfDocument>(ImportImage(path, drawings_.get()));
+    std::shared_ptr<QPDF> image = ImportImage(path, drawings_.get());
+    AddTextToScannedPages(*image, recognition_, path);
+    shown = std::make_shared<QpdfDocument>(std::move(image));
   }
   shown_ = std::move(shown);
   activeDocument() = shown_;

@@ -9,6 +9,7 @@
 
 #include "outside/AcrobatInterface.h"
 #include "outside/acrobat/QpdfDocument.h"
+#include "outside/ocr/TextRecognition.h"
 
 namespace vd {
 
@@ -18,8 +19,10 @@ class ViewerDocument : public AcroAVDoc {
  public:
   ViewerDocument() = default;
   explicit ViewerDocument(std::shared_ptr<QpdfDocument> shown) : shown_(std::move(shown)) {}
-  // drawings draws the metafiles opened in this window (ImageImport.h).
-  explicit ViewerDocument(std::shared_ptr<OfficeSuite> drawings) : drawings_(std::move(drawings)) {}
+  // drawings draws the metafiles opened in this window (ImageImport.h); with recognition
+  // enabled, the pages of an image opened here get a text layer (SearchableScans.h).
+  explicit ViewerDocument(std::shared_ptr<OfficeSuite> drawings, TextRecognition recognition = {})
+      : drawings_(std::move(drawings)), recognition_(std::move(recognition)) {}
 
   // Throws EngineError, with the reason, when the file cannot be shown.
   bool Open(const std::string& path, const std::string& title) override;
@@ -30,6 +33,7 @@ class ViewerDocument : public AcroAVDoc {
  private:
   std::shared_ptr<QpdfDocument> shown_;
   std::shared_ptr<OfficeSuite> drawings_;
+  TextRecognition recognition_;
 };
 
 class Viewer : public AcroApp {

@@ -43,9 +43,8 @@ inline constexpr const char* kFirstPageNumber = "firstPageNumber";
 // Margins: "margin.top", "margin.left", "margin.right", "margin.bottom", "margin.header",
 // "margin.footer".
 
-// PowerPoint: "1" horizontal (landscape) slides, "2" vertical; the first and last slide,
-// a value below 1 leaving that end open.
-inline constexpr const char* kSlideOrientation = "slideOrientation";
+// PowerPoint: the first and last slide, a value below 1 leaving that end open. The slides
+// are printed at their own size; the stand-in turns their pages.
 inline constexpr const char* kFrom = "from";
 inline constexpr const char* kTo = "to";
 

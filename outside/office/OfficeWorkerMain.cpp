@@ -44,7 +44,6 @@
 #include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
-#include <com/sun/star/drawing/XMasterPagesSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -60,7 +59,6 @@
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XHeaderFooterContent.hpp>
-#include <com/sun/star/sheet/XPrintAreas.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
@@ -74,7 +72,9 @@
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>
+#include <com/sun/star/table/CellContentType.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/PageNumberType.hpp>
@@ -429,24 +429,40 @@ Reference<css::sheet::XSpreadsheet> chosenSheet(const Reference<css::lang::XComp
   return Reference<css::sheet::XSpreadsheet>(byIndex->getByIndex(0), UNO_QUERY_THROW);
 }
 
-// The cells to print: the range asked for; "Print_Area" is the sheet's print area, or its
-// used area when it has none.
-Reference<css::table::XCellRange> chosenRange(const Reference<css::sheet::XSpreadsheet>& sheet,
+// No cell holds anything or is formatted, and nothing is drawn on the sheet.
+bool isBlank(const Reference<css::lang::XComponent>& document, const Reference<css::sheet::XSpreadsheet>& sheet) {
+  // The workbook's draw pages are its sheets' drawing layers, in the sheets' order.
+  const sal_Int16 index = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress().Sheet;
+  const Reference<css::drawing::XDrawPages> layers =
+      Reference<css::drawing::XDrawPagesSupplier>(document, UNO_QUERY_THROW)->getDrawPages();
+  if (index < layers->getCount() && Reference<css::container::XIndexAccess>(layers->getByIndex(index), UNO_QUERY_THROW)->hasElements()) {
+    return false;
+  }
+  const Reference<css::sheet::XSheetCellCursor> cursor = sheet->createCursor();
+  const Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+  used->gotoStartOfUsedArea(false);
+  used->gotoEndOfUsedArea(true);
+  const css::table::CellRangeAddress area =
+      Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
+  if (area.EndColumn > area.StartColumn || area.EndRow > area.StartRow) return false;
+  return sheet->getCellByPosition(area.StartColumn, area.StartRow)->getType() == css::table::CellContentType_EMPTY;
+}
+
+// What to print: the range asked for. "Print_Area" is the sheet printed as the suite prints
+// a sheet: its print areas, or where it has none its used cells together with everything
+// drawn on it (charts, pictures, shapes, text boxes, form controls, embedded objects) and
+// the cells its overflowing text reaches. The export works that out itself when it is
+// handed the sheet object rather than a range of cells; the used cells alone would leave
+// out a chart beside them and print a sheet holding only a chart or a drawing blank.
+// A sheet with nothing on it at all prints its first cell, an empty page.
+Reference<css::table::XCellRange> chosenRange(const Reference<css::lang::XComponent>& document,
+                                              const Reference<css::sheet::XSpreadsheet>& sheet,
                                               const std::string& range) {
   std::string folded = range;
   for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (folded == "print_area") {
-    const Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
-    const Sequence<css::table::CellRangeAddress> defined = areas->getPrintAreas();
-    if (defined.getLength() > 0) {
-      const css::table::CellRangeAddress& area = defined[0];
-      return sheet->getCellRangeByPosition(area.StartColumn, area.StartRow, area.EndColumn, area.EndRow);
-    }
-    const Reference<css::sheet::XSheetCellCursor> cursor = sheet->createCursor();
-    const Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
-    used->gotoStartOfUsedArea(false);
-    used->gotoEndOfUsedArea(true);
-    return Reference<css::table::XCellRange>(cursor, UNO_QUERY_THROW);
+    if (isBlank(document, sheet)) return sheet->getCellRangeByPosition(0, 0, 0, 0);
+    return Reference<css::table::XCellRange>(sheet, UNO_QUERY_THROW);
   }
   try {
     return sheet->getCellRangeByName(u(range));
@@ -546,61 +562,13 @@ void applyExcelSettings(const Reference<css::lang::XComponent>& document, const 
     const long first = number(settings, "firstPageNumber", 1);
     put(style, "FirstPageNumber", static_cast<sal_Int16>(std::clamp<long>(first, 0, 32767)));
   }
-  const Reference<css::table::XCellRange> range = chosenRange(sheet, setting(settings, "range", "Print_Area"));
+  const Reference<css::table::XCellRange> range = chosenRange(document, sheet, setting(settings, "range", "Print_Area"));
   filterData.push_back(property("Selection", Any(range)));
 }
 
-// Moves and sizes every shape of a page as the page itself was scaled by factor and
-// shifted by (dx, dy), so nothing falls off a page that changed its shape.
-void scaleShapes(const Reference<css::drawing::XShapes>& shapes, double factor, double dx, double dy) {
-  for (sal_Int32 i = 0; i < shapes->getCount(); ++i) {
-    const Reference<css::drawing::XShape> shape(shapes->getByIndex(i), UNO_QUERY);
-    if (!shape.is()) continue;
-    const css::awt::Point at = shape->getPosition();
-    const css::awt::Size size = shape->getSize();
-    shape->setSize(css::awt::Size(static_cast<sal_Int32>(size.Width * factor + 0.5),
-                                  static_cast<sal_Int32>(size.Height * factor + 0.5)));
-    shape->setPosition(css::awt::Point(static_cast<sal_Int32>(at.X * factor + dx + 0.5),
-                                       static_cast<sal_Int32>(at.Y * factor + dy + 0.5)));
-  }
-}
-
-// PowerPoint's slide orientation: "1" wide slides, "2" tall ones. A presentation that must
-// turn gets its width and height swapped, and what is on its slides and masters shrinks to
-// fit the new shape, centred, as the application does.
-void orientSlides(const Reference<css::lang::XComponent>& document, const std::string& orientation) {
-  if (orientation != "1" && orientation != "2") return;
-  const Reference<css::drawing::XDrawPagesSupplier> supplier(document, UNO_QUERY_THROW);
-  const Reference<css::drawing::XDrawPages> slides = supplier->getDrawPages();
-  if (slides->getCount() == 0) return;
-  const Reference<css::beans::XPropertySet> first(slides->getByIndex(0), UNO_QUERY_THROW);
-  const sal_Int32 width = get<sal_Int32>(first, "Width");
-  const sal_Int32 height = get<sal_Int32>(first, "Height");
-  const bool wide = orientation == "1";
-  if (width <= 0 || height <= 0 || width == height || (width > height) == wide) return;
-  // The suite sizes every slide and master alike from the first slide.
-  put(first, "Width", height);
-  put(first, "Height", width);
-  const double factor = std::min(static_cast<double>(height) / width, static_cast<double>(width) / height);
-  const double dx = (height - width * factor) / 2;
-  const double dy = (width - height * factor) / 2;
-  std::vector<Reference<css::drawing::XShapes>> pages;
-  for (sal_Int32 i = 0; i < slides->getCount(); ++i) pages.emplace_back(slides->getByIndex(i), UNO_QUERY);
-  const Reference<css::drawing::XMasterPagesSupplier> masters(document, UNO_QUERY);
-  if (masters.is()) {
-    const Reference<css::drawing::XDrawPages> all = masters->getMasterPages();
-    for (sal_Int32 i = 0; i < all->getCount(); ++i) pages.emplace_back(all->getByIndex(i), UNO_QUERY);
-  }
-  for (const Reference<css::drawing::XShapes>& page : pages) {
-    if (page.is()) scaleShapes(page, factor, dx, dy);
-  }
-}
-
-// PowerPoint's slide orientation and range: the first and last slide, a value below 1
-// leaving that end open.
+// PowerPoint's slide range: the first and last slide, a value below 1 leaving that end open.
 void applyPresentationSettings(const Reference<css::lang::XComponent>& document, const Settings& settings,
                                std::vector<css::beans::PropertyValue>& filterData) {
-  orientSlides(document, setting(settings, "slideOrientation"));
   const long from = number(settings, "from", -1);
   const long to = number(settings, "to", -1);
   if (from < 1 && to < 1) return;

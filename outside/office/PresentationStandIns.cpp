@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "outside/office/OfficeJobs.h"
+#include "outside/office/TurnedSlidePages.h"
 
 namespace vd {
 namespace {
@@ -32,36 +33,38 @@ class PrintOptionsOf : public PowerPointPrintOptions {
   std::string printer_;
 };
 
+// The orientation asked for: the suite prints the slides at their own size, and their pages
+// are turned afterwards (TurnedSlidePages.h).
 class SlideSetup : public PowerPointPageSetup {
  public:
-  explicit SlideSetup(Settings& settings) : settings_(settings) {}
   void SlideOrientation(std::int16_t value) override {
     if (value != 1 && value != 2) throw std::invalid_argument("The slide orientation must be 1 or 2.");
-    settings_.emplace_back(office::kSlideOrientation, std::to_string(value));
+    orientation_ = value;
+  }
+  // Turns the pages of a print file that are not in the orientation asked for.
+  void apply(const std::string& printFile) const {
+    if (orientation_ != 0) TurnSlidePages(printFile, orientation_ == 1);
   }
 
  private:
-  Settings& settings_;
+  std::int16_t orientation_ = 0;  // 1 wide, 2 tall; 0 for the slides' own
 };
 
 class Presentation : public PowerPointPresentation {
  public:
-  Presentation(std::shared_ptr<OfficeSuite> suite, std::string path)
-      : suite_(std::move(suite)), path_(std::move(path)), setup_(settings_) {}
+  Presentation(std::shared_ptr<OfficeSuite> suite, std::string path) : suite_(std::move(suite)), path_(std::move(path)) {}
   PowerPointPrintOptions& PrintOptions() override { return options_; }
   PowerPointPageSetup& PageSetup() override { return setup_; }
   void PrintOut(std::int32_t From, std::int32_t To, const std::string& PrintToFile) override {
-    Settings settings = settings_;
-    settings.emplace_back(office::kFrom, std::to_string(From));
-    settings.emplace_back(office::kTo, std::to_string(To));
+    const Settings settings = {{office::kFrom, std::to_string(From)}, {office::kTo, std::to_string(To)}};
     suite_->print(office::kPowerPoint, path_, PrintToFile, settings);
+    setup_.apply(PrintToFile);
   }
   void Close() override {}
 
  private:
   std::shared_ptr<OfficeSuite> suite_;
   std::string path_;
-  Settings settings_;
   PrintOptionsOf options_;
   SlideSetup setup_;
 };

@@ -98,6 +98,10 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   for (char** entry = environ; *entry != nullptr; ++entry) {
     if (std::strncmp(*entry, "TMPDIR=", 7) != 0) environment.emplace_back(*entry);
   }
+  for (const std::string& variable : kind_.environmentDefaults) {
+    const std::string name = variable.substr(0, variable.find('='));
+    if (std::getenv(name.c_str()) == nullptr) environment.push_back(variable);
+  }
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);

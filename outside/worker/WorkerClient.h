@@ -41,6 +41,8 @@ struct WorkerKind {
   std::string title;
   // The limits before the environment's say.
   WorkerLimits limits;
+  // Variables the worker gets ("NAME=value") where the environment sets none of its own.
+  std::vector<std::string> environmentDefaults = {};
 };
 
 // What a running job reports; every call arrives on the thread that runs the job.
@@ -81,6 +83,8 @@ class WorkerClient {
   pid_t pid() const { return pid_; }
   // helperDir() + "/" + the kind's program name.
   std::string programPath() const;
+  // The kind's limits as the environment sets them.
+  WorkerLimits limits() const { return kind_.limits.overriddenByEnvironment(); }
   // The folder shared with the workers, made on first use and kept while jobs or workers
   // use it. Throws FileError when it cannot be made.
   std::shared_ptr<const TemporaryDirectory> sharedFolder();

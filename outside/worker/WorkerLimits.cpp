@@ -20,7 +20,7 @@ Whole environmentCount(const char* name, Whole fallback, Whole largest) {
 
 WorkerLimits WorkerLimits::overriddenByEnvironment() const {
   WorkerLimits limits = *this;
-  limits.jobSeconds = positiveEnvironmentNumber("VELLUMDOCK_JOB_TIMEOUT", jobSeconds);
+  limits.jobSeconds = positiveEnvironmentNumber(timeoutVariable, jobSeconds);
   // A bound past what the address space can hold is no bound.
   limits.memoryMegabytes = environmentCount<long long>("VELLUMDOCK_JOB_MEMORY_MB", memoryMegabytes, 1LL << 40);
   limits.jobsPerWorker = environmentCount<int>("VELLUMDOCK_WORKER_JOBS", jobsPerWorker, INT_MAX);

@@ -1,5 +1,7 @@
 #include "server/convert/ConvertCommand.h"
 
+#include "server/Options.h"
+
 namespace vd::convert {
 namespace {
 
@@ -16,7 +18,8 @@ ConvertCommand ParseConvertCommand(const std::vector<std::string>& arguments) {
   ConvertCommand command;
   std::vector<std::string> operands;
   bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
       operands.push_back(argument);
     } else if (argument == "--") {
@@ -29,6 +32,18 @@ ConvertCommand ParseConvertCommand(const std::vector<std::string>& arguments) {
       command.json = true;
     } else if (argument == "--security" || argument == "--no-security") {
       command.security = argument == "--security";
+    } else if (argument == "--ocr" || argument.rfind("--ocr=", 0) == 0) {
+      std::string text;
+      if (argument == "--ocr") {
+        if (i + 1 >= arguments.size()) return usage("--ocr needs a list of languages such as eng or eng+deu");
+        text = arguments[++i];
+      } else {
+        text = argument.substr(6);
+      }
+      command.ocrLanguages = toLanguageList(text);
+      if (!command.ocrLanguages) {
+        return usage("--ocr takes language names joined by '+' (eng, eng+deu), not '" + text + "'");
+      }
     } else {
       return usage("unknown option '" + argument + "'");
     }
@@ -42,13 +57,16 @@ ConvertCommand ParseConvertCommand(const std::vector<std::string>& arguments) {
 }
 
 std::string ConvertHelpText() {
-  return "Usage: vellumdk-convert [--json] [--security|--no-security] [--] OUTPUT INPUT\n"
+  return "Usage: vellumdk-convert [--json] [--security|--no-security] [--ocr LANGS] [--] OUTPUT INPUT\n"
          "Converts INPUT into the PDF OUTPUT with the converter the scan cycle would choose\n"
          "for INPUT's extension, with the same arguments. INPUT is never removed.\n"
          "\n"
          "  --json         on success, print {\"output\", \"pages\", \"bytes\", \"seconds\"}\n"
          "  --security     apply the distiller's security settings\n"
          "  --no-security  do not apply them (default: the stored \"Use security\" option)\n"
+         "  --ocr LANGS    give scanned pages a text layer, recognised in the languages\n"
+         "                 LANGS (eng, eng+deu, ...); \"\" for none (default: the stored\n"
+         "                 \"OCR\" setting)\n"
          "  --help         show this text and exit\n"
          "  --version      show the version and exit\n"
          "\n"

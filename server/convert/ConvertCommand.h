@@ -20,6 +20,8 @@ struct ConvertCommand {
   bool json = false;
   // Over the stored "Use security" option when given.
   std::optional<bool> security;
+  // Over the stored text recognition ("OCR") when given; "" turns it off.
+  std::optional<std::string> ocrLanguages;
   std::string problem;  // for Usage
 };
 

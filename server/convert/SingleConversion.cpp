@@ -8,23 +8,18 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <optional>
 
-#include "common/IgnoringErrors.h"
+#include "common/EngineError.h"
 #include "common/JsonText.h"
 #include "common/Paths.h"
 #include "engine/CreatePDF.h"
-#include "engine/EngineError.h"
-#include "outside/acrobat/PdfWholeness.h"
-#include "outside/StandInFactories.h"
-#include "server/Dispatch.h"
 #include "server/EngineFactory.h"
-#include "server/PathNames.h"
 #include "server/FailureReason.h"
+#include "server/FileConversion.h"
+#include "server/PathNames.h"
 #include "server/ScanCycle.h"
-#include "server/ScriptRun.h"
 #include "server/convert/ConvertCommand.h"
 
 namespace vd::convert {
@@ -43,17 +38,6 @@ std::optional<struct stat> statusOf(const std::string& path) {
   return status;
 }
 
-// A PDF whose writer stopped early lacks its closing "%%EOF"; qpdf would repair it
-// silently, so the end is looked at first.
-bool endsLikeAPdf(const std::string& path, std::uint64_t bytes) {
-  std::ifstream file(path, std::ios::binary);
-  const std::uint64_t tail = bytes < 1024 ? bytes : 1024;
-  file.seekg(static_cast<std::streamoff>(bytes - tail));
-  std::string end(tail, '\0');
-  file.read(end.data(), static_cast<std::streamsize>(tail));
-  return file && end.find("%%EOF") != std::string::npos;
-}
-
 // The engine's error description, or what else was thrown.
 std::string reasonOf(const std::exception& error) {
   if (const auto* engineError = dynamic_cast<const EngineError*>(&error)) return engineError->description();
@@ -63,6 +47,7 @@ std::string reasonOf(const std::exception& error) {
 }  // namespace
 
 ConversionOutcome ConvertOneFile(const std::string& output, const std::string& input, bool security,
+                                 const RecognitionSettings& recognition,
                                  const std::function<void(const std::string&)>& logLine) {
   const std::optional<struct stat> inputStatus = statusOf(input);
   if (!inputStatus) return failure(kExitNoInput, input + ": " + std::strerror(errno));
@@ -74,48 +59,35 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   }
 
   const auto started = std::chrono::steady_clock::now();
-  std::optional<std::string> problem;
+  const TextRecognition pages = RecognitionOf(recognition.languages, recognition.turnUpright, logLine);
+  std::unique_ptr<CreatePDF> engine;
+  std::optional<std::string> engineProblem;
   try {
-    std::unique_ptr<CreatePDF> engine = defaultEngineFactory()();
-    ScriptRunContext scriptContext{*engine, folderOf(input), [] { return false; },
-                                   [&](const std::string& why) {
-                                     logLine(kUnableToCreatePdf);
-                                     logLine(ReasonLine(why));
-                                   },
-                                   /*replacedPdf=*/{}, /*replacedPdfAside=*/{}};
-    const DispatchCall call{output, input, GetExtension(fileNameOf(input)), security};
-    Dispatch(*engine, call, scriptContext);
+    engine = defaultEngineFactory()(pages);
   } catch (const std::exception& error) {
-    problem = reasonOf(error);
-  } catch (...) {
-    problem = "The conversion failed for an unknown reason.";
+    engineProblem = reasonOf(error);
   }
+  const ScriptSurroundings script{folderOf(input),
+                                  [] { return false; },
+                                  [&](const std::string& why) {
+                                    logLine(kUnableToCreatePdf);
+                                    logLine(ReasonLine(why));
+                                  },
+                                  /*replacedPdf=*/{},
+                                  /*replacedPdfAside=*/{},
+                                  pages};
+  const vd::ConversionOutcome converted =
+      engineProblem
+          ? vd::ConversionOutcome::failed(*engineProblem)
+          : ConvertFile(engine.get(), DispatchCall{output, input, GetExtension(fileNameOf(input)), security}, script);
   ConversionOutcome outcome;
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-  if (!problem) {
-    const std::optional<struct stat> written = statusOf(output);
-    const bool rewritten = written && (!outputBefore || written->st_mtim.tv_sec != outputBefore->st_mtim.tv_sec ||
-                                       written->st_mtim.tv_nsec != outputBefore->st_mtim.tv_nsec ||
-                                       written->st_size != outputBefore->st_size);
-    if (!written || written->st_size == 0 || !rewritten) {
-      problem = "No PDF was created: " + output + " does not exist, is empty or was not written.";
-    } else {
-      outcome.bytes = static_cast<std::uint64_t>(written->st_size);
-      if (!endsLikeAPdf(output, outcome.bytes) || WhyPdfIsNotWhole(output)) {
-        problem = output + " is not a complete PDF.";
-      } else if (std::unique_ptr<AcroPDDoc> document = RealStandIns().pdfDocument(); document->Open(output)) {
-        // A PDF protected by an open password is whole but can't be opened to count its pages.
-        outcome.pages = document->GetNumPages();
-        document->Close();
-      }
-    }
-  }
-  if (problem) {
-    // What this run left behind is no PDF; a file that was there before stays.
-    if (!outputBefore) ignoringErrors([&] { std::remove(output.c_str()); });
+  if (converted.pdf) {
+    outcome.pages = converted.pdf->pages;
+    outcome.bytes = converted.pdf->bytes;
+  } else {
     outcome.exitCode = kExitFailed;
-    outcome.problem = *problem;
+    outcome.problem = converted.failure.value_or("The conversion failed for an unknown reason.");
   }
   return outcome;
 }

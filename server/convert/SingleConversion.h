@@ -18,8 +18,16 @@ struct ConversionOutcome {
   double seconds = 0;
 };
 
-// logFailure receives each "Unable to create PDF." of a script's failed entries.
+// Text recognition of scanned pages, as the settings ask for it.
+struct RecognitionSettings {
+  std::string languages;  // "" for none
+  bool turnUpright = false;
+};
+
+// logLine receives each "Unable to create PDF." of a script's failed entries, with its
+// reason, and a line for each page that was to get text and did not.
 ConversionOutcome ConvertOneFile(const std::string& output, const std::string& input, bool security,
+                                 const RecognitionSettings& recognition,
                                  const std::function<void(const std::string&)>& logLine);
 
 // The outcome as one JSON object: output, pages, bytes, seconds.

@@ -16,6 +16,8 @@
 
 namespace {
 
+using vd::convert::RecognitionSettings;
+
 constexpr const char* kProgram = "vellumdk-convert";
 
 // The stored "Use security" option; clear when it cannot be read, as a fresh window shows it.
@@ -23,6 +25,18 @@ bool storedSecurity() {
   std::optional<bool> stored;
   vd::ignoringErrors([&] { stored = vd::toCheckState(vd::settingsStore().read(vd::option::Security, "0")); });
   return stored.value_or(false);
+}
+
+// The stored text recognition, with the languages given on the command line over it; none
+// when the store's cannot be read.
+RecognitionSettings recognitionSettings(const std::optional<std::string>& languages) {
+  RecognitionSettings recognition;
+  vd::ignoringErrors([&] {
+    recognition.languages = vd::toLanguageList(vd::settingsStore().read(vd::option::OCR, "")).value_or("");
+    recognition.turnUpright = vd::toCheckState(vd::settingsStore().read(vd::option::OCRRotate, "0")).value_or(false);
+  });
+  if (languages) recognition.languages = *languages;
+  return recognition;
 }
 
 void printError(const std::string& text) {
@@ -62,7 +76,8 @@ int main(int argc, char** argv) {
   command.input = vd::absolutePath(command.input);
   const bool security = command.security.value_or(storedSecurity());
   const ConversionOutcome outcome =
-      ConvertOneFile(command.output, command.input, security, [](const std::string& line) { printError(line); });
+      ConvertOneFile(command.output, command.input, security, recognitionSettings(command.ocrLanguages),
+                     [](const std::string& line) { printError(line); });
   if (outcome.exitCode != kExitConverted) {
     printError(outcome.problem);
     return outcome.exitCode;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "server/Options.h"
+
 namespace vd::daemon {
 namespace {
 
@@ -104,6 +106,13 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       const std::optional<int> megabytes = parseWholeNumber(*text, 1, kMostUploadMegabytes);
       if (!megabytes) return usage("--max-upload-mb takes a whole number from 1 to 65536, not '" + *text + "'");
       command.maxUploadMegabytes = *megabytes;
+    } else if (option == "--ocr") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage("--ocr needs a list of languages such as eng or eng+deu");
+      command.overrides.ocrLanguages = toLanguageList(*text);
+      if (!command.overrides.ocrLanguages) {
+        return usage("--ocr takes language names joined by '+' (eng, eng+deu), not '" + *text + "'");
+      }
     } else {
       return usage("unknown argument '" + arguments[i] + "'");
     }
@@ -117,9 +126,10 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
   }
   const ScanOverrides& given = command.overrides;
   if (command.configFile && command.action == DaemonCommand::Action::Run &&
-      (given.inputDir || given.outputDir || given.seconds || given.overwrite || given.security)) {
-    return usage("--config gives each folder its own settings: --input, --output, --interval, --overwrite and "
-                 "--security cannot be added to it");
+      (given.inputDir || given.outputDir || given.seconds || given.overwrite || given.security || given.ocrLanguages)) {
+    return usage(
+        "--config gives each folder its own settings: --input, --output, --interval, --overwrite, "
+        "--security and --ocr cannot be added to it");
   }
   return command;
 }
@@ -131,6 +141,7 @@ ScanSettings ApplyOverrides(ScanSettings stored, const ScanOverrides& overrides)
   if (stored.seconds < 1) stored.seconds = kFallbackSeconds;
   if (overrides.overwrite) stored.overwrite = *overrides.overwrite;
   if (overrides.security) stored.security = *overrides.security;
+  if (overrides.ocrLanguages) stored.ocrLanguages = *overrides.ocrLanguages;
   return stored;
 }
 
@@ -147,8 +158,10 @@ std::string DaemonHelpText() {
          "  --no-overwrite     number the new PDF instead (name_1.pdf, ...)\n"
          "  --security         apply the distiller's security settings\n"
          "  --no-security      do not apply them\n"
+         "  --ocr LANGS        give scanned pages a text layer, recognised in the\n"
+         "                     languages LANGS (eng, eng+deu, ...); \"\" for none\n"
          "  --config FILE      serve the folders of FILE instead: one section per folder\n"
-         "                     with its input, output, overwrite, security and interval\n"
+         "                     with its input, output, overwrite, security, interval and ocr\n"
          "  -j, --jobs N       convert up to N files at once, each in a lane process of\n"
          "                     its own (default: one per core, at most one per GiB of\n"
          "                     available memory); 1 converts one file after the other\n"

@@ -18,6 +18,8 @@ struct ScanOverrides {
   std::optional<std::int16_t> seconds;
   std::optional<bool> overwrite;
   std::optional<bool> security;
+  // Text recognition's languages; "" turns it off.
+  std::optional<std::string> ocrLanguages;
 };
 
 struct DaemonCommand {

@@ -109,10 +109,12 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   }
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
-  const std::vector<std::string> texts{job.out,      job.in,          job.ext, job.security ? "1" : "0",
-                                       job.inputDir, job.replacedPdf, job.replacedPdfAside};
+  const std::vector<std::string> texts{job.out,          job.in,          job.ext,
+                                       job.security ? "1" : "0", job.inputDir,    job.replacedPdf,
+                                       job.replacedPdfAside,     job.ocrLanguages, job.ocrRotate ? "1" : "0"};
   lane.busy = true;
   lane.failure.clear();
+  lane.verified.reset();
   lane.deadline = Clock::now() + bound_;
   // A lane that cannot be written to is found out as dead by the next wait.
   worker::sendAll(lane.socket, worker::encodeFrame(worker::kJobFrame, worker::packTexts(texts)));
@@ -122,8 +124,8 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
 LaneFinished LanePool::died(std::size_t index) {
   const int status = kill(lanes_[index]);
   ++lost_;
-  return LaneFinished{index, "The conversion lane stopped unexpectedly" + endingOf(status) +
-                                 "; the file may have made it run out of memory or be damaged."};
+  return LaneFinished{index, ConversionOutcome::failed("The conversion lane stopped unexpectedly" + endingOf(status) +
+                                                       "; the file may have made it run out of memory or be damaged.")};
 }
 
 std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
@@ -139,11 +141,12 @@ std::optional<LaneFinished> LanePool::takeFrames(std::size_t index,
         case lane::kFailureReport:
           lane.failure = frame->payload;
           break;
+        case lane::kVerifiedReport: lane.verified = lane::parseVerified(frame->payload); break;
         case worker::kEndFrame: {
           lane.busy = false;
-          if (frame->payload == "0") return LaneFinished{index, std::nullopt};
+          if (frame->payload == "0" && lane.verified) return LaneFinished{index, {std::nullopt, lane.verified, false}};
           if (lane.failure.empty()) lane.failure = "The conversion failed in its lane (code " + frame->payload + ").";
-          return LaneFinished{index, lane.failure};
+          return LaneFinished{index, ConversionOutcome::failed(lane.failure)};
         }
         default:
           break;
@@ -162,10 +165,11 @@ std::optional<LaneFinished> LanePool::endOverdue() {
     if (!lane.busy || now < lane.deadline) continue;
     kill(lane);
     ++lost_;
-    return LaneFinished{index, "The conversion did not finish within " +
+    return LaneFinished{index, ConversionOutcome::failed(
+                                   "The conversion did not finish within " +
                                    std::to_string(static_cast<long long>(LaneJobBoundSeconds())) +
                                    " seconds (its steps' bounds and a margin): its lane hung, stopped or stuck on a "
-                                   "file system, and was ended; a fresh lane takes the next file."};
+                                   "file system, and was ended; a fresh lane takes the next file.")};
   }
   return std::nullopt;
 }

@@ -60,6 +60,7 @@ class LanePool : public ConversionLanes {
     int socket = -1;
     bool busy = false;
     std::string failure;
+    std::optional<VerifiedPdf> verified;
     worker::FrameDecoder decoder;
     // When the job in hand has run too long without a sign of progress.
     Clock::time_point deadline;

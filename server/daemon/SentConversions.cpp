@@ -6,8 +6,6 @@
 #include <exception>
 
 #include "common/Paths.h"
-#include "outside/acrobat/PdfWholeness.h"
-#include "platform/FileSystem.h"
 #include "server/Dispatch.h"
 #include "server/FailureReason.h"
 #include "server/PathNames.h"
@@ -28,12 +26,14 @@ struct SentConversions::InLane {
   std::chrono::steady_clock::time_point since;
 };
 
-SentConversions::SentConversions(DaemonMailbox& mailbox, StatusBoard& board, std::size_t lanes,
-                                 std::string laneProgram, FolderRequests forFolders)
+SentConversions::SentConversions(DaemonMailbox& mailbox, StatusBoard& board, std::size_t lanes, std::string laneProgram,
+                                 const ScanSettings& recognition, FolderRequests forFolders)
     : mailbox_(mailbox),
       board_(board),
       laneCount_(std::max<std::size_t>(lanes, 1)),
       laneProgram_(std::move(laneProgram)),
+      ocrLanguages_(recognition.ocrLanguages),
+      ocrRotate_(recognition.ocrRotate),
       forFolders_(std::move(forFolders)) {
   inLanes_.resize(laneCount_);
   board_.change([&](DaemonStatus& status) {
@@ -88,14 +88,21 @@ void SentConversions::run() {
       });
       std::optional<std::string> refused;
       try {
-        refused = lanes.start(lane, LaneJob{document.output, document.input, GetExtension(document.name),
-                                            document.security, folderOf(document.input)});
+        LaneJob job;
+        job.out = document.output;
+        job.in = document.input;
+        job.ext = GetExtension(document.name);
+        job.security = document.security;
+        job.inputDir = folderOf(document.input);
+        job.ocrLanguages = ocrLanguages_;
+        job.ocrRotate = ocrRotate_;
+        refused = lanes.start(lane, job);
       } catch (const std::exception& error) {
         refused = FailureReason(error);
       }
       // A lane that cannot start (its program gone, no processes left) is what health reports.
       board_.change([&](DaemonStatus& status) { status.lanesCannotStart = refused; });
-      if (refused) finish(lane, std::move(refused));
+      if (refused) finish(lane, ConversionOutcome::failed(std::move(*refused)));
     }
     if (!anyInLane()) continue;
     std::optional<LaneFinished> finished;
@@ -104,12 +111,12 @@ void SentConversions::run() {
     } catch (const std::exception&) {
       lanes.abandon();
       for (std::size_t lane = 0; lane < laneCount_; ++lane) {
-        if (inLanes_[lane]) finish(lane, std::string("The conversion lane could not be waited for."));
+        if (inLanes_[lane]) finish(lane, ConversionOutcome::failed("The conversion lane could not be waited for."));
       }
     }
     board_.sentLanesLost(lanes.lost());
     if (finished && finished->lane < laneCount_ && inLanes_[finished->lane]) {
-      finish(finished->lane, std::move(finished->failure));
+      finish(finished->lane, finished->outcome);
     }
   }
   for (std::size_t lane = 0; lane < laneCount_; ++lane) {
@@ -135,25 +142,22 @@ void SentConversions::takeRequests() {
   }
 }
 
-void SentConversions::finish(std::size_t lane, std::optional<std::string> failure) {
+void SentConversions::finish(std::size_t lane, const ConversionOutcome& outcome) {
   const std::unique_ptr<InLane> work = std::move(inLanes_[lane]);
-  const std::string& output = work->document.output;
-  if (!failure) {
-    const std::optional<std::uint64_t> length = fileSystem().fileLength(output);
-    if (!length || *length == 0) {
-      failure = "No PDF was created.";
-    } else if (const std::optional<std::string> damage = WhyPdfIsNotWhole(output)) {
-      failure = "The PDF made of it is not complete: " + *damage;
-    }
-  }
+  // The lane decided the outcome as a dropped file's is decided (ConvertFile): a PDF checked
+  // whole with its pages, or the reason there is none.
+  const std::optional<std::string> failure =
+      outcome.pdf
+          ? std::nullopt
+          : std::optional<std::string>(outcome.failure.value_or("The conversion failed for an unknown reason."));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - work->since).count();
-  const int pages = failure ? 0 : PdfPageCount(output).value_or(0);
+  const int pages = outcome.pdf ? outcome.pdf->pages : 0;
   board_.change([&](DaemonStatus& status) {
     std::erase_if(status.sentInHand, [&](const FileBeingConverted& file) { return file.lane == lane; });
     status.lanes[firstLane_ + lane] = {false, "idle"};
     status.stats.record(ConverterName(GetExtension(work->document.name)), !failure, seconds);
     KeepOutcome(status.sentOutcomes, {std::chrono::system_clock::now(), work->document.name,
-                                      failure ? "" : fileNameOf(output), pages, seconds, failure});
+                                      failure ? "" : fileNameOf(work->document.output), pages, seconds, failure});
   });
   if (failure) {
     work->request->finish(DaemonRequest::End::Failed, *failure);

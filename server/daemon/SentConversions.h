@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "server/DaemonMailbox.h"
+#include "server/FileConversion.h"
+#include "server/ScanSettings.h"
 #include "server/daemon/StatusBoard.h"
 
 namespace vd::daemon {
@@ -29,8 +31,10 @@ class SentConversions {
   // finishes it; one not finished when this stops is finished Refused.
   using FolderRequests = std::function<void(std::shared_ptr<DaemonRequest>)>;
 
+  // Sent documents' scanned pages are recognised as recognition's are (its ocrLanguages and
+  // ocrRotate: the first folder's, the daemon's own where it serves one folder).
   SentConversions(DaemonMailbox& mailbox, StatusBoard& board, std::size_t lanes, std::string laneProgram,
-                  FolderRequests forFolders);
+                  const ScanSettings& recognition, FolderRequests forFolders);
   ~SentConversions();
   SentConversions(const SentConversions&) = delete;
   SentConversions& operator=(const SentConversions&) = delete;
@@ -44,12 +48,14 @@ class SentConversions {
   void run();
   void takeRequests();
   void startWaiting();
-  void finish(std::size_t lane, std::optional<std::string> failure);
+  void finish(std::size_t lane, const ConversionOutcome& outcome);
 
   DaemonMailbox& mailbox_;
   StatusBoard& board_;
   const std::size_t laneCount_;
   const std::string laneProgram_;
+  const std::string ocrLanguages_;
+  const bool ocrRotate_;
   const FolderRequests forFolders_;
   // The board's number of the first of these lanes (the cycle's come first).
   std::size_t firstLane_ = 0;

@@ -53,7 +53,8 @@ std::string startupLine(const std::vector<vd::WatchedFolder>& folders, std::size
     line += (k == 0 ? "" : "; ") + (folders[k].name.empty() ? std::string() : "[" + folders[k].name + "] ") +
             "scanning " + folder.inputDir + " for PDFs in " + folder.outputDir + " every " +
             std::to_string(folder.seconds) + " s (" + (folder.overwrite ? "overwrite" : "number") + " existing PDFs, " +
-            (folder.security ? "with" : "no") + " security)";
+            (folder.security ? "with" : "no") + " security" +
+            (folder.ocrLanguages.empty() ? std::string() : ", text recognised in " + folder.ocrLanguages) + ")";
   }
   return line + ", " + (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
 }
@@ -93,9 +94,12 @@ std::vector<vd::WatchedFolder> storedFolder(const vd::daemon::DaemonCommand& com
     const vd::daemon::ScanOverrides& overrides = command.overrides;
     const bool overridden = (setting.key == vd::option::Seconds && overrides.seconds) ||
                             (setting.key == vd::option::Overwrite && overrides.overwrite) ||
-                            (setting.key == vd::option::Security && overrides.security);
+                            (setting.key == vd::option::Security && overrides.security) ||
+                            (setting.key == vd::option::OCR && overrides.ocrLanguages);
     if (overridden) continue;
-    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds) : "0 (clear)";
+    const std::string usedInstead = setting.key == vd::option::Seconds ? std::to_string(settings.seconds)
+                                    : setting.key == vd::option::OCR   ? "\"\" (no text recognition)"
+                                                                       : "0 (clear)";
     WriteWholeLine(stderr, std::string(kProgram) + ": " + vd::DescribeUnreadableSetting(setting, usedInstead),
                    Priority::Warning);
   }
@@ -187,7 +191,7 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     std::unique_ptr<vd::http::HttpServer> server;
     if (command.listen) {
       QObject* loop = QCoreApplication::instance();
-      sent = std::make_unique<SentConversions>(mailbox, board, jobs, laneProgram,
+      sent = std::make_unique<SentConversions>(mailbox, board, jobs, laneProgram, settings.front(),
                                                [&, loop](std::shared_ptr<vd::DaemonRequest> request) {
                                                  // Carried out at the loop's next check point.
                                                  QMetaObject::invokeMethod(loop, [&, request] {

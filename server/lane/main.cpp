@@ -6,12 +6,15 @@
 // entries' temporaries, and the Distiller log of a failed entry, which it keeps in failed/
 // (moving there never replaces a file, so the daemon's moves and its cannot collide).
 //
-// A job is seven texts: the output path, the input path, the listed extension, "1" or "0"
+// A job is nine texts: the output path, the input path, the listed extension, "1" or "0"
 // for "Use security", the input folder (where a script's entries make their temporaries),
-// and under overwrite the PDF being replaced and where it is kept aside meanwhile (empty
-// when none is). The job's code is 0 when the dispatch returned without an error; otherwise
-// 1, after a report 'F' holding the reason. A script's failed entries are log lines, and
-// each of its lines is announced by a report 'P', a sign of progress.
+// under overwrite the PDF being replaced and where it is kept aside meanwhile (empty when
+// none is), the languages of text recognition ("" for none) and "1" or "0" for turning
+// recognised pages upright. The lane converts and decides the outcome as everyone does
+// (ConvertFile): the job's code is 0 after a report 'V' with the pages and bytes of the PDF
+// it checked whole; otherwise 1, after a report 'F' holding the reason. A script's failed
+// entries, and pages left without text, are log lines, and each of the script's lines is
+// announced by a report 'P', a sign of progress.
 #include <QCoreApplication>
 #include <exception>
 #include <memory>
@@ -21,11 +24,10 @@
 
 #include "engine/CreatePDF.h"
 #include "outside/worker/WorkerMain.h"
-#include "server/Dispatch.h"
 #include "server/EngineFactory.h"
 #include "server/FailureReason.h"
+#include "server/FileConversion.h"
 #include "server/ScanCycle.h"
-#include "server/ScriptRun.h"
 #include "server/lane/LaneReports.h"
 
 namespace {
@@ -33,36 +35,59 @@ namespace {
 class Lane {
  public:
   int convert(const std::vector<std::string>& job, vd::worker::JobReporter& reporter) {
-    if (job.size() != 7) throw std::invalid_argument("A lane's job is seven texts.");
-    std::string failure;
-    try {
-      // An engine that could not be made is tried again with the next file.
-      if (!engine_) engine_ = vd::defaultEngineFactory()();
-      if (!engine_) throw std::runtime_error("The conversion engine could not be created.");
-      // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
-      vd::ScriptRunContext scriptContext{*engine_, job[4],
-                                         [&reporter] {
-                                           reporter.report(vd::lane::kProgressReport, "");
-                                           return false;
-                                         },
-                                         [&reporter](const std::string& why) {
-                                           reporter.line(vd::kUnableToCreatePdf);
-                                           reporter.line(vd::ReasonLine(why));
-                                         },
-                                         job[5], job[6]};
-      vd::Dispatch(*engine_, vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, scriptContext);
-      return 0;
-    } catch (const std::exception& error) {
-      failure = vd::FailureReason(error);
-    } catch (...) {
-      failure = "The conversion failed for an unknown reason.";
+    if (job.size() != 9) throw std::invalid_argument("A lane's job is nine texts.");
+    // The engine outlives the job: its recognition's notes go to the job in hand.
+    reporter_ = &reporter;
+    struct Done {
+      vd::worker::JobReporter*& reporter;
+      ~Done() { reporter = nullptr; }
+    } done{reporter_};
+    const vd::TextRecognition recognition = vd::RecognitionOf(job[7], job[8] == "1", [this](const std::string& line) {
+      if (reporter_ != nullptr) reporter_->line(line);
+    });
+    // An engine that could not be made is tried again with the next file; one made for
+    // another recognition is made anew.
+    if (engine_ && (languages_ != job[7] || turnUpright_ != (job[8] == "1"))) engine_.reset();
+    if (!engine_) {
+      try {
+        engine_ = vd::defaultEngineFactory()(recognition);
+        languages_ = job[7];
+        turnUpright_ = job[8] == "1";
+      } catch (const std::exception& error) {
+        reporter.report(vd::lane::kFailureReport, vd::FailureReason(error));
+        return 1;
+      }
     }
-    reporter.report(vd::lane::kFailureReport, failure);
+    // A script in a lane runs to its end: a stop of the daemon waits for the files in hand.
+    const vd::ScriptSurroundings script{job[4],
+                                        [&reporter] {
+                                          reporter.report(vd::lane::kProgressReport, "");
+                                          return false;
+                                        },
+                                        [&reporter](const std::string& why) {
+                                          reporter.line(vd::kUnableToCreatePdf);
+                                          reporter.line(vd::ReasonLine(why));
+                                        },
+                                        job[5],
+                                        job[6],
+                                        recognition};
+    const vd::ConversionOutcome outcome =
+        vd::ConvertFile(engine_.get(), vd::DispatchCall{job[0], job[1], job[2], job[3] == "1"}, script);
+    if (outcome.pdf) {
+      reporter.report(vd::lane::kVerifiedReport, vd::lane::verifiedText(*outcome.pdf));
+      return 0;
+    }
+    reporter.report(vd::lane::kFailureReport, outcome.failure.value_or("The conversion failed for an unknown reason."));
     return 1;
   }
 
  private:
   std::unique_ptr<vd::CreatePDF> engine_;
+  // The recognition the engine was made for.
+  std::string languages_;
+  bool turnUpright_ = false;
+  // The job in hand's, for the notes of the engine's recognition.
+  vd::worker::JobReporter* reporter_ = nullptr;
 };
 
 }  // namespace

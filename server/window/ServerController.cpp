@@ -48,7 +48,7 @@ void ServerController::startUp() {
   ignoringErrors([&] { state_.ProgramDir = programDir(); });
   checkDistillerPrinter();
   std::unique_ptr<CreatePDF> startupEngine;
-  ignoringErrors([&] { startupEngine = engineFactory_(); });
+  ignoringErrors([&] { startupEngine = engineFactory_(TextRecognition{}); });
   ignoringErrors([&] {
     if (startupEngine) startupEngine->TempFilePath(state_.ProgramDir);
   });
@@ -76,13 +76,18 @@ void ServerController::readSettings() {
   const ScanSettings stored = StoredScanSettings(&unreadable);
   for (const UnreadableSetting& setting : unreadable) {
     const bool interval = setting.key == option::Seconds;
-    logLine(DescribeUnreadableSetting(setting, interval ? "0 (no wait between passes)" : "0 (clear)"));
+    const bool recognition = setting.key == option::OCR;
+    logLine(DescribeUnreadableSetting(setting, interval      ? "0 (no wait between passes)"
+                                               : recognition ? "\"\" (no text recognition)"
+                                                             : "0 (clear)"));
   }
   // A folder stored relative means the folder the program started in; the converters hand
   // paths to helpers that run elsewhere.
   state_.InputDir = absolutePath(stored.inputDir);
   state_.OutputDir = absolutePath(stored.outputDir);
   state_.Seconds = stored.seconds;
+  state_.ocrLanguages = stored.ocrLanguages;
+  state_.ocrRotate = stored.ocrRotate;
   view_.setInputDirText(state_.InputDir);
   view_.setOutputDirText(state_.OutputDir);
   std::optional<bool> autoRun;
@@ -112,8 +117,13 @@ void ServerController::activated() {
 bool ServerController::closeRequested() const { return view_.exitVisible(); }
 
 ScanSettings ServerController::scanSettings() const {
-  return ScanSettings{state_.InputDir, state_.OutputDir, state_.Seconds, view_.optionBoxState(OptionBox::Overwrite),
-                      view_.optionBoxState(OptionBox::Security)};
+  return ScanSettings{state_.InputDir,
+                      state_.OutputDir,
+                      state_.Seconds,
+                      view_.optionBoxState(OptionBox::Overwrite),
+                      view_.optionBoxState(OptionBox::Security),
+                      state_.ocrLanguages,
+                      state_.ocrRotate};
 }
 
 void ServerController::startClicked() {

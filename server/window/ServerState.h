@@ -15,6 +15,9 @@ struct ServerState {
   std::int16_t Seconds = 0;
   std::string WinCaption;
   bool Loading = false;
+  // Text recognition of scanned pages, from the settings file only (no control shows it).
+  std::string ocrLanguages;
+  bool ocrRotate = false;
 };
 
 }  // namespace vd

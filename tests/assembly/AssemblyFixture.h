@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,16 @@
 
 namespace vd::test {
 
-// The engine with its detected Acrobat version under the test's control.
-class TestEngine : public CreatePDF {
+// The engine with its detected Acrobat version under the test's control: made anew, as
+// the version is what an engine detects when it is made.
+class TestEngine {
  public:
-  void setAcrobatVersion(std::string version) { m_AcrobatVersion = std::move(version); }
+  void setAcrobatVersion(std::string version) { engine_.emplace(EngineDetection{std::move(version)}); }
+  CreatePDF* operator->() { return &*engine_; }
+  CreatePDF& operator*() { return *engine_; }
+
+ private:
+  std::optional<CreatePDF> engine_{std::in_place};
 };
 
 class AssemblyTest : public IsolatedTest {

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
@@ -83,7 +84,7 @@ QImage readBack(QPDFObjectHandle image) {
 class ImageImportTest : public AssemblyTest {
  protected:
   std::string convert(const std::string& image, const ImageInfoOptions& options = {}) {
-    engine_.CreatePDFfromImageFile(scratch("out.pdf"), image, options);
+    engine_->CreatePDFfromImageFile(scratch("out.pdf"), image, options);
     return scratch("out.pdf");
   }
 
@@ -333,6 +334,177 @@ TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheF
   EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());
 }
 
+// A CMYK TIFF page in one of the file's layouts, written through libtiff: inks
+// value(x, y, ink), and with alpha a fifth, unassociated sample.
+struct CmykLayout {
+  std::uint16_t planes = PLANARCONFIG_CONTIG;
+  std::uint16_t compression = COMPRESSION_NONE;
+  std::uint32_t tile = 0;  // 0 for strips
+  int bits = 8;
+  bool alpha = false;
+};
+
+// The samples of a page as PDF holds them: interleaved, 16 bits big-endian; with alpha,
+// the alpha samples instead of the inks.
+std::string cmykSamples(const CmykLayout& layout, std::uint32_t width, std::uint32_t height, bool alpha) {
+  std::string samples;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      for (int ink = alpha ? 4 : 0; ink < (alpha ? 5 : 4); ++ink) {
+        const unsigned value = (x * 2039 + y * 4093 + static_cast<unsigned>(ink) * 10007) & 0xFFFF;
+        if (layout.bits == 16) samples.push_back(static_cast<char>(value >> 8));
+        samples.push_back(static_cast<char>(value & 0xFF));
+      }
+    }
+  }
+  return samples;
+}
+
+void writeCmykTiff(const std::string& path, const std::vector<CmykLayout>& layouts, std::uint32_t width,
+                   std::uint32_t height) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  for (const CmykLayout& layout : layouts) {
+    const int samplesPerPixel = layout.alpha ? 5 : 4;
+    const int sampleBytes = layout.bits / 8;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, layout.planes);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
+    std::uint16_t kinds[] = {EXTRASAMPLE_UNASSALPHA};
+    if (layout.alpha) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
+    if (layout.tile != 0) {
+      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, layout.tile);
+      TIFFSetField(tiff, TIFFTAG_TILELENGTH, layout.tile);
+    } else {
+      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
+    }
+    // Each sample in the machine's order, as libtiff takes them; a plane holds one ink.
+    const auto sample = [&](std::uint32_t x, std::uint32_t y, int ink, std::vector<std::uint8_t>& out) {
+      const unsigned value = (x * 2039 + y * 4093 + static_cast<unsigned>(ink) * 10007) & 0xFFFF;
+      if (layout.bits == 8) {
+        out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        return;
+      }
+      const auto wide = static_cast<std::uint16_t>(value);
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&wide);
+      out.insert(out.end(), bytes, bytes + 2);
+    };
+    const bool planar = layout.planes == PLANARCONFIG_SEPARATE;
+    for (int plane = 0; plane < (planar ? samplesPerPixel : 1); ++plane) {
+      const auto run = [&](std::uint32_t left, std::uint32_t y, std::uint32_t count) {
+        std::vector<std::uint8_t> out;
+        for (std::uint32_t x = left; x < left + count; ++x) {
+          for (int ink = planar ? plane : 0; ink < (planar ? plane + 1 : samplesPerPixel); ++ink) {
+            if (x < width && y < height) sample(x, y, ink, out);
+            else out.insert(out.end(), static_cast<std::size_t>(sampleBytes), 0);
+          }
+        }
+        return out;
+      };
+      if (layout.tile == 0) {
+        for (std::uint32_t y = 0; y < height; ++y) {
+          std::vector<std::uint8_t> row = run(0, y, width);
+          ASSERT_GE(TIFFWriteScanline(tiff, row.data(), y, static_cast<std::uint16_t>(plane)), 0);
+        }
+        continue;
+      }
+      for (std::uint32_t top = 0; top < height; top += layout.tile) {
+        for (std::uint32_t left = 0; left < width; left += layout.tile) {
+          std::vector<std::uint8_t> tile;
+          for (std::uint32_t y = top; y < top + layout.tile; ++y) {
+            const std::vector<std::uint8_t> row = run(left, y, layout.tile);
+            tile.insert(tile.end(), row.begin(), row.end());
+          }
+          ASSERT_GE(TIFFWriteTile(tiff, tile.data(), left, top, 0, static_cast<std::uint16_t>(plane)), 0);
+        }
+      }
+    }
+    ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
+  }
+  TIFFClose(tiff);
+}
+
+// An 8-bit interleaved CMYK file's inks as libtiff decodes them strip by strip or tile by tile.
+std::string decodedInks(const std::string& path) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "r");
+  if (tiff == nullptr) return {};
+  std::uint32_t width = 0, height = 0, blockWidth = 0, blockHeight = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  const bool tiled = TIFFIsTiled(tiff);
+  if (tiled) {
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &blockWidth);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &blockHeight);
+  } else {
+    blockWidth = width;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &blockHeight);
+    blockHeight = std::min(blockHeight, height);
+  }
+  std::string inks(4u * width * height, '\0');
+  std::string block(4u * blockWidth * blockHeight, '\0');
+  for (std::uint32_t top = 0; top < height; top += blockHeight) {
+    for (std::uint32_t left = 0; left < width; left += blockWidth) {
+      const tmsize_t read = tiled ? TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, left, top, 0, 0), block.data(), -1)
+                                  : TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, top, 0), block.data(), -1);
+      if (read < 0) return {};
+      for (std::uint32_t y = top; y < std::min(top + blockHeight, height); ++y) {
+        const std::uint32_t columns = std::min(blockWidth, width - left);
+        std::memcpy(&inks[4u * (y * width + left)], &block[4u * (y - top) * blockWidth], 4u * columns);
+      }
+    }
+  }
+  TIFFClose(tiff);
+  return inks;
+}
+
+TEST_F(ImageImportTest, CmykTiffPagesKeepTheirInksSampleForSample) {
+  // Interleaved samples and planes, strips and tiles, with and without compression, 8 and 16
+  // bits, one page each; the third with an alpha of its own.
+  const std::vector<CmykLayout> layouts = {
+      {},
+      {.planes = PLANARCONFIG_SEPARATE, .compression = COMPRESSION_LZW},
+      {.compression = COMPRESSION_ADOBE_DEFLATE, .tile = 16, .alpha = true},
+      {.planes = PLANARCONFIG_SEPARATE, .compression = COMPRESSION_PACKBITS, .tile = 16},
+      {.compression = COMPRESSION_LZW, .bits = 16},
+  };
+  const std::uint32_t width = 37;
+  const std::uint32_t height = 21;
+  const std::string made = scratch("inks.tif");
+  writeCmykTiff(made, layouts, width, height);
+  QPDF document;
+  document.processFile(convert(made).c_str());
+  ASSERT_EQ(document.getAllPages().size(), layouts.size());
+  for (std::size_t i = 0; i < layouts.size(); ++i) {
+    SCOPED_TRACE("page " + std::to_string(i + 1));
+    QPDFObjectHandle image = pageImage(document, i);
+    EXPECT_TRUE(image.getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
+    EXPECT_EQ(image.getDict().getKey("/BitsPerComponent").getIntValue(), layouts[i].bits);
+    EXPECT_TRUE(bytesOf(image.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], width, height, false));
+    QPDFObjectHandle mask = image.getDict().getKey("/SMask");
+    EXPECT_EQ(mask.isStream(), layouts[i].alpha);
+    if (mask.isStream()) {
+      EXPECT_TRUE(bytesOf(mask.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], width, height, true));
+    }
+  }
+  // Files written by an image editor, JPEG-coded in strips and in tiles: the inks libtiff
+  // decodes.
+  for (const char* file : {"tif/tiff_strip_cmyk_jpeg.tif", "tif/tiff_tiled_cmyk_jpeg.tif"}) {
+    SCOPED_TRACE(file);
+    QPDF edited;
+    edited.processFile(convert(Corpus(file)).c_str());
+    QPDFObjectHandle image = pageImage(edited, 0);
+    EXPECT_TRUE(image.getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
+    const std::string inks = decodedInks(Corpus(file));
+    ASSERT_EQ(inks.size(), 100u * 100u * 4u);
+    EXPECT_TRUE(bytesOf(image.getStreamData(qpdf_dl_all)) == inks);
+  }
+}
+
 TEST_F(ImageImportTest, MetafilesAreDrawnByTheOfficeSuiteOnPagesOfTheirOwnSize) {
   const struct {
     std::string file;
@@ -384,17 +556,17 @@ TEST_F(ImageImportTest, BrokenImagesOrOutputsRaiseNamingTheFileAndLoseNothing) {
   for (const std::string& image : images) {
     SCOPED_TRACE(image);
     const std::string before = ReadBytes(image);
-    EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(scratch("broken.pdf"), image); }).find(image),
+    EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(scratch("broken.pdf"), image); }).find(image),
               std::string::npos);
     EXPECT_FALSE(FileExistsOnDisk(scratch("broken.pdf")));
     EXPECT_EQ(ReadBytes(image), before);
   }
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, scratch("no such.png")); }).find("no such.png"),
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(kept, scratch("no such.png")); }).find("no such.png"),
             std::string::npos);
   EXPECT_EQ(PageTexts(kept), std::vector<std::string>{"Kept"});
   // A read-only output stays as it was.
   ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromImageFile(kept, Corpus("gif/hopper.gif")); }).find(kept),
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromImageFile(kept, Corpus("gif/hopper.gif")); }).find(kept),
             std::string::npos);
   EXPECT_EQ(PageTexts(kept), std::vector<std::string>{"Kept"});
 }

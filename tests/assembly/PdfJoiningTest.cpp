@@ -45,7 +45,7 @@ TEST_F(PdfJoiningTest, JoinsInListOrderSkippingMissingOnesWithBookmarksLinearize
     engine_.setAcrobatVersion(version);
     const std::string out = scratch("joined.pdf");
     const std::size_t descriptors = OpenDescriptors();
-    engine_.CreatePDFfromMultiPDF(out, list);
+    engine_->CreatePDFfromMultiPDF(out, list);
     EXPECT_EQ(OpenDescriptors(), descriptors);  // the join keeps nothing open
     EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"B1", "B2", "A1", "C1", "C2"}));
     EXPECT_EQ(IsLinearized(out), linearized);
@@ -54,11 +54,12 @@ TEST_F(PdfJoiningTest, JoinsInListOrderSkippingMissingOnesWithBookmarksLinearize
   }
   // Blank pages make every document start on an odd page; that join needs a list from zero.
   const std::string out = scratch("padded.pdf");
-  engine_.CreatePDFfromMultiPDF2(out, PathArray{0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)),
-                                                    makePdf("c.pdf", texts("C", 5))}});
+  engine_->CreatePDFfromMultiPDF2(
+      out, PathArray{
+               0, {makePdf("a.pdf", texts("A", 3)), makePdf("b.pdf", texts("B", 2)), makePdf("c.pdf", texts("C", 5))}});
   EXPECT_EQ(PageTexts(out), (std::vector<std::string>{"A1", "A2", "A3", "", "B1", "B2", "C1", "C2", "C3", "C4", "C5"}));
   EXPECT_EQ(RunProgram("qpdf", {"--check", out}), 0);
-  EXPECT_THROW(engine_.CreatePDFfromMultiPDF2(scratch("x.pdf"), list), EngineError);
+  EXPECT_THROW(engine_->CreatePDFfromMultiPDF2(scratch("x.pdf"), list), EngineError);
 }
 
 TEST_F(PdfJoiningTest, FailuresAreReportedAndLoseNothing) {
@@ -67,29 +68,29 @@ TEST_F(PdfJoiningTest, FailuresAreReportedAndLoseNothing) {
   for (const std::string& broken : {Corpus("broken/qpdf-bad1.pdf"), Corpus("broken/qpdf-pages-loop.pdf")}) {
     SCOPED_TRACE(broken);
     const std::string out = scratch("out.pdf");
-    EXPECT_THROW(engine_.CreatePDFfromMultiPDF(out, PathArray{0, {list.items[0], broken}}), EngineError);
+    EXPECT_THROW(engine_->CreatePDFfromMultiPDF(out, PathArray{0, {list.items[0], broken}}), EngineError);
     EXPECT_FALSE(FileExistsOnDisk(out));
     EXPECT_TRUE(FileExistsOnDisk(broken));
   }
   // A read-only output: an engine error, not a quiet return, and the output left as it was.
   const std::string locked = makePdf("locked.pdf", {"Locked"});
   ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromMultiPDF(locked, list); }).find(locked), std::string::npos);
-  EXPECT_NE(EngineErrorOf([&] { engine_.CreatePDFfromMultiPDF2(locked, list); }).find(locked), std::string::npos);
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromMultiPDF(locked, list); }).find(locked), std::string::npos);
+  EXPECT_NE(EngineErrorOf([&] { engine_->CreatePDFfromMultiPDF2(locked, list); }).find(locked), std::string::npos);
   EXPECT_EQ(PageTexts(locked), std::vector<std::string>{"Locked"});
 }
 
 TEST_F(PdfJoiningTest, PostScriptExportWritesEveryPage) {
   const std::string ps = scratch("out put.ps");
-  engine_.CreatePSfromPDF(makePdf("three.pdf", texts("P", 3)), ps);
+  engine_->CreatePSfromPDF(makePdf("three.pdf", texts("P", 3)), ps);
   ASSERT_EQ(ReadBytes(ps).substr(0, 4), "%!PS");
   const std::string back = scratch("back.pdf");
   ASSERT_EQ(RunProgram("gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-sOutputFile=" + back, ps}), 0);
   EXPECT_EQ(PageTexts(back), (std::vector<std::string>{"P1", "P2", "P3"}));
 
   // Nothing to export: silence, and no file.
-  engine_.CreatePSfromPDF(scratch("missing.pdf"), scratch("none.ps"));
-  engine_.CreatePSfromPDF(Corpus("broken/qpdf-bad1.pdf"), scratch("none.ps"));
+  engine_->CreatePSfromPDF(scratch("missing.pdf"), scratch("none.ps"));
+  engine_->CreatePSfromPDF(Corpus("broken/qpdf-bad1.pdf"), scratch("none.ps"));
   EXPECT_FALSE(FileExistsOnDisk(scratch("none.ps")));
 }
 

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "common/Seam.h"
 #include "engine/CreatePDF.h"
@@ -22,15 +21,15 @@
 #include "support/IsolatedEnvironment.h"
 #include "support/ProcessChecks.h"
 #include "support/ServerDoubles.h"
+#include "support/TestBounds.h"
 
 namespace vd::test {
 namespace {
 
-class InspectableEngine : public CreatePDF {
+// The engine object whose shared steps the converters call.
+class InspectableEngine : public EngineObject {
  public:
-  using CreatePDF::CloseDocumentWindow;
-  using CreatePDF::FileSettleWait;
-  using CreatePDF::LaunchKeystrokeHelper;
+  InspectableEngine() : EngineObject(EngineDetection::FromRegistry(), RealStandIns()) {}
 };
 
 // The process launcher is the seam: the command lines are recorded with the default
@@ -159,8 +158,7 @@ TEST_F(WindowControlTest, StartedProgramGetsItsTextAsOneArgumentAndNothingElseOf
   const std::string listing = scratch("save pdf file as~Save As~\"quoted\" 'x' $HOME ; rm -rf x~");
   ASSERT_TRUE(processLauncher().startHidden(lister, listing));
   // The program runs on its own: a bounded wait for what it writes.
-  for (int i = 0; i < 500 && !FileExistsOnDisk(listing); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(FileExistsOnDisk(listing));
+  ASSERT_TRUE(EventuallyHolds([&] { return FileExistsOnDisk(listing); }, std::chrono::seconds(5)));
   const std::string descriptors = ReadBytes(listing);
   EXPECT_NE(descriptors.find("/dev/null"), std::string::npos) << descriptors;
   EXPECT_EQ(descriptors.find("pipe:[" + std::to_string(info.st_ino) + "]"), std::string::npos) << descriptors;

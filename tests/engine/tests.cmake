@@ -6,6 +6,9 @@ foreach(test DistillerTest InterpreterIsolationTest EngineObjectTest WindowContr
 endforeach()
 add_dependencies(WindowControlTest notepad)
 
-# The office converters with a real office suite behind their stand-ins.
-vd_add_test(OfficeConverterTest ${CMAKE_CURRENT_LIST_DIR}/OfficeConverterTest.cpp)
-add_dependencies(OfficeConverterTest vellumdk-gsworker vellumdk-officeworker)
+# The office converters with a real office suite behind their stand-ins; their pages against
+# the suite's own export of the same documents.
+foreach(test OfficeConverterTest OfficeLayoutTest)
+  vd_add_test(${test} ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp)
+  add_dependencies(${test} vellumdk-gsworker vellumdk-officeworker)
+endforeach()

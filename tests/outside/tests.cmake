@@ -20,3 +20,9 @@ vd_add_test(NotepadTest ${CMAKE_CURRENT_LIST_DIR}/notepad/NotepadTest.cpp)
 add_dependencies(NotepadTest notepad vellumdk-gsworker)
 # A 5 MB text is a thousand pages for the interpreter: minutes on a busy machine.
 set_tests_properties(NotepadTest PROPERTIES TIMEOUT 1200)
+
+# Text recognition: the pictures handed to the recogniser, and searchable scans with the
+# real recogniser on pages of known text rendered by Ghostscript.
+vd_add_test(TextRecognitionTest ${CMAKE_CURRENT_LIST_DIR}/ocr/RecognitionPicturesTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ocr/SearchableScansTest.cpp)
+add_dependencies(TextRecognitionTest vellumdk-gsworker vellumdk-ocrworker)

@@ -51,7 +51,7 @@ class ScanCycleFixture : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(ensureDirectory(inputDir) && ensureDirectory(outputDir)); }
 
   // One-second interval, overwrite set, security clear, as a first start leaves them.
-  ScanSettings settings() const { return ScanSettings{inputDir, outputDir, 1, true, false}; }
+  ScanSettings settings() const { return ScanSettings{inputDir, outputDir, 1, true, false, "", false}; }
 
   // A cycle with the recording engine, or with the real one once realEngine is set.
   ScanCycle& makeCycle(const ScanSettings& scanSettings) {

@@ -15,8 +15,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "common/EngineError.h"
 #include "common/Environment.h"
-#include "engine/EngineError.h"
 
 namespace vd::test {
 
@@ -72,6 +72,28 @@ bool IsLinearized(const std::string& pdf) {
   std::string output;
   return RunProgram("qpdf", {"--check-linearization", pdf}, &output) == 0 &&
          output.find("no linearization errors") != std::string::npos;
+}
+
+long InkOf(const std::string& pdf, const std::string& prefix, int dpi, int first, int last) {
+  std::vector<std::string> arguments = {"-gray", "-r", std::to_string(dpi), "-f", std::to_string(first)};
+  if (last > 0) arguments.insert(arguments.end(), {"-l", std::to_string(last)});
+  arguments.insert(arguments.end(), {pdf, prefix});
+  if (RunProgram("pdftoppm", arguments) != 0) return -1;
+  const std::string folder = std::filesystem::path(prefix).parent_path().string();
+  const std::string stem = std::filesystem::path(prefix).filename().string() + "-";
+  long ink = 0;
+  for (const std::string& name : DirectoryEntries(folder)) {
+    if (name.rfind(stem, 0) != 0 || name.size() < 4 || name.compare(name.size() - 4, 4, ".pgm") != 0) continue;
+    const std::string image = ReadBytes(folder + "/" + name);
+    std::filesystem::remove(folder + "/" + name);
+    // "P5\n<width> <height>\n255\n" and the samples.
+    std::size_t at = 0;
+    for (int lines = 0; lines < 3 && at != std::string::npos; ++lines) at = image.find('\n', at + 1);
+    if (at == std::string::npos) return -1;
+    ink += std::count_if(image.begin() + static_cast<long>(at) + 1, image.end(),
+                         [](char sample) { return static_cast<unsigned char>(sample) < 200; });
+  }
+  return ink;
 }
 
 std::string ReadBytes(const std::string& path) {

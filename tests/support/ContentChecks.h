@@ -16,6 +16,9 @@ int PageCount(const std::string& pdf);
 std::string PdfText(const std::string& pdf);
 std::vector<std::string> PageTexts(const std::string& pdf);
 bool IsLinearized(const std::string& pdf);
+// Pixels darker than light grey on pages first to last (last 0: to the end), drawn in grey
+// at dpi by pdftoppm; -1 when the PDF cannot be drawn. The drawings go to prefix-*.pgm.
+long InkOf(const std::string& pdf, const std::string& prefix, int dpi, int first = 1, int last = 0);
 // A PDF of one page per text; with bookmarks, an outline item "Mark <text>" for each page. Returns path.
 std::string MakeTextPdf(const std::string& path, const std::vector<std::string>& pageTexts, bool bookmarks = false);
 // Exit code of a program run without a shell (-1 when it did not end normally or within

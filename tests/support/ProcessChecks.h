@@ -53,6 +53,24 @@ inline int ZombieChildren() {
   return zombies;
 }
 
+// Processor time (clock ticks) the processes of a process group have used so far: a sign
+// that they are at work on what they were given.
+inline long GroupProcessorTicks(pid_t group) {
+  long ticks = 0;
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string stat = ReadBytes("/proc/" + pid + "/stat");
+    const auto nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos) continue;
+    // After the name: state, parent, group, ..., user time (the 12th) and system time.
+    std::istringstream fields(stat.substr(nameEnd + 1));
+    std::vector<std::string> field;
+    for (std::string value; fields >> value;) field.push_back(value);
+    if (field.size() > 12 && std::stol(field[2]) == group) ticks += std::stol(field[11]) + std::stol(field[12]);
+  }
+  return ticks;
+}
+
 // Children of this process that still run, waiting up to the given seconds for them to end.
 inline std::vector<pid_t> ChildrenStillRunning(double seconds = 5) {
   for (double waited = 0;; waited += 0.05) {

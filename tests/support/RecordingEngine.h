@@ -1,6 +1,7 @@
-// A conversion engine for the server's tests: it records every call with its files and main
-// options in call order and, depending on the input's extension, writes a small real PDF
-// (one page "Converted <input name>"), writes nothing, or raises an engine error.
+// A conversion engine for the server's tests: the standard converters' rows and fixed
+// arguments, each converter replaced by one that records its calls with their files and
+// main options in call order and, depending on the input's extension, writes a small real
+// PDF (one page "Converted <input name>"), writes nothing, or raises an engine error.
 #pragma once
 
 #include <functional>
@@ -8,9 +9,11 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "engine/CreatePDF.h"
+#include "engine/StandardConverters.h"
 #include "server/EngineFactory.h"
 #include "server/PathNames.h"
 #include "support/ContentChecks.h"
@@ -57,49 +60,86 @@ std::string arg(const std::string& name, Number value) {
 
 }  // namespace recorded
 
-// The argument under its own name; an option field under the field's name.
-#define VD_ARG(parameter) recorded::arg(#parameter, parameter)
-#define VD_OPT(field) recorded::arg(#field, options.field)
-#define VD_DISTILLING VD_OPT(strDistiller), VD_OPT(blnShowWindow), VD_OPT(blnSpoolJobs), VD_OPT(strJobOptionsFile), \
-                      VD_OPT(blnApplySecurity)
+// The options of a call as "name=value" arguments, in the order of the operation's
+// parameters; the five distilling parameters come last.
+inline void describeDistilling(const DistillingOptions& options, std::vector<std::string>& into) {
+  using recorded::arg;
+  for (std::string text :
+       {arg("strDistiller", options.strDistiller), arg("blnShowWindow", options.blnShowWindow),
+        arg("blnSpoolJobs", options.blnSpoolJobs), arg("strJobOptionsFile", options.strJobOptionsFile),
+        arg("blnApplySecurity", options.blnApplySecurity)}) {
+    into.push_back(std::move(text));
+  }
+}
 
-// Neither the registry nor any stand-in: every operation the server calls is overridden.
-class RecordingEngine : public CreatePDF {
+inline std::vector<std::string> describeOptions(const OperationOptions& options) {
+  using recorded::arg;
+  std::vector<std::string> into;
+  struct Describe {
+    std::vector<std::string>& into;
+    void operator()(const std::monostate&) const {}
+    void operator()(const PathArray& list) const {
+      for (const std::string& item : list.items) into.push_back(arg("varPDFFiles", item));
+    }
+    void operator()(const ImageInfoOptions& o) const {
+      into.insert(into.end(), {arg("strTitle", o.strTitle), arg("strAuthor", o.strAuthor),
+                               arg("strSubject", o.strSubject), arg("strKeywords", o.strKeywords)});
+    }
+    void operator()(const ExcelOptions& o) const {
+      into.push_back(arg("strRange", o.strRange));
+      describeDistilling(o, into);
+    }
+    void operator()(const WordOptions& o) const {
+      into.insert(into.end(), {arg("strPages", o.strPages), arg("blnLandscape", o.blnLandscape)});
+      describeDistilling(o, into);
+    }
+    void operator()(const PowerPointOptions& o) const {
+      into.insert(into.end(), {arg("lngStartSlide", o.lngStartSlide), arg("lngEndSlide", o.lngEndSlide),
+                               arg("blnHorizontalOrientation", o.blnHorizontalOrientation)});
+      describeDistilling(o, into);
+    }
+    void operator()(const DistillingOptions& o) const { describeDistilling(o, into); }
+    void operator()(const VisioOptions& o) const {
+      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
+                               arg("strSaveWindowCaption", o.strSaveWindowCaption),
+                               arg("strSecurityWindowCaption", o.strSecurityWindowCaption)});
+    }
+    void operator()(const TextFileOptions& o) const {
+      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
+                               arg("strSaveWindowCaption", o.strSaveWindowCaption),
+                               arg("strSecurityWindowCaption", o.strSecurityWindowCaption)});
+    }
+    void operator()(const CrystalReportOptions& o) const {
+      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
+                               arg("strSaveWindowCaption", o.strSaveWindowCaption), arg("lngStartPage", o.lngStartPage),
+                               arg("lngEndPage", o.lngEndPage)});
+    }
+    void operator()(const AutoCADOptions& o) const {
+      into.insert(into.end(),
+                  {arg("strPDFWriter", o.strPDFWriter), arg("strSaveWindowCaption", o.strSaveWindowCaption)});
+    }
+  };
+  std::visit(Describe{into}, options);
+  return into;
+}
+
+// Stands in the place of a standard converter, with its name, row and fixed arguments, and
+// records each call instead of converting.
+class RecordingConverter : public Converter {
  public:
-  explicit RecordingEngine(EngineScript& script) : CreatePDF(EngineDetection{}, StandInFactories{}), script_(script) {
-    ++script_.enginesCreated;
-    ++script_.enginesAlive;
-  }
-  ~RecordingEngine() override {
-    --script_.enginesAlive;
-    script_.tempFilePaths.push_back(TempFilePath());
-  }
+  RecordingConverter(std::unique_ptr<Converter> real, EngineScript& script) : real_(std::move(real)), script_(script) {}
 
-  void CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathArray& varPDFFiles) override {
-    std::vector<std::string> arguments{VD_ARG(strPDFFile)};
-    for (const std::string& item : varPDFFiles.items) arguments.push_back(recorded::arg("varPDFFiles", item));
-    perform("CreatePDFfromMultiPDF", strPDFFile, strPDFFile, std::move(arguments));
+  std::string name() const override { return real_->name(); }
+  std::vector<std::string> extensions() const override { return real_->extensions(); }
+  OperationOptions fixedOptions(bool security) const override { return real_->fixedOptions(security); }
+
+  void convert(EngineObject&, ConversionCall& call) override {
+    std::vector<std::string> arguments{recorded::arg("strPDFFile", call.out)};
+    if (!call.in.empty()) arguments.push_back(recorded::arg("input", call.in));
+    for (std::string& option : describeOptions(call.options)) arguments.push_back(std::move(option));
+    // A join has no input of its own: its output stands for it.
+    perform(name(), call.out, call.in.empty() ? call.out : call.in, std::move(arguments));
   }
-// An operation of the form (output, input, options): records both names and the listed option fields.
-#define VD_RECORD(Operation, Input, Options, ...)                                                          \
-  void Operation(const std::string& strPDFFile, const std::string& Input, Options& options) override {    \
-    perform(#Operation, strPDFFile, Input, {VD_ARG(strPDFFile), VD_ARG(Input), __VA_ARGS__});              \
-  }
-  VD_RECORD(CreatePDFfromImageFile, strImagefile, const ImageInfoOptions, VD_OPT(strTitle), VD_OPT(strAuthor),
-            VD_OPT(strSubject), VD_OPT(strKeywords))
-  VD_RECORD(CreatePDFfromExcel, strExcelWorkbook, ExcelOptions, VD_OPT(strRange), VD_DISTILLING)
-  VD_RECORD(CreatePDFfromVisio, strVisioFile, VisioOptions, VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
-            VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption))
-  VD_RECORD(CreatePDFfromWord, strWordDocument, WordOptions, VD_OPT(strPages), VD_OPT(blnLandscape), VD_DISTILLING)
-  VD_RECORD(CreatePDFfromAutoCAD, strDWGFile, AutoCADOptions, VD_OPT(strPDFWriter), VD_OPT(strSaveWindowCaption))
-  VD_RECORD(CreatePDFfromCrystalReport, strCrystalReport, CrystalReportOptions, VD_OPT(strDistiller),
-            VD_OPT(blnCloseAcrobat), VD_OPT(strSaveWindowCaption), VD_OPT(lngStartPage), VD_OPT(lngEndPage))
-  VD_RECORD(CreatePDFfromTextFile3, strTextFile, TextFileOptions, VD_OPT(strDistiller), VD_OPT(blnCloseAcrobat),
-            VD_OPT(strSaveWindowCaption), VD_OPT(strSecurityWindowCaption))
-  VD_RECORD(CreatePDFfromPowerPoint, strPPDocument, PowerPointOptions, VD_OPT(lngStartSlide), VD_OPT(lngEndSlide),
-            VD_OPT(blnHorizontalOrientation), VD_DISTILLING)
-  VD_RECORD(CreatePDFfromPub, strPubFile, DistillingOptions, VD_DISTILLING)
-  VD_RECORD(CreatePDFfromPS, strPSFile, DistillingOptions, VD_DISTILLING)
 
  private:
   void perform(const std::string& operation, const std::string& out, const std::string& in,
@@ -118,17 +158,39 @@ class RecordingEngine : public CreatePDF {
     }
   }
 
+  std::unique_ptr<Converter> real_;
   EngineScript& script_;
 };
 
-#undef VD_RECORD
-#undef VD_DISTILLING
-#undef VD_OPT
-#undef VD_ARG
+// The standard converters, each recording in script.
+inline ConverterRegistry RecordingConverters(EngineScript& script) {
+  ConverterRegistry converters = StandardConverters();
+  converters.wrapEach([&script](std::unique_ptr<Converter> real) -> std::unique_ptr<Converter> {
+    return std::make_unique<RecordingConverter>(std::move(real), script);
+  });
+  return converters;
+}
+
+// Neither the registry nor any stand-in: every converter records.
+class RecordingEngine : public CreatePDF {
+ public:
+  explicit RecordingEngine(EngineScript& script)
+      : CreatePDF(EngineDetection{}, StandInFactories{}, RecordingConverters(script)), script_(script) {
+    ++script_.enginesCreated;
+    ++script_.enginesAlive;
+  }
+  ~RecordingEngine() {
+    --script_.enginesAlive;
+    script_.tempFilePaths.push_back(TempFilePath());
+  }
+
+ private:
+  EngineScript& script_;
+};
 
 // A factory for the server that makes recording engines sharing script.
 inline EngineFactory RecordingEngineFactory(EngineScript& script) {
-  return [&script] { return std::make_unique<RecordingEngine>(script); };
+  return [&script](const TextRecognition&) { return std::make_unique<RecordingEngine>(script); };
 }
 
 }  // namespace vd::test

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -35,6 +36,18 @@ class Deadline {
   std::promise<void> finished_;
   std::thread watcher_;
 };
+
+// Waits for something another process or thread makes happen (a file written, a process
+// started), looking every few milliseconds, until it holds or the bound passes; returns
+// whether it holds. The bound only keeps a fault from hanging the test.
+inline bool EventuallyHolds(const std::function<bool()>& holds, std::chrono::milliseconds bound) {
+  const auto giveUp = std::chrono::steady_clock::now() + bound;
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() >= giveUp) return holds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 // Lowers the largest file this process (and what it starts) may write; writing past it
 // ends the process with SIGXFSZ. The previous limit comes back at the end of the scope.

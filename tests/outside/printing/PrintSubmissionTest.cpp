@@ -87,9 +87,9 @@ TEST_F(PrintSubmissionTest, JobsThatCannotComeOutSayWhyAndLeaveNoPdf) {
 }
 
 // The keystroke-helper launch as the print-dialog converters make it.
-class HelperLaunchingEngine : public CreatePDF {
+class HelperLaunchingEngine : public EngineObject {
  public:
-  using CreatePDF::LaunchKeystrokeHelper;
+  HelperLaunchingEngine() : EngineObject(EngineDetection::FromRegistry(), RealStandIns()) {}
 };
 
 // Presses Escape in the first "save pdf file as" dialog that appears, until stopped.

@@ -9,6 +9,8 @@
 #include "../ProgramFixture.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "outside/securitysettings/DistillerSecuritySettings.h"
+#include "platform/SettingsStore.h"
+#include "support/TextPageRendering.h"
 
 namespace vd::test {
 namespace {
@@ -148,6 +150,37 @@ TEST_F(ConvertProgramTest, JsonReportsTheOutputItsPagesAndSizeAndUsageErrorsChan
   EXPECT_EQ(ReadBytes(input), ReadBytes(Corpus("ps/alphabet.ps")));
   EXPECT_EQ(DirectoryEntries(input_), (std::vector<std::string>{"alphabet.ps", "fax \"3\".tiff"}));
   EXPECT_EQ(DirectoryEntries(output_), std::vector<std::string>{"fax \"3\".pdf"});
+}
+
+TEST_F(ConvertProgramTest, StoredTextRecognitionGivesAScanItsWordsUnlessTheCommandLineSaysOtherwise) {
+  environment_.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  TextPageLayout layout;
+  layout.height = 160;
+  const TextPages pages = SetTextPages(WordsOf("Searchable scans keep their words where the picture shows them"), 1, layout);
+  const std::string scan = RenderTextPages(pages, "jpeggray", environment_.path("home/scan.jpg"));
+  settingsStore().write("OCR", "eng");
+  // Options, exit code, whether the words are found, and a text of standard error.
+  const std::vector<std::tuple<std::vector<std::string>, int, bool, std::string>> cases = {
+      {{}, 0, true, ""},
+      {{"--ocr", ""}, 0, false, ""},
+      {{"--ocr=xyz"}, 0, false, "Page 1 of " + scan + " kept no text: The language data for xyz is not installed"},
+      {{"--ocr", "eng;rm -rf"}, 2, false, "--ocr takes language names joined by '+'"},
+  };
+  for (const auto& [options, exitCode, found, said] : cases) {
+    SCOPED_TRACE(testing::PrintToString(options));
+    const std::string pdf = output_ + "/scan.pdf";
+    std::remove(pdf.c_str());
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {pdf, scan});
+    std::string errors;
+    EXPECT_EQ(RunProgram(program_, arguments, nullptr, &errors), exitCode) << errors;
+    EXPECT_NE(errors.find(said), std::string::npos) << errors;
+    if (exitCode != 0) continue;
+    const std::vector<std::string> words = TokensOf(PdfText(pdf));
+    EXPECT_EQ(ShareFound(TokensOf("Searchable scans keep their words where the picture shows them"), words) > 0.9,
+              found)
+        << PdfText(pdf);
+  }
 }
 
 }  // namespace

@@ -104,14 +104,14 @@ TEST_F(DaemonHttpTest, HealthFollowsTheLoopAndMetricsFollowTheConversions) {
   EXPECT_EQ(ok["folders"].toArray()[0].toObject()["input"].toString().toStdString(), input_);
 
   const std::string before = client(port).Get("/metrics")->body;
-  EXPECT_LE(sample(before, "vellumdock_conversions_total{converter=\"image\",outcome=\"converted\"}"), 0) << before;
+  EXPECT_LE(sample(before, "vellumdock_conversions_total{converter=\"CreatePDFfromImageFile\",outcome=\"converted\"}"), 0) << before;
   ASSERT_EQ(post(port, "photo.png", ReadBytes(Corpus("png/basn2c16.png")))->status, 200);
   WriteSettledFile(input_ + "/broken.ps", "%!PS\nnosuchoperator\n");
   ASSERT_TRUE(WaitUntil(*daemon_, [&] { return FileExistsOnDisk(input_ + "/failed/broken.ps"); }, 120s));
   const std::string after = client(port).Get("/metrics")->body;
-  EXPECT_EQ(sample(after, "vellumdock_conversions_total{converter=\"image\",outcome=\"converted\"}"), 1) << after;
-  EXPECT_EQ(sample(after, "vellumdock_conversion_seconds_count{converter=\"image\"}"), 1);
-  EXPECT_EQ(sample(after, "vellumdock_conversions_total{converter=\"postscript\",outcome=\"failed\"}"), 1);
+  EXPECT_EQ(sample(after, "vellumdock_conversions_total{converter=\"CreatePDFfromImageFile\",outcome=\"converted\"}"), 1) << after;
+  EXPECT_EQ(sample(after, "vellumdock_conversion_seconds_count{converter=\"CreatePDFfromImageFile\"}"), 1);
+  EXPECT_EQ(sample(after, "vellumdock_conversions_total{converter=\"CreatePDFfromPS\",outcome=\"failed\"}"), 1);
   EXPECT_EQ(sample(after, "vellumdock_failed_files{folder=\"" + jsonOf(health->body)["folders"].toArray()[0]
                                                                     .toObject()["name"].toString().toStdString() + "\"}"),
             1);

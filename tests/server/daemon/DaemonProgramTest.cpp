@@ -12,9 +12,12 @@
 #include <set>
 #include <thread>
 
+#include <QImage>
+
 #include "../ProgramFixture.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/SettingsStore.h"
+#include "support/TextPageRendering.h"
 
 namespace vd::test {
 namespace {
@@ -336,9 +339,9 @@ TEST_F(DaemonProgramTest, KilledMidJobLeavesNoHalfPdfAndAStopLetsTheRestartFinis
     std::remove(log_.c_str());
     auto running = start(extra);
     ASSERT_TRUE(waitFor(*running, converting)) << describe();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Killed once the interpreter runs the job, which takes it three seconds.
+    ASSERT_TRUE(waitFor(*running, [&] { return !processes("vellumdk-gsworker").empty(); })) << describe();
     const pid_t killed = running->pid();
-    EXPECT_GE(processes().size(), 2u);  // the program and its interpreter, at least
     running->signal(SIGKILL);
     EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
     // Mid-job, nothing half-written ever had the PDF's name.
@@ -372,6 +375,68 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   running->signal(SIGKILL);
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), -1);
   expectNoProcessLeft();
+}
+
+// Scans dropped into the folder, with the recognition the daemon was given or none: the
+// scan's words lie over their places on its page, or the page is its picture alone (the
+// same picture bytes either way); a page left without text is logged under its file's name;
+// a broken picture fails with the reason; and a blank 20,000 x 20,000 picture recognised
+// within the worker's bounds ends as a PDF of it.
+TEST_F(DaemonProgramTest, ScansDroppedIntoTheFolderComeOutSearchableOnlyWhenAsked) {
+  environment_.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  environment_.set("VELLUMDOCK_JOB_MEMORY_MB", "1024");
+  TextPageLayout layout;
+  layout.height = 200;
+  const std::string text = "Scanned pages dropped into the folder come out searchable, each word in its place";
+  const std::string scan = RenderTextPages(SetTextPages(WordsOf(text), 1, layout), "jpeggray",
+                                           environment_.path("home/scan.jpg"));
+  QImage blank(20000, 20000, QImage::Format_Mono);
+  blank.fill(1);
+  const std::string huge = environment_.path("home/huge.png");
+  ASSERT_TRUE(blank.save(QString::fromStdString(huge)));
+  blank = QImage();
+  const std::string broken = ReadBytes(scan).substr(0, 600);
+
+  std::vector<std::string> pictures;  // of the scan's page, as each run stored it
+  // Options, whether the scan's words are found, and a note the log holds.
+  const std::vector<std::tuple<std::vector<std::string>, bool, std::string>> runs = {
+      {{"--ocr", "eng"}, true, ""},
+      {{}, false, ""},
+      {{"--ocr", "xyz"}, false, "scan.jpg: Page 1 of " + input_ + "/scan.jpg kept no text: The language data"},
+  };
+  for (const auto& [options, found, note] : runs) {
+    SCOPED_TRACE(testing::PrintToString(options));
+    for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
+    std::vector<std::string> arguments = {"--jobs", "2"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    std::unique_ptr<RunningProgram> running = start(arguments);
+    CopySettledFile(scan, input_ + "/scan.jpg");
+    if (found) CopySettledFile(huge, input_ + "/huge.png");
+    WriteSettledFile(input_ + "/broken.jpg", broken);
+    drain(*running, 2);
+
+    const std::string pdf = output_ + "/scan.pdf";
+    const std::vector<WordBox> boxes = WordBoxes(pdf);
+    EXPECT_EQ(ShareFound(TokensOf(text), TokensOf(PdfText(pdf))) > 0.9, found) << describe();
+    EXPECT_EQ(WordsOffTheirLines(boxes, layout), std::vector<std::string>{});
+    pictures.push_back(PictureStreams(pdf).at(0));
+    EXPECT_NE(ReadBytes(log_).find(note), std::string::npos) << describe();
+
+    if (found) {
+      EXPECT_EQ(PageCount(output_ + "/huge.pdf"), 1);
+      EXPECT_EQ(PdfText(output_ + "/huge.pdf").find_first_not_of(" \n\f"), std::string::npos);
+    }
+    const std::string reason = ReadBytes(input_ + "/failed/broken.jpg.error.txt");
+    EXPECT_NE(reason.find("The image " + input_ + "/broken.jpg cannot be opened"), std::string::npos) << reason;
+    EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"broken.jpg", "broken.jpg.error.txt"}));
+    std::remove((input_ + "/failed/broken.jpg").c_str());
+    std::remove((input_ + "/failed/broken.jpg.error.txt").c_str());
+  }
+  EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_EQ(pictures[0], pictures[2]);
+  // The recognisers end with their lanes (the interpreter that rendered the scan is this test's).
+  expectNoProcessLeft("vellumdk-lane");
+  expectNoProcessLeft("vellumdk-ocrworker");
 }
 
 // Where the kernel cannot confine the interpreters the log says so once, and converting goes
@@ -424,6 +489,8 @@ TEST_F(DaemonProgramTest, CommandLinesEndWithTheDocumentedCodes) {
       {{"--overwrite=1"}, 2, "", "--overwrite takes no value"},
       {{"--jobs=many"}, 2, "", "--jobs takes a whole number from 1 to 256"},
       {{"-j0"}, 2, "", "-j takes a whole number from 1 to 256"},
+      {{"--ocr"}, 2, "", "--ocr needs a list of languages"},
+      {{"--ocr", "../eng"}, 2, "", "--ocr takes language names joined by '+'"},
       {{"--input", input_ + "/nowhere", "--output", output_}, 3, "", "input directory " + input_ + "/nowhere: No such"},
       {{"--input", input_, "--output", notADirectory}, 3, "", "output directory " + notADirectory + ": not a directory"},
   });

@@ -275,7 +275,7 @@ TEST_F(DaemonServiceTest, ServesTheFoldersOfAConfigurationFileAndRefusesABadLine
   const std::string config = environment_.path("home/folders.conf");
   WriteBytes(config,
              "# two departments\n[sales]\ninput = sales/in\noutput = sales/out\noverwrite = yes\ninterval = 1\n\n"
-             "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\n");
+             "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\nocr = eng\n");
   MakeTextPdf(sales + "/out/report.pdf", {"the earlier sales report"});
   MakeTextPdf(scans + "/out/report.pdf", {"the earlier scan"});
   WriteSettledFile(sales + "/in/report.ps", smallJob("the new sales report"));
@@ -289,6 +289,9 @@ TEST_F(DaemonServiceTest, ServesTheFoldersOfAConfigurationFileAndRefusesABadLine
             std::string::npos) << startup;
   EXPECT_NE(startup.find("[scans] scanning " + scans + "/in for PDFs in " + scans + "/out every 2 s (number"),
             std::string::npos) << startup;
+  // Recognition is the scans folder's alone.
+  EXPECT_NE(startup.find("no security, text recognised in eng)"), std::string::npos) << startup;
+  EXPECT_EQ(startup.find("text recognised"), startup.rfind("text recognised")) << startup;
   EXPECT_EQ(DirectoryEntries(sales + "/out"), (std::vector<std::string>{"report.pdf"}));
   EXPECT_NE(PdfText(sales + "/out/report.pdf").find("the new sales report"), std::string::npos);
   EXPECT_EQ(DirectoryEntries(scans + "/out"), (std::vector<std::string>{"report.pdf", "report_1.pdf"}));
@@ -303,6 +306,7 @@ TEST_F(DaemonServiceTest, ServesTheFoldersOfAConfigurationFileAndRefusesABadLine
   WriteBytes(config, "[sales]\ninput = sales/in\noutput = sales/out\ninterval = soon\n");
   expectOutcomes({{{"--config", config}, 2, "", config + ":4: interval takes whole seconds"},
                   {{"--config", config, "--interval", "5"}, 2, "", "cannot be added"},
+                  {{"--config", config, "--ocr", "eng"}, 2, "", "cannot be added"},
                   {{"--config", environment_.path("home/none.conf")}, 2, "", "cannot read the configuration"}});
 }
 

@@ -1,12 +1,14 @@
-#include "engine/CreatePDF.h"
+#include "converters/joining/JoiningConverters.h"
 
 #include <limits>
+#include <memory>
 
 #include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Text.h"
+#include "converters/EngineObject.h"
+#include "converters/ErrorPolicy.h"
 #include "outside/AcrobatInterface.h"
-#include "engine/ErrorPolicy.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 
@@ -43,19 +45,20 @@ const std::string& elementAt(const PathArray& list, std::int32_t index) {
 
 }  // namespace
 
-void CreatePDF::CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathArray& varPDFFiles) {
+void JoiningConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& /*input*/,
+                           PathArray& varPDFFiles) {
   std::unique_ptr<AcroPDDoc> target;
   std::unique_ptr<AcroPDDoc> source;
   try {
     checkListBounds(varPDFFiles);
-    target = CreateAcroPDDoc();
-    source = CreateAcroPDDoc();
+    target = engine.CreateAcroPDDoc();
+    source = engine.CreateAcroPDDoc();
     if (!target->Create()) throw EngineError(kUnableToCreate);
-    if (FileExists(strPDFFile)) deleteExisting(strPDFFile);
+    if (engine.FileExists(strPDFFile)) deleteExisting(strPDFFile);
     for (std::int32_t index = varPDFFiles.lowerBound; index <= varPDFFiles.upperBound(); ++index) {
       eventPump().processEvents();
       const std::string& element = elementAt(varPDFFiles, index);
-      if (!FileExists(element)) continue;
+      if (!engine.FileExists(element)) continue;
       // A document that exists but cannot be read would otherwise be left out of the
       // joined file without a word.
       if (!source->Open(element)) throw EngineError(failureOf("The document " + element + " cannot be opened", *source));
@@ -72,26 +75,27 @@ void CreatePDF::CreatePDFfromMultiPDF(const std::string& strPDFFile, const PathA
     RaiseAgain();
   }
   // A save that fails is reported: the caller would otherwise take the missing file for done.
-  const std::int16_t flags = leadingNumber(m_AcrobatVersion) < 7 ? 5 : 1;
+  const std::int16_t flags = leadingNumber(engine.AcrobatVersion()) < 7 ? 5 : 1;
   const bool saved = target->Save(flags, strPDFFile);
   const std::string failure = failureOf("Unable to save the document " + strPDFFile, *target);
   ignoringErrors([&] { target->Close(); });
   if (!saved) throw EngineError(failure);
 }
 
-void CreatePDF::CreatePDFfromMultiPDF2(const std::string& strPDFFile, const PathArray& varPDFFiles) {
+void PaddedJoiningConverter::run(EngineObject& engine, const std::string& strPDFFile, const std::string& /*input*/,
+                                 PathArray& varPDFFiles) {
   std::unique_ptr<AcroPDDoc> source;
   std::unique_ptr<AcroPDDoc> target;
   std::unique_ptr<AcroPDDoc> blank;
   try {
     checkListBounds(varPDFFiles);
-    source = CreateAcroPDDoc();
+    source = engine.CreateAcroPDDoc();
     if (!source->Create()) throw EngineError(kUnableToCreate);
-    target = CreateAcroPDDoc();
+    target = engine.CreateAcroPDDoc();
     if (!target->Create()) throw EngineError(kUnableToCreate);
-    blank = CreateAcroPDDoc();
+    blank = engine.CreateAcroPDDoc();
     blank->Open(programDir() + "/blank.pdf");
-    if (FileExists(strPDFFile)) deleteExisting(strPDFFile);
+    if (engine.FileExists(strPDFFile)) deleteExisting(strPDFFile);
     bool pad = false;
     for (std::int32_t i = 0; i <= varPDFFiles.upperBound(); ++i) {
       if (pad) {
@@ -112,70 +116,5 @@ void CreatePDF::CreatePDFfromMultiPDF2(const std::string& strPDFFile, const Path
     RaiseAgain();
   }
 }
-
-void CreatePDF::CreatePDFfromImageFile(const std::string& strPDFFile, const std::string& strImagefile,
-                                       const ImageInfoOptions& options) {
-  if (!FileExists(strImagefile)) RaiseMissingInput(strImagefile);
-  std::unique_ptr<AcroApp> app;
-  std::unique_ptr<AcroAVDoc> avDoc;
-  AcroPDDoc* pdDoc = nullptr;
-  try {
-    app = CreateAcroApp();
-    avDoc = CreateAcroAVDoc();
-    avDoc->Open(strImagefile, "");
-    avDoc = app->GetActiveDoc();
-    if (!avDoc->IsValid()) {
-      // Nothing was made of the image; saying so keeps the caller from taking it for done.
-      throw EngineError("The image " + strImagefile + " cannot be opened.");
-    }
-    if (FileExists(strPDFFile)) deleteExisting(strPDFFile);
-    pdDoc = avDoc->GetPDDoc();
-    const std::pair<const char*, const std::string*> information[] = {
-        {"Title", &options.strTitle},
-        {"Author", &options.strAuthor},
-        {"Subject", &options.strSubject},
-        {"Keywords", &options.strKeywords}};
-    for (const auto& [key, text] : information) {
-      if (!trimSpaces(*text).empty()) pdDoc->SetInfo(key, *text);
-    }
-    if (!pdDoc->Save(37, strPDFFile)) {
-      const std::string failure = failureOf("Unable to save the document " + strPDFFile, *pdDoc);
-      pdDoc->Close();
-      pdDoc = nullptr;
-      throw EngineError(failure);
-    }
-    pdDoc->Close();
-    pdDoc = nullptr;
-    avDoc->Close(true);
-    app->Exit();
-  } catch (...) {
-    if (avDoc) ignoringErrors([&] { avDoc->Close(false); });
-    if (pdDoc != nullptr) ignoringErrors([&] { pdDoc->Close(); });
-    if (app) ignoringErrors([&] { app->Exit(); });
-    RaiseAgain();
-  }
-}
-
-void CreatePDF::CreatePSfromPDF(const std::string& strPDF, const std::string& strPS) {
-  try {
-    std::unique_ptr<AcroPDDoc> document = CreateAcroPDDoc();
-    if (document->Open(strPDF)) {
-      std::unique_ptr<AcroJSObject> script = document->GetJSObject();
-      script->SaveAs(strPS, "com.adobe.acrobat.ps");
-      document->Close();
-    }
-  } catch (...) {
-    // Exporting reports nothing, whatever happens.
-  }
-}
-
-std::string CreatePDF::AcrobatViewerVersion(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("viewerVersion"); }
-std::string CreatePDF::AcrobatViewerType(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("viewerType"); }
-std::string CreatePDF::AcrobatViewerVariation(AcroPDDoc& objDoc) {
-  return objDoc.GetJSObject()->AppValue("viewerVariation");
-}
-std::string CreatePDF::AcrobatLanguage(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("language"); }
-std::string CreatePDF::AcrobatPlatform(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("platform"); }
-std::string CreatePDF::AcrobatFormsVersion(AcroPDDoc& objDoc) { return objDoc.GetJSObject()->AppValue("formsVersion"); }
 
 }  // namespace vd

@@ -1,15 +1,16 @@
-#include "engine/CreatePDF.h"
+#include "converters/EngineObject.h"
 
 #include <unistd.h>
 
 #include <exception>
 
+#include "common/EngineError.h"
 #include "common/Environment.h"
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/PrivateDirectories.h"
 #include "common/Text.h"
-#include "engine/ErrorPolicy.h"
+#include "converters/ErrorPolicy.h"
 #include "platform/FileSystem.h"
 #include "registry/clsRegistry.h"
 
@@ -75,59 +76,57 @@ EngineDetection EngineDetection::FromRegistry() {
   return detected;
 }
 
-CreatePDF::CreatePDF(StandInFactories standIns) : CreatePDF(EngineDetection::FromRegistry(), std::move(standIns)) {}
-
-CreatePDF::CreatePDF(EngineDetection detected, StandInFactories standIns)
+EngineObject::EngineObject(EngineDetection detected, StandInFactories standIns)
     : m_PrinterName(std::move(detected.printerName)),
       m_AcrobatVersion(std::move(detected.acrobatVersion)),
       standIns_(std::move(standIns)) {
+  // Without a private folder the property stays empty, and a converter that needs one
+  // reports the file it cannot create there.
   ignoringErrors([&] { m_TempFilePath = privateTemporaryDirectory(); });
 }
 
-CreatePDF::~CreatePDF() = default;
+EngineObject::~EngineObject() = default;
 
-std::string CreatePDF::AcrobatVersion() { return m_AcrobatVersion; }
-std::string CreatePDF::PrinterName() { return m_PrinterName; }
-std::string CreatePDF::TempFilePath() const { return m_TempFilePath; }
-
-std::unique_ptr<AcroPDDoc> CreatePDF::CreateAcroPDDoc() {
+std::unique_ptr<AcroPDDoc> EngineObject::CreateAcroPDDoc() {
   return CreateStandIn(standIns_.pdfDocument, "AcroExch.PDDoc");
 }
-std::unique_ptr<AcroAVDoc> CreatePDF::CreateAcroAVDoc() {
+std::unique_ptr<AcroAVDoc> EngineObject::CreateAcroAVDoc() {
   return CreateStandIn(standIns_.viewerDocument, "AcroExch.AVDoc");
 }
-std::unique_ptr<AcroApp> CreatePDF::CreateAcroApp() { return CreateStandIn(standIns_.viewerApp, "AcroExch.App"); }
-std::unique_ptr<DistillerObject> CreatePDF::CreateDistiller() {
+std::unique_ptr<AcroApp> EngineObject::CreateAcroApp() { return CreateStandIn(standIns_.viewerApp, "AcroExch.App"); }
+std::unique_ptr<DistillerObject> EngineObject::CreateDistiller() {
   return CreateStandIn(standIns_.distiller, "Acrobat Distiller");
 }
-std::unique_ptr<DistillerObject> CreatePDF::CreateSecureDistiller() {
+std::unique_ptr<DistillerObject> EngineObject::CreateSecureDistiller() {
   return CreateStandIn(standIns_.secureDistiller, "Acrobat Distiller");
 }
 
-std::unique_ptr<WordApplication> CreatePDF::CreateWordApplication() {
+std::unique_ptr<WordApplication> EngineObject::CreateWordApplication() {
   return CreateStandIn(standIns_.word, "Word.Application");
 }
-std::unique_ptr<ExcelApplication> CreatePDF::CreateExcelApplication() {
+std::unique_ptr<ExcelApplication> EngineObject::CreateExcelApplication() {
   return CreateStandIn(standIns_.excel, "Excel.Application");
 }
-std::unique_ptr<PowerPointApplication> CreatePDF::CreatePowerPointApplication() {
+std::unique_ptr<PowerPointApplication> EngineObject::CreatePowerPointApplication() {
   return CreateStandIn(standIns_.powerPoint, "Powerpoint.Application");
 }
-std::unique_ptr<PublisherApplication> CreatePDF::CreatePublisherApplication() {
+std::unique_ptr<PublisherApplication> EngineObject::CreatePublisherApplication() {
   return CreateStandIn(standIns_.publisher, "Publisher.Application");
 }
-std::unique_ptr<VisioApplication> CreatePDF::CreateVisioApplication() {
+std::unique_ptr<VisioApplication> EngineObject::CreateVisioApplication() {
   return CreateStandIn(standIns_.visio, "Visio.Application");
 }
-std::unique_ptr<AutoCADApplication> CreatePDF::CreateAutoCADApplication() {
+std::unique_ptr<AutoCADApplication> EngineObject::CreateAutoCADApplication() {
   return CreateStandIn(standIns_.autoCAD, "AutoCAD.Application");
 }
-std::unique_ptr<CrystalReportsApplication> CreatePDF::CreateCrystalReportsApplication() {
+std::unique_ptr<CrystalReportsApplication> EngineObject::CreateCrystalReportsApplication() {
   return CreateStandIn(standIns_.crystalReports, "CrystalRuntime.Application");
 }
 
-void CreatePDF::TempFilePath(std::string strPath) {
-  try {
+void EngineObject::TempFilePath(std::string strPath) {
+  // Writing the property never reports a failure: a directory that cannot be used keeps
+  // the previous one.
+  ignoringErrors([&] {
     bool usable = false;
     try {
       fileSystem().createDirectory(strPath);
@@ -140,20 +139,18 @@ void CreatePDF::TempFilePath(std::string strPath) {
     if (!usable) return;
     if (strPath.back() != '/') strPath += '/';
     m_TempFilePath = std::move(strPath);
-  } catch (...) {
-    // Writing the property never reports a failure.
-  }
+  });
 }
 
-bool CreatePDF::FileExists(const std::string& path) const {
-  try {
-    return fileSystem().fileLength(path).has_value();
-  } catch (...) {
-    return false;
-  }
+bool EngineObject::FileExists(const std::string& path) const {
+  bool exists = false;
+  // Never raises: a path that cannot be looked at (a missing folder, no permission, "")
+  // names no file the engine could read.
+  ignoringErrors([&] { exists = fileSystem().fileLength(path).has_value(); });
+  return exists;
 }
 
-void CreatePDF::RaiseMissingInput(const std::string& path) const {
+void EngineObject::RaiseMissingInput(const std::string& path) const {
   // The existence check also fails for a file this account may not read, or for a folder:
   // the operator must not be sent looking for a file that is there.
   if (fileSystem().stamp(path)) {
@@ -162,17 +159,17 @@ void CreatePDF::RaiseMissingInput(const std::string& path) const {
   throw EngineError("File " + path + " does not exist.");
 }
 
-void CreatePDF::RaiseEvent(void (CreatePDFEvents::*event)(std::string&, std::string&), std::string a,
-                           std::string b) {
+void EngineObject::RaiseEvent(void (CreatePDFEvents::*event)(std::string&, std::string&), std::string a,
+                              std::string b) {
   if (events_ != nullptr) (events_->*event)(a, b);
 }
-void CreatePDF::RaiseLog(std::string message) {
+void EngineObject::RaiseLog(std::string message) {
   if (events_ != nullptr) events_->LogMessage(message);
 }
-void CreatePDF::RaisePercent(std::int32_t percent) {
+void EngineObject::RaisePercent(std::int32_t percent) {
   if (events_ != nullptr) events_->PercentDone(percent);
 }
-void CreatePDF::RaisePage(std::int32_t page) {
+void EngineObject::RaisePage(std::int32_t page) {
   if (events_ != nullptr) events_->PageNumber(page);
 }
 

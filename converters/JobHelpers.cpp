@@ -1,4 +1,4 @@
-#include "engine/JobHelpers.h"
+#include "converters/JobHelpers.h"
 
 #include "common/IgnoringErrors.h"
 #include "platform/ProcessLauncher.h"

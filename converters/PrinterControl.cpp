@@ -1,4 +1,4 @@
-#include "engine/CreatePDF.h"
+#include "converters/EngineObject.h"
 
 #include "platform/PrintSubsystem.h"
 #include "platform/WindowTable.h"
@@ -51,11 +51,21 @@ void SetDefaultPrinterByProfile(const std::string& strPrinter) {
 
 }  // namespace
 
-void CreatePDF::SetDefPrinter(std::string strPrinter) {
+void EngineObject::SetDefPrinter(std::string strPrinter) {
   if (printSubsystem().platformId() == kWindows95Family) {
     SetDefaultPrinterByAttribute(strPrinter);
   } else {
     SetDefaultPrinterByProfile(strPrinter);
+  }
+}
+
+void EngineObject::restoreDefaultPrinter(const std::string& savedPrinter) {
+  // Setting the default to no printer changes nothing, so a user who had none would be left
+  // with the PDF printer as the default of every program: the entry is cleared instead.
+  if (savedPrinter.empty()) {
+    printSubsystem().writeProfileString("windows", "Device", "");
+  } else {
+    SetDefPrinter(savedPrinter);
   }
 }
 

@@ -1,14 +1,15 @@
-#include "engine/CreatePDF.h"
+#include "converters/EngineObject.h"
 
 #include <cstdlib>
 #include <random>
 
+#include "common/EngineError.h"
 #include "common/Environment.h"
+#include "common/IgnoringErrors.h"
 #include "common/Locations.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "outside/AcrobatInterface.h"
-#include "engine/ErrorPolicy.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -58,22 +59,9 @@ class DistillerFieldScope {
 
 }  // namespace
 
-void CreatePDF::CreatePDFfromPS(const std::string& strPDFFile, const std::string& strPSFile,
-                                DistillingOptions& options) {
-  if (!FileExists(strPSFile)) RaiseMissingInput(strPSFile);
-  try {
-    if (trimSpaces(options.strDistiller).empty()) options.strDistiller = m_PrinterName;
-    if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
-    DistillingStep(strPSFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
-                   options.blnApplySecurity);
-  } catch (...) {
-    RaiseAgain();
-  }
-}
-
-void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
-                               const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
-                               bool blnApplySecurity) {
+void EngineObject::DistillingStep(const std::string& strPSFile, const std::string& strPDFFile,
+                                  const std::string& strJobOptionsFile, bool blnShowWindow, bool blnSpoolJobs,
+                                  bool blnApplySecurity) {
   if (blnApplySecurity && leadingNumber(m_AcrobatVersion) > 5) {
     const std::unique_ptr<DistillerObject> secure = CreateSecureDistiller();
     secure->bShowWindow = blnShowWindow;
@@ -86,7 +74,7 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
   // convert call.
   class EventForwarding : public DistillerEvents {
    public:
-    explicit EventForwarding(CreatePDF& engine) : engine_(engine) {}
+    explicit EventForwarding(EngineObject& engine) : engine_(engine) {}
     void OnJobStart(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobStart, in, out); }
     void OnJobDone(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobDone, in, out); }
     void OnJobFail(std::string& in, std::string& out) override { engine_.RaiseEvent(&CreatePDFEvents::JobFail, in, out); }
@@ -95,7 +83,7 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
     void OnPercentDone(std::int32_t& percent) override { engine_.RaisePercent(percent); }
 
    private:
-    CreatePDF& engine_;
+    EngineObject& engine_;
   };
 
   const std::unique_ptr<DistillerObject> distiller = CreateDistiller();
@@ -108,8 +96,22 @@ void CreatePDF::DistillingStep(const std::string& strPSFile, const std::string& 
   objAdobeDistiller->Connect(nullptr);
 }
 
-void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
-                                      const std::string* strSecurityWindowCaption) {
+std::string EngineObject::NewPrintFilePath() {
+  const std::string printFile = m_TempFilePath + GetRandomStem() + ".ps";
+  if (FileExists(printFile)) fileSystem().deleteFile(printFile);
+  return printFile;
+}
+
+void EngineObject::DistillPrintFile(const std::string& printFile, const std::string& strPDFFile,
+                                    const DistillingOptions& options) {
+  if (FileExists(strPDFFile)) fileSystem().deleteFile(strPDFFile);
+  DistillingStep(printFile, strPDFFile, options.strJobOptionsFile, options.blnShowWindow, options.blnSpoolJobs,
+                 options.blnApplySecurity);
+  fileSystem().deleteFile(printFile);
+}
+
+void EngineObject::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::string& strSaveWindowCaption,
+                                         const std::string* strSecurityWindowCaption) {
   const std::string helper = HelperProgramPath(kHelperName);
   if (!FileExists(helper)) throw EngineError(kMissingHelper);
   // The helpers answer only the dialogs of this job: one left waiting by an earlier job
@@ -124,16 +126,16 @@ void CreatePDF::LaunchKeystrokeHelper(const std::string& strPDFFile, const std::
   if (strSecurityWindowCaption != nullptr) start("adobe pdf - security~" + *strSecurityWindowCaption + "~");
 }
 
-std::string CreatePDF::HelperProgramPath(const std::string& name) {
+std::string EngineObject::HelperProgramPath(const std::string& name) {
   std::int32_t folderNumber = kSystemDirectoryFolder;
   const std::string inSystemFolder = GetSpecialFolderPath(folderNumber) + "/" + name;
   return FileExists(inSystemFolder) ? inSystemFolder : programDir() + "/" + name;
 }
 
-void CreatePDF::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
+void EngineObject::FileSettleWait(const std::string& path) { FileSettleWait(path, nullptr); }
 
-void CreatePDF::FileSettleWait(const std::string& path,
-                               const std::function<std::optional<std::string>()>& printingEnded) {
+void EngineObject::FileSettleWait(const std::string& path,
+                                  const std::function<std::optional<std::string>()>& printingEnded) {
   auto hasContent = [&] {
     const auto length = FileExists(path) ? fileSystem().fileLength(path) : std::nullopt;
     return length && *length >= 1;
@@ -165,7 +167,7 @@ void CreatePDF::FileSettleWait(const std::string& path,
   }
 }
 
-void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
+void EngineObject::CloseDocumentWindow(const std::string& strPDFFile) {
   const std::string name = toLowerAscii(fileNameOf(strPDFFile));
   const auto dot = name.find('.');
   std::string key = "[";
@@ -186,12 +188,18 @@ void CreatePDF::CloseDocumentWindow(const std::string& strPDFFile) {
   }
 }
 
-bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
-  try {
+bool EngineObject::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
+  bool closed = false;
+  // Its callers ask only whether the viewer went: a window table that cannot be read
+  // answers "no", never an error.
+  ignoringErrors([&] {
     WindowHandle window = findAcrobatMainWindow();
-    if (window == 0) return false;
+    if (window == 0) return;
     const std::int64_t result = windowTable().sendMessage(window, WM_DESTROY, 0, "0");
-    if (!blnWaitUntilClosed) return result == 0;
+    if (!blnWaitUntilClosed) {
+      closed = result == 0;
+      return;
+    }
     const double deadline = clock().seconds() + intTimeout;
     const std::string className = kMainWindowClass;
     for (;;) {
@@ -201,23 +209,23 @@ bool CreatePDF::CloseAcrobat(bool blnWaitUntilClosed, std::int16_t intTimeout) {
       if (clock().seconds() >= deadline) break;
       eventPump().pause(kPollRestMilliseconds);
     }
-    return window == 0;
-  } catch (...) {
-    return false;
-  }
+    closed = window == 0;
+  });
+  return closed;
 }
 
-bool CreatePDF::IsAcrobatHidden() {
-  try {
-    return findAcrobatMainWindow() != 0;
-  } catch (...) {
-    return false;
-  }
+bool EngineObject::IsAcrobatHidden() {
+  bool found = false;
+  // As CloseAcrobat: an unreadable window table finds no viewer.
+  ignoringErrors([&] { found = findAcrobatMainWindow() != 0; });
+  return found;
 }
 
-std::string CreatePDF::GetRandomStem() {
+std::string EngineObject::GetRandomStem() {
   std::string stem = "1";
-  try {
+  // Never raises: when the temporary directory cannot be looked at, the last stem drawn
+  // is used and the file's creation reports the problem.
+  ignoringErrors([&] {
     // Drawn again while the name is taken in the temporary directory, where the caller
     // will create the file (bounded: a directory full of numbers ends the search).
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -228,18 +236,17 @@ std::string CreatePDF::GetRandomStem() {
       const std::string path = m_TempFilePath + stem;
       if (!fileSystem().pathExists(path) && !fileSystem().pathExists(path + ".ps")) break;
     }
-  } catch (...) {
-    // Never raises: the last stem drawn is used.
-  }
+  });
   return stem;
 }
 
-std::string CreatePDF::GetSpecialFolderPath(std::int32_t& folder) {
-  try {
-    if (folder == kSystemDirectoryFolder) return helperDir();
-  } catch (...) {
-  }
-  return {};
+std::string EngineObject::GetSpecialFolderPath(std::int32_t& folder) {
+  std::string path;
+  // A folder that cannot be found is "": the caller then looks beside the program.
+  ignoringErrors([&] {
+    if (folder == kSystemDirectoryFolder) path = helperDir();
+  });
+  return path;
 }
 
 }  // namespace vd
