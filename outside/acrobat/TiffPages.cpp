@@ -371,36 +371,9 @@ QImage TiffPages::readDeepPage(int colours, bool alpha, bool premultiplied, bool
   TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height);
   TIFFGetFieldDefaulted(tiff_, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
   const std::size_t rowSamples = static_cast<std::size_t>(width) * samplesPerPixel;
+  const std::string bytes = readInterleaved(width, height, samplesPerPixel, 2);
   std::vector<std::uint16_t> samples(rowSamples * height);
-
-  if (TIFFIsTiled(tiff_)) {
-    std::uint32_t tileWidth = 0;
-    std::uint32_t tileHeight = 0;
-    TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tileWidth);
-    TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &tileHeight);
-    const tmsize_t tileBytes = TIFFTileSize(tiff_);
-    const std::uint64_t expected = static_cast<std::uint64_t>(tileWidth) * tileHeight * samplesPerPixel * 2;
-    if (tileWidth == 0 || tileHeight == 0 || tileBytes <= 0 || static_cast<std::uint64_t>(tileBytes) != expected) {
-      fail("has a damaged tile layout");
-    }
-    std::vector<std::uint16_t> tile(static_cast<std::size_t>(tileBytes) / 2);
-    for (std::uint32_t top = 0; top < height; top += tileHeight) {
-      for (std::uint32_t left = 0; left < width; left += tileWidth) {
-        if (TIFFReadTile(tiff_, tile.data(), left, top, 0, 0) < 0) fail("cannot be decoded");
-        const std::uint32_t rows = std::min(tileHeight, height - top);
-        const std::size_t count = static_cast<std::size_t>(std::min(tileWidth, width - left)) * samplesPerPixel;
-        for (std::uint32_t row = 0; row < rows; ++row) {
-          std::memcpy(&samples[(top + row) * rowSamples + static_cast<std::size_t>(left) * samplesPerPixel],
-                      &tile[static_cast<std::size_t>(row) * tileWidth * samplesPerPixel], count * 2);
-        }
-      }
-    }
-  } else {
-    if (TIFFScanlineSize64(tiff_) != rowSamples * 2) fail("has a damaged row layout");
-    for (std::uint32_t row = 0; row < height; ++row) {
-      if (TIFFReadScanline(tiff_, &samples[row * rowSamples], row, 0) < 0) fail("cannot be decoded");
-    }
-  }
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
 
   const QImage::Format format = !alpha                ? (colours == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64)
                                 : premultiplied ? QImage::Format_RGBA64_Premultiplied
