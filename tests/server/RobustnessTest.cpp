@@ -15,8 +15,10 @@
 
 #include "ProgramFixture.h"
 #include "ScanCycleFixture.h"
+#include "common/PrivateDirectories.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "server/PathNames.h"
+#include "support/TestBounds.h"
 
 namespace vd::test {
 namespace {
@@ -71,6 +73,26 @@ class RobustnessTest : public ScanCycleFixture {
     }
     EXPECT_EQ(WhyPdfIsNotWhole(pdf), std::nullopt) << name;
     return true;
+  }
+
+  // Whether an interpreter job of this process holds a whole copy of the input in its job
+  // folder: from then on, what is written to the file comes while its conversion runs.
+  static bool jobHoldsWholeCopyOf(const std::string& input) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto size = fs::file_size(input, error);
+    const std::string shared = "vellumdock-worker-" + std::to_string(getpid()) + "-";
+    for (const std::string& folder : DirectoryEntries(temporaryBase())) {
+      if (error || folder.rfind(shared, 0) != 0) continue;
+      for (fs::recursive_directory_iterator entry(temporaryBase() + "/" + folder, error), end; !error && entry != end;
+           entry.increment(error)) {
+        std::error_code unreadable;
+        if (entry->path().filename() == "input.ps" && fs::file_size(entry->path(), unreadable) == size && !unreadable) {
+          return true;
+        }
+      }
+    }
+    return false;
   }
 
   // Nothing half-written or set aside is left among a folder's names.
@@ -184,12 +206,12 @@ TEST_F(RobustnessTest, FileWrittenToDuringItsConversionStaysAndIsConvertedAgainW
     std::thread writer;
     bool appended = false;
     // The cycle runs on the test's thread: the writer starts from the arrow line that comes
-    // just before the conversion.
+    // just before the conversion, and writes once the interpreter has the file.
     observer.onLine = [&](const std::string& line) {
       if (line != arrow("growing.ps", "growing.pdf") || appended) return;
       appended = true;
       writer = std::thread([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        EXPECT_TRUE(EventuallyHolds([&] { return jobHoldsWholeCopyOf(in("growing.ps")); }, std::chrono::seconds(60)));
         std::ofstream(in("growing.ps"), std::ios::binary | std::ios::app) << "72 600 moveto (second part) show showpage\n";
       });
     };

@@ -19,3 +19,7 @@ vd_add_test(InstalledProgramsTest ${CMAKE_CURRENT_LIST_DIR}/InstalledProgramsTes
 target_compile_definitions(InstalledProgramsTest PRIVATE VD_PROJECT_VERSION="${PROJECT_VERSION}"
                            VD_CMAKE_COMMAND="${CMAKE_COMMAND}")
 add_dependencies(InstalledProgramsTest vellumdk vellumdkd vellumdk-convert vellumdk-setup vd_help_pdf vd_icons)
+# Script runs with a real engine: entries joined in script order through temporaries, the
+# error rule and the stop, network locations and the builder's network path option.
+vd_add_test(ScriptRunTest ${CMAKE_CURRENT_LIST_DIR}/ScriptRunTest.cpp)
+add_dependencies(ScriptRunTest vd_blank_pdf vellumdk-gsworker)

@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -22,7 +22,7 @@ namespace vd::test {
 
 struct EngineCall {
   std::string operation;
-  // "name=value" in call order; texts quoted, booleans true/false, omitted as "omitted".
+  // "name=value": the output, the input, then the options a test looks at (describeOptions).
   std::vector<std::string> arguments;
   // The text of the first argument (the output) and of the second (the input).
   std::string out() const { return text(0); }
@@ -50,76 +50,23 @@ struct EngineScript {
 namespace recorded {
 
 inline std::string arg(const std::string& name, const std::string& value) { return name + "=\"" + value + "\""; }
-inline std::string arg(const std::string& name, bool value) { return name + "=" + (value ? "true" : "false"); }
-template <class Number>
-std::string arg(const std::string& name, Number value) {
-  std::ostringstream text;
-  text << name << "=" << value;
-  return text.str();
-}
 
 }  // namespace recorded
 
-// The options of a call as "name=value" arguments, in the order of the operation's
-// parameters; the five distilling parameters come last.
-inline void describeDistilling(const DistillingOptions& options, std::vector<std::string>& into) {
-  using recorded::arg;
-  for (std::string text :
-       {arg("strDistiller", options.strDistiller), arg("blnShowWindow", options.blnShowWindow),
-        arg("blnSpoolJobs", options.blnSpoolJobs), arg("strJobOptionsFile", options.strJobOptionsFile),
-        arg("blnApplySecurity", options.blnApplySecurity)}) {
-    into.push_back(std::move(text));
-  }
-}
-
+// The options of a call that tests look at, as "name=value" arguments: the files a join
+// takes, and whether security is applied where the options carry that choice (last).
 inline std::vector<std::string> describeOptions(const OperationOptions& options) {
-  using recorded::arg;
   std::vector<std::string> into;
-  struct Describe {
-    std::vector<std::string>& into;
-    void operator()(const std::monostate&) const {}
-    void operator()(const PathArray& list) const {
-      for (const std::string& item : list.items) into.push_back(arg("varPDFFiles", item));
-    }
-    void operator()(const ImageInfoOptions& o) const {
-      into.insert(into.end(), {arg("strTitle", o.strTitle), arg("strAuthor", o.strAuthor),
-                               arg("strSubject", o.strSubject), arg("strKeywords", o.strKeywords)});
-    }
-    void operator()(const ExcelOptions& o) const {
-      into.push_back(arg("strRange", o.strRange));
-      describeDistilling(o, into);
-    }
-    void operator()(const WordOptions& o) const {
-      into.insert(into.end(), {arg("strPages", o.strPages), arg("blnLandscape", o.blnLandscape)});
-      describeDistilling(o, into);
-    }
-    void operator()(const PowerPointOptions& o) const {
-      into.insert(into.end(), {arg("lngStartSlide", o.lngStartSlide), arg("lngEndSlide", o.lngEndSlide),
-                               arg("blnHorizontalOrientation", o.blnHorizontalOrientation)});
-      describeDistilling(o, into);
-    }
-    void operator()(const DistillingOptions& o) const { describeDistilling(o, into); }
-    void operator()(const VisioOptions& o) const {
-      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
-                               arg("strSaveWindowCaption", o.strSaveWindowCaption),
-                               arg("strSecurityWindowCaption", o.strSecurityWindowCaption)});
-    }
-    void operator()(const TextFileOptions& o) const {
-      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
-                               arg("strSaveWindowCaption", o.strSaveWindowCaption),
-                               arg("strSecurityWindowCaption", o.strSecurityWindowCaption)});
-    }
-    void operator()(const CrystalReportOptions& o) const {
-      into.insert(into.end(), {arg("strDistiller", o.strDistiller), arg("blnCloseAcrobat", o.blnCloseAcrobat),
-                               arg("strSaveWindowCaption", o.strSaveWindowCaption), arg("lngStartPage", o.lngStartPage),
-                               arg("lngEndPage", o.lngEndPage)});
-    }
-    void operator()(const AutoCADOptions& o) const {
-      into.insert(into.end(),
-                  {arg("strPDFWriter", o.strPDFWriter), arg("strSaveWindowCaption", o.strSaveWindowCaption)});
-    }
-  };
-  std::visit(Describe{into}, options);
+  if (const auto* list = std::get_if<PathArray>(&options)) {
+    for (const std::string& item : list->items) into.push_back(recorded::arg("varPDFFiles", item));
+  }
+  std::visit(
+      [&into](const auto& given) {
+        if constexpr (std::is_base_of_v<DistillingOptions, std::decay_t<decltype(given)>>) {
+          into.push_back(std::string("blnApplySecurity=") + (given.blnApplySecurity ? "true" : "false"));
+        }
+      },
+      options);
   return into;
 }
 

@@ -34,28 +34,6 @@ int PageRotation(const std::string& pdf, int index) {
 
 std::string licenceText() { return ReadBytes(Corpus("txt/GPL-3.txt")); }
 
-// An environment variable set for one scope.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    if (const char* previous = std::getenv(name)) previous_ = previous;
-    setenv(name, value, 1);
-  }
-  ~ScopedVariable() {
-    if (previous_) {
-      setenv(name_, previous_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
-
 std::vector<std::string> allTokens(const TextPages& pages) {
   std::vector<std::string> tokens;
   for (const auto& words : pages.pageWords) {
@@ -188,15 +166,16 @@ TEST_F(SearchableScansTest, PageThatCannotBeRecognisedKeepsItsPictureAndTheDocum
   layout.height = 200;
   const std::string picture = render(SetTextPages(licence_, 2, layout), "tiffg4", "two.tif");
   const std::string plain = convert(picture, "plain.pdf", "");
-  // Languages, environment, and what the note says.
+  // Languages, the page's time and the worker's memory bounds, and what the note says.
   const std::vector<std::tuple<std::string, const char*, const char*, std::string>> cases = {
-      {"xyz", "VELLUMDOCK_OCR_TIMEOUT", "120", "The language data for xyz is not installed"},
-      {"eng", "VELLUMDOCK_OCR_TIMEOUT", "0.01", "did not finish within 0.01 seconds"},
-      {"eng", "VELLUMDOCK_JOB_MEMORY_MB", "16", "The text recogniser"},
+      {"xyz", "120", "2048", "The language data for xyz is not installed"},
+      {"eng", "0.01", "2048", "did not finish within 0.01 seconds"},
+      {"eng", "120", "16", "The text recogniser"},
   };
-  for (const auto& [languages, variable, value, reason] : cases) {
+  for (const auto& [languages, seconds, megabytes, reason] : cases) {
     SCOPED_TRACE(languages + " " + reason);
-    const ScopedVariable bound(variable, value);
+    environment.set("VELLUMDOCK_OCR_TIMEOUT", seconds);
+    environment.set("VELLUMDOCK_JOB_MEMORY_MB", megabytes);
     notes_.clear();
     const std::string pdf = convert(picture, "failed.pdf", languages);
     EXPECT_EQ(PageCount(pdf), 2);
@@ -228,8 +207,8 @@ TEST_F(SearchableScansTest, RecogniserReadsOnlyThePicturesPlacedForItsJob) {
   };
   for (const auto& [simulated, required, readsOwnPath, refusal] : cases) {
     SCOPED_TRACE(std::string("simulated ") + simulated + ", required " + required);
-    const ScopedVariable simulate("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", simulated);
-    const ScopedVariable require("VELLUMDOCK_REQUIRE_CONFINEMENT", required);
+    environment.set("VELLUMDOCK_SIMULATE_NO_CONFINEMENT", simulated);
+    environment.set("VELLUMDOCK_REQUIRE_CONFINEMENT", required);
     const std::string problem = worker::confinementProblem(worker.programPath());
     if (std::string(simulated) == "0" && !problem.empty()) GTEST_SKIP() << "The kernel cannot confine: " << problem;
     worker.stop();  // the next job starts a worker under these variables
@@ -275,7 +254,7 @@ TEST_F(SearchableScansTest, PosterSizedPictureIsRecognisedWithinTheWorkersBounds
       "/Times-Roman findfont 40 scalefont setfont 100 4600 moveto (A poster sized scan with a few words) show\n"
       "/Times-Roman findfont 400 scalefont setfont 200 2400 moveto (HUGE TEXT) show showpage\n";
   const std::string picture = render(poster, "jpeggray", "poster.jpg");
-  const ScopedVariable bound("VELLUMDOCK_JOB_MEMORY_MB", "1024");
+  environment.set("VELLUMDOCK_JOB_MEMORY_MB", "1024");
   const std::string plain = convert(picture, "plain.pdf", "");
   const std::string searchable = convert(picture, "poster.pdf", "eng");
   EXPECT_EQ(PageCount(searchable), 1);

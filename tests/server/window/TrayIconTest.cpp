@@ -30,22 +30,21 @@ bool processEventsUntil(const std::function<bool()>& done, std::chrono::seconds 
   return done();
 }
 
-// The texts of the failure notification on the screen; "" when none is shown.
-std::string notificationText() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (!window->inherits("QBalloonTip") || !window->isVisible()) continue;
-    std::string text;
-    for (const QLabel* label : window->findChildren<QLabel*>()) text += label->text().toStdString() + "\n";
-    return text;
-  }
-  return "";
-}
-
+// The failure notification on the screen; nullptr when none is shown.
 QWidget* notification() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (window->inherits("QBalloonTip") && window->isVisible()) return window;
   }
   return nullptr;
+}
+
+// The texts of the notification on the screen; "" when none is shown.
+std::string notificationText() {
+  std::string text;
+  if (QWidget* shown = notification()) {
+    for (const QLabel* label : shown->findChildren<QLabel*>()) text += label->text().toStdString() + "\n";
+  }
+  return text;
 }
 
 class TrayIconTest : public ServerWindowFixture {

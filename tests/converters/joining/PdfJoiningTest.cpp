@@ -7,7 +7,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 
-#include "AssemblyFixture.h"
+#include "support/AssemblyFixture.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {

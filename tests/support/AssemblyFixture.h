@@ -1,6 +1,6 @@
-// What the assembly tests share: an isolated world whose program folder holds the built
-// blank.pdf, an engine whose viewer version the test sets, and small PDFs with known
-// text on every page.
+// What the tests of PDF assembly share (image import, joining, script runs): an isolated
+// world whose program folder holds the built blank.pdf, an engine whose viewer version the
+// test sets, and small PDFs with known text on every page.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "AssemblyFixture.h"
+#include "support/AssemblyFixture.h"
 #include "common/Errors.h"
 #include "common/Locations.h"
 #include "common/PrivateDirectories.h"

@@ -18,7 +18,7 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "AssemblyFixture.h"
+#include "support/AssemblyFixture.h"
 #include "support/ProcessChecks.h"
 
 namespace vd::test {
@@ -209,33 +209,22 @@ TEST_F(ImageImportTest, PicturesComeBackPixelForPixelWithTheirDepthAndTransparen
   }
 }
 
-// A deep TIFF page written through libtiff in square tiles, each 16-bit sample given by
-// value(x, y, channel).
+// A TIFF page written through libtiff: each sample value(x, y, sample), at 8 or 16 bits,
+// interleaved or in planes of one sample each, in square tiles or in strips of seven rows.
 struct TiffPage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint16_t photometric = PHOTOMETRIC_RGB;
   std::uint16_t samplesPerPixel = 3;
-  std::function<unsigned(std::uint32_t x, std::uint32_t y, int channel)> value;
-  std::uint32_t tile = 16;
-  std::uint16_t extraSample = 0;  // the kind of a fourth (or second) sample, 0 for none
+  std::function<unsigned(std::uint32_t x, std::uint32_t y, int sample)> value;
+  std::uint32_t tile = 16;  // 0 for strips
+  int bits = 16;
+  std::uint16_t planes = PLANARCONFIG_CONTIG;
+  std::uint16_t compression = COMPRESSION_ADOBE_DEFLATE;
+  std::uint16_t extraSample = 0;  // the kind of the sample after the colours, 0 for none
   float resolution = 0;           // 0 for no resolution tags
   std::uint16_t resolutionUnit = RESUNIT_INCH;
 };
-
-// The samples of the tile at (left, top), in the machine's order as libtiff takes them.
-std::vector<std::uint16_t> tileSamples(const TiffPage& page, std::uint32_t left, std::uint32_t top) {
-  std::vector<std::uint16_t> samples(static_cast<std::size_t>(page.tile) * page.tile * page.samplesPerPixel);
-  for (std::uint32_t y = 0; y < page.tile && top + y < page.height; ++y) {
-    for (std::uint32_t x = 0; x < page.tile && left + x < page.width; ++x) {
-      for (int c = 0; c < page.samplesPerPixel; ++c) {
-        samples[(y * page.tile + x) * page.samplesPerPixel + static_cast<std::uint32_t>(c)] =
-            static_cast<std::uint16_t>(page.value(left + x, top + y, c));
-      }
-    }
-  }
-  return samples;
-}
 
 void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   TIFF* tiff = TIFFOpen(path.c_str(), "w");
@@ -243,11 +232,11 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
   for (const TiffPage& page : pages) {
     const std::pair<ttag_t, unsigned> tags[] = {
         {TIFFTAG_IMAGEWIDTH, page.width},        {TIFFTAG_IMAGELENGTH, page.height},
-        {TIFFTAG_BITSPERSAMPLE, 16},             {TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel},
-        {TIFFTAG_PHOTOMETRIC, page.photometric}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
-        {TIFFTAG_TILEWIDTH, page.tile},          {TIFFTAG_TILELENGTH, page.tile},
-        {TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE}};
+        {TIFFTAG_PHOTOMETRIC, page.photometric}, {TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel},
+        {TIFFTAG_PLANARCONFIG, page.planes},     {TIFFTAG_COMPRESSION, page.compression}};
     for (const auto& [tag, value] : tags) TIFFSetField(tiff, tag, value);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
+    if (page.photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
     std::uint16_t kinds[] = {page.extraSample};
     if (page.extraSample != 0) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
     if (page.resolution > 0) {
@@ -255,9 +244,41 @@ void writeTiff(const std::string& path, const std::vector<TiffPage>& pages) {
       TIFFSetField(tiff, TIFFTAG_YRESOLUTION, page.resolution);
       TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, page.resolutionUnit);
     }
-    for (std::uint32_t top = 0; top < page.height; top += page.tile) {
-      for (std::uint32_t left = 0; left < page.width; left += page.tile) {
-        ASSERT_GE(TIFFWriteTile(tiff, tileSamples(page, left, top).data(), left, top, 0, 0), 0);
+    if (page.tile != 0) {
+      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, page.tile);
+      TIFFSetField(tiff, TIFFTAG_TILELENGTH, page.tile);
+    } else {
+      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
+    }
+    // The samples of count pixels of a row in the machine's order, as libtiff takes them;
+    // zero beyond the picture.
+    const bool planar = page.planes == PLANARCONFIG_SEPARATE;
+    const auto run = [&](int plane, std::uint32_t left, std::uint32_t y, std::uint32_t count) {
+      std::vector<std::uint8_t> out;
+      for (std::uint32_t x = left; x < left + count; ++x) {
+        for (int c = planar ? plane : 0; c < (planar ? plane + 1 : page.samplesPerPixel); ++c) {
+          const auto wide = static_cast<std::uint16_t>(x < page.width && y < page.height ? page.value(x, y, c) : 0);
+          const auto narrow = static_cast<std::uint8_t>(wide & 0xFF);
+          const auto* bytes = page.bits == 8 ? &narrow : reinterpret_cast<const std::uint8_t*>(&wide);
+          out.insert(out.end(), bytes, bytes + page.bits / 8);
+        }
+      }
+      return out;
+    };
+    for (int plane = 0; plane < (planar ? page.samplesPerPixel : 1); ++plane) {
+      const auto sample = static_cast<std::uint16_t>(plane);
+      for (std::uint32_t top = 0; page.tile == 0 && top < page.height; ++top) {
+        ASSERT_GE(TIFFWriteScanline(tiff, run(plane, 0, top, page.width).data(), top, sample), 0);
+      }
+      for (std::uint32_t top = 0; page.tile != 0 && top < page.height; top += page.tile) {
+        for (std::uint32_t left = 0; left < page.width; left += page.tile) {
+          std::vector<std::uint8_t> tile;
+          for (std::uint32_t y = top; y < top + page.tile; ++y) {
+            const std::vector<std::uint8_t> row = run(plane, left, y, page.tile);
+            tile.insert(tile.end(), row.begin(), row.end());
+          }
+          ASSERT_GE(TIFFWriteTile(tiff, tile.data(), left, top, 0, sample), 0);
+        }
       }
     }
     ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
@@ -334,99 +355,20 @@ TEST_F(ImageImportTest, StoredDataOrientationPageSizesAndInformationComeFromTheF
   EXPECT_TRUE(pageImage(document, 2).getDict().getKey("/SMask").isStream());
 }
 
-// A CMYK TIFF page in one of the file's layouts, written through libtiff: inks
-// value(x, y, ink), and with alpha a fifth, unassociated sample.
-struct CmykLayout {
-  std::uint16_t planes = PLANARCONFIG_CONTIG;
-  std::uint16_t compression = COMPRESSION_NONE;
-  std::uint32_t tile = 0;  // 0 for strips
-  int bits = 8;
-  bool alpha = false;
-};
-
-// The samples of a page as PDF holds them: interleaved, 16 bits big-endian; with alpha,
+// The inks of a CMYK page as PDF holds them: interleaved, 16 bits big-endian; with alpha,
 // the alpha samples instead of the inks.
-std::string cmykSamples(const CmykLayout& layout, std::uint32_t width, std::uint32_t height, bool alpha) {
+std::string cmykSamples(const TiffPage& page, bool alpha) {
   std::string samples;
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
+  for (std::uint32_t y = 0; y < page.height; ++y) {
+    for (std::uint32_t x = 0; x < page.width; ++x) {
       for (int ink = alpha ? 4 : 0; ink < (alpha ? 5 : 4); ++ink) {
-        const unsigned value = (x * 2039 + y * 4093 + static_cast<unsigned>(ink) * 10007) & 0xFFFF;
-        if (layout.bits == 16) samples.push_back(static_cast<char>(value >> 8));
+        const unsigned value = page.value(x, y, ink);
+        if (page.bits == 16) samples.push_back(static_cast<char>(value >> 8));
         samples.push_back(static_cast<char>(value & 0xFF));
       }
     }
   }
   return samples;
-}
-
-void writeCmykTiff(const std::string& path, const std::vector<CmykLayout>& layouts, std::uint32_t width,
-                   std::uint32_t height) {
-  TIFF* tiff = TIFFOpen(path.c_str(), "w");
-  ASSERT_NE(tiff, nullptr);
-  for (const CmykLayout& layout : layouts) {
-    const int samplesPerPixel = layout.alpha ? 5 : 4;
-    const int sampleBytes = layout.bits / 8;
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
-    TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, layout.planes);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
-    std::uint16_t kinds[] = {EXTRASAMPLE_UNASSALPHA};
-    if (layout.alpha) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, kinds);
-    if (layout.tile != 0) {
-      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, layout.tile);
-      TIFFSetField(tiff, TIFFTAG_TILELENGTH, layout.tile);
-    } else {
-      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
-    }
-    // Each sample in the machine's order, as libtiff takes them; a plane holds one ink.
-    const auto sample = [&](std::uint32_t x, std::uint32_t y, int ink, std::vector<std::uint8_t>& out) {
-      const unsigned value = (x * 2039 + y * 4093 + static_cast<unsigned>(ink) * 10007) & 0xFFFF;
-      if (layout.bits == 8) {
-        out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-        return;
-      }
-      const auto wide = static_cast<std::uint16_t>(value);
-      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&wide);
-      out.insert(out.end(), bytes, bytes + 2);
-    };
-    const bool planar = layout.planes == PLANARCONFIG_SEPARATE;
-    for (int plane = 0; plane < (planar ? samplesPerPixel : 1); ++plane) {
-      const auto run = [&](std::uint32_t left, std::uint32_t y, std::uint32_t count) {
-        std::vector<std::uint8_t> out;
-        for (std::uint32_t x = left; x < left + count; ++x) {
-          for (int ink = planar ? plane : 0; ink < (planar ? plane + 1 : samplesPerPixel); ++ink) {
-            if (x < width && y < height) sample(x, y, ink, out);
-            else out.insert(out.end(), static_cast<std::size_t>(sampleBytes), 0);
-          }
-        }
-        return out;
-      };
-      if (layout.tile == 0) {
-        for (std::uint32_t y = 0; y < height; ++y) {
-          std::vector<std::uint8_t> row = run(0, y, width);
-          ASSERT_GE(TIFFWriteScanline(tiff, row.data(), y, static_cast<std::uint16_t>(plane)), 0);
-        }
-        continue;
-      }
-      for (std::uint32_t top = 0; top < height; top += layout.tile) {
-        for (std::uint32_t left = 0; left < width; left += layout.tile) {
-          std::vector<std::uint8_t> tile;
-          for (std::uint32_t y = top; y < top + layout.tile; ++y) {
-            const std::vector<std::uint8_t> row = run(left, y, layout.tile);
-            tile.insert(tile.end(), row.begin(), row.end());
-          }
-          ASSERT_GE(TIFFWriteTile(tiff, tile.data(), left, top, 0, static_cast<std::uint16_t>(plane)), 0);
-        }
-      }
-    }
-    ASSERT_EQ(TIFFWriteDirectory(tiff), 1);
-  }
-  TIFFClose(tiff);
 }
 
 // An 8-bit interleaved CMYK file's inks as libtiff decodes them strip by strip or tile by tile.
@@ -465,17 +407,27 @@ std::string decodedInks(const std::string& path) {
 TEST_F(ImageImportTest, CmykTiffPagesKeepTheirInksSampleForSample) {
   // Interleaved samples and planes, strips and tiles, with and without compression, 8 and 16
   // bits, one page each; the third with an alpha of its own.
-  const std::vector<CmykLayout> layouts = {
-      {},
-      {.planes = PLANARCONFIG_SEPARATE, .compression = COMPRESSION_LZW},
-      {.compression = COMPRESSION_ADOBE_DEFLATE, .tile = 16, .alpha = true},
-      {.planes = PLANARCONFIG_SEPARATE, .compression = COMPRESSION_PACKBITS, .tile = 16},
-      {.compression = COMPRESSION_LZW, .bits = 16},
+  const auto inks = [](std::uint32_t x, std::uint32_t y, int ink) -> unsigned {
+    return (x * 2039 + y * 4093 + static_cast<unsigned>(ink) * 10007) & 0xFFFF;
   };
-  const std::uint32_t width = 37;
-  const std::uint32_t height = 21;
+  std::vector<TiffPage> layouts(5, {.width = 37,
+                                    .height = 21,
+                                    .photometric = PHOTOMETRIC_SEPARATED,
+                                    .samplesPerPixel = 4,
+                                    .value = inks,
+                                    .tile = 0,
+                                    .bits = 8,
+                                    .compression = COMPRESSION_NONE});
+  layouts[1].planes = layouts[3].planes = PLANARCONFIG_SEPARATE;
+  layouts[1].compression = layouts[4].compression = COMPRESSION_LZW;
+  layouts[2].compression = COMPRESSION_ADOBE_DEFLATE;
+  layouts[3].compression = COMPRESSION_PACKBITS;
+  layouts[2].tile = layouts[3].tile = 16;
+  layouts[2].samplesPerPixel = 5;
+  layouts[2].extraSample = EXTRASAMPLE_UNASSALPHA;
+  layouts[4].bits = 16;
   const std::string made = scratch("inks.tif");
-  writeCmykTiff(made, layouts, width, height);
+  writeTiff(made, layouts);
   QPDF document;
   document.processFile(convert(made).c_str());
   ASSERT_EQ(document.getAllPages().size(), layouts.size());
@@ -484,11 +436,11 @@ TEST_F(ImageImportTest, CmykTiffPagesKeepTheirInksSampleForSample) {
     QPDFObjectHandle image = pageImage(document, i);
     EXPECT_TRUE(image.getDict().getKey("/ColorSpace").isNameAndEquals("/DeviceCMYK"));
     EXPECT_EQ(image.getDict().getKey("/BitsPerComponent").getIntValue(), layouts[i].bits);
-    EXPECT_TRUE(bytesOf(image.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], width, height, false));
+    EXPECT_TRUE(bytesOf(image.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], false));
     QPDFObjectHandle mask = image.getDict().getKey("/SMask");
-    EXPECT_EQ(mask.isStream(), layouts[i].alpha);
+    EXPECT_EQ(mask.isStream(), layouts[i].extraSample != 0);
     if (mask.isStream()) {
-      EXPECT_TRUE(bytesOf(mask.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], width, height, true));
+      EXPECT_TRUE(bytesOf(mask.getStreamData(qpdf_dl_all)) == cmykSamples(layouts[i], true));
     }
   }
   // Files written by an image editor, JPEG-coded in strips and in tiles: the inks libtiff
@@ -523,16 +475,8 @@ TEST_F(ImageImportTest, MetafilesAreDrawnByTheOfficeSuiteOnPagesOfTheirOwnSize) 
     EXPECT_NEAR(box.getArrayItem(2).getNumericValue() - box.getArrayItem(0).getNumericValue(), c.width, 0.5);
     EXPECT_NEAR(box.getArrayItem(3).getNumericValue() - box.getArrayItem(1).getNumericValue(), c.height, 0.5);
     ExpectContainsAll(PdfText(pdf), {c.text});
-    // The picture is drawn, not a blank page: pixels darker than white.
-    const std::string prefix = scratch("drawn");
-    ASSERT_EQ(RunProgram("pdftoppm", {"-gray", "-r", "72", "-singlefile", pdf, prefix}), 0);
-    const QImage page(QString::fromStdString(prefix + ".pgm"));
-    ASSERT_FALSE(page.isNull());
-    long ink = 0;
-    for (int y = 0; y < page.height(); ++y) {
-      for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 200 ? 1 : 0;
-    }
-    EXPECT_GT(ink, page.width() * page.height() / 100);
+    // The picture is drawn, not a blank page: a hundredth of the page's pixels at 72 dpi have ink.
+    EXPECT_GT(InkOf(pdf, scratch("drawn"), 72), c.width * c.height / 100);
   }
   // The drawings' temporary PDFs went with their calls.
   for (const std::string& entry : DirectoryEntries(temporary)) EXPECT_EQ(entry.find("vellumdock-picture"), std::string::npos);
