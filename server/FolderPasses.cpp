@@ -171,7 +171,7 @@ std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, const C
     });
     if (handled) observer_.failedFileKept(in, kept);
   } else {
-    observer_.fileConverted(in, out);
+    observer_.fileConverted(in, out, outcome.pdf ? outcome.pdf->pages : 0);
     handled = AttemptStep(observer_, subject_,
                           [&] { claimed != nullptr ? claimed->removeFile(file.name) : fileSystem().deleteFile(in); });
   }

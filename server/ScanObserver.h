@@ -22,8 +22,10 @@ class ScanObserver {
   virtual void entryHighlighted(int index) = 0;
   // A line for the log, without a line end.
   virtual void logLine(const std::string& line) = 0;
-  // A file was converted into output; the input is removed next.
-  virtual void fileConverted(const std::string& input, const std::string& output) = 0;
+  // A file was converted into output, a PDF of so many pages as the conversion's check
+  // counted them (0 when an open password keeps them from being counted); the input is
+  // removed next.
+  virtual void fileConverted(const std::string& input, const std::string& output, int pages) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
   // A file of the cycle's folder (numbered as the cycle was given them) was taken to be

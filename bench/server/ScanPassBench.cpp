@@ -67,7 +67,7 @@ class CountingObserver : public vd::ScanObserver {
   void filesListed(const std::vector<std::string>& names) override { listed += names.size(); }
   void entryHighlighted(int) override {}
   void logLine(const std::string&) override {}
-  void fileConverted(const std::string&, const std::string&) override {}
+  void fileConverted(const std::string&, const std::string&, int) override {}
   void fileFailed(const std::string&, const std::string&) override {}
   std::size_t listed = 0;
 };

@@ -51,7 +51,7 @@ ConsoleObserver::ConsoleObserver(const ConsoleStream& log, const ConsoleStream& 
 void ConsoleObserver::statusChanged(const std::string& /*text*/) {}
 void ConsoleObserver::filesListed(const std::vector<std::string>& /*names*/) {}
 void ConsoleObserver::entryHighlighted(int /*index*/) {}
-void ConsoleObserver::fileConverted(const std::string& /*input*/, const std::string& /*output*/) {}
+void ConsoleObserver::fileConverted(const std::string& /*input*/, const std::string& /*output*/, int /*pages*/) {}
 
 void ConsoleObserver::logLine(const std::string& line) { log_.writeLine(line, LogLinePriority(line)); }
 

@@ -49,7 +49,7 @@ class ConsoleObserver : public ScanObserver {
   void filesListed(const std::vector<std::string>& names) override;
   void entryHighlighted(int index) override;
   void logLine(const std::string& line) override;
-  void fileConverted(const std::string& input, const std::string& output) override;
+  void fileConverted(const std::string& input, const std::string& output, int pages) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
 
  private:

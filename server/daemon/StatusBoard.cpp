@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "common/Paths.h"
-#include "outside/acrobat/PdfWholeness.h"
 #include "server/Dispatch.h"
 #include "server/PathNames.h"
 
@@ -97,19 +96,18 @@ void StatusBoard::fileTaken(std::size_t folderIndex, const std::string& input, c
   });
 }
 
-void StatusBoard::fileConverted(const std::string& input, const std::string& output) {
-  console_.fileConverted(input, output);
-  ended(input, output, std::nullopt);
+void StatusBoard::fileConverted(const std::string& input, const std::string& output, int pages) {
+  console_.fileConverted(input, output, pages);
+  ended(input, output, pages, std::nullopt);
 }
 
 void StatusBoard::fileFailed(const std::string& input, const std::string& reason) {
   console_.fileFailed(input, reason);
-  ended(input, "", reason);
+  ended(input, "", 0, reason);
 }
 
-void StatusBoard::ended(const std::string& input, const std::string& output, std::optional<std::string> failure) {
-  // Read before the lock: the status stays readable meanwhile.
-  const int pages = failure ? 0 : PdfPageCount(output).value_or(0);
+void StatusBoard::ended(const std::string& input, const std::string& output, int pages,
+                        std::optional<std::string> failure) {
   const WallTime now = std::chrono::system_clock::now();
   const std::uint64_t lost = lanesOfCycle_ != nullptr ? lanesOfCycle_->lost() : 0;
   change([&](DaemonStatus& status) {

@@ -42,14 +42,14 @@ class StatusBoard : public ScanObserver {
   void entryHighlighted(int index) override { console_.entryHighlighted(index); }
   void logLine(const std::string& line) override { console_.logLine(line); }
   void fileTaken(std::size_t folder, const std::string& input, const std::string& output) override;
-  void fileConverted(const std::string& input, const std::string& output) override;
+  void fileConverted(const std::string& input, const std::string& output, int pages) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
   void passCompleted(std::size_t folder) override;
   void percentDone(int percent) override;
   void pageReached(int page) override;
 
  private:
-  void ended(const std::string& input, const std::string& output, std::optional<std::string> failure);
+  void ended(const std::string& input, const std::string& output, int pages, std::optional<std::string> failure);
   // The folder a file in hand came from; by its input folder for one not in hand.
   std::size_t folderOfInput(const DaemonStatus& status, const std::string& input) const;
   // Under the lock.

@@ -323,7 +323,7 @@ LoggedFile* ServerController::fileInHand(const std::string& input) {
   return inHand_ && inHand_->input == input ? inHand_.get() : nullptr;
 }
 
-void ServerController::fileConverted(const std::string& input, const std::string& output) {
+void ServerController::fileConverted(const std::string& input, const std::string& output, int /*pages*/) {
   percent_ = page_ = -1;
   view_.hideProgress();
   if (LoggedFile* file = fileInHand(input)) {

@@ -71,7 +71,7 @@ class ServerController : private ScanObserver {
   void filesListed(const std::vector<std::string>& names) override;
   void entryHighlighted(int index) override;
   void logLine(const std::string& line) override;
-  void fileConverted(const std::string& input, const std::string& output) override;
+  void fileConverted(const std::string& input, const std::string& output, int pages) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
   void failedFileKept(const std::string& input, const std::string& keptPath) override;
   void percentDone(int percent) override;

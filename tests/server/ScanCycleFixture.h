@@ -33,7 +33,7 @@ class RecordingObserver : public ScanObserver {
     log.push_back(line);
     if (onLine) onLine(line);
   }
-  void fileConverted(const std::string& input, const std::string& output) override {
+  void fileConverted(const std::string& input, const std::string& output, int /*pages*/) override {
     converted.emplace_back(input, output);
   }
   void fileFailed(const std::string& input, const std::string& reason) override { failed.emplace_back(input, reason); }
