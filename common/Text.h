@@ -14,5 +14,9 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 std::string trimSpaces(std::string_view text);
 // The leading number of a text such as "7.0" or "10.0 Pro"; 0 when there is none.
 double leadingNumber(std::string_view text);
+// The text with every byte that is not part of a well-formed UTF-8 sequence (a file name in
+// another encoding, a cut sequence, an overlong form, a surrogate) replaced by U+FFFD, for
+// what must be UTF-8 to be read at all: JSON, a web page.
+std::string withValidUtf8(std::string_view text);
 
 }  // namespace vd

@@ -19,6 +19,7 @@ int FuzzDesktopEntry(const std::uint8_t* data, std::size_t size);
 int FuzzTextContent(const std::uint8_t* data, std::size_t size);
 int FuzzFolderConfig(const std::uint8_t* data, std::size_t size);
 int FuzzSvgDrawing(const std::uint8_t* data, std::size_t size);
+int FuzzHttpTexts(const std::uint8_t* data, std::size_t size);
 
 // Aborts, naming the broken promise, when holds is false.
 void Require(bool holds, const char* promise);

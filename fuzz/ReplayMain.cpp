@@ -26,7 +26,7 @@ const std::map<std::string, Target>& targets() {
       {"ScriptEntries", FuzzScriptEntries}, {"JpegFacts", FuzzJpegFacts},           {"PngFacts", FuzzPngFacts},
       {"BmpResolution", FuzzBmpResolution}, {"RegistryValues", FuzzRegistryValues}, {"MountInfo", FuzzMountInfo},
       {"DesktopEntry", FuzzDesktopEntry},   {"TextContent", FuzzTextContent},       {"SvgDrawing", FuzzSvgDrawing},
-      {"FolderConfig", FuzzFolderConfig},
+      {"FolderConfig", FuzzFolderConfig},   {"HttpTexts", FuzzHttpTexts},
   };
   return byName;
 }

@@ -32,6 +32,14 @@ packages=(
   # Chinese, Japanese and Korean text: one compact typeface covers them, so such documents
   # keep their text instead of empty boxes
   fonts-wqy-microhei
+  # vellumdkd --listen: the embeddable HTTP server (header and library) it serves its
+  # status page, health, metrics and conversions with
+  libcpp-httplib-dev
+  # tests: a second HTTP client, one that asks before it sends a large body
+  curl
+  # tests: the status page in a real browser, driven headless (the driver is an npm
+  # package pinned in tests/browser/, installed by the build)
+  chromium
   # tests: content checks of the PDFs made; an X display without a window manager; packing
   # the Word documents the tests write (python3's zipfile)
   libgtest-dev poppler-utils xvfb python3
@@ -47,6 +55,10 @@ packages=(
 )
 
 missing=()
+# The browser test's driver runs on Node.js; a machine that has it from elsewhere keeps it.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done

@@ -24,6 +24,10 @@ struct DispatchCall {
 // that failed in the operation (no PDF, its log written) raises the reason its log gives.
 void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
 
+// The converter a file of that extension goes to, as counts and reports name it: its
+// operation ("CreatePDFfromImageFile", "CreatePDFfromPS", ...), "script" for a script file.
+std::string ConverterName(const std::string& ext);
+
 // Calls exactly one engine operation, or runs the script (extension "scr") with
 // scriptContext. Whatever the operation raises passes through. Returns StopRequested
 // only when a script run found a stop.

@@ -1,13 +1,18 @@
 #include "server/FailedFiles.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <set>
+#include <stdexcept>
 #include <string_view>
 
 #include "common/Errors.h"
+#include "common/IgnoringErrors.h"
 #include "common/Paths.h"
+#include "platform/FileSystem.h"
 #include "platform/OpenFolder.h"
 
 namespace vd {
@@ -98,6 +103,86 @@ std::string KeepFailedFile(const std::string& inputDir, const std::string& name,
 
 std::string FailureNotePath(const std::string& keptPath) {
   return folderOf(keptPath) + "/" + reasonNameFor(fileNameOf(keptPath));
+}
+
+namespace {
+
+// The file names of the failed folder that are failed files, not their notes.
+std::vector<std::string> failedNamesIn(FileSystem& files, const std::string& folder) {
+  std::set<std::string> names;
+  const std::unique_ptr<DirectoryListing> listing = files.listOrdinaryFiles(folder);
+  while (const std::optional<std::string> name = listing->next()) names.insert(*name);
+  // A note is named for a file beside it; a file that merely ends the same way is not one.
+  std::set<std::string> notes;
+  for (const std::string& name : names) notes.insert(reasonNameFor(name));
+  std::vector<std::string> failed;
+  for (const std::string& name : names) {
+    if (notes.count(name) == 0) failed.push_back(name);
+  }
+  return failed;
+}
+
+std::string reasonOf(FileSystem& files, const std::string& folder, const std::string& name) {
+  std::string text;
+  try {
+    text = files.readFile(folder + "/" + reasonNameFor(name));
+  } catch (const FileError&) {
+    return {};
+  }
+  // A shortened note names its file on its first line.
+  if (reasonNameIsShortened(name) && text.rfind(name, 0) == 0) text.erase(0, name.size());
+  std::string reason;
+  for (const char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!reason.empty() && reason.back() != ' ') reason += ' ';
+    } else {
+      reason += c;
+    }
+  }
+  while (!reason.empty() && reason.back() == ' ') reason.pop_back();
+  return reason;
+}
+
+}  // namespace
+
+FailedFiles ListFailedFiles(const std::string& inputDir, std::size_t most) {
+  FileSystem& files = fileSystem();
+  const std::string folder = inputDir + "/" + kFailedFolder;
+  FailedFiles failed;
+  if (!files.isDirectory(folder)) return failed;
+  const std::vector<std::string> names = failedNamesIn(files, folder);
+  failed.count = names.size();
+  for (std::size_t i = 0; i < names.size() && i < most; ++i) {
+    failed.files.push_back({names[i], reasonOf(files, folder, names[i])});
+  }
+  return failed;
+}
+
+std::string ReturnFailedFile(const std::string& inputDir, const std::string& name) {
+  FileSystem& files = fileSystem();
+  const std::string folder = inputDir + "/" + kFailedFolder;
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+      name.find('\0') != std::string::npos) {
+    throw std::invalid_argument("not a file name: " + name);
+  }
+  // Ordinary files only: never a link, which could lead anywhere.
+  const std::vector<std::string> failedNames = files.isDirectory(folder) ? failedNamesIn(files, folder)
+                                                                         : std::vector<std::string>();
+  if (std::find(failedNames.begin(), failedNames.end(), name) == failedNames.end()) {
+    throw std::invalid_argument("no failed file is named " + name);
+  }
+  std::string returned = name;
+  for (std::uint32_t number = 1; files.entryExists(inputDir + "/" + returned); ++number) {
+    if (number == UINT32_MAX) throw FileError("return failed file", inputDir + "/" + name, "no free name left");
+    returned = numberedName(name, number);
+  }
+  files.moveFile(folder + "/" + name, inputDir + "/" + returned);
+  // The file is back; a note left over would only say why it failed before.
+  const std::string note = folder + "/" + reasonNameFor(name);
+  ignoringErrors([&] {
+    if (files.entryExists(note)) files.deleteFile(note);
+  });
+  return returned;
 }
 
 }  // namespace vd

@@ -3,7 +3,9 @@
 // NAME.error.txt, so no input is ever lost.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace vd {
 
@@ -27,6 +29,28 @@ std::string KeepFailedFile(const OpenFolder& inputFolder, const std::string& nam
 // The same for the input folder at inputDir.
 std::string KeepFailedFile(const std::string& inputDir, const std::string& name, const std::string& reason);
 
+struct FailedFile {
+  std::string name;    // in the failed folder
+  std::string reason;  // as its note gives it, on one line; "" when it has none
+};
+
+struct FailedFiles {
+  // In the order of their names; at most the number asked for.
+  std::vector<FailedFile> files;
+  // How many there are in all.
+  std::size_t count = 0;
+};
+
+// The files kept in inputDir/failed with their reasons (the notes themselves are not
+// failed files). Nothing when the folder does not exist; throws FileError when it cannot
+// be read.
+FailedFiles ListFailedFiles(const std::string& inputDir, std::size_t most);
+
+// Puts failed/name back into inputDir for another try, under a name not taken there
+// (name, then base_1.ext, ...), and removes its note. Returns the name it now has; throws
+// FileError when the file cannot be moved, and std::invalid_argument for a name that is
+// not one file of the failed folder (a path, "..", a link, a note).
+std::string ReturnFailedFile(const std::string& inputDir, const std::string& name);
 // The reason note of a file KeepFailedFile kept at keptPath.
 std::string FailureNotePath(const std::string& keptPath);
 

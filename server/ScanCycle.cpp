@@ -33,6 +33,7 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) 
     folders_.push_back(std::make_unique<FolderPasses>(folders_.size(), std::move(settings), observer_));
   }
   waits_.resize(folders_.size());
+  paused_.resize(folders_.size(), false);
 }
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, EngineFactory engineFactory)
@@ -200,18 +201,24 @@ ScanCycle::Flow ScanCycle::pass(std::size_t k) {
   FolderPasses& folder = *folders_[k];
   setStatus("Scanning for files in " + folder.settings().inputDir + "...");
   std::vector<std::string> names;
-  const FolderPasses::Listing listing =
-      folder.list(names, inHand_, [this] { return checkPoint() == Flow::Stopped; });
-  if (listing == FolderPasses::Listing::Stopped) return Flow::Stopped;
-  waits_[k].soon = folder.leftFreshFiles();
+  if (!paused_[k]) {
+    const FolderPasses::Listing listing =
+        folder.list(names, inHand_, [this] { return checkPoint() == Flow::Stopped; });
+    if (listing == FolderPasses::Listing::Stopped) return Flow::Stopped;
+    waits_[k].soon = folder.leftFreshFiles();
+  }
   lastPassFoundNothing_ = names.empty();
-  if (names.empty()) return Flow::Go;
+  if (names.empty()) {
+    observer_.passCompleted(k);
+    return Flow::Go;
+  }
   observer_.filesListed(names);
   observer_.entryHighlighted(0);
   setStatus("Processing " + std::to_string(names.size()) + " files...");
   if (handOut(k, names) == Flow::Stopped) return Flow::Stopped;
   setStatus(status_ + "done.");
   observer_.filesListed({});
+  observer_.passCompleted(k);
   return Flow::Go;
 }
 
@@ -233,6 +240,7 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     if (!file) continue;
     inHand_.add(*file);
     state_.inHand.push_back(file->in);
+    observer_.fileTaken(k, file->in, file->out);
     conversion_->start(std::move(*file));
     // One after the other, the file is converted by now and is finished before the next.
     if (!conversion_->interleaves() && takeBack(0) == Flow::Stopped) return Flow::Stopped;

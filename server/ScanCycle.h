@@ -67,6 +67,8 @@ class ScanCycle {
   // folder gives change notification; where it does not, the log says so once and the
   // interval alone paces its passes.
   void wakeOnChanges() { wakeOnChanges_ = true; }
+  // A paused folder is not listed: its passes go on, empty, and its files in hand finish.
+  void setPaused(std::size_t folder, bool paused) { paused_.at(folder) = paused; }
 
  private:
   enum class Flow { Go, Stopped };
@@ -113,6 +115,7 @@ class ScanCycle {
   bool wakeOnChanges_ = false;
   std::string status_;
   bool lastPassFoundNothing_ = false;
+  std::vector<bool> paused_;
 };
 
 }  // namespace vd

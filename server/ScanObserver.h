@@ -2,6 +2,7 @@
 // may log it or count it. Every call happens on the cycle's thread, inside the cycle.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class ScanObserver {
   virtual void fileConverted(const std::string& input, const std::string& output) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
+  // A file of the cycle's folder (numbered as the cycle was given them) was taken to be
+  // converted into output. Its end is fileConverted or fileFailed, or nothing when it was
+  // written to meanwhile and stays for the next pass (which takes it again).
+  virtual void fileTaken(std::size_t /*folder*/, const std::string& /*input*/, const std::string& /*output*/) {}
+  // A pass over the folder is through: its listing found nothing, or every file it listed
+  // has been handed out (in lanes) or converted (one after the other).
+  virtual void passCompleted(std::size_t /*folder*/) {}
   // The failed input now lies at keptPath in the failed folder (its name may be numbered
   // there), with its reason beside it (FailureNotePath).
   virtual void failedFileKept(const std::string& /*input*/, const std::string& /*keptPath*/) {}

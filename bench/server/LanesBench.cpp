@@ -11,16 +11,22 @@
 //   the long file's PDF came;
 // - the lone drop: one small file written into the folder of a daemon with a 5-second
 //   interval, 20 times at different moments of the interval: the latency from the drop to
-//   its PDF (median, min, max).
+//   its PDF (median, min, max);
+// - over HTTP: 200 small files sent to POST /convert by 4 clients at once, against the same
+//   files dropped into the folder, both with --jobs 2, in interleaved rounds: the wall time
+//   until the last PDF, and their ratio.
 //
-//   bench_lanes [files] [--rounds N] [--only burst|mixed|lone]   (default 500 files, 3 rounds)
+//   bench_lanes [files] [--rounds N] [--only burst|mixed|lone|http]   (default 500 files, 3 rounds)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -125,11 +131,12 @@ fs::path makeWorld(const fs::path& scratch, const std::string& name) {
   return world;
 }
 
-pid_t startDaemon(const fs::path& world, int jobs, int interval) {
-  return spawn({std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd", "--jobs", std::to_string(jobs), "--input",
-                (world / "in").string(), "--output", (world / "out").string(), "--interval", std::to_string(interval),
-                "--no-overwrite", "--no-security"},
-               (world / "daemon.log").string());
+pid_t startDaemon(const fs::path& world, int jobs, int interval, const std::vector<std::string>& more = {}) {
+  std::vector<std::string> arguments = {std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdkd", "--jobs", std::to_string(jobs),
+                                        "--input", (world / "in").string(), "--output", (world / "out").string(),
+                                        "--interval", std::to_string(interval), "--no-overwrite", "--no-security"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return spawn(arguments, (world / "daemon.log").string());
 }
 
 void stopDaemon(pid_t daemon) {
@@ -341,6 +348,113 @@ int benchLoneDrops(const fs::path& scratch) {
   return result.missing == 0 ? 0 : 1;
 }
 
+// The port a daemon started with --listen 127.0.0.1:0 announced in its log.
+int listeningPort(const fs::path& world, pid_t daemon) {
+  const std::string announced = "listening on http://127.0.0.1:";
+  const auto bound = Clock::now() + std::chrono::minutes(2);
+  while (Clock::now() < bound) {
+    std::ifstream log(world / "daemon.log");
+    for (std::string line; std::getline(log, line);) {
+      if (const std::size_t at = line.find(announced); at != std::string::npos) {
+        return std::atoi(line.c_str() + at + announced.size());
+      }
+    }
+    int status = 0;
+    if (waitpid(daemon, &status, WNOHANG) == daemon) throw std::runtime_error("vellumdkd ended early");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  throw std::runtime_error("vellumdkd did not announce its address");
+}
+
+struct HttpRound {
+  double seconds = 0;
+  std::size_t pdfs = 0;
+  std::size_t refused = 0;
+};
+
+// The files sent to POST /convert by `clients` clients at once, each taking the next file
+// when its answer has come: from the first request to the last PDF received.
+HttpRound runHttpRound(const fs::path& scratch, std::size_t files, int clients, int round) {
+  const fs::path world = makeWorld(scratch, "http-" + std::to_string(round));
+  std::vector<std::pair<std::string, std::string>> documents;
+  for (const fs::path& copy : stageSmallFiles(world, files)) {
+    std::ifstream file(copy, std::ios::binary);
+    documents.emplace_back(copy.filename().string(), std::string(std::istreambuf_iterator<char>(file), {}));
+  }
+  const pid_t daemon = startDaemon(world, 2, 1, {"--listen", "127.0.0.1:0"});
+  const int port = listeningPort(world, daemon);
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> pdfs{0};
+  std::atomic<std::size_t> refused{0};
+  const auto started = Clock::now();
+  std::vector<std::thread> senders;
+  for (int client = 0; client < clients; ++client) {
+    senders.emplace_back([&] {
+      httplib::Client http("127.0.0.1", port);
+      http.set_read_timeout(600, 0);
+      for (std::size_t i = next++; i < documents.size(); i = next++) {
+        const auto& [name, bytes] = documents[i];
+        const httplib::Result answer = http.Post(("/convert?name=" + name).c_str(), bytes, "application/octet-stream");
+        if (answer && answer->status == 200 && answer->body.rfind("%PDF", 0) == 0) {
+          ++pdfs;
+        } else {
+          ++refused;
+        }
+      }
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  HttpRound result{secondsSince(started), pdfs.load(), refused.load()};
+  stopDaemon(daemon);
+  return result;
+}
+
+// The same files dropped at once into the folder of a running daemon: from the drop to an
+// empty folder.
+BurstResult runDropRound(const fs::path& scratch, std::size_t files, int round) {
+  const fs::path world = makeWorld(scratch, "drop-" + std::to_string(round));
+  const std::vector<fs::path> staged = stageSmallFiles(world, files);
+  const pid_t daemon = startDaemon(world, 2, 1);
+  waitUntilScanning(world, daemon);
+  const auto dropped = Clock::now();
+  for (const fs::path& copy : staged) fs::rename(copy, world / "in" / copy.filename());
+  BurstResult result = watchBurst(world, daemon, dropped);
+  stopDaemon(daemon);
+  count(world, result);
+  return result;
+}
+
+int benchHttp(const fs::path& scratch, int rounds) {
+  const std::size_t files = 200;
+  const int clients = 4;
+  int status = 0;
+  std::printf("\nover HTTP: %zu small files sent to POST /convert by %d clients at once, against the same files\n"
+              "dropped into the folder; --jobs 2, %d interleaved rounds, load %s\n",
+              files, clients, rounds, loadAverage().c_str());
+  std::vector<double> sent;
+  std::vector<double> dropped;
+  for (int round = 0; round < rounds; ++round) {
+    for (const bool http : round % 2 == 0 ? std::vector<bool>{true, false} : std::vector<bool>{false, true}) {
+      if (http) {
+        const HttpRound result = runHttpRound(scratch, files, clients, round);
+        sent.push_back(result.seconds);
+        std::printf("round %d POST /convert: %zu PDFs, %zu refused or failed, wall %.1f s (load %s)\n", round + 1,
+                    result.pdfs, result.refused, result.seconds, loadAverage().c_str());
+        if (result.pdfs != files) status = 1;
+      } else {
+        const BurstResult result = runDropRound(scratch, files, round);
+        dropped.push_back(result.seconds);
+        std::printf("round %d dropped: %zu PDFs, %zu failed, %zu left, wall %.1f s (load %s)\n", round + 1,
+                    result.pdfs, result.failed, result.left, result.seconds, loadAverage().c_str());
+        if (result.pdfs != files || result.failed != 0 || result.left != 0) status = 1;
+      }
+    }
+  }
+  std::printf("median wall: POST /convert %.1f s, dropped %.1f s; ratio %.2f\n", median(sent), median(dropped),
+              median(sent) / median(dropped));
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -366,6 +480,7 @@ int main(int argc, char** argv) {
     if (only.empty() || only == "burst") status |= benchBurst(scratch, files);
     if (only.empty() || only == "mixed") status |= benchMixedBurst(scratch, rounds);
     if (only.empty() || only == "lone") status |= benchLoneDrops(scratch);
+    if (only.empty() || only == "http") status |= benchHttp(scratch, rounds);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_lanes: %s\n", error.what());
     status = 1;

@@ -3,10 +3,12 @@
 add_executable(bench_scanpass ${CMAKE_CURRENT_LIST_DIR}/ScanPassBench.cpp)
 target_link_libraries(bench_scanpass PRIVATE vd_gui)
 
-# A burst of small files through vellumdkd with one lane and with two.
+# A burst of small files through vellumdkd with one lane and with two; the same files
+# posted to it over HTTP.
 add_executable(bench_lanes ${CMAKE_CURRENT_LIST_DIR}/LanesBench.cpp)
 target_compile_definitions(bench_lanes PRIVATE VD_BUILD_PROGRAM_DIR="${VD_BUILD_PROGRAM_DIR}"
                                                VD_CORPUS_DIR="${PROJECT_SOURCE_DIR}/tests/data/corpus")
+target_link_libraries(bench_lanes PRIVATE PkgConfig::CPP_HTTPLIB)
 add_dependencies(bench_lanes vellumdkd vellumdk-lane vellumdk-setup vellumdk-gsworker vd_blank_pdf)
 
 # Confined interpreters against unconfined ones, through the daemon's own lanes.

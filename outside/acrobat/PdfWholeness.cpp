@@ -56,4 +56,15 @@ PdfWholeness CheckPdfWholeness(const std::string& path) {
   }
 }
 
+std::optional<int> PdfPageCount(const std::string& path) {
+  try {
+    QPDF document;
+    document.setSuppressWarnings(true);
+    document.processFile(path.c_str());
+    return static_cast<int>(QPDFPageDocumentHelper(document).getAllPages().size());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace vd

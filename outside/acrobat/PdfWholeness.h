@@ -26,4 +26,8 @@ PdfWholeness CheckPdfWholeness(const std::string& path);
 // password only the end can be read, and that is what is checked.
 std::optional<std::string> WhyPdfIsNotWhole(const std::string& path);
 
+// The pages of the PDF at path, for those who show a conversion's outcome; nothing when it
+// cannot be opened (or only with its password).
+std::optional<int> PdfPageCount(const std::string& path);
+
 }  // namespace vd

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "common/EngineError.h"
+#include "common/JsonText.h"
 #include "common/Paths.h"
 #include "engine/CreatePDF.h"
 #include "server/EngineFactory.h"
@@ -41,23 +42,6 @@ std::optional<struct stat> statusOf(const std::string& path) {
 std::string reasonOf(const std::exception& error) {
   if (const auto* engineError = dynamic_cast<const EngineError*>(&error)) return engineError->description();
   return error.what();
-}
-
-void appendJsonString(std::string& json, const std::string& text) {
-  json += '"';
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      json += '\\';
-      json += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      json += escaped;
-    } else {
-      json += c;
-    }
-  }
-  json += '"';
 }
 
 }  // namespace

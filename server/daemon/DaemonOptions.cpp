@@ -28,6 +28,8 @@ std::optional<std::int16_t> parseSeconds(const std::string& text) {
 // Lanes are processes with warm engines of their own: far more than the cores of any
 // machine buys nothing but memory.
 constexpr int kMostJobs = 256;
+// A bound on what a client may send, not on what a folder takes: a terabyte is no document.
+constexpr int kMostUploadMegabytes = 65536;
 
 DaemonCommand usage(std::string problem) {
   DaemonCommand command;
@@ -88,6 +90,22 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       if (!flag(command.overrides.overwrite, option == "--overwrite")) return usage(option + " takes no value");
     } else if (option == "--security" || option == "--no-security") {
       if (!flag(command.overrides.security, option == "--security")) return usage(option + " takes no value");
+    } else if (option == "--listen") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage("--listen needs ADDRESS:PORT");
+      std::string problem;
+      command.listen = http::ParseListenAddress(*text, problem);
+      if (!command.listen) return usage(problem);
+    } else if (option == "--listen-token-file") {
+      const std::optional<std::string> file = value();
+      if (!file || file->empty()) return usage("--listen-token-file needs a file");
+      command.tokenFile = *file;
+    } else if (option == "--max-upload-mb") {
+      const std::optional<std::string> text = value();
+      if (!text) return usage("--max-upload-mb needs a number of megabytes");
+      const std::optional<int> megabytes = parseWholeNumber(*text, 1, kMostUploadMegabytes);
+      if (!megabytes) return usage("--max-upload-mb takes a whole number from 1 to 65536, not '" + *text + "'");
+      command.maxUploadMegabytes = *megabytes;
     } else if (option == "--ocr") {
       const std::optional<std::string> text = value();
       if (!text) return usage("--ocr needs a list of languages such as eng or eng+deu");
@@ -97,6 +115,13 @@ DaemonCommand ParseDaemonCommand(const std::vector<std::string>& arguments) {
       }
     } else {
       return usage("unknown argument '" + arguments[i] + "'");
+    }
+  }
+  if (command.action == DaemonCommand::Action::Run) {
+    if (command.tokenFile && !command.listen) return usage("--listen-token-file needs --listen");
+    // Anyone who reaches the address could see the folders' files and send documents.
+    if (command.listen && !command.listen->loopback && !command.tokenFile) {
+      return usage("--listen on " + command.listen->host + ", which is not a loopback address, needs --listen-token-file");
     }
   }
   const ScanOverrides& given = command.overrides;
@@ -140,6 +165,14 @@ std::string DaemonHelpText() {
          "  -j, --jobs N       convert up to N files at once, each in a lane process of\n"
          "                     its own (default: one per core, at most one per GiB of\n"
          "                     available memory); 1 converts one file after the other\n"
+         "  --listen ADDRESS:PORT\n"
+         "                     serve a status page, health (/health), metrics (/metrics)\n"
+         "                     and conversions (POST /convert) over HTTP; a loopback\n"
+         "                     address (127.0.0.1, [::1], localhost) unless a token is given\n"
+         "  --listen-token-file FILE\n"
+         "                     every request must carry the token in FILE (Authorization:\n"
+         "                     Bearer TOKEN, or as a browser's password); then any address\n"
+         "  --max-upload-mb N  the largest document POST /convert takes (default 100)\n"
          "  --help             show this text and exit\n"
          "  --version          show the version and exit\n"
          "\n"

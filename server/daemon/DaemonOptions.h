@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/ScanSettings.h"
+#include "server/http/ListenAddress.h"
 
 namespace vd::daemon {
 
@@ -27,6 +28,11 @@ struct DaemonCommand {
   ScanOverrides overrides;
   // Files converted at once (--jobs); nothing for the machine's default.
   std::optional<int> jobs;
+  // Where to serve the status page, health, metrics and conversions (--listen); nothing
+  // serves none. A token file is required for an address that is not loopback.
+  std::optional<http::ListenAddress> listen;
+  std::optional<std::string> tokenFile;
+  int maxUploadMegabytes = 100;
   // The file naming the folders to serve (--config), in place of the stored settings.
   std::optional<std::string> configFile;
   // For Usage: what is wrong with the command line.

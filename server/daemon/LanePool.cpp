@@ -103,7 +103,10 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
   Lane& lane = lanes_.at(index);
   if (lane.busy) throw std::logic_error("a conversion lane was given a second job");
   // A warm lane that ended while idle is replaced before it is given the file.
-  if (lane.pid != 0 && worker::hasEnded(lane.pid)) kill(lane);
+  if (lane.pid != 0 && worker::hasEnded(lane.pid)) {
+    kill(lane);
+    ++lost_;
+  }
   std::string why;
   if (lane.pid == 0 && !spawn(lane, why)) return why;
   const std::vector<std::string> texts{job.out,          job.in,          job.ext,
@@ -120,6 +123,7 @@ std::optional<std::string> LanePool::start(std::size_t index, const LaneJob& job
 
 LaneFinished LanePool::died(std::size_t index) {
   const int status = kill(lanes_[index]);
+  ++lost_;
   return LaneFinished{index, ConversionOutcome::failed("The conversion lane stopped unexpectedly" + endingOf(status) +
                                                        "; the file may have made it run out of memory or be damaged.")};
 }
@@ -160,6 +164,7 @@ std::optional<LaneFinished> LanePool::endOverdue() {
     Lane& lane = lanes_[index];
     if (!lane.busy || now < lane.deadline) continue;
     kill(lane);
+    ++lost_;
     return LaneFinished{index, ConversionOutcome::failed(
                                    "The conversion did not finish within " +
                                    std::to_string(static_cast<long long>(LaneJobBoundSeconds())) +

@@ -22,6 +22,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -48,6 +49,8 @@ class LanePool : public ConversionLanes {
 
   // The running lanes' process ids.
   std::vector<pid_t> pids() const;
+  // Lanes that died, in a job or while idle, and were (or will be) replaced.
+  std::uint64_t lost() const { return lost_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -78,6 +81,7 @@ class LanePool : public ConversionLanes {
   std::string program_;
   Clock::duration bound_;
   std::vector<Lane> lanes_;
+  std::uint64_t lost_ = 0;
 };
 
 // The bound on one job of a lane, from the environment's bounds of its steps.

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -14,10 +16,15 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "common/Locations.h"
 #include "common/Paths.h"
+#include "outside/worker/WorkerLimits.h"
+#include "server/DaemonMailbox.h"
+#include "server/FailedFiles.h"
+#include "server/FailureReason.h"
 #include "server/FolderConfig.h"
 #include "server/Options.h"
 #include "server/ScanCycle.h"
@@ -27,8 +34,11 @@
 #include "server/daemon/EndAtOnce.h"
 #include "server/daemon/ExitCodes.h"
 #include "server/daemon/LanePool.h"
+#include "server/daemon/SentConversions.h"
 #include "server/daemon/ServiceNotifications.h"
+#include "server/daemon/StatusBoard.h"
 #include "server/daemon/StopSignals.h"
+#include "server/http/HttpServer.h"
 #include "server/lane/LaneReports.h"
 
 namespace {
@@ -47,6 +57,28 @@ std::string startupLine(const std::vector<vd::WatchedFolder>& folders, std::size
             (folder.ocrLanguages.empty() ? std::string() : ", text recognised in " + folder.ocrLanguages) + ")";
   }
   return line + ", " + (jobs > 1 ? std::to_string(jobs) + " lanes" : std::string("one file at a time")) + ".";
+}
+
+// Carries out on the loop's thread what a client asked of a folder: a failed file put
+// back, the folder paused or resumed.
+void carryOutFolderRequest(vd::DaemonRequest& request, const std::vector<vd::ScanSettings>& folders,
+                           vd::ScanCycle& cycle, vd::daemon::StatusBoard& board) {
+  if (const auto* retry = std::get_if<vd::ReturnFailed>(&request.what())) {
+    if (retry->folder >= folders.size()) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    try {
+      vd::ReturnFailedFile(folders[retry->folder].inputDir, retry->name);
+      request.finish(vd::DaemonRequest::End::Done);
+    } catch (const std::exception& error) {
+      request.finish(vd::DaemonRequest::End::Failed, vd::FailureReason(error));
+    }
+  } else if (const auto* pause = std::get_if<vd::PauseFolder>(&request.what())) {
+    if (pause->folder >= folders.size()) return request.finish(vd::DaemonRequest::End::Refused, "There is no such folder.");
+    cycle.setPaused(pause->folder, pause->paused);
+    board.change([&](vd::DaemonStatus& status) { status.folders[pause->folder].paused = pause->paused; });
+    request.finish(vd::DaemonRequest::End::Done);
+  } else {
+    request.finish(vd::DaemonRequest::End::Refused, "The scan loop takes no such request.");
+  }
 }
 
 // The folders of the stored settings with the command line's overrides laid over them.
@@ -98,6 +130,15 @@ std::optional<std::vector<vd::WatchedFolder>> configuredFolders(const std::strin
 
 int runDaemon(const vd::daemon::DaemonCommand& command) {
   using namespace vd::daemon;
+  std::optional<std::string> token;
+  if (command.tokenFile) {
+    std::string problem;
+    token = vd::http::ReadAccessToken(*command.tokenFile, problem);
+    if (!token) {
+      WriteWholeLine(stderr, std::string(kProgram) + ": " + problem);
+      return kExitUsage;
+    }
+  }
   std::vector<vd::WatchedFolder> folders;
   if (command.configFile) {
     std::optional<std::vector<vd::WatchedFolder>> configured = configuredFolders(*command.configFile);
@@ -129,21 +170,53 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const std::size_t jobs = command.jobs ? static_cast<std::size_t>(*command.jobs) : DefaultLaneCount();
     // One job is the window's own cycle, in this process; more go to lanes.
     std::unique_ptr<LanePool> lanes;
-    if (jobs > 1) {
+    // Documents sent over HTTP are converted in lanes too, whatever the folder's jobs.
+    const std::string laneProgram = vd::helperDir() + "/" + vd::lane::kLaneProgram;
+    if (jobs > 1 || command.listen) {
       // Without its lane program every file would end in failed/: better not to start.
-      const std::string laneProgram = vd::helperDir() + "/" + vd::lane::kLaneProgram;
       if (access(laneProgram.c_str(), X_OK) != 0) {
         WriteWholeLine(stderr, std::string(kProgram) + ": cannot run the lane program " + laneProgram + ": " +
                                    std::strerror(errno));
         return kExitFailure;
       }
-      lanes = std::make_unique<LanePool>(jobs, laneProgram);
     }
-    const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, observer, *lanes)
-                             : std::make_unique<vd::ScanCycle>(settings, observer, vd::defaultEngineFactory());
+    if (jobs > 1) lanes = std::make_unique<LanePool>(jobs, laneProgram);
+    vd::DaemonMailbox mailbox;
+    StatusBoard board(observer, mailbox, folders, jobs, VD_VERSION);
+    board.countLossesOf(lanes.get());
+    const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
+                             : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
     cycle->wakeOnChanges();
+    std::unique_ptr<SentConversions> sent;
+    std::unique_ptr<vd::http::HttpServer> server;
+    if (command.listen) {
+      QObject* loop = QCoreApplication::instance();
+      sent = std::make_unique<SentConversions>(mailbox, board, jobs, laneProgram, settings.front(),
+                                               [&, loop](std::shared_ptr<vd::DaemonRequest> request) {
+                                                 // Carried out at the loop's next check point.
+                                                 QMetaObject::invokeMethod(loop, [&, request] {
+                                                   carryOutFolderRequest(*request, settings, *cycle, board);
+                                                 }, Qt::QueuedConnection);
+                                               });
+      vd::http::HttpSettings http;
+      http.address = *command.listen;
+      http.token = token;
+      http.maxUploadBytes = static_cast<std::uint64_t>(command.maxUploadMegabytes) << 20;
+      http.lanes = jobs;
+      // The bound the worker programs put on one job (VELLUMDOCK_JOB_TIMEOUT) is also how
+      // long a client waits for its document, queue included.
+      http.jobBound = std::chrono::seconds(
+          static_cast<long long>(std::ceil(vd::WorkerLimits{}.overriddenByEnvironment().jobSeconds)));
+      // Sent documents take the first folder's "Use security", the daemon's own where it
+      // serves one folder.
+      http.security = settings.front().security;
+      server = std::make_unique<vd::http::HttpServer>(http, mailbox);
+      server->start();
+      log.writeLine(std::string(kProgram) + ": listening on " + server->url(), Priority::Info);
+    }
     stopSignals.onStop([&] {
       notifications.stopping("Stopping after the files in hand.");
+      board.change([](vd::DaemonStatus& status) { status.stopping = true; });
       cycle->requestStop();
     });
     stopSignals.onStopAtOnce([&] {
@@ -158,7 +231,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
       log.writeLine(line, Priority::Info);
       notifications.ready(line);
     });
-    if (const vd::ScanCycle::End end = cycle->run(); end != vd::ScanCycle::End::Stopped) {
+    const vd::ScanCycle::End end = cycle->run();
+    board.change([](vd::DaemonStatus& status) { status.stopping = true; });
+    // Clients still waiting are answered before the lanes of their documents end.
+    if (server) server->stop();
+    if (sent) sent->stop();
+    if (end != vd::ScanCycle::End::Stopped) {
       WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
       return end == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
     }

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "support/AssemblyFixture.h"
 #include "common/Errors.h"
 #include "common/Locations.h"
 #include "common/PrivateDirectories.h"
@@ -20,9 +19,10 @@
 #include "scripts/FolderBrowsing.h"
 #include "scripts/NetworkPaths.h"
 #include "scripts/ScriptBuilder.h"
+#include "server/ScriptRun.h"
+#include "support/AssemblyFixture.h"
 #include "support/RecordingEngine.h"
 #include "support/TestBounds.h"
-#include "server/ScriptRun.h"
 
 namespace vd::test {
 namespace {

@@ -1,0 +1,164 @@
+#include "server/daemon/StatusBoard.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "common/Paths.h"
+#include "outside/acrobat/PdfWholeness.h"
+#include "server/Dispatch.h"
+#include "server/PathNames.h"
+
+namespace vd::daemon {
+
+StatusBoard::StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const std::vector<WatchedFolder>& folders,
+                         std::size_t lanes, std::string version)
+    : console_(console), mailbox_(mailbox), cycleLanes_(std::max<std::size_t>(lanes, 1)) {
+  status_.version = std::move(version);
+  status_.started = std::chrono::system_clock::now();
+  status_.startedSteady = std::chrono::steady_clock::now();
+  for (const WatchedFolder& folder : folders) {
+    FolderStatus shown;
+    shown.name = folder.name.empty() ? folder.settings.inputDir : folder.name;
+    shown.inputDir = folder.settings.inputDir;
+    shown.outputDir = folder.settings.outputDir;
+    // A folder without an interval is listed again at once: a pass is due every second.
+    shown.intervalSeconds = std::max<int>(folder.settings.seconds, 1);
+    shown.claimed = true;
+    status_.folders.push_back(std::move(shown));
+  }
+  status_.lanes.assign(cycleLanes_, LaneStatus{false, "idle"});
+  mailbox_.publish(status_);
+}
+
+void StatusBoard::change(const std::function<void(DaemonStatus&)>& edit) {
+  const std::lock_guard lock(mutex_);
+  edit(status_);
+  mailbox_.publish(status_);
+}
+
+void StatusBoard::sentLanesLost(std::uint64_t lost) {
+  const std::lock_guard lock(mutex_);
+  if (lost == sentLost_) return;
+  sentLost_ = lost;
+  showLosses(status_);
+  mailbox_.publish(status_);
+}
+
+void StatusBoard::showLosses(DaemonStatus& status) const {
+  if (cycleLost_ + sentLost_ > 0) status.workerRestarts["lane"] = cycleLost_ + sentLost_;
+}
+
+void StatusBoard::statusChanged(const std::string& text) {
+  console_.statusChanged(text);
+  // "Scanning for files in INPUT...": the pass over that folder begins.
+  static const std::string kScanning = "Scanning for files in ";
+  if (text.rfind(kScanning, 0) != 0) return;
+  const std::lock_guard lock(mutex_);
+  for (std::size_t k = 0; k < status_.folders.size(); ++k) {
+    if (text == kScanning + status_.folders[k].inputDir + "...") passFolder_ = k;
+  }
+}
+
+void StatusBoard::filesListed(const std::vector<std::string>& names) {
+  console_.filesListed(names);
+  change([&](DaemonStatus& status) { status.folders[passFolder_].filesWaiting = names.size(); });
+}
+
+std::size_t StatusBoard::folderOfInput(const DaemonStatus& status, const std::string& input) const {
+  for (std::size_t k = 0; k < status.folders.size(); ++k) {
+    for (const FileBeingConverted& file : status.folders[k].inHand) {
+      if (file.input == input) return k;
+    }
+  }
+  for (std::size_t k = 0; k < status.folders.size(); ++k) {
+    if (folderOf(input) == status.folders[k].inputDir) return k;
+  }
+  return 0;
+}
+
+void StatusBoard::fileTaken(std::size_t folderIndex, const std::string& input, const std::string& output) {
+  console_.fileTaken(folderIndex, input, output);
+  change([&](DaemonStatus& status) {
+    if (folderIndex >= status.folders.size()) return;
+    FolderStatus& folder = status.folders[folderIndex];
+    if (folder.filesWaiting > 0) --folder.filesWaiting;
+    // Taken again: it stayed from an earlier pass, written to while it was converted.
+    std::erase_if(folder.inHand, [&](const FileBeingConverted& file) { return file.input == input; });
+    // The lowest lane no file in hand holds: the cycle's lanes take files as they come free.
+    std::vector<bool> held(cycleLanes_, false);
+    for (const FolderStatus& each : status.folders) {
+      for (const FileBeingConverted& file : each.inHand) {
+        if (file.lane < cycleLanes_) held[file.lane] = true;
+      }
+    }
+    const std::size_t lane = static_cast<std::size_t>(std::find(held.begin(), held.end(), false) - held.begin());
+    folder.inHand.push_back({input, output, std::min(lane, cycleLanes_ - 1), std::chrono::system_clock::now()});
+    if (lane < cycleLanes_) status.lanes[lane] = {true, "converting"};
+  });
+}
+
+void StatusBoard::fileConverted(const std::string& input, const std::string& output) {
+  console_.fileConverted(input, output);
+  ended(input, output, std::nullopt);
+}
+
+void StatusBoard::fileFailed(const std::string& input, const std::string& reason) {
+  console_.fileFailed(input, reason);
+  ended(input, "", reason);
+}
+
+void StatusBoard::ended(const std::string& input, const std::string& output, std::optional<std::string> failure) {
+  // Read before the lock: the status stays readable meanwhile.
+  const int pages = failure ? 0 : PdfPageCount(output).value_or(0);
+  const WallTime now = std::chrono::system_clock::now();
+  const std::uint64_t lost = lanesOfCycle_ != nullptr ? lanesOfCycle_->lost() : 0;
+  change([&](DaemonStatus& status) {
+    cycleLost_ = lost;
+    showLosses(status);
+    FolderStatus& folder = status.folders[folderOfInput(status, input)];
+    const auto file = std::find_if(folder.inHand.begin(), folder.inHand.end(),
+                                   [&](const FileBeingConverted& held) { return held.input == input; });
+    double seconds = 0;
+    if (file != folder.inHand.end()) {
+      seconds = std::chrono::duration<double>(now - file->since).count();
+      if (file->lane < cycleLanes_) status.lanes[file->lane] = {false, "idle"};
+      folder.inHand.erase(file);
+    }
+    status.stats.record(ConverterName(GetExtension(fileNameOf(input))), !failure, std::max(seconds, 0.0));
+    KeepOutcome(folder.outcomes, {now, input, output, pages, seconds, std::move(failure)});
+  });
+}
+
+void StatusBoard::passCompleted(std::size_t folderIndex) {
+  console_.passCompleted(folderIndex);
+  change([&](DaemonStatus& status) {
+    if (folderIndex >= status.folders.size()) return;
+    FolderStatus& folder = status.folders[folderIndex];
+    folder.lastPass = std::chrono::steady_clock::now();
+    folder.lastPassWall = std::chrono::system_clock::now();
+    // Its files are handed out or converted; one that must wait for another is listed again
+    // by a later pass.
+    folder.filesWaiting = 0;
+  });
+}
+
+void StatusBoard::percentDone(int percent) {
+  console_.percentDone(percent);
+  // Reported one file at a time only, the file in hand then being the only one.
+  change([&](DaemonStatus& status) {
+    for (FolderStatus& folder : status.folders) {
+      for (FileBeingConverted& file : folder.inHand) file.percent = percent;
+    }
+  });
+}
+
+void StatusBoard::pageReached(int page) {
+  console_.pageReached(page);
+  change([&](DaemonStatus& status) {
+    for (FolderStatus& folder : status.folders) {
+      for (FileBeingConverted& file : folder.inHand) file.page = page;
+    }
+  });
+}
+
+}  // namespace vd::daemon
