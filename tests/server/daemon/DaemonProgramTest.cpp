@@ -305,7 +305,8 @@ TEST_F(DaemonProgramTest, AHungLaneIsEndedAtItsBoundWhileTheOtherLaneGoesOn) {
   for (const std::string& name : names) {
     if (!FileExistsOnDisk(input_ + "/failed/" + name)) continue;
     ++failed;
-    EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("did not finish within"), std::string::npos);
+    const std::string note = ReadBytes(input_ + "/failed/" + name + ".error.txt");
+    EXPECT_NE(note.find("did not finish within"), std::string::npos) << note << describe();
   }
   EXPECT_EQ(failed, 1);
   EXPECT_TRUE(ProcessEnds(hung, 5));
