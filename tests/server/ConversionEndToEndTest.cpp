@@ -1,8 +1,7 @@
 // The built vellumdk run as the operator's auto-start would run it ("vellumdk m" on the
 // offscreen platform, after set-up), converting real files as they are dropped into its
 // input directory: PostScript (EPS included) through the Distiller, images one page per
-// frame, a script file joining its entries, office documents and drawings through the
-// office suite, text files of any name through the text printer on the Distiller printer;
+// frame, text files of any name through the text printer on the Distiller printer;
 // AutoCAD drawings and reports, which have no converter here, and files that are not text
 // end in failed/ with their reason. Results are checked by content.
 #include <signal.h>
@@ -11,7 +10,6 @@
 #include <set>
 
 #include "ProgramFixture.h"
-#include "common/Paths.h"
 #include "platform/PrintSubsystem.h"
 #include "platform/SettingsStore.h"
 
@@ -24,7 +22,6 @@ class ConversionEndToEndTest : public ProgramFixture {
 
   void SetUp() override {
     ProgramFixture::SetUp();
-    ASSERT_TRUE(ensureDirectory(sources_));
     settingsStore().write("InputDir", input_);
     settingsStore().write("OutputDir", output_);
     settingsStore().write("Seconds", "1");
@@ -34,8 +31,6 @@ class ConversionEndToEndTest : public ProgramFixture {
     CopySettledFile(Corpus(corpusFile), input_ + "/" + name);
     return name;
   }
-
-  const std::string sources_ = environment_.path("home/sources");
 };
 
 TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
@@ -69,15 +64,6 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
                                                       {"program.dat", ReadBytes(std::string(VD_BUILD_PROGRAM_DIR) + "/vellumdk-setup")},
                                                       {"picture.dat", ReadBytes(Corpus("png/basn2c16.png"))}};
   for (const auto& [name, bytes] : notText) WriteSettledFile(input_ + "/" + name, bytes);
-  // A script joins its entries in its order; blank lines, a comment and a missing entry
-  // are passed over.
-  const std::string ps = sources_ + "/alphabet.ps";
-  CopySettledFile(Corpus("ps/alphabet.ps"), ps);
-  const std::string pdf = MakeTextPdf(sources_ + "/two pages.pdf", {"Second entry one", "Second entry two"});
-  const std::string jpg = sources_ + "/flower.jpg";
-  CopySettledFile(Corpus("jpg/flower.jpg"), jpg);
-  WriteSettledFile(input_ + "/bundle.scr", "' made by hand\r\n" + ps + "\r\n\r\n  " + pdf + "  \r\n" + sources_ +
-                                               "/missing.doc\r\n" + jpg + "\r\n");
 
   const std::string log = environment_.path("vellumdk.log");
   RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "5"}});
@@ -96,20 +82,12 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
     EXPECT_EQ(PageCount(output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf"), frames) << name;
   }
 
-  const std::string combined = output_ + "/bundle.pdf";
-  ASSERT_EQ(PageCount(combined), 1 + 2 + 1);
-  const std::vector<std::string> pages = PageTexts(combined);
-  EXPECT_NE(pages[0].find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-  EXPECT_NE(pages[1].find("Second entry one"), std::string::npos);
-  EXPECT_NE(pages[2].find("Second entry two"), std::string::npos);
   for (const auto& [name, lines] : linesByText) {
     const std::string made = output_ + "/" + name.substr(0, name.find_last_of('.')) + ".pdf";
     EXPECT_EQ(PageCount(made), 1) << name;
     ExpectContainsAll(PdfText(made), lines);
   }
   EXPECT_EQ(printSubsystem().defaultPrinter(), "Laser");
-  // The script's entries stay where they were.
-  EXPECT_TRUE(FileExistsOnDisk(ps) && FileExistsOnDisk(pdf) && FileExistsOnDisk(jpg));
 
   // The failed jobs: no PDF, the input kept unchanged with its reason (a line of its own),
   // the Distiller's log beside where the PDF would have been; the endless one was stopped
@@ -135,59 +113,6 @@ TEST_F(ConversionEndToEndTest, EveryKindEndsAsItsPdfOrInFailedWithItsReason) {
   EXPECT_NE(logged.find("Reason: The Distiller made no PDF of " + input_ + "/broken.ps: " + interpreterError),
             std::string::npos)
       << logged;
-}
-
-TEST_F(ConversionEndToEndTest, OfficeDocumentsOldAndNewComeOutAsTheirDocuments) {
-  // Today's formats are made from a sample document by the office suite itself, in a
-  // profile of the test's own.
-  const std::pair<const char*, const char*> made[] = {{"doc/SampleDoc.doc", "docx"}, {"doc/SampleDoc.doc", "odt"},
-                                                      {"xls/SimpleWithPrintArea.xls", "xlsx"}, {"ppt/SampleShow.ppt", "pptx"}};
-  for (const auto& [source, format] : made) {
-    const std::string name = fileNameOf(source);
-    const std::string stem = name.substr(0, name.rfind('.'));
-    CopySettledFile(Corpus(source), sources_ + "/" + name);
-    ASSERT_EQ(RunProgram("soffice", {"-env:UserInstallation=file://" + environment_.path("office-profile"),
-                                     "--headless", "--convert-to", format, "--outdir", sources_,
-                                     sources_ + "/" + name}),
-              0);
-    CopySettledFile(sources_ + "/" + stem + "." + format, input_ + "/Sample " + format + "." + format);
-  }
-  drop("doc/SampleDoc.doc", "Sample doc.doc");
-  drop("rtf/testTextConversion.rtf", "headings.RTF");
-  drop("broken/clusterfuzz-testcase-minimized-POIHWPFFuzzer-5074346559012864.doc", "fuzzed.doc");
-  drop("xls/SimpleWithPrintArea.xls", "area.xls");
-  drop("ppt/SampleShow.ppt", "show.ppt");
-  drop("pub/Sample.pub", "sample.pub");
-  // A drawing prints on the Distiller printer, whose dialog the keystroke helper answers; a
-  // file the suite can read only as text is not a drawing.
-  drop("vsd/visio_with_embeded.vsd", "drawing.vsd");
-  WriteSettledFile(input_ + "/not a drawing.vsd", "Only a line of text.\n");
-
-  const std::string log = environment_.path("vellumdk.log");
-  RunningProgram running(program_, {"m"}, log, {{"VELLUMDOCK_JOB_TIMEOUT", "120"}});
-  EXPECT_TRUE(WaitUntil(running, [&] { return DirectoryEntries(input_) == std::vector<std::string>{"failed"}; },
-                        std::chrono::seconds(400)))
-      << "left in the input directory; log:\n" << ReadBytes(log);
-
-  for (const char* name : {"Sample docx", "Sample odt", "Sample doc"}) {
-    SCOPED_TRACE(name);
-    const std::string made = output_ + "/" + name + ".pdf";
-    EXPECT_EQ(PageCount(made), 2);
-    ExpectContainsAll(PdfText(made), {"I am a test document", "This is page two"});
-  }
-  const std::pair<std::string, std::pair<int, std::string>> others[] = {
-      {"headings", {2, "First Heading"}}, {"area", {1, "hi this is some text"}},
-      {"show", {2, "Title of the first slide"}}, {"sample", {2, "This is some text on the first page"}},
-      {"Sample xlsx", {1, "hi this is some text"}}, {"Sample pptx", {2, "Title of the first slide"}},
-      {"drawing", {2, "\xD0\xB4\xD0\xB2\xD0\xB0\xD0\xB4\xD1\x86\xD0\xB0\xD1\x82\xD1\x8C"}}};
-  for (const auto& [name, expected] : others) {
-    EXPECT_EQ(PageCount(output_ + "/" + name + ".pdf"), expected.first) << name;
-    ExpectContainsAll(PdfText(output_ + "/" + name + ".pdf"), {expected.second});
-  }
-  EXPECT_EQ(ReadBytes(input_ + "/failed/fuzzed.doc"), ReadBytes(Corpus("broken/clusterfuzz-testcase-minimized-POIHWPFFuzzer-5074346559012864.doc")));
-  EXPECT_FALSE(FileExistsOnDisk(output_ + "/fuzzed.pdf"));
-  EXPECT_NE(ReadBytes(input_ + "/failed/not a drawing.vsd.error.txt").find("is not a drawing"), std::string::npos);
-  EXPECT_FALSE(FileExistsOnDisk(output_ + "/not a drawing.pdf"));
 }
 
 TEST_F(ConversionEndToEndTest, PdfBeingReplacedComesBackWhenTheProgramIsEndedMidConversion) {

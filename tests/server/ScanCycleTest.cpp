@@ -1,11 +1,9 @@
 // The scan cycle without a window, against a recording observer: what is listed, which
 // engine operation each file reaches, how outputs are named, what is logged, stops, failures
-// and the mended faults; and a program of the core alone, as a server without a window is
-// built.
+// and the mended faults.
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -427,13 +425,6 @@ TEST_F(ScanCycleTest, InputDirectoryThatCannotBeListedIsLoggedWithItsReasonOnceP
   std::vector<std::string> expected;
   for (int pass = 0; pass < 4; ++pass) expected.insert(expected.end(), perPass.begin(), perPass.end());
   EXPECT_EQ(observer.log, expected);
-}
-
-TEST_F(ScanCycleTest, NoWidgetLibraryIsLoadedIntoAProgramOfTheCore) {
-  ASSERT_NE(QCoreApplication::instance(), nullptr);
-  const std::string maps = ReadBytes("/proc/self/maps");
-  EXPECT_NE(maps.find("/libQt6Core.so"), std::string::npos);
-  EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos);
 }
 
 }  // namespace

@@ -163,13 +163,6 @@ TEST_F(DaemonProgramTest, LanesReplacingOnePdfInTurnLeaveTheLastOneHandedOut) {
   drain(*start({"--jobs", "2", "--overwrite"}), 2);
 
   EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"bad.ps", "bad.ps.error.txt"}));
-  // The interpreter's error is the reason, in the note and on standard error.
-  const std::string interpreterError = "Error: /undefined in nosuchoperator";
-  EXPECT_NE(ReadBytes(input_ + "/failed/bad.ps.error.txt").find(interpreterError), std::string::npos);
-  EXPECT_NE(ReadBytes(errors_).find("vellumdkd: " + input_ + "/bad.ps: The Distiller made no PDF of " + input_ +
-                                    "/bad.ps: " + interpreterError),
-            std::string::npos)
-      << describe();
   // Besides the arrows, the log tells each replacement and the one failure.
   std::multiset<std::string> otherLines;
   for (const std::string& line : linesOf(ReadBytes(log_))) {
@@ -312,7 +305,8 @@ TEST_F(DaemonProgramTest, AHungLaneIsEndedAtItsBoundWhileTheOtherLaneGoesOn) {
   for (const std::string& name : names) {
     if (!FileExistsOnDisk(input_ + "/failed/" + name)) continue;
     ++failed;
-    EXPECT_NE(ReadBytes(input_ + "/failed/" + name + ".error.txt").find("did not finish within"), std::string::npos);
+    const std::string note = ReadBytes(input_ + "/failed/" + name + ".error.txt");
+    EXPECT_NE(note.find("did not finish within"), std::string::npos) << note << describe();
   }
   EXPECT_EQ(failed, 1);
   EXPECT_TRUE(ProcessEnds(hung, 5));
@@ -377,12 +371,11 @@ TEST_F(DaemonProgramTest, KilledWithAWarmOfficeSuiteLeavesNoProcess) {
   expectNoProcessLeft();
 }
 
-// Scans dropped into the folder, with the recognition the daemon was given or none: the
-// scan's words lie over their places on its page, or the page is its picture alone (the
-// same picture bytes either way); a page left without text is logged under its file's name;
-// a broken picture fails with the reason; and a blank 20,000 x 20,000 picture recognised
-// within the worker's bounds ends as a PDF of it.
-TEST_F(DaemonProgramTest, ScansDroppedIntoTheFolderComeOutSearchableOnlyWhenAsked) {
+// A scan dropped into the folder of a daemon given recognition comes out with its words over
+// their places on its page, in lanes, and a blank 20,000 x 20,000 picture recognised within
+// the worker's bounds ends as a PDF of it. What recognition leaves out and the pictures kept
+// byte for byte are SearchableScansTest's.
+TEST_F(DaemonProgramTest, ScansDroppedIntoTheFolderComeOutSearchable) {
   environment_.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
   environment_.set("VELLUMDOCK_JOB_MEMORY_MB", "1024");
   TextPageLayout layout;
@@ -395,45 +388,19 @@ TEST_F(DaemonProgramTest, ScansDroppedIntoTheFolderComeOutSearchableOnlyWhenAske
   const std::string huge = environment_.path("home/huge.png");
   ASSERT_TRUE(blank.save(QString::fromStdString(huge)));
   blank = QImage();
-  const std::string broken = ReadBytes(scan).substr(0, 600);
 
-  std::vector<std::string> pictures;  // of the scan's page, as each run stored it
-  // Options, whether the scan's words are found, and a note the log holds.
-  const std::vector<std::tuple<std::vector<std::string>, bool, std::string>> runs = {
-      {{"--ocr", "eng"}, true, ""},
-      {{}, false, ""},
-      {{"--ocr", "xyz"}, false, "scan.jpg: Page 1 of " + input_ + "/scan.jpg kept no text: The language data"},
-  };
-  for (const auto& [options, found, note] : runs) {
-    SCOPED_TRACE(testing::PrintToString(options));
-    for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
-    std::vector<std::string> arguments = {"--jobs", "2"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    std::unique_ptr<RunningProgram> running = start(arguments);
-    CopySettledFile(scan, input_ + "/scan.jpg");
-    if (found) CopySettledFile(huge, input_ + "/huge.png");
-    WriteSettledFile(input_ + "/broken.jpg", broken);
-    drain(*running, 2);
+  std::unique_ptr<RunningProgram> running = start({"--jobs", "2", "--ocr", "eng"});
+  CopySettledFile(scan, input_ + "/scan.jpg");
+  CopySettledFile(huge, input_ + "/huge.png");
+  ASSERT_TRUE(waitFor(*running, [&] { return DirectoryEntries(input_).empty(); })) << describe();
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(120)), 0) << describe();
 
-    const std::string pdf = output_ + "/scan.pdf";
-    const std::vector<WordBox> boxes = WordBoxes(pdf);
-    EXPECT_EQ(ShareFound(TokensOf(text), TokensOf(PdfText(pdf))) > 0.9, found) << describe();
-    EXPECT_EQ(WordsOffTheirLines(boxes, layout), std::vector<std::string>{});
-    pictures.push_back(PictureStreams(pdf).at(0));
-    EXPECT_NE(ReadBytes(log_).find(note), std::string::npos) << describe();
-
-    if (found) {
-      EXPECT_EQ(PageCount(output_ + "/huge.pdf"), 1);
-      EXPECT_EQ(PdfText(output_ + "/huge.pdf").find_first_not_of(" \n\f"), std::string::npos);
-    }
-    const std::string reason = ReadBytes(input_ + "/failed/broken.jpg.error.txt");
-    EXPECT_NE(reason.find("The image " + input_ + "/broken.jpg cannot be opened"), std::string::npos) << reason;
-    EXPECT_EQ(DirectoryEntries(input_ + "/failed"), (std::vector<std::string>{"broken.jpg", "broken.jpg.error.txt"}));
-    std::remove((input_ + "/failed/broken.jpg").c_str());
-    std::remove((input_ + "/failed/broken.jpg.error.txt").c_str());
-  }
-  EXPECT_EQ(pictures[0], pictures[1]);
-  EXPECT_EQ(pictures[0], pictures[2]);
+  const std::string pdf = output_ + "/scan.pdf";
+  EXPECT_GT(ShareFound(TokensOf(text), TokensOf(PdfText(pdf))), 0.9) << describe();
+  EXPECT_EQ(WordsOffTheirLines(WordBoxes(pdf), layout), std::vector<std::string>{});
+  EXPECT_EQ(PageCount(output_ + "/huge.pdf"), 1);
+  EXPECT_EQ(PdfText(output_ + "/huge.pdf").find_first_not_of(" \n\f"), std::string::npos);
   // The recognisers end with their lanes (the interpreter that rendered the scan is this test's).
   expectNoProcessLeft("vellumdk-lane");
   expectNoProcessLeft("vellumdk-ocrworker");

@@ -176,7 +176,7 @@ TEST_F(DesktopWindowTest, LinesOfAConvertedAndAFailedFileOpenWhatTheyNameAndTheF
   EXPECT_TRUE(std::equal(lines.begin(), lines.end(), logLines(*form).begin()));
 }
 
-TEST_F(DesktopWindowTest, FilesDroppedAreCopiedIntoTheInputFolderUnderFreeNamesAndTheScanConvertsThem) {
+TEST_F(DesktopWindowTest, FilesDroppedAreCopiedIntoTheInputFolderUnderFreeNames) {
   storeDirectories("1");
   const std::string desk = environment.path("home/desk");
   ASSERT_TRUE(ensureDirectory(desk + "/folder"));
@@ -210,18 +210,6 @@ TEST_F(DesktopWindowTest, FilesDroppedAreCopiedIntoTheInputFolderUnderFreeNamesA
                 desk + "/folder is not copied into " + inputDir + ": it is a folder; only files are converted.",
                 desk + "/c.pdf is not copied into " + inputDir + ": the scan leaves PDFs and programs alone.",
                 in("a.txt") + " is not copied into " + inputDir + ": it is in the input folder already."}));
-
-  // The next pass converts the copies (settled, as a second after the drop).
-  Backdate(in("a_1.txt"), 60);
-  Backdate(in("b.ps"), 60);
-  pump.onPause = [&](int pause) {
-    if (pause == 2) clickStop(*form);
-  };
-  button(*form, "Command1")->click();
-  std::set<std::string> converted;
-  for (const EngineCall& call : engine.calls) converted.insert(call.in());
-  EXPECT_EQ(converted, (std::set<std::string>{in("a.txt"), in("a_1.txt"), in("b.ps")}));
-  EXPECT_NE(PdfText(out("a_1.pdf")).find("Converted a_1.txt"), std::string::npos);
 }
 
 TEST_F(DesktopWindowTest, HelpKeyAndAboutLinksSayWhenNothingOnTheDesktopCanOpenThem) {

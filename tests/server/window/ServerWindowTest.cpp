@@ -91,14 +91,6 @@ TEST_F(ServerWindowTest, FirstRunShowsTheDefaultsALaterRunWhatWasStoredAndTheBox
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Adobe PDF security settings will be applied to the generated PDF file.");
 
-  option(*form, "chkAutoRun")->click();
-  EXPECT_EQ(stored("AutoRun"), "1");
-  EXPECT_EQ(AutoStartEntryInForce(), AutoStartCommand());
-  EXPECT_TRUE(FileExistsOnDisk(environment.path("xdg/autostart/Vellumdock.desktop")));
-  option(*form, "chkAutoRun")->click();
-  EXPECT_EQ(stored("AutoRun"), "0");
-  EXPECT_EQ(AutoStartEntryInForce(), std::nullopt);
-
   // The browse buttons start the picker at the folder in force, under their title; a cancel
   // changes nothing.
   for (const auto& [name, box, key, title, picked] :
