@@ -143,13 +143,27 @@ std::string reasonOf(FileSystem& files, const std::string& folder, const std::st
   return reason;
 }
 
+// The input folder's failed/ when it is a real folder of it; nothing when there is none, or
+// when a link of that name would lead somewhere else.
+std::optional<OpenFolder> realFailedFolder(const OpenFolder& input, std::string& refusal) {
+  if (!input.hasEntry(kFailedFolder)) return std::nullopt;
+  return input.subfolder(kFailedFolder, refusal);
+}
+
 }  // namespace
 
 FailedFiles ListFailedFiles(const std::string& inputDir, std::size_t most) {
   FileSystem& files = fileSystem();
-  const std::string folder = inputDir + "/" + kFailedFolder;
   FailedFiles failed;
-  if (!files.isDirectory(folder)) return failed;
+  std::string refusal;
+  std::optional<OpenFolder> real;
+  try {
+    real = realFailedFolder(OpenFolder(inputDir), refusal);
+  } catch (const FileError&) {
+    return failed;  // no input folder: no failed files to show
+  }
+  if (!real) return failed;
+  const std::string folder = real->path();
   const std::vector<std::string> names = failedNamesIn(files, folder);
   failed.count = names.size();
   for (std::size_t i = 0; i < names.size() && i < most; ++i) {
@@ -159,28 +173,33 @@ FailedFiles ListFailedFiles(const std::string& inputDir, std::size_t most) {
 }
 
 std::string ReturnFailedFile(const std::string& inputDir, const std::string& name) {
-  FileSystem& files = fileSystem();
-  const std::string folder = inputDir + "/" + kFailedFolder;
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
       name.find('\0') != std::string::npos) {
     throw std::invalid_argument("not a file name: " + name);
   }
+  const OpenFolder input(inputDir);
+  // Only a real folder of the input folder: a link of that name would hand back a file from
+  // wherever it points.
+  std::string refusal;
+  const std::optional<OpenFolder> failed = realFailedFolder(input, refusal);
+  if (!failed && !refusal.empty()) throw FileError("return failed file", inputDir + "/" + name, refusal);
   // Ordinary files only: never a link, which could lead anywhere.
-  const std::vector<std::string> failedNames = files.isDirectory(folder) ? failedNamesIn(files, folder)
-                                                                         : std::vector<std::string>();
+  FileSystem& files = fileSystem();
+  const std::vector<std::string> failedNames =
+      failed ? failedNamesIn(files, failed->path()) : std::vector<std::string>();
   if (std::find(failedNames.begin(), failedNames.end(), name) == failedNames.end()) {
     throw std::invalid_argument("no failed file is named " + name);
   }
   std::string returned = name;
-  for (std::uint32_t number = 1; files.entryExists(inputDir + "/" + returned); ++number) {
+  for (std::uint32_t number = 1;; ++number) {
+    // Moved only under a name nothing holds, not even a file dropped there meanwhile.
+    if (!input.hasEntry(returned) && failed->moveWithoutReplacing(name, input, returned)) break;
     if (number == UINT32_MAX) throw FileError("return failed file", inputDir + "/" + name, "no free name left");
     returned = numberedName(name, number);
   }
-  files.moveFile(folder + "/" + name, inputDir + "/" + returned);
   // The file is back; a note left over would only say why it failed before.
-  const std::string note = folder + "/" + reasonNameFor(name);
   ignoringErrors([&] {
-    if (files.entryExists(note)) files.deleteFile(note);
+    if (failed->hasEntry(reasonNameFor(name))) failed->removeFile(reasonNameFor(name));
   });
   return returned;
 }

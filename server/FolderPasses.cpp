@@ -31,14 +31,13 @@ bool FolderPasses::inputFolderIsClaimed() {
 
 void FolderPasses::release() { claim_.reset(); }
 
-void FolderPasses::settleLeftovers() {
-  RemoveAbandonedReplacements(settings_.outputDir);
-  SetAsidePdf::settleLeftoversIn(settings_.outputDir);
-  // Script runs and failed files write into the input folder too; failed/ only when it is
-  // a real folder of it, never wherever a link of that name points.
-  RemoveAbandonedReplacements(settings_.inputDir);
+void SettleLeftovers(const ScanSettings& folder) {
+  RemoveAbandonedReplacements(folder.outputDir);
+  SetAsidePdf::settleLeftoversIn(folder.outputDir);
+  // Script runs and failed files write into the input folder too.
+  RemoveAbandonedReplacements(folder.inputDir);
   ignoringErrors([&] {
-    const OpenFolder input(settings_.inputDir);
+    const OpenFolder input(folder.inputDir);
     std::string refusal;
     if (!input.hasEntry(kFailedFolder)) return;
     if (const std::optional<OpenFolder> failed = input.subfolder(kFailedFolder, refusal)) {
@@ -46,6 +45,8 @@ void FolderPasses::settleLeftovers() {
     }
   });
 }
+
+void FolderPasses::settleLeftovers() { SettleLeftovers(settings_); }
 
 bool FolderPasses::includeInPass(const std::string& name, const FilesInHand& inHand) {
   if (LeftAloneByName(name)) return false;

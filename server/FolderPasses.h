@@ -48,6 +48,11 @@ bool AttemptStep(ScanObserver& observer, const std::string& subject, Action&& ac
   return false;
 }
 
+// What a killed run left in a folder's input, output and failed/ folders: temporaries nobody
+// writes, PDFs set aside. failed/ only when it is a real folder of the input folder, never
+// wherever a link of that name points.
+void SettleLeftovers(const ScanSettings& folder);
+
 class FolderPasses {
  public:
   FolderPasses(std::size_t index, ScanSettings settings, ScanObserver& observer);
@@ -61,7 +66,7 @@ class FolderPasses {
   // Claims the folder; the refusal when another instance serves it or no claim can be taken.
   std::optional<FolderClaim::Refusal> claim();
   void release();
-  // What a killed run left in the folders: temporaries nobody writes, PDFs set aside.
+  // What a killed run left in the folders (SettleLeftovers).
   void settleLeftovers();
 
   // The files of a pass, in the order listed: settled ordinary files not in hand. stopAt is

@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 #include "common/ReplacementFile.h"
-#include "server/FailedFiles.h"
-#include "server/SetAsidePdf.h"
+#include "server/FolderPasses.h"
 
 namespace vd::daemon {
 
@@ -15,12 +14,7 @@ void EndAtOnce(ConversionLanes* lanes, const std::vector<ScanSettings>& folders,
   // This process's own conversion (one file at a time) is in a call further down the
   // stack, which never returns to finish it.
   RemoveOwnReplacementsBeforeExit();
-  for (const ScanSettings& folder : folders) {
-    RemoveAbandonedReplacements(folder.outputDir);
-    SetAsidePdf::settleLeftoversIn(folder.outputDir);
-    RemoveAbandonedReplacements(folder.inputDir);
-    RemoveAbandonedReplacements(folder.inputDir + "/" + kFailedFolder);
-  }
+  for (const ScanSettings& folder : folders) SettleLeftovers(folder);
   std::fflush(stdout);
   std::fflush(stderr);
   // Without unwinding: the stack below is in the middle of what was abandoned. The
