@@ -35,9 +35,7 @@ ConversionOutcome ConvertFile(CreatePDF* engine, const DispatchCall& call, const
   std::string failure;
   try {
     if (engine == nullptr) throw EngineError("The conversion engine could not be created.");
-    ScriptRunContext scriptContext{*engine,           script.inputDir,    script.checkPoint,
-                                   script.logFailure, script.replacedPdf, script.replacedPdfAside,
-                                   script.recognition};
+    ScriptRunContext scriptContext(*engine, script);
     if (Dispatch(*engine, call, scriptContext) == ScriptRunEnd::StopRequested)
       return {std::nullopt, std::nullopt, true};
     return judgeOutput(call.out, before);

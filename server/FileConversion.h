@@ -7,11 +7,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
-#include "outside/ocr/TextRecognition.h"
 #include "server/Dispatch.h"
 
 namespace vd {
@@ -32,19 +30,6 @@ struct ConversionOutcome {
   bool stopFound = false;
 
   static ConversionOutcome failed(std::string reason) { return {std::move(reason), std::nullopt, false}; }
-};
-
-// What a script run needs besides the engine (ScriptRunContext): the folder its entries'
-// temporaries go to, its check point and its logging of failed entries.
-struct ScriptSurroundings {
-  std::string inputDir;
-  std::function<bool()> checkPoint;
-  std::function<void(const std::string& why)> logFailure;
-  // Under overwrite, the PDF this conversion replaces and where it is kept aside meanwhile.
-  std::string replacedPdf;
-  std::string replacedPdfAside;
-  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
-  TextRecognition recognition = {};
 };
 
 // engine may be null (it could not be made): the conversion then fails with that reason.

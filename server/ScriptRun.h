@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "outside/ocr/TextRecognition.h"
 
@@ -11,8 +12,9 @@ namespace vd {
 
 class CreatePDF;
 
-struct ScriptRunContext {
-  CreatePDF& engine;
+// What a script run needs besides the engine: the folder its entries' temporaries go to, its
+// check point and its logging of failed entries.
+struct ScriptSurroundings {
   std::string inputDir;
   // A check point: lets the window process its events; true when a stop is requested.
   std::function<bool()> checkPoint;
@@ -24,6 +26,13 @@ struct ScriptRunContext {
   std::string replacedPdfAside;
   // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
   TextRecognition recognition = {};
+};
+
+struct ScriptRunContext : ScriptSurroundings {
+  ScriptRunContext(CreatePDF& engine, ScriptSurroundings surroundings)
+      : ScriptSurroundings(std::move(surroundings)), engine(engine) {}
+
+  CreatePDF& engine;
 };
 
 enum class ScriptRunEnd { Finished, StopRequested };

@@ -33,12 +33,11 @@ class ScriptRunTest : public AssemblyTest {
 
   ScriptRunEnd run(const std::string& scriptBytes, CreatePDF* engine = nullptr) {
     fileSystem().writeFile(inputDir_ + "/multiple.scr", scriptBytes);
-    ScriptRunContext context{engine ? *engine : *engine_,
-                             inputDir_,
-                             [this] { return stopAsked(); },
-                             [this](const std::string& why) { reasons_.push_back(why); },
-                             {},
-                             {}};
+    ScriptRunContext context(engine ? *engine : *engine_, {inputDir_,
+                                                           [this] { return stopAsked(); },
+                                                           [this](const std::string& why) { reasons_.push_back(why); },
+                                                           {},
+                                                           {}});
     return RunScript(context, inputDir_ + "/multiple.scr", combined());
   }
 

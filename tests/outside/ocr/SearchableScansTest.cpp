@@ -276,8 +276,12 @@ TEST_F(SearchableScansTest, ScannedPdfOfAScriptGetsItsTextAndOtherPdfsGoInAsThey
   TextRecognition recognition{"eng", false, [this](const std::string& line) { notes_.push_back(line); }};
   CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns(recognition));
   std::vector<std::string> failures;
-  ScriptRunContext context{engine, inputDir, [] { return false; },
-                           [&failures](const std::string& why) { failures.push_back(why); }, {}, {}, recognition};
+  ScriptRunContext context(engine, {inputDir,
+                                    [] { return false; },
+                                    [&failures](const std::string& why) { failures.push_back(why); },
+                                    {},
+                                    {},
+                                    recognition});
   const std::string joined = scratch("joined.pdf");
   EXPECT_EQ(RunScript(context, inputDir + "/joined.scr", joined), ScriptRunEnd::Finished);
   EXPECT_EQ(failures, std::vector<std::string>{});
