@@ -1,7 +1,7 @@
 // The folder configuration of vellumdkd: whatever the text, a refusal names a line of it,
 // and what is accepted is a set of folders the daemon can serve (absolute and distinct
 // inputs, intervals in range, names of their own) that reads back the same when written
-// out again.
+// out again (a slash after each folder, as a name ending in a blank must be written).
 #include "fuzz/FuzzTargets.h"
 
 #include <algorithm>
@@ -31,8 +31,8 @@ int FuzzFolderConfig(const std::uint8_t* data, std::size_t size) {
     Require(inputs.insert(settings.inputDir).second, "each input folder is scanned once");
     Require(settings.inputDir.front() == '/' && settings.outputDir.front() == '/', "folders are absolute");
     Require(settings.seconds >= 1, "the interval is at least a second");
-    written += "[" + folder.name + "]\ninput=" + settings.inputDir + "\noutput=" + settings.outputDir +
-               "\noverwrite=" + (settings.overwrite ? "yes" : "no") +
+    written += "[" + folder.name + "]\ninput=" + settings.inputDir + "/\noutput=" + settings.outputDir +
+               "/\noverwrite=" + (settings.overwrite ? "yes" : "no") +
                "\nsecurity=" + (settings.security ? "on" : "off") + "\ninterval=" + std::to_string(settings.seconds) +
                "\nocr=" + settings.ocrLanguages + "\nocr-rotate=" + (settings.ocrRotate ? "1" : "0") + "\n";
   }

@@ -1,7 +1,12 @@
 #include "server/FolderConfig.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "common/Text.h"
@@ -27,7 +32,8 @@ std::optional<bool> parseYesNo(const std::string& text) {
 }
 
 std::optional<std::int16_t> parseSeconds(const std::string& text) {
-  if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() || text.size() > 5 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
   const int value = std::stoi(text);
@@ -35,25 +41,48 @@ std::optional<std::int16_t> parseSeconds(const std::string& text) {
   return static_cast<std::int16_t>(value);
 }
 
+// The parts of a folder as the system names it, when it names one.
+std::optional<std::vector<std::string>> resolvedParts(const std::string& folder) {
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved) == nullptr) return std::nullopt;
+  std::vector<std::string> parts;
+  std::string_view rest(resolved);
+  while (!rest.empty()) {
+    rest.remove_prefix(1);
+    const std::size_t end = std::min(rest.find('/'), rest.size());
+    if (end > 0) parts.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
+  return parts;
+}
+
 // A folder as written, made absolute and free of "." and ".." parts and doubled slashes,
-// so that one folder named twice is seen as one.
+// so that one folder named twice is seen as one. A ".." after a link goes up from where
+// the link leads, as the system would go, not back over the link's own name.
 std::string absoluteFolder(const std::string& written, const std::string& baseFolder) {
   const std::string joined = written.front() == '/' ? written : baseFolder + "/" + written;
   std::vector<std::string> parts;
+  const auto joinedParts = [&parts] {
+    std::string folder;
+    for (const std::string& part : parts) folder += "/" + part;
+    return folder.empty() ? "/" : folder;
+  };
   std::size_t start = 0;
   while (start <= joined.size()) {
     const std::size_t end = std::min(joined.find('/', start), joined.size());
     const std::string part = joined.substr(start, end - start);
     if (part == "..") {
+      struct stat facts {};
+      if (!parts.empty() && ::lstat(joinedParts().c_str(), &facts) == 0 && S_ISLNK(facts.st_mode)) {
+        if (auto resolved = resolvedParts(joinedParts())) parts = std::move(*resolved);
+      }
       if (!parts.empty()) parts.pop_back();
     } else if (!part.empty() && part != ".") {
       parts.push_back(part);
     }
     start = end + 1;
   }
-  std::string folder;
-  for (const std::string& part : parts) folder += "/" + part;
-  return folder.empty() ? "/" : folder;
+  return joinedParts();
 }
 
 struct Section {
@@ -91,7 +120,8 @@ FolderConfig ParseFolderConfig(std::string_view text, const std::string& baseFol
       }
       for (const Section& other : sections) {
         if (other.folder.name == name) {
-          return refuse(lineNumber, "the section [" + name + "] is there already (line " + std::to_string(other.line) + ")");
+          return refuse(lineNumber,
+                        "the section [" + name + "] is there already (line " + std::to_string(other.line) + ")");
         }
       }
       Section section;

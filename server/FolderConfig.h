@@ -18,7 +18,8 @@
 // a fresh install starts with (overwrite set, security clear, an interval of 5 seconds, no
 // recognition); input and output must be given. A relative folder is taken from
 // the folder that holds the file. A value runs to the end of its line (a # in it is part of
-// it). Anything else is refused with the number of its line.
+// it; blanks around it are not: a folder whose name ends in a blank is written with a
+// slash after it). Anything else is refused with the number of its line.
 #pragma once
 
 #include <optional>

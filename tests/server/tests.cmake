@@ -1,7 +1,7 @@
 # The conversion server's core: the scan cycle against a recording observer with its
 # dispatch, in a program of the core alone; and the built program run end to end.
 vd_add_test(ScanCycleTest ${CMAKE_CURRENT_LIST_DIR}/ScanCycleTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FileConversionTest.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/FailedFilesTest.cpp)
+            ${CMAKE_CURRENT_LIST_DIR}/FailedFilesTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FolderConfigTest.cpp)
 vd_add_test(ConversionEndToEndTest ${CMAKE_CURRENT_LIST_DIR}/ConversionEndToEndTest.cpp)
 # The end-to-end test runs the built programs themselves.
 add_dependencies(ConversionEndToEndTest vellumdk vellumdk-setup vellumdk-gsworker vellumdk-officeworker notepad tabnudge
