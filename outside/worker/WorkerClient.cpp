@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include "common/Errors.h"
 #include "common/Locations.h"
 #include "common/PrivateDirectories.h"
+#include "outside/worker/MemoryBound.h"
 #include "outside/worker/WorkerProtocol.h"
 #include "outside/worker/WorkerSpawn.h"
 #include "platform/Clock.h"
@@ -102,6 +102,7 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
     const std::string name = variable.substr(0, variable.find('='));
     if (std::getenv(name.c_str()) == nullptr) environment.push_back(variable);
   }
+  worker::prepareMemoryBound(environment, limits.memoryMegabytes);
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -119,14 +120,10 @@ bool WorkerClient::start(const WorkerLimits& limits, std::string& why) {
   jobsDone_ = 0;
   startedWithMemory_ = limits.memoryMegabytes;
   // Set before the worker is given anything to do, so every job runs under it.
-  if (limits.memoryMegabytes > 0) {
-    const rlim_t bytes = static_cast<rlim_t>(limits.memoryMegabytes) * 1024u * 1024u;
-    const rlimit bound{bytes, bytes};
-    if (prlimit(pid_, RLIMIT_AS, &bound, nullptr) != 0) {
-      why = "Cannot bound the memory of " + program + ": " + std::strerror(errno) + ".";
-      discard();
-      return false;
-    }
+  if (!worker::boundMemory(pid_, limits.memoryMegabytes)) {
+    why = "Cannot bound the memory of " + program + ": " + std::strerror(errno) + ".";
+    discard();
+    return false;
   }
   return true;
 }

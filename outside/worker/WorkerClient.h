@@ -4,7 +4,7 @@
 //   - started on first use and kept warm between jobs;
 //   - bounded: each job in time (while it runs, the caller's windows keep processing
 //     their events, platform/EventPump.h), the worker and everything it starts in memory
-//     (RLIMIT_AS, set by the client);
+//     (RLIMIT_AS, set by the client; outside/worker/MemoryBound.h);
 //   - killed, with every process it started, when a job passes its time bound or the
 //     conversation breaks; that job fails with a clear message and the next job gets a
 //     fresh worker;

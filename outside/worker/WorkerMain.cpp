@@ -1,11 +1,11 @@
 #include "outside/worker/WorkerMain.h"
 
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "outside/worker/MemoryBound.h"
 #include "outside/worker/WorkerProtocol.h"
 
 namespace vd::worker {
@@ -93,10 +94,20 @@ int probeConfinement(ConfinementRules rules) {
   return child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
-std::string memoryBoundText() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return "";
-  return " (the bound is " + std::to_string(limit.rlim_cur / (1024u * 1024u)) + " MiB)";
+std::string outOfMemoryText() {
+  const long long bound = memoryBoundMegabytes();
+  return "The job ran out of memory" + (bound > 0 ? " (the bound is " + std::to_string(bound) + " MiB)" : "") + ".";
+}
+
+// Where running out of memory ends the process instead of throwing (MemoryBound.h), the job
+// ends as the std::bad_alloc below ends it, with frames made while memory was there.
+std::string outOfMemoryFrames;
+std::atomic<bool> jobRunning{false};
+
+void endJobOutOfMemory() {
+  if (!jobRunning) return;
+  sendAll(kWorkerSocketFd, outOfMemoryFrames);
+  _exit(3);
 }
 
 }  // namespace
@@ -119,6 +130,7 @@ int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJob
   if (client != 0 && getppid() != client) return 0;
   signal(SIGPIPE, SIG_IGN);
 
+  whenAllocatorRunsOut(endJobOutOfMemory);
   if (betweenJobs) betweenJobs();
   FrameDecoder decoder;
   char buffer[65536];
@@ -147,6 +159,9 @@ int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJob
     JobReporter reporter;
     int code = -1;
     bool outOfMemory = false;
+    // Made here, not at the start: the client bounds the worker after starting it.
+    outOfMemoryFrames = encodeFrame(kLineFrame, outOfMemoryText()) + encodeFrame(kEndFrame, "-1");
+    jobRunning = true;
     try {
       code = handler(job, reporter);
     } catch (const std::bad_alloc&) {
@@ -154,10 +169,11 @@ int serveJobs(int argc, char** argv, const JobHandler& handler, const BetweenJob
     } catch (const std::exception& error) {
       reporter.line(error.what());
     }
+    jobRunning = false;
     if (outOfMemory) {
       // Whatever the handler's libraries hold may be in pieces: a fresh worker takes over.
-      reporter.line("The job ran out of memory" + memoryBoundText() + ".");
-      sendFrame(kEndFrame, std::to_string(code));
+      const std::lock_guard<std::mutex> hold(sendLock);
+      sendAll(kWorkerSocketFd, outOfMemoryFrames);
       return 3;
     }
     if (!sendFrame(kEndFrame, std::to_string(code))) return 0;
