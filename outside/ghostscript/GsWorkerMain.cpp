@@ -29,6 +29,7 @@
 #include "common/PrivateDirectories.h"
 #include "outside/ghostscript/InterpreterReports.h"
 #include "outside/worker/Confinement.h"
+#include "outside/worker/MemoryBound.h"
 #include "outside/worker/WorkerMain.h"
 #include "outside/worker/WorkerProtocol.h"
 
@@ -523,6 +524,7 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
     close(codePipe[0]);
     // The copy ends with the worker, even a worker killed on its own.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    vd::worker::keepMemoryBoundInCopy();
     int code = gs_error_Fatal;
     // While it has one thread: the copy reaches the job's own files and no other job's.
     const std::string narrowing = vd::worker::narrowToJob(jobFiles(input, output, folder.path()));

@@ -1,7 +1,9 @@
 #include "outside/worker/MemoryBound.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +29,8 @@ long long memoryBoundMegabytes() {
   if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 0;
   return static_cast<long long>(limit.rlim_cur / (1024u * 1024u));
 }
+
+void keepMemoryBoundInCopy() {}
 
 void whenAllocatorRunsOut(void (* /*outOfMemory*/)()) {}
 
@@ -64,6 +68,22 @@ long long memoryBoundMegabytes() {
   const char* last = nullptr;
   for (const char* at = options; at != nullptr && (at = std::strstr(at, kBoundOption)) != nullptr; ++at) last = at;
   return last == nullptr ? 0 : std::atoll(last + sizeof kBoundOption - 1);
+}
+
+void keepMemoryBoundInCopy() {
+  const long long megabytes = memoryBoundMegabytes();
+  if (megabytes <= 0) return;
+  // The first of statm's numbers: the pages of address space the copy holds.
+  long long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return;
+  const bool read = std::fscanf(statm, "%lld", &pages) == 1;
+  std::fclose(statm);
+  if (!read) return;
+  const rlim_t bytes = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                       static_cast<rlim_t>(megabytes) * 1024u * 1024u;
+  const rlimit bound{bytes, bytes};
+  setrlimit(RLIMIT_AS, &bound);
 }
 
 void whenAllocatorRunsOut(void (*outOfMemory)()) {

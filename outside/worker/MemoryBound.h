@@ -8,8 +8,12 @@
 // its resident memory instead (soft_rss_limit_mb, given through ASAN_OPTIONS): past it
 // malloc returns null, as under the address-space bound, and a failing operator new, which
 // under the sanitizer ends the process instead of throwing, ends the job with the same
-// message as std::bad_alloc would. Programs a worker starts that are not instrumented (the
-// office suite) are unbounded in that build. This is the only place the builds differ.
+// message as std::bad_alloc would. The sanitizer's thread that watches resident memory is
+// not copied by fork(): a copy of the worker made for one job is bounded in address space
+// on top of what it already holds, which stops the large allocations of a runaway job (each
+// a mapping of its own) but not the small ones the sanitizer carves out of space it reserved
+// at start. Programs a worker starts that are not instrumented (the office suite) are
+// unbounded in that build. This is the one place the two builds' bounds differ.
 #pragma once
 
 #include <sys/types.h>
@@ -27,6 +31,9 @@ bool boundMemory(pid_t worker, long long megabytes);
 
 // Worker side: the bound in MiB, 0 when there is none.
 long long memoryBoundMegabytes();
+// Worker side, in a copy of the worker made by fork() for one job, before the job runs:
+// keeps the worker's bound there (it is inherited in the normal build).
+void keepMemoryBoundInCopy();
 // Worker side: outOfMemory is called, where a sanitizer's allocator ends the process
 // because it ran out under the bound, before it ends it; it must allocate nothing and
 // should end the process itself. Does nothing in the normal build.

@@ -109,6 +109,8 @@ TEST_F(DistillerTest, GreedyAndKilledJobsFailAloneAndTheNextJobWorks) {
   engine->CreatePDFfromPS(scratch("greedy.pdf"), scratch("greedy.ps"));
   EXPECT_FALSE(FileExistsOnDisk(scratch("greedy.pdf")));
   EXPECT_EQ(events.events.back(), "JobFail");
+  // Stopped by the memory bound, well within the time bound.
+  EXPECT_NE(ReadBytes(scratch("greedy.log")).find("VMerror"), std::string::npos) << ReadBytes(scratch("greedy.log"));
 
   // A worker killed mid-job leaves neither the PDF nor its temporary.
   WriteBytes(scratch("endless pages.ps"), "%!PS\n{ 72 72 moveto 100 100 lineto stroke showpage } loop\n");
