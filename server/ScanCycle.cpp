@@ -73,7 +73,7 @@ ScanCycle::Flow ScanCycle::checkPoint() {
   return Flow::Stopped;
 }
 
-ScanCycle::End ScanCycle::run() {
+std::optional<ScanCycle::End> ScanCycle::claim() {
   for (const std::unique_ptr<FolderPasses>& folder : folders_) {
     if (const std::optional<FolderClaim::Refusal> refused = folder->claim()) {
       for (const std::unique_ptr<FolderPasses>& claimed : folders_) claimed->release();
@@ -83,6 +83,14 @@ ScanCycle::End ScanCycle::run() {
       stopRequested_ = false;
       return refused->lockImpossible ? End::NoLock : End::FolderTaken;
     }
+  }
+  claimed_ = true;
+  return std::nullopt;
+}
+
+ScanCycle::End ScanCycle::run() {
+  if (!claimed_) {
+    if (const std::optional<End> refused = claim()) return *refused;
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->settleLeftovers();
@@ -110,6 +118,7 @@ void ScanCycle::carryOutStop() {
   conversion_->end();
   for (FolderWait& wait : waits_) wait.watch.reset();
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->release();
+  claimed_ = false;
 }
 
 void ScanCycle::watchFolders() {

@@ -48,10 +48,13 @@ class ScanCycle {
   ScanCycle& operator=(const ScanCycle&) = delete;
 
   enum class End { Stopped, FolderTaken, NoLock };
-  // Claims the input folders, makes the engine, then runs passes; returns once a stop has
-  // been carried out. When another instance serves a folder, nothing is scanned: the status
-  // line and the log say so (refusal()) and FolderTaken is returned; NoLock when no claim
-  // could be taken at all (the runtime folder cannot be used).
+  // Claims the input folders. When another instance serves a folder, none is kept: the
+  // status line and the log say so (refusal()) and FolderTaken is returned; NoLock when no
+  // claim could be taken at all (the runtime folder cannot be used). A front end that must
+  // know before it offers anything else (a port) claims first; run() claims otherwise.
+  std::optional<End> claim();
+  // Claims the input folders unless claim() did, makes the engine, then runs passes;
+  // returns once a stop has been carried out, or the refusal of a claim.
   End run();
   const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: the conversions under way end
@@ -111,6 +114,7 @@ class ScanCycle {
   FilesInHand inHand_;
   CycleState state_;
   std::string refusal_;
+  bool claimed_ = false;
   bool stopRequested_ = false;
   bool wakeOnChanges_ = false;
   std::string status_;
