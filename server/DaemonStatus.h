@@ -53,8 +53,7 @@ struct FolderStatus {
   std::string inputDir;
   std::string outputDir;
   int intervalSeconds = 5;
-  // Held by this daemon (its claim taken); a paused folder is not listed.
-  bool claimed = false;
+  // A paused folder is not listed.
   bool paused = false;
   // When the loop last completed a pass over it; nothing before the first. The steady time
   // tells how long ago, the wall time what to show.

@@ -27,8 +27,6 @@ std::vector<ScanSettings> oneFolder(ScanSettings settings) {
 }  // namespace
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) : observer_(observer) {
-  state_.folders = folders;
-  state_.lastPassEnded.resize(folders.size());
   for (ScanSettings& settings : folders) {
     folders_.push_back(std::make_unique<FolderPasses>(folders_.size(), std::move(settings), observer_));
   }
@@ -50,7 +48,6 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, ConversionLanes& lanes)
     : ScanCycle(std::move(folders), observer) {
   conversion_ = std::make_unique<LaneConversion>(lanes, observer_);
-  state_.conversionsAtOnce = lanes.count();
 }
 
 ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
@@ -103,7 +100,6 @@ ScanCycle::End ScanCycle::run() {
       if (!waits_[k].due) continue;
       waits_[k] = FolderWait{std::move(waits_[k].watch)};
       if (pass(k) == Flow::Stopped) return End::Stopped;
-      state_.lastPassEnded[k] = std::chrono::system_clock::now();
     }
   }
 }
@@ -248,7 +244,6 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     std::optional<FileInHand> file = folder.take(name, inHand_);
     if (!file) continue;
     inHand_.add(*file);
-    state_.inHand.push_back(file->in);
     observer_.fileTaken(k, file->in, file->out);
     conversion_->start(std::move(*file));
     // One after the other, the file is converted by now and is finished before the next.
@@ -269,16 +264,12 @@ ScanCycle::Flow ScanCycle::takeBack(int milliseconds) {
 
 bool ScanCycle::finishEnded(ConversionEnded ended) {
   inHand_.remove(ended.file);
-  state_.inHand.erase(std::find(state_.inHand.begin(), state_.inHand.end(), ended.file.in));
   const std::size_t k = ended.file.folder;
   if (ended.outcome.stopFound) {
     if (ended.file.replaced) ended.file.replaced->putBack();
     return false;
   }
-  if (std::optional<CycleState::Outcome> outcome =
-          folders_[k]->finish(std::move(ended.file), ended.outcome, conversion_->interleaves())) {
-    state_.addOutcome(std::move(*outcome));
-  }
+  folders_[k]->finish(std::move(ended.file), ended.outcome, conversion_->interleaves());
   if (waits_[k].waitingForInHand) waits_[k].due = true;
   return true;
 }

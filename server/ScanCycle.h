@@ -20,7 +20,6 @@
 #include "platform/FolderChanges.h"
 #include "server/ConversionLanes.h"
 #include "server/ConversionWay.h"
-#include "server/CycleState.h"
 #include "server/EngineFactory.h"
 #include "server/FolderPasses.h"
 #include "server/ScanObserver.h"
@@ -61,11 +60,7 @@ class ScanCycle {
   // first.
   void requestStop() { stopRequested_ = true; }
   // The interval of the (first) folder from the next wait on.
-  void setInterval(std::int16_t seconds) {
-    folders_.front()->setInterval(seconds);
-    state_.folders.front().seconds = seconds;
-  }
-  const CycleState& state() const { return state_; }
+  void setInterval(std::int16_t seconds) { folders_.front()->setInterval(seconds); }
   // A file appearing in a folder ends the wait before its next pass at once, where the
   // folder gives change notification; where it does not, the log says so once and the
   // interval alone paces its passes.
@@ -112,7 +107,6 @@ class ScanCycle {
   std::vector<FolderWait> waits_;
   std::unique_ptr<ConversionWay> conversion_;
   FilesInHand inHand_;
-  CycleState state_;
   std::string refusal_;
   bool claimed_ = false;
   bool stopRequested_ = false;

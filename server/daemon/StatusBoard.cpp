@@ -22,7 +22,6 @@ StatusBoard::StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const st
     shown.outputDir = folder.settings.outputDir;
     // A folder without an interval is listed again at once: a pass is due every second.
     shown.intervalSeconds = std::max<int>(folder.settings.seconds, 1);
-    shown.claimed = true;
     status_.folders.push_back(std::move(shown));
   }
   status_.lanes.assign(cycleLanes_, LaneStatus{false, "idle"});

@@ -24,8 +24,8 @@ namespace vd::daemon {
 
 class StatusBoard : public ScanObserver {
  public:
-  // Publishes the first status at once: the folders as configured (in the cycle's order),
-  // claimed by the cycle that is about to run, and the cycle's lanes idle.
+  // Publishes the first status at once: the folders as configured (in the cycle's order)
+  // and the cycle's lanes idle.
   StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const std::vector<WatchedFolder>& folders,
               std::size_t lanes, std::string version);
 

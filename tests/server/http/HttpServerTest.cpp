@@ -69,7 +69,6 @@ DaemonStatus oneFolder(const std::string& input, const std::string& output) {
   folder.name = "scans";
   folder.inputDir = input;
   folder.outputDir = output;
-  folder.claimed = true;
   folder.lastPass = status.startedSteady;
   folder.lastPassWall = status.started;
   status.folders.push_back(folder);
