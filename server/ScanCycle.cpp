@@ -36,13 +36,10 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) 
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, EngineFactory engineFactory)
     : ScanCycle(std::move(folders), observer) {
-  conversion_ = std::make_unique<SerialConversion>(
-      std::move(engineFactory), observer_,
-      [this] {
-        eventPump().processEvents();
-        return stopRequested_;
-      },
-      folders_.front()->settings());
+  conversion_ = std::make_unique<SerialConversion>(std::move(engineFactory), observer_, [this] {
+    eventPump().processEvents();
+    return stopRequested_;
+  });
 }
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, ConversionLanes& lanes)
