@@ -54,6 +54,17 @@ DaemonMailbox::~DaemonMailbox() { close(); ::close(descriptor_); }
 
 std::shared_ptr<const DaemonStatus> DaemonMailbox::status() const {
   const std::lock_guard lock(mutex_);
+  if (progress_) {
+    auto withProgress = std::make_shared<DaemonStatus>(*status_);
+    for (FolderStatus& folder : withProgress->folders) {
+      for (FileBeingConverted& file : folder.inHand) {
+        file.percent = progress_->percent;
+        file.page = progress_->page;
+      }
+    }
+    status_ = std::move(withProgress);
+    progress_.reset();
+  }
   return status_;
 }
 
@@ -75,6 +86,12 @@ void DaemonMailbox::publish(DaemonStatus status) {
   auto published = std::make_shared<const DaemonStatus>(std::move(status));
   const std::lock_guard lock(mutex_);
   status_ = std::move(published);
+  progress_.reset();
+}
+
+void DaemonMailbox::publishProgress(FileProgress progress) {
+  const std::lock_guard lock(mutex_);
+  progress_ = progress;
 }
 
 std::vector<std::shared_ptr<DaemonRequest>> DaemonMailbox::take() {

@@ -99,6 +99,10 @@ class DaemonMailbox {
 
   // The loop's side.
   void publish(DaemonStatus status);
+  // The progress of the file in hand, which may be reported many times a second: kept
+  // apart, and copied into the status only when someone reads it. A later publish()
+  // carries its own.
+  void publishProgress(FileProgress progress);
   // Readable while requests are waiting.
   int descriptor() const { return descriptor_; }
   // The requests waiting, oldest first.
@@ -108,7 +112,9 @@ class DaemonMailbox {
 
  private:
   mutable std::mutex mutex_;
-  std::shared_ptr<const DaemonStatus> status_;
+  // Made anew with the progress, when there is any, at the first read after it.
+  mutable std::shared_ptr<const DaemonStatus> status_;
+  mutable std::optional<FileProgress> progress_;
   std::deque<std::shared_ptr<DaemonRequest>> waiting_;
   bool closed_ = false;
   int descriptor_ = -1;

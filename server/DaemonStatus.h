@@ -36,6 +36,12 @@ struct FileBeingConverted {
   int page = 0;
 };
 
+// The engine's progress on the file the loop converts in its own process, one at a time.
+struct FileProgress {
+  int percent = -1;
+  int page = 0;
+};
+
 // A conversion that ended.
 struct FileOutcome {
   WallTime finished{};

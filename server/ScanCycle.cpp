@@ -201,6 +201,7 @@ void ScanCycle::waitOneTick() {
 
 ScanCycle::Flow ScanCycle::pass(std::size_t k) {
   FolderPasses& folder = *folders_[k];
+  observer_.passStarted(k);
   setStatus("Scanning for files in " + folder.settings().inputDir + "...");
   std::vector<std::string> names;
   if (!paused_[k]) {
@@ -241,7 +242,7 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     std::optional<FileInHand> file = folder.take(name, inHand_);
     if (!file) continue;
     inHand_.add(*file);
-    observer_.fileTaken(k, file->in, file->out);
+    observer_.fileTaken(k, conversion_->nextLane(), file->in, file->out);
     conversion_->start(std::move(*file));
     // One after the other, the file is converted by now and is finished before the next.
     if (!conversion_->interleaves() && takeBack(0) == Flow::Stopped) return Flow::Stopped;
