@@ -75,6 +75,16 @@ class DaemonServiceTest : public ProgramFixture {
     return std::make_unique<RunningProgram>(program_, arguments, log_, environment, errors_);
   }
   std::string describe() const { return "stdout:\n" + ReadBytes(log_) + "stderr:\n" + ReadBytes(errors_); }
+  // The folders home/NAME/in and home/NAME/out of each name, and a configuration file of
+  // those sections; its path.
+  std::string configure(const std::vector<std::string>& names, const std::string& sections) {
+    for (const std::string& name : names) {
+      for (const char* side : {"/in", "/out"}) EXPECT_TRUE(ensureDirectory(environment_.path("home/" + name) + side));
+    }
+    const std::string config = environment_.path("home/folders.conf");
+    WriteBytes(config, sections);
+    return config;
+  }
   std::vector<std::string> hiddenIn(const std::string& folder) const {
     std::vector<std::string> hidden;
     for (const std::string& name : DirectoryEntries(folder)) {
@@ -275,13 +285,9 @@ TEST_F(DaemonServiceTest, FoldersOfDifferentRecognitionShareOneEngineAndItsOffic
       RenderTextPages(SetTextPages(WordsOf(text), 1, TextPageLayout{}), "jpeggray", environment_.path("home/scan.jpg"));
   const std::string plain = environment_.path("home/plain");
   const std::string scans = environment_.path("home/scans");
-  for (const std::string& folder : {plain + "/in", plain + "/out", scans + "/in", scans + "/out"}) {
-    ASSERT_TRUE(ensureDirectory(folder));
-  }
-  const std::string config = environment_.path("home/folders.conf");
-  WriteBytes(config,
-             "[plain]\ninput = plain/in\noutput = plain/out\ninterval = 1\n\n"
-             "[scans]\ninput = scans/in\noutput = scans/out\ninterval = 1\nocr = eng\n");
+  const std::string config = configure({"plain", "scans"},
+                                       "[plain]\ninput = plain/in\noutput = plain/out\ninterval = 1\n\n"
+                                       "[scans]\ninput = scans/in\noutput = scans/out\ninterval = 1\nocr = eng\n");
   auto running = start({"--config", config, "--jobs", "1"});
   const auto convert = [&](const std::string& source, const std::string& folder, const std::string& name) {
     CopySettledFile(source, folder + "/in/" + name);
@@ -311,13 +317,10 @@ TEST_F(DaemonServiceTest, FoldersOfDifferentRecognitionShareOneEngineAndItsOffic
 TEST_F(DaemonServiceTest, ServesTheFoldersOfAConfigurationFileAndRefusesABadLineByItsNumber) {
   const std::string sales = environment_.path("home/sales");
   const std::string scans = environment_.path("home/scans");
-  for (const std::string& folder : {sales + "/in", sales + "/out", scans + "/in", scans + "/out"}) {
-    ASSERT_TRUE(ensureDirectory(folder));
-  }
-  const std::string config = environment_.path("home/folders.conf");
-  WriteBytes(config,
-             "# two departments\n[sales]\ninput = sales/in\noutput = sales/out\noverwrite = yes\ninterval = 1\n\n"
-             "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\nocr = eng\n");
+  const std::string config =
+      configure({"sales", "scans"},
+                "# two departments\n[sales]\ninput = sales/in\noutput = sales/out\noverwrite = yes\ninterval = 1\n\n"
+                "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\nocr = eng\n");
   MakeTextPdf(sales + "/out/report.pdf", {"the earlier sales report"});
   MakeTextPdf(scans + "/out/report.pdf", {"the earlier scan"});
   WriteSettledFile(sales + "/in/report.ps", smallJob("the new sales report"));
