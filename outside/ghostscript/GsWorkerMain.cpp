@@ -3,8 +3,10 @@
 // bounded and ended by the interpreter's client (GhostscriptRunner); never started by hand.
 #include <dirent.h>
 #include <fcntl.h>
-#include <ghostscript/iapi.h>
 #include <ghostscript/gserrors.h>
+#include <ghostscript/iapi.h>
+#include <poll.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,10 +14,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -23,7 +25,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/PrivateDirectories.h"
@@ -81,11 +82,15 @@ class OutputLines {
 
 // Follows how far the interpreter has read its input file, from the kernel's view of the
 // file descriptor it opened, so every kind of input (PostScript, EPS, PDF) is covered
-// without changing how the interpreter reads it. Runs on a watcher thread: this build of
-// the interpreter does not call a poll callback.
+// without changing how the interpreter reads it. process is the /proc folder of the process
+// that runs the interpreter: the job's copy looks at itself at every page, and the worker
+// looks at the copy while it waits for it (this build of the interpreter does not call a
+// poll callback, and a thread of the copy's own would make each of the copy's first writes
+// to a page of the template interrupt the other core to flush its view of the page).
 class InputProgress {
  public:
-  InputProgress(JobReporter& reporter, const std::string& path) : reporter_(reporter) {
+  InputProgress(JobReporter& reporter, const std::string& path, std::string process = "/proc/self")
+      : reporter_(reporter), process_(std::move(process)) {
     struct stat info {};
     if (!path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
       device_ = info.st_dev;
@@ -111,10 +116,11 @@ class InputProgress {
  private:
   bool refersToInput(int fd) const {
     struct stat info {};
-    return fstat(fd, &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+    const std::string link = process_ + "/fd/" + std::to_string(fd);
+    return stat(link.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
   }
   int findInputDescriptor() const {
-    DIR* dir = opendir("/proc/self/fd");
+    DIR* dir = opendir((process_ + "/fd").c_str());
     if (dir == nullptr) return -1;
     int found = -1;
     while (const dirent* entry = readdir(dir)) {
@@ -129,8 +135,8 @@ class InputProgress {
     closedir(dir);
     return found;
   }
-  static long long readPosition(int fd) {
-    std::ifstream info("/proc/self/fdinfo/" + std::to_string(fd));
+  long long readPosition(int fd) const {
+    std::ifstream info(process_ + "/fdinfo/" + std::to_string(fd));
     std::string key;
     long long value = -1;
     while (info >> key) {
@@ -143,6 +149,7 @@ class InputProgress {
   }
 
   JobReporter& reporter_;
+  std::string process_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   off_t size_ = 0;
@@ -179,37 +186,6 @@ int GSDLLCALL writeErr(void* handle, const char* text, int length) {
   if (JobContext* job = static_cast<OutputRoute*>(handle)->job) job->err.add(text, length);
   return length;
 }
-// Watches the input's read position while the job runs.
-class ProgressWatcher {
- public:
-  explicit ProgressWatcher(InputProgress& progress)
-      : thread_([this, &progress] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          while (!stop_) {
-            lock.unlock();
-            progress.poll();
-            lock.lock();
-            wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stop_; });
-          }
-        }) {}
-  ~ProgressWatcher() {
-    {
-      const std::lock_guard<std::mutex> hold(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  ProgressWatcher(const ProgressWatcher&) = delete;
-  ProgressWatcher& operator=(const ProgressWatcher&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
-  std::thread thread_;
-};
-
 // The temporary folder an instance starts with, inside the worker's (which the client made
 // private for this worker), named to the interpreter as TMPDIR: under -dSAFER the
 // interpreter may use its temporary folder freely, so that folder must hold nothing but
@@ -342,6 +318,14 @@ class Interpreter {
   }
 
   void attach(JobContext* job) { route_.job = job; }
+  // Ends the instance in a copy that exits next: the device finishes its output; what the
+  // instance still holds goes with the process. Returns the code of that.
+  int endBeforeExit() {
+    if (instance_ == nullptr) return 0;
+    const int code = gsapi_exit(instance_);
+    instance_ = nullptr;
+    return code;
+  }
   // Ends the instance: the device finishes its output. Returns the code of that.
   int finish() {
     if (instance_ == nullptr) return 0;
@@ -360,6 +344,8 @@ class Interpreter {
 };
 
 std::unique_ptr<Interpreter> jobTemplate;
+// Counts the templates made, so that a copy forked ahead is known to be of the current one.
+unsigned templateGeneration = 0;
 
 // The device the last job used, which the next one most likely wants too.
 std::vector<std::string> lastDevice = kFirstDevice;
@@ -369,6 +355,7 @@ std::vector<std::string> lastDevice = kFirstDevice;
 void makeTemplateFor(const std::vector<std::string>& device) {
   if (jobTemplate && jobTemplate->readyFor(device)) return;
   jobTemplate.reset();
+  ++templateGeneration;
   try {
     jobTemplate = std::make_unique<Interpreter>();
     if (!jobTemplate->makeReady(device)) jobTemplate.reset();
@@ -376,8 +363,6 @@ void makeTemplateFor(const std::vector<std::string>& device) {
     jobTemplate.reset();
   }
 }
-
-void prepareNextJob() { makeTemplateFor(lastDevice); }
 
 // A forked copy shares with the worker, and with every other copy, the files the template
 // holds open: its device's output placeholder and scratch files, which the device goes on
@@ -423,17 +408,47 @@ bool takeOwnCopiesOfOpenFiles(const std::string& templateFolder, const std::stri
   return true;
 }
 
-// The job, in the forked copy: on the template's image when there is one, else on an
-// instance of its own started with the job's whole command line.
+// Takes the copy's own images of the template's pages now, while the copy waits for its job:
+// every page of the template that is in memory and may be written, in one call a run of
+// pages, instead of a fault for each page the job writes first, each of which interrupts
+// the job.
+void takeOwnPages() {
+  FILE* maps = std::fopen("/proc/self/maps", "re");
+  if (maps == nullptr) return;
+  const auto pageSize = static_cast<unsigned long>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident;
+  char line[4096];
+  while (std::fgets(line, sizeof line, maps) != nullptr) {
+    unsigned long start = 0;
+    unsigned long end = 0;
+    char permissions[5] = {};
+    if (std::sscanf(line, "%lx-%lx %4s", &start, &end, permissions) != 3) continue;
+    if (permissions[1] != 'w' || permissions[3] != 'p' || end <= start) continue;
+    const std::size_t pages = (end - start) / pageSize;
+    resident.assign(pages, 0);
+    if (mincore(reinterpret_cast<void*>(start), end - start, resident.data()) != 0) continue;
+    for (std::size_t first = 0; first < pages;) {
+      if ((resident[first] & 1) == 0) {
+        ++first;
+        continue;
+      }
+      std::size_t last = first;
+      while (last < pages && (resident[last] & 1) != 0) ++last;
+      // Where the kernel cannot do it, the job takes its pages as it writes them.
+      madvise(reinterpret_cast<void*>(start + first * pageSize), (last - first) * pageSize, MADV_POPULATE_WRITE);
+      first = last;
+    }
+  }
+  std::fclose(maps);
+}
+
+// The job, in the forked copy: on the template's image when there is one (the copy has
+// taken its own files already), else on an instance of its own started with the job's whole
+// command line.
 int runJob(const std::vector<std::string>& device, const std::string& input, const std::string& output,
            const std::string& prolog, const std::string& temporaryFolder, JobReporter& reporter) {
-  setenv("TMPDIR", temporaryFolder.c_str(), 1);
   JobContext context(reporter, input);
   Interpreter* interpreter = jobTemplate.get();
-  if (interpreter != nullptr && !takeOwnCopiesOfOpenFiles(interpreter->startFolder(), temporaryFolder)) {
-    reporter.line("Cannot give the job's interpreter files of its own.");
-    return gs_error_Fatal;
-  }
   std::unique_ptr<Interpreter> own;
   if (interpreter == nullptr) {
     own = std::make_unique<Interpreter>();
@@ -445,37 +460,46 @@ int runJob(const std::vector<std::string>& device, const std::string& input, con
   }
   interpreter->attach(&context);
   int code = 0;
-  {
-    const ProgressWatcher watcher(context.progress);
-    if (!own) {
-      code = interpreter->run(input, output, temporaryFolder, prolog);
-    } else {
-      std::vector<std::string> arguments = kCommonSwitches;
-      arguments.insert(arguments.end(), device.begin(), device.end());
-      arguments.push_back("-sOutputFile=" + escapePercent(output));
-      arguments.push_back("-c");
-      arguments.push_back(pageReporting() + "\n" + prolog);
-      arguments.push_back("-f");
-      arguments.push_back(input);
-      code = interpreter->start(arguments);
-    }
+  if (!own) {
+    code = interpreter->run(input, output, temporaryFolder, prolog);
+  } else {
+    std::vector<std::string> arguments = kCommonSwitches;
+    arguments.insert(arguments.end(), device.begin(), device.end());
+    arguments.push_back("-sOutputFile=" + escapePercent(output));
+    arguments.push_back("-c");
+    arguments.push_back(pageReporting() + "\n" + prolog);
+    arguments.push_back("-f");
+    arguments.push_back(input);
+    code = interpreter->start(arguments);
   }
-  const int exitCode = interpreter->finish();
+  const int exitCode = interpreter->endBeforeExit();
   if (code == 0 || code == gs_error_Quit) code = exitCode;
   context.out.finish();
   context.err.finish();
   return code;
 }
 
-// Reads the job's code from the forked copy; false when it ended without telling it.
-bool readCode(int fd, int& code) {
+// Reads exactly size bytes; false when the other end closed or failed first.
+bool readExactly(int fd, void* into, std::size_t size) {
   std::size_t got = 0;
-  auto* bytes = reinterpret_cast<char*>(&code);
-  while (got < sizeof code) {
-    const ssize_t n = read(fd, bytes + got, sizeof code - got);
+  auto* bytes = static_cast<char*>(into);
+  while (got < size) {
+    const ssize_t n = read(fd, bytes + got, size - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes all of data; false when the other end is gone.
+bool writeAll(int fd, const std::string& data) {
+  std::size_t written = 0;
+  while (written < data.size()) {
+    const ssize_t n = write(fd, data.data() + written, data.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
   }
   return true;
 }
@@ -491,66 +515,179 @@ vd::worker::JobFiles jobFiles(const std::string& input, const std::string& outpu
   return files;
 }
 
-// A job is [input, output, prolog, device switches...].
-int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
-  if (texts.size() < 4) return -1;
-  const std::string& input = texts[0];
-  const std::string& output = texts[1];
-  const std::string& prolog = texts[2];
-  const std::vector<std::string> device(texts.begin() + 3, texts.end());
-  lastDevice = device;
-  makeTemplateFor(device);
+// Copies that have ended, or will end soon, and are not yet reaped.
+std::vector<pid_t> endingCopies;
 
-  // Made and removed here, so it goes with whatever the job left in it, however the job ended.
-  TemporaryDirectory folder("job");
-  if (!folder.ok()) {
-    reporter.line("Cannot create the job's temporary folder in " + temporaryBase() + ".");
-    return gs_error_Fatal;
-  }
-  int codePipe[2];
-  if (pipe2(codePipe, O_CLOEXEC) != 0) {
-    reporter.line("Cannot start the job: no pipe to its interpreter.");
-    return gs_error_Fatal;
-  }
-  const pid_t copy = fork();
-  if (copy < 0) {
-    close(codePipe[0]);
-    close(codePipe[1]);
-    reporter.line("Cannot start the job: the worker cannot be copied.");
-    return gs_error_Fatal;
-  }
-  if (copy == 0) {
-    close(codePipe[0]);
-    // The copy ends with the worker, even a worker killed on its own.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    int code = gs_error_Fatal;
-    // While it has one thread: the copy reaches the job's own files and no other job's.
-    const std::string narrowing = vd::worker::narrowToJob(jobFiles(input, output, folder.path()));
-    if (!narrowing.empty()) {
-      reporter.line("Cannot confine the interpreter to its job's files (" + narrowing + ").");
-    } else {
-      try {
-        code = runJob(device, input, output, prolog, folder.path(), reporter);
-      } catch (const std::exception& error) {
-        reporter.line(error.what());
-      }
+void reapEndedCopies() {
+  std::erase_if(endingCopies, [](pid_t copy) {
+    int status = 0;
+    return waitpid(copy, &status, WNOHANG) != 0;
+  });
+}
+
+// A copy of the worker with the template, forked before its job is known: while the worker
+// waits for the job, the copy does what every job's copy must do first (takes its own copies
+// of the files the template holds open and of the pages the template wrote), then waits.
+// Given its job, it narrows itself to the job's files, runs it, tells its code and ends.
+// Never given one, it ends when the worker lets it go.
+class JobCopy {
+ public:
+  // False when no copy could be made. ahead: forked while nothing waits for it, so it also
+  // takes its pages before the job comes.
+  bool fork(bool ahead) {
+    generation_ = templateGeneration;
+    if (!folder_.ok()) return false;
+    int jobPipe[2];
+    int codePipe[2];
+    if (pipe2(jobPipe, O_CLOEXEC) != 0) return false;
+    if (pipe2(codePipe, O_CLOEXEC) != 0) {
+      close(jobPipe[0]);
+      close(jobPipe[1]);
+      return false;
     }
-    const ssize_t written = write(codePipe[1], &code, sizeof code);
-    _exit(written == static_cast<ssize_t>(sizeof code) ? 0 : 1);
+    const pid_t worker = getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      close(jobPipe[1]);
+      close(codePipe[0]);
+      serve(worker, jobPipe[0], codePipe[1], ahead);
+    }
+    close(jobPipe[0]);
+    close(codePipe[1]);
+    if (pid_ < 0) {
+      close(jobPipe[1]);
+      close(codePipe[0]);
+      return false;
+    }
+    jobFd_ = jobPipe[1];
+    codeFd_ = codePipe[0];
+    return true;
   }
-  close(codePipe[1]);
-  int code = gs_error_Fatal;
-  const bool told = readCode(codePipe[0], code);
-  close(codePipe[0]);
-  int status = 0;
-  while (waitpid(copy, &status, 0) < 0 && errno == EINTR) {
+  ~JobCopy() {
+    if (jobFd_ >= 0) close(jobFd_);
+    if (codeFd_ >= 0) close(codeFd_);
+    // Ends at once when never given its job (it finds its job pipe closed), else it has told
+    // its code and only its exit is left.
+    if (pid_ > 0) endingCopies.push_back(pid_);
+    reapEndedCopies();
   }
-  if (!told) {
+  JobCopy() = default;
+  JobCopy(const JobCopy&) = delete;
+  JobCopy& operator=(const JobCopy&) = delete;
+
+  bool madeFromCurrentTemplate() const { return generation_ == templateGeneration; }
+
+  // The job [input, output, prolog, device switches...] in the copy; its code.
+  int run(const std::vector<std::string>& job, JobReporter& reporter) {
+    const std::string packed = vd::worker::packTexts(job);
+    const std::uint64_t length = packed.size();
+    const bool sent = writeAll(jobFd_, std::string(reinterpret_cast<const char*>(&length), sizeof length) + packed);
+    close(jobFd_);
+    jobFd_ = -1;
+    InputProgress progress(reporter, job[0], "/proc/" + std::to_string(pid_));
+    pollfd told{codeFd_, POLLIN, 0};
+    // The copy's read position, at the rate of a progress bar, until it tells its code.
+    while (sent) {
+      const int ready = poll(&told, 1, 20);
+      if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+      progress.poll();
+    }
+    int code = gs_error_Fatal;
+    if (sent && readExactly(codeFd_, &code, sizeof code)) return code;
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
     reporter.line(WIFSIGNALED(status) ? "The interpreter ended with signal " + std::to_string(WTERMSIG(status)) + "."
                                       : std::string("The interpreter ended without finishing its job."));
     return gs_error_Fatal;
   }
-  return code;
+
+ private:
+  [[noreturn]] void serve(pid_t worker, int jobFd, int codeFd, bool ahead) {
+    // The copy ends with the worker, even a worker killed on its own.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != worker) _exit(1);
+    setenv("TMPDIR", folder_.path().c_str(), 1);
+    const bool ownFiles = !jobTemplate || takeOwnCopiesOfOpenFiles(jobTemplate->startFolder(), folder_.path());
+    if (ownFiles && ahead) takeOwnPages();
+    std::uint64_t length = 0;
+    std::string packed;
+    if (!readExactly(jobFd, &length, sizeof length)) _exit(0);
+    packed.resize(length);
+    std::vector<std::string> job;
+    JobReporter reporter;
+    try {
+      if (!readExactly(jobFd, packed.data(), packed.size())) _exit(0);
+      job = vd::worker::unpackTexts(packed);
+    } catch (const std::exception&) {
+      _exit(1);
+    }
+    int code = gs_error_Fatal;
+    if (!ownFiles) {
+      reporter.line("Cannot give the job's interpreter files of its own.");
+    } else {
+      const std::string& input = job[0];
+      const std::string& output = job[1];
+      const std::vector<std::string> device(job.begin() + 3, job.end());
+      // While it has one thread: the copy reaches the job's own files and no other job's.
+      const std::string narrowing = vd::worker::narrowToJob(jobFiles(input, output, folder_.path()));
+      if (!narrowing.empty()) {
+        reporter.line("Cannot confine the interpreter to its job's files (" + narrowing + ").");
+      } else {
+        try {
+          code = runJob(device, input, output, job[2], folder_.path(), reporter);
+        } catch (const std::exception& error) {
+          reporter.line(error.what());
+        }
+      }
+    }
+    const ssize_t written = write(codeFd, &code, sizeof code);
+    _exit(written == static_cast<ssize_t>(sizeof code) ? 0 : 1);
+  }
+
+  // Made and removed here, so it goes with whatever the job left in it, however the job ended.
+  TemporaryDirectory folder_{"job"};
+  pid_t pid_ = -1;
+  int jobFd_ = -1;
+  int codeFd_ = -1;
+  unsigned generation_ = 0;
+};
+
+// The copy for the next job, forked while the worker waits for it.
+std::unique_ptr<JobCopy> nextCopy;
+
+std::unique_ptr<JobCopy> forkCopy(bool ahead) {
+  auto copy = std::make_unique<JobCopy>();
+  if (!copy->fork(ahead)) return nullptr;
+  return copy;
+}
+
+void prepareNextJob() {
+  reapEndedCopies();
+  makeTemplateFor(lastDevice);
+  if (!nextCopy || !nextCopy->madeFromCurrentTemplate()) {
+    nextCopy.reset();
+    nextCopy = forkCopy(true);
+  }
+}
+
+// A job is [input, output, prolog, device switches...].
+int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter) {
+  if (texts.size() < 4) return -1;
+  const std::vector<std::string> device(texts.begin() + 3, texts.end());
+  lastDevice = device;
+  makeTemplateFor(device);
+  std::unique_ptr<JobCopy> copy = std::move(nextCopy);
+  if (!copy || !copy->madeFromCurrentTemplate()) {
+    copy.reset();
+    copy = forkCopy(false);
+  }
+  if (!copy) {
+    reporter.line("Cannot start the job: the worker cannot be copied.");
+    return gs_error_Fatal;
+  }
+  return copy->run(texts, reporter);
 }
 
 }  // namespace
@@ -561,7 +698,8 @@ int main(int argc, char** argv) {
   vd::worker::ConfinementRules rules;
   rules.readable = {"/var/lib/ghostscript", "/etc/ghostscript"};
   const int code = vd::worker::serveConfinedJobs(argc, argv, rules, runInterpreter, prepareNextJob);
-  // Before the statics it uses go.
+  // Before the statics they use go.
+  nextCopy.reset();
   jobTemplate.reset();
   return code;
 }
