@@ -248,8 +248,10 @@ std::string pageReporting() {
 
 // The switches every instance starts with, before the job's device switches.
 const std::vector<std::string> kCommonSwitches{"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE"};
-// The device the next job most likely wants before any job said otherwise: the Distiller's.
-const std::vector<std::string> kFirstDevice{"-sDEVICE=pdfwrite", "-dEPSCrop"};
+// The device the next job most likely wants before any job said otherwise: the Distiller's
+// (outside/distiller/GhostscriptDistiller.cpp), switch for switch; any other list makes the
+// first job wait for a template of its own.
+const std::vector<std::string> kFirstDevice{"-sDEVICE=pdfwrite", "-dEPSCrop", "-dNEWPDF=false"};
 
 // One interpreter instance. Making an instance ready (reading the interpreter's start-up
 // files, setting up its fonts and the device) is most of the cost of a small job, so the
