@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <ghostscript/gserrors.h>
 #include <ghostscript/iapi.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -23,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -349,6 +351,15 @@ std::unique_ptr<Interpreter> jobTemplate;
 // Counts the templates made, so that a copy forked ahead is known to be of the current one.
 unsigned templateGeneration = 0;
 
+// The pages of the current template that jobs wrote, as the first copies of the template
+// found them: a copy forked ahead takes its own images of these before its job comes, in one
+// call a run of pages, instead of a fault for each page as the job writes it first (on this
+// kind of machine about 30 µs each, several hundred a job).
+std::set<std::uintptr_t> pagesJobsWrite;
+int copiesLearnedFrom = 0;
+// Jobs of different kinds write different pages; a few cover what most write.
+constexpr int kCopiesToLearnFrom = 4;
+
 // The device the last job used, which the next one most likely wants too.
 std::vector<std::string> lastDevice = kFirstDevice;
 
@@ -358,6 +369,8 @@ void makeTemplateFor(const std::vector<std::string>& device) {
   if (jobTemplate && jobTemplate->readyFor(device)) return;
   jobTemplate.reset();
   ++templateGeneration;
+  pagesJobsWrite.clear();
+  copiesLearnedFrom = 0;
   try {
     jobTemplate = std::make_unique<Interpreter>();
     if (!jobTemplate->makeReady(device)) jobTemplate.reset();
@@ -410,38 +423,84 @@ bool takeOwnCopiesOfOpenFiles(const std::string& templateFolder, const std::stri
   return true;
 }
 
-// Takes the copy's own images of the template's pages now, while the copy waits for its job:
-// every page of the template that is in memory and may be written, in one call a run of
-// pages, instead of a fault for each page the job writes first, each of which interrupts
-// the job.
-void takeOwnPages() {
+// Runs of pages: the first address of each and its length in bytes.
+using PageRuns = std::vector<std::pair<std::uintptr_t, std::size_t>>;
+
+std::uintptr_t pageSize() { return static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)); }
+
+// This process's private mappings that may be written.
+PageRuns writableMappings() {
+  PageRuns mappings;
   FILE* maps = std::fopen("/proc/self/maps", "re");
-  if (maps == nullptr) return;
-  const auto pageSize = static_cast<unsigned long>(sysconf(_SC_PAGESIZE));
-  std::vector<unsigned char> resident;
+  if (maps == nullptr) return mappings;
   char line[4096];
   while (std::fgets(line, sizeof line, maps) != nullptr) {
     unsigned long start = 0;
     unsigned long end = 0;
     char permissions[5] = {};
     if (std::sscanf(line, "%lx-%lx %4s", &start, &end, permissions) != 3) continue;
-    if (permissions[1] != 'w' || permissions[3] != 'p' || end <= start) continue;
-    const std::size_t pages = (end - start) / pageSize;
-    resident.assign(pages, 0);
-    if (mincore(reinterpret_cast<void*>(start), end - start, resident.data()) != 0) continue;
-    for (std::size_t first = 0; first < pages;) {
-      if ((resident[first] & 1) == 0) {
-        ++first;
-        continue;
-      }
-      std::size_t last = first;
-      while (last < pages && (resident[last] & 1) != 0) ++last;
-      // Where the kernel cannot do it, the job takes its pages as it writes them.
-      madvise(reinterpret_cast<void*>(start + first * pageSize), (last - first) * pageSize, MADV_POPULATE_WRITE);
-      first = last;
-    }
+    if (permissions[1] == 'w' && permissions[3] == 'p' && end > start) mappings.emplace_back(start, end - start);
   }
   std::fclose(maps);
+  return mappings;
+}
+
+// The pages of mappings this process holds alone: those it wrote since it was forked, and
+// new ones. From the kernel's page map: present (bit 63) and mapped only here (bit 56).
+std::vector<std::uintptr_t> pagesHeldAlone(const PageRuns& mappings) {
+  std::vector<std::uintptr_t> pages;
+  const int map = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+  if (map < 0) return pages;
+  const std::uintptr_t size = pageSize();
+  std::vector<std::uint64_t> entries;
+  for (const auto& [start, length] : mappings) {
+    entries.assign(length / size, 0);
+    const auto bytes = static_cast<ssize_t>(entries.size() * sizeof(std::uint64_t));
+    if (pread(map, entries.data(), static_cast<std::size_t>(bytes), static_cast<off_t>(start / size * 8)) != bytes) {
+      continue;
+    }
+    for (std::size_t page = 0; page < entries.size(); ++page) {
+      if ((entries[page] >> 63 & 1) != 0 && (entries[page] >> 56 & 1) != 0) pages.push_back(start + page * size);
+    }
+  }
+  close(map);
+  return pages;
+}
+
+PageRuns runsOf(const std::set<std::uintptr_t>& pages) {
+  PageRuns runs;
+  const std::uintptr_t size = pageSize();
+  for (const std::uintptr_t page : pages) {
+    if (!runs.empty() && runs.back().first + runs.back().second == page) {
+      runs.back().second += size;
+    } else {
+      runs.emplace_back(page, size);
+    }
+  }
+  return runs;
+}
+
+// Room for the job's own memory, taken now: the allocator's heap grows by a block whose pages
+// are taken at once, and keeps what the job frees instead of giving it back to the system
+// (the copy ends with its job; memory given back would cost a fault a page again, and its
+// unmapping a flush). Allocations up to the largest threshold come from that heap.
+void makeRoomForTheJob() {
+  constexpr std::size_t kRoom = 8 << 20;
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  void* block = std::malloc(kRoom);
+  if (block == nullptr) return;
+  const std::uintptr_t size = pageSize();
+  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(block) + size - 1) / size * size;
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + kRoom) / size * size;
+  madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+  std::free(block);
+}
+
+void takeOwnPages(const PageRuns& runs) {
+  // Where the kernel cannot do it (a run no longer mapped, an older kernel), the job takes
+  // its pages as it writes them.
+  for (const auto& [start, length] : runs) madvise(reinterpret_cast<void*>(start), length, MADV_POPULATE_WRITE);
 }
 
 // The job, in the forked copy: on the template's image when there is one (the copy has
@@ -529,15 +588,18 @@ void reapEndedCopies() {
 
 // A copy of the worker with the template, forked before its job is known: while the worker
 // waits for the job, the copy does what every job's copy must do first (takes its own copies
-// of the files the template holds open and of the pages the template wrote), then waits.
-// Given its job, it narrows itself to the job's files, runs it, tells its code and ends.
-// Never given one, it ends when the worker lets it go.
+// of the files the template holds open, of the template's pages jobs write, and room for the
+// job's memory), then waits. Given its job, it narrows itself to the job's files, runs it,
+// tells its code and ends; the first copies of a template then also tell which of the
+// template's pages their jobs wrote. Never given a job, it ends when the worker lets it go.
 class JobCopy {
  public:
   // False when no copy could be made. ahead: forked while nothing waits for it, so it also
-  // takes its pages before the job comes.
+  // takes the pages jobs write before its job comes.
   bool fork(bool ahead) {
     generation_ = templateGeneration;
+    learns_ = copiesLearnedFrom < kCopiesToLearnFrom;
+    const PageRuns pages = ahead ? runsOf(pagesJobsWrite) : PageRuns{};
     if (!folder_.ok()) return false;
     int jobPipe[2];
     int codePipe[2];
@@ -552,7 +614,7 @@ class JobCopy {
     if (pid_ == 0) {
       close(jobPipe[1]);
       close(codePipe[0]);
-      serve(worker, jobPipe[0], codePipe[1], ahead);
+      serve(worker, jobPipe[0], codePipe[1], pages);
     }
     close(jobPipe[0]);
     close(codePipe[1]);
@@ -578,6 +640,17 @@ class JobCopy {
   JobCopy& operator=(const JobCopy&) = delete;
 
   bool madeFromCurrentTemplate() const { return generation_ == templateGeneration; }
+  bool learns() const { return learns_; }
+
+  // After its job: adds the pages of the template the job wrote to those the next copies take.
+  void learn() {
+    std::uint64_t count = 0;
+    if (!madeFromCurrentTemplate() || !readExactly(codeFd_, &count, sizeof count)) return;
+    std::vector<std::uintptr_t> pages(static_cast<std::size_t>(std::min<std::uint64_t>(count, kMostPagesLearned)));
+    if (count > kMostPagesLearned || !readExactly(codeFd_, pages.data(), pages.size() * sizeof pages[0])) return;
+    pagesJobsWrite.insert(pages.begin(), pages.end());
+    ++copiesLearnedFrom;
+  }
 
   // The job [input, output, prolog, device switches...] in the copy; its code.
   int run(const std::vector<std::string>& job, JobReporter& reporter) {
@@ -606,13 +679,18 @@ class JobCopy {
   }
 
  private:
-  [[noreturn]] void serve(pid_t worker, int jobFd, int codeFd, bool ahead) {
+  [[noreturn]] void serve(pid_t worker, int jobFd, int codeFd, const PageRuns& pages) {
     // The copy ends with the worker, even a worker killed on its own.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != worker) _exit(1);
     setenv("TMPDIR", folder_.path().c_str(), 1);
     const bool ownFiles = !jobTemplate || takeOwnCopiesOfOpenFiles(jobTemplate->startFolder(), folder_.path());
-    if (ownFiles && ahead) takeOwnPages();
+    // The template's own, before the room for the job's memory extends them.
+    const PageRuns templateMappings = learns_ ? writableMappings() : PageRuns{};
+    if (ownFiles) {
+      takeOwnPages(pages);
+      makeRoomForTheJob();
+    }
     std::uint64_t length = 0;
     std::string packed;
     if (!readExactly(jobFd, &length, sizeof length)) _exit(0);
@@ -645,7 +723,15 @@ class JobCopy {
       }
     }
     const ssize_t written = write(codeFd, &code, sizeof code);
-    _exit(written == static_cast<ssize_t>(sizeof code) ? 0 : 1);
+    if (written != static_cast<ssize_t>(sizeof code)) _exit(1);
+    // Once the job is done: which of the template's pages it wrote.
+    if (learns_) {
+      const std::vector<std::uintptr_t> held = pagesHeldAlone(templateMappings);
+      const std::uint64_t count = held.size();
+      writeAll(codeFd, std::string(reinterpret_cast<const char*>(&count), sizeof count) +
+                           std::string(reinterpret_cast<const char*>(held.data()), held.size() * sizeof held[0]));
+    }
+    _exit(0);
   }
 
   // Made and removed here, so it goes with whatever the job left in it, however the job ended.
@@ -654,10 +740,15 @@ class JobCopy {
   int jobFd_ = -1;
   int codeFd_ = -1;
   unsigned generation_ = 0;
+  bool learns_ = false;
+  // More than a template holds (a few thousand pages): a copy that says so is not believed.
+  static constexpr std::uint64_t kMostPagesLearned = 1 << 20;
 };
 
 // The copy for the next job, forked while the worker waits for it.
 std::unique_ptr<JobCopy> nextCopy;
+// The last job's copy while it tells which pages its job wrote.
+std::unique_ptr<JobCopy> learningCopy;
 
 std::unique_ptr<JobCopy> forkCopy(bool ahead) {
   auto copy = std::make_unique<JobCopy>();
@@ -666,6 +757,8 @@ std::unique_ptr<JobCopy> forkCopy(bool ahead) {
 }
 
 void prepareNextJob() {
+  if (learningCopy) learningCopy->learn();
+  learningCopy.reset();
   reapEndedCopies();
   makeTemplateFor(lastDevice);
   if (!nextCopy || !nextCopy->madeFromCurrentTemplate()) {
@@ -689,7 +782,9 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
     reporter.line("Cannot start the job: the worker cannot be copied.");
     return gs_error_Fatal;
   }
-  return copy->run(texts, reporter);
+  const int code = copy->run(texts, reporter);
+  if (copy->learns()) learningCopy = std::move(copy);
+  return code;
 }
 
 }  // namespace
@@ -702,6 +797,7 @@ int main(int argc, char** argv) {
   const int code = vd::worker::serveConfinedJobs(argc, argv, rules, runInterpreter, prepareNextJob);
   // Before the statics they use go.
   nextCopy.reset();
+  learningCopy.reset();
   jobTemplate.reset();
   return code;
 }
