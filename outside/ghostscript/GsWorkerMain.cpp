@@ -747,8 +747,9 @@ class JobCopy {
 
 // The copy for the next job, forked while the worker waits for it.
 std::unique_ptr<JobCopy> nextCopy;
-// The last job's copy while it tells which pages its job wrote.
-std::unique_ptr<JobCopy> learningCopy;
+// The last job's copy, which told its code: let go (its folder removed, and what it learned
+// taken) once the job's end has been reported.
+std::unique_ptr<JobCopy> lastCopy;
 
 std::unique_ptr<JobCopy> forkCopy(bool ahead) {
   auto copy = std::make_unique<JobCopy>();
@@ -757,8 +758,8 @@ std::unique_ptr<JobCopy> forkCopy(bool ahead) {
 }
 
 void prepareNextJob() {
-  if (learningCopy) learningCopy->learn();
-  learningCopy.reset();
+  if (lastCopy && lastCopy->learns()) lastCopy->learn();
+  lastCopy.reset();
   reapEndedCopies();
   makeTemplateFor(lastDevice);
   if (!nextCopy || !nextCopy->madeFromCurrentTemplate()) {
@@ -783,7 +784,7 @@ int runInterpreter(const std::vector<std::string>& texts, JobReporter& reporter)
     return gs_error_Fatal;
   }
   const int code = copy->run(texts, reporter);
-  if (copy->learns()) learningCopy = std::move(copy);
+  lastCopy = std::move(copy);
   return code;
 }
 
@@ -797,7 +798,7 @@ int main(int argc, char** argv) {
   const int code = vd::worker::serveConfinedJobs(argc, argv, rules, runInterpreter, prepareNextJob);
   // Before the statics they use go.
   nextCopy.reset();
-  learningCopy.reset();
+  lastCopy.reset();
   jobTemplate.reset();
   return code;
 }
