@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <exception>
+#include <type_traits>
 
 #include "common/EngineError.h"
 #include "common/Environment.h"
@@ -34,10 +35,11 @@ std::string privateTemporaryDirectory() {
 }
 
 // Creates through slot; an empty slot is an engine error naming the component.
-template <class Made>
-std::unique_ptr<Made> CreateStandIn(const StandInFactory<Made>& slot, const std::string& componentName) {
+template <class Made, class... Arguments>
+std::unique_ptr<Made> CreateStandIn(const StandInFactory<Made, Arguments...>& slot, const std::string& componentName,
+                                    std::type_identity_t<Arguments>... arguments) {
   std::unique_ptr<Made> made;
-  if (slot) made = slot();
+  if (slot) made = slot(arguments...);
   if (!made) throw EngineError(componentName + " is not available.");
   return made;
 }
@@ -91,7 +93,7 @@ std::unique_ptr<AcroPDDoc> EngineObject::CreateAcroPDDoc() {
   return CreateStandIn(standIns_.pdfDocument, "AcroExch.PDDoc");
 }
 std::unique_ptr<AcroAVDoc> EngineObject::CreateAcroAVDoc() {
-  return CreateStandIn(standIns_.viewerDocument, "AcroExch.AVDoc");
+  return CreateStandIn(standIns_.viewerDocument, "AcroExch.AVDoc", recognition_);
 }
 std::unique_ptr<AcroApp> EngineObject::CreateAcroApp() { return CreateStandIn(standIns_.viewerApp, "AcroExch.App"); }
 std::unique_ptr<DistillerObject> EngineObject::CreateDistiller() {

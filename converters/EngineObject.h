@@ -10,10 +10,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "converters/CreatePDFEvents.h"
 #include "converters/OperationOptions.h"
 #include "outside/StandInFactories.h"
+#include "outside/ocr/TextRecognition.h"
 
 namespace vd {
 
@@ -41,6 +43,8 @@ class EngineObject {
   void TempFilePath(std::string strPath);
   // Where the events go; nullptr (the default) drops them.
   void setEvents(CreatePDFEvents* events) { events_ = events; }
+  // How the pictures of the conversions from now on get their text layer (none by default).
+  void setTextRecognition(TextRecognition recognition) { recognition_ = std::move(recognition); }
 
   // True when the length of the file can be read; never raises.
   bool FileExists(const std::string& path) const;
@@ -113,6 +117,7 @@ class EngineObject {
   std::string m_TempFilePath;
   CreatePDFEvents* events_ = nullptr;
   StandInFactories standIns_;
+  TextRecognition recognition_;
 };
 
 }  // namespace vd

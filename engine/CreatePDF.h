@@ -38,6 +38,10 @@ class CreatePDF {
 
   // Where the engine's events go; nullptr (the default) drops them.
   void setEvents(CreatePDFEvents* events) { engine_.setEvents(events); }
+  // How scanned pages get a text layer in the conversions from now on (none by default):
+  // one engine, with its warm workers, serves files of every recognition, each converted
+  // with its own (ConvertFile sets it for every file).
+  void setTextRecognition(TextRecognition recognition) { engine_.setTextRecognition(std::move(recognition)); }
 
   void SetDefPrinter(std::string strPrinter);
   void CreatePSfromPDF(const std::string& strPDF, const std::string& strPS);

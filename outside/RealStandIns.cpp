@@ -41,13 +41,15 @@ void requireOfficeWorker(const char* application) {
 
 }  // namespace
 
-StandInFactories RealStandIns(const TextRecognition& recognition) {
+StandInFactories RealStandIns() {
   StandInFactories standIns;
   // One office suite for the applications of one set, and for the viewer's metafiles,
   // ended with the set.
   const auto suite = std::make_shared<OfficeSuite>();
   standIns.pdfDocument = [] { return std::make_unique<QpdfDocument>(); };
-  standIns.viewerDocument = [suite, recognition] { return std::make_unique<ViewerDocument>(suite, recognition); };
+  standIns.viewerDocument = [suite](const TextRecognition& recognition) {
+    return std::make_unique<ViewerDocument>(suite, recognition);
+  };
   standIns.viewerApp = [] { return std::make_unique<Viewer>(); };
   standIns.distiller = [] { return makeDistiller(false); };
   standIns.secureDistiller = [] { return makeDistiller(true); };

@@ -14,13 +14,15 @@
 
 namespace vd {
 
-template <class Made>
-using StandInFactory = std::function<std::unique_ptr<Made>()>;
+template <class Made, class... Arguments>
+using StandInFactory = std::function<std::unique_ptr<Made>(Arguments...)>;
 
 struct StandInFactories {
   // The viewer's automation objects.
   StandInFactory<AcroPDDoc> pdfDocument;
-  StandInFactory<AcroAVDoc> viewerDocument;
+  // The pictures a viewer's window opens get a text layer as the conversion's recognition
+  // says (SearchableScans.h).
+  StandInFactory<AcroAVDoc, const TextRecognition&> viewerDocument;
   StandInFactory<AcroApp> viewerApp;
   // The eventful Distiller and the security-capable one.
   StandInFactory<DistillerObject> distiller;
@@ -38,8 +40,7 @@ struct StandInFactories {
 };
 
 // The stand-ins of outside/: the engine's default. A factory whose component cannot be
-// made (its worker program is missing) throws std::runtime_error saying why. The viewer
-// gives the pictures it opens a text layer as recognition says (none by default).
-StandInFactories RealStandIns(const TextRecognition& recognition = {});
+// made (its worker program is missing) throws std::runtime_error saying why.
+StandInFactories RealStandIns();
 
 }  // namespace vd

@@ -4,6 +4,7 @@
 // whose conversion has ended with its outcome, decided by ConvertFile wherever it ran.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,8 @@ class ConversionWay {
   virtual void end() {}
   // True when another file can be started now.
   virtual bool hasRoom() const = 0;
+  // The lane the next start() converts in, while there is room.
+  virtual std::size_t nextLane() const { return 0; }
   virtual void start(FileInHand file) = 0;
   // Waits up to the given milliseconds for a conversion to end and returns it.
   virtual std::optional<ConversionEnded> next(int milliseconds) = 0;

@@ -3,7 +3,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -19,11 +18,6 @@ void DaemonRequest::finish(End end, std::string reason) {
     reason_ = std::move(reason);
   }
   finished_.notify_all();
-}
-
-void DaemonRequest::markStarted() {
-  const std::lock_guard lock(mutex_);
-  started_ = true;
 }
 
 bool DaemonRequest::abandoned() const {
@@ -46,11 +40,6 @@ std::string DaemonRequest::reason() const {
   return reason_;
 }
 
-bool DaemonRequest::started() const {
-  const std::lock_guard lock(mutex_);
-  return started_;
-}
-
 void DaemonRequest::abandon() {
   const std::lock_guard lock(mutex_);
   abandoned_ = true;
@@ -65,27 +54,24 @@ DaemonMailbox::~DaemonMailbox() { close(); ::close(descriptor_); }
 
 std::shared_ptr<const DaemonStatus> DaemonMailbox::status() const {
   const std::lock_guard lock(mutex_);
+  if (progress_) {
+    auto withProgress = std::make_shared<DaemonStatus>(*status_);
+    for (FolderStatus& folder : withProgress->folders) {
+      for (FileBeingConverted& file : folder.inHand) {
+        file.percent = progress_->percent;
+        file.page = progress_->page;
+      }
+    }
+    status_ = std::move(withProgress);
+    progress_.reset();
+  }
   return status_;
-}
-
-std::size_t DaemonMailbox::pending() const {
-  const std::lock_guard lock(mutex_);
-  return static_cast<std::size_t>(std::count_if(sent_.begin(), sent_.end(), [](const auto& sent) {
-    const std::shared_ptr<DaemonRequest> request = sent.lock();
-    return request && !request->end();
-  }));
 }
 
 void DaemonMailbox::send(const std::shared_ptr<DaemonRequest>& request) {
   {
     const std::lock_guard lock(mutex_);
     if (!closed_) {
-      // What its senders have let go of and is finished needs no counting any more.
-      std::erase_if(sent_, [](const auto& sent) {
-        const std::shared_ptr<DaemonRequest> kept = sent.lock();
-        return !kept || kept->end();
-      });
-      sent_.push_back(request);
       waiting_.push_back(request);
       const std::uint64_t one = 1;
       // Only a counter at its limit refuses, and it is read empty long before.
@@ -100,6 +86,12 @@ void DaemonMailbox::publish(DaemonStatus status) {
   auto published = std::make_shared<const DaemonStatus>(std::move(status));
   const std::lock_guard lock(mutex_);
   status_ = std::move(published);
+  progress_.reset();
+}
+
+void DaemonMailbox::publishProgress(FileProgress progress) {
+  const std::lock_guard lock(mutex_);
+  progress_ = progress;
 }
 
 std::vector<std::shared_ptr<DaemonRequest>> DaemonMailbox::take() {

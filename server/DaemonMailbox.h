@@ -63,8 +63,6 @@ class DaemonRequest {
 
   // The loop's side. A request is finished once; later calls change nothing.
   void finish(End end, std::string reason = {});
-  // A lane took the conversion: it no longer waits in the queue.
-  void markStarted();
   // Whether the sender has given up on it; a conversion not yet started is then not
   // worth starting (finish it Refused).
   bool abandoned() const;
@@ -74,7 +72,6 @@ class DaemonRequest {
   bool waitFinished(std::chrono::milliseconds bound);
   std::optional<End> end() const;
   std::string reason() const;
-  bool started() const;
   void abandon();
 
  private:
@@ -83,7 +80,6 @@ class DaemonRequest {
   std::condition_variable finished_;
   std::optional<End> end_;
   std::string reason_;
-  bool started_ = false;
   bool abandoned_ = false;
 };
 
@@ -96,8 +92,6 @@ class DaemonMailbox {
 
   // Any thread: the status last published; an empty DaemonStatus before the first.
   std::shared_ptr<const DaemonStatus> status() const;
-  // The requests sent and not yet finished.
-  std::size_t pending() const;
 
   // The senders' side: leaves a request for the loop. Once the mailbox is closed it is
   // finished at once, Refused.
@@ -105,6 +99,10 @@ class DaemonMailbox {
 
   // The loop's side.
   void publish(DaemonStatus status);
+  // The progress of the file in hand, which may be reported many times a second: kept
+  // apart, and copied into the status only when someone reads it. A later publish()
+  // carries its own.
+  void publishProgress(FileProgress progress);
   // Readable while requests are waiting.
   int descriptor() const { return descriptor_; }
   // The requests waiting, oldest first.
@@ -114,10 +112,10 @@ class DaemonMailbox {
 
  private:
   mutable std::mutex mutex_;
-  std::shared_ptr<const DaemonStatus> status_;
+  // Made anew with the progress, when there is any, at the first read after it.
+  mutable std::shared_ptr<const DaemonStatus> status_;
+  mutable std::optional<FileProgress> progress_;
   std::deque<std::shared_ptr<DaemonRequest>> waiting_;
-  // Everything sent, to count what is not finished yet.
-  std::vector<std::weak_ptr<DaemonRequest>> sent_;
   bool closed_ = false;
   int descriptor_ = -1;
 };

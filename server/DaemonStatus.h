@@ -36,6 +36,12 @@ struct FileBeingConverted {
   int page = 0;
 };
 
+// The engine's progress on the file the loop converts in its own process, one at a time.
+struct FileProgress {
+  int percent = -1;
+  int page = 0;
+};
+
 // A conversion that ended.
 struct FileOutcome {
   WallTime finished{};
@@ -53,8 +59,7 @@ struct FolderStatus {
   std::string inputDir;
   std::string outputDir;
   int intervalSeconds = 5;
-  // Held by this daemon (its claim taken); a paused folder is not listed.
-  bool claimed = false;
+  // A paused folder is not listed.
   bool paused = false;
   // When the loop last completed a pass over it; nothing before the first. The steady time
   // tells how long ago, the wall time what to show.

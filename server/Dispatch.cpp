@@ -1,11 +1,9 @@
 #include "server/Dispatch.h"
 
-#include <algorithm>
 #include <optional>
 #include <stdexcept>
-#include <utility>
-#include <vector>
 
+#include "converters/ConverterRegistry.h"
 #include "engine/CreatePDF.h"
 #include "engine/StandardConverters.h"
 #include "server/DistillerLogWatch.h"
@@ -20,23 +18,11 @@ void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
 
 std::string ConverterName(const std::string& ext) {
   if (ext == "scr") return "script";
-  // The rows as every engine has them, read once: a name is asked for each outcome, on
-  // threads other than the ones converting.
-  struct Row {
-    std::vector<std::string> extensions;
-    std::string name;
-  };
-  static const std::pair<std::vector<Row>, std::string> table = [] {
-    const ConverterRegistry converters = StandardConverters();
-    std::vector<Row> rows;
-    for (const auto& converter : converters.all()) rows.push_back(Row{converter->extensions(), converter->name()});
-    const Converter* other = converters.forExtension("");
-    return std::make_pair(std::move(rows), other != nullptr ? other->name() : std::string());
-  }();
-  for (const Row& row : table.first) {
-    if (std::find(row.extensions.begin(), row.extensions.end(), ext) != row.extensions.end()) return row.name;
-  }
-  return table.second;
+  // The rows as every engine has them, made once and never destroyed: names are asked for
+  // on threads other than the ones converting (the HTTP server's), up to the process's end.
+  static const ConverterRegistry* const converters = new ConverterRegistry(StandardConverters());
+  const Converter* converter = converters->forExtension(ext);
+  return converter != nullptr ? converter->name() : std::string();
 }
 
 ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {

@@ -3,7 +3,7 @@
 namespace vd {
 
 EngineFactory defaultEngineFactory() {
-  return [](const TextRecognition& recognition) { return std::make_unique<CreatePDF>(RealStandIns(recognition)); };
+  return [] { return std::make_unique<CreatePDF>(RealStandIns()); };
 }
 
 TextRecognition RecognitionOf(const std::string& languages, bool turnUpright,

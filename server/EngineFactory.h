@@ -1,6 +1,5 @@
 // How the server makes its conversion engine; tests hand in one that records its calls.
-// The engine is made for one way of recognising text on scanned pages (none when the
-// recognition is not enabled).
+// One engine serves files of every text recognition: each conversion says its own.
 #pragma once
 
 #include <functional>
@@ -11,7 +10,7 @@
 
 namespace vd {
 
-using EngineFactory = std::function<std::unique_ptr<CreatePDF>(const TextRecognition& recognition)>;
+using EngineFactory = std::function<std::unique_ptr<CreatePDF>()>;
 EngineFactory defaultEngineFactory();
 
 // The recognition the settings ask for, its notes going to note.

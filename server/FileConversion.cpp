@@ -4,6 +4,7 @@
 
 #include "common/EngineError.h"
 #include "common/IgnoringErrors.h"
+#include "engine/CreatePDF.h"
 #include "outside/acrobat/PdfWholeness.h"
 #include "platform/FileSystem.h"
 #include "server/FailureReason.h"
@@ -35,6 +36,8 @@ ConversionOutcome ConvertFile(CreatePDF* engine, const DispatchCall& call, const
   std::string failure;
   try {
     if (engine == nullptr) throw EngineError("The conversion engine could not be created.");
+    // The file's own recognition, its folder's: the engine serves files of every folder.
+    engine->setTextRecognition(script.recognition);
     ScriptRunContext scriptContext(*engine, script);
     if (Dispatch(*engine, call, scriptContext) == ScriptRunEnd::StopRequested)
       return {std::nullopt, std::nullopt, true};

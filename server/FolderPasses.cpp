@@ -132,8 +132,7 @@ std::optional<FileInHand> FolderPasses::take(const std::string& name, const File
   return file;
 }
 
-std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, const ConversionOutcome& outcome,
-                                                        bool nameTheFile) {
+void FolderPasses::finish(FileInHand file, const ConversionOutcome& outcome, bool nameTheFile) {
   subject_ = nameTheFile ? file.in + ": " : std::string();
   const std::string& in = file.in;
   const std::string& out = file.out;
@@ -158,7 +157,7 @@ std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, const C
     // later pass, which converts it whole.
     logLine(in + " changed during its conversion; it stays for the next pass.");
     subject_.clear();
-    return std::nullopt;
+    return;
   }
   // Removed or moved in the folder claimed, even when its path names another one by now.
   const OpenFolder* claimed = claim_ ? claim_->folder() : nullptr;
@@ -181,7 +180,6 @@ std::optional<CycleState::Outcome> FolderPasses::finish(FileInHand file, const C
     if (const std::optional<FileStamp> stamp = fileSystem().stamp(in)) leftInPlace_.remember(in, *stamp);
   }
   subject_.clear();
-  return CycleState::Outcome{in, out, failure, std::chrono::system_clock::now()};
 }
 
 }  // namespace vd

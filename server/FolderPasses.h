@@ -15,7 +15,6 @@
 
 #include "platform/FolderClaim.h"
 #include "server/ClaimedFolderCheck.h"
-#include "server/CycleState.h"
 #include "server/FailureReason.h"
 #include "server/FileConversion.h"
 #include "server/FileInHand.h"
@@ -85,9 +84,9 @@ class FolderPasses {
   std::optional<FileInHand> take(const std::string& name, const FilesInHand& inHand);
   // After the conversion, by its outcome (ConvertFile's): the earlier PDF discarded or put
   // back, the input removed or kept in failed/ with the reason. In lanes, where the lines of
-  // several files interleave, nameTheFile puts the input before each line. The outcome;
-  // nothing when the input was written to meanwhile and stays for a later pass.
-  std::optional<CycleState::Outcome> finish(FileInHand file, const ConversionOutcome& outcome, bool nameTheFile);
+  // several files interleave, nameTheFile puts the input before each line. An input written
+  // to meanwhile stays for a later pass.
+  void finish(FileInHand file, const ConversionOutcome& outcome, bool nameTheFile);
 
  private:
   bool includeInPass(const std::string& name, const FilesInHand& inHand);

@@ -22,16 +22,19 @@ bool LaneConversion::hasRoom() const {
   return std::any_of(inLanes_.begin(), inLanes_.end(), [](const auto& file) { return !file.has_value(); });
 }
 
+std::size_t LaneConversion::nextLane() const {
+  const auto idle = std::find_if(inLanes_.begin(), inLanes_.end(), [](const auto& lane) { return !lane.has_value(); });
+  if (idle == inLanes_.end()) throw std::logic_error("a file was started with every lane busy");
+  return static_cast<std::size_t>(idle - inLanes_.begin());
+}
+
 bool LaneConversion::busy() const {
   return !ended_.empty() ||
          std::any_of(inLanes_.begin(), inLanes_.end(), [](const auto& file) { return file.has_value(); });
 }
 
 void LaneConversion::start(FileInHand file) {
-  // The first idle lane: a warm lane is reused before a cold one is started.
-  const auto idle = std::find_if(inLanes_.begin(), inLanes_.end(), [](const auto& lane) { return !lane.has_value(); });
-  if (idle == inLanes_.end()) throw std::logic_error("a file was started with every lane busy");
-  const auto lane = static_cast<std::size_t>(idle - inLanes_.begin());
+  const std::size_t lane = nextLane();
   const SetAsidePdf* replaced = file.replaced.get();
   const LaneJob job{file.out,
                     file.in,

@@ -21,6 +21,8 @@ class LaneConversion : public ConversionWay {
   ~LaneConversion() override;
 
   bool hasRoom() const override;
+  // The first idle lane: a warm lane is reused before a cold one is started.
+  std::size_t nextLane() const override;
   void start(FileInHand file) override;
   std::optional<ConversionEnded> next(int milliseconds) override;
   bool busy() const override;

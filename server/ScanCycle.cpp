@@ -27,8 +27,6 @@ std::vector<ScanSettings> oneFolder(ScanSettings settings) {
 }  // namespace
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) : observer_(observer) {
-  state_.folders = folders;
-  state_.lastPassEnded.resize(folders.size());
   for (ScanSettings& settings : folders) {
     folders_.push_back(std::make_unique<FolderPasses>(folders_.size(), std::move(settings), observer_));
   }
@@ -38,19 +36,15 @@ ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer) 
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, EngineFactory engineFactory)
     : ScanCycle(std::move(folders), observer) {
-  conversion_ = std::make_unique<SerialConversion>(
-      std::move(engineFactory), observer_,
-      [this] {
-        eventPump().processEvents();
-        return stopRequested_;
-      },
-      folders_.front()->settings());
+  conversion_ = std::make_unique<SerialConversion>(std::move(engineFactory), observer_, [this] {
+    eventPump().processEvents();
+    return stopRequested_;
+  });
 }
 
 ScanCycle::ScanCycle(std::vector<ScanSettings> folders, ScanObserver& observer, ConversionLanes& lanes)
     : ScanCycle(std::move(folders), observer) {
   conversion_ = std::make_unique<LaneConversion>(lanes, observer_);
-  state_.conversionsAtOnce = lanes.count();
 }
 
 ScanCycle::ScanCycle(ScanSettings settings, ScanObserver& observer, EngineFactory engineFactory)
@@ -73,7 +67,7 @@ ScanCycle::Flow ScanCycle::checkPoint() {
   return Flow::Stopped;
 }
 
-ScanCycle::End ScanCycle::run() {
+std::optional<ScanCycle::End> ScanCycle::claim() {
   for (const std::unique_ptr<FolderPasses>& folder : folders_) {
     if (const std::optional<FolderClaim::Refusal> refused = folder->claim()) {
       for (const std::unique_ptr<FolderPasses>& claimed : folders_) claimed->release();
@@ -83,6 +77,14 @@ ScanCycle::End ScanCycle::run() {
       stopRequested_ = false;
       return refused->lockImpossible ? End::NoLock : End::FolderTaken;
     }
+  }
+  claimed_ = true;
+  return std::nullopt;
+}
+
+ScanCycle::End ScanCycle::run() {
+  if (!claimed_) {
+    if (const std::optional<End> refused = claim()) return *refused;
   }
   // Only the instance that holds the folder may settle what a killed run left in it.
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->settleLeftovers();
@@ -95,7 +97,6 @@ ScanCycle::End ScanCycle::run() {
       if (!waits_[k].due) continue;
       waits_[k] = FolderWait{std::move(waits_[k].watch)};
       if (pass(k) == Flow::Stopped) return End::Stopped;
-      state_.lastPassEnded[k] = std::chrono::system_clock::now();
     }
   }
 }
@@ -110,6 +111,7 @@ void ScanCycle::carryOutStop() {
   conversion_->end();
   for (FolderWait& wait : waits_) wait.watch.reset();
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->release();
+  claimed_ = false;
 }
 
 void ScanCycle::watchFolders() {
@@ -199,6 +201,7 @@ void ScanCycle::waitOneTick() {
 
 ScanCycle::Flow ScanCycle::pass(std::size_t k) {
   FolderPasses& folder = *folders_[k];
+  observer_.passStarted(k);
   setStatus("Scanning for files in " + folder.settings().inputDir + "...");
   std::vector<std::string> names;
   if (!paused_[k]) {
@@ -239,8 +242,7 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     std::optional<FileInHand> file = folder.take(name, inHand_);
     if (!file) continue;
     inHand_.add(*file);
-    state_.inHand.push_back(file->in);
-    observer_.fileTaken(k, file->in, file->out);
+    observer_.fileTaken(k, conversion_->nextLane(), file->in, file->out);
     conversion_->start(std::move(*file));
     // One after the other, the file is converted by now and is finished before the next.
     if (!conversion_->interleaves() && takeBack(0) == Flow::Stopped) return Flow::Stopped;
@@ -260,16 +262,12 @@ ScanCycle::Flow ScanCycle::takeBack(int milliseconds) {
 
 bool ScanCycle::finishEnded(ConversionEnded ended) {
   inHand_.remove(ended.file);
-  state_.inHand.erase(std::find(state_.inHand.begin(), state_.inHand.end(), ended.file.in));
   const std::size_t k = ended.file.folder;
   if (ended.outcome.stopFound) {
     if (ended.file.replaced) ended.file.replaced->putBack();
     return false;
   }
-  if (std::optional<CycleState::Outcome> outcome =
-          folders_[k]->finish(std::move(ended.file), ended.outcome, conversion_->interleaves())) {
-    state_.addOutcome(std::move(*outcome));
-  }
+  folders_[k]->finish(std::move(ended.file), ended.outcome, conversion_->interleaves());
   if (waits_[k].waitingForInHand) waits_[k].due = true;
   return true;
 }

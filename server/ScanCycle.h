@@ -20,7 +20,6 @@
 #include "platform/FolderChanges.h"
 #include "server/ConversionLanes.h"
 #include "server/ConversionWay.h"
-#include "server/CycleState.h"
 #include "server/EngineFactory.h"
 #include "server/FolderPasses.h"
 #include "server/ScanObserver.h"
@@ -48,21 +47,20 @@ class ScanCycle {
   ScanCycle& operator=(const ScanCycle&) = delete;
 
   enum class End { Stopped, FolderTaken, NoLock };
-  // Claims the input folders, makes the engine, then runs passes; returns once a stop has
-  // been carried out. When another instance serves a folder, nothing is scanned: the status
-  // line and the log say so (refusal()) and FolderTaken is returned; NoLock when no claim
-  // could be taken at all (the runtime folder cannot be used).
+  // Claims the input folders. When another instance serves a folder, none is kept: the
+  // status line and the log say so (refusal()) and FolderTaken is returned; NoLock when no
+  // claim could be taken at all (the runtime folder cannot be used). A front end that must
+  // know before it offers anything else (a port) claims first; run() claims otherwise.
+  std::optional<End> claim();
+  // Claims the input folders unless claim() did, makes the engine, then runs passes;
+  // returns once a stop has been carried out, or the refusal of a claim.
   End run();
   const std::string& refusal() const { return refusal_; }
   // Asks for a stop, carried out at the next check point: the conversions under way end
   // first.
   void requestStop() { stopRequested_ = true; }
   // The interval of the (first) folder from the next wait on.
-  void setInterval(std::int16_t seconds) {
-    folders_.front()->setInterval(seconds);
-    state_.folders.front().seconds = seconds;
-  }
-  const CycleState& state() const { return state_; }
+  void setInterval(std::int16_t seconds) { folders_.front()->setInterval(seconds); }
   // A file appearing in a folder ends the wait before its next pass at once, where the
   // folder gives change notification; where it does not, the log says so once and the
   // interval alone paces its passes.
@@ -109,8 +107,8 @@ class ScanCycle {
   std::vector<FolderWait> waits_;
   std::unique_ptr<ConversionWay> conversion_;
   FilesInHand inHand_;
-  CycleState state_;
   std::string refusal_;
+  bool claimed_ = false;
   bool stopRequested_ = false;
   bool wakeOnChanges_ = false;
   std::string status_;

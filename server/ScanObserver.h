@@ -28,10 +28,15 @@ class ScanObserver {
   virtual void fileConverted(const std::string& input, const std::string& output, int pages) = 0;
   // A file's conversion failed for reason; the input is kept in the failed folder.
   virtual void fileFailed(const std::string& input, const std::string& reason) = 0;
-  // A file of the cycle's folder (numbered as the cycle was given them) was taken to be
-  // converted into output. Its end is fileConverted or fileFailed, or nothing when it was
-  // written to meanwhile and stays for the next pass (which takes it again).
-  virtual void fileTaken(std::size_t /*folder*/, const std::string& /*input*/, const std::string& /*output*/) {}
+  // A pass over the cycle's folder (numbered as the cycle was given them) begins: what is
+  // listed and taken up to its passCompleted is that folder's.
+  virtual void passStarted(std::size_t /*folder*/) {}
+  // A file of the cycle's folder was taken to be converted into output, in the lane given
+  // (counted from 0; always 0 one file after the other). Its end is fileConverted or
+  // fileFailed, or nothing when it was written to meanwhile and stays for the next pass
+  // (which takes it again).
+  virtual void fileTaken(std::size_t /*folder*/, std::size_t /*lane*/, const std::string& /*input*/,
+                         const std::string& /*output*/) {}
   // A pass over the folder is through: its listing found nothing, or every file it listed
   // has been handed out (in lanes) or converted (one after the other).
   virtual void passCompleted(std::size_t /*folder*/) {}

@@ -24,7 +24,8 @@ struct ScriptSurroundings {
   // entry naming that PDF reads its old content from there. Empty when nothing is replaced.
   std::string replacedPdf;
   std::string replacedPdfAside;
-  // Entries that are scanned PDFs get a text layer when it is enabled, as pictures do.
+  // How the file's scanned pages get a text layer: its pictures', and a script's entries
+  // that are scanned PDFs (none when it is not enabled).
   TextRecognition recognition = {};
 };
 

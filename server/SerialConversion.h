@@ -1,7 +1,7 @@
 // One file after the other, in this process, with one engine: the window's way, and
 // vellumdkd's with --jobs 1. A file is converted as it is started (ConvertFile); next()
-// hands it back. The engine is made for a text recognition: a file whose folder asks for
-// another gets an engine made anew.
+// hands it back. The one engine, with its warm workers, serves every folder: each file is
+// converted with its own folder's text recognition.
 #pragma once
 
 #include <functional>
@@ -20,15 +20,11 @@ namespace vd {
 class SerialConversion : public ConversionWay {
  public:
   // stopRequested is asked between a script's entries (events processed first). begin()
-  // makes the engine for the recognition of firstFolder, the folder served first.
-  SerialConversion(EngineFactory engineFactory, ScanObserver& observer, std::function<bool()> stopRequested,
-                   const ScanSettings& firstFolder);
+  // makes the engine.
+  SerialConversion(EngineFactory engineFactory, ScanObserver& observer, std::function<bool()> stopRequested);
 
   void begin() override;
-  void end() override {
-    engine_.reset();
-    engineMadeFor_.reset();
-  }
+  void end() override { engine_.reset(); }
   bool hasRoom() const override { return !ended_; }
   void start(FileInHand file) override;
   std::optional<ConversionEnded> next(int milliseconds) override;
@@ -47,19 +43,12 @@ class SerialConversion : public ConversionWay {
     ScanObserver& observer_;
   };
 
-  // The text recognition a folder's settings ask for, its notes going to the log.
-  TextRecognition recognition(const std::string& languages, bool turnUpright);
-  // Makes the engine for that recognition unless it is made for it already.
-  void makeEngine(const std::string& languages, bool turnUpright);
-
   EngineFactory engineFactory_;
   ScanObserver& observer_;
   std::function<bool()> stopRequested_;
   ProgressEvents progressEvents_{observer_};
+  // Null when it could not be made: each file then says so (ConvertFile).
   std::unique_ptr<CreatePDF> engine_;
-  // The recognition the engine was made for, or tried for when it could not be made.
-  std::optional<std::pair<std::string, bool>> engineMadeFor_;
-  std::pair<std::string, bool> firstRecognition_;
   std::optional<ConversionEnded> ended_;
 };
 

@@ -118,7 +118,8 @@ class OcrBench {
     vd::TextRecognition recognition{"eng", false, [](const std::string& line) {
                                       std::fprintf(stderr, "ours: %s\n", line.c_str());
                                     }};
-    engine_ = std::make_unique<vd::CreatePDF>(vd::EngineDetection{"10.0", "Adobe PDF"}, vd::RealStandIns(recognition));
+    engine_ = std::make_unique<vd::CreatePDF>(vd::EngineDetection{"10.0", "Adobe PDF"}, vd::RealStandIns());
+    engine_->setTextRecognition(std::move(recognition));
   }
 
   std::vector<BenchCase> makeCases() {

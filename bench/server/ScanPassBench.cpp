@@ -98,9 +98,8 @@ double cycleAlone(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   CountingObserver observer;
   vd::ScanCycle* running = nullptr;
-  vd::ScanCycle cycle(
-      vd::ScanSettings{input, output, 0, true, false, "", false}, observer,
-      [&](const vd::TextRecognition&) { return FirstConversion(began, [&] { running->requestStop(); }); });
+  vd::ScanCycle cycle(vd::ScanSettings{input, output, 0, true, false, "", false}, observer,
+                      [&] { return FirstConversion(began, [&] { running->requestStop(); }); });
   running = &cycle;
   const Clock::time_point start = Clock::now();
   cycle.run();
@@ -114,8 +113,7 @@ double window(const std::string& input, const std::string& output) {
   std::optional<Clock::time_point> began;
   std::unique_ptr<vd::Form1> form;
   const auto click = [&](const char* name) { form->findChild<QPushButton*>(name)->click(); };
-  form = std::make_unique<vd::Form1>(
-      "", [&](const vd::TextRecognition&) { return FirstConversion(began, [&] { click("Command2"); }); });
+  form = std::make_unique<vd::Form1>("", [&] { return FirstConversion(began, [&] { click("Command2"); }); });
   form->show();
   QCoreApplication::processEvents();
   const Clock::time_point start = Clock::now();

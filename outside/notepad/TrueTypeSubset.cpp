@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "outside/TrueTypeFontFile.h"
+
 namespace vd {
 namespace {
 
@@ -28,30 +30,10 @@ class Reader {
   const std::string& bytes_;
 };
 
-void put16(std::string& out, unsigned value) {
-  out += static_cast<char>((value >> 8) & 0xFF);
-  out += static_cast<char>(value & 0xFF);
-}
-void put32(std::string& out, std::uint32_t value) {
-  put16(out, value >> 16);
-  put16(out, value & 0xFFFF);
-}
 void set16(std::string& table, std::size_t at, unsigned value) {
   if (at + 2 > table.size()) throw std::out_of_range("font table too short");
   table[at] = static_cast<char>((value >> 8) & 0xFF);
   table[at + 1] = static_cast<char>(value & 0xFF);
-}
-
-std::uint32_t checksum(const std::string& table) {
-  std::uint32_t sum = 0;
-  for (std::size_t at = 0; at < table.size(); at += 4) {
-    std::uint32_t word = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-      word = (word << 8) | (at + i < table.size() ? static_cast<unsigned char>(table[at + i]) : 0u);
-    }
-    sum += word;
-  }
-  return sum;
 }
 
 // Flags of a composite glyph's component records.
@@ -106,42 +88,42 @@ std::string symbolicCmap(const std::vector<std::uint16_t>& newNumbers) {
   std::string windows;
   // One segment 0xF000..0xF0FF through the glyph array, and the closing 0xFFFF segment.
   const unsigned segments = 2;
-  put16(windows, 4);
-  put16(windows, 16 + 8 * segments + 2 * 256);
-  put16(windows, 0);
-  put16(windows, 2 * segments);
-  put16(windows, 4);  // searchRange
-  put16(windows, 1);  // entrySelector
-  put16(windows, 0);  // rangeShift
-  put16(windows, 0xF0FF);
-  put16(windows, 0xFFFF);
-  put16(windows, 0);  // reservedPad
-  put16(windows, 0xF000);
-  put16(windows, 0xFFFF);
-  put16(windows, 0);  // idDelta
-  put16(windows, 1);
-  put16(windows, 4);  // idRangeOffset of the first segment: just past the second
-  put16(windows, 0);
-  for (unsigned code = 0; code < 256; ++code) put16(windows, code < newNumbers.size() ? newNumbers[code] : 0);
+  AppendFontU16(windows, 4);
+  AppendFontU16(windows, 16 + 8 * segments + 2 * 256);
+  AppendFontU16(windows, 0);
+  AppendFontU16(windows, 2 * segments);
+  AppendFontU16(windows, 4);  // searchRange
+  AppendFontU16(windows, 1);  // entrySelector
+  AppendFontU16(windows, 0);  // rangeShift
+  AppendFontU16(windows, 0xF0FF);
+  AppendFontU16(windows, 0xFFFF);
+  AppendFontU16(windows, 0);  // reservedPad
+  AppendFontU16(windows, 0xF000);
+  AppendFontU16(windows, 0xFFFF);
+  AppendFontU16(windows, 0);  // idDelta
+  AppendFontU16(windows, 1);
+  AppendFontU16(windows, 4);  // idRangeOffset of the first segment: just past the second
+  AppendFontU16(windows, 0);
+  for (unsigned code = 0; code < 256; ++code) AppendFontU16(windows, code < newNumbers.size() ? newNumbers[code] : 0);
 
   std::string mac;
-  put16(mac, 0);
-  put16(mac, 262);
-  put16(mac, 0);
+  AppendFontU16(mac, 0);
+  AppendFontU16(mac, 262);
+  AppendFontU16(mac, 0);
   for (unsigned code = 0; code < 256; ++code) {
     const unsigned number = code < newNumbers.size() ? newNumbers[code] : 0;
     mac += static_cast<char>(number < 256 ? number : 0);
   }
 
   std::string cmap;
-  put16(cmap, 0);
-  put16(cmap, 2);
-  put16(cmap, 1);
-  put16(cmap, 0);
-  put32(cmap, 4 + 2 * 8);
-  put16(cmap, 3);
-  put16(cmap, 0);
-  put32(cmap, static_cast<std::uint32_t>(4 + 2 * 8 + mac.size()));
+  AppendFontU16(cmap, 0);
+  AppendFontU16(cmap, 2);
+  AppendFontU16(cmap, 1);
+  AppendFontU16(cmap, 0);
+  AppendFontU32(cmap, 4 + 2 * 8);
+  AppendFontU16(cmap, 3);
+  AppendFontU16(cmap, 0);
+  AppendFontU32(cmap, static_cast<std::uint32_t>(4 + 2 * 8 + mac.size()));
   return cmap + mac + windows;
 }
 
@@ -153,33 +135,6 @@ std::string namelessPost(const std::string& original) {
   post[2] = 0;
   post[3] = 0;
   return post;
-}
-
-std::string fontFile(std::map<std::string, std::string> tables) {
-  const auto count = static_cast<unsigned>(tables.size());
-  unsigned power = 1;
-  unsigned log = 0;
-  while (power * 2 <= count) {
-    power *= 2;
-    ++log;
-  }
-  std::string header;
-  put32(header, 0x00010000);
-  put16(header, count);
-  put16(header, power * 16);
-  put16(header, log);
-  put16(header, count * 16 - power * 16);
-  std::string body;
-  std::size_t offset = 12 + 16 * count;
-  for (const auto& [tag, table] : tables) {
-    header += tag;
-    put32(header, checksum(table));
-    put32(header, static_cast<std::uint32_t>(offset + body.size()));
-    put32(header, static_cast<std::uint32_t>(table.size()));
-    body += table;
-    body.append((4 - body.size() % 4) % 4, '\0');
-  }
-  return header + body;
 }
 
 }  // namespace
@@ -220,7 +175,7 @@ std::optional<std::string> TrueTypeSubset::make(const TableReader& tables, const
     const Reader metrics(hmtx);
     const std::size_t longMetrics = std::max<std::size_t>(1, Reader(hhea).u16(34));
     for (const std::uint16_t glyph : kept) {
-      put32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
+      AppendFontU32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
       std::string outline = outlines.outline(glyph);
       GlyphTable::forEachComponent(outline, [&](std::size_t at, std::uint16_t part) {
         set16(outline, at, newNumber.at(part < glyphCount ? part : 0));
@@ -228,14 +183,12 @@ std::optional<std::string> TrueTypeSubset::make(const TableReader& tables, const
       newGlyf += outline;
       newGlyf.append((4 - newGlyf.size() % 4) % 4, '\0');
       const std::size_t metric = std::min<std::size_t>(glyph, longMetrics - 1);
-      put16(newHmtx, metrics.u16(4 * metric));
-      put16(newHmtx, glyph < longMetrics ? metrics.u16(4 * metric + 2)
-                                         : metrics.u16(4 * longMetrics + 2 * (glyph - longMetrics)));
+      AppendFontU16(newHmtx, metrics.u16(4 * metric));
+      AppendFontU16(newHmtx, glyph < longMetrics ? metrics.u16(4 * metric + 2)
+                                                 : metrics.u16(4 * longMetrics + 2 * (glyph - longMetrics)));
     }
-    put32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
+    AppendFontU32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
 
-    set16(head, 8, 0);  // checkSumAdjustment: not needed by a reader of embedded fonts
-    set16(head, 10, 0);
     set16(head, 50, 1);  // long loca offsets
     set16(hhea, 34, static_cast<unsigned>(kept.size()));
     set16(maxp, 4, static_cast<unsigned>(kept.size()));
@@ -247,7 +200,7 @@ std::optional<std::string> TrueTypeSubset::make(const TableReader& tables, const
     for (const char* tag : {"cvt ", "fpgm", "prep"}) {
       if (std::string table = tables(tag); !table.empty()) out.emplace(tag, std::move(table));
     }
-    return fontFile(std::move(out));
+    return TrueTypeFontFile(out);
   } catch (const std::out_of_range&) {
     return std::nullopt;
   }

@@ -6,90 +6,68 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "outside/TrueTypeFontFile.h"
+
 namespace vd {
 namespace {
 
 constexpr const char* kFontName = "/InvisibleText";
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-void put16(std::string& out, std::uint32_t value) {
-  out += static_cast<char>((value >> 8) & 0xFF);
-  out += static_cast<char>(value & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t value) {
-  put16(out, value >> 16);
-  put16(out, value & 0xFFFF);
-}
-
-// The TrueType table checksum: the sum of its big-endian 32-bit words, zero-padded.
-std::uint32_t checksum(const std::string& table) {
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i < table.size(); i += 4) {
-    std::uint32_t word = 0;
-    for (std::size_t j = 0; j < 4; ++j) {
-      word <<= 8;
-      if (i + j < table.size()) word |= static_cast<unsigned char>(table[i + j]);
-    }
-    sum += word;
-  }
-  return sum;
-}
-
 std::string headTable() {
   std::string head;
-  put32(head, 0x00010000);  // version
-  put32(head, 0x00010000);  // font revision
-  put32(head, 0);           // checksum adjustment, filled in when the font is whole
-  put32(head, 0x5F0F3CF5);  // magic number
-  put16(head, 0x000B);      // flags: base line at 0, left side bearing at 0, integer scaling
-  put16(head, 1000);        // units per em
-  for (int i = 0; i < 4; ++i) put32(head, 0);  // created, modified
-  put16(head, 0);                               // xMin
-  put16(head, static_cast<std::uint16_t>(-200));  // yMin
-  put16(head, kInvisibleTextAdvance);            // xMax
-  put16(head, 800);                              // yMax
-  put16(head, 0);                                // mac style
-  put16(head, 3);                                // smallest readable size
-  put16(head, 2);                                // font direction hint
-  put16(head, 0);                                // short loca offsets
-  put16(head, 0);                                // glyph data format
+  AppendFontU32(head, 0x00010000);                     // version
+  AppendFontU32(head, 0x00010000);                     // font revision
+  AppendFontU32(head, 0);                              // checksum adjustment: TrueTypeFontFile fills it in
+  AppendFontU32(head, 0x5F0F3CF5);                     // magic number
+  AppendFontU16(head, 0x000B);                         // flags: base line at 0, left side bearing at 0, integer scaling
+  AppendFontU16(head, 1000);                           // units per em
+  for (int i = 0; i < 4; ++i) AppendFontU32(head, 0);  // created, modified
+  AppendFontU16(head, 0);                              // xMin
+  AppendFontU16(head, static_cast<std::uint16_t>(-200));  // yMin
+  AppendFontU16(head, kInvisibleTextAdvance);             // xMax
+  AppendFontU16(head, 800);                               // yMax
+  AppendFontU16(head, 0);                                 // mac style
+  AppendFontU16(head, 3);                                 // smallest readable size
+  AppendFontU16(head, 2);                                 // font direction hint
+  AppendFontU16(head, 0);                                 // short loca offsets
+  AppendFontU16(head, 0);                                 // glyph data format
   return head;
 }
 
 std::string hheaTable() {
   std::string hhea;
-  put32(hhea, 0x00010000);
-  put16(hhea, 800);                              // ascender
-  put16(hhea, static_cast<std::uint16_t>(-200));  // descender
-  put16(hhea, 0);                                // line gap
-  put16(hhea, kInvisibleTextAdvance);            // largest advance
-  put16(hhea, 0);                                // smallest left side bearing
-  put16(hhea, 0);                                // smallest right side bearing
-  put16(hhea, 0);                                // largest extent
-  put16(hhea, 1);                                // caret slope rise
-  put16(hhea, 0);                                // caret slope run
-  for (int i = 0; i < 5; ++i) put16(hhea, 0);    // caret offset, reserved
-  put16(hhea, 0);                                // metric data format
-  put16(hhea, 2);                                // horizontal metrics
+  AppendFontU32(hhea, 0x00010000);
+  AppendFontU16(hhea, 800);                               // ascender
+  AppendFontU16(hhea, static_cast<std::uint16_t>(-200));  // descender
+  AppendFontU16(hhea, 0);                                 // line gap
+  AppendFontU16(hhea, kInvisibleTextAdvance);             // largest advance
+  AppendFontU16(hhea, 0);                                 // smallest left side bearing
+  AppendFontU16(hhea, 0);                                 // smallest right side bearing
+  AppendFontU16(hhea, 0);                                 // largest extent
+  AppendFontU16(hhea, 1);                                 // caret slope rise
+  AppendFontU16(hhea, 0);                                 // caret slope run
+  for (int i = 0; i < 5; ++i) AppendFontU16(hhea, 0);     // caret offset, reserved
+  AppendFontU16(hhea, 0);                                 // metric data format
+  AppendFontU16(hhea, 2);                                 // horizontal metrics
   return hhea;
 }
 
 std::string maxpTable() {
   std::string maxp;
-  put32(maxp, 0x00010000);
-  put16(maxp, 2);  // glyphs: .notdef and the one every code shows
-  for (int i = 0; i < 4; ++i) put16(maxp, 0);  // points, contours, composite points and contours
-  put16(maxp, 2);                               // zones
-  for (int i = 0; i < 8; ++i) put16(maxp, 0);  // twilight points ... component depth
+  AppendFontU32(maxp, 0x00010000);
+  AppendFontU16(maxp, 2);                              // glyphs: .notdef and the one every code shows
+  for (int i = 0; i < 4; ++i) AppendFontU16(maxp, 0);  // points, contours, composite points and contours
+  AppendFontU16(maxp, 2);                              // zones
+  for (int i = 0; i < 8; ++i) AppendFontU16(maxp, 0);  // twilight points ... component depth
   return maxp;
 }
 
 std::string hmtxTable() {
   std::string hmtx;
   for (int glyph = 0; glyph < 2; ++glyph) {
-    put16(hmtx, kInvisibleTextAdvance);
-    put16(hmtx, 0);
+    AppendFontU16(hmtx, kInvisibleTextAdvance);
+    AppendFontU16(hmtx, 0);
   }
   return hmtx;
 }
@@ -97,7 +75,7 @@ std::string hmtxTable() {
 std::string locaTable() {
   // Both glyphs are empty: they start and end at the glyph table's first byte.
   std::string loca;
-  for (int i = 0; i < 3; ++i) put16(loca, 0);
+  for (int i = 0; i < 3; ++i) AppendFontU16(loca, 0);
   return loca;
 }
 
@@ -105,54 +83,54 @@ std::string locaTable() {
 // closing segment it requires.
 std::string cmapTable() {
   std::string cmap;
-  put16(cmap, 0);   // version
-  put16(cmap, 1);   // subtables
-  put16(cmap, 3);   // Windows
-  put16(cmap, 1);   // Unicode BMP
-  put32(cmap, 12);  // offset of the subtable
-  put16(cmap, 4);   // format
-  put16(cmap, 24);  // length
-  put16(cmap, 0);   // language
-  put16(cmap, 2);   // segments times two
-  put16(cmap, 2);   // search range
-  put16(cmap, 0);   // entry selector
-  put16(cmap, 0);   // range shift
-  put16(cmap, 0xFFFF);  // end code
-  put16(cmap, 0);       // reserved
-  put16(cmap, 0xFFFF);  // start code
-  put16(cmap, 1);       // delta
-  put16(cmap, 0);       // range offset
+  AppendFontU16(cmap, 0);       // version
+  AppendFontU16(cmap, 1);       // subtables
+  AppendFontU16(cmap, 3);       // Windows
+  AppendFontU16(cmap, 1);       // Unicode BMP
+  AppendFontU32(cmap, 12);      // offset of the subtable
+  AppendFontU16(cmap, 4);       // format
+  AppendFontU16(cmap, 24);      // length
+  AppendFontU16(cmap, 0);       // language
+  AppendFontU16(cmap, 2);       // segments times two
+  AppendFontU16(cmap, 2);       // search range
+  AppendFontU16(cmap, 0);       // entry selector
+  AppendFontU16(cmap, 0);       // range shift
+  AppendFontU16(cmap, 0xFFFF);  // end code
+  AppendFontU16(cmap, 0);       // reserved
+  AppendFontU16(cmap, 0xFFFF);  // start code
+  AppendFontU16(cmap, 1);       // delta
+  AppendFontU16(cmap, 0);       // range offset
   return cmap;
 }
 
 std::string nameTable() {
   const std::string family = "InvisibleText";
   std::string utf16;
-  for (char c : family) put16(utf16, static_cast<unsigned char>(c));
+  for (char c : family) AppendFontU16(utf16, static_cast<unsigned char>(c));
   const std::uint16_t ids[] = {1, 4, 6};  // family, full name, PostScript name
   std::string name;
-  put16(name, 0);
-  put16(name, 3);
-  put16(name, 6 + 3 * 12);
+  AppendFontU16(name, 0);
+  AppendFontU16(name, 3);
+  AppendFontU16(name, 6 + 3 * 12);
   for (std::uint16_t id : ids) {
-    put16(name, 3);
-    put16(name, 1);
-    put16(name, 0x0409);
-    put16(name, id);
-    put16(name, static_cast<std::uint16_t>(utf16.size()));
-    put16(name, 0);  // all three share the one string
+    AppendFontU16(name, 3);
+    AppendFontU16(name, 1);
+    AppendFontU16(name, 0x0409);
+    AppendFontU16(name, id);
+    AppendFontU16(name, static_cast<std::uint16_t>(utf16.size()));
+    AppendFontU16(name, 0);  // all three share the one string
   }
   return name + utf16;
 }
 
 std::string postTable() {
   std::string post;
-  put32(post, 0x00030000);  // no glyph names
-  put32(post, 0);           // italic angle
-  put16(post, static_cast<std::uint16_t>(-100));
-  put16(post, 50);
-  put32(post, 0);  // not fixed pitch
-  for (int i = 0; i < 4; ++i) put32(post, 0);
+  AppendFontU32(post, 0x00030000);  // no glyph names
+  AppendFontU32(post, 0);           // italic angle
+  AppendFontU16(post, static_cast<std::uint16_t>(-100));
+  AppendFontU16(post, 50);
+  AppendFontU32(post, 0);  // not fixed pitch
+  for (int i = 0; i < 4; ++i) AppendFontU32(post, 0);
   return post;
 }
 
@@ -190,41 +168,11 @@ std::string toUnicodeMap() {
 }  // namespace
 
 std::string GlyphlessTrueTypeFont() {
-  // Tables in the order of their tags, as the table directory wants them.
   const std::map<std::string, std::string> tables = {
       {"cmap", cmapTable()}, {"glyf", std::string()}, {"head", headTable()}, {"hhea", hheaTable()},
       {"hmtx", hmtxTable()}, {"loca", locaTable()},   {"maxp", maxpTable()}, {"name", nameTable()},
       {"post", postTable()}};
-  const std::uint16_t count = static_cast<std::uint16_t>(tables.size());
-  std::uint16_t power = 1, selector = 0;
-  while (power * 2 <= count) {
-    power *= 2;
-    ++selector;
-  }
-  std::string font;
-  put32(font, 0x00010000);
-  put16(font, count);
-  put16(font, power * 16);
-  put16(font, selector);
-  put16(font, count * 16 - power * 16);
-  std::uint32_t offset = 12 + 16u * count;
-  std::string data;
-  std::size_t headOffset = 0;
-  for (const auto& [tag, table] : tables) {
-    font += tag;
-    put32(font, checksum(table));
-    put32(font, offset);
-    put32(font, static_cast<std::uint32_t>(table.size()));
-    if (tag == "head") headOffset = offset;
-    std::string padded = table;
-    padded.resize((table.size() + 3) / 4 * 4, '\0');
-    data += padded;
-    offset += static_cast<std::uint32_t>(padded.size());
-  }
-  font += data;
-  const std::uint32_t adjustment = 0xB1B0AFBAu - checksum(font);
-  for (int i = 0; i < 4; ++i) font[headOffset + 8 + i] = static_cast<char>((adjustment >> (24 - 8 * i)) & 0xFF);
-  return font;
+  return TrueTypeFontFile(tables);
 }
 
 std::string InvisibleTextCodes(const std::string& utf8) {
@@ -253,7 +201,7 @@ std::string InvisibleTextCodes(const std::string& utf8) {
       }
     }
     if (point > 0xFFFF || (point >= 0xD800 && point <= 0xDFFF)) point = kReplacement;
-    put16(codes, point);
+    AppendFontU16(codes, point);
     i += length;
   }
   return codes;
@@ -272,7 +220,7 @@ QPDFObjectHandle MakeInvisibleTextFont(QPDF& document) {
   // Every code shows glyph 1; two bytes per code, which the writer compresses to little.
   std::string glyphs;
   glyphs.reserve(2 * 65536);
-  for (int code = 0; code < 65536; ++code) put16(glyphs, 1);
+  for (int code = 0; code < 65536; ++code) AppendFontU16(glyphs, 1);
   QPDFObjectHandle cidFont = QPDFObjectHandle::parse(
       "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /InvisibleText"
       " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> >>");

@@ -63,7 +63,7 @@ ConversionOutcome ConvertOneFile(const std::string& output, const std::string& i
   std::unique_ptr<CreatePDF> engine;
   std::optional<std::string> engineProblem;
   try {
-    engine = defaultEngineFactory()(pages);
+    engine = defaultEngineFactory()();
   } catch (const std::exception& error) {
     engineProblem = reasonOf(error);
   }

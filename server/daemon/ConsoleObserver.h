@@ -24,7 +24,6 @@ class ConsoleStream {
   // Writes text and a line end in one piece (line ends within text become spaces), then
   // flushes; with the priority first when the stream is the journal.
   void writeLine(const std::string& text, Priority priority) const;
-  bool isJournal() const { return journal_; }
 
  private:
   std::FILE* stream_;

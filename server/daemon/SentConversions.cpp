@@ -81,7 +81,6 @@ void SentConversions::run() {
       }
       const ConvertDocument& document = std::get<ConvertDocument>(request->what());
       inLanes_[lane] = std::make_unique<InLane>(InLane{request, document, std::chrono::steady_clock::now()});
-      request->markStarted();
       board_.change([&](DaemonStatus& status) {
         status.sentInHand.push_back({document.name, fileNameOf(document.output), lane, std::chrono::system_clock::now()});
         status.lanes[firstLane_ + lane] = {true, "converting a sent document"};

@@ -85,8 +85,6 @@ void ServiceNotifications::ready(const std::string& status) {
   send("WATCHDOG=1");
 }
 
-void ServiceNotifications::status(const std::string& status) { send("STATUS=" + oneLine(status)); }
-
 void ServiceNotifications::stopping(const std::string& status) { send("STOPPING=1\nSTATUS=" + oneLine(status)); }
 
 }  // namespace vd::daemon

@@ -27,7 +27,6 @@ class ServiceNotifications {
 
   // READY=1 with a status line; from now on the heartbeat runs, when one is asked for.
   void ready(const std::string& status);
-  void status(const std::string& status);
   // STOPPING=1 with a status line.
   void stopping(const std::string& status);
 

@@ -22,7 +22,6 @@ StatusBoard::StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const st
     shown.outputDir = folder.settings.outputDir;
     // A folder without an interval is listed again at once: a pass is due every second.
     shown.intervalSeconds = std::max<int>(folder.settings.seconds, 1);
-    shown.claimed = true;
     status_.folders.push_back(std::move(shown));
   }
   status_.lanes.assign(cycleLanes_, LaneStatus{false, "idle"});
@@ -47,15 +46,10 @@ void StatusBoard::showLosses(DaemonStatus& status) const {
   if (cycleLost_ + sentLost_ > 0) status.workerRestarts["lane"] = cycleLost_ + sentLost_;
 }
 
-void StatusBoard::statusChanged(const std::string& text) {
-  console_.statusChanged(text);
-  // "Scanning for files in INPUT...": the pass over that folder begins.
-  static const std::string kScanning = "Scanning for files in ";
-  if (text.rfind(kScanning, 0) != 0) return;
+void StatusBoard::passStarted(std::size_t folder) {
+  console_.passStarted(folder);
   const std::lock_guard lock(mutex_);
-  for (std::size_t k = 0; k < status_.folders.size(); ++k) {
-    if (text == kScanning + status_.folders[k].inputDir + "...") passFolder_ = k;
-  }
+  passFolder_ = folder;
 }
 
 void StatusBoard::filesListed(const std::vector<std::string>& names) {
@@ -75,23 +69,17 @@ std::size_t StatusBoard::folderOfInput(const DaemonStatus& status, const std::st
   return 0;
 }
 
-void StatusBoard::fileTaken(std::size_t folderIndex, const std::string& input, const std::string& output) {
-  console_.fileTaken(folderIndex, input, output);
+void StatusBoard::fileTaken(std::size_t folderIndex, std::size_t lane, const std::string& input,
+                            const std::string& output) {
+  console_.fileTaken(folderIndex, lane, input, output);
   change([&](DaemonStatus& status) {
     if (folderIndex >= status.folders.size()) return;
     FolderStatus& folder = status.folders[folderIndex];
     if (folder.filesWaiting > 0) --folder.filesWaiting;
     // Taken again: it stayed from an earlier pass, written to while it was converted.
     std::erase_if(folder.inHand, [&](const FileBeingConverted& file) { return file.input == input; });
-    // The lowest lane no file in hand holds: the cycle's lanes take files as they come free.
-    std::vector<bool> held(cycleLanes_, false);
-    for (const FolderStatus& each : status.folders) {
-      for (const FileBeingConverted& file : each.inHand) {
-        if (file.lane < cycleLanes_) held[file.lane] = true;
-      }
-    }
-    const std::size_t lane = static_cast<std::size_t>(std::find(held.begin(), held.end(), false) - held.begin());
-    folder.inHand.push_back({input, output, std::min(lane, cycleLanes_ - 1), std::chrono::system_clock::now()});
+    folder.inHand.push_back({input, output, lane, std::chrono::system_clock::now()});
+    progress_ = FileProgress{};
     if (lane < cycleLanes_) status.lanes[lane] = {true, "converting"};
   });
 }
@@ -142,21 +130,28 @@ void StatusBoard::passCompleted(std::size_t folderIndex) {
 
 void StatusBoard::percentDone(int percent) {
   console_.percentDone(percent);
-  // Reported one file at a time only, the file in hand then being the only one.
-  change([&](DaemonStatus& status) {
-    for (FolderStatus& folder : status.folders) {
-      for (FileBeingConverted& file : folder.inHand) file.percent = percent;
-    }
-  });
+  const std::lock_guard lock(mutex_);
+  progress_.percent = percent;
+  showProgress();
 }
 
 void StatusBoard::pageReached(int page) {
   console_.pageReached(page);
-  change([&](DaemonStatus& status) {
-    for (FolderStatus& folder : status.folders) {
-      for (FileBeingConverted& file : folder.inHand) file.page = page;
+  const std::lock_guard lock(mutex_);
+  progress_.page = page;
+  showProgress();
+}
+
+void StatusBoard::showProgress() {
+  // Reported one file at a time only, the file in hand then being the only one. Kept here
+  // for the next whole status; the mailbox copies it into the one it shows when asked.
+  for (FolderStatus& folder : status_.folders) {
+    for (FileBeingConverted& file : folder.inHand) {
+      file.percent = progress_.percent;
+      file.page = progress_.page;
     }
-  });
+  }
+  mailbox_.publishProgress(progress_);
 }
 
 }  // namespace vd::daemon

@@ -24,8 +24,8 @@ namespace vd::daemon {
 
 class StatusBoard : public ScanObserver {
  public:
-  // Publishes the first status at once: the folders as configured (in the cycle's order),
-  // claimed by the cycle that is about to run, and the cycle's lanes idle.
+  // Publishes the first status at once: the folders as configured (in the cycle's order)
+  // and the cycle's lanes idle.
   StatusBoard(ScanObserver& console, DaemonMailbox& mailbox, const std::vector<WatchedFolder>& folders,
               std::size_t lanes, std::string version);
 
@@ -37,11 +37,12 @@ class StatusBoard : public ScanObserver {
   // The losses of the lanes of sent documents, from their thread.
   void sentLanesLost(std::uint64_t lost);
 
-  void statusChanged(const std::string& text) override;
+  void statusChanged(const std::string& text) override { console_.statusChanged(text); }
+  void passStarted(std::size_t folder) override;
   void filesListed(const std::vector<std::string>& names) override;
   void entryHighlighted(int index) override { console_.entryHighlighted(index); }
   void logLine(const std::string& line) override { console_.logLine(line); }
-  void fileTaken(std::size_t folder, const std::string& input, const std::string& output) override;
+  void fileTaken(std::size_t folder, std::size_t lane, const std::string& input, const std::string& output) override;
   void fileConverted(const std::string& input, const std::string& output, int pages) override;
   void fileFailed(const std::string& input, const std::string& reason) override;
   void passCompleted(std::size_t folder) override;
@@ -54,6 +55,7 @@ class StatusBoard : public ScanObserver {
   std::size_t folderOfInput(const DaemonStatus& status, const std::string& input) const;
   // Under the lock.
   void showLosses(DaemonStatus& status) const;
+  void showProgress();
 
   ScanObserver& console_;
   DaemonMailbox& mailbox_;
@@ -65,6 +67,8 @@ class StatusBoard : public ScanObserver {
   std::uint64_t sentLost_ = 0;
   // The folder of the pass under way, which the files listed belong to.
   std::size_t passFolder_ = 0;
+  // Of the file in hand in the loop's own process.
+  FileProgress progress_;
 };
 
 }  // namespace vd::daemon

@@ -187,6 +187,12 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
     cycle->wakeOnChanges();
+    // A folder another instance serves ends the run as such, whatever else this one would
+    // have offered: its port may well be the other's too.
+    if (const std::optional<vd::ScanCycle::End> refused = cycle->claim()) {
+      WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
+      return *refused == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
+    }
     std::unique_ptr<SentConversions> sent;
     std::unique_ptr<vd::http::HttpServer> server;
     if (command.listen) {
@@ -224,22 +230,18 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
                        Priority::Notice);
       EndAtOnce(lanes.get(), settings, kExitStopped);
     });
-    // The cycle processes no event before its folder is claimed: the first one finds it
-    // claimed and scanning.
+    // The folders are claimed; the cycle processes no event before it scans.
     QTimer::singleShot(0, [&] {
       const std::string line = startupLine(folders, jobs);
       log.writeLine(line, Priority::Info);
       notifications.ready(line);
     });
-    const vd::ScanCycle::End end = cycle->run();
+    // Claimed already, it ends only once stopped.
+    cycle->run();
     board.change([](vd::DaemonStatus& status) { status.stopping = true; });
     // Clients still waiting are answered before the lanes of their documents end.
     if (server) server->stop();
     if (sent) sent->stop();
-    if (end != vd::ScanCycle::End::Stopped) {
-      WriteWholeLine(stderr, std::string(kProgram) + ": " + cycle->refusal());
-      return end == vd::ScanCycle::End::FolderTaken ? kExitFolderTaken : kExitNoClaim;
-    }
   } catch (const std::exception& error) {
     WriteWholeLine(stderr, std::string(kProgram) + ": " + error.what());
     return kExitFailure;

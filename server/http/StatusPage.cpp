@@ -99,9 +99,8 @@ class Page {
   void folder(std::size_t index) {
     const FolderStatus& folder = status_.folders[index];
     const std::string id = std::to_string(index);
-    html_ += "<section class=\"folder\" id=\"folder-" + id + "\"><div class=\"heading\"><h2>" +
-             HtmlText(folder.name) + " <span class=\"state\">" +
-             (folder.paused ? "paused" : folder.claimed ? "scanning" : "not claimed") + "</span></h2>";
+    html_ += "<section class=\"folder\" id=\"folder-" + id + "\"><div class=\"heading\"><h2>" + HtmlText(folder.name) +
+             " <span class=\"state\">" + (folder.paused ? "paused" : "scanning") + "</span></h2>";
     html_ += std::string("<form method=\"post\" action=\"") + (folder.paused ? "/resume" : "/pause") + "\">" +
              hiddenField("folder", id) + hiddenField("form", context_.formToken) + "<button type=\"submit\">" +
              (folder.paused ? "Resume" : "Pause") + "</button></form></div>";

@@ -45,14 +45,11 @@ class Lane {
     const vd::TextRecognition recognition = vd::RecognitionOf(job[7], job[8] == "1", [this](const std::string& line) {
       if (reporter_ != nullptr) reporter_->line(line);
     });
-    // An engine that could not be made is tried again with the next file; one made for
-    // another recognition is made anew.
-    if (engine_ && (languages_ != job[7] || turnUpright_ != (job[8] == "1"))) engine_.reset();
+    // An engine that could not be made is tried again with the next file. One engine serves
+    // the files of every folder, each with its own recognition (ConvertFile sets it).
     if (!engine_) {
       try {
-        engine_ = vd::defaultEngineFactory()(recognition);
-        languages_ = job[7];
-        turnUpright_ = job[8] == "1";
+        engine_ = vd::defaultEngineFactory()();
       } catch (const std::exception& error) {
         reporter.report(vd::lane::kFailureReport, vd::FailureReason(error));
         return 1;
@@ -83,9 +80,6 @@ class Lane {
 
  private:
   std::unique_ptr<vd::CreatePDF> engine_;
-  // The recognition the engine was made for.
-  std::string languages_;
-  bool turnUpright_ = false;
   // The job in hand's, for the notes of the engine's recognition.
   vd::worker::JobReporter* reporter_ = nullptr;
 };

@@ -48,7 +48,7 @@ void ServerController::startUp() {
   ignoringErrors([&] { state_.ProgramDir = programDir(); });
   checkDistillerPrinter();
   std::unique_ptr<CreatePDF> startupEngine;
-  ignoringErrors([&] { startupEngine = engineFactory_(TextRecognition{}); });
+  ignoringErrors([&] { startupEngine = engineFactory_(); });
   ignoringErrors([&] {
     if (startupEngine) startupEngine->TempFilePath(state_.ProgramDir);
   });

@@ -137,7 +137,7 @@ class RecordingEngine : public CreatePDF {
 
 // A factory for the server that makes recording engines sharing script.
 inline EngineFactory RecordingEngineFactory(EngineScript& script) {
-  return [&script](const TextRecognition&) { return std::make_unique<RecordingEngine>(script); };
+  return [&script] { return std::make_unique<RecordingEngine>(script); };
 }
 
 }  // namespace vd::test

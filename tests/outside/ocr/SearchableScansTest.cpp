@@ -58,7 +58,8 @@ class SearchableScansTest : public IsolatedTest {
     const std::string pdf = scratch(name);
     TextRecognition recognition{languages, turnUpright,
                                 [this](const std::string& line) { notes_.push_back(line); }};
-    CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns(recognition));
+    CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns());
+    engine.setTextRecognition(recognition);
     engine.CreatePDFfromImageFile(pdf, picture);
     return pdf;
   }
@@ -274,7 +275,8 @@ TEST_F(SearchableScansTest, ScannedPdfOfAScriptGetsItsTextAndOtherPdfsGoInAsThey
   WriteBytes(inputDir + "/joined.scr", scan + "\r\n" + typed + "\r\n");
 
   TextRecognition recognition{"eng", false, [this](const std::string& line) { notes_.push_back(line); }};
-  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns(recognition));
+  CreatePDF engine(EngineDetection{"8.0", "Adobe PDF"}, RealStandIns());
+  engine.setTextRecognition(recognition);
   std::vector<std::string> failures;
   ScriptRunContext context(engine, {inputDir,
                                     [] { return false; },

@@ -227,20 +227,27 @@ TEST_F(DaemonHttpTest, PostsAtOnceAreAllAnsweredAndNoneMixedUp) {
 }
 
 // With a token, no request is answered without it; an address other than loopback needs one.
+// A second daemon on the same folder and port is turned away for the folder, before it listens.
 TEST_F(DaemonHttpTest, TheTokenRule) {
   const std::string tokenFile = environment_.path("token");
   const std::string token = "a-token-for-this-test-0123456789";
   WriteBytes(tokenFile, token + "\n");
-  ASSERT_EQ(chmod(tokenFile.c_str(), 0644), 0);
-  expectOutcomes({
-      {{"--listen", "0.0.0.0:0", "--input", input_, "--output", output_}, 2, "", "needs --listen-token-file"},
-      {{"--listen", "127.0.0.1:0", "--listen-token-file", tokenFile, "--input", input_, "--output", output_}, 2, "",
-       "can be read by every account"},
-  });
   ASSERT_EQ(chmod(tokenFile.c_str(), 0600), 0);
   WriteSettledFile(input_ + "/private name.ps", "%!PS\nnosuchoperator\n");
   const int port = start({"--listen-token-file", tokenFile});
   ASSERT_NE(port, 0);
+  ASSERT_EQ(chmod(tokenFile.c_str(), 0644), 0);
+  expectOutcomes({
+      {{"--listen", "0.0.0.0:0", "--input", input_, "--output", output_}, 2, "", "needs --listen-token-file"},
+      {{"--listen", "127.0.0.1:0", "--listen-token-file", tokenFile, "--input", input_, "--output", output_},
+       2,
+       "",
+       "can be read by every account"},
+      {{"--listen", "127.0.0.1:" + std::to_string(port), "--input", input_, "--output", output_},
+       4,
+       "",
+       "Not scanning."},
+  });
   ASSERT_TRUE(WaitUntil(*daemon_, [&] { return FileExistsOnDisk(input_ + "/failed/private name.ps"); }, 120s));
   const httplib::Headers wrong = {{"Authorization", "Bearer " + token + "x"}};
   for (const char* target : {"/", "/health", "/metrics", "/nothing-here"}) {

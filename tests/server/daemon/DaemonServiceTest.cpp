@@ -1,7 +1,8 @@
 // The built vellumdkd as a service manager runs it: it says when it is ready, beats its
 // heartbeat, says it is stopping, marks failures for the journal, and ends at once on a
 // second stop signal without losing a file or leaving anything half-made; it serves the
-// folders of a configuration file, refusing a bad line by its number; and a file dropped
+// folders of a configuration file, refusing a bad line by its number, with one engine and
+// its warm office suite for folders of different text recognition; and a file dropped
 // into a folder wakes it long before its interval is over.
 #include <signal.h>
 #include <sys/socket.h>
@@ -16,6 +17,7 @@
 #include "../ProgramFixture.h"
 #include "platform/FolderChanges.h"
 #include "support/TestBounds.h"
+#include "support/TextPageRendering.h"
 
 namespace vd::test {
 namespace {
@@ -73,6 +75,16 @@ class DaemonServiceTest : public ProgramFixture {
     return std::make_unique<RunningProgram>(program_, arguments, log_, environment, errors_);
   }
   std::string describe() const { return "stdout:\n" + ReadBytes(log_) + "stderr:\n" + ReadBytes(errors_); }
+  // The folders home/NAME/in and home/NAME/out of each name, and a configuration file of
+  // those sections; its path.
+  std::string configure(const std::vector<std::string>& names, const std::string& sections) {
+    for (const std::string& name : names) {
+      for (const char* side : {"/in", "/out"}) EXPECT_TRUE(ensureDirectory(environment_.path("home/" + name) + side));
+    }
+    const std::string config = environment_.path("home/folders.conf");
+    WriteBytes(config, sections);
+    return config;
+  }
   std::vector<std::string> hiddenIn(const std::string& folder) const {
     std::vector<std::string> hidden;
     for (const std::string& name : DirectoryEntries(folder)) {
@@ -262,6 +274,42 @@ TEST_F(DaemonServiceTest, ADroppedFileWakesTheWaitAndTheIntervalPacesItWithoutNo
   }
 }
 
+// Folders of different text recognition share the one engine of a daemon converting in its
+// own process, and with it the office suite it keeps warm: files from both folders in turn
+// leave the suite that converted the first document running, and a scan is recognised in
+// the folder that asks for it and left as it is in the other.
+TEST_F(DaemonServiceTest, FoldersOfDifferentRecognitionShareOneEngineAndItsOfficeSuite) {
+  environment_.set("VELLUMDOCK_HELPER_DIR", VD_BUILD_HELPER_DIR);
+  const std::string text = "Scanned pages are recognised in the folder that asks for it";
+  const std::string scan =
+      RenderTextPages(SetTextPages(WordsOf(text), 1, TextPageLayout{}), "jpeggray", environment_.path("home/scan.jpg"));
+  const std::string plain = environment_.path("home/plain");
+  const std::string scans = environment_.path("home/scans");
+  const std::string config = configure({"plain", "scans"},
+                                       "[plain]\ninput = plain/in\noutput = plain/out\ninterval = 1\n\n"
+                                       "[scans]\ninput = scans/in\noutput = scans/out\ninterval = 1\nocr = eng\n");
+  auto running = start({"--config", config, "--jobs", "1"});
+  const auto convert = [&](const std::string& source, const std::string& folder, const std::string& name) {
+    CopySettledFile(source, folder + "/in/" + name);
+    const std::string pdf = folder + "/out/" + name.substr(0, name.find('.')) + ".pdf";
+    EXPECT_TRUE(WaitUntil(
+        *running, [&] { return FileExistsOnDisk(pdf); }, std::chrono::seconds(180)))
+        << describe();
+    return pdf;
+  };
+  convert(Corpus("doc/SampleDoc.doc"), plain, "first.doc");
+  const std::set<pid_t> suite = processes("soffice");
+  ASSERT_FALSE(suite.empty());
+  const std::string recognised = convert(scan, scans, "scan.jpg");
+  const std::string left = convert(scan, plain, "scan.jpg");
+  convert(Corpus("doc/SampleDoc.doc"), scans, "second.doc");
+  EXPECT_EQ(processes("soffice"), suite);
+  EXPECT_GT(ShareFound(TokensOf(text), TokensOf(PdfText(recognised))), 0.9) << describe();
+  EXPECT_EQ(PdfText(left).find_first_not_of(" \n\f"), std::string::npos) << PdfText(left);
+  running->signal(SIGTERM);
+  EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+}
+
 // Two folders from one configuration file, one daemon and one pool of lanes: each folder's
 // file goes to its own output, replacing the earlier PDF where overwrite is set and
 // numbered beside it where not; a second daemon on the same file is turned away; and a
@@ -269,13 +317,10 @@ TEST_F(DaemonServiceTest, ADroppedFileWakesTheWaitAndTheIntervalPacesItWithoutNo
 TEST_F(DaemonServiceTest, ServesTheFoldersOfAConfigurationFileAndRefusesABadLineByItsNumber) {
   const std::string sales = environment_.path("home/sales");
   const std::string scans = environment_.path("home/scans");
-  for (const std::string& folder : {sales + "/in", sales + "/out", scans + "/in", scans + "/out"}) {
-    ASSERT_TRUE(ensureDirectory(folder));
-  }
-  const std::string config = environment_.path("home/folders.conf");
-  WriteBytes(config,
-             "# two departments\n[sales]\ninput = sales/in\noutput = sales/out\noverwrite = yes\ninterval = 1\n\n"
-             "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\nocr = eng\n");
+  const std::string config =
+      configure({"sales", "scans"},
+                "# two departments\n[sales]\ninput = sales/in\noutput = sales/out\noverwrite = yes\ninterval = 1\n\n"
+                "[scans]\ninput = scans/in\noutput = scans/out\noverwrite = no\ninterval = 2\nocr = eng\n");
   MakeTextPdf(sales + "/out/report.pdf", {"the earlier sales report"});
   MakeTextPdf(scans + "/out/report.pdf", {"the earlier scan"});
   WriteSettledFile(sales + "/in/report.ps", smallJob("the new sales report"));

@@ -69,7 +69,6 @@ DaemonStatus oneFolder(const std::string& input, const std::string& output) {
   folder.name = "scans";
   folder.inputDir = input;
   folder.outputDir = output;
-  folder.claimed = true;
   folder.lastPass = status.startedSteady;
   folder.lastPassWall = status.started;
   status.folders.push_back(folder);
@@ -142,6 +141,24 @@ TEST(HttpTextsTest, NamesShowAsTextAndNeverAsMarkup) {
   EXPECT_NE(metrics.find("vellumdock_failed_files{folder=\"a<script>alert(1)<\\\\script>&\\\"q'\\nx\xEF\xBF\xBD.ps\"} 3"),
             std::string::npos)
       << metrics;
+}
+
+// The progress of the file in hand, published apart from the whole status, shows in the
+// status read after it, and a whole status published later carries its own.
+TEST(DaemonMailboxTest, ProgressShowsInTheStatusReadAfterIt) {
+  DaemonMailbox mailbox;
+  DaemonStatus status = oneFolder("/in", "/out");
+  status.folders[0].inHand = {{"/in/a.ps", "/out/a.pdf", 0, {}}};
+  mailbox.publish(status);
+  mailbox.publishProgress({40, 3});
+  const std::shared_ptr<const DaemonStatus> shown = mailbox.status();
+  EXPECT_EQ(shown->folders[0].inHand[0].percent, 40);
+  EXPECT_EQ(shown->folders[0].inHand[0].page, 3);
+  EXPECT_EQ(mailbox.status(), shown);
+  status.folders[0].inHand[0].percent = 60;
+  mailbox.publish(status);
+  EXPECT_EQ(mailbox.status()->folders[0].inHand[0].percent, 60);
+  EXPECT_EQ(mailbox.status()->folders[0].inHand[0].page, 0);
 }
 
 // Each bucket counts every conversion that took at most its bound; +Inf and _count are the
