@@ -19,6 +19,8 @@
 //   until the last PDF, and their ratio.
 //
 //   bench_lanes [files...] [--rounds N] [--only burst|mixed|lone|http]   (default 200 and 500 files, 3 rounds)
+//   bench_lanes FILES --profile-jobs N    one burst of FILES with N lanes and nothing else, for a
+//                                         profiler to wrap (perf record -g -- bench_lanes 500 --profile-jobs 2)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -468,9 +470,19 @@ int benchHttp(const fs::path& scratch, int rounds) {
 
 }  // namespace
 
+// One burst, to be profiled: the profile then holds nothing of the other lane count's run.
+int profileBurst(const fs::path& scratch, std::size_t files, int jobs) {
+  std::printf("burst of %zu files with --jobs %d, load %s\n", files, jobs, loadAverage().c_str());
+  const BurstResult result = runBurst(scratch, jobs, files);
+  std::printf("%zu PDFs, %zu failed, %zu left, %.1f s%s (load now %s)\n", result.pdfs, result.failed, result.left,
+              result.seconds, result.finished ? "" : " (did not finish)", loadAverage().c_str());
+  return result.pdfs == files && result.failed == 0 && result.left == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   std::vector<std::size_t> sizes;
   int rounds = 3;
+  int profileJobs = 0;
   std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -478,6 +490,8 @@ int main(int argc, char** argv) {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (argument == "--only" && i + 1 < argc) {
       only = argv[++i];
+    } else if (argument == "--profile-jobs" && i + 1 < argc) {
+      profileJobs = std::max(1, std::atoi(argv[++i]));
     } else {
       sizes.push_back(static_cast<std::size_t>(std::stoul(argument)));
     }
@@ -489,6 +503,11 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     std::printf("vellumdkd, %u cores\n", std::thread::hardware_concurrency());
+    if (profileJobs > 0) {
+      status = profileBurst(scratch, sizes.front(), profileJobs);
+      fs::remove_all(scratch);
+      return status;
+    }
     if (only.empty() || only == "burst") status |= benchBurst(scratch, sizes, rounds);
     if (only.empty() || only == "mixed") status |= benchMixedBurst(scratch, rounds);
     if (only.empty() || only == "lone") status |= benchLoneDrops(scratch);

@@ -7,6 +7,7 @@
 #include "converters/EngineObject.h"
 #include "converters/ErrorPolicy.h"
 #include "converters/JobHelpers.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "outside/notepad/TextContent.h"
 #include "platform/FileSystem.h"
 #include "platform/PrintSubsystem.h"
@@ -71,6 +72,9 @@ void TextFileConverter::run(EngineObject& engine, const std::string& strPDFFile,
       const std::string why = lastErrorLine(errorFile);
       return "The text file " + strTextFile + " was not printed" + (why.empty() ? "." : ": " + why);
     });
+    // The text printer says what its Distiller found of the PDF it wrote; the outcome's check
+    // takes it for that very file, unchanged, instead of reading the PDF again.
+    ignoringErrors([&] { TakeWholenessVerdicts(fileSystem().readFile(errorFile)); });
     if (options.blnCloseAcrobat) engine.CloseDocumentWindow(strPDFFile);
     engine.restoreDefaultPrinter(*savedPrinter);
   } catch (...) {

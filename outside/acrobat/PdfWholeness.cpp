@@ -7,6 +7,7 @@
 #include <exception>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <utility>
 
 #include <qpdf/Pl_Discard.hh>
@@ -68,6 +69,11 @@ class WholePdfs {
     if (recent_.size() > kKept) recent_.pop_front();
   }
 
+  std::deque<std::pair<FileIdentity, std::int32_t>> all() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return recent_;
+  }
+
  private:
   // A conversion's checks follow each other closely; a few are enough.
   static constexpr std::size_t kKept = 16;
@@ -114,7 +120,34 @@ PdfWholeness readWholeness(const std::string& path) {
   }
 }
 
+// How a verdict travels between processes: the word, then the file's identity and its pages.
+constexpr const char* kVerdictWord = "vellumdock-whole-pdf";
+
 }  // namespace
+
+std::string WholenessVerdictLines() {
+  std::ostringstream lines;
+  for (const auto& [file, pages] : wholePdfs().all()) {
+    lines << kVerdictWord << ' ' << file.device << ' ' << file.inode << ' ' << file.length << ' '
+          << file.modifiedNanoseconds << ' ' << pages << '\n';
+  }
+  return lines.str();
+}
+
+void TakeWholenessVerdicts(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string word;
+    FileIdentity file;
+    std::int32_t pages = 0;
+    if (fields >> word >> file.device >> file.inode >> file.length >> file.modifiedNanoseconds >> pages &&
+        word == kVerdictWord && pages >= 0) {
+      wholePdfs().remember(file, pages);
+    }
+  }
+}
 
 std::optional<std::string> WhyPdfIsNotWhole(const std::string& path) { return CheckPdfWholeness(path).damage; }
 

@@ -22,6 +22,15 @@ struct PdfWholeness {
 // the conversion's outcome is decided.
 PdfWholeness CheckPdfWholeness(const std::string& path);
 
+// The whole verdicts this process keeps, as lines for TakeWholenessVerdicts in another
+// process: a helper program that wrote and checked a PDF hands its verdict to the process
+// that decides the conversion's outcome, which then does not read the PDF again.
+std::string WholenessVerdictLines();
+
+// Keeps the verdicts of WholenessVerdictLines found among the lines of text (other lines are
+// passed over), each for the very file it was made for while that stays as it was.
+void TakeWholenessVerdicts(const std::string& text);
+
 // Why the PDF at path is not whole, or nothing when it is: it must end with its "%%EOF" and
 // open without repair (a trailer and cross-reference table at its end), have at least one
 // page, and every

@@ -11,12 +11,13 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "outside/notepad/TextTypesetter.h"
 #include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/PrivateDirectories.h"
+#include "outside/acrobat/PdfWholeness.h"
 #include "outside/notepad/NotepadCommand.h"
 #include "outside/notepad/TextContent.h"
+#include "outside/notepad/TextTypesetter.h"
 #include "outside/printing/PrintSubmission.h"
 #include "platform/FileSystem.h"
 
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     vd::TextTypesetter::typeset(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                                 QString::fromStdString(documentName), QString::fromStdString(stream));
     vd::SubmitPrintStream("", stream, documentName);
+    // The Distiller checked the PDF before it took its name: whoever waits for the PDF takes
+    // that verdict instead of reading it again.
+    std::cerr << vd::WholenessVerdictLines() << std::flush;
   } catch (const std::exception& error) {
     std::cerr << "notepad: " << error.what() << "\n";
     return 1;

@@ -5,11 +5,14 @@
 #include <functional>
 #include <optional>
 
-#include "engine/CreatePDF.h"
 #include "common/Locations.h"
+#include "common/PrivateDirectories.h"
+#include "engine/CreatePDF.h"
 #include "outside/ghostscript/GhostscriptRunner.h"
 #include "support/ContentChecks.h"
 #include "support/IsolatedEnvironment.h"
+#include "support/ProcessChecks.h"
+#include "support/TestBounds.h"
 
 namespace vd::test {
 namespace {
@@ -121,6 +124,42 @@ TEST_F(DistillerTest, GreedyAndKilledJobsFailAloneAndTheNextJobWorks) {
   EXPECT_EQ(DirectoryEntries(out), std::vector<std::string>{"endless pages.log"});  // the worker tests word it
   events.atPage = [](std::int32_t) {};
   EXPECT_NE(PdfText(alphabet()).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+}
+
+// The copies of the interpreter's worker that run: the one forked for the next job waits.
+std::vector<pid_t> copiesOf(pid_t worker) {
+  std::vector<pid_t> copies;
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    const auto [state, parent] = process::stateAndParentOf(pid);
+    if (parent == std::to_string(worker) && !process::ended(state)) copies.push_back(std::stoi(pid));
+  }
+  return copies;
+}
+
+TEST_F(DistillerTest, ACopyForkedForTheNextJobEndsWithItsWorkerAndLeavesNothing) {
+  const TemporaryDirectory base("vellumdock-base");
+  ASSERT_TRUE(base.ok());
+  environment.set("TMPDIR", base.path());
+  ghostscriptWorker().stop();
+  alphabet({}, "first.pdf");
+  std::vector<pid_t> waiting;
+  const auto oneCopyWaits = [&] {
+    waiting = copiesOf(ghostscriptWorker().pid());
+    return waiting.size() == 1;
+  };
+  ASSERT_TRUE(EventuallyHolds(oneCopyWaits, std::chrono::seconds(20)));
+
+  // Killed with its worker; the next job gets a new worker, and its copy converts.
+  kill(ghostscriptWorker().pid(), SIGKILL);
+  EXPECT_TRUE(ProcessEnds(waiting.front(), 10));
+  EXPECT_NE(PdfText(alphabet({}, "second.pdf")).find("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+
+  // Let go when the worker stops: neither the copy nor a folder of either worker is left.
+  ASSERT_TRUE(EventuallyHolds(oneCopyWaits, std::chrono::seconds(20)));
+  ghostscriptWorker().stop();
+  EXPECT_TRUE(ProcessEnds(waiting.front(), 10));
+  EXPECT_EQ(DirectoryEntries(base.path()), std::vector<std::string>{});
 }
 
 TEST_F(DistillerTest, SecurityWithNothingConfiguredAllowsPrintAndCopyAndVersionFiveAppliesNone) {
