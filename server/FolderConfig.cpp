@@ -41,48 +41,45 @@ std::optional<std::int16_t> parseSeconds(const std::string& text) {
   return static_cast<std::int16_t>(value);
 }
 
-// The parts of a folder as the system names it, when it names one.
-std::optional<std::vector<std::string>> resolvedParts(const std::string& folder) {
-  char resolved[PATH_MAX];
-  if (::realpath(folder.c_str(), resolved) == nullptr) return std::nullopt;
+// The named parts of a path, ".." among them: no empty parts (doubled or trailing
+// slashes) and no ".".
+std::vector<std::string> partsOf(std::string_view path) {
   std::vector<std::string> parts;
-  std::string_view rest(resolved);
-  while (!rest.empty()) {
-    rest.remove_prefix(1);
-    const std::size_t end = std::min(rest.find('/'), rest.size());
-    if (end > 0) parts.emplace_back(rest.substr(0, end));
-    rest.remove_prefix(end);
+  while (!path.empty()) {
+    const std::size_t end = std::min(path.find('/'), path.size());
+    const std::string_view part = path.substr(0, end);
+    if (!part.empty() && part != ".") parts.emplace_back(part);
+    path.remove_prefix(std::min(end + 1, path.size()));
   }
   return parts;
+}
+
+std::string folderOfParts(const std::vector<std::string>& parts) {
+  std::string folder;
+  for (const std::string& part : parts) folder += "/" + part;
+  return folder.empty() ? "/" : folder;
 }
 
 // A folder as written, made absolute and free of "." and ".." parts and doubled slashes,
 // so that one folder named twice is seen as one. A ".." after a link goes up from where
 // the link leads, as the system would go, not back over the link's own name.
 std::string absoluteFolder(const std::string& written, const std::string& baseFolder) {
-  const std::string joined = written.front() == '/' ? written : baseFolder + "/" + written;
   std::vector<std::string> parts;
-  const auto joinedParts = [&parts] {
-    std::string folder;
-    for (const std::string& part : parts) folder += "/" + part;
-    return folder.empty() ? "/" : folder;
-  };
-  std::size_t start = 0;
-  while (start <= joined.size()) {
-    const std::size_t end = std::min(joined.find('/', start), joined.size());
-    const std::string part = joined.substr(start, end - start);
-    if (part == "..") {
-      struct stat facts {};
-      if (!parts.empty() && ::lstat(joinedParts().c_str(), &facts) == 0 && S_ISLNK(facts.st_mode)) {
-        if (auto resolved = resolvedParts(joinedParts())) parts = std::move(*resolved);
-      }
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
+  for (std::string& part : partsOf(written.front() == '/' ? written : baseFolder + "/" + written)) {
+    if (part != "..") {
+      parts.push_back(std::move(part));
+      continue;
     }
-    start = end + 1;
+    const std::string sofar = folderOfParts(parts);
+    struct stat facts {};
+    char resolved[PATH_MAX];
+    if (::lstat(sofar.c_str(), &facts) == 0 && S_ISLNK(facts.st_mode) &&
+        ::realpath(sofar.c_str(), resolved) != nullptr) {
+      parts = partsOf(resolved);
+    }
+    if (!parts.empty()) parts.pop_back();
   }
-  return joinedParts();
+  return folderOfParts(parts);
 }
 
 struct Section {
