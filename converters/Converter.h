@@ -16,6 +16,15 @@ namespace vd {
 
 class EngineObject;
 
+// How much work a file of a converter is, roughly, next to the files of the others. A server
+// converting several files at once hands out the lighter ones first, so a burst of small
+// files does not queue behind documents an application lays out.
+enum class ConversionWeight {
+  Light,        // done in this process from the file alone (images)
+  Interpreted,  // a program run by one of our workers (PostScript, text)
+  Application,  // laid out by an application (the office suite), or several files joined
+};
+
 // The arguments of one conversion.
 struct ConversionCall {
   std::string out;  // the PDF to make
@@ -38,6 +47,7 @@ class Converter {
   // The row's fixed argument values for a file of the scan cycle, with "Use security" as
   // the operator set it.
   virtual OperationOptions fixedOptions(bool /*security*/) const { return {}; }
+  virtual ConversionWeight weight() const { return ConversionWeight::Interpreted; }
   // Makes call.out from call.in with the engine's shared state and steps. Every failure is
   // thrown, as an EngineError once the converter has released what it held.
   virtual void convert(EngineObject& engine, ConversionCall& call) = 0;

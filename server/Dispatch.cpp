@@ -16,13 +16,27 @@ void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call) {
   if (const std::optional<std::string> failure = distillerLog.failure(call.in)) throw std::runtime_error(*failure);
 }
 
+namespace {
+
+// The rows as every engine has them, made once and never destroyed: names are asked for on
+// threads other than the ones converting (the HTTP server's), up to the process's end.
+const Converter* ConverterOfRow(const std::string& ext) {
+  static const ConverterRegistry* const converters = new ConverterRegistry(StandardConverters());
+  return converters->forExtension(ext);
+}
+
+}  // namespace
+
 std::string ConverterName(const std::string& ext) {
   if (ext == "scr") return "script";
-  // The rows as every engine has them, made once and never destroyed: names are asked for
-  // on threads other than the ones converting (the HTTP server's), up to the process's end.
-  static const ConverterRegistry* const converters = new ConverterRegistry(StandardConverters());
-  const Converter* converter = converters->forExtension(ext);
+  const Converter* converter = ConverterOfRow(ext);
   return converter != nullptr ? converter->name() : std::string();
+}
+
+ConversionWeight WeightOf(const std::string& ext) {
+  if (ext == "scr") return ConversionWeight::Application;
+  const Converter* converter = ConverterOfRow(ext);
+  return converter != nullptr ? converter->weight() : ConversionWeight::Interpreted;
 }
 
 ScriptRunEnd Dispatch(CreatePDF& engine, const DispatchCall& call, ScriptRunContext& scriptContext) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "converters/Converter.h"
 #include "server/ScriptRun.h"
 
 namespace vd {
@@ -27,6 +28,9 @@ void ConvertWithEngine(CreatePDF& engine, const DispatchCall& call);
 // The converter a file of that extension goes to, as counts and reports name it: its
 // operation ("CreatePDFfromImageFile", "CreatePDFfromPS", ...), "script" for a script file.
 std::string ConverterName(const std::string& ext);
+// How much work a file of that extension is (Converter::weight); a script file joins
+// several documents and weighs as an application's.
+ConversionWeight WeightOf(const std::string& ext);
 
 // Calls exactly one engine operation, or runs the script (extension "scr") with
 // scriptContext. Whatever the operation raises passes through. Returns StopRequested

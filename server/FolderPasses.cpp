@@ -1,5 +1,7 @@
 #include "server/FolderPasses.h"
 
+#include <algorithm>
+#include <compare>
 #include <utility>
 
 #include "common/Errors.h"
@@ -9,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderClaim.h"
 #include "platform/OpenFolder.h"
+#include "server/Dispatch.h"
 #include "server/FailedFiles.h"
 #include "server/PathNames.h"
 
@@ -84,6 +87,21 @@ FolderPasses::Listing FolderPasses::list(std::vector<std::string>& names, const 
     names.push_back(*entry);
     if (names.size() >= static_cast<std::size_t>(kMaxListEntries)) return Listing::Done;
   }
+}
+
+void FolderPasses::orderLightestFirst(std::vector<std::string>& names) const {
+  struct Load {
+    ConversionWeight weight;
+    std::uint64_t size;
+    auto operator<=>(const Load&) const = default;
+  };
+  std::map<std::string, Load> loads;
+  for (const std::string& name : names) {
+    const auto listed = listedStamps_.find(name);
+    loads[name] = Load{WeightOf(GetExtension(name)), listed != listedStamps_.end() ? listed->second.size : 0};
+  }
+  std::stable_sort(names.begin(), names.end(),
+                   [&](const std::string& a, const std::string& b) { return loads.at(a) < loads.at(b); });
 }
 
 bool FolderPasses::mustWait(const std::string& name, const FilesInHand& inHand) const {

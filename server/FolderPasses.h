@@ -72,6 +72,10 @@ class FolderPasses {
   // asked between entries; true ends the listing as stopped.
   enum class Listing { Done, Stopped };
   Listing list(std::vector<std::string>& names, const FilesInHand& inHand, const std::function<bool()>& stopAt);
+  // Puts the files of the last listing in the order lanes convert them best: the lightest
+  // first (Converter::weight), and of one weight the smaller file first; files of one weight
+  // and size keep the listing's order.
+  void orderLightestFirst(std::vector<std::string>& names) const;
   // The last listing left a file that was still being written: a pass soon sees it again.
   bool leftFreshFiles() const { return leftFresh_; }
 

@@ -90,6 +90,9 @@ ScanCycle::End ScanCycle::run() {
   for (const std::unique_ptr<FolderPasses>& folder : folders_) folder->settleLeftovers();
   if (const std::string notice = TakeInterpreterConfinementNotice(); !notice.empty()) observer_.logLine(notice);
   if (wakeOnChanges_) watchFolders();
+  if (passAtStart_) {
+    for (FolderWait& wait : waits_) wait.due = true;
+  }
   conversion_->begin();
   for (;;) {
     if (waitPhase() == Flow::Stopped) return End::Stopped;
@@ -209,6 +212,7 @@ ScanCycle::Flow ScanCycle::pass(std::size_t k) {
         folder.list(names, inHand_, [this] { return checkPoint() == Flow::Stopped; });
     if (listing == FolderPasses::Listing::Stopped) return Flow::Stopped;
     waits_[k].soon = folder.leftFreshFiles();
+    if (lightFilesFirst_) folder.orderLightestFirst(names);
   }
   lastPassFoundNothing_ = names.empty();
   if (names.empty()) {

@@ -65,6 +65,13 @@ class ScanCycle {
   // folder gives change notification; where it does not, the log says so once and the
   // interval alone paces its passes.
   void wakeOnChanges() { wakeOnChanges_ = true; }
+  // The first pass lists the folders at once, without waiting for the interval: a server
+  // started with files waiting has them converted at once.
+  void passAtStart() { passAtStart_ = true; }
+  // A pass hands out its files the lightest first (FolderPasses::orderLightestFirst), not in
+  // the listing's order: small files of a burst do not wait behind the long ones, and the
+  // median file of a burst is done soonest.
+  void lightFilesFirst() { lightFilesFirst_ = true; }
   // A paused folder is not listed: its passes go on, empty, and its files in hand finish.
   void setPaused(std::size_t folder, bool paused) { paused_.at(folder) = paused; }
 
@@ -111,6 +118,8 @@ class ScanCycle {
   bool claimed_ = false;
   bool stopRequested_ = false;
   bool wakeOnChanges_ = false;
+  bool passAtStart_ = false;
+  bool lightFilesFirst_ = false;
   std::string status_;
   bool lastPassFoundNothing_ = false;
   std::vector<bool> paused_;

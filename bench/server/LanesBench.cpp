@@ -293,9 +293,15 @@ int benchBurst(const fs::path& scratch, const std::vector<std::size_t>& sizes, i
     for (int round = 0; round < rounds; ++round) {
       for (const int jobs : round % 2 == 0 ? std::vector<int>{1, 2} : std::vector<int>{2, 1}) {
         const BurstResult result = runBurst(scratch, jobs, files);
-        std::printf("round %d --jobs %d: %zu PDFs, %zu failed, %zu left, %.1f s%s (load now %s)\n", round + 1, jobs,
-                    result.pdfs, result.failed, result.left, result.seconds, result.finished ? "" : " (did not finish)",
-                    loadAverage().c_str());
+        std::vector<double> made;
+        for (const auto& [name, seconds] : result.latency) made.push_back(seconds);
+        std::sort(made.begin(), made.end());
+        std::printf(
+            "round %d --jobs %d: %zu PDFs, %zu failed, %zu left, %.1f s%s; the first PDF at %.2f s, the median "
+            "one at %.2f s (load now %s)\n",
+            round + 1, jobs, result.pdfs, result.failed, result.left, result.seconds,
+            result.finished ? "" : " (did not finish)", made.empty() ? 0.0 : made.front(), median(made),
+            loadAverage().c_str());
         std::fflush(stdout);
         if (result.pdfs != files || result.failed != 0 || result.left != 0) status = 1;
         seconds[jobs].push_back(result.seconds);

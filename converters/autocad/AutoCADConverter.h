@@ -10,6 +10,7 @@ class AutoCADConverter : public ConverterWith<AutoCADOptions> {
  public:
   std::string name() const override { return "CreatePDFfromAutoCAD"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

@@ -10,6 +10,7 @@ class CrystalReportConverter : public ConverterWith<CrystalReportOptions> {
  public:
   std::string name() const override { return "CreatePDFfromCrystalReport"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

@@ -11,6 +11,7 @@ class ExcelConverter : public ConverterWith<ExcelOptions> {
  public:
   std::string name() const override { return "CreatePDFfromExcel"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

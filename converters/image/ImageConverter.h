@@ -11,6 +11,7 @@ class ImageConverter : public ConverterWith<ImageInfoOptions> {
   std::string name() const override { return "CreatePDFfromImageFile"; }
   std::vector<std::string> extensions() const override;
   OperationOptions fixedOptions(bool security) const override;
+  ConversionWeight weight() const override { return ConversionWeight::Light; }
 
  protected:
   void run(EngineObject& engine, const std::string& strPDFFile, const std::string& strImagefile,

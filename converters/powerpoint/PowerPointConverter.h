@@ -10,6 +10,7 @@ class PowerPointConverter : public ConverterWith<PowerPointOptions> {
  public:
   std::string name() const override { return "CreatePDFfromPowerPoint"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

@@ -10,6 +10,7 @@ class PublisherConverter : public ConverterWith<DistillingOptions> {
  public:
   std::string name() const override { return "CreatePDFfromPub"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

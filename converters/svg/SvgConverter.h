@@ -22,6 +22,7 @@ class SvgConverter : public ConverterWith<std::monostate> {
 
   std::string name() const override { return "SVG drawing"; }
   std::vector<std::string> extensions() const override { return {"svg", "svgz"}; }
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
 
  protected:
   void run(EngineObject& engine, const std::string& strPDFFile, const std::string& strSvgFile,

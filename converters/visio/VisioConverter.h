@@ -10,6 +10,7 @@ class VisioConverter : public ConverterWith<VisioOptions> {
  public:
   std::string name() const override { return "CreatePDFfromVisio"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

@@ -10,6 +10,7 @@ class WordConverter : public ConverterWith<WordOptions> {
  public:
   std::string name() const override { return "CreatePDFfromWord"; }
   std::vector<std::string> extensions() const override;
+  ConversionWeight weight() const override { return ConversionWeight::Application; }
   OperationOptions fixedOptions(bool security) const override;
 
  protected:

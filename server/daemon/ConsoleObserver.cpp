@@ -21,7 +21,8 @@ bool IsJournalStream(int descriptor) {
 ConsoleStream::ConsoleStream(std::FILE* stream) : stream_(stream), journal_(IsJournalStream(fileno(stream))) {}
 
 void ConsoleStream::writeLine(const std::string& text, Priority priority) const {
-  std::string line = journal_ ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
+  std::string line;
+  if (journal_) line.append("<").append(std::to_string(static_cast<int>(priority))).append(">");
   line += text;
   // A reason may hold line ends of its own (an interpreter's log); one event, one line.
   for (std::size_t at = line.size() - text.size(); at < line.size(); ++at) {

@@ -187,6 +187,8 @@ int runDaemon(const vd::daemon::DaemonCommand& command) {
     const auto cycle = lanes ? std::make_unique<vd::ScanCycle>(settings, board, *lanes)
                              : std::make_unique<vd::ScanCycle>(settings, board, vd::defaultEngineFactory());
     cycle->wakeOnChanges();
+    cycle->passAtStart();
+    cycle->lightFilesFirst();
     // A folder another instance serves ends the run as such, whatever else this one would
     // have offered: its port may well be the other's too.
     if (const std::optional<vd::ScanCycle::End> refused = cycle->claim()) {

@@ -77,6 +77,42 @@ TEST_F(ScanCycleTest, OnePassConvertsListedFilesReportsAndDeletesThemAndLeavesTh
   EXPECT_EQ(std::filesystem::last_write_time(elsewhere + "/secret.ps"), before);
 }
 
+// A server's cycle looks at its folder before any wait, and hands out the pass's files the
+// lightest first: images, then what a worker interprets, then what an application lays out
+// or a script joins; of one weight, the smaller file first.
+TEST_F(ScanCycleTest, AServerLooksAtOnceAndHandsOutTheLightestFilesFirst) {
+  const std::vector<std::pair<std::string, std::size_t>> files = {
+      {"report.docx", 10}, {"big.ps", 40000}, {"joined.scr", 50}, {"notes.txt", 3000},
+      {"photo.png", 9000}, {"small.ps", 900}, {"icon.jpg", 700}};
+  for (const auto& [name, size] : files) WriteSettledFile(in(name), std::string(size, 'x'));
+  ScanCycle& running = makeCycle(settings());
+  running.passAtStart();
+  running.lightFilesFirst();
+  std::size_t callsBeforeTheFirstWait = 0;
+  pump.pauses = 0;
+  pump.onPause = [&](int pause) {
+    if (pause == 1) callsBeforeTheFirstWait = engine.calls.size();
+    running.requestStop();
+  };
+  running.run();
+
+  const std::vector<std::string> expected = {"icon.jpg", "photo.png",   "small.ps",  "notes.txt",
+                                             "big.ps",   "report.docx", "joined.scr"};
+  ASSERT_FALSE(observer.lists.empty());
+  EXPECT_EQ(observer.lists[0], expected);
+  std::vector<std::string> arrows;
+  for (const std::string& name : expected) arrows.push_back(arrow(name, name.substr(0, name.find('.')) + ".pdf"));
+  std::vector<std::string> logged;
+  for (const std::string& line : observer.log) {
+    if (line.find(" --> ") != std::string::npos) logged.push_back(line);
+  }
+  EXPECT_EQ(logged, arrows);
+  // Every operation was called before the first wait; the script is run, not handed to one.
+  EXPECT_EQ(callsBeforeTheFirstWait, expected.size() - 1);
+  ASSERT_EQ(engine.calls.size(), expected.size() - 1);
+  for (std::size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(engine.calls[i].in(), in(expected[i]));
+}
+
 TEST_F(ScanCycleTest, EveryExtensionReachesItsOperationWithItsSecurity) {
   // Operation, the security it carries (applied as set: A, always off: O, no such argument:
   // -) and names that reach it. The text row also takes every extension outside the table,

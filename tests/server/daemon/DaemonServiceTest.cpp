@@ -238,6 +238,7 @@ TEST_F(DaemonServiceTest, ScriptsTakeTurnsWhileOtherFilesPassThem) {
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
 }
 
+// A file waiting when the daemon starts is converted at once, not after the first interval.
 // A file dropped (written as a copy would, not backdated) wakes the daemon long before its
 // 30-second interval, in its own process and in lanes; with change notification turned off
 // the interval alone paces the passes, and the log says so.
@@ -252,11 +253,17 @@ TEST_F(DaemonServiceTest, ADroppedFileWakesTheWaitAndTheIntervalPacesItWithoutNo
                         Case{"2", "0", "3", std::chrono::seconds(40)}}) {
     SCOPED_TRACE("--jobs " + c.jobs + ", notification " + c.notification);
     for (const std::string& path : {log_, errors_}) std::remove(path.c_str());
+    WriteSettledFile(input_ + "/waiting.ps", smallJob("waiting at the start"));
     auto running = start({"--input", input_, "--output", output_, "--interval", c.interval, "--jobs", c.jobs},
                          {{kChangeNotificationVariable, c.notification}});
     ASSERT_TRUE(WaitUntil(*running, [&] { return ReadBytes(log_).find(" lanes.") != std::string::npos ||
                                                  ReadBytes(log_).find("one file at a time.") != std::string::npos; },
                           std::chrono::seconds(60))) << describe();
+    // Within the 30-second interval even without a change to wake the wait.
+    ASSERT_TRUE(WaitUntil(
+        *running, [&] { return FileExistsOnDisk(output_ + "/waiting.pdf"); }, c.bound))
+        << describe();
+    EXPECT_NE(PdfText(output_ + "/waiting.pdf").find("waiting at the start"), std::string::npos);
     const bool toldOff = ReadBytes(log_).find("change notification is turned off") != std::string::npos;
     EXPECT_EQ(toldOff, c.notification == "0") << describe();
     const auto dropped = std::chrono::steady_clock::now();
@@ -270,7 +277,7 @@ TEST_F(DaemonServiceTest, ADroppedFileWakesTheWaitAndTheIntervalPacesItWithoutNo
     EXPECT_NE(PdfText(output_ + "/dropped.pdf").find("dropped in"), std::string::npos);
     running->signal(SIGTERM);
     EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
-    std::remove((output_ + "/dropped.pdf").c_str());
+    for (const char* pdf : {"/dropped.pdf", "/waiting.pdf"}) std::remove((output_ + pdf).c_str());
   }
 }
 
