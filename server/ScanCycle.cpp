@@ -208,8 +208,13 @@ ScanCycle::Flow ScanCycle::pass(std::size_t k) {
   setStatus("Scanning for files in " + folder.settings().inputDir + "...");
   std::vector<std::string> names;
   if (!paused_[k]) {
+    const auto listingStarted = std::chrono::steady_clock::now();
     const FolderPasses::Listing listing =
         folder.list(names, inHand_, [this] { return checkPoint() == Flow::Stopped; });
+    // A folder of many files is listed again at most a fifth of the time.
+    const auto listed = std::chrono::steady_clock::now();
+    listAgainFrom_ = listed + std::max<std::chrono::steady_clock::duration>(
+                                  std::chrono::milliseconds(kSliceMilliseconds), 4 * (listed - listingStarted));
     if (listing == FolderPasses::Listing::Stopped) return Flow::Stopped;
     waits_[k].soon = folder.leftFreshFiles();
     if (lightFilesFirst_) folder.orderLightestFirst(names);
@@ -243,6 +248,11 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     while (!conversion_->hasRoom()) {
       if (takeBack(kSliceMilliseconds) == Flow::Stopped || checkPoint() == Flow::Stopped) return Flow::Stopped;
     }
+    if (i > 0 && newFilesJoinThePass(k)) {
+      // The rest are still in the folder: the next pass, at once, takes them with the new ones.
+      waits_[k].due = true;
+      return Flow::Go;
+    }
     std::optional<FileInHand> file = folder.take(name, inHand_);
     if (!file) continue;
     inHand_.add(*file);
@@ -252,6 +262,12 @@ ScanCycle::Flow ScanCycle::handOut(std::size_t k, const std::vector<std::string>
     if (!conversion_->interleaves() && takeBack(0) == Flow::Stopped) return Flow::Stopped;
   }
   return Flow::Go;
+}
+
+bool ScanCycle::newFilesJoinThePass(std::size_t k) {
+  const std::unique_ptr<FolderWatch>& watch = waits_[k].watch;
+  if (!lightFilesFirst_ || !watch || std::chrono::steady_clock::now() < listAgainFrom_) return false;
+  return watch->waitForChange(0);
 }
 
 ScanCycle::Flow ScanCycle::takeBack(int milliseconds) {

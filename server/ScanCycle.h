@@ -11,6 +11,7 @@
 // (FolderPasses::mustWait); it is then left for a pass after that file's end.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -70,7 +71,8 @@ class ScanCycle {
   void passAtStart() { passAtStart_ = true; }
   // A pass hands out its files the lightest first (FolderPasses::orderLightestFirst), not in
   // the listing's order: small files of a burst do not wait behind the long ones, and the
-  // median file of a burst is done soonest.
+  // median file of a burst is done soonest. Files that appear in a watched folder while its
+  // pass hands out join the pass: the files not yet handed out are listed again with them.
   void lightFilesFirst() { lightFilesFirst_ = true; }
   // A paused folder is not listed: its passes go on, empty, and its files in hand finish.
   void setPaused(std::size_t folder, bool paused) { paused_.at(folder) = paused; }
@@ -93,6 +95,9 @@ class ScanCycle {
   bool anyDue() const;
   Flow pass(std::size_t folder);
   Flow handOut(std::size_t folder, const std::vector<std::string>& names);
+  // True when files appeared in the folder since its pass listed it, and listing it again
+  // now costs little next to what the pass has done since.
+  bool newFilesJoinThePass(std::size_t folder);
   // Takes back the conversion that ends within the time, if any, and finishes its file.
   Flow takeBack(int milliseconds);
   // Finishes the file of an ended conversion; false when a script run met a stop.
@@ -120,6 +125,8 @@ class ScanCycle {
   bool wakeOnChanges_ = false;
   bool passAtStart_ = false;
   bool lightFilesFirst_ = false;
+  // A pass lists its folder again no sooner than this.
+  std::chrono::steady_clock::time_point listAgainFrom_;
   std::string status_;
   bool lastPassFoundNothing_ = false;
   std::vector<bool> paused_;

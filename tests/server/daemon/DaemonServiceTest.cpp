@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "../ProgramFixture.h"
 #include "platform/FolderChanges.h"
@@ -200,6 +203,56 @@ TEST_F(DaemonServiceTest, SmallFilesPassALongJobInTheOtherLane) {
   EXPECT_EQ(running->waitForExit(std::chrono::seconds(30)), 0) << describe();
   EXPECT_TRUE(FileExistsOnDisk(input_ + "/long.ps"));
   expectNoProcessLeft();
+}
+
+// A pass hands out its files the lightest first, and files dropped while it hands out join
+// it: an image dropped while the first of four PostScript files converts is converted next,
+// before the three others listed with the first, in the daemon's own process and in lanes.
+TEST_F(DaemonServiceTest, AFileDroppedDuringAPassJoinsItLightestFirst) {
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE("--jobs " + jobs);
+    for (const std::string& path : {log_, errors_}) std::remove(path.c_str());
+    // Of one kind the smaller first: the slow job is the smallest file.
+    const std::string padding(4000, '%');
+    WriteSettledFile(input_ + "/first.ps", slowJob(3000, "first"));
+    for (const std::string name : {"later1", "later2", "later3"}) {
+      WriteSettledFile(input_ + "/" + name + ".ps", slowJob(jobs == "1" ? 100 : 3000, name) + padding + "\n");
+    }
+    auto running = start({"--input", input_, "--output", output_, "--interval", "30", "--jobs", jobs});
+    const std::string firstArrow = input_ + "/first.ps --> ";
+    ASSERT_TRUE(WaitUntil(
+        *running, [&] { return ReadBytes(log_).find(firstArrow) != std::string::npos; }, std::chrono::seconds(60)))
+        << describe();
+    // With two lanes the second is busy too: the image waits for a lane like every file.
+    CopySettledFile(Corpus("png/basn2c16.png"), input_ + "/dropped.png");
+    ASSERT_TRUE(WaitUntil(
+        *running,
+        [&] {
+          for (const char* pdf : {"/first.pdf", "/dropped.pdf", "/later1.pdf", "/later2.pdf", "/later3.pdf"}) {
+            if (!FileExistsOnDisk(output_ + pdf)) return false;
+          }
+          return true;
+        },
+        std::chrono::seconds(120)))
+        << describe();
+    std::vector<std::string> taken;
+    std::istringstream lines(ReadBytes(log_));
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t arrow = line.find(" --> ");
+      if (arrow != std::string::npos) taken.push_back(line.substr(input_.size() + 1, arrow - input_.size() - 1));
+    }
+    ASSERT_GE(taken.size(), 3u) << describe();
+    // One lane: the image right after the first; two: right after the first two.
+    const std::size_t imageAt = jobs == "1" ? 1 : 2;
+    EXPECT_EQ(taken[imageAt], "dropped.png") << describe();
+    EXPECT_EQ(taken.size(), 5u) << describe();
+    EXPECT_EQ(PageCount(output_ + "/dropped.pdf"), 1);
+    EXPECT_GT(InkOf(output_ + "/dropped.pdf", environment_.path("ink"), 36), 0);
+    EXPECT_NE(PdfText(output_ + "/later3.pdf").find("later3"), std::string::npos);
+    running->signal(SIGTERM);
+    EXPECT_EQ(running->waitForExit(std::chrono::seconds(60)), 0) << describe();
+    for (const std::string& name : DirectoryEntries(output_)) std::remove((output_ + "/" + name).c_str());
+  }
 }
 
 // Two scripts dropped together never run at once (their entries' temporaries share the
