@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/IgnoringErrors.h"
 #include "common/ReplacementFile.h"
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderClaim.h"
@@ -82,23 +83,38 @@ FolderPasses::Listing FolderPasses::list(std::vector<std::string>& names, const 
   for (bool first = true;; first = false) {
     if (!first && stopAt()) return Listing::Stopped;
     std::optional<std::string> entry;
-    if (!AttemptStep(observer_, subject_, [&] { entry = listing->next(); }) || !entry) return Listing::Done;
+    if (!AttemptStep(observer_, subject_, [&] { entry = listing->next(); }) || !entry) break;
     if (!includeInPass(*entry, inHand)) continue;
     names.push_back(*entry);
-    if (names.size() >= static_cast<std::size_t>(kMaxListEntries)) return Listing::Done;
+    if (names.size() >= static_cast<std::size_t>(kMaxListEntries)) break;
   }
+  // Files taken or gone since are forgotten; a file left for a later pass keeps its time.
+  const double now = clock().seconds();
+  std::map<std::string, double> firstListed;
+  for (const std::string& name : names) {
+    const auto earlier = firstListed_.find(name);
+    firstListed.emplace(name, earlier != firstListed_.end() ? earlier->second : now);
+  }
+  firstListed_ = std::move(firstListed);
+  return Listing::Done;
 }
 
 void FolderPasses::orderLightestFirst(std::vector<std::string>& names) const {
   struct Load {
+    // Files that waited long enough go first, the longest waiting first; 0 for the rest.
+    double waitedSince;
     ConversionWeight weight;
     std::uint64_t size;
     auto operator<=>(const Load&) const = default;
   };
+  const double now = clock().seconds();
   std::map<std::string, Load> loads;
   for (const std::string& name : names) {
     const auto listed = listedStamps_.find(name);
-    loads[name] = Load{WeightOf(GetExtension(name)), listed != listedStamps_.end() ? listed->second.size : 0};
+    const auto first = firstListed_.find(name);
+    const bool waitedLong = first != firstListed_.end() && now - first->second >= kLongestWaitForLighterFiles;
+    loads[name] = Load{waitedLong ? first->second - now : 0.0, WeightOf(GetExtension(name)),
+                       listed != listedStamps_.end() ? listed->second.size : 0};
   }
   std::stable_sort(names.begin(), names.end(),
                    [&](const std::string& a, const std::string& b) { return loads.at(a) < loads.at(b); });

@@ -74,8 +74,11 @@ class FolderPasses {
   Listing list(std::vector<std::string>& names, const FilesInHand& inHand, const std::function<bool()>& stopAt);
   // Puts the files of the last listing in the order lanes convert them best: the lightest
   // first (Converter::weight), and of one weight the smaller file first; files of one weight
-  // and size keep the listing's order.
+  // and size keep the listing's order. A file first listed kLongestWaitForLighterFiles ago or
+  // more goes before every file listed after it, so a stream of light files dropped while a
+  // heavy one waits never holds it back for longer.
   void orderLightestFirst(std::vector<std::string>& names) const;
+  static constexpr double kLongestWaitForLighterFiles = 10.0;
   // The last listing left a file that was still being written: a pass soon sees it again.
   bool leftFreshFiles() const { return leftFresh_; }
 
@@ -110,6 +113,8 @@ class FolderPasses {
   // The stamps of the files listed: a file that differs after its conversion was written
   // to meanwhile.
   std::map<std::string, FileStamp> listedStamps_;
+  // When each file not yet taken was first listed (clock().seconds()).
+  std::map<std::string, double> firstListed_;
   bool leftFresh_ = false;
   // Put before the lines of the file being finished.
   std::string subject_;

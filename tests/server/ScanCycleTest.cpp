@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <utility>
 
 #include "ScanCycleFixture.h"
+#include "platform/Clock.h"
+#include "server/FolderPasses.h"
 
 namespace vd::test {
 namespace {
@@ -111,6 +115,51 @@ TEST_F(ScanCycleTest, AServerLooksAtOnceAndHandsOutTheLightestFilesFirst) {
   EXPECT_EQ(callsBeforeTheFirstWait, expected.size() - 1);
   ASSERT_EQ(engine.calls.size(), expected.size() - 1);
   for (std::size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(engine.calls[i].in(), in(expected[i]));
+}
+
+// A clock whose monotonic seconds the test moves; the wall clock stays the system's, which
+// the rule for files still being written reads.
+class MovedClock : public Clock {
+ public:
+  double seconds() override { return seconds_; }
+  std::int64_t wallNanoseconds() override {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
+  void advance(double seconds) { seconds_ += seconds; }
+
+ private:
+  double seconds_ = 1000;
+};
+
+// Light files dropped while a heavy one waits go before it, but not for ever: once it has
+// waited ten seconds since it was first listed, it goes before every file listed after it.
+TEST_F(ScanCycleTest, AHeavyFileWaitsForLighterOnesDroppedAfterItTenSecondsAtMost) {
+  MovedClock time;
+  const ScopedSeam<Clock> timeSeam(time);
+  FolderPasses passes(0, settings(), observer);
+  ASSERT_FALSE(passes.claim());
+  const auto listAndOrder = [&] {
+    std::vector<std::string> names;
+    EXPECT_EQ(passes.list(names, FilesInHand(), [] { return false; }), FolderPasses::Listing::Done);
+    passes.orderLightestFirst(names);
+    return names;
+  };
+  WriteSettledFile(in("report.docx"), "x");
+  WriteSettledFile(in("big.ps"), std::string(5000, 'x'));
+  EXPECT_EQ(listAndOrder(), (std::vector<std::string>{"big.ps", "report.docx"}));
+  time.advance(9);
+  WriteSettledFile(in("scan1.png"), "x");
+  EXPECT_EQ(listAndOrder(), (std::vector<std::string>{"scan1.png", "big.ps", "report.docx"}));
+  time.advance(1);
+  WriteSettledFile(in("scan2.png"), "xx");
+  EXPECT_EQ(listAndOrder(), (std::vector<std::string>{"big.ps", "report.docx", "scan1.png", "scan2.png"}));
+  // A file taken and dropped again under its name starts its wait anew.
+  std::filesystem::remove(in("big.ps"));
+  EXPECT_EQ(listAndOrder(), (std::vector<std::string>{"report.docx", "scan1.png", "scan2.png"}));
+  WriteSettledFile(in("big.ps"), std::string(5000, 'x'));
+  EXPECT_EQ(listAndOrder(), (std::vector<std::string>{"report.docx", "scan1.png", "scan2.png", "big.ps"}));
+  passes.release();
 }
 
 TEST_F(ScanCycleTest, EveryExtensionReachesItsOperationWithItsSecurity) {
