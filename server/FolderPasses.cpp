@@ -108,16 +108,18 @@ void FolderPasses::orderLightestFirst(std::vector<std::string>& names) const {
     auto operator<=>(const Load&) const = default;
   };
   const double now = clock().seconds();
-  std::map<std::string, Load> loads;
-  for (const std::string& name : names) {
+  std::vector<std::pair<Load, std::string>> loaded;
+  loaded.reserve(names.size());
+  for (std::string& name : names) {
     const auto listed = listedStamps_.find(name);
     const auto first = firstListed_.find(name);
     const bool waitedLong = first != firstListed_.end() && now - first->second >= kLongestWaitForLighterFiles;
-    loads[name] = Load{waitedLong ? first->second - now : 0.0, WeightOf(GetExtension(name)),
-                       listed != listedStamps_.end() ? listed->second.size : 0};
+    const Load load{waitedLong ? first->second - now : 0.0, WeightOf(GetExtension(name)),
+                    listed != listedStamps_.end() ? listed->second.size : 0};
+    loaded.emplace_back(load, std::move(name));
   }
-  std::stable_sort(names.begin(), names.end(),
-                   [&](const std::string& a, const std::string& b) { return loads.at(a) < loads.at(b); });
+  std::stable_sort(loaded.begin(), loaded.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < loaded.size(); ++i) names[i] = std::move(loaded[i].second);
 }
 
 bool FolderPasses::mustWait(const std::string& name, const FilesInHand& inHand) const {
